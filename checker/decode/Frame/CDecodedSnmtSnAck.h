@@ -1,0 +1,30 @@
+// SNMT extended service: the SCM acknowledges a node failure: id 0x2C, service byte 0x0C.
+#pragma once
+#include "CDecodedFrame.h"
+
+namespace Frame {
+
+class CDecodedSnmtSnAck : public CDecodedFrame {
+ public:
+  static constexpr u8 ms_Id = 0x2C;  ///< frame id
+  static constexpr u8 ms_LeMin = 3;  ///< smallest LE: service byte, error group and code
+
+  CDecodedSnmtSnAck();
+  ~CDecodedSnmtSnAck() override;
+
+  void Accept(CDecodedFrameVisitor& visitor) const override;
+  /// Checks and binds the frame; an LE below ms_LeMin throws 0xE2BF.
+  void Initialize(u16 length, const u8* frame, const u8* key);
+
+  /// True for 0x2C with service byte 0x0C (a service byte needs LE of at least 1).
+  static bool IsSnmtSnAck(u16 length, const u8* frame);
+
+  /// Payload byte 1.
+  u8 GetErrorGroup() const;
+  /// Payload byte 2.
+  u8 GetErrorCode() const;
+  /// The node's safety address: ADR.
+  u16 GetSafetyAddress() const;
+};
+
+}  // namespace Frame

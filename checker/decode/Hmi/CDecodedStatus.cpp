@@ -1,0 +1,37 @@
+#include "CDecodedStatus.h"
+
+#include "CDecodedResponseVisitor.h"
+
+namespace Hmi {
+
+CDecodedStatus::CDecodedStatus() = default;
+
+CDecodedStatus::~CDecodedStatus() = default;
+
+void CDecodedStatus::Accept(CDecodedResponseVisitor& visitor) { visitor.VisitStatus(*this); }
+
+bool CDecodedStatus::IsStatus(u16 length, const u8* response) {
+  return length >= ms_StatusLength && HasResponseType(length, response);
+}
+
+u16 CDecodedStatus::GetStatus() const { return ReadStatus(ms_StatusLength); }
+
+bool CDecodedStatus::IsSuccessful() const { return GetStatus() == 0; }
+
+u8 CDecodedStatus::GetFailSafeFlags() const {
+  return *Field(GetLength(), GetResponseBytes(), ms_FailSafeOffset, ms_StatusLength);
+}
+
+bool CDecodedStatus::IsOk() const { return GetFailSafeFlags() == ms_Ok; }
+
+void CDecodedStatus::SetFailSafeFlags(bool checkerFailSafe) {
+  u8* flags = WritableField(ms_FailSafeOffset, ms_StatusLength);
+  // Whatever non-0x55 value the firmware wrote, the host sees only its flag.
+  if (*flags == ms_Ok) {
+    *flags = checkerFailSafe ? ms_CheckerFailSafeFlag : ms_Ok;
+  } else {
+    *flags = checkerFailSafe ? static_cast<u8>(ms_ScmFailSafeFlag | ms_CheckerFailSafeFlag) : ms_ScmFailSafeFlag;
+  }
+}
+
+}  // namespace Hmi
