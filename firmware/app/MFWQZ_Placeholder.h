@@ -1,0 +1,38 @@
+// PLACEHOLDER: what a test sees of the stand-in application until the real
+// application replaces MFWQZ_Placeholder.cpp; delete both with it.
+#pragma once
+#include "ScmTypes.h"
+
+/// Largest command payload the stand-in keeps.
+inline constexpr u32 MFWQZ_kPlaceholderPayloadMax = 42;
+
+/// What the stand-in's MFWQZ_RemoteControlRcv saw last.
+struct MFWQZ_PlaceholderRcv {
+  u32 ulCount;                                 ///< commands received so far
+  u16 usLength;                                ///< payload length of the last one
+  u32 ulReply;                                 ///< reply identifier of the last one
+  u8 aucPayload[MFWQZ_kPlaceholderPayloadMax];  ///< first bytes of the last payload
+};
+
+/// Commands that reached the stand-in application.
+extern MFWQZ_PlaceholderRcv MFWQZ_gPlaceholderRcv;
+/// Calls of the stand-in MFWQZ_ResetNodeGuarding.
+extern u32 MFWQZ_gulPlaceholderResetGuardingCount;
+/// Calls of the stand-in MFWQZ_Main.
+extern u32 MFWQZ_gulPlaceholderMainCount;
+/// Optional-module list the stand-in was last asked to send.
+extern u16 MFWQZ_gausPlaceholderOptionalList[10];
+/// Calls of each stand-in send to the Qor controller: version, password, optional modules, setup mode.
+extern u32 MFWQZ_gaulPlaceholderQorSends[4];
+/// Results the stand-in's Qor latches return (failed, recovered); tests set them.
+extern u8 MFWQZ_gaucPlaceholderQorLatches[2];
+
+/// Encoder changes the stand-in was told about.
+struct MFWQZ_PlaceholderEncoderChg {
+  u32 ulCount;   ///< calls so far
+  u16 usSadr;    ///< SADR of the last one
+  u16 usHandle;  ///< handle of the last one
+};
+
+/// The stand-in's record of MFWQZ_EncoderChg.
+extern MFWQZ_PlaceholderEncoderChg MFWQZ_gPlaceholderEncoderChg;

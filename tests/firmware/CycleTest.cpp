@@ -1,0 +1,348 @@
+// The firmware cycle, the two task passes and their handshakes.
+#include <gtest/gtest.h>
+
+#include "EPSglobal.h"
+#include "FwUnitSupport.h"
+#include "HNFcyc.h"
+#include "HNFiff_ModuleState.h"
+#include "HNFstp.h"
+#include "MFWQZ.h"
+#include "MFWQZ_Placeholder.h"
+#include "SCM_Placeholder.h"
+#include "ScmSystemCalls.h"
+
+namespace FwTest {
+namespace {
+
+/// A platform that start-up has brought to a running cycle.
+class FwCycle : public FwFixture {
+ public:
+  void SetUp() override {
+    FwFixture::SetUp();
+    EPS_gGlobal.ulModuleState = HNFiff_kModuleStateNormal;
+    EPS_gGlobal.ullCtMultiplier = 0x02752546u;
+    HNFcyc_InitStepDone(HNFcyc_kStepLoaded);
+  }
+};
+
+int CounterCalls(const FakeHost& host) {
+  return static_cast<int>(std::count(host.calls.begin(), host.calls.end(), SCM_SC_GET_USEC_COUNTER));
+}
+
+TEST_F(FwCycle, NothingHappensUntilTheStackInitialisationSetTheStateCopy) {
+  EPS_gGlobal.ulModuleState = 0;
+  host.counter = 123456789;
+  IRQ();
+  EXPECT_EQ(CounterCalls(host), 0);
+  EXPECT_EQ(EPS_gGlobal.ulCt, 0u);
+  EXPECT_EQ(HNFcyc_statusInfo[1], 0u);
+}
+
+TEST_F(FwCycle, TheCycleInWhichTheWordTurnedFailSafeDoesNothing) {
+  HNFiff_ModuleStateFailSafe();
+  IRQ();
+  EXPECT_EQ(EPS_gGlobal.ulModuleState, HNFiff_kModuleStateFailSafe);
+  EXPECT_EQ(CounterCalls(host), 0);
+  EXPECT_EQ(HNFcyc_statusInfo[1], 0u);
+  IRQ();
+  EXPECT_EQ(CounterCalls(host), 0);
+}
+
+TEST_F(FwCycle, ConsecutiveTimeIsTheUpperHalfOfCounterTimesMultiplier) {
+  const struct {
+    uint64_t counter;
+    uint64_t multiplier;
+    uint32_t ct;
+  } cases[] = {
+      {0, 0x02752546u, 0},
+      {1000000, 0x02752546u, static_cast<uint32_t>((1000000ull * 0x02752546u) >> 32)},
+      {0xFFFFFFFFFFull, 0xF5C28F5Bu,
+       static_cast<uint32_t>((static_cast<unsigned __int128>(0xFFFFFFFFFFull) * 0xF5C28F5Bu) >> 32)},
+      {0x123456789ABCDEFull, 0x003EEA20u,
+       static_cast<uint32_t>((static_cast<unsigned __int128>(0x123456789ABCDEFull) * 0x003EEA20u) >> 32)},
+  };
+  for (const auto& c : cases) {
+    host.counter = c.counter;
+    EPS_gGlobal.ullCtMultiplier = c.multiplier;
+    HNFcyc_bHaveLastUsec = 0;
+    IRQ();
+    EXPECT_EQ(EPS_gGlobal.ulCt, c.ct) << std::hex << c.counter;
+  }
+}
+
+TEST_F(FwCycle, MultiplierIsTheTimeBaseTwoValueUntilTheObjectIsWritten) {
+  EXPECT_EQ(EPS_Global{}.ullCtMultiplier, 0x02752546u);
+}
+
+TEST_F(FwCycle, AGapOfMoreThanTenSecondsIsReportedOnce) {
+  host.counter = 5000000;
+  IRQ();
+  host.counter += 10000000;
+  IRQ();
+  EXPECT_TRUE(TakeEvents().empty());
+  host.counter += 10000001;
+  IRQ();
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{2, 0x62008482, 0, 10000001}}));
+  host.counter += 20000;
+  IRQ();
+  host.counter += 0x100000000ull + 5;
+  IRQ();
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{2, 0x62008482, 0, 5}}));
+  EXPECT_EQ(HNFiff_ModuleStateIsNormal(), 1);
+}
+
+TEST_F(FwCycle, FirstCycleOnlyTakesTheReading) {
+  host.counter = 999999999999ull;
+  IRQ();
+  EXPECT_TRUE(TakeEvents().empty());
+  EXPECT_EQ(HNFcyc_ullLastUsec, 999999999999ull);
+}
+
+TEST_F(FwCycle, StepsGateTheWorkOfTheCycle) {
+  const struct {
+    uint32_t step;
+    bool pump;
+  } cases[] = {{1, false}, {16, false}, {17, true}};
+  for (const auto& c : cases) {
+    SetUp();
+    HNFcyc_InitStepDone(c.step);
+    PutComplemented("frame-send", {1, 2, 3});
+    MFWQZ_gbScanStarted = 1;
+    IRQ();
+    EXPECT_EQ(HNFcyc_statusInfo[1], c.step);
+    EXPECT_EQ(ScmMemQueueCount(ScmName("frame-send").c_str()), c.pump ? 0 : 1) << c.step;
+    EXPECT_EQ(MFWQZ_gulPlaceholderResetGuardingCount, c.pump ? 1u : 0u) << c.step;
+    EXPECT_EQ(HNFcyc_gbCalledFromCyc, 0);
+    EXPECT_EQ(HNFcyc_ulStartUpProgress, 1u) << "start-up progress begins at 1";
+  }
+}
+
+TEST_F(FwCycle, ScanAndQuitRequests) {
+  const struct {
+    const char* what;
+    uint32_t startScan, scanInit, scanStarted, startQuit, quitAll;
+    uint32_t expScanInit, expQuitAll;
+    uint32_t resets;
+    std::vector<Event> events;
+  } cases[] = {
+      {"scan requested", 1, 0, 0, 0, 0, 1, 0, 0, {}},
+      {"scan requested while init pending", 1, 1, 0, 0, 0, 1, 0, 0, {{3, 0x9200C00E, 0, 0}}},
+      {"scan requested while started", 1, 0, 1, 0, 0, 0, 0, 1, {}},
+      {"scan started", 0, 0, 1, 0, 0, 0, 0, 1, {}},
+      {"quit requested", 0, 0, 0, 1, 0, 0, 1, 0, {}},
+      {"quit requested while quitting", 0, 0, 0, 1, 1, 0, 1, 0, {{3, 0x9200C00E, 0, 1}}},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    MFWQZ_gbStartScan = c.startScan;
+    MFWQZ_gbScanInit = c.scanInit;
+    MFWQZ_gbScanStarted = c.scanStarted;
+    MFWQZ_gbStartQuit = c.startQuit;
+    MFWQZ_gbQuitAll = c.quitAll;
+    MFWQZ_susQuitSaddr = 77;
+    IRQ();
+    EXPECT_EQ(MFWQZ_gbStartScan, 0u) << c.what;
+    EXPECT_EQ(MFWQZ_gbScanStarted, 0u) << c.what;
+    EXPECT_EQ(MFWQZ_gbStartQuit, 0u) << c.what;
+    EXPECT_EQ(MFWQZ_gbScanInit, c.expScanInit) << c.what;
+    EXPECT_EQ(MFWQZ_gbQuitAll, c.expQuitAll) << c.what;
+    EXPECT_EQ(MFWQZ_susQuitSaddr, c.startQuit != 0 ? 1 : 77) << c.what;
+    EXPECT_EQ(MFWQZ_gulPlaceholderResetGuardingCount, c.resets) << c.what;
+    EXPECT_EQ(TakeEvents(), c.events) << c.what;
+  }
+}
+
+TEST_F(FwCycle, UdidAcknowledges) {
+  const struct {
+    const char* what;
+    uint32_t flags;
+    uint8_t operatorResult;
+    uint32_t ackErrorBefore;
+    uint32_t operatorAcks, snFailAcks;
+    uint32_t ackError;
+    bool acknowledgedFlag;
+    std::vector<Event> events;
+  } cases[] = {
+      {"mismatch accepted", 0x400, 1, 1, 1, 0, 0, true, {}},
+      {"mismatch refused", 0x400, 0, 0, 1, 0, 1, false, {}},
+      {"encoder change keeps the error flag", 0x800000, 0, 1, 0, 1, 1, false, {}},
+      {"encoder change", 0x800000, 0, 0, 0, 1, 0, false, {}},
+      {"nothing to acknowledge", 0x1, 1, 0, 0, 0, 1, false, {{3, 0x9200C011, 300, 300}}},
+      {"both pending", 0x800400, 1, 0, 0, 0, 1, false, {{3, 0x9200C011, 300, 300}}},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    MFWQZ_ModuleInfo[300].ulFlags = c.flags;
+    SCM_gPlaceholderAck.ucOperatorResult = c.operatorResult;
+    MFWQZ_gbAckError = c.ackErrorBefore;
+    MFWQZ_gbQuitUdid = 1;
+    MFWQZ_gusQuitSaddr = 300;
+    MFWQZ_gusAckHandle = 6;
+    IRQ();
+    EXPECT_EQ(MFWQZ_gbQuitUdid, 0u) << c.what;
+    EXPECT_EQ(MFWQZ_gbAckDone, 1u) << c.what;
+    EXPECT_EQ(MFWQZ_gbAckError, c.ackError) << c.what;
+    EXPECT_EQ(SCM_gPlaceholderAck.ulOperatorAcks, c.operatorAcks) << c.what;
+    EXPECT_EQ(SCM_gPlaceholderAck.ulSnFailAcks, c.snFailAcks) << c.what;
+    if (c.operatorAcks != 0) {
+      EXPECT_EQ(SCM_gPlaceholderAck.usOperatorFsm, 6) << c.what;
+    }
+    if (c.snFailAcks != 0) {
+      EXPECT_EQ(SCM_gPlaceholderAck.usSnFailFsm, 6) << c.what;
+      EXPECT_EQ(SCM_gPlaceholderAck.ucSnFailGroup, 3) << c.what;
+      EXPECT_EQ(SCM_gPlaceholderAck.ucSnFailCode, 2) << c.what;
+    }
+    EXPECT_EQ((MFWQZ_ModuleInfo[300].ulFlags & 0x200000u) != 0, c.acknowledgedFlag) << c.what;
+    EXPECT_EQ(TakeEvents(), c.events) << c.what;
+  }
+}
+
+TEST_F(FwCycle, AcknowledgeOfASadrOutsideTheTableIsRefused) {
+  MFWQZ_gbQuitUdid = 1;
+  MFWQZ_gusQuitSaddr = 1024;
+  IRQ();
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{3, 0x9200C011, 1024, 1024}}));
+  EXPECT_EQ(MFWQZ_gbAckError, 1u);
+  EXPECT_EQ(MFWQZ_gbAckDone, 1u);
+}
+
+TEST_F(FwCycle, TaskDelayTicks) {
+  const struct {
+    int rate, divisor, ticks;
+  } cases[] = {{1000, 100, 10}, {1000, 10, 100}, {1000, 1, 1000}, {60, 100, 10}, {5000, 100, 50}, {1000, 0, 1000}};
+  for (const auto& c : cases) {
+    ScmMemSetClkRate(c.rate);
+    EXPECT_EQ(GetTaskDelayTickCount(c.divisor), c.ticks) << c.rate << "/" << c.divisor;
+  }
+}
+
+TEST_F(FwCycle, OneGiveIsAnsweredByOneGive) {
+  ASSERT_EQ(ScmMemCreateSemaphore(ScmName("frame-send").c_str(), SEM_EMPTY), OK);
+  ASSERT_EQ(ScmMemCreateSemaphore(ScmName("frame-receive").c_str(), SEM_EMPTY), OK);
+  HNFstp_OpenCycleSemaphores();
+  ASSERT_NE(HNFstp_pRxSemaphore, nullptr);
+  ASSERT_NE(HNFstp_pTxSemaphore, nullptr);
+  const std::string rx = ScmName("frame-send");
+  const std::string tx = ScmName("frame-receive");
+  int gives = 0;
+  ScmMemSetBlockHook([&](const char* name, int) {
+    if (rx != name || gives == 3) {
+      return false;
+    }
+    ++gives;
+    return semGive(semOpen(name, 0, 0, 0, 0, nullptr)) == OK;
+  });
+  for (int i = 0; i < 3; ++i) {
+    HNFcyc_CyclicPass();
+    EXPECT_EQ(ScmMemSemGiveCount(tx.c_str()), i + 1);
+  }
+  EXPECT_EQ(ScmMemSemTakeCount(rx.c_str()), 3);
+  EXPECT_EQ(ScmMemDelayCalls(), 0);
+  EXPECT_TRUE(TakeEvents().empty());
+}
+
+TEST_F(FwCycle, MissingSemaphoresAreReportedAndTheCycleIsPacedByADelay) {
+  HNFstp_OpenCycleSemaphores();
+  const auto events = TakeEvents();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].code, 0x6200AF1Eu);
+  EXPECT_EQ(events[0].info0, 1);
+  EXPECT_EQ(events[1].info0, 2);
+  host.counter = 1;
+  HNFcyc_CyclicPass();
+  const auto pass = TakeEvents();
+  ASSERT_EQ(pass.size(), 2u);
+  EXPECT_EQ(pass[0].code, 0x6200AF1Eu);
+  EXPECT_EQ(pass[0].info0, 4);
+  EXPECT_NE(pass[0].info1, 0u);
+  EXPECT_EQ(pass[1].code, 0x6200AF1Eu);
+  EXPECT_EQ(pass[1].info0, 3);
+  EXPECT_EQ(ScmMemDelayCalls(), 1);
+  EXPECT_EQ(ScmMemDelayTicks(), 10);
+  EXPECT_EQ(CounterCalls(host), 1) << "the cycle ran anyway";
+  EXPECT_EQ(HNFiff_ModuleStateIsNormal(), 1);
+}
+
+class FwBackground : public FwCycle {};
+
+TEST_F(FwBackground, TriggersRunOnceInOrderAndAreCleared) {
+  HNFcyc_TriggerSendScmVersionToQorInBgTask = 1;
+  HNFcyc_TriggerSendPasswordToQorInBgTask = 1;
+  HNFcyc_TriggerSendOptionalModulesToQorInBgTask = 1;
+  HNFcyc_TriggerSendSetupModeToQorInBgTask = 1;
+  EXPECT_EQ(HNFcyc_BackgroundPass(), 1);
+  EXPECT_EQ(HNFcyc_BackgroundPass(), 1);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(MFWQZ_gaulPlaceholderQorSends[i], 1u) << i;
+  }
+  EXPECT_EQ(HNFcyc_TriggerSendScmVersionToQorInBgTask | HNFcyc_TriggerSendPasswordToQorInBgTask |
+                HNFcyc_TriggerSendOptionalModulesToQorInBgTask | HNFcyc_TriggerSendSetupModeToQorInBgTask,
+            0u);
+  EXPECT_EQ(MFWQZ_gulPlaceholderMainCount, 2u);
+}
+
+void Mark(uint8_t* set, unsigned sadr) { set[sadr / 8] |= static_cast<uint8_t>(1u << (sadr % 8)); }
+
+TEST_F(FwBackground, OptionalModuleListTakesConfiguredMarkedSadrsFromTwoOn) {
+  for (unsigned sadr : {1u, 2u, 5u, 9u, 700u, 1023u}) {
+    MFWQZ_ModuleInfo[sadr].ulFlags = 1;
+  }
+  Mark(MFWQZ_gaucOptFlags, 1);
+  Mark(MFWQZ_gaucOptFlags, 5);
+  Mark(MFWQZ_gaucStpFlags, 9);
+  Mark(MFWQZ_gaucNprFlags, 700);
+  Mark(MFWQZ_aucMissStpFlags, 1023);
+  Mark(MFWQZ_gaucOptFlags, 6);
+  uint16_t list[10];
+  HNFcyc_BuildOptionalModuleList(list);
+  EXPECT_EQ(std::vector<uint16_t>(list, list + 10), (std::vector<uint16_t>{5, 9, 700, 1023, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(FwBackground, OptionalModuleListHoldsAtMostTen) {
+  for (unsigned sadr = 100; sadr < 120; ++sadr) {
+    MFWQZ_ModuleInfo[sadr].ulFlags = 1;
+    Mark(MFWQZ_gaucOptFlags, sadr);
+  }
+  HNFcyc_TriggerSendOptionalModulesToQorInBgTask = 1;
+  HNFcyc_BackgroundPass();
+  EXPECT_EQ(std::vector<uint16_t>(MFWQZ_gausPlaceholderOptionalList, MFWQZ_gausPlaceholderOptionalList + 10),
+            (std::vector<uint16_t>{100, 101, 102, 103, 104, 105, 106, 107, 108, 109}));
+}
+
+TEST_F(FwBackground, ServesOneCommandPerPass) {
+  PutComplemented("command", {4, 0, 0, 0});
+  PutComplemented("command", {3, 0, 0, 0});
+  HNFcyc_BackgroundPass();
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{2, 0x62008709, 4, 4}}));
+  EXPECT_EQ(MFWQZ_gPlaceholderRcv.ulCount, 0u);
+  HNFcyc_BackgroundPass();
+  EXPECT_EQ(MFWQZ_gPlaceholderRcv.ulCount, 1u);
+}
+
+TEST_F(FwBackground, SafeControllerResetEndsTheTaskOnlyWhenTheHostAcceptsIt) {
+  host.failing.insert(SCM_SC_RESET);
+  EXPECT_EQ(HNFcyc_BackgroundPass(), 1) << "no failure latched";
+  EXPECT_EQ(host.calls.size(), 0u);
+  MFWQZ_gaucPlaceholderQorLatches[0] = 1;
+  EXPECT_EQ(HNFcyc_BackgroundPass(), 1) << "not recovered";
+  MFWQZ_gaucPlaceholderQorLatches[1] = 1;
+  EXPECT_EQ(HNFcyc_BackgroundPass(), 1);
+  EXPECT_EQ(HNFcyc_BackgroundPass(), 1);
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{2, 0x6200C090, 0, 3}}));
+  host.failing.clear();
+  EXPECT_EQ(HNFcyc_BackgroundPass(), 0);
+  EXPECT_EQ(host.resetCalls, 1);
+  host.failing.insert(SCM_SC_RESET);
+  EXPECT_EQ(HNFcyc_BackgroundPass(), 1);
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{2, 0x6200C090, 0, 3}}));
+}
+
+TEST_F(FwBackground, BackgroundTaskEndsThroughTaskExitAfterTheReset) {
+  MFWQZ_gaucPlaceholderQorLatches[0] = 1;
+  MFWQZ_gaucPlaceholderQorLatches[1] = 1;
+  EXPECT_THROW(DoBackgroundWork(0, 0, 0, 0, 0, 0, 0, 0, 0, 0), ScmMemTaskExit);
+  EXPECT_EQ(host.resetCalls, 1);
+}
+
+}  // namespace
+}  // namespace FwTest

@@ -1,0 +1,279 @@
+#include "FwUnitSupport.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "EPSglobal.h"
+#include "HNFcom.h"
+#include "HNFcyc.h"
+#include "HNFevt.h"
+#include "HNFiff_Crc.h"
+#include "HNFiff_ModuleState.h"
+#include "HNFstp.h"
+#include "MFWQZ.h"
+#include "MFWQZ_Placeholder.h"
+#include "SCM_Placeholder.h"
+#include "ScmQueueNames.h"
+#include "ScmSystemCalls.h"
+
+namespace FwTest {
+
+void PrintTo(const Event& e, std::ostream* os) {
+  char text[80];
+  std::snprintf(text, sizeof(text), "{level %u, 0x%08X, %u, 0x%X}", e.level, e.code, e.info0, e.info1);
+  *os << text;
+}
+
+std::string ScmName(const char* suffix) {
+  char name[SCM_QUEUE_NAME_SIZE];
+  return GetQualifiedScmQueueName(kSdn, suffix, name);
+}
+
+std::vector<uint8_t> Complement(const std::vector<uint8_t>& bytes) {
+  std::vector<uint8_t> out(bytes);
+  for (auto& b : out) {
+    b = static_cast<uint8_t>(~b);
+  }
+  return out;
+}
+
+namespace {
+/// errno of an injected host failure.
+constexpr int kHostIo = 0x3E0005;
+uint32_t* OutWord(_Vx_usr_arg_t word) { return reinterpret_cast<uint32_t*>(word); }
+}  // namespace
+
+void FakeHost::Install() {
+  files.clear();
+  busyOpens = 0;
+  failing.clear();
+  failAfterOpen = -1;
+  shortReadBy = 0;
+  faultyFile = "KEL_PARA.SAF";
+  udids.clear();
+  udidCalls = 0;
+  conditions.clear();
+  counter = 0;
+  openHandles = 0;
+  resetCalls = 0;
+  calls.clear();
+  open_.clear();
+  ScmMemSetSyscallHook([this](const _Vx_usr_arg_t w[8], int number) { return Serve(w, number); });
+}
+
+FakeHost::~FakeHost() { ScmMemSetSyscallHook({}); }
+
+_Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
+  calls.push_back(number);
+  if (failing.count(number) != 0) {
+    errno = kHostIo;
+    return -1;
+  }
+  switch (number) {
+    case SCM_SC_GET_USEC_COUNTER:
+      *OutWord(w[0]) = static_cast<uint32_t>(counter);
+      *OutWord(w[1]) = static_cast<uint32_t>(counter >> 32);
+      return 0;
+    case SCM_SC_REQUEST_QOR_UDID: {
+      ++udidCalls;
+      if (!udids.empty()) {
+        const size_t index = static_cast<size_t>(udidCalls - 1) < udids.size() ? udidCalls - 1 : udids.size() - 1;
+        std::memcpy(reinterpret_cast<void*>(w[1]), udids[index].data(), 6);
+      }
+      return 0;
+    }
+    case SCM_SC_OPEN_STORAGE: {
+      if (busyOpens > 0) {
+        --busyOpens;
+        errno = SCM_STORAGE_BUSY_ERRNO;
+        return -1;
+      }
+      const std::string name = reinterpret_cast<const char*>(w[1]);
+      if (files.count(name) == 0) {
+        errno = 0x3E0003;
+        return -1;
+      }
+      open_[nextHandle_] = Open{name, 0};
+      *OutWord(w[3]) = static_cast<uint32_t>(nextHandle_++);
+      ++openHandles;
+      return 0;
+    }
+    case SCM_SC_CLOSE_STORAGE:
+      if (open_.erase(static_cast<int>(w[0])) == 0) {
+        errno = 0x3E0004;
+        return -1;
+      }
+      --openHandles;
+      return 0;
+    case SCM_SC_GET_STORAGE_LENGTH: {
+      auto it = open_.find(static_cast<int>(w[0]));
+      if (it == open_.end() || (failAfterOpen == number && it->second.name == faultyFile)) {
+        errno = 0x3E0004;
+        return -1;
+      }
+      *OutWord(w[1]) = static_cast<uint32_t>(files[it->second.name].size());
+      return 0;
+    }
+    case SCM_SC_READ_STORAGE: {
+      auto it = open_.find(static_cast<int>(w[0]));
+      if (it == open_.end() || (failAfterOpen == number && it->second.name == faultyFile)) {
+        errno = 0x3E0004;
+        return -1;
+      }
+      const auto& data = files[it->second.name];
+      size_t count = std::min<size_t>(static_cast<size_t>(w[1]), data.size() - it->second.pos);
+      if (it->second.name == faultyFile) {
+        count = count > static_cast<size_t>(shortReadBy) ? count - shortReadBy : 0;
+      }
+      std::memcpy(reinterpret_cast<void*>(w[2]), data.data() + it->second.pos, count);
+      it->second.pos += count;
+      *OutWord(w[3]) = static_cast<uint32_t>(count);
+      return 0;
+    }
+    case SCM_SC_WRITE_STORAGE: {
+      auto it = open_.find(static_cast<int>(w[0]));
+      if (it == open_.end()) {
+        errno = 0x3E0004;
+        return -1;
+      }
+      auto& data = files[it->second.name];
+      const auto* src = reinterpret_cast<const uint8_t*>(w[2]);
+      data.insert(data.end(), src, src + w[1]);
+      *OutWord(w[3]) = static_cast<uint32_t>(w[1]);
+      return 0;
+    }
+    case SCM_SC_RESET:
+      ++resetCalls;
+      return 0;
+    case SCM_SC_WAIT_FOR_CONDITION: {
+      auto it = conditions.find(static_cast<uint32_t>(w[1]));
+      if (it == conditions.end()) {
+        errno = kHostIo;
+        return -1;
+      }
+      *OutWord(w[2]) = it->second;
+      return 0;
+    }
+    case SCM_SC_SET_CONDITION:
+      conditions[static_cast<uint32_t>(w[1])] = static_cast<uint32_t>(w[2]);
+      return 0;
+    default:
+      errno = SCM_ERRNO_HOST_CALL;
+      return -1;
+  }
+}
+
+void FwFixture::SetUp() {
+  ScmMemReset();
+  host.Install();
+  static const struct {
+    const char* suffix;
+    int length;
+  } kQueues[] = {{"unlock-request", 21}, {"unlock-response", 8}, {"frame-send", 521}, {"frame-receive", 521},
+                 {"command", 42},        {"status", 280},        {"event", 11}};
+  for (const auto& q : kQueues) {
+    const int capacity = std::strcmp(q.suffix, "event") == 0 ? kEventCapacity : kCapacity;
+    ASSERT_EQ(ScmMemCreateQueue(ScmName(q.suffix).c_str(), capacity, q.length), OK);
+  }
+  glFailSafeA = HNFiff_kModuleStateNormal;
+  glFailSafeB = HNFiff_kModuleStateNormal;
+  HNFevt_ulEventCount = 0;
+  HNFevt_ulEventsSinceFailSafe = 0;
+  HNFevt_sulCalled = 0;
+  HNFevt_pEventQueue = nullptr;
+  HNFstp_usSdn = kSdn;
+  EPS_gGlobal = EPS_Global{};
+  HNFcyc_statusInfo[0] = HNFcyc_statusInfo[1] = 0;
+  HNFcyc_gbCalledFromCyc = 0;
+  HNFcyc_ulStartUpProgress = 1;
+  HNFcyc_bHaveLastUsec = 0;
+  HNFcyc_ullLastUsec = 0;
+  HNFcyc_TriggerSendScmVersionToQorInBgTask = 0;
+  HNFcyc_TriggerSendPasswordToQorInBgTask = 0;
+  HNFcyc_TriggerSendOptionalModulesToQorInBgTask = 0;
+  HNFcyc_TriggerSendSetupModeToQorInBgTask = 0;
+  std::memset(MFWQZ_ModuleInfo, 0, sizeof(MFWQZ_ModuleInfo));
+  std::memset(MFWQZ_gaucOptFlags, 0, sizeof(MFWQZ_gaucOptFlags));
+  std::memset(MFWQZ_gaucStpFlags, 0, sizeof(MFWQZ_gaucStpFlags));
+  std::memset(MFWQZ_gaucNprFlags, 0, sizeof(MFWQZ_gaucNprFlags));
+  std::memset(MFWQZ_aucMissStpFlags, 0, sizeof(MFWQZ_aucMissStpFlags));
+  MFWQZ_gbStartScan = MFWQZ_gbScanInit = MFWQZ_gbScanStarted = MFWQZ_gbStartQuit = 0;
+  MFWQZ_gbQuitAll = MFWQZ_gbQuitUdid = MFWQZ_gbAckDone = MFWQZ_gbAckError = 0;
+  MFWQZ_gusQuitSaddr = MFWQZ_susQuitSaddr = MFWQZ_gusAckHandle = 0;
+  MFWQZ_gPlaceholderRcv = MFWQZ_PlaceholderRcv{};
+  MFWQZ_gulPlaceholderResetGuardingCount = 0;
+  MFWQZ_gulPlaceholderMainCount = 0;
+  std::memset(MFWQZ_gaulPlaceholderQorSends, 0, sizeof(MFWQZ_gaulPlaceholderQorSends));
+  std::memset(MFWQZ_gaucPlaceholderQorLatches, 0, sizeof(MFWQZ_gaucPlaceholderQorLatches));
+  SCM_gPlaceholderAck = SCM_PlaceholderAck{};
+  ASSERT_EQ(HNFcom_Init(), 0);
+}
+
+void FwFixture::TearDown() { ScmMemReset(); }
+
+std::vector<Event> FwFixture::TakeEvents() {
+  std::vector<Event> events;
+  const std::string name = ScmName("event");
+  for (const auto& raw : ScmMemQueueContents(name.c_str())) {
+    const auto m = Complement(raw);
+    EXPECT_EQ(m.size(), 11u);
+    if (m.size() != 11u) {
+      continue;
+    }
+    Event e{};
+    e.level = m[0];
+    e.code = m[1] | (m[2] << 8) | (m[3] << 16) | (static_cast<uint32_t>(m[4]) << 24);
+    e.info0 = static_cast<uint16_t>(m[5] | (m[6] << 8));
+    e.info1 = m[7] | (m[8] << 8) | (m[9] << 16) | (static_cast<uint32_t>(m[10]) << 24);
+    events.push_back(e);
+  }
+  ScmMemQueueClear(name.c_str());
+  return events;
+}
+
+std::vector<uint32_t> FwFixture::TakeCodes() {
+  std::vector<uint32_t> codes;
+  for (const auto& e : TakeEvents()) {
+    codes.push_back(e.code);
+  }
+  return codes;
+}
+
+void FwFixture::PutComplemented(const char* suffix, const std::vector<uint8_t>& plain) {
+  const auto bytes = Complement(plain);
+  ASSERT_EQ(ScmMemQueuePut(ScmName(suffix).c_str(), bytes.data(), bytes.size()), OK);
+}
+
+std::vector<std::vector<uint8_t>> FwFixture::TakePlain(const char* suffix) {
+  std::vector<std::vector<uint8_t>> out;
+  const std::string name = ScmName(suffix);
+  for (const auto& raw : ScmMemQueueContents(name.c_str())) {
+    out.push_back(Complement(raw));
+  }
+  ScmMemQueueClear(name.c_str());
+  return out;
+}
+
+std::string WriteCheckedExecutable(const std::string& tag) {
+  const std::string path = "/tmp/scmfw-" + tag + "-" + std::to_string(getpid()) + ".bin";
+  std::vector<uint8_t> body(20000);
+  for (size_t i = 0; i < body.size(); ++i) {
+    body[i] = static_cast<uint8_t>(i * 7);
+  }
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(body.data()), body.size());
+  std::ofstream companion(path + ".vxe", std::ios::binary);
+  for (size_t at = 0; at < body.size(); at += 16384) {
+    const size_t n = std::min<size_t>(16384, body.size() - at);
+    const uint32_t crc = HNFiff_Crc32CalcSwp(0, static_cast<int>(n), body.data() + at);
+    const uint8_t le[4] = {static_cast<uint8_t>(crc), static_cast<uint8_t>(crc >> 8), static_cast<uint8_t>(crc >> 16),
+                           static_cast<uint8_t>(crc >> 24)};
+    companion.write(reinterpret_cast<const char*>(le), 4);
+  }
+  return path;
+}
+
+}  // namespace FwTest

@@ -1,0 +1,90 @@
+// Fixture for the firmware platform's unit tests over the in-memory platform:
+// the seven firmware-side queues of domain 7, a reset firmware state, the
+// events read back from "~event", and a small fake host behind rtpSyscall.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "rtp_mem_control.h"
+
+namespace FwTest {
+
+/// Domain the unit tests use.
+inline constexpr uint16_t kSdn = 7;
+
+/// One event as the host reads it.
+struct Event {
+  uint8_t level;       ///< level byte
+  uint32_t code;       ///< event code
+  uint16_t info0;      ///< information0
+  uint32_t info1;      ///< information1
+  bool operator==(const Event&) const = default;
+};
+void PrintTo(const Event& e, std::ostream* os);
+
+/// Firmware-side name of a queue suffix in domain 7.
+std::string ScmName(const char* suffix);
+/// The bytes complemented.
+std::vector<uint8_t> Complement(const std::vector<uint8_t>& bytes);
+
+/// A stand-in host: files, busy opens, the Qor UDID, conditions, the counter, failures per call.
+class FakeHost {
+ public:
+  FakeHost() = default;
+  ~FakeHost();
+  /// Forgets everything and serves rtpSyscall from now on.
+  void Install();
+  std::map<std::string, std::vector<uint8_t>> files;  ///< storage, by exact name
+  int busyOpens = 0;                                   ///< next opens answered busy
+  std::set<int> failing;                               ///< call numbers that fail (errno 0x3E0005)
+  int failAfterOpen = -1;                              ///< call number failing for faultyFile once open
+  int shortReadBy = 0;                                 ///< reads of faultyFile return this many bytes fewer
+  std::string faultyFile;                              ///< the file the two faults above apply to
+  std::vector<std::array<uint8_t, 6>> udids;           ///< UDIDs answered in turn (last one repeats)
+  int udidCalls = 0;                                   ///< 0x83 calls served
+  std::map<uint32_t, uint32_t> conditions;             ///< conditions set
+  uint64_t counter = 0;                                ///< microsecond counter
+  int openHandles = 0;                                 ///< storage handles open now
+  int resetCalls = 0;                                  ///< 0x8F calls
+  std::vector<int> calls;                              ///< every call number served
+ private:
+  struct Open {
+    std::string name;  ///< file
+    size_t pos;        ///< read position
+  };
+  std::map<int, Open> open_;  ///< open handles
+  int nextHandle_ = 3;        ///< next handle number
+  _Vx_usr_arg_t Serve(const _Vx_usr_arg_t w[8], int number);
+};
+
+/// Resets the in-memory platform and the firmware state; opens the channels.
+class FwFixture : public ::testing::Test {
+ public:
+  void SetUp() override;
+  void TearDown() override;
+  /// Every event waiting on "~event", oldest first, consumed.
+  std::vector<Event> TakeEvents();
+  /// Codes of TakeEvents().
+  std::vector<uint32_t> TakeCodes();
+  /// Puts plain bytes complemented on a firmware-side queue.
+  void PutComplemented(const char* suffix, const std::vector<uint8_t>& plain);
+  /// Waiting messages of a firmware-side queue, complemented back, consumed.
+  std::vector<std::vector<uint8_t>> TakePlain(const char* suffix);
+  /// The host behind rtpSyscall, fresh for each SetUp.
+  FakeHost host;
+  /// Capacity the fixture gives every queue.
+  static constexpr int kCapacity = 8;
+  /// Capacity of the event queue.
+  static constexpr int kEventCapacity = 32;
+};
+
+/// Writes an executable stand-in and its CRC companion into a temporary file; returns its path.
+std::string WriteCheckedExecutable(const std::string& tag);
+
+}  // namespace FwTest
