@@ -1,0 +1,56 @@
+// SNMT master: the network-management requests of the configuration manager,
+// their repetitions and the matching of the answers to them.
+#pragma once
+#include "SFS.h"
+
+/// Number of request slots.
+constexpr u8 SNMTM_k_NUM_SLOTS = 12;
+/// Bytes of request data a slot keeps.
+constexpr u8 SNMTM_k_REQ_DATA = 7;
+/// Requesting FSM index of a free slot.
+constexpr u16 SNMTM_k_NO_FSM = 0xFFFF;
+
+/// One request in flight.
+struct SNMTM_ReqSlot {
+  u8 ucFree;                        ///< 1 = free
+  u32 ulDeadline;                   ///< CT at which the request is due again
+  u8 ucRepDone;                     ///< repetitions sent
+  u8 ucRepAllowed;                  ///< repetitions allowed (0x1202 sub 2 at the last send)
+  u16 usFsmIdx;                     ///< FSM index of the SCM node that asked (0xFFFF = none)
+  SFS_FrameHeader sHdr;             ///< request header
+  u8 aucData[SNMTM_k_REQ_DATA];     ///< request data (LE bytes of it used)
+};
+
+/// Transition kinds of SNMTM_ReqSnTrans.
+enum : u8 {
+  SNMTM_k_TRANS_OP = 0,     ///< SN set to operational (with the timestamp)
+  SNMTM_k_TRANS_PREOP = 1   ///< SN set to pre-operational
+};
+
+bool SNMTM_Init();
+/// Binds 0x1202 sub 1 and 2 and frees every slot.
+bool SNMTM_InitFsm();
+/// Repetitions and time-outs of the request slots; spends free frames.
+void SNMTM_BuildRequest(u32 ct, u8* freeFrames);
+bool SNMTM_ProcessResponse(u32 ct, const SFS_FrameHeader* header, const u8* payload);
+/// First free slot, or -1.
+i16 SNMTM_GetFsmFree();
+/// True when a slot is free.
+bool SNMTM_CheckFsmAvailable();
+/// Slot whose request the response answers, or -1.
+i16 SNMTM_AssignResponse(u8 id, const u8* payload, u8 le, u16 tadr, u16 sdn);
+
+// Request builders: each takes the first free slot, sends at once and returns
+// true when the frame went out (the slot is then busy; the caller counts the frame).
+bool SNMTM_ReqUdid(u32 ct, u16 fsmIndex, u16 sadr);
+bool SNMTM_ReqAssgnSadr(u32 ct, u16 fsmIndex, u16 sadr, const u8* udid);
+bool SNMTM_ReqSnTrans(u32 ct, u16 fsmIndex, u16 sadr, u8 kind, u32 timestamp);
+bool SNMTM_ReqGuarding(u32 ct, u16 fsmIndex, u16 sadr);
+bool SNMTM_ReqAssgnAddSadr(u32 ct, u16 fsmIndex, u16 sadr, u16 addSadr, u16 txSpdo);
+bool SNMTM_ReqAssgnScmUdid(u32 ct, u16 fsmIndex, u16 sadr, const u8* scmUdid);
+bool SNMTM_ReqInitializeCtSn(u32 ct, u16 fsmIndex, u16 sadr, const u8* extCt);
+/// SN error acknowledge (group, code): sent without a slot, no answer expected.
+bool SNMTM_SnErrorAck(u16 sadr, u8 group, u8 code);
+
+/// The slot (test and diagnosis access), or null for an index above 11.
+const SNMTM_ReqSlot* SNMTM_GetSlot(u8 slot);
