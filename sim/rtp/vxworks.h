@@ -11,10 +11,23 @@
 //   SCM_ERRNO_TOO_LONG     (0x3D0004) message longer than the queue's maximum
 //   SCM_ERRNO_NOT_FOUND    (0x3D0005) no object of that name / name null
 //   SCM_ERRNO_EXISTS       (0x3D0006) OM_EXCL and the object exists
-//   SCM_ERRNO_TIMEOUT      (0x3D0007) a timed take ran out
+//   SCM_ERRNO_TIMEOUT      (0x3D0007) a timed take, send or receive ran out
 //   SCM_ERRNO_DELETED      (0x3D0008) the object was deleted while waiting
 //   SCM_ERRNO_HOST_CALL    (0x3D0010) host call not sent: unknown number, name too long, host unreachable, reply too large
-//   SCM_ERRNO_NO_MEMORY    (0x3D0011) no resource for a new object or task
+//   SCM_ERRNO_NO_MEMORY    (0x3D0011) no resource for a new object or task, or a spawn refused
+//   SCM_ERRNO_BAD_ARGUMENT (0x3D0012) null buffer with a non-zero length, bad type, priority or timeout
+//   SCM_ERRNO_SIM_BLOCKED  (0x3D0013) in-memory variant only: the call would have blocked
+//
+// Stand-in behaviour beyond the target's (see sim/rtp/README.md for the details):
+//   - Object names carry the prefix of the environment variable SCM_SIM_NAMESPACE,
+//     queues and semaphores are separate name spaces.
+//   - Tasks of one process never run in parallel (run lock); a task gives the
+//     processor away only inside taskDelay, a waiting semTake/msgQSend/msgQReceive,
+//     taskExit and the host's condition wait. No preemption.
+//   - Environment: SCM_SIM_CLK_RATE (ticks per second, default 1000),
+//     SCM_SIM_REFUSE_SPAWN (name substring of spawns to refuse),
+//     SCM_SIM_RTPINFO_PATH (path reported by rtpInfoGet), SCM_SIM_RTPINFO_FAIL
+//     (errno with which rtpInfoGet fails).
 #pragma once
 
 #include <sys/types.h>
@@ -48,6 +61,8 @@
 #define SCM_ERRNO_DELETED 0x3D0008
 #define SCM_ERRNO_HOST_CALL 0x3D0010
 #define SCM_ERRNO_NO_MEMORY 0x3D0011
+#define SCM_ERRNO_BAD_ARGUMENT 0x3D0012  ///< bad argument (null buffer, type, priority, timeout)
+#define SCM_ERRNO_SIM_BLOCKED 0x3D0013  ///< in-memory variant: the call would have blocked
 
 typedef int STATUS;                 ///< OK or ERROR
 typedef intptr_t _Vx_usr_arg_t;     ///< one task argument / system-call word
@@ -75,34 +90,54 @@ typedef struct {
 } RTP_DESC;
 
 // ---- message queues ----
+/// Opens the named queue (mode 0: it must exist, sizes ignored) or creates it (OM_CREATE, with
+/// OM_EXCL: must not exist; OM_DELETE_ON_LAST_CLOSE); NULL with errno set on failure.
 MSG_Q_ID msgQOpen(const char* name, size_t maxMsgs, size_t maxMsgLength, int options, int mode,
                   void* context);
+/// Appends one message of nBytes (0: an empty message); full with NO_WAIT: ERROR, SCM_ERRNO_UNAVAILABLE;
+/// longer than the maximum: ERROR, SCM_ERRNO_TOO_LONG. Priority is ignored (FIFO).
 STATUS msgQSend(MSG_Q_ID queue, char* buffer, unsigned int nBytes, int timeout, int priority);
+/// Removes the oldest message; empty with NO_WAIT: ERROR, SCM_ERRNO_UNAVAILABLE.
 /// Returns the bytes copied (min(length, maxNBytes)) or ERROR; maxNBytes 0 discards the message.
 ssize_t msgQReceive(MSG_Q_ID queue, char* buffer, unsigned int maxNBytes, int timeout);
+/// Message count, capacity and longest message.
 STATUS msgQInfoGet(MSG_Q_ID queue, MSG_Q_INFO* info);
+/// Ends this handle only; the queue lives on.
 STATUS msgQClose(MSG_Q_ID queue);
 /// Deletes the object for every process at once; later calls through any handle fail.
 STATUS msgQDelete(MSG_Q_ID queue);
 
 // ---- semaphores (own name space) ----
+/// Opens or creates as msgQOpen; type (SEM_TYPE_BINARY) and initial state count only when creating.
 SEM_ID semOpen(const char* name, int type, int initState, int options, int mode, void* context);
+/// Takes the semaphore, waiting up to timeout ticks (WAIT_FOREVER: no limit); empty with NO_WAIT:
+/// ERROR, SCM_ERRNO_UNAVAILABLE; deleted while waiting: ERROR, SCM_ERRNO_DELETED.
 STATUS semTake(SEM_ID sem, int timeout);
+/// Makes the semaphore available (binary: a full one stays full).
 STATUS semGive(SEM_ID sem);
+/// Releases every waiting take (they return OK); the semaphore stays as it was.
 STATUS semFlush(SEM_ID sem);
+/// Ends this handle only.
 STATUS semClose(SEM_ID sem);
+/// Deletes the semaphore for every process at once; waiters return ERROR.
 STATUS semDelete(SEM_ID sem);
 
 // ---- tasks and clock ----
+/// Starts a task (a thread; stack max(stackSize, 1 MiB); full name kept, thread name its first
+/// 15 characters; priority 0 highest to 255); TASK_ID_ERROR with errno set on failure.
 TASK_ID taskSpawn(const char* name, int priority, int options, size_t stackSize, FUNCPTR entry,
                   _Vx_usr_arg_t a1, _Vx_usr_arg_t a2, _Vx_usr_arg_t a3, _Vx_usr_arg_t a4,
                   _Vx_usr_arg_t a5, _Vx_usr_arg_t a6, _Vx_usr_arg_t a7, _Vx_usr_arg_t a8,
                   _Vx_usr_arg_t a9, _Vx_usr_arg_t a10);
+/// Ends the calling task only (the initial task too); a program ends with its last task, status 0.
 [[noreturn]] void taskExit(int code);
+/// Sleeps ticks ticks, letting the process's other tasks run; 0 hands over to the ready ones.
 STATUS taskDelay(int ticks);
+/// Ticks per second: 1000, or SCM_SIM_CLK_RATE.
 int sysClkRateGet(void);
 
 // ---- process information ----
+/// For the calling process (id getpid() or 0): pathName is the real path of its executable.
 STATUS rtpInfoGet(RTP_ID id, RTP_DESC* desc);
 
 // ---- host system calls ----

@@ -1,0 +1,109 @@
+// Internal pieces of the POSIX stand-in shared by its source files: object
+// names, the shared lock and wake word of every named object, handles, the
+// run lock and tick conversion. Nothing outside sim/rtp includes this.
+#pragma once
+
+#include "vxworks.h"
+
+#include <pthread.h>
+#include <time.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace scmsim {
+
+/// Lock and wake word at the start of every named object, shared by all its users.
+struct SharedSync {
+  pthread_mutex_t mutex;           ///< robust, process-shared lock of the object's state
+  std::atomic<uint32_t> sequence;  ///< bumped on every change of state; waiters sleep on it (futex)
+  uint32_t deleted;                ///< 1 once the object was deleted; never cleared
+  uint32_t openCount;              ///< handles open in every process (for delete-on-last-close)
+  uint32_t deleteOnLastClose;      ///< 1 when created with OM_DELETE_ON_LAST_CLOSE
+};
+
+/// Header of every named object; the object's own fields follow it.
+struct ObjectHeader {
+  std::atomic<uint32_t> magic;  ///< kind's magic, stored last when the creator has initialised the object
+  uint32_t totalSize;           ///< bytes of the whole object, checked against the file size
+  SharedSync sync;              ///< lock and wake word
+};
+
+/// Kinds of named objects; each kind is its own name space.
+enum class Kind : char {
+  Queue = 'q',      ///< message queue
+  Semaphore = 's',  ///< binary semaphore
+  Clock = 'c',      ///< real-time offset
+};
+
+/// One handle of this process to a named object (closed handles stay registered, marked closed,
+/// so that a stale pointer is still recognised).
+struct Handle {
+  Kind kind;             ///< kind of object
+  ObjectHeader* object;  ///< mapping of the very object opened (a re-created one is another); null once unmapped
+  size_t size;           ///< bytes mapped
+  std::string shmName;   ///< shared-memory name, for the unlink on delete
+  bool closed;           ///< true after close; every later call fails (registry lock)
+  int users;             ///< calls inside through this handle now; the last one unmaps a closed handle (registry lock)
+};
+
+/// A call's use of a handle: resolves it and keeps its mapping until the call ends.
+class HandleRef {
+ public:
+  /// Resolves handle; empty with errno SCM_ERRNO_INVALID_ID when null, unknown, closed or of another kind.
+  HandleRef(const void* handle, Kind kind);
+  ~HandleRef();
+  HandleRef(const HandleRef&) = delete;
+  HandleRef& operator=(const HandleRef&) = delete;
+  /// True when the handle resolved.
+  explicit operator bool() const { return handle_ != nullptr; }
+  /// The resolved handle.
+  Handle* get() const { return handle_; }
+
+ private:
+  Handle* handle_;  ///< resolved handle, null when none
+};
+
+/// Shared-memory name of an object: "/scmsim.<namespace>.<kind>.<name>", '/' and the like escaped.
+std::string ObjectName(Kind kind, const char* name);
+/// Name prefix of every object of the current namespace ("scmsim.<namespace>.", no leading '/').
+std::string NamespacePrefix();
+
+/// Locks an object's shared lock; a holder that died leaves it usable (state made consistent).
+void LockSync(SharedSync* sync);
+/// Unlocks an object's shared lock.
+void UnlockSync(SharedSync* sync);
+/// Wakes every waiter of the object (call with the lock held after changing state).
+void WakeAll(SharedSync* sync);
+/// Waits for a change of state with the lock held: releases the lock (and the caller's run lock)
+/// while sleeping and re-takes both; false when the monotonic deadline passed (null: none).
+bool WaitChange(SharedSync* sync, const timespec* deadline);
+
+/// Initialiser of a new object's own fields (the header is done by OpenObject).
+using ObjectInit = void (*)(ObjectHeader* object, const void* context);
+
+/// Opens (mode 0) or creates (OM_CREATE, OM_EXCL, OM_DELETE_ON_LAST_CLOSE) a named object;
+/// returns a new registered handle or null with errno set.
+Handle* OpenObject(Kind kind, const char* name, int mode, size_t createSize, uint32_t magic,
+                   ObjectInit init, const void* context);
+/// Marks an object deleted for every user, wakes its waiters and removes its name; ERROR when already deleted.
+STATUS DeleteObject(Handle* handle);
+/// Closes a handle (delete on last close when so created; unmapped when its last call ends);
+/// ERROR when already closed.
+STATUS CloseHandle(Handle* handle);
+
+/// Monotonic deadline ticks from now at the current clock rate.
+timespec DeadlineAfterTicks(int ticks);
+/// Sleeps for the given ticks (monotonic), without touching the run lock.
+void SleepTicks(int ticks);
+
+}  // namespace scmsim
+
+namespace scmsim {
+
+/// Makes the calling thread the process's initial task holding the run lock; from then on the
+/// process ends when its last task ends (exit status 0).
+void StartInitialTask();
+
+}  // namespace scmsim

@@ -1,0 +1,363 @@
+// Named shared-memory objects of the stand-in: names, robust locks, waiting
+// and the open/create/delete protocol common to queues and semaphores.
+//
+// Waiting uses a futex on a sequence word rather than a process-shared
+// condition variable: a condition variable counts its waiters, and a waiter
+// killed by a domain reset would leave that count behind and could wedge the
+// next signaller; a futex keeps no waiter state in the shared object.
+#include "rtp_internal.h"
+#include "rtp_runlock.h"
+
+#include <fcntl.h>
+#include <linux/futex.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <unordered_map>
+
+namespace scmsim {
+namespace {
+
+/// Attempts to find a usable object while another process creates or removes it.
+constexpr int kOpenAttempts = 200;
+/// Pause between two such attempts, in microseconds.
+constexpr useconds_t kOpenRetryMicroseconds = 1000;
+/// Attempts after which a creator removes a name left by a deleter that died before removing it.
+constexpr int kStaleDeletedAttempts = 20;
+/// Largest object the stand-in creates.
+constexpr size_t kMaxObjectSize = size_t{256} << 20;
+
+/// Every handle this process ever opened, closed ones included (so a stale pointer is recognised).
+struct Registry {
+  std::mutex lock;                                            ///< guards handles
+  std::unordered_map<const void*, std::unique_ptr<Handle>> handles;  ///< by address
+};
+
+Registry& TheRegistry() {
+  static Registry* registry = new Registry;  // never destroyed: tasks may still run at exit
+  return *registry;
+}
+
+/// Appends name to out, keeping letters, digits, '-' and '_' and escaping everything else as %XX.
+void AppendEscaped(std::string& out, const char* name) {
+  static const char kHex[] = "0123456789ABCDEF";
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p != 0; ++p) {
+    const unsigned char c = *p;
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+        c == '_') {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 0xF]);
+    }
+  }
+}
+
+long Futex(std::atomic<uint32_t>* word, int op, uint32_t value, const timespec* timeout) {
+  return syscall(SYS_futex, reinterpret_cast<uint32_t*>(word), op, value, timeout, nullptr, 0);
+}
+
+bool DeadlinePassed(const timespec* deadline, timespec* remaining) {
+  timespec now{};
+  syscall(SYS_clock_gettime, CLOCK_MONOTONIC, &now);
+  int64_t ns = (static_cast<int64_t>(deadline->tv_sec) - now.tv_sec) * 1000000000LL +
+               (deadline->tv_nsec - now.tv_nsec);
+  if (ns <= 0) {
+    return true;
+  }
+  remaining->tv_sec = static_cast<time_t>(ns / 1000000000LL);
+  remaining->tv_nsec = static_cast<long>(ns % 1000000000LL);
+  return false;
+}
+
+Handle* Register(Kind kind, ObjectHeader* object, size_t size, const std::string& shmName) {
+  auto handle = std::make_unique<Handle>();
+  handle->kind = kind;
+  handle->object = object;
+  handle->size = size;
+  handle->shmName = shmName;
+  handle->closed = false;
+  handle->users = 0;
+  Handle* raw = handle.get();
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> guard(registry.lock);
+  registry.handles.emplace(raw, std::move(handle));
+  return raw;
+}
+
+void InitSync(SharedSync* sync, bool deleteOnLastClose) {
+  pthread_mutexattr_t attr;
+  pthread_mutexattr_init(&attr);
+  pthread_mutexattr_setpshared(&attr, PTHREAD_PROCESS_SHARED);
+  pthread_mutexattr_setrobust(&attr, PTHREAD_MUTEX_ROBUST);
+  pthread_mutex_init(&sync->mutex, &attr);
+  pthread_mutexattr_destroy(&attr);
+  sync->sequence.store(0);
+  sync->deleted = 0;
+  sync->openCount = 0;
+  sync->deleteOnLastClose = deleteOnLastClose ? 1 : 0;
+}
+
+/// Result of one attempt to reach an existing object.
+enum class Probe {
+  Opened,    ///< mapped, live, counted as open
+  Absent,    ///< no object of that name
+  NotReady,  ///< being created (no magic yet or too small)
+  Deleted,   ///< deleted, its name not yet removed
+  Failed,    ///< system failure (errno-like value in err)
+};
+
+Probe ProbeExisting(const std::string& shmName, uint32_t magic, ObjectHeader** out, size_t* size) {
+  const int fd = shm_open(shmName.c_str(), O_RDWR, 0);
+  if (fd < 0) {
+    return errno == ENOENT ? Probe::Absent : Probe::Failed;
+  }
+  struct stat st{};
+  if (fstat(fd, &st) != 0) {
+    close(fd);
+    return Probe::Failed;
+  }
+  if (static_cast<size_t>(st.st_size) < sizeof(ObjectHeader)) {
+    close(fd);
+    return Probe::NotReady;
+  }
+  void* base = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  close(fd);
+  if (base == MAP_FAILED) {
+    return Probe::Failed;
+  }
+  auto* object = static_cast<ObjectHeader*>(base);
+  if (object->magic.load(std::memory_order_acquire) != magic ||
+      object->totalSize != static_cast<size_t>(st.st_size)) {
+    munmap(base, static_cast<size_t>(st.st_size));
+    return Probe::NotReady;
+  }
+  LockSync(&object->sync);
+  const bool deleted = object->sync.deleted != 0;
+  if (!deleted) {
+    ++object->sync.openCount;
+  }
+  UnlockSync(&object->sync);
+  if (deleted) {
+    munmap(base, static_cast<size_t>(st.st_size));
+    return Probe::Deleted;
+  }
+  *out = object;
+  *size = static_cast<size_t>(st.st_size);
+  return Probe::Opened;
+}
+
+}  // namespace
+
+std::string NamespacePrefix() {
+  const char* ns = getenv("SCM_SIM_NAMESPACE");
+  std::string prefix = "scmsim.";
+  AppendEscaped(prefix, (ns != nullptr && *ns != 0) ? ns : "default");
+  prefix.push_back('.');
+  return prefix;
+}
+
+std::string ObjectName(Kind kind, const char* name) {
+  std::string shmName = "/" + NamespacePrefix();
+  shmName.push_back(static_cast<char>(kind));
+  shmName.push_back('.');
+  AppendEscaped(shmName, name);
+  return shmName;
+}
+
+void LockSync(SharedSync* sync) {
+  int rc = pthread_mutex_lock(&sync->mutex);
+  if (rc == EOWNERDEAD) {
+    // Every change of state is completed before its counters move, so what the
+    // dead holder left is consistent; waiters are told to look again.
+    pthread_mutex_consistent(&sync->mutex);
+    sync->sequence.fetch_add(1);
+    Futex(&sync->sequence, FUTEX_WAKE, INT_MAX, nullptr);
+  }
+}
+
+void UnlockSync(SharedSync* sync) { pthread_mutex_unlock(&sync->mutex); }
+
+void WakeAll(SharedSync* sync) {
+  sync->sequence.fetch_add(1);
+  Futex(&sync->sequence, FUTEX_WAKE, INT_MAX, nullptr);
+}
+
+bool WaitChange(SharedSync* sync, const timespec* deadline) {
+  timespec remaining{};
+  if (deadline != nullptr && DeadlinePassed(deadline, &remaining)) {
+    return false;
+  }
+  const uint32_t seen = sync->sequence.load();
+  UnlockSync(sync);
+  ScmSimBlockingBegin();
+  Futex(&sync->sequence, FUTEX_WAIT, seen, deadline != nullptr ? &remaining : nullptr);
+  ScmSimBlockingEnd();
+  LockSync(sync);
+  return true;
+}
+
+Handle* OpenObject(Kind kind, const char* name, int mode, size_t createSize, uint32_t magic,
+                   ObjectInit init, const void* context) {
+  if (name == nullptr) {
+    errno = SCM_ERRNO_NOT_FOUND;
+    return nullptr;
+  }
+  const std::string shmName = ObjectName(kind, name);
+  if (shmName.size() >= NAME_MAX) {
+    errno = SCM_ERRNO_NOT_FOUND;
+    return nullptr;
+  }
+  const bool create = (mode & OM_CREATE) != 0;
+  const bool exclusive = create && (mode & OM_EXCL) != 0;
+  if (create && (createSize < sizeof(ObjectHeader) || createSize > kMaxObjectSize)) {
+    errno = SCM_ERRNO_NO_MEMORY;
+    return nullptr;
+  }
+  int deletedSeen = 0;
+  for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+    if (create) {
+      const int fd = shm_open(shmName.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+      if (fd >= 0) {
+        void* base = MAP_FAILED;
+        if (ftruncate(fd, static_cast<off_t>(createSize)) == 0) {
+          base = mmap(nullptr, createSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        }
+        close(fd);
+        if (base == MAP_FAILED) {
+          shm_unlink(shmName.c_str());
+          errno = SCM_ERRNO_NO_MEMORY;
+          return nullptr;
+        }
+        auto* object = static_cast<ObjectHeader*>(base);
+        object->totalSize = static_cast<uint32_t>(createSize);
+        InitSync(&object->sync, (mode & OM_DELETE_ON_LAST_CLOSE) != 0);
+        object->sync.openCount = 1;
+        init(object, context);
+        object->magic.store(magic, std::memory_order_release);
+        return Register(kind, object, createSize, shmName);
+      }
+      if (errno != EEXIST) {
+        errno = SCM_ERRNO_NO_MEMORY;
+        return nullptr;
+      }
+    }
+    ObjectHeader* object = nullptr;
+    size_t size = 0;
+    switch (ProbeExisting(shmName, magic, &object, &size)) {
+      case Probe::Opened:
+        if (exclusive) {
+          LockSync(&object->sync);
+          --object->sync.openCount;
+          UnlockSync(&object->sync);
+          munmap(object, size);
+          errno = SCM_ERRNO_EXISTS;
+          return nullptr;
+        }
+        return Register(kind, object, size, shmName);
+      case Probe::Absent:
+        if (!create) {
+          errno = SCM_ERRNO_NOT_FOUND;
+          return nullptr;
+        }
+        continue;  // removed meanwhile: create it
+      case Probe::Deleted:
+        if (!create) {
+          errno = SCM_ERRNO_NOT_FOUND;
+          return nullptr;
+        }
+        if (++deletedSeen >= kStaleDeletedAttempts) {
+          shm_unlink(shmName.c_str());  // its deleter died before removing the name
+          deletedSeen = 0;
+        }
+        break;
+      case Probe::NotReady:
+        break;
+      case Probe::Failed:
+        errno = create ? SCM_ERRNO_NO_MEMORY : SCM_ERRNO_NOT_FOUND;
+        return nullptr;
+    }
+    usleep(kOpenRetryMicroseconds);
+  }
+  errno = create ? SCM_ERRNO_NO_MEMORY : SCM_ERRNO_NOT_FOUND;
+  return nullptr;
+}
+
+HandleRef::HandleRef(const void* handle, Kind kind) : handle_(nullptr) {
+  if (handle != nullptr) {
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::mutex> guard(registry.lock);
+    auto it = registry.handles.find(handle);
+    if (it != registry.handles.end() && it->second->kind == kind && !it->second->closed) {
+      handle_ = it->second.get();
+      ++handle_->users;
+      return;
+    }
+  }
+  errno = SCM_ERRNO_INVALID_ID;
+}
+
+HandleRef::~HandleRef() {
+  if (handle_ == nullptr) {
+    return;
+  }
+  const int savedErrno = errno;
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> guard(registry.lock);
+  if (--handle_->users == 0 && handle_->closed && handle_->object != nullptr) {
+    munmap(handle_->object, handle_->size);
+    handle_->object = nullptr;
+  }
+  errno = savedErrno;
+}
+
+STATUS DeleteObject(Handle* handle) {
+  SharedSync* sync = &handle->object->sync;
+  LockSync(sync);
+  if (sync->deleted != 0) {
+    UnlockSync(sync);
+    errno = SCM_ERRNO_INVALID_ID;
+    return ERROR;
+  }
+  sync->deleted = 1;
+  WakeAll(sync);
+  UnlockSync(sync);
+  // Only the one who marked it deleted removes the name, so a re-created object keeps its name.
+  shm_unlink(handle->shmName.c_str());
+  return OK;
+}
+
+STATUS CloseHandle(Handle* handle) {
+  {
+    Registry& registry = TheRegistry();
+    std::lock_guard<std::mutex> guard(registry.lock);
+    if (handle->closed) {
+      errno = SCM_ERRNO_INVALID_ID;
+      return ERROR;
+    }
+    handle->closed = true;  // the caller's HandleRef unmaps once the last call through it ends
+  }
+  SharedSync* sync = &handle->object->sync;
+  LockSync(sync);
+  if (sync->openCount > 0) {
+    --sync->openCount;
+  }
+  const bool deleteNow = sync->deleted == 0 && sync->deleteOnLastClose != 0 && sync->openCount == 0;
+  UnlockSync(sync);
+  if (deleteNow) {
+    DeleteObject(handle);
+  }
+  return OK;
+}
+
+}  // namespace scmsim
