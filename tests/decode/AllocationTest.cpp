@@ -1,10 +1,6 @@
-// Decoding and dispatching valid messages of every kind allocates nothing: a
+// Decoding and dispatching valid messages of every kind allocates nothing: the
 // counting global allocator records every allocation inside the measured span.
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
 
 #include "Event/CDecodedEventVisitor.h"
 #include "Event/CEventDecoder.h"
@@ -14,32 +10,9 @@
 #include "Hmi/CDecodedCommandVisitor.h"
 #include "Hmi/CDecodedResponseVisitor.h"
 #include "Hmi/CResponseDecoder.h"
+#include "CountingAllocator.h"
 #include "MessageBuilder.h"
 
-namespace {
-std::atomic<long> g_Allocations{0};  ///< allocations while counting
-std::atomic<bool> g_Counting{false};  ///< inside the measured span
-}  // namespace
-
-// g++ -O2 inlines malloc/free into the replaced operators and then reports them as
-// mismatched; the pairing is right (new->malloc, delete->free) by construction.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(std::size_t size) {
-  if (g_Counting) {
-    ++g_Allocations;
-  }
-  if (void* p = std::malloc(size == 0 ? 1 : size)) {
-    return p;
-  }
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
 
 namespace {
 
@@ -114,8 +87,7 @@ TEST(Allocation, ValidDecodingAndDispatchAllocateNothing) {
   AnyCommand commandVisitor;
   Marker responseVisitor;
 
-  g_Allocations = 0;
-  g_Counting = true;
+  const TestAlloc::CAllocationSpan span;
   for (int round = 0; round < 3; ++round) {
     for (const Bytes& b : frameBytes) {
       frames.GetDecodedFrame(static_cast<u16>(b.size()), b.data(), DecodeTest::kScmUdid.data())->Accept(frameVisitor);
@@ -130,8 +102,7 @@ TEST(Allocation, ValidDecodingAndDispatchAllocateNothing) {
       responses.GetDecodedResponse(static_cast<u16>(b.size()), b.data())->Accept(responseVisitor);
     }
   }
-  g_Counting = false;
-  EXPECT_EQ(g_Allocations.load(), 0);
+  EXPECT_EQ(span.Count(), 0);
   EXPECT_EQ(frameVisitor.seen.total(), 3 * 30);
   EXPECT_EQ(eventVisitor.calls, 3 * 3);
   EXPECT_EQ(commandVisitor.calls, 3 * 7);
@@ -139,12 +110,12 @@ TEST(Allocation, ValidDecodingAndDispatchAllocateNothing) {
 }
 
 TEST(Allocation, TheCounterSeesAllocations) {
-  g_Allocations = 0;
-  g_Counting = true;
-  auto* p = new int(3);
-  g_Counting = false;
-  delete p;
-  EXPECT_EQ(g_Allocations.load(), 1);
+  const TestAlloc::CAllocationSpan span;
+  // A direct call, which unlike a new-expression the optimiser may not elide.
+  void* p = ::operator new(sizeof(int));
+  const long count = span.Count();
+  ::operator delete(p);
+  EXPECT_EQ(count, 1);
 }
 
 }  // namespace

@@ -1,0 +1,19 @@
+// Stream interface: a stream of (SADR, minor revision) entries with plain revisions.
+#pragma once
+#include "ScmTypes.h"
+
+namespace Param {
+
+class CMinorRevisionReader {
+ public:
+  virtual ~CMinorRevisionReader() = default;
+
+  /// Starts the stream; a stream that is open, or whose section another stream holds, throws 0xE200.
+  virtual void Open() = 0;
+  /// Next entry. Returns false at the end of the stream.
+  virtual bool TryReadNext(u16& sadr, u16& minorRevision) = 0;
+  /// Ends the stream and releases what Open took; not open throws 0xE200.
+  virtual void Close() = 0;
+};
+
+}  // namespace Param

@@ -1,0 +1,75 @@
+// One safety domain end to end: the host simulator starts scmchecker and
+// scmfirmware; the ident handshake passes both ways, both keep cycling in
+// lock-step, and the firmware's events arrive plain on the host's queue.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <thread>
+
+#include "ScmHostSim.h"
+
+namespace {
+
+TEST(CheckerFirmwareEndToEndTest, HandshakeLockStepAndPlainEvents) {
+  char pattern[] = "/tmp/scme2e.XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string directory = pattern;
+  ScmSim::HostConfig config;
+  config.sdn = 77;
+  config.socketPath = directory + "/host.sock";
+  config.storageDir = directory + "/storage";
+  config.simNamespace = "e2e" + std::to_string(getpid());
+  config.resetActs = false;
+  config.resetPlcActs = false;
+  {
+    ScmSim::HostSim host(config);
+    host.Start();
+    const int checker = host.Programs().Start(SCM_E2E_CHECKER_PATH, {});
+    const int firmware = host.Programs().Start(SCM_E2E_FIRMWARE_PATH, {});
+    ASSERT_GT(checker, 0);
+    ASSERT_GT(firmware, 0);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!host.Condition(2) && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(host.Condition(1));
+    ASSERT_TRUE(host.Condition(2));
+    EXPECT_EQ(*host.Condition(1), static_cast<uint32_t>(SCM_FIRMWARE_IDENT));
+    EXPECT_EQ(*host.Condition(2), *host.Condition(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const auto checkerInfo = host.Programs().Info(checker);
+    const auto firmwareInfo = host.Programs().Info(firmware);
+    ASSERT_TRUE(checkerInfo && firmwareInfo);
+    EXPECT_TRUE(checkerInfo->running) << checkerInfo->output;
+    EXPECT_TRUE(firmwareInfo->running) << firmwareInfo->output;
+    // The checker reads the microsecond counter once a cycle and can only cycle
+    // while the firmware gives its end-of-cycle semaphore after each of its cycles.
+    std::map<pid_t, int> counterCalls;
+    for (const auto& call : host.CallLog()) {
+      if (call.number == 0x80) ++counterCalls[call.pid];
+    }
+    const int checkerCycles = counterCalls[checkerInfo->pid];
+    EXPECT_GT(checkerCycles, 10);
+    // Every record on the host's event queue is plain: a firmware event (level 1..3,
+    // class 6 or 9) or a checker record (code 0xE2xx).
+    int firmwareEvents = 0;
+    while (auto event = host.Collect("event")) {
+      ASSERT_EQ(event->size(), 11u);
+      const uint32_t code =
+          (*event)[1] | (*event)[2] << 8 | (*event)[3] << 16 | static_cast<uint32_t>((*event)[4]) << 24;
+      const uint32_t eventClass = code >> 28;
+      const bool checkerRecord = (code & 0xFFFFFF00u) == 0xE200u;
+      EXPECT_TRUE(checkerRecord || eventClass == 6 || eventClass == 9) << std::hex << code;
+      firmwareEvents += !checkerRecord;
+    }
+    // The empty storage alone makes the firmware report its missing files.
+    EXPECT_GT(firmwareEvents, 0);
+    host.Stop();
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(directory, ignored);
+}
+
+}  // namespace

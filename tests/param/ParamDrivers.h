@@ -1,0 +1,25 @@
+// Robustness drivers, one per file class: each takes raw bytes, reads them as
+// that file in a buffer of exactly their length (a ".chk" class at least its
+// minimum capacity), and when the read succeeds opens and drains every stream
+// over the file. They return an empty text when every call succeeded or threw
+// a code of that file or of the records and objects, every stream ended with
+// each step moving forward, and every pointer handed out lay inside the
+// content; otherwise what broke. A coverage-guided fuzzer can wrap them as they are.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace ParamDrivers {
+
+std::string DriveKelParaSaf(const std::uint8_t* data, std::size_t size);
+std::string DriveAutoCnfBin(const std::uint8_t* data, std::size_t size);
+std::string DriveParData1Bin(const std::uint8_t* data, std::size_t size);
+std::string DriveCorvaneDat(const std::uint8_t* data, std::size_t size);
+std::string DriveCorvaneDatChk(const std::uint8_t* data, std::size_t size);
+std::string DriveCorvaneUid(const std::uint8_t* data, std::size_t size);
+std::string DriveCorvaneUidChk(const std::uint8_t* data, std::size_t size);
+std::string DriveFwRevCnfBin(const std::uint8_t* data, std::size_t size);
+std::string DriveFwRevCnfBinChk(const std::uint8_t* data, std::size_t size);
+
+}  // namespace ParamDrivers
