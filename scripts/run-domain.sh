@@ -13,6 +13,9 @@ build=${1:-build/default}
 sdn=${SCM_RUN_SDN:-1}
 scmhost=$build/sim/host/scmhost
 scmhostctl=$build/sim/host/scmhostctl
+scmchecker=$build/checker/core/scmchecker
+scmfirmware=$build/firmware/platform/scmfirmware
+seconds=${SCM_RUN_SECONDS:-3}
 
 # Everything of this run carries one unique name, so parallel runs never meet.
 run_id="scmrun$$"
@@ -39,7 +42,7 @@ cleanup() {
 trap cleanup EXIT
 
 check_built() {
-  for tool in "$scmhost" "$scmhostctl"; do
+  for tool in "$scmhost" "$scmhostctl" "$scmchecker" "$scmfirmware"; do
     [ -x "$tool" ] || fail "$tool is missing: build first (cmake --preset default && cmake --build --preset default)"
   done
 }
@@ -68,6 +71,51 @@ probe_domain() {
   fi
 }
 
+# The key medium and the UDID store the firmware loads at start-up.
+put_files() {
+  log "storage: KEL_PARA.SAF and an empty CORVANE.DAT"
+  "$scmhostctl" put KEL_PARA.SAF "$(printf '00%.0s' $(seq 1 64))" >/dev/null
+  "$scmhostctl" put CORVANE.DAT - >/dev/null
+}
+
+# One event record (11 bytes hex): level, code, information0, information1.
+show_event() {
+  local h=${1//[^0-9a-fA-F]/}
+  [ ${#h} -eq 22 ] || { printf '  event (%s)\n' "$1"; return; }
+  local level=$((16#${h:0:2}))
+  local code=${h:8:2}${h:6:2}${h:4:2}${h:2:2}
+  local info0=${h:12:2}${h:10:2}
+  local info1=${h:20:2}${h:18:2}${h:16:2}${h:14:2}
+  printf '  event level %d code 0x%s information0 0x%s information1 0x%s\n' "$level" "$code" "$info0" "$info1"
+}
+
+# Starts the checker and the firmware under the host, lets the domain run, and
+# reports the handshake, the programs' state and every event that reached the host.
+run_programs() {
+  log "starting scmchecker and scmfirmware for domain $sdn"
+  "$scmhostctl" start "$(realpath "$scmchecker")" >/dev/null
+  "$scmhostctl" start "$(realpath "$scmfirmware")" >/dev/null
+  sleep "$seconds"
+  local c1 c2
+  c1=$("$scmhostctl" cond 1 || true)
+  c2=$("$scmhostctl" cond 2 || true)
+  log "condition 1 (checker ident word): $c1"
+  log "condition 2 (firmware ident word): $c2"
+  log "programs after ${seconds} s:"
+  "$scmhostctl" programs | sed 's/^/  /'
+  log "events on the host \"event\" queue:"
+  local any=0 line
+  while read -r line; do
+    [ -n "$line" ] || continue
+    any=1
+    show_event "$line"
+  done < <("$scmhostctl" collect-all event 2>/dev/null || true)
+  [ "$any" -eq 1 ] || log "  (none)"
+  "$scmhostctl" programs | grep -q 'exited' && fail "a program of the domain ended"
+  [ "$c1" = "$c2" ] || fail "the checker and the firmware did not accept each other"
+  log "checker and firmware accepted each other and keep cycling"
+}
+
 stop_host() {
   log "stopping the host simulator"
   "$scmhostctl" shutdown >/dev/null
@@ -88,6 +136,8 @@ check_clean() {
 check_built
 start_host
 probe_domain
+put_files
+run_programs
 stop_host
 check_clean
 log "domain $sdn: done"
