@@ -9,6 +9,16 @@ void SAPL_SERR_SignalErrorClbk(u16 code, u32 info);
 
 /// Report of a safety node failure: SADR, error group, error code, FSM index of the node.
 void SAPL_ScmSnFailClbk(u16 SADR, u8 group, u8 code, u16 fsmIndex);
+/// Before each turn of a node: false skips the node this time.
+bool SAPL_ScmProcessSn(u16 SADR);
+/// A reported status write of a node (old = new when an unchanged status is reported again).
+void SAPL_ScmNodeStatusChangedClbk(u16 SADR, u8 oldStatus, u8 newStatus);
+/// The node reported another UDID than expected; it waits for SCM_OperatorAck (FSM index).
+void SAPL_ScmUdidMismatchClbk(u16 SADR, const u8* receivedUdid, u16 fsmIndex);
+/// Revision check of a node: true accepts the received revision.
+bool SAPL_ScmRevisionNumberClbk(u16 SADR, u32 expected, u32 received);
+/// Start value of the SCM's 40-bit CT counter (at most 40 bits).
+u64 SAPL_SCM_GetInitialCtValueClbk();
 
 /// The real object table, sorted by (index, sub-index), closed by index 0xFFFF.
 extern const SOD_Entry* SAPL_ps_OD;

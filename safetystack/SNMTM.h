@@ -51,6 +51,3 @@ bool SNMTM_ReqAssgnScmUdid(u32 ct, u16 fsmIndex, u16 sadr, const u8* scmUdid);
 bool SNMTM_ReqInitializeCtSn(u32 ct, u16 fsmIndex, u16 sadr, const u8* extCt);
 /// SN error acknowledge (group, code): sent without a slot, no answer expected.
 bool SNMTM_SnErrorAck(u16 sadr, u8 group, u8 code);
-
-/// The slot (test and diagnosis access), or null for an index above 11.
-const SNMTM_ReqSlot* SNMTM_GetSlot(u8 slot);

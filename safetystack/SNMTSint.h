@@ -1,5 +1,6 @@
 // SNMT slave: what its module files share (not for other modules).
 #pragma once
+#include "SCFM.h"
 #include "SFS.h"
 #include "SOD.h"
 
@@ -129,4 +130,7 @@ bool SNMTS_RefreshStart(u32 ct, bool deferred);
 bool SNMTS_RefreshCheck(u32 ct, u8* freeFrames);
 
 /// True when a wrap-safe comparison puts ct before the deadline.
-inline bool SNMTS_Before(u32 ct, u32 deadline) { return static_cast<i32>(ct - deadline) < 0; }
+inline bool SNMTS_Before(u32 ct, u32 deadline) {
+  SCFM_Tack();
+  return static_cast<i32>(ct - deadline) < 0;
+}

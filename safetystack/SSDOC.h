@@ -97,7 +97,3 @@ bool SSDOC_SendWriteReq(u16 sadr, u16 handle, SSDOC_Completion completion, u32 c
 bool SSDOC_CheckFsmAvailable();
 /// True when a transfer for this SADR runs.
 bool SSDOC_TransferRunning(u16 sadr);
-
-/// Test and diagnosis access to a client's machines (null above 11).
-const SSDOC_ProtFsm* SSDOC_GetProtFsm(u8 client);
-const SSDOC_ServFsm* SSDOC_GetServFsm(u8 client);

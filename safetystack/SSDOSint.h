@@ -1,5 +1,6 @@
 // SSDO server: what its module files share (not for other modules).
 #pragma once
+#include "SCFM.h"
 #include "SFS.h"
 #include "SOD.h"
 
@@ -137,6 +138,7 @@ bool SSDOS_DownloadSegment(SSDOS_Ctx* ctx);
 
 /// Little-endian u32 of four frame bytes.
 inline u32 SSDOS_Le32(const u8* p) {
+  SCFM_Tack();
   return static_cast<u32>(p[0]) | (static_cast<u32>(p[1]) << 8) | (static_cast<u32>(p[2]) << 16) |
          (static_cast<u32>(p[3]) << 24);
 }

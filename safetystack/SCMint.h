@@ -1,0 +1,101 @@
+// Module-internal parts of the configuration manager shared by its source files.
+#pragma once
+#include "SCM.h"
+#include "SOD.h"
+
+/// Module-wide state of the SCM.
+struct SCM_State {
+  u8 ucStopped;          ///< 1 while stopped (after init and deactivation)
+  u64 ullCtCounter;      ///< 40-bit CT counter (low 40 bits meaningful)
+  u32 ulPrevCt;          ///< CT of the previous trigger
+  u16 usNodeCount;       ///< nodes in the table, 0..12
+  u16 usCurNode;         ///< node the next trigger visits
+  u32 ulGuardTime;       ///< 0x100C sub 1, CT units
+  u32 ulTotalGuardTime;  ///< guard time x life time factor (0x100C sub 2)
+  u8 ucConfigMode;       ///< 0x101B sub 1
+  u8* pucFreeFrames;     ///< the cycle's free-frame counter remembered for the state functions
+};
+
+/// Resource kinds of the state table.
+enum : u32 {
+  SCM_k_RES_NONE = 0,  ///< nothing
+  SCM_k_RES_SNMT = 1,  ///< a free SNMT request slot
+  SCM_k_RES_SSDO = 2,  ///< a free SSDO client
+  SCM_k_RES_BOTH = 3   ///< both
+};
+
+/// Node list objects.
+enum : u16 {
+  SCM_k_IDX_NODE = 0xC400,      ///< node list, one index per node
+  SCM_k_IDX_ADD_SADR = 0xC800,  ///< additional SADRs (0xC800 + SADR)
+  SCM_k_IDX_UDID = 0xCC00,      ///< UDID list of a SADR (0xCC00 + SADR)
+  SCM_k_IDX_ADD_PARAM = 0xE3FF  ///< additional parameter sets (0xE3FF + SADR)
+};
+
+/// Sub-indices of a node list entry.
+enum : u8 {
+  SCM_k_SUB_SADR = 1,        ///< SADR
+  SCM_k_SUB_VENDOR = 2,      ///< vendor id
+  SCM_k_SUB_PRODUCT = 3,     ///< product code
+  SCM_k_SUB_REVISION = 4,    ///< revision number
+  SCM_k_SUB_STATUS = 5,      ///< node status
+  SCM_k_SUB_TIMESTAMP = 7,   ///< parameter timestamp
+  SCM_k_SUB_PAYLOAD = 8,     ///< SSDO payload length
+  SCM_k_SUB_POLL = 9,        ///< poll time
+  SCM_k_SUB_PARAM_LEN = 10,  ///< parameter set length
+  SCM_k_SUB_PARAM = 11,      ///< parameter set
+  SCM_k_SUB_FLAGS = 12,      ///< flags
+  SCM_k_SUB_CHKSUM = 14,     ///< expected parameter checksum
+  SCM_k_SUB_CHKBUF = 15      ///< checksum buffer
+};
+
+/// Flags of 0xC400+i sub 12.
+enum : u32 {
+  SCM_k_FLAG_EXT_CT = 0x00000002,    ///< initialise the extended CT
+  SCM_k_FLAG_TIMESTAMP = 0x80000000  ///< compare the timestamp in place of the checksum
+};
+
+extern SCM_State SCM_s;                               ///< the module state
+extern SCM_FsmCb SCM_as_FsmCb[SCM_k_MAX_NODES];       ///< the node blocks
+extern u16 SCM_aw_MainSadr[1023];                     ///< main SADR of each additional SADR (0 = none)
+extern const SCM_StateEntry as_FsmStateFunctions[SCM_k_NUM_STATES];  ///< the state table
+
+// ---- object dictionary access ----
+/// Data of an object, or null (the SOD's error is raised).
+const void* SCM_SodRead(u16 index, u8 sub);
+/// Data of an object, or null: *failed 0 when it does not exist (nothing raised), 1 when unreadable (raised).
+const void* SCM_SodQueryRead(u16 index, u8 sub, u8* failed);
+/// Data pointer kept for direct access; refused (0xF10C) for objects with read or write callbacks.
+u8* SCM_SodPtrAcs(u16 index, u8 sub);
+/// Actual length of an object (0 when unresolvable).
+u32 SCM_SodGetActLen(u16 index, u8 sub);
+/// Maximum length of an object (0 when unresolvable).
+u32 SCM_SodGetMaxLen(u16 index, u8 sub);
+/// Writes an object as the application; a refusal raises 0xF108.
+bool SCM_SodWrite(u16 index, u8 sub, const void* data);
+/// u32 value of an object (false, raised, when unreadable).
+bool SCM_SodReadU32(u16 index, u8 sub, u32* out);
+/// u16 value of an object (false, raised, when unreadable).
+bool SCM_SodReadU16(u16 index, u8 sub, u16* out);
+
+// ---- helpers of the state functions ----
+/// Remembers the cycle's free-frame counter.
+void SCM_NumFreeFrmsSet(u8* freeFrames);
+/// One frame sent: the counter decreases.
+void SCM_NumFreeFrmsDec();
+/// Writes the node status (force: report even when unchanged); false when not written.
+bool SCM_SetNodeStatus(SCM_FsmCb* cb, u16 fsmIndex, u8 status, u8 force);
+/// Status 0 (S), events go, state 0.
+bool SCM_Restart(SCM_FsmCb* cb, u16 fsmIndex);
+/// Failure status (S+n), then the retry wait (deadline := CT + guard time, state 6).
+bool SCM_FailWait(SCM_FsmCb* cb, u16 fsmIndex, u8 status, u32 ct);
+/// Moves the node to the next state with the go event.
+void SCM_Next(SCM_FsmCb* cb, u32 state);
+/// Index of the node's list entry.
+u16 SCM_NodeIdx(const SCM_FsmCb* cb);
+/// SSDO read of a u32 of the node into its response data.
+bool SCM_ReadU32(SCM_FsmCb* cb, u16 fsmIndex, u32 ct, u16 index, u8 sub);
+/// SSDO download of an octet string to 0x101A sub 0 with slim frames.
+bool SCM_Download(SCM_FsmCb* cb, u16 fsmIndex, u32 ct, u8* data, u32 length);
+/// The little-endian u32 at the start of the node's response data.
+u32 SCM_RespU32(const SCM_FsmCb* cb);

@@ -1,0 +1,18 @@
+# The own safety node of the stack: SNMT slave and SSDO server. They replace,
+# in the stack library, the recording doubles that the dispatcher's tests keep.
+set(SCM_SLAVE_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(SCM_SLAVE_SOURCES
+  ${SCM_SLAVE_DIR}/SNMTSmain.cpp
+  ${SCM_SLAVE_DIR}/SNMTSprocess.cpp
+  ${SCM_SLAVE_DIR}/SNMTSsnstate.cpp
+  ${SCM_SLAVE_DIR}/SNMTSresponse.cpp
+  ${SCM_SLAVE_DIR}/SNMTSappInfo.cpp
+  ${SCM_SLAVE_DIR}/SNMTSlifetime.cpp
+  ${SCM_SLAVE_DIR}/SNMTSrefresh.cpp
+  ${SCM_SLAVE_DIR}/SSDOSmain.cpp
+  ${SCM_SLAVE_DIR}/SSDOSsodAcs.cpp
+  ${SCM_SLAVE_DIR}/SSDOSupDnwLd.cpp
+)
+add_library(safetystack_slave STATIC ${SCM_SLAVE_SOURCES})
+target_include_directories(safetystack_slave PUBLIC ${SCM_SLAVE_DIR})
+target_link_libraries(safetystack_slave PUBLIC safetystack hostlib)
