@@ -106,3 +106,18 @@ void MFWQZ_ResetNodeGuarding(void);
 void MFWQZ_EncoderChg(u16 sadr, u16 handle);
 /// 1 when a missing module of this SADR is no error.
 u8 MFWQZ_IsModuleOptionalSADR(u16 sadr);
+
+/// Commissioning parameters of object 0x210B/1-3.
+inline constexpr u32 MFWQZ_kCommissioningCount = 3;
+/// External machine options required (object 0x2106/4).
+extern u32 MFWQZ_gbMachineOptionsActive;
+/// Start-up flags required (object 0x2106/5, 0 or 1).
+extern u32 MFWQZ_gbStartupFlagsActive;
+/// Remote control switched on (object 0x2106/6).
+extern u32 MFWQZ_gbRemoteActive;
+/// Scans allowed at start-up (object 0x2106/7, 1 to 10).
+extern u32 MFWQZ_gulScansAtStartup;
+/// Release flag of the firmware (object 0x2109/1).
+extern u8 MFWQZ_gucPtRelease;
+/// The commissioning parameters (objects 0x210B/1-3).
+extern u32 MFWQZ_gSodCommisioningParameter[MFWQZ_kCommissioningCount];

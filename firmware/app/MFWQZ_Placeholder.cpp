@@ -25,6 +25,12 @@ u16 MFWQZ_susQuitSaddr;
 u16 MFWQZ_gusAckHandle;
 u32 MFWQZ_gbUdidSaving;
 u32 MFWQZ_bCvnFromQorAvailable;
+u32 MFWQZ_gbMachineOptionsActive;
+u32 MFWQZ_gbStartupFlagsActive;
+u32 MFWQZ_gbRemoteActive;
+u32 MFWQZ_gulScansAtStartup;
+u8 MFWQZ_gucPtRelease;
+u32 MFWQZ_gSodCommisioningParameter[MFWQZ_kCommissioningCount];
 
 MFWQZ_PlaceholderRcv MFWQZ_gPlaceholderRcv;
 u32 MFWQZ_gulPlaceholderResetGuardingCount;

@@ -6,6 +6,7 @@
 #include "EPSerr.h"
 #include "EPSglobal.h"
 #include "EPSinit.h"
+#include "EPSrxtx.h"
 #include "EPSstack.h"
 #include "EPSudid.h"
 #include "HNFevt.h"
@@ -120,7 +121,7 @@ void IRQ(void) {
     HNFhwt_Manager();
   }
   if (HNFcyc_statusInfo[1] > HNFcyc_kStepStack) {
-    EPS_RxTxSsdoStandIn();
+    EPS_RxTxSsdo();
     HNFcyc_Handshakes();
   }
   HNFcyc_ulStartUpProgress = MFWQZ_EndOfStartUp(HNFcyc_ulStartUpProgress);

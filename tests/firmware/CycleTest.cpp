@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "EPSglobal.h"
+#include "EPSinit.h"
+#include "ScmFirmwareIdent.h"
 #include "FwUnitSupport.h"
 #include "HNFcyc.h"
 #include "HNFiff_ModuleState.h"
@@ -19,6 +21,11 @@ class FwCycle : public FwFixture {
  public:
   void SetUp() override {
     FwFixture::SetUp();
+    // The cycle drives the real stack: it must have been initialised (no files).
+    const HNFstp_File none[HNFstp_kFileCount] = {};
+    const HNFstp_Identity identity = {LdFwIdentStart, HNFstp_aucScmUdid};
+    EPS_Init(none, &identity);
+    host.calls.clear();
     EPS_gGlobal.ulModuleState = HNFiff_kModuleStateNormal;
     EPS_gGlobal.ullCtMultiplier = 0x02752546u;
     HNFcyc_InitStepDone(HNFcyc_kStepLoaded);

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "CheckerStub.h"
+#include "ParameterFileBuilders.h"
 #include "ScmFirmwareIdent.h"
 #include "ScmHostSim.h"
 
@@ -26,6 +27,9 @@ constexpr uint32_t kEvtCmdDropped = 0x62008709;
 constexpr uint32_t kEvtOverflow = 0x62108580;
 /// How long a cycle may take to be answered.
 constexpr int kCycleLimitMs = 5000;
+
+/// A valid key file without records: the firmware's parser raises nothing.
+ScmSim::Bytes ValidKeyFile() { return TestFiles::BuildKelParaSaf({}); }
 
 /// One simulated domain with its own namespace, socket and storage directory.
 class FirmwareProcess : public ::testing::Test {
@@ -50,7 +54,7 @@ class FirmwareProcess : public ::testing::Test {
     }
   }
   /// Starts the host with the given key file (none: absent) and opens the stand-in checker.
-  void StartHost(std::optional<ScmSim::Bytes> keyFile = ScmSim::Bytes(16, 0x5A)) {
+  void StartHost(std::optional<ScmSim::Bytes> keyFile = ValidKeyFile()) {
     host_ = std::make_unique<ScmSim::HostSim>(config_);
     host_->Start();
     if (keyFile) {
@@ -272,8 +276,8 @@ TEST_F(FirmwareProcess, ParameterFilesOnTheStorage) {
   } cases[] = {
       {"missing key file", std::nullopt, false, {0x62008A02, 0x92008802}},
       {"empty key file", ScmSim::Bytes{}, false, {}},
-      {"missing additional parameters only", ScmSim::Bytes(40, 1), false, {}},
-      {"storage busy for a while", ScmSim::Bytes(40, 1), true, {}},
+      {"missing additional parameters only", ValidKeyFile(), false, {}},
+      {"storage busy for a while", ValidKeyFile(), true, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -306,7 +310,7 @@ TEST_F(FirmwareProcess, MissingCycleSemaphoresAreReportedAndTheBackgroundTaskRun
   config_.omit = {"sem:~frame-send", "sem:~frame-receive"};
   host_ = std::make_unique<ScmSim::HostSim>(config_);
   host_->Start();
-  ASSERT_TRUE(host_->PutFile("KEL_PARA.SAF", ScmSim::Bytes(16, 1)));
+  ASSERT_TRUE(host_->PutFile("KEL_PARA.SAF", ValidKeyFile()));
   ASSERT_TRUE(host_->PutFile("CORVANE.DAT", {}));
   stub_ = std::make_unique<CheckerStub>(config_.sdn);
   EXPECT_FALSE(stub_->Open()) << "the semaphores are missing";

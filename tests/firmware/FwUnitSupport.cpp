@@ -97,6 +97,10 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
         errno = 0x3E0003;
         return -1;
       }
+      // A write open starts the file anew, as the host's storage does.
+      if (static_cast<char>(w[2]) == 'w') {
+        files[name].clear();
+      }
       open_[nextHandle_] = Open{name, 0};
       *OutWord(w[3]) = static_cast<uint32_t>(nextHandle_++);
       ++openHandles;

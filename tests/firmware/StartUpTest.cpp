@@ -9,6 +9,7 @@
 #include "HNFcyc.h"
 #include "HNFiff_ModuleState.h"
 #include "HNFstp.h"
+#include "ParameterFileBuilders.h"
 #include "ScmFirmwareIdent.h"
 #include "ScmSystemCalls.h"
 
@@ -102,7 +103,8 @@ class FwStartUp : public FwFixture {
     setenv("SafetyDomainNumber", "7", 1);
     host.udids = {{0x02, 0x5C, 0x3E, 9, 9, 9}};
     host.conditions[1] = SCM_FW_IDENT_WORD;
-    host.files["KEL_PARA.SAF"] = std::vector<uint8_t>(8, 1);
+    // A valid key file without records: the parser raises nothing.
+    host.files["KEL_PARA.SAF"] = TestFiles::BuildKelParaSaf({});
     host.files["CORVANE.DAT"] = {};
     ASSERT_EQ(ScmMemCreateSemaphore(ScmName("frame-send").c_str(), SEM_EMPTY), OK);
     ASSERT_EQ(ScmMemCreateSemaphore(ScmName("frame-receive").c_str(), SEM_EMPTY), OK);
@@ -141,7 +143,7 @@ TEST_F(FwStartUp, RunsInOrderAndSpawnsBothTasks) {
   EXPECT_EQ(spawns[1].entry, DoCyclicWork);
   EXPECT_EQ(HNFcyc_statusInfo[0], 17u);
   EXPECT_EQ(HNFiff_ModuleStateRead(), HNFiff_kModuleStateNormal);
-  EXPECT_EQ(HNFstp_Files[0].ulSize, 8u);
+  EXPECT_EQ(HNFstp_Files[0].ulSize, 64u);
   EXPECT_NE(HNFstp_pRxSemaphore, nullptr);
   EXPECT_NE(HNFstp_pTxSemaphore, nullptr);
   EXPECT_TRUE(TakeEvents().empty());

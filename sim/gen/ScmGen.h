@@ -1,0 +1,115 @@
+// Generator of the domain's parameter files ("kel_para.saf", "corvane.dat" and
+// "pardata1.bin") from a model of one safety domain. It writes only file sets
+// that both the firmware and the checker accept, and refuses any other domain
+// with a message that names the offending field.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ScmGen {
+
+using Bytes = std::vector<std::uint8_t>;   ///< file or payload bytes
+using Udid = std::array<std::uint8_t, 6>;  ///< 6 UDID bytes
+
+/// Configuration data of the application (objects 0x2106/4-7).
+struct ConfigurationData {
+  std::uint32_t machineOptionsActive = 0;  ///< external machine options required (0x2106/4)
+  std::uint32_t startupFlagsActive = 0;    ///< start-up flags required, 0 or 1 (0x2106/5)
+  std::uint32_t remoteActive = 0;          ///< remote control switched on (0x2106/6)
+  std::uint32_t scansAtStartup = 5;        ///< scans at start-up, 1 to 10 (0x2106/7)
+};
+
+/// One machine option (object 0x2100/number).
+struct MachineOption {
+  std::uint8_t number = 1;  ///< 1 to 32
+  std::uint8_t value = 0;   ///< 0 off, else on
+};
+
+/// The SCM's own settings.
+struct ScmSettings {
+  std::uint32_t guardTime = 100000;     ///< 0x100C/1, 60,000 to 600,000
+  std::uint8_t lifeTimeFactor = 2;      ///< 0x100C/2, 1 to 255
+  std::int32_t timeBase = 2;            ///< 0x1200/3, 0 to 3
+  std::uint32_t ssdoTimeout = 20000;    ///< 0x1201/1, 1 to 65,535
+  std::uint8_t ssdoRetries = 5;         ///< 0x1201/2
+  std::uint32_t snmtTimeout = 20000;    ///< 0x1202/1, at least 1
+  std::uint8_t snmtRetries = 5;         ///< 0x1202/2
+  std::vector<MachineOption> machineOptions;                        ///< 0x2100/n, optional
+  std::optional<std::array<std::uint32_t, 3>> commissioning;        ///< 0x210B/1-3, optional
+  std::optional<ConfigurationData> configuration;                   ///< 0x2106/4-7, optional
+};
+
+/// One node of the node list, in list order.
+struct Node {
+  std::uint16_t sadr = 0;               ///< main SADR, 1 to 1022, unique
+  Udid udid{};                          ///< expected UDID (all zero: not known yet)
+  std::uint32_t vendorId = 0;           ///< expected vendor id
+  std::uint32_t productCode = 0;        ///< expected product code
+  std::uint32_t revision = 0;           ///< expected revision number
+  Bytes parameterSet;                   ///< the parameter set downloaded over SSDO
+  Bytes checksum;                       ///< expected parameter checksum, 4 to 256 bytes, a multiple of 4
+  std::uint32_t timestamp = 0;          ///< parameter timestamp
+  std::uint32_t flags = 0;              ///< node flags
+  std::uint16_t ssdoPayloadLength = 8;  ///< SSDO payload length, 8 to 128
+  std::uint32_t pollTime = 0;           ///< poll time
+  std::vector<std::uint16_t> additionalSadrs;  ///< additional SADRs of the node
+};
+
+/// One additional parameter set.
+struct AdditionalSet {
+  std::uint16_t sadr = 0;      ///< SADR of a node-list node other than 1
+  std::uint8_t number = 1;     ///< set number, 1 to 15
+  Bytes payload;               ///< the set's bytes
+  std::uint32_t timestamp = 0; ///< the set's timestamp
+  std::string origin;          ///< where the set was described, for messages ("set[i]" when empty)
+};
+
+/// One safety domain as the generator sees it.
+struct Domain {
+  ScmSettings scm;                      ///< the SCM's settings
+  std::vector<Node> nodes;              ///< the node list, 1 to 12 nodes
+  std::vector<AdditionalSet> sets;      ///< additional parameter sets
+  std::optional<std::uint16_t> sdn;     ///< safety domain number of the demo
+  std::optional<Udid> qorUdid;          ///< Qor controller UDID of the demo
+};
+
+/// The generated files.
+struct FileSet {
+  Bytes kelParaSaf;               ///< "kel_para.saf"
+  Bytes corvaneDat;               ///< "corvane.dat"
+  std::optional<Bytes> parData1;  ///< "pardata1.bin", only when a set exists
+};
+
+/// Names of the generated files.
+inline constexpr const char* kKelParaSafName = "kel_para.saf";
+inline constexpr const char* kCorvaneDatName = "corvane.dat";
+inline constexpr const char* kParData1Name = "pardata1.bin";
+
+/// Bytes of the safe file space both "kel_para.saf" and "pardata1.bin" must share.
+inline constexpr std::uint32_t kSafeSpaceSize = 196608;
+/// Largest "pardata1.bin" the checker reads.
+inline constexpr std::uint32_t kParData1Max = 65536;
+
+/// Checks a domain; an empty string when it can be written, else a message naming the field.
+std::string Validate(const Domain& domain);
+
+/// The three files of a valid domain, or the message of Validate in error.
+struct Result {
+  std::string error;  ///< empty on success
+  FileSet files;      ///< the files, when error is empty
+};
+Result Generate(const Domain& domain);
+
+/// Writes the files into dir under their names: all or none, never a half-written file.
+/// A stale "pardata1.bin" is removed when the set has none. Empty string or the failure.
+std::string WriteFileSet(const FileSet& files, const std::filesystem::path& dir);
+
+/// Generate and WriteFileSet: nothing is written when the domain is refused.
+std::string GenerateInto(const Domain& domain, const std::filesystem::path& dir);
+
+}  // namespace ScmGen

@@ -1,0 +1,45 @@
+// Layout constants of the parameter files and the little-endian writer the
+// generator builds them with.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "ScmGen.h"
+
+namespace ScmGen {
+
+inline constexpr std::size_t kMaxNodes = 12;            ///< nodes of the node list
+inline constexpr std::uint16_t kMaxNodeSadr = 1022;     ///< highest node SADR (1023 is the SCM's)
+inline constexpr std::uint16_t kMinSsdoPayload = 8;     ///< smallest SSDO payload length
+inline constexpr std::uint16_t kMaxSsdoPayload = 128;   ///< largest SSDO payload length every SCM path handles
+inline constexpr std::uint32_t kDomainMax = 0x20000;    ///< largest domain of the object list
+inline constexpr std::uint32_t kHeaderSize = 64;        ///< header of every file
+inline constexpr std::uint32_t kEntryHeaderSize = 16;   ///< header of a "pardata1.bin" entry
+inline constexpr std::uint32_t kCrcBlock = 16384;       ///< bytes per block CRC
+inline constexpr std::uint16_t kSadrCount = 1023;       ///< SADRs of the domain
+
+/// Appends little-endian values to a byte vector.
+class ByteWriter {
+ public:
+  explicit ByteWriter(Bytes& out) : out_(out) {}
+  void U8(std::uint8_t v) { out_.push_back(v); }
+  void U16(std::uint16_t v) {
+    U8(static_cast<std::uint8_t>(v));
+    U8(static_cast<std::uint8_t>(v >> 8));
+  }
+  void U32(std::uint32_t v) {
+    U16(static_cast<std::uint16_t>(v));
+    U16(static_cast<std::uint16_t>(v >> 16));
+  }
+  void Append(const Bytes& b) { out_.insert(out_.end(), b.begin(), b.end()); }
+
+ private:
+  Bytes& out_;  ///< the bytes written to
+};
+
+/// Stores a little-endian u16 / u32 at an offset.
+void PutU16(Bytes& b, std::size_t at, std::uint16_t v);
+void PutU32(Bytes& b, std::size_t at, std::uint32_t v);
+
+}  // namespace ScmGen

@@ -1,0 +1,143 @@
+// The rules a domain must meet before its files are written: each names the
+// field that breaks it.
+#include <set>
+#include <sstream>
+#include <utility>
+
+#include "ScmGen.h"
+#include "ScmGenFormat.h"
+
+namespace ScmGen {
+
+namespace {
+
+/// Builds a message from streamable parts.
+template <typename... Parts>
+std::string Msg(const Parts&... parts) {
+  std::ostringstream out;
+  (out << ... << parts);
+  return out.str();
+}
+
+std::string CheckScm(const ScmSettings& s) {
+  if (s.guardTime < 60000 || s.guardTime > 600000) {
+    return Msg("guarding.time_us: ", s.guardTime, " is outside 60000 to 600000");
+  }
+  if (s.lifeTimeFactor < 1) {
+    return Msg("guarding.life_factor: ", unsigned{s.lifeTimeFactor}, " is outside 1 to 255");
+  }
+  if (s.timeBase < 0 || s.timeBase > 3) {
+    return Msg("scm.time_base: ", s.timeBase, " is outside 0 to 3");
+  }
+  if (s.ssdoTimeout < 1 || s.ssdoTimeout > 65535) {
+    return Msg("scm.ssdo_timeout: ", s.ssdoTimeout, " is outside 1 to 65535");
+  }
+  if (s.snmtTimeout < 1) {
+    return Msg("scm.snmt_timeout: 0 is below 1");
+  }
+  std::set<unsigned> options;
+  for (const auto& o : s.machineOptions) {
+    if (o.number < 1 || o.number > 32) {
+      return Msg("scm.machine_options: number ", unsigned{o.number}, " is outside 1 to 32");
+    }
+    if (!options.insert(o.number).second) {
+      return Msg("scm.machine_options: number ", unsigned{o.number}, " is given twice");
+    }
+  }
+  if (s.configuration) {
+    if (s.configuration->startupFlagsActive > 1) {
+      return Msg("scm.configuration: start-up flags active ", s.configuration->startupFlagsActive, " is neither 0 nor 1");
+    }
+    if (s.configuration->scansAtStartup < 1 || s.configuration->scansAtStartup > 10) {
+      return Msg("scm.configuration: scans at start-up ", s.configuration->scansAtStartup, " is outside 1 to 10");
+    }
+  }
+  return {};
+}
+
+std::string CheckNode(const Node& n, size_t i, std::set<std::uint16_t>& sadrs) {
+  const std::string at = Msg("node[", i, "].");
+  if (n.sadr < 1 || n.sadr > kMaxNodeSadr) {
+    return Msg(at, "sadr: ", n.sadr, " is outside 1 to ", kMaxNodeSadr);
+  }
+  if (!sadrs.insert(n.sadr).second) {
+    return Msg(at, "sadr: duplicate SADR ", n.sadr);
+  }
+  if (n.ssdoPayloadLength < kMinSsdoPayload || n.ssdoPayloadLength > kMaxSsdoPayload) {
+    return Msg(at, "payload_length: ", n.ssdoPayloadLength, " is outside ", kMinSsdoPayload, " to ",
+               kMaxSsdoPayload);
+  }
+  if (n.checksum.size() < 4 || n.checksum.size() > 256 || n.checksum.size() % 4 != 0) {
+    return Msg(at, "checksum: ", n.checksum.size(), " bytes, must be 4 to 256 and a multiple of 4");
+  }
+  if (n.parameterSet.size() > kDomainMax) {
+    return Msg(at, "parameter_set: ", n.parameterSet.size(), " bytes, at most ", kDomainMax);
+  }
+  return {};
+}
+
+std::string CheckAdditionalSadrs(const Domain& d, const std::set<std::uint16_t>& nodeSadrs) {
+  std::set<std::uint16_t> seen;
+  for (size_t i = 0; i < d.nodes.size(); ++i) {
+    for (const auto a : d.nodes[i].additionalSadrs) {
+      const std::string at = Msg("node[", i, "].additional_sadrs: ");
+      if (a < 1 || a > kMaxNodeSadr) {
+        return Msg(at, a, " is outside 1 to ", kMaxNodeSadr);
+      }
+      if (nodeSadrs.count(a) != 0 || !seen.insert(a).second) {
+        return Msg(at, "duplicate SADR ", a);
+      }
+    }
+  }
+  return {};
+}
+
+std::string CheckSets(const Domain& d, const std::set<std::uint16_t>& nodeSadrs) {
+  std::set<std::pair<std::uint16_t, std::uint8_t>> seen;
+  for (size_t i = 0; i < d.sets.size(); ++i) {
+    const auto& s = d.sets[i];
+    const std::string at = s.origin.empty() ? Msg("set[", i, "].") : s.origin + ".";
+    if (s.sadr == 1 || nodeSadrs.count(s.sadr) == 0) {
+      return Msg(at, "sadr: ", s.sadr, " is not the SADR of a node-list node other than 1");
+    }
+    if (s.number < 1 || s.number > 15) {
+      return Msg(at, "number: ", unsigned{s.number}, " is outside 1 to 15");
+    }
+    if (!seen.insert({s.sadr, s.number}).second) {
+      return Msg(at, "number: set ", unsigned{s.number}, " of SADR ", s.sadr, " is given twice");
+    }
+    if (s.payload.size() + kEntryHeaderSize > kDomainMax) {
+      return Msg(at, "payload: ", s.payload.size(), " bytes, at most ", kDomainMax - kEntryHeaderSize);
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string Validate(const Domain& d) {
+  if (std::string e = CheckScm(d.scm); !e.empty()) {
+    return e;
+  }
+  if (d.nodes.empty() || d.nodes.size() > kMaxNodes) {
+    return Msg("node: ", d.nodes.size(), " nodes, must be 1 to ", kMaxNodes);
+  }
+  std::set<std::uint16_t> sadrs;
+  for (size_t i = 0; i < d.nodes.size(); ++i) {
+    if (std::string e = CheckNode(d.nodes[i], i, sadrs); !e.empty()) {
+      return e;
+    }
+  }
+  if (std::string e = CheckAdditionalSadrs(d, sadrs); !e.empty()) {
+    return e;
+  }
+  if (std::string e = CheckSets(d, sadrs); !e.empty()) {
+    return e;
+  }
+  if (d.sdn && (*d.sdn < 1 || *d.sdn > 1023)) {
+    return Msg("sdn: ", *d.sdn, " is outside 1 to 1023");
+  }
+  return {};
+}
+
+}  // namespace ScmGen

@@ -1,0 +1,361 @@
+// The sample-file generator: the layout of what it writes, the domains it
+// refuses (naming the field, writing nothing), and the program over
+// description files.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "HNFiff_Crc.h"
+#include "ParamDomain.h"
+#include "ScmGenDescription.h"
+
+namespace ParamTest {
+namespace {
+
+namespace fs = std::filesystem;
+
+/// A temporary directory of this process, removed at the end.
+class TempDir {
+ public:
+  TempDir() {
+    static int counter = 0;
+    path_ = fs::temp_directory_path() / ("scmgen-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    fs::create_directories(path_);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  const fs::path& Path() const { return path_; }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(path_)) {
+      names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  fs::path path_;  ///< the directory
+};
+
+TEST(GeneratorFiles, KelParaSafHeaderAndAreaFollowTheFormat) {
+  const auto f = Files(DemoDomain()).kelParaSaf;
+  ASSERT_GT(f.size(), 64u);
+  EXPECT_EQ(Get16(f, 0), 64);
+  EXPECT_EQ(Get16(f, 2), 0x0200);
+  EXPECT_EQ(Get32(f, 4), f.size());
+  EXPECT_EQ(Get32(f, 8), 64u);
+  EXPECT_EQ(Get32(f, 12), 0u);
+  EXPECT_EQ(Get32(f, 16), 64u);
+  EXPECT_EQ(Get32(f, 20), 0u);
+  EXPECT_EQ(Get32(f, 24), 0u);
+  EXPECT_EQ(Get32(f, 28), 64u);
+  const std::uint32_t len = Get32(f, 32);
+  EXPECT_EQ(Get32(f, 36), 64 + len);
+  EXPECT_EQ(Get32(f, 40), (len + 16383) / 16384);
+  EXPECT_EQ(Get32(f, 44), 257u);
+  EXPECT_TRUE(std::all_of(f.begin() + 48, f.begin() + 62, [](std::uint8_t b) { return b == 0; }));
+  EXPECT_EQ(Get16(f, 62), HNFiff_Crc16_755B_CalcSwp(0, 62, f.data()));
+  EXPECT_EQ(f.size(), 64 + len + 4 * Get32(f, 40));
+  // Records back to back, ending exactly with the area; none of the firmware's own objects.
+  std::size_t at = 64;
+  while (at < 64 + len) {
+    ASSERT_LE(at + 7, 64 + len);
+    const std::uint16_t index = Get16(f, at);
+    const std::uint8_t sub = f[at + 2];
+    const std::uint32_t n = Get32(f, at + 3);
+    EXPECT_NE(sub, 0) << std::hex << index;
+    EXPECT_FALSE(index == 0x1018 || index == 0x1019 || (index == 0x1200 && sub != 3)) << std::hex << index;
+    EXPECT_FALSE(index >= 0xE400 && index <= 0xE7FE);
+    at += 7 + n;
+  }
+  EXPECT_EQ(at, 64 + len);
+}
+
+TEST(GeneratorFiles, CorvaneDatHoldsEverySadrInOrder) {
+  const auto d = DemoDomain();
+  const auto f = Files(d).corvaneDat;
+  EXPECT_EQ(Get16(f, 0), 64);
+  EXPECT_EQ(Get16(f, 2), 2);
+  EXPECT_EQ(f.size(), 13367u);
+  EXPECT_EQ(Get32(f, 12), 1023u * 13);
+  EXPECT_TRUE(std::all_of(f.begin() + 24, f.begin() + 62, [](std::uint8_t b) { return b == 0; }));
+  for (std::uint16_t sadr = 1; sadr <= 1023; ++sadr) {
+    const std::size_t at = 64 + 13u * (sadr - 1);
+    ASSERT_EQ(Get16(f, at), 0xCC00 + sadr);
+    ASSERT_EQ(f[at + 2], 1);
+    ASSERT_EQ(Get32(f, at + 3), 6u);
+  }
+  const std::size_t node3 = 64 + 13u * (d.nodes[3].sadr - 1) + 7;
+  EXPECT_EQ(Bytes(f.begin() + node3, f.begin() + node3 + 6), Bytes(d.nodes[3].udid.begin(), d.nodes[3].udid.end()));
+}
+
+TEST(GeneratorFiles, ParData1IsWrittenOnlyWithSets) {
+  auto d = DemoDomain();
+  const auto f = *Files(d).parData1;
+  EXPECT_EQ(Get16(f, 0), d.sets.size());
+  EXPECT_EQ(Get16(f, 2), 64);
+  EXPECT_EQ(Get16(f, 4), 0x0100);
+  EXPECT_EQ(Get16(f, 6), 64);
+  EXPECT_EQ(Get32(f, 16), 64u);
+  EXPECT_EQ(Get32(f, 24), 64 + Get32(f, 12));
+  EXPECT_TRUE(std::all_of(f.begin() + 28, f.begin() + 60, [](std::uint8_t b) { return b == 0; }));
+  EXPECT_EQ(Get32(f, 60), HNFiff_Crc32CalcSwp(0, 60, f.data()));
+  const auto& s = d.sets[0];
+  EXPECT_EQ(f[64], s.number);
+  EXPECT_EQ(f[65], 1);
+  EXPECT_EQ(Get16(f, 66), s.sadr);
+  EXPECT_EQ(Get32(f, 68), s.payload.size());
+  EXPECT_EQ(Get32(f, 72), HNFiff_Crc32CalcSwp(0, static_cast<int>(s.payload.size()), s.payload.data()));
+  EXPECT_EQ(Get32(f, 76), s.timestamp);
+  d.sets.clear();
+  EXPECT_FALSE(Files(d).parData1.has_value());
+}
+
+struct RefusalRow {
+  const char* name;                                ///< the fault
+  std::function<void(ScmGen::Domain&)> mutate;     ///< makes the demo domain invalid
+  const char* field;                               ///< the message begins with this field
+};
+
+void PrintTo(const RefusalRow& row, std::ostream* os) { *os << row.name; }
+
+class GeneratorRefuses : public ::testing::TestWithParam<RefusalRow> {};
+
+TEST_P(GeneratorRefuses, NamesTheFieldAndWritesNothing) {
+  auto d = DemoDomain();
+  GetParam().mutate(d);
+  TempDir dir;
+  const std::string error = ScmGen::GenerateInto(d, dir.Path());
+  EXPECT_EQ(error.rfind(GetParam().field, 0), 0u) << error;
+  EXPECT_TRUE(dir.Names().empty());
+}
+
+const RefusalRow kRefusals[] = {
+    {"duplicate SADR", [](ScmGen::Domain& d) { d.nodes[3].sadr = d.nodes[1].sadr; }, "node[3].sadr"},
+    {"SADR of the SCM", [](ScmGen::Domain& d) { d.nodes[2].sadr = 1023; }, "node[2].sadr"},
+    {"no node", [](ScmGen::Domain& d) { d.nodes.clear(); d.sets.clear(); }, "node:"},
+    {"too many nodes", [](ScmGen::Domain& d) { d.nodes.push_back(d.nodes.back()); d.nodes.back().sadr = 900; },
+     "node:"},
+    {"checksum of 6 bytes", [](ScmGen::Domain& d) { d.nodes[4].checksum = Bytes(6, 1); }, "node[4].checksum"},
+    {"checksum of 260 bytes", [](ScmGen::Domain& d) { d.nodes[4].checksum = Bytes(260, 1); }, "node[4].checksum"},
+    {"SSDO payload of 129", [](ScmGen::Domain& d) { d.nodes[0].ssdoPayloadLength = 129; }, "node[0].payload_length"},
+    {"set for a SADR outside the node list", [](ScmGen::Domain& d) { d.sets[1].sadr = 600; }, "set[1].sadr"},
+    {"set for SADR 1", [](ScmGen::Domain& d) { d.sets[0].sadr = 1; }, "set[0].sadr"},
+    {"set number 0", [](ScmGen::Domain& d) { d.sets[0].number = 0; }, "set[0].number"},
+    {"set given twice", [](ScmGen::Domain& d) { d.sets[1] = d.sets[0]; }, "set[1].number"},
+    {"additional SADR of a node", [](ScmGen::Domain& d) { d.nodes[0].additionalSadrs = {d.nodes[5].sadr}; },
+     "node[0].additional_sadrs"},
+    {"guard time", [](ScmGen::Domain& d) { d.scm.guardTime = 59999; }, "guarding.time_us"},
+    {"time base", [](ScmGen::Domain& d) { d.scm.timeBase = 4; }, "scm.time_base"},
+    {"machine option 33", [](ScmGen::Domain& d) { d.scm.machineOptions.push_back({33, 1}); }, "scm.machine_options"},
+    {"too large for the safe space",
+     [](ScmGen::Domain& d) {
+       for (auto& n : d.nodes) {
+         n.parameterSet = Bytes(17000, 1);
+       }
+     },
+     "node:"},
+    {"pardata1.bin above 65536 bytes",
+     [](ScmGen::Domain& d) {
+       for (std::uint8_t k = 3; k < 8; ++k) {
+         d.sets.push_back({d.nodes[k].sadr, 1, Bytes(14000, 2), 0, {}});
+       }
+     },
+     "additional_sets:"},
+};
+INSTANTIATE_TEST_SUITE_P(Table, GeneratorRefuses, ::testing::ValuesIn(kRefusals));
+
+TEST(GeneratorWrite, AValidDomainReplacesEveryFileAndAStaleSetFileGoes) {
+  TempDir dir;
+  std::ofstream(dir.Path() / "pardata1.bin") << "stale";
+  auto d = DemoDomain();
+  d.sets.clear();
+  ASSERT_EQ(ScmGen::GenerateInto(d, dir.Path()), "");
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"corvane.dat", "kel_para.saf"}));
+  ASSERT_EQ(ScmGen::GenerateInto(DemoDomain(), dir.Path()), "");
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"corvane.dat", "kel_para.saf", "pardata1.bin"}));
+}
+
+/// Runs scmgen; its exit status and what it wrote to stderr.
+std::pair<int, std::string> RunScmgen(const fs::path& description, const fs::path& out) {
+  const fs::path err = out.parent_path() / (out.filename().string() + ".err");
+  const std::string cmd = std::string(SCMGEN_PATH) + " '" + description.string() + "' '" + out.string() + "' 2>'" +
+                          err.string() + "'";
+  const int status = std::system(cmd.c_str());
+  std::ifstream in(err);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::error_code ec;
+  fs::remove(err, ec);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str()};
+}
+
+/// A description of count nodes at SADR 1..count, with extra lines per node.
+std::string Description(int count, const std::function<std::string(int)>& extra = {}) {
+  std::ostringstream o;
+  o << "sdn = 7\nqor_udid = \"02-5C-3E-10-20-30\"\n";
+  for (int i = 1; i <= count; ++i) {
+    o << "\n[[node]]\nsadr = " << i << "\n" << (extra ? extra(i) : "");
+  }
+  return o.str();
+}
+
+struct ProgramRow {
+  const char* name;         ///< the fault
+  std::string description;  ///< the description text
+  const char* field;        ///< the message names this field
+};
+
+void PrintTo(const ProgramRow& row, std::ostream* os) { *os << row.name; }
+
+std::string Hex(std::size_t n, std::uint8_t value) {
+  std::string s;
+  char b[4];
+  for (std::size_t i = 0; i < n; ++i) {
+    std::snprintf(b, sizeof b, "%02X ", value);
+    s += b;
+  }
+  return s;
+}
+
+class ScmgenRefuses : public ::testing::TestWithParam<ProgramRow> {};
+
+TEST_P(ScmgenRefuses, WithAMessageAndNoFile) {
+  TempDir dir;
+  const fs::path description = dir.Path() / "domain.toml";
+  std::ofstream(description) << GetParam().description;
+  const fs::path out = dir.Path() / "out";
+  fs::create_directories(out);
+  const auto [rc, err] = RunScmgen(description, out);
+  EXPECT_EQ(rc, 1);
+  EXPECT_NE(err.find(GetParam().field), std::string::npos) << err;
+  EXPECT_TRUE(fs::is_empty(out));
+}
+
+const ProgramRow kProgramRows[] = {
+    {"duplicate SADR", Description(3) + "\n[[node]]\nsadr = 2\n", "node[3].sadr"},
+    {"too many nodes", Description(13), "node:"},
+    {"bad checksum length", Description(3, [](int i) { return i == 2 ? "checksum = \"01 02 03\"\n" : ""; }),
+     "node[1].checksum"},
+    {"set for a SADR outside the node list",
+     Description(2, [](int i) { return i == 1 ? "additional_sets = [\"" + Hex(16, 1) + "\"]\n" : std::string(); }),
+     "node[0].additional_sets[0].sadr"},
+    {"too large for the safe space",
+     Description(12,
+                 [](int i) {
+                   return i == 1 ? std::string()
+                                 : "additional_sets = [\"" + Hex(4096, 3) + "\", \"" + Hex(4096, 4) + "\"]\n";
+                 }),
+     "additional_sets:"},
+};
+INSTANTIATE_TEST_SUITE_P(Table, ScmgenRefuses, ::testing::ValuesIn(kProgramRows));
+
+TEST(Scmgen, WritesTheDemoDescriptionsFiles) {
+  TempDir dir;
+  const auto [rc, err] = RunScmgen(SCM_GEN_DEMO_DESCRIPTION, dir.Path());
+  EXPECT_EQ(rc, 0) << err;
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"corvane.dat", "kel_para.saf", "pardata1.bin"}));
+}
+
+}  // namespace
+}  // namespace ParamTest
+
+namespace ParamTest {
+namespace {
+
+/// A description using every field the generator adds to the domain description.
+constexpr const char* kFullDescription = R"(sdn = 9
+qor_udid = "02-5C-3E-10-20-30"
+[guarding]
+time_us = 120000
+life_factor = 4
+[scm]
+time_base = 3
+ssdo_timeout = 1234
+ssdo_retries = 2
+snmt_timeout = 5678
+snmt_retries = 3
+machine_options = [[2, 1], [31, 0]]
+commissioning = [1, 1, 0]
+configuration = [1, 1, 0, 7]
+[[node]]
+sadr = 1
+[[node]]
+sadr = 6
+flags = 0x80000002
+poll_time = 4321
+additional_sadrs = [40, 41]
+additional_sets = ["01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10", "11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F 20"]
+additional_set_timestamps = [0x11112222]
+)";
+
+TEST(GeneratorDescription, EveryAddedFieldReachesTheGenerator) {
+  const SimDomain::LoadResult loaded = SimDomain::ParseDomain(kFullDescription);
+  ASSERT_TRUE(loaded.domain.has_value()) << loaded.error;
+  const ScmGen::Domain d = ScmGen::FromDescription(*loaded.domain);
+  EXPECT_EQ(d.scm.guardTime, 120000u);
+  EXPECT_EQ(d.scm.lifeTimeFactor, 4);
+  EXPECT_EQ(d.scm.timeBase, 3);
+  EXPECT_EQ(d.scm.ssdoTimeout, 1234u);
+  EXPECT_EQ(d.scm.ssdoRetries, 2);
+  EXPECT_EQ(d.scm.snmtTimeout, 5678u);
+  EXPECT_EQ(d.scm.snmtRetries, 3);
+  ASSERT_EQ(d.scm.machineOptions.size(), 2u);
+  EXPECT_EQ(d.scm.machineOptions[1].number, 31);
+  EXPECT_EQ(d.scm.commissioning, (std::array<std::uint32_t, 3>{1, 1, 0}));
+  ASSERT_TRUE(d.scm.configuration.has_value());
+  EXPECT_EQ(d.scm.configuration->scansAtStartup, 7u);
+  EXPECT_EQ(d.nodes[1].flags, 0x80000002u);
+  EXPECT_EQ(d.nodes[1].pollTime, 4321u);
+  EXPECT_EQ(d.nodes[1].additionalSadrs, (std::vector<std::uint16_t>{40, 41}));
+  ASSERT_EQ(d.sets.size(), 2u);
+  EXPECT_EQ(d.sets[0].sadr, 6);
+  EXPECT_EQ(d.sets[1].number, 2);
+  EXPECT_EQ(d.sets[0].timestamp, 0x11112222u);
+  EXPECT_EQ(d.sets[1].timestamp, 0u);
+  EXPECT_EQ(d.sdn, 9);
+}
+
+TEST(GeneratorDescription, AWrittenDescriptionGivesTheSameFiles) {
+  const SimDomain::LoadResult first = SimDomain::ParseDomain(kFullDescription);
+  ASSERT_TRUE(first.domain.has_value()) << first.error;
+  const SimDomain::LoadResult again = SimDomain::ParseDomain(SimDomain::WriteDomain(*first.domain));
+  ASSERT_TRUE(again.domain.has_value()) << again.error;
+  const ScmGen::Result a = ScmGen::Generate(ScmGen::FromDescription(*first.domain));
+  const ScmGen::Result b = ScmGen::Generate(ScmGen::FromDescription(*again.domain));
+  ASSERT_EQ(a.error, "");
+  EXPECT_EQ(a.files.kelParaSaf, b.files.kelParaSaf);
+  EXPECT_EQ(a.files.corvaneDat, b.files.corvaneDat);
+  EXPECT_EQ(a.files.parData1, b.files.parData1);
+}
+
+TEST(GeneratorDescription, MalformedAddedFieldsAreNamed) {
+  const struct {
+    const char* text;   ///< description
+    const char* field;  ///< named in the message
+  } cases[] = {
+      {"[scm]\nretries = 1\n[[node]]\nsadr = 1\n", "scm.retries"},
+      {"[scm]\ncommissioning = [1, 2]\n[[node]]\nsadr = 1\n", "scm.commissioning"},
+      {"[scm]\nmachine_options = [[1]]\n[[node]]\nsadr = 1\n", "scm.machine_options[0]"},
+      {"[[node]]\nsadr = 2\nadditional_sadrs = [0]\n", "node[0].additional_sadrs"},
+      {"[[node]]\nsadr = 2\nadditional_set_timestamps = [1]\n", "node[0].additional_set_timestamps"},
+  };
+  for (const auto& c : cases) {
+    const SimDomain::LoadResult r = SimDomain::ParseDomain(c.text);
+    EXPECT_FALSE(r.domain.has_value()) << c.text;
+    EXPECT_EQ(r.error.rfind(c.field, 0), 0u) << r.error;
+  }
+}
+
+}  // namespace
+}  // namespace ParamTest

@@ -1,0 +1,42 @@
+// Fixture of the parameter-loading tests: the in-memory platform of the
+// firmware unit tests, a demo domain whose files the generator writes, and the
+// stack initialisation run over copies of those files.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "FwUnitSupport.h"
+#include "HNFstp.h"
+#include "ParamDomain.h"
+
+namespace ParamTest {
+
+/// The fixture: runs EPS_Init over copies of the given files.
+class ParamFixture : public FwTest::FwFixture {
+ public:
+  void SetUp() override;
+  void TearDown() override;
+  /// Runs EPS_Init with the three files (kept alive by the fixture) and the test identity.
+  void Init(const Bytes& kel, const Bytes& corvane, const Bytes& parData);
+  /// Init with the files of the demo domain.
+  void InitDemo();
+  /// The value of an object as the object dictionary reads it (actual length); nullopt when it cannot be read.
+  std::optional<Bytes> Read(std::uint16_t index, std::uint8_t sub);
+  /// Address of an object's value, null when it cannot be read.
+  const std::uint8_t* Address(std::uint16_t index, std::uint8_t sub);
+  /// A u32 / u16 / u8 object read back.
+  std::uint32_t U32(std::uint16_t index, std::uint8_t sub);
+  /// Writes an object as the network would (not an application write); false when refused.
+  bool WriteNet(std::uint16_t index, std::uint8_t sub, const Bytes& value);
+  /// The demo domain and its files.
+  ScmGen::Domain demo;
+  ScmGen::FileSet demoFiles;
+  /// The loaded copies the object dictionary points into.
+  Bytes kel, corvane, parData;
+  /// The slots given to EPS_Init.
+  HNFstp_File slots[HNFstp_kFileCount] = {};
+};
+
+}  // namespace ParamTest
