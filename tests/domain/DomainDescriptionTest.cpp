@@ -1,0 +1,246 @@
+// Domain descriptions: contradictions refused with the field named, defaults,
+// the shipped default domain, fault options and the written form read back.
+#include <gtest/gtest.h>
+
+#include "DomainDescription.h"
+#include "FrameNetwork.h"
+
+namespace {
+
+using SimDomain::Domain;
+using SimDomain::LoadResult;
+using SimDomain::ParseDomain;
+
+/// A valid two-node description to which a case adds its lines.
+std::string TwoNodes(const std::string& top, const std::string& node2 = "") {
+  return "sdn = 9\n" + top + "\n[[node]]\nsadr = 1\n[[node]]\nsadr = 5\n" + node2;
+}
+
+struct RefusalCase {
+  const char* name;     ///< case name
+  std::string text;     ///< the description
+  const char* field;    ///< the field the message must name
+};
+
+class Refusals : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(Refusals, AreRefusedNamingTheField) {
+  const LoadResult r = ParseDomain(GetParam().text, "case.toml");
+  EXPECT_FALSE(r.domain);
+  EXPECT_NE(r.error.find(GetParam().field), std::string::npos) << r.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Domain, Refusals,
+    ::testing::Values(
+        RefusalCase{"Syntax", "sdn = = 3", "case.toml:1"},
+        RefusalCase{"SdnZero", "sdn = 0\n[[node]]\nsadr = 2\n", "sdn"},
+        RefusalCase{"SdnHigh", "sdn = 1024\n[[node]]\nsadr = 2\n", "sdn"},
+        RefusalCase{"SdnNotInteger", "sdn = \"one\"\n[[node]]\nsadr = 2\n", "sdn"},
+        RefusalCase{"QorUdidShort", "qor_udid = \"02-5C\"\n[[node]]\nsadr = 2\n", "qor_udid"},
+        RefusalCase{"QorUdidZero", "qor_udid = \"00-00-00-00-00-00\"\n[[node]]\nsadr = 2\n", "qor_udid"},
+        RefusalCase{"QorUdidNotHex", "qor_udid = \"02-5C-3E-10-20-XY\"\n[[node]]\nsadr = 2\n", "qor_udid"},
+        RefusalCase{"UnknownTopKey", "colour = 3\n[[node]]\nsadr = 2\n", "colour"},
+        RefusalCase{"NoNodes", "sdn = 3\n", "node"},
+        RefusalCase{"ThirteenNodes",
+                    [] {
+                      std::string t;
+                      for (int i = 2; i <= 14; ++i) t += "[[node]]\nsadr = " + std::to_string(i) + "\n";
+                      return t;
+                    }(),
+                    "node"},
+        RefusalCase{"SadrMissing", "[[node]]\nvendor_id = 1\n", "node[0].sadr"},
+        RefusalCase{"SadrZero", "[[node]]\nsadr = 0\n", "node[0].sadr"},
+        RefusalCase{"DuplicateSadr", TwoNodes("", "[[node]]\nsadr = 5\n"), "node[2].sadr"},
+        RefusalCase{"DuplicatePosition", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\nposition = 5\n"),
+                    "node[2].device.position"},
+        RefusalCase{"PositionHigh", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\nposition = 1024\n"),
+                    "node[2].device.position"},
+        RefusalCase{"DuplicateUdid", TwoNodes("", "[[node]]\nsadr = 6\nudid = \"02-5C-3E-A0-00-05\"\n"),
+                    "node[2].udid"},
+        RefusalCase{"QorNodeOtherUdid", "[[node]]\nsadr = 1\nudid = \"02-5C-3E-A0-00-01\"\n", "node[0].udid"},
+        RefusalCase{"QorDeviceOtherUdid", "[[node]]\nsadr = 1\n[node.device]\nudid = \"02-5C-3E-A0-00-01\"\n",
+                    "node[0].device.udid"},
+        RefusalCase{"UnknownFault", TwoNodes("", "[[node]]\nsadr = 6\nfaults = [\"loud\"]\n"), "node[2].faults"},
+        RefusalCase{"FaultBadValue", TwoNodes("", "[[node]]\nsadr = 6\nfaults = [\"busy=x\"]\n"),
+                    "node[2].faults"},
+        RefusalCase{"FaultForMissingNode", TwoNodes("faults = [\"7:silent\"]"), "faults"},
+        RefusalCase{"UnknownDomainFault", TwoNodes("faults = [\"5:loud\"]"), "faults"},
+        RefusalCase{"FaultWithoutSadr", TwoNodes("faults = [\"silent\"]"), "faults"},
+        RefusalCase{"PayloadLow", TwoNodes("", "[[node]]\nsadr = 6\npayload_length = 7\n"),
+                    "node[2].payload_length"},
+        RefusalCase{"PayloadLimitHigh", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\npayload_limit = 255\n"),
+                    "node[2].device.payload_limit"},
+        RefusalCase{"WindowZero", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\npreload_window = 0\n"),
+                    "node[2].device.preload_window"},
+        RefusalCase{"WindowHigh", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\npreload_window = 16\n"),
+                    "node[2].device.preload_window"},
+        RefusalCase{"VendorNegative", TwoNodes("", "[[node]]\nsadr = 6\nvendor_id = -1\n"), "node[2].vendor_id"},
+        RefusalCase{"TimestampHigh", TwoNodes("", "[[node]]\nsadr = 6\ntimestamp = 0x100000000\n"),
+                    "node[2].timestamp"},
+        RefusalCase{"ChecksumNotHex", TwoNodes("", "[[node]]\nsadr = 6\nchecksum = \"ABC\"\n"), "node[2].checksum"},
+        RefusalCase{"UnknownNodeKey", TwoNodes("", "[[node]]\nsadr = 6\ncolour = 1\n"), "node[2].colour"},
+        RefusalCase{"UnknownDeviceKey", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\ncolour = 1\n"),
+                    "node[2].device.colour"},
+        RefusalCase{"AskForMissingSet", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\nask_additional = 2\n"),
+                    "node[2].device.ask_additional"},
+        RefusalCase{"ResetGuardingNotBool",
+                    TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\nreset_guarding = 1\n"),
+                    "node[2].device.reset_guarding"},
+        RefusalCase{"LifeFactorZero", TwoNodes("[guarding]\nlife_factor = 0\n"), "guarding.life_factor"},
+        RefusalCase{"GuardTimeZero", TwoNodes("[guarding]\ntime_us = 0\n"), "guarding.time_us"},
+        RefusalCase{"UnknownGuardingKey", TwoNodes("[guarding]\nperiod = 1\n"), "guarding.period"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DomainDescription, DefaultsApply) {
+  const LoadResult r = ParseDomain("[[node]]\nsadr = 1\n[[node]]\nsadr = 7\n");
+  ASSERT_TRUE(r.domain) << r.error;
+  const Domain& d = *r.domain;
+  EXPECT_EQ(d.sdn, SimDomain::DomainDefaults::Sdn);
+  EXPECT_EQ(d.qorUdid, SimDomain::DomainDefaults::QorUdid);
+  EXPECT_EQ(d.guardTimeUs, SimDomain::DomainDefaults::GuardTimeUs);
+  EXPECT_EQ(d.lifeFactor, SimDomain::DomainDefaults::LifeFactor);
+  ASSERT_EQ(d.nodes.size(), 2u);
+  EXPECT_EQ(d.nodes[0].udid, d.qorUdid);
+  const SimDomain::NodeEntry& n = d.nodes[1];
+  EXPECT_EQ(n.productCode, SimDomain::DomainDefaults::ProductCodeBase + 7);
+  EXPECT_EQ(n.payloadLength, SimDomain::DomainDefaults::PayloadLength);
+  EXPECT_EQ(n.parameterSet.size(), SimDomain::DomainDefaults::ParameterSetSize);
+  EXPECT_EQ(n.checksum.size(), 4u);
+  // The device is what the node list expects.
+  EXPECT_EQ(n.device.position, 7);
+  EXPECT_EQ(n.device.udid, n.udid);
+  EXPECT_EQ(n.device.vendorId, n.vendorId);
+  EXPECT_EQ(n.device.productCode, n.productCode);
+  EXPECT_EQ(n.device.revision, n.revision);
+  EXPECT_EQ(n.device.checksum, n.checksum);
+  EXPECT_EQ(n.device.timestamp, n.timestamp);
+  EXPECT_FALSE(n.device.initialChecksum);
+  EXPECT_FALSE(n.device.initialTimestamp);
+  EXPECT_EQ(n.device.payloadLimit, n.payloadLength);
+  EXPECT_EQ(n.device.preloadWindow, 1);
+  EXPECT_EQ(n.device.busyAnswers, 0u);
+  EXPECT_FALSE(n.device.resetGuarding);
+  EXPECT_EQ(n.device.guardTimeUs, d.guardTimeUs);
+  EXPECT_EQ(n.device.lifeFactor, d.lifeFactor);
+  EXPECT_TRUE(SimNodes::DescribeFaults(n.device.faults).empty());
+}
+
+TEST(DomainDescription, DeviceFollowsChangedExpectationsUnlessGivenItself) {
+  const LoadResult r = ParseDomain(
+      "[[node]]\nsadr = 4\nvendor_id = 0x77\nparameter_set = \"01 02 03\"\npayload_length = 20\n"
+      "[node.device]\nrevision = 9\ntimestamp = 5\nchecksum = \"EE\"\n");
+  ASSERT_TRUE(r.domain) << r.error;
+  const SimDomain::NodeEntry& n = r.domain->nodes[0];
+  EXPECT_EQ(n.device.vendorId, 0x77u);
+  EXPECT_EQ(n.device.parameterSet, (SimDomain::Bytes{1, 2, 3}));
+  EXPECT_EQ(n.device.payloadLimit, 20);
+  EXPECT_EQ(n.device.revision, 9u);
+  EXPECT_NE(n.revision, 9u);
+  EXPECT_EQ(n.device.initialTimestamp, 5u);
+  EXPECT_EQ(n.device.initialChecksum, SimDomain::Bytes{0xEE});
+  // A checksum left out with a given set is the set's CRC-32.
+  EXPECT_EQ(n.checksum.size(), 4u);
+  EXPECT_NE(n.checksum, SimDomain::DefaultNode(4).checksum);
+}
+
+TEST(DomainDescription, FaultsFromNodeDomainAndOption) {
+  LoadResult r = ParseDomain(TwoNodes("faults = [\"5:sn-fail=6/2\"]", "[[node]]\nsadr = 8\nfaults = [\"silent\"]\n"));
+  ASSERT_TRUE(r.domain) << r.error;
+  Domain& d = *r.domain;
+  EXPECT_EQ(SimNodes::DescribeFaults(d.nodes[1].device.faults), std::vector<std::string>{"sn-fail=6/2"});
+  EXPECT_EQ(SimNodes::DescribeFaults(d.nodes[2].device.faults), std::vector<std::string>{"silent"});
+  EXPECT_EQ(SimDomain::ApplyFaultOption(d, "1:wrong-vendor"), "");
+  EXPECT_TRUE(d.nodes[0].device.faults.wrongVendor);
+  EXPECT_NE(SimDomain::ApplyFaultOption(d, "2:wrong-vendor").find("no node has SADR 2"), std::string::npos);
+  EXPECT_NE(SimDomain::ApplyFaultOption(d, "x:silent").find("no SADR"), std::string::npos);
+  EXPECT_NE(SimDomain::ApplyFaultOption(d, "1:loud").find("unknown fault"), std::string::npos);
+}
+
+TEST(DomainDescription, AdditionalSetAskTakesTheSetAsItArrives) {
+  const std::string set20 = "\"00 01 06 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10\"";
+  LoadResult r = ParseDomain("[[node]]\nsadr = 6\nadditional_sets = [" + set20 + "]\n[node.device]\nask_additional = 0\n");
+  ASSERT_TRUE(r.domain) << r.error;
+  ASSERT_TRUE(r.domain->nodes[0].device.askAdditional);
+  EXPECT_EQ(r.domain->nodes[0].device.askAdditional->expected.size(), 16u);
+  r = ParseDomain("[[node]]\nsadr = 6\nadditional_sets = [" + set20 + "]\n[node.device]\nask_additional = 0xF0\n");
+  ASSERT_TRUE(r.domain) << r.error;
+  EXPECT_EQ(r.domain->nodes[0].device.askAdditional->expected.size(), 20u);
+}
+
+TEST(DomainDescription, WrittenFormReadsBackTheSame) {
+  Domain d = SimDomain::UniformDomain(4, 33);
+  d.nodes[2].device.faults.busyAnswers = 3;
+  d.nodes[2].device.initialChecksum = SimDomain::Bytes{1, 2};
+  d.nodes[3].additionalSets.push_back(SimDomain::Bytes(16, 0x44));
+  d.nodes[3].additionalSetTimestamps.push_back(0x5A5A0001);
+  d.nodes[3].device.askAdditional = SimNodes::AdditionalSetAsk{0, SimDomain::Bytes(16, 0x44)};
+  d.nodes[1].device.preloadWindow = 4;
+  const std::string text = SimDomain::WriteDomain(d);
+  const LoadResult r = ParseDomain(text);
+  ASSERT_TRUE(r.domain) << r.error << "\n" << text;
+  EXPECT_EQ(SimDomain::WriteDomain(*r.domain), text);
+  EXPECT_EQ(r.domain->sdn, 33);
+}
+
+TEST(DomainDescription, UniformDomainsHoldForOneToTwelveNodes) {
+  for (u16 n = 1; n <= 12; ++n) {
+    const Domain d = SimDomain::UniformDomain(n);
+    EXPECT_EQ(SimDomain::ValidateDomain(d), "") << n;
+    EXPECT_EQ(d.nodes.size(), n);
+    EXPECT_EQ(d.nodes[0].udid, d.qorUdid);
+  }
+  EXPECT_NE(SimDomain::ValidateDomain(SimDomain::UniformDomain(13)), "");
+}
+
+TEST(DomainDescription, ShippedDefaultDomainHoldsTheRoadsItPromises) {
+  const LoadResult r = SimDomain::LoadDomainFile(SimDomain::DefaultDomainPath());
+  ASSERT_TRUE(r.domain) << r.error;
+  const Domain& d = *r.domain;
+  bool downloadRoad = false;
+  bool additional = false;
+  for (const SimDomain::NodeEntry& n : d.nodes) {
+    downloadRoad = downloadRoad || n.device.faults.wrongChecksum;
+    additional = additional || n.device.askAdditional.has_value();
+  }
+  EXPECT_TRUE(downloadRoad);
+  EXPECT_TRUE(additional);
+  EXPECT_GE(d.nodes.size(), 3u);
+}
+
+TEST(DomainDescription, MissingFileIsNamed) {
+  const LoadResult r = SimDomain::LoadDomainFile("/nonexistent/domain.toml");
+  EXPECT_FALSE(r.domain);
+  EXPECT_NE(r.error.find("/nonexistent/domain.toml"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Scenarios, ShippedScenariosApplyToTheDefaultDomain) {
+  const SimDomain::ScenarioResult s = SimDomain::LoadScenarioFile(SimDomain::DefaultScenariosPath());
+  ASSERT_EQ(s.error, "");
+  ASSERT_GE(s.scenarios.size(), 5u);
+  for (const SimDomain::Scenario& sc : s.scenarios) {
+    SimDomain::LoadResult d = SimDomain::LoadDomainFile(SimDomain::DefaultDomainPath());
+    ASSERT_TRUE(d.domain) << d.error;
+    for (const std::string& f : sc.faults) {
+      EXPECT_EQ(SimDomain::ApplyFaultOption(*d.domain, f), "") << sc.name << ": " << f;
+    }
+    EXPECT_EQ(SimDomain::ValidateDomain(*d.domain), "") << sc.name;
+    for (const std::string& w : sc.wireFaults) {
+      ScmSim::WireFaultPlan plan;
+      EXPECT_EQ(ScmSim::ParseWireFault(w, plan), "") << sc.name << ": " << w;
+    }
+  }
+  EXPECT_EQ(s.scenarios[0].name, "all-good");
+  EXPECT_TRUE(s.scenarios[0].operational);
+}
+
+TEST(Scenarios, MissingFileIsNamed) {
+  const SimDomain::ScenarioResult s = SimDomain::LoadScenarioFile("/nonexistent/scenarios.toml");
+  EXPECT_NE(s.error.find("/nonexistent/scenarios.toml"), std::string::npos) << s.error;
+}
+
+}  // namespace
