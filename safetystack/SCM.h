@@ -78,6 +78,7 @@ struct SCM_StateEntry {
   SCM_StateFunc pfFunc; ///< the state's function
 };
 
+/// Stopped; the 40-bit CT counter takes the application's start value.
 void SCM_Init();
 /// Scheduler: advances at most one node; spends free frames.
 void SCM_Trigger(u32 ct, u8* freeFrames);

@@ -69,14 +69,26 @@ const void* SCM_SodQueryRead(u16 index, u8 sub, u8* failed);
 u8* SCM_SodPtrAcs(u16 index, u8 sub);
 /// Actual length of an object (0 when unresolvable).
 u32 SCM_SodGetActLen(u16 index, u8 sub);
-/// Maximum length of an object (0 when unresolvable).
-u32 SCM_SodGetMaxLen(u16 index, u8 sub);
 /// Writes an object as the application; a refusal raises 0xF108.
 bool SCM_SodWrite(u16 index, u8 sub, const void* data);
-/// u32 value of an object (false, raised, when unreadable).
-bool SCM_SodReadU32(u16 index, u8 sub, u32* out);
-/// u16 value of an object (false, raised, when unreadable).
-bool SCM_SodReadU16(u16 index, u8 sub, u16* out);
+/// Value of n bytes of an object (false, raised, when unreadable).
+bool SCM_SodReadVal(u16 index, u8 sub, void* out, u32 n);
+
+// ---- the operating part of the road (states 13 to 26, SCMfsmOp) ----
+bool SCM_AssignAddSadr(SCM_FsmCb* cb, u16 n, u32 ct);
+bool SCM_WfAddSadrResp(SCM_FsmCb* cb, u16 n, u32 ct);
+bool SCM_WfAssignSadrResp2(SCM_FsmCb* cb, u16 n, u32 ct);
+bool SCM_VerifyUniqUdid(SCM_FsmCb* cb, u16 n, u32 ct);
+bool SCM_SendPutToOp(SCM_FsmCb* cb, u16 n, u32 ct);
+bool SCM_SendReadTimestamp(SCM_FsmCb* cb, u16 n, u32 ct);
+bool SCM_WfOpResp(SCM_FsmCb* cb, u16 n, u32 ct);
+bool SCM_WfPollTimeout(SCM_FsmCb* cb, u16 n, u32 ct);
+bool SCM_WfSaplAck(SCM_FsmCb* cb, u16 n, u32 ct);
+bool SCM_WfGuardTimer(SCM_FsmCb* cb, u16 n, u32 ct);
+bool SCM_WfGuardResp(SCM_FsmCb* cb, u16 n, u32 ct);
+bool SCM_SendSaplAck(SCM_FsmCb* cb, u16 n, u32 ct);
+bool SCM_SendAddParam(SCM_FsmCb* cb, u16 n, u32 ct);
+bool SCM_WfAddParamResp(SCM_FsmCb* cb, u16 n, u32 ct);
 
 // ---- helpers of the state functions ----
 /// Remembers the cycle's free-frame counter.
@@ -99,3 +111,14 @@ bool SCM_ReadU32(SCM_FsmCb* cb, u16 fsmIndex, u32 ct, u16 index, u8 sub);
 bool SCM_Download(SCM_FsmCb* cb, u16 fsmIndex, u32 ct, u8* data, u32 length);
 /// The little-endian u32 at the start of the node's response data.
 u32 SCM_RespU32(const SCM_FsmCb* cb);
+/// Consumes the events: returns them and clears the word.
+u16 SCM_TakeEvents(SCM_FsmCb* cb);
+/// A request that could not be sent: the events come back, the state stays; false.
+bool SCM_PutBack(SCM_FsmCb* cb, u16 events);
+/// True when the last SNMT response came from the node in the own domain.
+bool SCM_FromNode(const SCM_FsmCb* cb);
+/// A timer wait: on the timer event the node moves to the next state with the go event.
+bool SCM_TimerNext(SCM_FsmCb* cb, u32 state);
+/// The end of an SSDO wait that failed: a time-out restarts, an abort writes the
+/// status and waits; any other event is left to the scheduler.
+bool SCM_SsdoFailed(SCM_FsmCb* cb, u16 fsmIndex, u32 ct, u8 abortStatus);

@@ -83,9 +83,11 @@ struct SSDOC_Timer {
   u8 ucRepLeft;     ///< repetitions left (0x1201 sub 2)
 };
 
+/// Frees the clients and binds the SCM's SADR, the time-out and the repetitions.
 bool SSDOC_Init();
 /// Preload segments and time-outs of the clients; spends free frames.
 void SSDOC_BuildRequest(u32 ct, u8* freeFrames);
+/// An SSDO answer (ids 0x39, 0x3B) from the dispatcher.
 bool SSDOC_ProcessResponse(u32 ct, const SFS_FrameHeader* header, const u8* payload);
 /// Starts a read; false (reported) when refused or not sent: then no completion follows.
 bool SSDOC_SendReadReq(u16 sadr, u16 handle, SSDOC_Completion completion, u32 ct,

@@ -18,6 +18,7 @@ struct SemObject {
   uint32_t full;        ///< 1 available, 0 taken
   uint32_t flushes;     ///< bumped by every semFlush; a waiter that sees it move returns OK
   uint32_t waiters;     ///< takes waiting now (a waiter killed while waiting stays counted)
+  uint64_t gives;       ///< successful semGive calls since creation (read by the simulator only)
 };
 
 void InitSem(ObjectHeader* object, const void* context) {
@@ -25,6 +26,7 @@ void InitSem(ObjectHeader* object, const void* context) {
   sem->full = *static_cast<const int*>(context) == SEM_FULL ? 1 : 0;
   sem->flushes = 0;
   sem->waiters = 0;
+  sem->gives = 0;
 }
 
 SemObject* Object(const HandleRef& ref) { return reinterpret_cast<SemObject*>(ref.get()->object); }
@@ -110,6 +112,7 @@ STATUS semGive(SEM_ID id) {
   }
   SemObject* sem = Object(ref);
   sem->full = 1;  // binary: a give on a full semaphore leaves it full
+  ++sem->gives;
   WakeAll(&sem->header.sync);
   UnlockSync(&sem->header.sync);
   return OK;
@@ -163,4 +166,16 @@ int ScmSimSemWaiters(SEM_ID id) {
   const int waiters = static_cast<int>(sem->waiters);
   UnlockSync(&sem->header.sync);
   return waiters;
+}
+
+long long ScmSimSemGives(SEM_ID id) {
+  HandleRef ref(id, Kind::Semaphore);
+  if (!ref) {
+    return -1;
+  }
+  SemObject* sem = Object(ref);
+  LockSync(&sem->header.sync);
+  const long long gives = static_cast<long long>(sem->gives);
+  UnlockSync(&sem->header.sync);
+  return gives;
 }

@@ -41,6 +41,10 @@ STATUS ScmSimHoldSemLock(SEM_ID sem);
 /// flush or delete only once its waiters are asleep.
 int ScmSimSemWaiters(SEM_ID sem);
 
+/// Successful semGive calls on the semaphore since it was created, in every process (-1 for a
+/// bad handle); the simulator counts cycles with it, the system's programs never read it.
+long long ScmSimSemGives(SEM_ID sem);
+
 /// Tasks of this process waiting for the run lock now.
 int ScmSimReadyTaskCount(void);
 

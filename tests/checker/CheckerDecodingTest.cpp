@@ -20,24 +20,24 @@ Bytes Frame(u16 adr) { return CheckerTest::PassingFrame(adr, 42); }
 
 /// An SSDO response of node 5 coded with the SCM UDID, as the network delivers it.
 Bytes CodedSsdoResponse() {
-  TestFrames::FrameSpec spec;
-  spec.id = TestFrames::Ids::SsdoResponse;
-  spec.adr = 1;
-  spec.sdn = 42;
-  spec.tadr = 5;
-  spec.payload = {0x99, 1, 2, 3, 4, 5, 6, 7};
-  return TestFrames::BuildFrame(TestFrames::WithFirmwareCoding(spec, kScmUdid));
+  TestFrames::FrameSpec fields;
+  fields.id = TestFrames::Ids::SsdoResponse;
+  fields.adr = 1;
+  fields.sdn = 42;
+  fields.tadr = 5;
+  fields.payload = {0x99, 1, 2, 3, 4, 5, 6, 7};
+  return TestFrames::BuildFrame(TestFrames::WithFirmwareCoding(fields, kScmUdid));
 }
 
 /// The firmware's SNMT assign-UDID-of-SCM request.
 Bytes AssignUdidOfScm() {
-  TestFrames::FrameSpec spec;
-  spec.id = TestFrames::Ids::SnmtService;
-  spec.adr = 1;
-  spec.sdn = 42;
-  spec.tadr = 1;
-  spec.payload = {0x0E, kScmUdid[0], kScmUdid[1], kScmUdid[2], kScmUdid[3], kScmUdid[4], kScmUdid[5]};
-  return TestFrames::BuildFrame(spec);
+  TestFrames::FrameSpec fields;
+  fields.id = TestFrames::Ids::SnmtService;
+  fields.adr = 1;
+  fields.sdn = 42;
+  fields.tadr = 1;
+  fields.payload = {0x0E, kScmUdid[0], kScmUdid[1], kScmUdid[2], kScmUdid[3], kScmUdid[4], kScmUdid[5]};
+  return TestFrames::BuildFrame(fields);
 }
 
 class CheckerDecodingTest : public ::testing::Test {

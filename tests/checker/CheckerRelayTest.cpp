@@ -25,9 +25,9 @@ Bytes Event(u32 n) { return TestFrames::BuildEvent(1, 0x61230000u + n, static_ca
 Bytes Response(u8 n) { return Bytes(12, n); }
 
 Bytes Command(u16 identifier) {
-  TestFrames::CommandSpec spec;
-  spec.identifier = identifier;
-  return TestFrames::BuildCommand(spec);
+  TestFrames::CommandSpec fields;
+  fields.identifier = identifier;
+  return TestFrames::BuildCommand(fields);
 }
 
 /// Starts the checker and completes the handshake.

@@ -15,12 +15,12 @@ Util::CException Caught(const std::function<void()>& action) {
 }
 
 TestFrames::Bytes PassingFrame(u16 adr, u16 sdn) {
-  TestFrames::FrameSpec spec;
-  spec.id = TestFrames::Ids::UdidRequest;
-  spec.adr = adr;
-  spec.sdn = sdn;
-  spec.tadr = 1;
-  return TestFrames::BuildFrame(spec);
+  TestFrames::FrameSpec fields;
+  fields.id = TestFrames::Ids::UdidRequest;
+  fields.adr = adr;
+  fields.sdn = sdn;
+  fields.tadr = 1;
+  return TestFrames::BuildFrame(fields);
 }
 
 }  // namespace CheckerTest

@@ -108,16 +108,16 @@ class ScriptedInspector : public Main::CInspector {
 Bytes ValidFrame(u16 adr) { return CheckerTest::PassingFrame(adr, 7); }
 
 Bytes Command(u16 identifier) {
-  TestFrames::CommandSpec spec;
-  spec.identifier = identifier;
-  spec.code = 0x1234;
-  return TestFrames::BuildCommand(spec);
+  TestFrames::CommandSpec fields;
+  fields.identifier = identifier;
+  fields.code = 0x1234;
+  return TestFrames::BuildCommand(fields);
 }
 
 Bytes SuccessfulStatus() {
-  TestFrames::StatusSpec spec;
-  spec.result = 0;
-  return TestFrames::BuildStatus(spec);
+  TestFrames::StatusSpec fields;
+  fields.result = 0;
+  return TestFrames::BuildStatus(fields);
 }
 
 class SessionTest : public ::testing::Test {

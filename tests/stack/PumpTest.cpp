@@ -195,15 +195,15 @@ class PumpRotationTest : public PumpTest, public ::testing::WithParamInterface<R
 
 TEST_P(PumpRotationTest, LeavesOneThenTwo) {
   const RotationCase& c = GetParam();
-  TestFrames::FrameSpec spec;
-  spec.id = c.id;
-  spec.adr = 0x123;
-  spec.sdn = 0x2AB;
-  spec.tadr = 0x3CD;
-  spec.ct = 0x4567;
-  spec.tr = 9;
-  for (u32 i = 0; i < c.le; ++i) spec.payload.push_back(static_cast<u8>(0xC0 + i));
-  const Bytes wire = TestFrames::BuildFrame(spec);
+  TestFrames::FrameSpec fields;
+  fields.id = c.id;
+  fields.adr = 0x123;
+  fields.sdn = 0x2AB;
+  fields.tadr = 0x3CD;
+  fields.ct = 0x4567;
+  fields.tr = 9;
+  for (u32 i = 0; i < c.le; ++i) fields.payload.push_back(static_cast<u8>(0xC0 + i));
+  const Bytes wire = TestFrames::BuildFrame(fields);
   const Bytes block = TestFrames::QueueToBlockForm(wire);
   u8* b = SHNF_GetTxMemBlock(static_cast<u16>(block.size()), c.type);
   ASSERT_NE(b, nullptr);

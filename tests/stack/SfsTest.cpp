@@ -74,9 +74,9 @@ class SfsFixtureTest : public SfsTest, public ::testing::WithParamInterface<Fram
 
 TEST_P(SfsFixtureTest, SerializerBytesEqualTheFixture) {
   const FrameCase& c = GetParam();
-  const FrameSpec spec = Spec(c.id, c.le);
-  const Bytes fixture = TestFrames::BuildFrame(TestFrames::WithFirmwareCoding(spec, k_udid));
-  const Bytes block = Serialize(Header(spec), spec.payload, TelType(c.id));
+  const FrameSpec fields = Spec(c.id, c.le);
+  const Bytes fixture = TestFrames::BuildFrame(TestFrames::WithFirmwareCoding(fields, k_udid));
+  const Bytes block = Serialize(Header(fields), fields.payload, TelType(c.id));
   ASSERT_EQ(g_tx.requests.size(), 1U);
   EXPECT_EQ(g_tx.requests[0].type, TelType(c.id));
   EXPECT_EQ(g_tx.requests[0].length, fixture.size());
@@ -87,19 +87,19 @@ TEST_P(SfsFixtureTest, SerializerBytesEqualTheFixture) {
 
 TEST_P(SfsFixtureTest, DeserializerRecoversTheFixture) {
   const FrameCase& c = GetParam();
-  const FrameSpec spec = Spec(c.id, c.le);
-  Bytes frame = TestFrames::BuildFrame(TestFrames::WithFirmwareCoding(spec, k_udid));
+  const FrameSpec fields = Spec(c.id, c.le);
+  Bytes frame = TestFrames::BuildFrame(TestFrames::WithFirmwareCoding(fields, k_udid));
   SFS_FrameHeader h{};
   const u8* payload = SFS_FrmDeSerialize(frame.data(), static_cast<u16>(frame.size()), &h);
   ASSERT_NE(payload, nullptr) << ::testing::PrintToString(g_errors);
-  EXPECT_EQ(h.usAdr, spec.adr);
-  EXPECT_EQ(h.ucId, spec.id);
-  EXPECT_EQ(h.usSdn, spec.sdn);
+  EXPECT_EQ(h.usAdr, fields.adr);
+  EXPECT_EQ(h.ucId, fields.id);
+  EXPECT_EQ(h.usSdn, fields.sdn);
   EXPECT_EQ(h.ucLe, c.le);
-  EXPECT_EQ(h.usCt, spec.ct);
-  EXPECT_EQ(h.usTadr, spec.tadr);
-  EXPECT_EQ(h.ucTr, spec.tr);
-  EXPECT_EQ(Bytes(payload, payload + c.le), spec.payload);
+  EXPECT_EQ(h.usCt, fields.ct);
+  EXPECT_EQ(h.usTadr, fields.tadr);
+  EXPECT_EQ(h.ucTr, fields.tr);
+  EXPECT_EQ(Bytes(payload, payload + c.le), fields.payload);
   EXPECT_EQ(payload, frame.data() + 4);
   for (u8 b : h.aucExtCt) EXPECT_EQ(b, 0);
   EXPECT_TRUE(g_errors.empty());
@@ -164,15 +164,15 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return info.param.name; });
 
 TEST_F(SfsTest, TadrZeroIsSentAndTheSendFailureIsReported) {
-  FrameSpec spec = Spec(0x2A, 6);
-  spec.tadr = 0;
-  const Bytes block = Serialize(Header(spec), spec.payload, SFS_k_TT_SNMT);
-  EXPECT_EQ(TestFrames::BlockToQueueForm(block, 0x2A, 6), TestFrames::BuildFrame(spec));
+  FrameSpec fields = Spec(0x2A, 6);
+  fields.tadr = 0;
+  const Bytes block = Serialize(Header(fields), fields.payload, SFS_k_TT_SNMT);
+  EXPECT_EQ(TestFrames::BlockToQueueForm(block, 0x2A, 6), TestFrames::BuildFrame(fields));
   g_tx.refuseSend = true;
   u8* b = SFS_GetMemBlock(SFS_k_TT_SNMT, 6);
   ASSERT_NE(b, nullptr);
   g_errors.clear();
-  SFS_FrameHeader h = Header(spec);
+  SFS_FrameHeader h = Header(fields);
   EXPECT_FALSE(SFS_FrmSerialize(&h, b));
   EXPECT_EQ(g_errors, (std::vector<ErrorReport>{{0xF317, 0}}));
 }
@@ -276,16 +276,16 @@ TEST_F(SfsTest, SpdoFrameAcceptsTadrZero) {
 
 // ---- extended CT ----
 TEST_F(SfsTest, ExtendedCtBytesOfSpdoFramesOnSend) {
-  FrameSpec spec = Spec(0x30, 3);
-  spec.tadr = 0;
-  spec.extendedCt = TestFrames::ExtendedCt{0x11, 0x22, 0x33};
-  SFS_FrameHeader h = Header(spec);
+  FrameSpec fields = Spec(0x30, 3);
+  fields.tadr = 0;
+  fields.extendedCt = TestFrames::ExtendedCt{0x11, 0x22, 0x33};
+  SFS_FrameHeader h = Header(fields);
   h.aucExtCt[0] = 0x11;
   h.aucExtCt[1] = 0x22;
   h.aucExtCt[2] = 0x33;
-  const Bytes block = Serialize(h, spec.payload, SFS_k_TT_SSDO);
+  const Bytes block = Serialize(h, fields.payload, SFS_k_TT_SSDO);
   EXPECT_EQ(TestFrames::BlockToQueueForm(block, 0x30, 3),
-            TestFrames::BuildFrame(TestFrames::WithFirmwareCoding(spec, k_udid)));
+            TestFrames::BuildFrame(TestFrames::WithFirmwareCoding(fields, k_udid)));
   // Other frames never carry them.
   FrameSpec other = Spec(0x32, 3);
   SFS_FrameHeader h2 = Header(other);
@@ -296,11 +296,11 @@ TEST_F(SfsTest, ExtendedCtBytesOfSpdoFramesOnSend) {
 }
 
 TEST_F(SfsTest, ExtendedCtBytesOfSpdoFramesOnReceive) {
-  FrameSpec spec = Spec(0x31, 3);
-  spec.tadr = 0;
-  spec.tr = 0x30 | 0x05;
-  spec.extendedCt = TestFrames::ExtendedCt{0x44, 0x55, 0x66};
-  Bytes f = TestFrames::BuildFrame(TestFrames::WithFirmwareCoding(spec, k_udid));
+  FrameSpec fields = Spec(0x31, 3);
+  fields.tadr = 0;
+  fields.tr = 0x30 | 0x05;
+  fields.extendedCt = TestFrames::ExtendedCt{0x44, 0x55, 0x66};
+  Bytes f = TestFrames::BuildFrame(TestFrames::WithFirmwareCoding(fields, k_udid));
   SFS_FrameHeader h{};
   ASSERT_NE(SFS_FrmDeSerialize(f.data(), static_cast<u16>(f.size()), &h), nullptr) << ::testing::PrintToString(g_errors);
   EXPECT_EQ(h.aucExtCt[0], 0x44);

@@ -24,7 +24,7 @@ struct FrameFields {
   u8 step;    ///< increment of the payload bytes
 };
 
-/// A frame spec with le payload bytes first, first + step, ...
+/// A frame fields with le payload bytes first, first + step, ...
 inline TestFrames::FrameSpec MakeSpec(u8 id, u8 le, const FrameFields& f) {
   TestFrames::FrameSpec s;
   s.id = id;
