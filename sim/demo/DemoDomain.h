@@ -1,0 +1,38 @@
+// The domain of a run: the shipped default domain, a uniform domain of N
+// nodes or a description file, with the command line's faults added; checked
+// before anything starts, and turned into the storage files of the domain.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "DemoOptions.h"
+
+namespace ScmDemo {
+
+/// One node of the planned domain.
+struct PlannedNode {
+  uint16_t sadr = 0;               ///< node-list SADR
+  unsigned position = 0;           ///< where the network finds the device
+  std::string udid;                ///< UDID the device carries
+  std::vector<std::string> faults; ///< its faults, as named by the node library
+};
+
+/// Everything the run takes from its domain.
+struct DomainPlan {
+  std::string source;                 ///< where the domain came from, for the view and summary
+  uint16_t sdn = 1;                   ///< safety domain number
+  std::optional<std::array<uint8_t, 6>> qorUdid;  ///< the UDID the host serves; none = the host's default
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> files;  ///< storage files by name
+  std::vector<PlannedNode> nodes;     ///< the nodes
+  std::string descriptionText;        ///< the domain as a description (uniform domains are written out)
+};
+
+/// Builds the plan; an empty string, or the message naming the field or option that is wrong.
+std::string PlanDomain(const DemoOptions& options, DomainPlan& plan);
+
+}  // namespace ScmDemo

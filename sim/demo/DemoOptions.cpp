@@ -1,0 +1,81 @@
+#include "DemoOptions.h"
+
+#include <CLI/CLI.hpp>
+
+#include <fstream>
+
+namespace ScmDemo {
+
+namespace {
+
+/// Splits "SADR:NAME[=VALUE]"; false when it has no SADR in 1..1023.
+bool SplitFault(const std::string& text, FaultOption& out) {
+  const size_t colon = text.find(':');
+  if (colon == std::string::npos || colon == 0 || colon + 1 >= text.size()) return false;
+  const std::string number = text.substr(0, colon);
+  if (number.find_first_not_of("0123456789") != std::string::npos || number.size() > 4) return false;
+  const unsigned long sadr = std::stoul(number);
+  if (sadr < 1 || sadr > 1023) return false;
+  out.sadr = static_cast<uint16_t>(sadr);
+  out.fault = text.substr(colon + 1);
+  return true;
+}
+
+}  // namespace
+
+ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& options) {
+  CLI::App app{
+      "Runs one simulated safety domain: the host simulator, scmchecker and scmfirmware.\n"
+      "Exit status: 0 success, 1 set-up failed, 2 time limit, 3 domain fail-safe,\n"
+      "4 a program exited, 5 bad options or description, 130 interrupted.",
+      "scmdemo"};
+  std::vector<std::string> faults;
+  auto* nodes = app.add_option("-n,--nodes", options.nodes, "a uniform domain of N ideal nodes at SADR 1..N")
+                    ->check(CLI::Range(1u, kMaxNodes));
+  auto* description =
+      app.add_option("-d,--description", options.description, "the domain description file (default: the shipped one)");
+  nodes->excludes(description);
+  app.add_option("-f,--fault", faults, "a node fault SADR:NAME[=VALUE] (repeatable)");
+  app.add_option("--duration", options.durationSeconds, "seconds to run on once the goal is reached")
+      ->check(CLI::Range(0.0, 86400.0));
+  app.add_option("--time-limit", options.timeLimitSeconds, "seconds within which the goal must be reached")
+      ->check(CLI::Range(0.001, 86400.0));
+  app.add_option("--trace", options.traceFile, "write the frame trace to this file");
+  app.add_flag("--keep-storage", options.keepStorage, "keep the run's directory and storage files");
+  app.add_option("--summary", options.summaryFile, "the machine-readable summary file")
+      ->capture_default_str();
+  app.add_option("--checker", options.checkerPath, "scmchecker to start")->capture_default_str();
+  app.add_option("--firmware", options.firmwarePath, "scmfirmware to start")->capture_default_str();
+
+  ParseOutcome out;
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    out.message = app.help();
+    out.exitStatus = ExitStatus::Success;
+    return out;
+  } catch (const CLI::ParseError& e) {
+    out.message = std::string("scmdemo: ") + e.what() + "\nRun with --help for the options.";
+    out.exitStatus = ExitStatus::BadOptions;
+    return out;
+  }
+  auto refuse = [&](const std::string& text) {
+    out.message = "scmdemo: " + text;
+    out.exitStatus = ExitStatus::BadOptions;
+    return out;
+  };
+  if (!options.description.empty()) {
+    std::ifstream file(options.description);
+    if (!file) return refuse("--description: cannot read " + options.description);
+  }
+  if (options.summaryFile.empty()) return refuse("--summary: a file name is needed");
+  for (const std::string& text : faults) {
+    FaultOption f;
+    if (!SplitFault(text, f)) return refuse("--fault " + text + ": expected SADR:NAME[=VALUE] with SADR 1 to 1023");
+    options.faults.push_back(f);
+  }
+  out.run = true;
+  return out;
+}
+
+}  // namespace ScmDemo

@@ -1,0 +1,55 @@
+// What a person asks of one run of the simulated domain, and the exit
+// statuses with which the run reports how it ended.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ScmDemo {
+
+/// Exit statuses of scmdemo.
+namespace ExitStatus {
+constexpr int Success = 0;        ///< the goal was reached and the domain never went fail-safe
+constexpr int SetupFailed = 1;    ///< the host, the storage or a program could not be set up
+constexpr int TimeLimit = 2;      ///< the time limit passed before the goal was reached
+constexpr int FailSafe = 3;       ///< the domain went fail-safe (class-9 event or frame queue deleted)
+constexpr int ProgramExited = 4;  ///< scmchecker or scmfirmware ended by itself
+constexpr int BadOptions = 5;     ///< bad options or a bad domain description
+constexpr int Interrupted = 130;  ///< stopped by Ctrl-C, SIGTERM or SIGHUP
+}  // namespace ExitStatus
+
+/// Most nodes a domain holds.
+inline constexpr unsigned kMaxNodes = 12;
+
+/// One fault given on the command line: "SADR:NAME" or "SADR:NAME=VALUE" (the domain checks the name).
+struct FaultOption {
+  uint16_t sadr = 0;  ///< the node it applies to
+  std::string fault;  ///< the fault as the node library names it
+};
+
+/// The options of one run.
+struct DemoOptions {
+  unsigned nodes = 0;                      ///< uniform domain of this many nodes; 0 = the default domain
+  std::string description;                 ///< domain description file; empty = none
+  std::vector<FaultOption> faults;         ///< node faults, in the order given
+  double durationSeconds = 0;              ///< run on this long once the goal is reached
+  double timeLimitSeconds = 60;            ///< the goal must be reached within this
+  std::string traceFile;                   ///< frame trace; empty = none
+  bool keepStorage = false;                ///< keep the run's directory with the storage files
+  std::string summaryFile = "scmdemo-summary.json";  ///< machine-readable summary
+  std::string checkerPath;                 ///< scmchecker to start
+  std::string firmwarePath;                ///< scmfirmware to start
+};
+
+/// Outcome of reading the command line.
+struct ParseOutcome {
+  bool run = false;      ///< go on and run
+  int exitStatus = 0;    ///< otherwise: end with this status
+  std::string message;   ///< what to print (help text, or the error naming the option)
+};
+
+/// Reads the command line into options, checking every value.
+ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& options);
+
+}  // namespace ScmDemo

@@ -1,0 +1,370 @@
+#include "DemoRun.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "HostOperator.h"
+#include "ScmHostSim.h"
+#include "rtp_testhooks.h"
+#include "vxworks.h"
+
+namespace ScmDemo {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+/// Call-log records the host keeps; the run never reads the log.
+constexpr size_t kCallLogRecords = 1024;
+/// State of a described node while the run has no simulated nodes.
+constexpr const char* kNotSimulated = "not simulated";
+/// How the cycles are counted.
+constexpr const char* kCycleCounting =
+    "gives of the cycle semaphores: checker ~frame-send (the cycle), firmware ~frame-receive";
+
+/// Counts the gives of one cycle semaphore over the whole run; a domain reset
+/// re-creates the semaphore with a count of zero, so the count goes on from there.
+class GiveCounter {
+ public:
+  explicit GiveCounter(std::string name) : name_(std::move(name)) {}
+  ~GiveCounter() {
+    if (sem_ != nullptr) semClose(sem_);
+  }
+  GiveCounter(const GiveCounter&) = delete;
+  GiveCounter& operator=(const GiveCounter&) = delete;
+  /// Gives so far.
+  uint64_t Read() {
+    long long now = sem_ != nullptr ? ScmSimSemGives(sem_) : -1;
+    if (now < 0) {
+      // deleted (a reset) or not open yet: keep what was counted, open the current one
+      if (sem_ != nullptr) semClose(sem_);
+      base_ += last_;
+      last_ = 0;
+      sem_ = semOpen(name_.c_str(), 0, 0, 0, 0, nullptr);
+      now = sem_ != nullptr ? ScmSimSemGives(sem_) : -1;
+      if (now < 0) return base_;
+    }
+    last_ = static_cast<uint64_t>(now);
+    return base_ + last_;
+  }
+
+ private:
+  std::string name_;        ///< full name of the semaphore
+  SEM_ID sem_ = nullptr;    ///< our handle, null when not open
+  uint64_t base_ = 0;       ///< gives of semaphores before the current one
+  uint64_t last_ = 0;       ///< gives of the current one at the last read
+};
+
+double Since(Clock::time_point start, Clock::time_point at) {
+  return std::chrono::duration<double>(at - start).count();
+}
+
+std::string Hex32(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", value);
+  return text;
+}
+
+std::string HexBytes(const ScmSim::Bytes& bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string text;
+  for (uint8_t b : bytes) {
+    text += digits[b >> 4];
+    text += digits[b & 0xF];
+  }
+  return text;
+}
+
+/// The domain's storage files, which the firmware and the checker load at start-up.
+std::string PrepareStorage(ScmSim::HostSim& host, const DomainPlan& plan) {
+  for (const auto& [name, bytes] : plan.files) {
+    if (!host.PutFile(name, bytes)) return "cannot write " + name + " into the storage directory";
+  }
+  return "";
+}
+
+/// The state of one run while it goes on.
+class Run {
+ public:
+  Run(const DemoOptions& options, const DomainPlan& plan, const std::atomic<bool>& stop, View& view,
+      Summary& summary)
+      : options_(options), plan_(plan), stop_(stop), view_(view), summary_(summary) {}
+
+  int Execute() {
+    FillRequested();
+    char pattern[] = "/tmp/scmdemo-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) return End(ExitStatus::SetupFailed, "setup-failed", "no run directory in /tmp");
+    directory_ = pattern;
+    ScmSim::HostConfig config;
+    config.sdn = plan_.sdn;
+    if (plan_.qorUdid) config.qorUdid = *plan_.qorUdid;
+    config.socketPath = directory_ + "/host.sock";
+    config.storageDir = directory_ + "/storage";
+    config.simNamespace = "scmdemo" + std::to_string(::getpid());
+    config.callLogLimit = kCallLogRecords;
+    host_ = std::make_unique<ScmSim::HostSim>(config);
+    start_ = Clock::now();
+    try {
+      host_->Start();
+    } catch (const std::exception& e) {
+      return End(ExitStatus::SetupFailed, "setup-failed", std::string("the host simulator did not start: ") + e.what());
+    }
+    const std::string storage = PrepareStorage(*host_, plan_);
+    if (!storage.empty()) return End(ExitStatus::SetupFailed, "setup-failed", storage);
+    if (!options_.traceFile.empty()) {
+      trace_.open(options_.traceFile, std::ios::trunc);
+      if (!trace_) return End(ExitStatus::SetupFailed, "setup-failed", "cannot write the trace " + options_.traceFile);
+    }
+    operator_ = std::make_unique<ScmSim::HostOperator>(*host_);
+    checker_ = host_->Programs().Start(options_.checkerPath, {});
+    if (checker_ <= 0) return End(ExitStatus::SetupFailed, "setup-failed", "cannot start " + options_.checkerPath);
+    firmware_ = host_->Programs().Start(options_.firmwarePath, {});
+    if (firmware_ <= 0) return End(ExitStatus::SetupFailed, "setup-failed", "cannot start " + options_.firmwarePath);
+    operator_->WatchProgram(checker_, "scmchecker");
+    operator_->WatchProgram(firmware_, "scmfirmware");
+    return Loop();
+  }
+
+ private:
+  int Loop() {
+    for (;;) {
+      const Clock::time_point now = Clock::now();
+      if (stop_) return End(ExitStatus::Interrupted, "interrupted", "stopped by a signal");
+      const ScmSim::FailSafeState& failSafe = operator_->CheckFailSafe();
+      DrainFrames(now);
+      CountCycles();
+      UpdateHandshake(now);
+      view_.Show(MakeSnapshot(now));
+      // the first signal is the cause; what follows from it (a checker that ends
+      // because its queues are gone) does not change the status
+      if (failSafe.Any()) {
+        const ScmSim::FailSafeCause cause = failSafe.First().cause;
+        if (cause == ScmSim::FailSafeCause::ProgramExited) {
+          return End(ExitStatus::ProgramExited, "program-exited", SignalText(cause));
+        }
+        return End(ExitStatus::FailSafe, "fail-safe", SignalText(cause));
+      }
+      if (!goal_ && handshake_ && summary_.checkerCycles >= checkerCyclesAtHandshake_ + kGoalCycles) {
+        goal_ = now;
+        summary_.goalSeconds = Since(start_, now);
+      }
+      if (goal_ && Since(*goal_, now) >= options_.durationSeconds) {
+        return End(ExitStatus::Success, "success",
+                   "checker and firmware accepted each other and cycled with no fail-safe");
+      }
+      if (!goal_ && Since(start_, now) >= options_.timeLimitSeconds) {
+        return End(ExitStatus::TimeLimit, "time-limit",
+                   handshake_ ? "the programs did not cycle in time" : "the handshake did not complete in time");
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
+    }
+  }
+
+  std::string SignalText(ScmSim::FailSafeCause cause) const {
+    for (const ScmSim::FailSafeSignal& s : operator_->FailSafe().signals) {
+      if (s.cause == cause) return std::string(ScmSim::FailSafeCauseName(cause)) + ": " + s.detail;
+    }
+    return ScmSim::FailSafeCauseName(cause);
+  }
+
+  /// Frames the firmware sends towards the network; with no network in the run they end here.
+  void DrainFrames(Clock::time_point now) {
+    while (std::optional<ScmSim::Bytes> frame = host_->Collect("frame-receive")) {
+      ++summary_.framesFromFirmware;
+      if (trace_.is_open()) {
+        char head[96];
+        std::snprintf(head, sizeof head, "%.6f firmware->network len %zu ", Since(start_, now), frame->size());
+        trace_ << head << HexBytes(*frame) << "\n";
+      }
+    }
+  }
+
+  void CountCycles() {
+    if (!checkerGives_) {
+      checkerGives_ = std::make_unique<GiveCounter>(host_->FullName("~frame-send"));
+      firmwareGives_ = std::make_unique<GiveCounter>(host_->FullName("~frame-receive"));
+    }
+    summary_.checkerCycles = checkerGives_->Read();
+    summary_.firmwareCycles = firmwareGives_->Read();
+  }
+
+  void UpdateHandshake(Clock::time_point now) {
+    const std::optional<uint32_t> c1 = host_->Condition(1);
+    const std::optional<uint32_t> c2 = host_->Condition(2);
+    if (!c1) {
+      handshakeText_ = "waiting for the checker (condition 1)";
+    } else if (!c2) {
+      handshakeText_ = "waiting for the firmware (condition 2)";
+    } else if (*c1 != *c2) {
+      handshakeText_ = "refused: checker " + Hex32(*c1) + ", firmware " + Hex32(*c2);
+    } else {
+      handshakeText_ = "accepted (ident " + Hex32(*c1) + ")";
+      if (!handshake_) {
+        handshake_ = now;
+        summary_.handshakeAccepted = true;
+        summary_.identWord = *c1;
+        summary_.handshakeSeconds = Since(start_, now);
+        checkerCyclesAtHandshake_ = summary_.checkerCycles;
+      }
+    }
+  }
+
+  Snapshot MakeSnapshot(Clock::time_point now) {
+    Snapshot s;
+    s.seconds = Since(start_, now);
+    s.sdn = plan_.sdn;
+    s.handshake = handshakeText_;
+    const ScmSim::FailSafeState& f = operator_->FailSafe();
+    s.failSafe = f.Any() ? std::string(ScmSim::FailSafeCauseName(f.First().cause)) + ": " + f.First().detail : "no";
+    s.programs = ProgramFacts();
+    s.nodesSimulated = false;
+    for (const PlannedNode& n : plan_.nodes) {
+      NodeRow row;
+      row.position = n.position;
+      row.udid = n.udid;
+      row.state = kNotSimulated;
+      row.lastService = "-";
+      for (const std::string& f : n.faults) row.faults += (row.faults.empty() ? "" : " ") + f;
+      s.nodes.push_back(row);
+    }
+    s.framesFromFirmware = summary_.framesFromFirmware;
+    s.eventTotal = operator_->EventTotal();
+    for (const ScmSim::OperatorEvent& e : operator_->NewEvents()) {
+      char at[32];
+      std::snprintf(at, sizeof at, "%.3f s ", Since(start_, e.at));
+      s.newEvents.push_back(at + (e.record ? ScmSim::DescribeEvent(*e.record)
+                                           : "malformed record of " + std::to_string(e.bytes.size()) +
+                                                 " bytes: " + HexBytes(e.bytes)));
+    }
+    return s;
+  }
+
+  /// Both programs as the supervisor knows them now, with their cycles.
+  std::vector<ProgramSummary> ProgramFacts() const {
+    std::vector<ProgramSummary> facts;
+    const std::pair<const char*, int> programs[] = {{"scmchecker", checker_}, {"scmfirmware", firmware_}};
+    for (const auto& [name, id] : programs) {
+      const auto info = host_->Programs().Info(id);
+      ProgramSummary p;
+      p.name = name;
+      p.pid = info ? info->pid : 0;
+      p.starts = info ? info->starts : 0;
+      p.state = info ? (info->running ? "running" : ScmSim::ProgramEndText(*info)) : "not started";
+      p.cycles = id == checker_ ? summary_.checkerCycles : summary_.firmwareCycles;
+      facts.push_back(p);
+    }
+    return facts;
+  }
+
+  void FillRequested() {
+    summary_.sdn = plan_.sdn;
+    summary_.domainSource = plan_.source;
+    for (const PlannedNode& n : plan_.nodes) {
+      NodeSummary node;
+      node.position = n.position;
+      node.sadr = n.sadr;
+      node.udid = n.udid;
+      node.state = kNotSimulated;
+      node.faults = n.faults;
+      summary_.nodes.push_back(node);
+    }
+    summary_.nodesRequested = options_.nodes;
+    summary_.description = options_.description;
+    for (const FaultOption& f : options_.faults) summary_.faults.push_back(std::to_string(f.sadr) + ":" + f.fault);
+    summary_.durationSeconds = options_.durationSeconds;
+    summary_.timeLimitSeconds = options_.timeLimitSeconds;
+    summary_.cycleCounting = kCycleCounting;
+  }
+
+  /// Takes the last messages, fills the summary, stops everything and removes the run's objects.
+  int End(int status, const char* outcome, const std::string& reason) {
+    summary_.exitStatus = status;
+    summary_.outcome = outcome;
+    summary_.reason = reason;
+    if (host_ && operator_) {
+      // a signal that came with the last look still spoils a success
+      const ScmSim::FailSafeState& late = operator_->CheckFailSafe();
+      if (status == ExitStatus::Success && late.Any()) {
+        const bool exited = late.First().cause == ScmSim::FailSafeCause::ProgramExited;
+        status = exited ? ExitStatus::ProgramExited : ExitStatus::FailSafe;
+        summary_.exitStatus = status;
+        summary_.outcome = exited ? "program-exited" : "fail-safe";
+        summary_.reason = SignalText(late.First().cause);
+      }
+      CountCycles();
+      const Clock::time_point now = Clock::now();
+      view_.Show(MakeSnapshot(now));
+      view_.Finish();
+      summary_.wallSeconds = Since(start_, now);
+      summary_.programs = ProgramFacts();
+      for (const ScmSim::FailSafeSignal& sig : operator_->FailSafe().signals) {
+        summary_.failSafe.push_back({ScmSim::FailSafeCauseName(sig.cause), sig.detail, Since(start_, sig.at)});
+      }
+      summary_.eventTotal = operator_->EventTotal();
+      summary_.malformedEvents = operator_->MalformedEvents();
+      for (const auto& [code, count] : operator_->EventCounts()) {
+        summary_.events.push_back({code, ScmSim::EventCodeName(code), count});
+      }
+      summary_.statusResponses = operator_->Responses().size();
+      summary_.unlockResponses = operator_->UnlockResponses().size();
+    }
+    if (trace_.is_open()) trace_.close();
+    checkerGives_.reset();
+    firmwareGives_.reset();
+    operator_.reset();
+    if (host_) {
+      // The programs go first: a host that stops fails the condition waits still
+      // blocked in it, and a checker woken that way would switch to fail-safe and
+      // delete queues while it is being stopped.
+      host_->Programs().StopAll();
+      host_->Stop();  // deletes the queues, semaphores and socket
+      // A program killed halfway through deleting a queue leaves its name; the
+      // namespace is this run's alone, so whatever is left of it goes too.
+      ScmSimRemoveNamespaceObjects();
+    }
+    host_.reset();
+    if (!directory_.empty()) {
+      std::error_code ec;
+      if (options_.keepStorage) {
+        summary_.runDirectory = directory_;
+      } else {
+        std::filesystem::remove_all(directory_, ec);
+      }
+    }
+    return status;
+  }
+
+  const DemoOptions& options_;                      ///< what was asked
+  const DomainPlan& plan_;                          ///< the domain run
+  const std::atomic<bool>& stop_;                   ///< set by a signal
+  View& view_;                                      ///< live view
+  Summary& summary_;                                ///< filled as the run goes
+  std::string directory_;                           ///< run directory (socket, storage)
+  std::unique_ptr<ScmSim::HostSim> host_;           ///< the simulated host
+  std::unique_ptr<ScmSim::HostOperator> operator_;  ///< its operator side
+  std::ofstream trace_;                             ///< frame trace, when asked for
+  int checker_ = 0;                                 ///< supervisor id of scmchecker
+  int firmware_ = 0;                                ///< supervisor id of scmfirmware
+  Clock::time_point start_ = Clock::now();          ///< when the host started
+  std::optional<Clock::time_point> handshake_;      ///< when the ident words first matched
+  std::optional<Clock::time_point> goal_;           ///< when the goal was reached
+  uint64_t checkerCyclesAtHandshake_ = 0;           ///< checker cycles counted at the handshake
+  std::unique_ptr<GiveCounter> checkerGives_;       ///< the checker's cycles
+  std::unique_ptr<GiveCounter> firmwareGives_;      ///< the firmware's cycles
+  std::string handshakeText_ = "waiting for the checker (condition 1)";  ///< shown in the view
+};
+
+}  // namespace
+
+int RunDomain(const DemoOptions& options, const DomainPlan& plan, const std::atomic<bool>& stop, View& view,
+              Summary& summary) {
+  Run run(options, plan, stop, view, summary);
+  return run.Execute();
+}
+
+}  // namespace ScmDemo

@@ -1,0 +1,152 @@
+#include "DemoSummary.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace ScmDemo {
+
+namespace {
+
+std::string Hex(uint32_t code) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", code);
+  return text;
+}
+
+template <typename T>
+nlohmann::json Optional(const std::optional<T>& value) {
+  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+}  // namespace
+
+std::string SummaryText(const Summary& s) {
+  std::string t;
+  char line[256];
+  std::snprintf(line, sizeof line, "summary: %s (exit status %d): %s\n", s.outcome.c_str(), s.exitStatus,
+                s.reason.c_str());
+  t += line;
+  std::snprintf(line, sizeof line, "  domain %u, %.2f s; handshake %s", s.sdn, s.wallSeconds,
+                s.handshakeAccepted ? "accepted" : "not completed");
+  t += line;
+  if (s.handshakeSeconds) {
+    std::snprintf(line, sizeof line, " after %.2f s (ident 0x%08X)", *s.handshakeSeconds, s.identWord.value_or(0));
+    t += line;
+  }
+  t += "\n";
+  std::snprintf(line, sizeof line, "  cycles: firmware %llu, checker %llu (%s)\n",
+                static_cast<unsigned long long>(s.firmwareCycles), static_cast<unsigned long long>(s.checkerCycles),
+                s.cycleCounting.c_str());
+  t += line;
+  for (const ProgramSummary& p : s.programs) {
+    std::snprintf(line, sizeof line, "  %-11s pid %d, started %u time(s), %s\n", p.name.c_str(), p.pid, p.starts,
+                  p.state.c_str());
+    t += line;
+  }
+  if (s.failSafe.empty()) t += "  fail-safe: never\n";
+  for (const FailSafeEntry& f : s.failSafe) {
+    std::snprintf(line, sizeof line, "  fail-safe at %.2f s: %s: ", f.seconds, f.cause.c_str());
+    t += line + f.detail + "\n";
+  }
+  t += "  domain: " + s.domainSource + "\n";
+  if (!s.descriptionWritten.empty()) t += "  its description: " + s.descriptionWritten + "\n";
+  if (!s.nodesSimulated) t += "  nodes: none simulated in this run\n";
+  for (const NodeSummary& n : s.nodes) {
+    std::snprintf(line, sizeof line, "  node %u (%s): %s", n.position, n.udid.c_str(), n.state.c_str());
+    t += line;
+    if (n.cyclesToOperational) {
+      std::snprintf(line, sizeof line, ", operational after %llu cycles (%.2f s)",
+                    static_cast<unsigned long long>(*n.cyclesToOperational), n.secondsToOperational.value_or(0));
+      t += line;
+    }
+    t += ", guard answers " + std::to_string(n.guardAnswers);
+    for (const std::string& f : n.faults) t += ", fault " + f;
+    t += "\n";
+  }
+  std::snprintf(line, sizeof line, "  frames from the firmware: %llu; status responses %llu; unlock responses %llu\n",
+                static_cast<unsigned long long>(s.framesFromFirmware),
+                static_cast<unsigned long long>(s.statusResponses), static_cast<unsigned long long>(s.unlockResponses));
+  t += line;
+  std::snprintf(line, sizeof line, "  events: %llu", static_cast<unsigned long long>(s.eventTotal));
+  t += line;
+  if (s.malformedEvents != 0) t += " (" + std::to_string(s.malformedEvents) + " not 11 bytes)";
+  t += "\n";
+  for (const EventCount& e : s.events) {
+    std::snprintf(line, sizeof line, "    %s x%u %s\n", Hex(e.code).c_str(), e.count,
+                  e.name.empty() ? "(unknown code)" : e.name.c_str());
+    t += line;
+  }
+  if (!s.runDirectory.empty()) t += "  run directory kept: " + s.runDirectory + "\n";
+  return t;
+}
+
+std::string SummaryJson(const Summary& s) {
+  nlohmann::json j;
+  j["outcome"] = s.outcome;
+  j["exitStatus"] = s.exitStatus;
+  j["reason"] = s.reason;
+  j["sdn"] = s.sdn;
+  j["domain"] = {{"source", s.domainSource}, {"descriptionWritten", s.descriptionWritten}};
+  j["wallSeconds"] = s.wallSeconds;
+  j["handshake"] = {{"accepted", s.handshakeAccepted},
+                    {"identWord", Optional(s.identWord)},
+                    {"seconds", Optional(s.handshakeSeconds)}};
+  j["goalSeconds"] = Optional(s.goalSeconds);
+  j["cycles"] = {{"firmware", s.firmwareCycles}, {"checker", s.checkerCycles}, {"counting", s.cycleCounting}};
+  j["programs"] = nlohmann::json::array();
+  for (const ProgramSummary& p : s.programs) {
+    j["programs"].push_back(
+        {{"name", p.name}, {"pid", p.pid}, {"starts", p.starts}, {"state", p.state}, {"cycles", p.cycles}});
+  }
+  j["failSafe"] = nlohmann::json::array();
+  for (const FailSafeEntry& f : s.failSafe) {
+    j["failSafe"].push_back({{"cause", f.cause}, {"detail", f.detail}, {"seconds", f.seconds}});
+  }
+  nlohmann::json byCode = nlohmann::json::array();
+  for (const EventCount& e : s.events) {
+    byCode.push_back({{"code", Hex(e.code)}, {"name", e.name}, {"count", e.count}});
+  }
+  j["events"] = {{"total", s.eventTotal}, {"malformed", s.malformedEvents}, {"byCode", byCode}};
+  j["framesFromFirmware"] = s.framesFromFirmware;
+  j["statusResponses"] = s.statusResponses;
+  j["unlockResponses"] = s.unlockResponses;
+  j["nodesSimulated"] = s.nodesSimulated;
+  j["nodes"] = nlohmann::json::array();
+  for (const NodeSummary& n : s.nodes) {
+    j["nodes"].push_back({{"position", n.position},
+                          {"sadr", n.sadr},
+                          {"udid", n.udid},
+                          {"state", n.state},
+                          {"cyclesToOperational", Optional(n.cyclesToOperational)},
+                          {"secondsToOperational", Optional(n.secondsToOperational)},
+                          {"guardAnswers", n.guardAnswers},
+                          {"faults", n.faults}});
+  }
+  j["requested"] = {{"nodes", s.nodesRequested},
+                    {"description", s.description},
+                    {"faults", s.faults},
+                    {"durationSeconds", s.durationSeconds},
+                    {"timeLimitSeconds", s.timeLimitSeconds}};
+  j["runDirectory"] = s.runDirectory;
+  return j.dump(2) + "\n";
+}
+
+std::string WriteSummary(const Summary& s, const std::string& path) {
+  // written beside and renamed, so a reader never sees half a summary
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::trunc);
+    if (!out) return "cannot write " + temporary;
+    out << SummaryJson(s);
+    if (!out.flush()) return "cannot write " + temporary;
+  }
+  std::error_code ec;
+  std::filesystem::rename(temporary, path, ec);
+  if (ec) return "cannot rename " + temporary + " to " + path + ": " + ec.message();
+  return "";
+}
+
+}  // namespace ScmDemo

@@ -1,0 +1,88 @@
+// The summary of one run: printed for a person at the end and written as a
+// JSON file for tests and the benchmark.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ScmDemo {
+
+/// Events of one code.
+struct EventCount {
+  uint32_t code = 0;   ///< event code
+  std::string name;    ///< its name, empty when unknown
+  uint32_t count = 0;  ///< how often it reached the host
+};
+
+/// One program of the domain at the end.
+struct ProgramSummary {
+  std::string name;     ///< "scmchecker" or "scmfirmware"
+  int pid = 0;          ///< last process
+  uint32_t starts = 0;  ///< times started (resets restart it)
+  std::string state;    ///< "running" (until the run stopped it), or how it ended
+  uint64_t cycles = 0;  ///< cycles counted for it
+};
+
+/// One fail-safe signal.
+struct FailSafeEntry {
+  std::string cause;   ///< "fatal event", "frame queue deleted", "program exited"
+  std::string detail;  ///< the event, queue or program
+  double seconds = 0;  ///< when it was first seen, since the run began
+};
+
+/// One simulated node at the end.
+struct NodeSummary {
+  unsigned position = 0;                       ///< SADR at which the network finds it
+  uint16_t sadr = 0;                           ///< its node-list SADR
+  std::string udid;                            ///< the UDID the device carries
+  std::string state;                           ///< last state
+  std::optional<uint64_t> cyclesToOperational; ///< cycles until its operational answer
+  std::optional<double> secondsToOperational;  ///< wall time until then
+  uint32_t guardAnswers = 0;                   ///< guard requests answered
+  std::vector<std::string> faults;             ///< faults applied
+};
+
+/// Everything the run reports.
+struct Summary {
+  std::string outcome;                 ///< "success", "time-limit", "fail-safe", "program-exited", ...
+  int exitStatus = 0;                  ///< the program's exit status
+  std::string reason;                  ///< one sentence on why it ended
+  unsigned sdn = 0;                    ///< safety domain number
+  std::string domainSource;            ///< where the domain came from
+  std::string descriptionWritten;      ///< the domain's description written beside the run, if any
+  double wallSeconds = 0;              ///< from the host's start to the end
+  bool handshakeAccepted = false;      ///< both programs accepted each other's ident word
+  std::optional<uint32_t> identWord;   ///< the ident word exchanged
+  std::optional<double> handshakeSeconds;  ///< when both conditions held it
+  std::optional<double> goalSeconds;   ///< when the goal was reached
+  uint64_t firmwareCycles = 0;         ///< cycles the firmware ran
+  uint64_t checkerCycles = 0;          ///< cycles the checker ran
+  std::string cycleCounting;           ///< how the cycles were counted
+  std::vector<ProgramSummary> programs;    ///< checker and firmware
+  std::vector<FailSafeEntry> failSafe;     ///< the signals seen
+  uint64_t eventTotal = 0;             ///< events taken
+  uint32_t malformedEvents = 0;        ///< events that were not 11 bytes
+  std::vector<EventCount> events;      ///< per code, ascending
+  uint64_t framesFromFirmware = 0;     ///< frames the firmware sent towards the network
+  uint64_t statusResponses = 0;        ///< status responses taken
+  uint64_t unlockResponses = 0;        ///< unlock responses taken
+  bool nodesSimulated = false;         ///< the run had simulated nodes
+  std::vector<NodeSummary> nodes;      ///< per node
+  unsigned nodesRequested = 0;         ///< --nodes (0: the default domain)
+  std::string description;             ///< --description
+  std::vector<std::string> faults;     ///< --fault, as given
+  double durationSeconds = 0;          ///< --duration
+  double timeLimitSeconds = 0;         ///< --time-limit
+  std::string runDirectory;            ///< kept run directory, empty when removed
+};
+
+/// The summary for a person, several lines.
+std::string SummaryText(const Summary& summary);
+/// The summary as a JSON document.
+std::string SummaryJson(const Summary& summary);
+/// Writes the JSON summary (replacing the file); empty or the failure.
+std::string WriteSummary(const Summary& summary, const std::string& path);
+
+}  // namespace ScmDemo

@@ -1,0 +1,51 @@
+// The live view of a run: on a terminal one screen redrawn in place, elsewhere
+// (CI logs, pipes) one line per change.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DemoSummary.h"
+
+namespace ScmDemo {
+
+/// One simulated node as the view shows it.
+struct NodeRow {
+  unsigned position = 0;     ///< the SADR at which the network finds it
+  std::string udid;          ///< its UDID
+  std::string state;         ///< its state
+  std::string lastService;   ///< the last request it received
+  uint64_t cycles = 0;       ///< cycles to operational, or so far
+  std::string faults;        ///< faults applied
+};
+
+/// Everything the view shows at one moment.
+struct Snapshot {
+  double seconds = 0;                  ///< since the run began
+  unsigned sdn = 0;                    ///< safety domain number
+  std::string handshake;               ///< the ident-word exchange
+  std::string failSafe;                ///< "no" or the first signal
+  std::vector<ProgramSummary> programs;  ///< checker and firmware
+  bool nodesSimulated = false;         ///< the run has simulated nodes
+  std::vector<NodeRow> nodes;          ///< one per node
+  uint64_t framesFromFirmware = 0;     ///< frames the firmware sent towards the network
+  uint64_t eventTotal = 0;             ///< events taken so far
+  std::vector<std::string> newEvents;  ///< events taken since the last snapshot, described
+};
+
+/// A live view.
+class View {
+ public:
+  virtual ~View() = default;
+  /// Shows the state of the run; called once per look at the domain.
+  virtual void Show(const Snapshot& snapshot) = 0;
+  /// The run has ended: leaves the last state readable.
+  virtual void Finish() = 0;
+};
+
+/// The view for this output: redrawn in place on a terminal, one line per change elsewhere.
+std::unique_ptr<View> MakeView(std::FILE* out, bool terminal);
+
+}  // namespace ScmDemo

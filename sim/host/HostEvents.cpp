@@ -1,0 +1,280 @@
+#include "HostEvents.h"
+
+#include <array>
+#include <cstdio>
+
+namespace ScmSim {
+
+namespace {
+
+/// First code of the stack's events: 0x?200A000 + (stack error code AND 0xFFF).
+constexpr uint32_t kStackEventBase = 0x0200A000u;
+/// Mask of the part that names the stack error.
+constexpr uint32_t kStackEventMask = 0x0FFFF000u;
+/// Unit nibble of the platform's own 0x?200AFxx codes (not a stack unit).
+constexpr uint32_t kPlatformUnit = 0xF;
+
+/// One named code.
+struct NamedCode {
+  uint32_t code;      ///< the event code
+  EventKind kind;     ///< what it is about
+  const char* name;   ///< what the operator reads
+};
+
+/// The firmware's and the checker's codes an operator of a simulated domain meets.
+constexpr std::array kNamedCodes{
+    // start-up, handshake and cycle timing
+    NamedCode{0x62008481u, EventKind::StartUp, "firmware release below 1.0"},
+    NamedCode{0x62008482u, EventKind::StartUp, "gap over 10 s between two cycles"},
+    NamedCode{0x6200AF1Eu, EventKind::StartUp, "cycle semaphore call failed"},
+    NamedCode{0x92008610u, EventKind::StartUp, "executable self-test failed"},
+    NamedCode{0x92008811u, EventKind::StartUp, "task not spawned"},
+    NamedCode{0x92008816u, EventKind::StartUp, "checker ident word differs"},
+    NamedCode{0x92008818u, EventKind::StartUp, "Qor UDID without the vendor prefix"},
+    NamedCode{0x92008804u, EventKind::StartUp, "application initialisation failed"},
+    NamedCode{0x92008500u, EventKind::StartUp, "event of an unknown class"},
+    NamedCode{0x92008701u, EventKind::StartUp, "module-state words inconsistent"},
+    NamedCode{0x92008607u, EventKind::StartUp, "memory block CRC differs"},
+    NamedCode{0x62008483u, EventKind::StartUp, "unlock request too short"},
+    NamedCode{0x6200AF1Du, EventKind::ParameterFile, "file unlock failed"},
+    // parameter and key files
+    NamedCode{0x92008807u, EventKind::ParameterFile, "file list incomplete"},
+    NamedCode{0x92008802u, EventKind::ParameterFile, "parameter file not opened"},
+    NamedCode{0x92008803u, EventKind::ParameterFile, "parameter file read short"},
+    NamedCode{0x92008808u, EventKind::ParameterFile, "parameter file size not read"},
+    NamedCode{0x92008809u, EventKind::ParameterFile, "parameter file does not fit its space"},
+    NamedCode{0x9200AF18u, EventKind::ParameterFile, "kel_para.saf refused"},
+    NamedCode{0x6200AF19u, EventKind::ParameterFile, "corvane.dat refused"},
+    NamedCode{0x9200AF1Bu, EventKind::ParameterFile, "pardata1.bin refused"},
+    NamedCode{0x6200AF12u, EventKind::ParameterFile, "parameter record length wrong"},
+    NamedCode{0x6200AF14u, EventKind::ParameterFile, "parameter record object unknown"},
+    NamedCode{0x9200AF22u, EventKind::ParameterFile, "parameter record not written"},
+    NamedCode{0x6200AF1Au, EventKind::ParameterFile, "parameter CRC differs"},
+    NamedCode{0x6200AF41u, EventKind::ParameterFile, "corvane.dat not written"},
+    NamedCode{0x9200AF08u, EventKind::ParameterFile, "time base unknown"},
+    NamedCode{0x9200AF16u, EventKind::ParameterFile, "time base value missing"},
+    NamedCode{0x9200AF42u, EventKind::ParameterFile, "machine option value missing"},
+    NamedCode{0x9200AF0Cu, EventKind::ParameterFile, "stack initialisation failed"},
+    NamedCode{0x6200AF5Fu, EventKind::StackError, "SNMT master errors increased"},
+    NamedCode{0x6200AF60u, EventKind::StackError, "frame serializer errors increased"},
+    // file access
+    NamedCode{0x62008A01u, EventKind::FileAccess, "file close failed"},
+    NamedCode{0x62008A02u, EventKind::FileAccess, "file open refused"},
+    NamedCode{0x62008A03u, EventKind::FileAccess, "file read failed"},
+    NamedCode{0x62008A04u, EventKind::FileAccess, "file size failed"},
+    NamedCode{0x62008A05u, EventKind::FileAccess, "file write failed"},
+    // channels and the event store
+    NamedCode{0x92008191u, EventKind::Channel, "queue not opened or closed"},
+    NamedCode{0x92008192u, EventKind::Channel, "channel buffer handed out twice"},
+    NamedCode{0x92008193u, EventKind::Channel, "channel send failed"},
+    NamedCode{0x92008194u, EventKind::Channel, "channel received twice"},
+    NamedCode{0x92008195u, EventKind::Channel, "channel receive failed"},
+    NamedCode{0x92008196u, EventKind::Channel, "unknown channel"},
+    NamedCode{0x92008197u, EventKind::Channel, "channel buffer too small"},
+    NamedCode{0x92008198u, EventKind::Channel, "channel buffer misused"},
+    NamedCode{0x92008199u, EventKind::Channel, "channel queue state not read"},
+    NamedCode{0x62008709u, EventKind::Channel, "command of an unknown type"},
+    NamedCode{0x6200AF0Eu, EventKind::Channel, "frame send buffer refused"},
+    NamedCode{0x9200AF0Au, EventKind::Channel, "frame pump buffer misused"},
+    NamedCode{0x62108580u, EventKind::Channel, "event queue full: an event was lost"},
+    // safety node failure
+    NamedCode{kSnFailEventCode, EventKind::SnFail, "SN FAIL"},
+    // the checker's log records
+    NamedCode{0xE200u, EventKind::Checker, "checker: internal assertion"},
+    NamedCode{0xE202u, EventKind::Checker, "checker: executable self-test failed"},
+    NamedCode{0xE203u, EventKind::Checker, "checker: firmware ident word differs"},
+    NamedCode{0xE204u, EventKind::Checker, "checker: check task not spawned"},
+    NamedCode{0xE205u, EventKind::Checker, "checker: cycle gap over 10 s"},
+    NamedCode{0xE206u, EventKind::Checker, "checker: cycle semaphore call failed"},
+    NamedCode{0xE209u, EventKind::Checker, "checker: timeout task not spawned"},
+    NamedCode{0xE20Au, EventKind::Checker, "checker: real-time clock not readable"},
+    NamedCode{0xE20Bu, EventKind::Checker, "checker: check bits missing"},
+    NamedCode{0xE20Cu, EventKind::Checker, "checker: reset lock failed"},
+    NamedCode{0xE20Du, EventKind::Checker, "checker: reset unlock failed"},
+    NamedCode{0xE20Eu, EventKind::Checker, "checker: unlock deadline passed"},
+    NamedCode{0xE242u, EventKind::Checker, "checker: queue not opened"},
+    NamedCode{0xE243u, EventKind::Checker, "checker: queue state not read"},
+    NamedCode{0xE244u, EventKind::Checker, "checker: receive failed"},
+    NamedCode{0xE245u, EventKind::Checker, "checker: send failed"},
+    NamedCode{0xE246u, EventKind::Checker, "checker: frames to the host dropped"},
+    NamedCode{0xE249u, EventKind::Checker, "checker: set-to-operational before the key medium is acknowledged"},
+    NamedCode{0xE24Du, EventKind::Checker, "checker: memory block CRC differs"},
+    NamedCode{0xE2BEu, EventKind::Checker, "checker: frame too short"},
+    NamedCode{0xE2BFu, EventKind::Checker, "checker: frame shorter than its length"},
+    NamedCode{0xE2C0u, EventKind::Checker, "checker: frame CRC wrong"},
+    NamedCode{0xE2C1u, EventKind::Checker, "checker: sub-frame payloads differ"},
+    NamedCode{0xE2C2u, EventKind::Checker, "checker: SPDO frame"},
+    NamedCode{0xE2C3u, EventKind::Checker, "checker: frame of another id"},
+    NamedCode{0xE2C6u, EventKind::Checker, "checker: command too short"},
+    NamedCode{0xE2C8u, EventKind::Checker, "checker: event too short"},
+    NamedCode{0xE2CAu, EventKind::Checker, "checker: response too short"},
+    NamedCode{0xE2D8u, EventKind::Checker, "checker: set-to-operational refused (UDID)"},
+    NamedCode{0xE2DFu, EventKind::Checker, "checker: set-to-operational refused (firmware)"},
+    NamedCode{0xE2E6u, EventKind::Checker, "checker: set-to-operational refused (parameter checksum)"},
+    NamedCode{0xE2EDu, EventKind::Checker, "checker: additional parameter header differs"},
+};
+
+/// Ranges of checker codes named by the component that raises them.
+struct CheckerRange {
+  uint32_t first;    ///< first code of the range
+  uint32_t last;     ///< last code of the range
+  const char* name;  ///< what the operator reads
+};
+constexpr std::array kCheckerRanges{
+    CheckerRange{0xE212u, 0xE228u, "checker: acknowledged values inconsistent"},
+    CheckerRange{0xE230u, 0xE235u, "checker: storage call failed"},
+    CheckerRange{0xE238u, 0xE23Eu, "checker: controller variable channel failed"},
+    CheckerRange{0xE24Fu, 0xE2BCu, "checker: parameter or key file refused"},
+    CheckerRange{0xE2D4u, 0xE2EDu, "checker: check refused"},
+};
+
+/// Names of the stack's units by the unit nibble of its error codes.
+const char* StackUnitName(uint32_t unit) {
+  switch (unit) {
+    case 0x1: return "SCM";
+    case 0x2: return "SDN";
+    case 0x3: return "SFS";
+    case 0x5: return "SNMTM";
+    case 0x6: return "SNMTS";
+    case 0x7: return "SOD";
+    case 0x9: return "SSC";
+    case 0xA: return "SSDOC";
+    case 0xB: return "SSDOS";
+    default: return nullptr;
+  }
+}
+
+/// Unit nibble when the code is a stack error turned into an event, else none.
+std::optional<uint32_t> StackUnitOf(uint32_t code) {
+  const uint8_t cls = EventClass(code);
+  if ((cls != kOrdinaryEventClass && cls != kFatalEventClass) || (code & kStackEventMask) != kStackEventBase) {
+    return std::nullopt;
+  }
+  const uint32_t unit = (code >> 8) & 0xFu;
+  if (unit == kPlatformUnit || StackUnitName(unit) == nullptr) return std::nullopt;
+  return unit;
+}
+
+const NamedCode* FindNamed(uint32_t code) {
+  for (const NamedCode& n : kNamedCodes) {
+    if (n.code == code) return &n;
+  }
+  return nullptr;
+}
+
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+  return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
+         static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+void PutLe(std::vector<uint8_t>& b, size_t at, uint32_t value, size_t bytes) {
+  for (size_t i = 0; i < bytes; ++i) b[at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+}  // namespace
+
+std::optional<EventRecord> DecodeEventRecord(const std::vector<uint8_t>& bytes) {
+  if (bytes.size() != kEventRecordSize) return std::nullopt;
+  EventRecord r;
+  r.level = bytes[0];
+  r.code = Le32(bytes, 1);
+  r.information0 = static_cast<uint16_t>(bytes[5] | bytes[6] << 8);
+  r.information1 = Le32(bytes, 7);
+  return r;
+}
+
+std::vector<uint8_t> EncodeEventRecord(const EventRecord& record) {
+  std::vector<uint8_t> b(kEventRecordSize);
+  b[0] = record.level;
+  PutLe(b, 1, record.code, 4);
+  PutLe(b, 5, record.information0, 2);
+  PutLe(b, 7, record.information1, 4);
+  return b;
+}
+
+uint8_t EventClass(uint32_t code) { return static_cast<uint8_t>(code >> 28); }
+
+bool IsInformationEvent(uint32_t code) { return ((code >> 20) & 0xFu) == 1; }
+
+bool IsCheckerRecord(uint32_t code) { return (code & 0xFFFFFF00u) == 0xE200u; }
+
+bool IsFatalEvent(uint32_t code) { return EventClass(code) == kFatalEventClass; }
+
+SnFailInfo DecodeSnFail(uint32_t information1) {
+  SnFailInfo s;
+  s.sadr = static_cast<uint16_t>(information1 & 0xFFFFu);
+  s.group = static_cast<uint8_t>(information1 >> 16);
+  s.code = static_cast<uint8_t>(information1 >> 24);
+  return s;
+}
+
+EventKind KindOf(uint32_t code) {
+  if (const NamedCode* n = FindNamed(code)) return n->kind;
+  if (StackUnitOf(code)) return EventKind::StackError;
+  if (IsCheckerRecord(code)) return EventKind::Checker;
+  if ((code & 0x0FFFFF00u) == 0x0200C000u) return EventKind::Application;
+  return EventKind::Unknown;
+}
+
+const char* KindName(EventKind kind) {
+  switch (kind) {
+    case EventKind::StartUp: return "start-up";
+    case EventKind::ParameterFile: return "parameter file";
+    case EventKind::FileAccess: return "file access";
+    case EventKind::Channel: return "channel";
+    case EventKind::StackError: return "stack error";
+    case EventKind::SnFail: return "SN FAIL";
+    case EventKind::Application: return "application";
+    case EventKind::Checker: return "checker";
+    case EventKind::Unknown: break;
+  }
+  return "unknown";
+}
+
+std::string HexCode(uint32_t code) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", code);
+  return text;
+}
+
+std::string EventCodeName(uint32_t code) {
+  if (const NamedCode* n = FindNamed(code)) return n->name;
+  if (auto unit = StackUnitOf(code)) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%sstack error %s 0x%02X", IsFatalEvent(code) ? "fatal " : "",
+                  StackUnitName(*unit), code & 0xFFu);
+    return text;
+  }
+  if (IsCheckerRecord(code)) {
+    for (const CheckerRange& r : kCheckerRanges) {
+      if (code >= r.first && code <= r.last) return r.name;
+    }
+    return "checker error";
+  }
+  if ((code & 0x0FFFFF00u) == 0x0200C000u) {
+    return IsFatalEvent(code) ? "application internal error" : "application information";
+  }
+  return "";
+}
+
+std::string DescribeEvent(const EventRecord& record) {
+  char head[64];
+  std::snprintf(head, sizeof head, "level %u %s", record.level, HexCode(record.code).c_str());
+  std::string line = head;
+  const std::string name = EventCodeName(record.code);
+  line += name.empty() ? std::string(" (unknown code)") : " " + name;
+  char info[96];
+  if (record.code == kSnFailEventCode) {
+    const SnFailInfo s = DecodeSnFail(record.information1);
+    std::snprintf(info, sizeof info, ": SADR %u group %u code %u", s.sadr, s.group, s.code);
+  } else if (record.code == 0x62108580u) {
+    std::snprintf(info, sizeof info, ": lost code ending 0x%04X, %u events so far", record.information0,
+                  record.information1);
+  } else {
+    std::snprintf(info, sizeof info, ": information0 0x%04X information1 0x%08X", record.information0,
+                  record.information1);
+  }
+  return line + info;
+}
+
+}  // namespace ScmSim

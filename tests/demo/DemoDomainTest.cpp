@@ -1,0 +1,117 @@
+// The domain a run takes: the shipped default, a uniform domain, a description
+// file, the command line's faults, and every refusal before anything starts.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "DemoDomain.h"
+
+#ifdef SCM_DEMO_HAVE_DOMAIN
+
+namespace {
+
+using ScmDemo::DemoOptions;
+using ScmDemo::DomainPlan;
+
+const std::vector<uint8_t>* File(const DomainPlan& plan, const std::string& name) {
+  for (const auto& [n, bytes] : plan.files) {
+    if (n == name) return &bytes;
+  }
+  return nullptr;
+}
+
+class DemoDomainTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (!file_.empty()) std::filesystem::remove(file_);
+  }
+  std::string Write(const std::string& text) {
+    file_ = "/tmp/scmdemo-domain-" + std::to_string(getpid()) + ".toml";
+    std::ofstream(file_) << text;
+    return file_;
+  }
+  std::string file_;  ///< a description written by the test
+};
+
+TEST_F(DemoDomainTest, DefaultDomainGivesItsNodesAndFiles) {
+  DomainPlan plan;
+  ASSERT_EQ(ScmDemo::PlanDomain(DemoOptions{}, plan), "");
+  EXPECT_NE(plan.source.find("default"), std::string::npos) << plan.source;
+  EXPECT_FALSE(plan.nodes.empty());
+  EXPECT_EQ(plan.nodes[0].sadr, 1);
+  ASSERT_NE(File(plan, "KEL_PARA.SAF"), nullptr);
+  EXPECT_FALSE(File(plan, "KEL_PARA.SAF")->empty());
+  ASSERT_NE(File(plan, "CORVANE.DAT"), nullptr);
+  EXPECT_FALSE(plan.descriptionText.empty());
+}
+
+TEST_F(DemoDomainTest, UniformDomainOfNNodes) {
+  for (unsigned n : {1u, 4u, 12u}) {
+    DemoOptions options;
+    options.nodes = n;
+    DomainPlan plan;
+    ASSERT_EQ(ScmDemo::PlanDomain(options, plan), "") << n;
+    ASSERT_EQ(plan.nodes.size(), n);
+    for (unsigned i = 0; i < n; ++i) {
+      EXPECT_EQ(plan.nodes[i].sadr, i + 1);
+      EXPECT_TRUE(plan.nodes[i].faults.empty());
+    }
+    EXPECT_EQ(plan.sdn, 1);
+  }
+}
+
+TEST_F(DemoDomainTest, FaultsFromTheCommandLineReachTheirNode) {
+  DemoOptions options;
+  options.nodes = 3;
+  options.faults = {{2, "wrong-vendor"}, {3, "busy=2"}};
+  DomainPlan plan;
+  ASSERT_EQ(ScmDemo::PlanDomain(options, plan), "");
+  EXPECT_TRUE(plan.nodes[0].faults.empty());
+  EXPECT_EQ(plan.nodes[1].faults, std::vector<std::string>{"wrong-vendor"});
+  EXPECT_EQ(plan.nodes[2].faults, std::vector<std::string>{"busy=2"});
+}
+
+TEST_F(DemoDomainTest, DescriptionFileSetsDomainAndQorUdid) {
+  DemoOptions options;
+  options.description = Write("sdn = 9\nqor_udid = \"02-5C-3E-01-02-03\"\n[[node]]\nsadr = 1\n[[node]]\nsadr = 5\n");
+  DomainPlan plan;
+  ASSERT_EQ(ScmDemo::PlanDomain(options, plan), "");
+  EXPECT_EQ(plan.sdn, 9);
+  ASSERT_TRUE(plan.qorUdid);
+  EXPECT_EQ((*plan.qorUdid)[5], 0x03);
+  ASSERT_EQ(plan.nodes.size(), 2u);
+  EXPECT_EQ(plan.nodes[1].sadr, 5);
+  EXPECT_EQ(plan.source, options.description);
+}
+
+struct RefusedCase {
+  unsigned nodes;                        ///< --nodes, 0 = none
+  std::string description;               ///< description text, empty = none
+  std::vector<ScmDemo::FaultOption> faults;  ///< --fault
+  const char* named;                     ///< what the message must name
+};
+
+TEST_F(DemoDomainTest, ContradictionsAreRefusedWithTheFieldNamed) {
+  const std::vector<RefusedCase> cases{
+      {2, "", {{3, "silent"}}, "SADR 3"},
+      {2, "", {{1, "frobnicate"}}, "frobnicate"},
+      {0, "sdn = 0\n[[node]]\nsadr = 1\n", {}, "sdn"},
+      {0, "[[node]]\nsadr = 2\n[[node]]\nsadr = 2\n", {}, "sadr"},
+      {0, "[[node]]\nsadr = 1\nfaults = [\"nonsense\"]\n", {}, "nonsense"},
+  };
+  for (const RefusedCase& c : cases) {
+    DemoOptions options;
+    options.nodes = c.nodes;
+    options.faults = c.faults;
+    if (!c.description.empty()) options.description = Write(c.description);
+    DomainPlan plan;
+    const std::string message = ScmDemo::PlanDomain(options, plan);
+    EXPECT_NE(message.find(c.named), std::string::npos) << "'" << message << "' should name " << c.named;
+  }
+}
+
+}  // namespace
+
+#endif

@@ -1,0 +1,89 @@
+// The demo's command line: what it accepts, and every refusal with the option named.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "DemoOptions.h"
+
+namespace {
+
+using ScmDemo::DemoOptions;
+using ScmDemo::ExitStatus::BadOptions;
+
+ScmDemo::ParseOutcome Parse(std::vector<std::string> args, DemoOptions& options) {
+  args.insert(args.begin(), "scmdemo");
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  return ScmDemo::ParseOptions(static_cast<int>(argv.size()), argv.data(), options);
+}
+
+TEST(DemoOptionsTest, DefaultsAndEveryOption) {
+  DemoOptions options;
+  ASSERT_TRUE(Parse({}, options).run);
+  EXPECT_EQ(options.nodes, 0u);
+  EXPECT_EQ(options.durationSeconds, 0);
+  EXPECT_EQ(options.timeLimitSeconds, 60);
+  EXPECT_EQ(options.summaryFile, "scmdemo-summary.json");
+  EXPECT_FALSE(options.keepStorage);
+
+  DemoOptions all;
+  const auto out = Parse({"--nodes", "4", "--fault", "2:wrong-vendor", "-f", "4:busy=3", "--duration", "1.5",
+                          "--time-limit", "20", "--trace", "t.txt", "--keep-storage", "--summary", "s.json",
+                          "--checker", "/c", "--firmware", "/f"},
+                         all);
+  ASSERT_TRUE(out.run) << out.message;
+  EXPECT_EQ(all.nodes, 4u);
+  ASSERT_EQ(all.faults.size(), 2u);
+  EXPECT_EQ(all.faults[0].sadr, 2);
+  EXPECT_EQ(all.faults[0].fault, "wrong-vendor");
+  EXPECT_EQ(all.faults[1].sadr, 4);
+  EXPECT_EQ(all.faults[1].fault, "busy=3");
+  EXPECT_DOUBLE_EQ(all.durationSeconds, 1.5);
+  EXPECT_DOUBLE_EQ(all.timeLimitSeconds, 20);
+  EXPECT_EQ(all.traceFile, "t.txt");
+  EXPECT_TRUE(all.keepStorage);
+  EXPECT_EQ(all.summaryFile, "s.json");
+  EXPECT_EQ(all.checkerPath, "/c");
+  EXPECT_EQ(all.firmwarePath, "/f");
+}
+
+TEST(DemoOptionsTest, HelpEndsWithSuccess) {
+  DemoOptions options;
+  const auto out = Parse({"--help"}, options);
+  EXPECT_FALSE(out.run);
+  EXPECT_EQ(out.exitStatus, 0);
+  EXPECT_NE(out.message.find("--time-limit"), std::string::npos);
+}
+
+struct BadCase {
+  std::vector<std::string> args;  ///< the command line after the program name
+  const char* named;              ///< what the message must name
+};
+
+TEST(DemoOptionsTest, RefusalsNameTheOption) {
+  const std::vector<BadCase> cases{
+      {{"--bogus"}, "--bogus"},
+      {{"--nodes", "0"}, "--nodes"},
+      {{"--nodes", "13"}, "--nodes"},
+      {{"--nodes", "two"}, "--nodes"},
+      {{"--nodes", "2", "--description", "d.toml"}, "--description"},
+      {{"--description", "/nonexistent/domain.toml"}, "--description"},
+      {{"--duration", "-1"}, "--duration"},
+      {{"--time-limit", "0"}, "--time-limit"},
+      {{"--summary", ""}, "--summary"},
+      {{"--fault", "wrong-vendor"}, "--fault wrong-vendor"},
+      {{"--fault", "0:silent"}, "--fault 0:silent"},
+      {{"--fault", "1:"}, "--fault 1:"},
+      {{"--fault", "1024:silent"}, "--fault 1024:silent"},
+  };
+  for (const BadCase& c : cases) {
+    DemoOptions options;
+    const auto out = Parse(c.args, options);
+    EXPECT_FALSE(out.run) << c.named;
+    EXPECT_EQ(out.exitStatus, BadOptions) << c.named;
+    EXPECT_NE(out.message.find(c.named), std::string::npos) << out.message;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,219 @@
+// scmdemo as a process: each way a run ends gives its exit status and its
+// summary file, and no run leaves a queue, semaphore or socket behind.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DemoOptions.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace Exit = ScmDemo::ExitStatus;
+
+/// How a run of scmdemo ended.
+struct Ended {
+  int status = -1;     ///< exit status, -1 when it did not exit normally
+  pid_t pid = 0;       ///< its process id (names its shared-memory objects)
+  std::string output;  ///< standard output and error
+};
+
+class DemoRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static std::atomic<int> counter{0};
+    directory_ = "/tmp/scmdemotest-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+    std::filesystem::create_directories(directory_);
+    summary_ = directory_ + "/summary.json";
+  }
+  void TearDown() override { std::filesystem::remove_all(directory_); }
+
+  /// Runs scmdemo with the arguments and extra environment; signal, when set, is sent after delay.
+  Ended Run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {},
+            int signal = 0, std::chrono::milliseconds delay = 0ms) {
+    const std::string log = directory_ + "/output.txt";
+    Ended ended;
+    ended.pid = fork();
+    if (ended.pid == 0) {
+      for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
+      std::FILE* out = std::freopen(log.c_str(), "w", stdout);
+      if (out == nullptr) _exit(127);
+      dup2(fileno(stdout), STDERR_FILENO);
+      std::vector<std::string> all{SCM_DEMO_PATH, "--summary", summary_};
+      all.insert(all.end(), args.begin(), args.end());
+      std::vector<char*> argv;
+      for (std::string& a : all) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    if (signal != 0) {
+      std::this_thread::sleep_for(delay);
+      kill(ended.pid, signal);
+    }
+    int status = 0;
+    const auto end = std::chrono::steady_clock::now() + 120s;
+    pid_t done = 0;
+    while ((done = waitpid(ended.pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(10ms);
+    }
+    if (done == 0) {
+      kill(ended.pid, SIGKILL);
+      waitpid(ended.pid, &status, 0);
+    }
+    if (WIFEXITED(status)) ended.status = WEXITSTATUS(status);
+    std::ifstream in(log);
+    ended.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ended;
+  }
+  nlohmann::json Summary() const {
+    std::ifstream in(summary_);
+    EXPECT_TRUE(in.good()) << "no summary " << summary_;
+    return in.good() ? nlohmann::json::parse(in) : nlohmann::json{};
+  }
+  /// Shared-memory objects and run directories a run with that pid left behind.
+  static std::vector<std::string> Leftovers(pid_t pid) {
+    std::vector<std::string> left;
+    const std::string ns = "scmdemo" + std::to_string(pid) + ".";
+    for (const auto& e : std::filesystem::directory_iterator("/dev/shm")) {
+      if (e.path().filename().string().find(ns) != std::string::npos) left.push_back(e.path());
+    }
+    return left;
+  }
+
+  std::string directory_;  ///< this test's files
+  std::string summary_;    ///< the summary file of the run
+};
+
+TEST_F(DemoRunTest, BothProgramsCycleForTheDuration) {
+  const std::string trace = directory_ + "/trace.txt";
+  const Ended e = Run({"--duration", "2", "--trace", trace});
+  ASSERT_EQ(e.status, Exit::Success) << e.output;
+  const nlohmann::json s = Summary();
+  EXPECT_EQ(s["outcome"], "success");
+  EXPECT_EQ(s["exitStatus"], 0);
+  EXPECT_TRUE(s["handshake"]["accepted"].get<bool>());
+  EXPECT_EQ(s["handshake"]["identWord"].get<uint32_t>(), static_cast<uint32_t>(SCM_FIRMWARE_IDENT));
+  EXPECT_TRUE(s["failSafe"].empty()) << s["failSafe"].dump();
+  EXPECT_GE(s["wallSeconds"].get<double>(), 2.0);
+  // cycled in lock-step: the two counts differ by at most the cycle under way
+  const auto checker = s["cycles"]["checker"].get<int64_t>();
+  const auto firmware = s["cycles"]["firmware"].get<int64_t>();
+  EXPECT_GE(checker, 10);
+  EXPECT_LE(std::llabs(checker - firmware), 2);
+  for (const auto& p : s["programs"]) EXPECT_EQ(p["state"], "running") << p.dump();
+  EXPECT_TRUE(std::filesystem::exists(trace));
+  EXPECT_TRUE(Leftovers(e.pid).empty());
+  EXPECT_EQ(s["runDirectory"], "");
+}
+
+TEST_F(DemoRunTest, KeptStorageHoldsTheFiles) {
+  const Ended e = Run({"--keep-storage"});
+  ASSERT_EQ(e.status, Exit::Success) << e.output;
+  const std::string kept = Summary()["runDirectory"];
+  ASSERT_FALSE(kept.empty());
+  EXPECT_TRUE(std::filesystem::exists(kept + "/storage/kel_para.saf"));
+  EXPECT_FALSE(std::filesystem::exists(kept + "/host.sock"));
+  std::filesystem::remove_all(kept);
+  EXPECT_TRUE(Leftovers(e.pid).empty());
+}
+
+TEST_F(DemoRunTest, TimeLimitBeforeTheGoal) {
+  const Ended e = Run({"--time-limit", "0.001"});
+  ASSERT_EQ(e.status, Exit::TimeLimit) << e.output;
+  EXPECT_EQ(Summary()["outcome"], "time-limit");
+  EXPECT_TRUE(Leftovers(e.pid).empty());
+}
+
+TEST_F(DemoRunTest, AProgramThatExits) {
+  const Ended e = Run({"--firmware", "/bin/true"});
+  ASSERT_EQ(e.status, Exit::ProgramExited) << e.output;
+  const nlohmann::json s = Summary();
+  EXPECT_EQ(s["outcome"], "program-exited");
+  EXPECT_NE(s["reason"].get<std::string>().find("scmfirmware"), std::string::npos) << s["reason"];
+  EXPECT_TRUE(Leftovers(e.pid).empty());
+}
+
+TEST_F(DemoRunTest, FailSafeSignals) {
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"fatal-event", "fatal event"},
+      {"delete-queue", "frame queue deleted"},
+  };
+  for (const auto& [mode, cause] : cases) {
+    SCOPED_TRACE(mode);
+    const Ended e = Run({"--firmware", SCM_DEMO_FAKE_FIRMWARE, "--duration", "30"}, {{"SCM_DEMO_FAKE_MODE", mode}});
+    ASSERT_EQ(e.status, Exit::FailSafe) << e.output;
+    const nlohmann::json s = Summary();
+    EXPECT_EQ(s["outcome"], "fail-safe");
+    ASSERT_FALSE(s["failSafe"].empty());
+    EXPECT_EQ(s["failSafe"][0]["cause"], cause);
+    EXPECT_TRUE(Leftovers(e.pid).empty());
+  }
+}
+
+TEST_F(DemoRunTest, FatalEventIsCountedByCode) {
+  const Ended e = Run({"--firmware", SCM_DEMO_FAKE_FIRMWARE}, {{"SCM_DEMO_FAKE_MODE", "fatal-event"}});
+  ASSERT_EQ(e.status, Exit::FailSafe) << e.output;
+  const nlohmann::json s = Summary();
+  ASSERT_EQ(s["events"]["byCode"].size(), 1u) << s["events"].dump();
+  EXPECT_EQ(s["events"]["byCode"][0]["code"], "0x9200AF18");
+  EXPECT_EQ(s["events"]["byCode"][0]["name"], "kel_para.saf refused");
+  EXPECT_EQ(s["events"]["byCode"][0]["count"], 1);
+  EXPECT_NE(e.output.find("0x9200AF18 kel_para.saf refused"), std::string::npos) << e.output;
+}
+
+TEST_F(DemoRunTest, StopSignalEndsTheRunCleanly) {
+  for (int sig : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(sig);
+    const Ended e = Run({"--duration", "60"}, {}, sig, 1000ms);
+    ASSERT_EQ(e.status, Exit::Interrupted) << e.output;
+    EXPECT_EQ(Summary()["outcome"], "interrupted");
+    EXPECT_TRUE(Leftovers(e.pid).empty());
+  }
+}
+
+TEST_F(DemoRunTest, UniformDomainIsWrittenBesideTheSummary) {
+  const Ended e = Run({"--nodes", "2"});
+  ASSERT_EQ(e.status, Exit::Success) << e.output;
+  const nlohmann::json s = Summary();
+  const std::string written = s["domain"]["descriptionWritten"];
+  EXPECT_EQ(written, directory_ + "/scmdemo-domain.toml");
+  EXPECT_TRUE(std::filesystem::exists(written));
+  ASSERT_EQ(s["nodes"].size(), 2u);
+  EXPECT_EQ(s["nodes"][1]["sadr"], 2);
+  EXPECT_EQ(s["requested"]["nodes"], 2);
+  // the written description runs the same domain again
+  const Ended again = Run({"--description", written});
+  ASSERT_EQ(again.status, Exit::Success) << again.output;
+  EXPECT_EQ(Summary()["nodes"].size(), 2u);
+}
+
+TEST_F(DemoRunTest, BadDescriptionGivesItsStatusAndNoRun) {
+  const std::string description = directory_ + "/bad.toml";
+  std::ofstream(description) << "[[node]]\nsadr = 2\n[[node]]\nsadr = 2\n";
+  const Ended e = Run({"--description", description});
+  EXPECT_EQ(e.status, Exit::BadOptions) << e.output;
+  EXPECT_NE(e.output.find("sadr"), std::string::npos) << e.output;
+  EXPECT_FALSE(std::filesystem::exists(summary_));
+  EXPECT_TRUE(Leftovers(e.pid).empty());
+}
+
+TEST_F(DemoRunTest, BadOptionGivesItsStatusAndNoRun) {
+  const Ended e = Run({"--nodes", "13"});
+  EXPECT_EQ(e.status, Exit::BadOptions);
+  EXPECT_NE(e.output.find("--nodes"), std::string::npos) << e.output;
+  EXPECT_FALSE(std::filesystem::exists(summary_));
+}
+
+}  // namespace
