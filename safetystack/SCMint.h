@@ -111,6 +111,9 @@ bool SCM_ReadU32(SCM_FsmCb* cb, u16 fsmIndex, u32 ct, u16 index, u8 sub);
 bool SCM_Download(SCM_FsmCb* cb, u16 fsmIndex, u32 ct, u8* data, u32 length);
 /// The little-endian u32 at the start of the node's response data.
 u32 SCM_RespU32(const SCM_FsmCb* cb);
+/// The answer to an SADR assignment: from the node, status 0x80 and the SCM UDID is
+/// sent (state 2); else status 2 and the retry wait. False when nothing could be sent.
+bool SCM_AssignAnswered(SCM_FsmCb* cb, u16 fsmIndex, u32 ct, u16 events);
 /// Consumes the events: returns them and clears the word.
 u16 SCM_TakeEvents(SCM_FsmCb* cb);
 /// A request that could not be sent: the events come back, the state stays; false.

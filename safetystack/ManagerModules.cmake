@@ -1,0 +1,18 @@
+# The configuration manager, the SNMT master and the SSDO client of the safety
+# stack. SCM_MANAGER_SOURCES lists their sources for whoever builds the stack;
+# safetystack_manager is the library their tests link beside the core.
+set(SCM_MANAGER_DIR ${CMAKE_CURRENT_LIST_DIR})
+set(SCM_MANAGER_SOURCES
+  ${SCM_MANAGER_DIR}/SCMmain.cpp
+  ${SCM_MANAGER_DIR}/SCMsod.cpp
+  ${SCM_MANAGER_DIR}/SCMfsm.cpp
+  ${SCM_MANAGER_DIR}/SCMfsmOp.cpp
+  ${SCM_MANAGER_DIR}/SNMTMmain.cpp
+  ${SCM_MANAGER_DIR}/SNMTMfsm.cpp
+  ${SCM_MANAGER_DIR}/SSDOCmain.cpp
+  ${SCM_MANAGER_DIR}/SSDOCservice.cpp
+  ${SCM_MANAGER_DIR}/SSDOCprotocol.cpp
+)
+add_library(safetystack_manager STATIC ${SCM_MANAGER_SOURCES})
+target_include_directories(safetystack_manager PUBLIC ${SCM_MANAGER_DIR})
+target_link_libraries(safetystack_manager PUBLIC safetystack hostlib)
