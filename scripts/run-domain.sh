@@ -15,6 +15,8 @@ scmhost=$build/sim/host/scmhost
 scmhostctl=$build/sim/host/scmhostctl
 scmchecker=$build/checker/core/scmchecker
 scmfirmware=$build/firmware/platform/scmfirmware
+scmgen=$build/sim/gen/scmgen
+description=${SCM_RUN_DESCRIPTION:-sim/gen/demo-domain.toml}
 seconds=${SCM_RUN_SECONDS:-3}
 
 # Everything of this run carries one unique name, so parallel runs never meet.
@@ -42,7 +44,7 @@ cleanup() {
 trap cleanup EXIT
 
 check_built() {
-  for tool in "$scmhost" "$scmhostctl" "$scmchecker" "$scmfirmware"; do
+  for tool in "$scmhost" "$scmhostctl" "$scmchecker" "$scmfirmware" "$scmgen"; do
     [ -x "$tool" ] || fail "$tool is missing: build first (cmake --preset default && cmake --build --preset default)"
   done
 }
@@ -71,11 +73,18 @@ probe_domain() {
   fi
 }
 
-# The key medium and the UDID store the firmware loads at start-up.
+# The parameter and key files the firmware loads at start-up, generated from
+# the domain description and put on the host's storage.
 put_files() {
-  log "storage: KEL_PARA.SAF and an empty CORVANE.DAT"
-  "$scmhostctl" put KEL_PARA.SAF "$(printf '00%.0s' $(seq 1 64))" >/dev/null
-  "$scmhostctl" put CORVANE.DAT - >/dev/null
+  log "storage: files generated from $description"
+  local files=$work/generated
+  mkdir -p "$files"
+  "$scmgen" "$description" "$files" >/dev/null || fail "the generator refused $description"
+  local f
+  for f in "$files"/*; do
+    "$scmhostctl" put "$(basename "$f")" "@$f" >/dev/null || fail "cannot put $(basename "$f")"
+    log "  $(basename "$f") ($(stat -c %s "$f") bytes)"
+  done
 }
 
 # One event record (11 bytes hex): level, code, information0, information1.

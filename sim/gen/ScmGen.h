@@ -1,7 +1,8 @@
 // Generator of the domain's parameter files ("kel_para.saf", "corvane.dat" and
-// "pardata1.bin") from a model of one safety domain. It writes only file sets
-// that both the firmware and the checker accept, and refuses any other domain
-// with a message that names the offending field.
+// "pardata1.bin") and of the application's files ("autocnf.bin", "fwrevcnf.bin"
+// and "corvane.uid") from a model of one safety domain. It writes only file
+// sets that both the firmware and the checker accept, and refuses any other
+// domain with a message that names the offending field.
 #pragma once
 
 #include <array>
@@ -69,6 +70,51 @@ struct AdditionalSet {
   std::string origin;          ///< where the set was described, for messages ("set[i]" when empty)
 };
 
+/// One SADR with its UDID, as "corvane.dat" and "autocnf.bin" list them.
+struct UdidEntry {
+  std::uint16_t sadr = 0;  ///< safety address
+  Udid udid{};             ///< its UDID as stored
+};
+
+/// The module-flag section of "autocnf.bin": two arrays (268 bytes) or three (396 bytes).
+struct ModuleFlags {
+  bool threeArrays = true;       ///< version 0x0101 with the no-process array
+  Bytes optional = Bytes(128);   ///< optional array, bit SADR mod 8 of byte SADR div 8 (128 bytes at most)
+  Bytes startup = Bytes(128);    ///< start-up array, same bit order
+  Bytes noProcess = Bytes(128);  ///< no-process array (three arrays only)
+};
+
+/// What "autocnf.bin" holds.
+struct AutoCnf {
+  std::uint32_t timestamp = 0;             ///< header time stamp (0 in the old layout)
+  bool udidSection = true;                 ///< a UDID section is present
+  std::vector<UdidEntry> udids;            ///< its entries, in the given order
+  std::optional<Bytes> machineOptions;     ///< the 64 machine option bytes, when the section is present
+  std::optional<ModuleFlags> moduleFlags;  ///< the module-flag section, when present
+  bool oldLayout = false;                  ///< version 0x0300: the UDID section alone, no header, no file CRC
+};
+
+/// One module entry of "fwrevcnf.bin".
+struct RevisionEntry {
+  std::uint16_t sadr = 0;      ///< safety address, 1 to 1023, ascending
+  std::uint16_t revision = 0;  ///< minor revision as stored (low 16 bits)
+};
+
+/// What "fwrevcnf.bin" (version 0x0101) holds.
+struct FwRevCnf {
+  std::vector<RevisionEntry> entries;       ///< accepted module revisions
+  std::uint16_t flags = 0x06;               ///< feature flags (0x02 and 0x04 always set by the firmware)
+  Udid qorUdid{};                           ///< accepted Qor-controller UDID
+  std::array<std::uint8_t, 8> targetId{};   ///< accepted CPU product code and serial number
+  std::array<std::uint8_t, 16> password{};  ///< password bytes (a 0 byte follows them in the file)
+};
+
+/// What "corvane.uid" holds.
+struct CorvaneUid {
+  Udid qorUdid{};          ///< Qor-controller UDID the key medium was last used with
+  std::uint64_t time = 0;  ///< creation time in microseconds, below 2^52
+};
+
 /// One safety domain as the generator sees it.
 struct Domain {
   ScmSettings scm;                      ///< the SCM's settings
@@ -76,6 +122,9 @@ struct Domain {
   std::vector<AdditionalSet> sets;      ///< additional parameter sets
   std::optional<std::uint16_t> sdn;     ///< safety domain number of the demo
   std::optional<Udid> qorUdid;          ///< Qor controller UDID of the demo
+  std::optional<AutoCnf> autoCnf;       ///< "autocnf.bin", written when present
+  std::optional<FwRevCnf> fwRevCnf;     ///< "fwrevcnf.bin", written when present
+  std::optional<CorvaneUid> corvaneUid; ///< "corvane.uid", written when present
 };
 
 /// The generated files.
@@ -83,12 +132,18 @@ struct FileSet {
   Bytes kelParaSaf;               ///< "kel_para.saf"
   Bytes corvaneDat;               ///< "corvane.dat"
   std::optional<Bytes> parData1;  ///< "pardata1.bin", only when a set exists
+  std::optional<Bytes> autoCnf;   ///< "autocnf.bin", when the domain describes it
+  std::optional<Bytes> fwRevCnf;  ///< "fwrevcnf.bin", when the domain describes it
+  std::optional<Bytes> corvaneUid;  ///< "corvane.uid", when the domain describes it
 };
 
 /// Names of the generated files.
 inline constexpr const char* kKelParaSafName = "kel_para.saf";
 inline constexpr const char* kCorvaneDatName = "corvane.dat";
 inline constexpr const char* kParData1Name = "pardata1.bin";
+inline constexpr const char* kAutoCnfName = "autocnf.bin";
+inline constexpr const char* kFwRevCnfName = "fwrevcnf.bin";
+inline constexpr const char* kCorvaneUidName = "corvane.uid";
 
 /// Bytes of the safe file space both "kel_para.saf" and "pardata1.bin" must share.
 inline constexpr std::uint32_t kSafeSpaceSize = 196608;
@@ -98,7 +153,7 @@ inline constexpr std::uint32_t kParData1Max = 65536;
 /// Checks a domain; an empty string when it can be written, else a message naming the field.
 std::string Validate(const Domain& domain);
 
-/// The three files of a valid domain, or the message of Validate in error.
+/// The files of a valid domain, or the message of Validate in error.
 struct Result {
   std::string error;  ///< empty on success
   FileSet files;      ///< the files, when error is empty
@@ -106,7 +161,9 @@ struct Result {
 Result Generate(const Domain& domain);
 
 /// Writes the files into dir under their names: all or none, never a half-written file.
-/// A stale "pardata1.bin" is removed when the set has none. Empty string or the failure.
+/// A stale "pardata1.bin" is removed when the set has none; an application file the domain
+/// does not describe is left alone, since the firmware writes "fwrevcnf.bin" and
+/// "corvane.uid" itself. Empty string or the failure.
 std::string WriteFileSet(const FileSet& files, const std::filesystem::path& dir);
 
 /// Generate and WriteFileSet: nothing is written when the domain is refused.

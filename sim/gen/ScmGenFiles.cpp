@@ -1,4 +1,4 @@
-// The three files of a domain and their atomic writing.
+// The files of a domain and their atomic writing.
 #include <unistd.h>
 
 #include <algorithm>
@@ -6,8 +6,8 @@
 #include <sstream>
 #include <system_error>
 
-#include "HNFiff_Crc.h"
 #include "ScmGen.h"
+#include "ScmGenBuild.h"
 #include "ScmGenFormat.h"
 
 namespace ScmGen {
@@ -24,27 +24,6 @@ void PutU32(Bytes& b, std::size_t at, std::uint32_t v) {
 
 namespace {
 
-/// Number of block CRCs of an area.
-std::uint32_t BlockCount(std::size_t length) { return static_cast<std::uint32_t>((length + kCrcBlock - 1) / kCrcBlock); }
-
-/// One CRC-32 (seed 0) per 16 KiB block of an area.
-void AppendBlockCrcs(Bytes& out, const Bytes& area) {
-  ByteWriter w(out);
-  for (std::size_t at = 0; at < area.size(); at += kCrcBlock) {
-    const std::size_t n = std::min<std::size_t>(kCrcBlock, area.size() - at);
-    w.U32(HNFiff_Crc32CalcSwp(0, static_cast<std::int32_t>(n), area.data() + at));
-  }
-}
-
-/// Appends one parameter record.
-void Record(Bytes& out, std::uint16_t index, std::uint8_t sub, const Bytes& data) {
-  ByteWriter w(out);
-  w.U16(index);
-  w.U8(sub);
-  w.U32(static_cast<std::uint32_t>(data.size()));
-  w.Append(data);
-}
-
 Bytes Le16(std::uint16_t v) { return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}; }
 Bytes Le32(std::uint32_t v) {
   return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16),
@@ -54,45 +33,45 @@ Bytes Le8(std::uint8_t v) { return {v}; }
 
 /// The SCM's own records.
 void ScmRecords(Bytes& out, const ScmSettings& s) {
-  Record(out, 0x100C, 1, Le32(s.guardTime));
-  Record(out, 0x100C, 2, Le8(s.lifeTimeFactor));
-  Record(out, 0x1200, 3, Le8(static_cast<std::uint8_t>(s.timeBase)));
-  Record(out, 0x1201, 1, Le32(s.ssdoTimeout));
-  Record(out, 0x1201, 2, Le8(s.ssdoRetries));
-  Record(out, 0x1202, 1, Le32(s.snmtTimeout));
-  Record(out, 0x1202, 2, Le8(s.snmtRetries));
+  AppendRecord(out, 0x100C, 1, Le32(s.guardTime));
+  AppendRecord(out, 0x100C, 2, Le8(s.lifeTimeFactor));
+  AppendRecord(out, 0x1200, 3, Le8(static_cast<std::uint8_t>(s.timeBase)));
+  AppendRecord(out, 0x1201, 1, Le32(s.ssdoTimeout));
+  AppendRecord(out, 0x1201, 2, Le8(s.ssdoRetries));
+  AppendRecord(out, 0x1202, 1, Le32(s.snmtTimeout));
+  AppendRecord(out, 0x1202, 2, Le8(s.snmtRetries));
   auto options = s.machineOptions;
   std::sort(options.begin(), options.end(), [](const auto& a, const auto& b) { return a.number < b.number; });
   for (const auto& o : options) {
-    Record(out, 0x2100, o.number, Le8(o.value));
+    AppendRecord(out, 0x2100, o.number, Le8(o.value));
   }
   if (s.configuration) {
-    Record(out, 0x2106, 4, Le32(s.configuration->machineOptionsActive));
-    Record(out, 0x2106, 5, Le32(s.configuration->startupFlagsActive));
-    Record(out, 0x2106, 6, Le32(s.configuration->remoteActive));
-    Record(out, 0x2106, 7, Le32(s.configuration->scansAtStartup));
+    AppendRecord(out, 0x2106, 4, Le32(s.configuration->machineOptionsActive));
+    AppendRecord(out, 0x2106, 5, Le32(s.configuration->startupFlagsActive));
+    AppendRecord(out, 0x2106, 6, Le32(s.configuration->remoteActive));
+    AppendRecord(out, 0x2106, 7, Le32(s.configuration->scansAtStartup));
   }
   if (s.commissioning) {
     for (std::uint8_t i = 0; i < 3; ++i) {
-      Record(out, 0x210B, static_cast<std::uint8_t>(i + 1), Le32((*s.commissioning)[i]));
+      AppendRecord(out, 0x210B, static_cast<std::uint8_t>(i + 1), Le32((*s.commissioning)[i]));
     }
   }
 }
 
 /// The records of node-list object 0xC400 + i, sub-indices ascending.
 void NodeRecords(Bytes& out, const Node& n, std::uint16_t index) {
-  Record(out, index, 1, Le16(n.sadr));
-  Record(out, index, 2, Le32(n.vendorId));
-  Record(out, index, 3, Le32(n.productCode));
-  Record(out, index, 4, Le32(n.revision));
-  Record(out, index, 7, Le32(n.timestamp));
-  Record(out, index, 8, Le16(n.ssdoPayloadLength));
-  Record(out, index, 9, Le32(n.pollTime));
-  Record(out, index, 10, Le32(static_cast<std::uint32_t>(n.parameterSet.size())));
-  Record(out, index, 11, n.parameterSet);
-  Record(out, index, 12, Le32(n.flags));
-  Record(out, index, 14, n.checksum);
-  Record(out, index, 15, Bytes(n.checksum.size(), 0));
+  AppendRecord(out, index, 1, Le16(n.sadr));
+  AppendRecord(out, index, 2, Le32(n.vendorId));
+  AppendRecord(out, index, 3, Le32(n.productCode));
+  AppendRecord(out, index, 4, Le32(n.revision));
+  AppendRecord(out, index, 7, Le32(n.timestamp));
+  AppendRecord(out, index, 8, Le16(n.ssdoPayloadLength));
+  AppendRecord(out, index, 9, Le32(n.pollTime));
+  AppendRecord(out, index, 10, Le32(static_cast<std::uint32_t>(n.parameterSet.size())));
+  AppendRecord(out, index, 11, n.parameterSet);
+  AppendRecord(out, index, 12, Le32(n.flags));
+  AppendRecord(out, index, 14, n.checksum);
+  AppendRecord(out, index, 15, Bytes(n.checksum.size(), 0));
 }
 
 /// The parameter area of "kel_para.saf".
@@ -110,86 +89,25 @@ Bytes ParameterArea(const Domain& d) {
   }
   std::sort(additional.begin(), additional.end());
   for (const auto& [sadr, main] : additional) {
-    Record(area, static_cast<std::uint16_t>(0xC800 + sadr), 1, Le16(main));
+    AppendRecord(area, static_cast<std::uint16_t>(0xC800 + sadr), 1, Le16(main));
   }
   return area;
 }
 
-Bytes KelParaSaf(const Domain& d) {
-  const Bytes area = ParameterArea(d);
-  const std::uint32_t crcs = BlockCount(area.size());
-  Bytes f(kHeaderSize, 0);
-  const auto areaLen = static_cast<std::uint32_t>(area.size());
-  PutU16(f, 0, kHeaderSize);
-  PutU16(f, 2, 0x0200);
-  PutU32(f, 4, kHeaderSize + areaLen + 4 * crcs);
-  PutU32(f, 8, kHeaderSize);   // first data area: empty
-  PutU32(f, 12, 0);
-  PutU32(f, 16, kHeaderSize);
-  PutU32(f, 20, 0);
-  PutU32(f, 28, kHeaderSize);  // parameter area and its CRC list right behind it
-  PutU32(f, 32, areaLen);
-  PutU32(f, 36, kHeaderSize + areaLen);
-  PutU32(f, 40, crcs);
-  PutU32(f, 44, 257);
-  PutU16(f, 62, HNFiff_Crc16_755B_CalcSwp(0, 62, f.data()));
-  ByteWriter(f).Append(area);
-  AppendBlockCrcs(f, area);
-  return f;
-}
-
 Bytes CorvaneDat(const Domain& d) {
-  std::vector<Udid> udids(kSadrCount, Udid{});
+  std::vector<UdidEntry> udids;
   for (const auto& n : d.nodes) {
-    udids[n.sadr - 1] = n.udid;
+    udids.push_back({n.sadr, n.udid});
   }
-  Bytes data;
-  for (std::uint16_t sadr = 1; sadr <= kSadrCount; ++sadr) {
-    Record(data, static_cast<std::uint16_t>(0xCC00 + sadr), 1, Bytes(udids[sadr - 1].begin(), udids[sadr - 1].end()));
-  }
-  const std::uint32_t crcs = BlockCount(data.size());
-  const auto len = static_cast<std::uint32_t>(data.size());
-  Bytes f(kHeaderSize, 0);
-  PutU16(f, 0, kHeaderSize);
-  PutU16(f, 2, 2);
-  PutU32(f, 4, kHeaderSize + len + 4 * crcs);
-  PutU32(f, 8, kHeaderSize);
-  PutU32(f, 12, len);
-  PutU32(f, 16, kHeaderSize + len);
-  PutU32(f, 20, crcs);
-  PutU16(f, 62, HNFiff_Crc16_755B_CalcSwp(0, 62, f.data()));
-  ByteWriter(f).Append(data);
-  AppendBlockCrcs(f, data);
-  return f;
+  return CorvaneDatFile(CorvaneDatAllRecords(udids));
 }
 
 Bytes ParData1(const Domain& d) {
   Bytes data;
-  ByteWriter w(data);
   for (const auto& s : d.sets) {
-    w.U8(s.number);
-    w.U8(1);
-    w.U16(s.sadr);
-    w.U32(static_cast<std::uint32_t>(s.payload.size()));
-    w.U32(HNFiff_Crc32CalcSwp(0, static_cast<std::int32_t>(s.payload.size()), s.payload.data()));
-    w.U32(s.timestamp);
-    w.Append(s.payload);
+    ByteWriter(data).Append(ParData1Entry(s.number, s.sadr, s.payload, s.timestamp));
   }
-  const std::uint32_t crcs = BlockCount(data.size());
-  const auto len = static_cast<std::uint32_t>(data.size());
-  Bytes f(kHeaderSize, 0);
-  PutU16(f, 0, static_cast<std::uint16_t>(d.sets.size()));
-  PutU16(f, 2, kHeaderSize);
-  PutU16(f, 4, 0x0100);
-  PutU16(f, 6, kHeaderSize);
-  PutU32(f, 12, len);
-  PutU32(f, 16, kHeaderSize);
-  PutU32(f, 20, crcs);
-  PutU32(f, 24, kHeaderSize + len);
-  PutU32(f, 60, HNFiff_Crc32CalcSwp(0, 60, f.data()));
-  ByteWriter(f).Append(data);
-  AppendBlockCrcs(f, data);
-  return f;
+  return ParData1File(data, static_cast<std::uint16_t>(d.sets.size()), 0);
 }
 
 /// Bytes a file takes in the firmware's file space.
@@ -207,10 +125,19 @@ Result Generate(const Domain& domain) {
     r.error = "additional_sets: more than 65535 sets";
     return r;
   }
-  r.files.kelParaSaf = KelParaSaf(domain);
+  r.files.kelParaSaf = KelParaSafFile(ParameterArea(domain));
   r.files.corvaneDat = CorvaneDat(domain);
   if (!domain.sets.empty()) {
     r.files.parData1 = ParData1(domain);
+  }
+  if (domain.autoCnf) {
+    r.files.autoCnf = AutoCnfBin(*domain.autoCnf);
+  }
+  if (domain.fwRevCnf) {
+    r.files.fwRevCnf = FwRevCnfBin(*domain.fwRevCnf);
+  }
+  if (domain.corvaneUid) {
+    r.files.corvaneUid = CorvaneUidFile(*domain.corvaneUid);
   }
   const std::size_t parSize = r.files.parData1 ? r.files.parData1->size() : 0;
   std::ostringstream msg;
@@ -233,8 +160,12 @@ std::string WriteFileSet(const FileSet& files, const std::filesystem::path& dir)
     const Bytes* bytes;  ///< contents
   };
   std::vector<Item> items = {{kKelParaSafName, &files.kelParaSaf}, {kCorvaneDatName, &files.corvaneDat}};
-  if (files.parData1) {
-    items.push_back({kParData1Name, &*files.parData1});
+  for (const auto& [name, bytes] : {std::pair{kParData1Name, &files.parData1}, std::pair{kAutoCnfName, &files.autoCnf},
+                                     std::pair{kFwRevCnfName, &files.fwRevCnf},
+                                     std::pair{kCorvaneUidName, &files.corvaneUid}}) {
+    if (*bytes) {
+      items.push_back({name, &**bytes});
+    }
   }
   const std::string suffix = ".tmp-" + std::to_string(getpid());
   std::vector<std::filesystem::path> written;

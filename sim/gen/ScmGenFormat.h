@@ -18,6 +18,12 @@ inline constexpr std::uint32_t kHeaderSize = 64;        ///< header of every fil
 inline constexpr std::uint32_t kEntryHeaderSize = 16;   ///< header of a "pardata1.bin" entry
 inline constexpr std::uint32_t kCrcBlock = 16384;       ///< bytes per block CRC
 inline constexpr std::uint16_t kSadrCount = 1023;       ///< SADRs of the domain
+inline constexpr std::size_t kMaxAutoUdids = 12;        ///< UDIDs of "autocnf.bin" the firmware takes
+inline constexpr std::size_t kMachineOptionSize = 64;   ///< machine option bytes of "autocnf.bin"
+inline constexpr std::size_t kFlagArraySize = 128;      ///< bytes of one module-flag array
+inline constexpr std::uint16_t kFwRevAlwaysFlags = 0x06;  ///< "fwrevcnf.bin" flags the firmware always sets
+inline constexpr std::uint16_t kFwRevKnownFlags = 0x1F;   ///< "fwrevcnf.bin" flags both sides know
+inline constexpr unsigned kCorvaneUidTimeBits = 52;     ///< bits of the "corvane.uid" time the firmware keeps
 
 /// Appends little-endian values to a byte vector.
 class ByteWriter {

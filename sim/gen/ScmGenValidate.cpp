@@ -113,6 +113,82 @@ std::string CheckSets(const Domain& d, const std::set<std::uint16_t>& nodeSadrs)
   return {};
 }
 
+/// True when the bit of sadr is set in a module-flag array (bit SADR mod 8 of byte SADR div 8).
+bool FlagSet(const Bytes& array, std::uint16_t sadr) {
+  const std::size_t at = sadr / 8u;
+  return at < array.size() && (array[at] & (1u << (sadr % 8u))) != 0;
+}
+
+std::string CheckAutoCnf(const AutoCnf& a) {
+  if (a.udids.size() > kMaxAutoUdids) {
+    return Msg("autocnf.udids: ", a.udids.size(), " entries, at most ", kMaxAutoUdids);
+  }
+  if (!a.udidSection && !a.udids.empty()) {
+    return Msg("autocnf.udids: entries without a UDID section");
+  }
+  std::set<std::uint16_t> sadrs;
+  for (std::size_t i = 0; i < a.udids.size(); ++i) {
+    const std::uint16_t sadr = a.udids[i].sadr;
+    if (sadr < 1 || sadr > kSadrCount) {
+      return Msg("autocnf.udids[", i, "].sadr: ", sadr, " is outside 1 to ", kSadrCount);
+    }
+    if (!sadrs.insert(sadr).second) {
+      return Msg("autocnf.udids[", i, "].sadr: duplicate SADR ", sadr);
+    }
+  }
+  if (a.oldLayout) {
+    if (a.timestamp != 0 || a.machineOptions || a.moduleFlags || !a.udidSection) {
+      return Msg("autocnf.old_layout: holds the UDID section alone, with no time stamp");
+    }
+    return {};
+  }
+  if (a.machineOptions && a.machineOptions->size() != kMachineOptionSize) {
+    return Msg("autocnf.machine_options: ", a.machineOptions->size(), " bytes, must be ", kMachineOptionSize);
+  }
+  if (a.moduleFlags) {
+    const ModuleFlags& m = *a.moduleFlags;
+    for (const auto& [name, array] : {std::pair{"optional", &m.optional}, std::pair{"startup", &m.startup},
+                                      std::pair{"no_process", &m.noProcess}}) {
+      if (array->size() > kFlagArraySize) {
+        return Msg("autocnf.module_flags.", name, ": ", array->size(), " bytes, at most ", kFlagArraySize);
+      }
+    }
+    for (std::uint16_t sadr = 1; sadr <= kSadrCount; ++sadr) {
+      const int marks = FlagSet(m.optional, sadr) + FlagSet(m.startup, sadr) +
+                        (m.threeArrays && FlagSet(m.noProcess, sadr));
+      if (marks > 1) {
+        return Msg("autocnf.module_flags: SADR ", sadr, " is marked in more than one array");
+      }
+    }
+  }
+  return {};
+}
+
+std::string CheckFwRevCnf(const FwRevCnf& f) {
+  std::uint16_t last = 0;
+  for (std::size_t i = 0; i < f.entries.size(); ++i) {
+    const std::uint16_t sadr = f.entries[i].sadr;
+    if (sadr < 1 || sadr > kSadrCount) {
+      return Msg("fwrevcnf.entries[", i, "].sadr: ", sadr, " is outside 1 to ", kSadrCount);
+    }
+    if (sadr <= last) {
+      return Msg("fwrevcnf.entries[", i, "].sadr: ", sadr, " does not ascend");
+    }
+    last = sadr;
+  }
+  if ((f.flags & kFwRevAlwaysFlags) != kFwRevAlwaysFlags || (f.flags & ~kFwRevKnownFlags) != 0) {
+    return Msg("fwrevcnf.flags: 0x", std::hex, f.flags, " must hold 0x06 and no bit above 0x10");
+  }
+  return {};
+}
+
+std::string CheckCorvaneUid(const CorvaneUid& c) {
+  if (c.time >> kCorvaneUidTimeBits != 0) {
+    return Msg("corvane_uid.time: ", c.time, " has more than ", kCorvaneUidTimeBits, " bits");
+  }
+  return {};
+}
+
 }  // namespace
 
 std::string Validate(const Domain& d) {
@@ -136,6 +212,19 @@ std::string Validate(const Domain& d) {
   }
   if (d.sdn && (*d.sdn < 1 || *d.sdn > 1023)) {
     return Msg("sdn: ", *d.sdn, " is outside 1 to 1023");
+  }
+  if (d.autoCnf) {
+    if (std::string e = CheckAutoCnf(*d.autoCnf); !e.empty()) {
+      return e;
+    }
+  }
+  if (d.fwRevCnf) {
+    if (std::string e = CheckFwRevCnf(*d.fwRevCnf); !e.empty()) {
+      return e;
+    }
+  }
+  if (d.corvaneUid) {
+    return CheckCorvaneUid(*d.corvaneUid);
   }
   return {};
 }

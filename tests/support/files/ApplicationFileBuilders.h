@@ -1,34 +1,23 @@
-// Builders of "autocnf.bin" (both layouts), "fwrevcnf.bin" and "corvane.uid"
-// as the firmware application's file formats define them. Fed with
-// complemented values they give the expected ".chk" bytes: header words,
-// counts, SADRs and flags plain, CRCs over the bytes as stored.
+// "autocnf.bin" (both layouts), "fwrevcnf.bin" and "corvane.uid" for tests,
+// built by the sample-file generator's builders. Fed with complemented values
+// they give the expected ".chk" bytes: header words, counts, SADRs and flags
+// plain, CRCs over the bytes as stored. A version-0x0100 "fwrevcnf.bin", which
+// only the firmware reads, is the generated file with its version changed and
+// its password field removed.
 #pragma once
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "FileBytes.h"
 #include "ParameterFileBuilders.h"
+#include "ScmGen.h"
 
 namespace TestFiles {
 
-/// The module-flag section: two arrays (268 bytes) or three (396 bytes).
-struct ModuleFlags {
-  bool threeArrays = true;       ///< version 0x0101 with the no-process array
-  Bytes optional = Bytes(128);   ///< optional array
-  Bytes startup = Bytes(128);    ///< start-up array
-  Bytes noProcess = Bytes(128);  ///< no-process array (three arrays only)
-};
-
-/// What "autocnf.bin" holds.
-struct AutoCnfContent {
-  std::uint32_t timestamp = 0;                ///< header timestamp
-  bool udidSection = true;                    ///< a UDID section is present
-  std::vector<UdidEntry> udids;               ///< its entries
-  std::optional<Bytes> machineOptions;        ///< the 64 machine option bytes when present
-  std::optional<ModuleFlags> moduleFlags;     ///< the module-flag section when present
-};
+using ModuleFlags = ScmGen::ModuleFlags;  ///< the module-flag section's arrays
+using AutoCnfContent = ScmGen::AutoCnf;   ///< what "autocnf.bin" holds
+using RevisionEntry = ScmGen::RevisionEntry;  ///< one module entry of "fwrevcnf.bin"
 
 /// The UDID section: u16 count, 8, 0x0300, 8, entries, CRC-32.
 Bytes AutoCnfUdidSection(const std::vector<UdidEntry>& udids);
@@ -46,12 +35,6 @@ Bytes BuildAutoCnfOldLayout(const std::vector<UdidEntry>& udids);
 void RefreshAutoCnfHeaderCrc(Bytes& file);
 /// Recomputes the file CRC into the last four bytes.
 void RefreshAutoCnfFileCrc(Bytes& file);
-
-/// One module entry of "fwrevcnf.bin".
-struct RevisionEntry {
-  std::uint16_t sadr;      ///< safety address
-  std::uint16_t revision;  ///< minor revision as stored
-};
 
 /// What "fwrevcnf.bin" holds.
 struct FwRevCnfContent {

@@ -1,17 +1,19 @@
-// Builders of "kel_para.saf", "corvane.dat" and "pardata1.bin" as the
-// firmware's parameter file formats define them: a 64-byte header, the data
-// areas and their block CRC lists. The Refresh functions recompute a header's
-// CRC after a test changed one of its fields.
+// "kel_para.saf", "corvane.dat" and "pardata1.bin" for tests, built by the
+// sample-file generator's builders; the variants the generator never writes
+// (a "pardata1.bin" version or entry version other than its own) are
+// generated files with those fields changed. The Refresh functions recompute a
+// header's CRC after a test changed one of its fields.
 #pragma once
-#include <array>
 #include <cstdint>
 #include <vector>
 
 #include "FileBytes.h"
+#include "ScmGen.h"
 
 namespace TestFiles {
 
-using Udid = std::array<std::uint8_t, 6>;  ///< 6 UDID bytes
+using Udid = ScmGen::Udid;            ///< 6 UDID bytes
+using UdidEntry = ScmGen::UdidEntry;  ///< one SADR-to-UDID entry
 
 /// One parameter record: u16 index, u8 sub-index, u32 length, data.
 struct Record {
@@ -34,11 +36,6 @@ Bytes BuildKelParaSaf(const Bytes& parameterArea, const Bytes& firstArea = {});
 /// Recomputes the CRC-16 of bytes 0 to 61 into 62.
 void RefreshKelParaSafHeaderCrc(Bytes& file);
 
-/// One SADR-to-UDID entry.
-struct UdidEntry {
-  std::uint16_t sadr;  ///< safety address
-  Udid udid;           ///< its UDID as stored
-};
 /// The data area of "corvane.dat": one record 0xCC00 + SADR, sub-index 1, length 6 per entry.
 Bytes CorvaneDatRecords(const std::vector<UdidEntry>& entries);
 /// "corvane.dat" version 2 around a data area: header, data at 64, CRC list behind.
@@ -54,11 +51,12 @@ struct ParBlock {
   std::uint16_t sadr;           ///< safety address
   Bytes payload;                ///< payload bytes
   std::uint32_t timestamp = 0;  ///< block timestamp
-  std::uint8_t version = 1;     ///< header version
+  std::uint8_t version = 1;     ///< header version (other than 1: the generated entry changed)
 };
 /// A block's 16-byte header and payload.
 Bytes ParDataBlock(const ParBlock& block);
-/// "pardata1.bin": header, data at 64, CRC list behind.
+/// "pardata1.bin": header, data at 64, CRC list behind; another version than 0x0100 is
+/// the generated file with its version changed and the header CRC recomputed.
 Bytes BuildParData1(const std::vector<ParBlock>& blocks, std::uint16_t version = 0x0100,
                     std::uint32_t timestamp = 0);
 /// "pardata1.bin" around a raw data area.
