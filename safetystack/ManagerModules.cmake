@@ -15,4 +15,5 @@ set(SCM_MANAGER_SOURCES
 )
 add_library(safetystack_manager STATIC ${SCM_MANAGER_SOURCES})
 target_include_directories(safetystack_manager PUBLIC ${SCM_MANAGER_DIR})
-target_link_libraries(safetystack_manager PUBLIC safetystack hostlib)
+# Linked beside the core objects (safetystack_core) and the doubles, never the whole stack.
+target_link_libraries(safetystack_manager PUBLIC safetystack_core_headers hostlib)

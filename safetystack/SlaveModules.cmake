@@ -15,4 +15,5 @@ set(SCM_SLAVE_SOURCES
 )
 add_library(safetystack_slave STATIC ${SCM_SLAVE_SOURCES})
 target_include_directories(safetystack_slave PUBLIC ${SCM_SLAVE_DIR})
-target_link_libraries(safetystack_slave PUBLIC safetystack hostlib)
+# Linked beside the core objects (safetystack_core) and the doubles, never the whole stack.
+target_link_libraries(safetystack_slave PUBLIC safetystack_core_headers hostlib)

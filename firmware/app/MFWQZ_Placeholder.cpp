@@ -3,6 +3,7 @@
 // that brings the real functions deletes this file and MFWQZ_Placeholder.h.
 #include "MFWQZ.h"
 #include "MFWQZ_Placeholder.h"
+#include "SAPL.h"
 
 #include <cstring>
 
@@ -39,6 +40,7 @@ u16 MFWQZ_gausPlaceholderOptionalList[10];
 u32 MFWQZ_gaulPlaceholderQorSends[4];
 u8 MFWQZ_gaucPlaceholderQorLatches[2];
 MFWQZ_PlaceholderEncoderChg MFWQZ_gPlaceholderEncoderChg;
+MFWQZ_PlaceholderNodeStatus MFWQZ_gaPlaceholderNodeStatus[MFWQZ_kModuleCount];
 
 u8 MFWQZ_GetTargetId(void) { return 1; }
 u8 MFWQZ_Init(const u8* /*qorUdid*/, u16 /*release*/) { return 0; }
@@ -93,3 +95,18 @@ u8 MFWQZ_IsModuleOptionalSADR(u16 sadr) {
   }
   return (MFWQZ_gaucOptFlags[sadr / 8] >> (sadr % 8)) & 1u;
 }
+
+// The configuration manager's node callbacks: every SADR of the domain is
+// processed, revisions are accepted only when equal, reports are recorded.
+bool SAPL_ScmProcessSn(u16 SADR) { return SADR >= 1 && SADR < MFWQZ_kModuleCount; }
+void SAPL_ScmNodeStatusChangedClbk(u16 SADR, u8 oldStatus, u8 newStatus) {
+  if (SADR >= MFWQZ_kModuleCount) {
+    return;
+  }
+  MFWQZ_PlaceholderNodeStatus& rEntry = MFWQZ_gaPlaceholderNodeStatus[SADR];
+  ++rEntry.ulCount;
+  rEntry.ucOldStatus = oldStatus;
+  rEntry.ucNewStatus = newStatus;
+}
+void SAPL_ScmUdidMismatchClbk(u16 /*SADR*/, const u8* /*receivedUdid*/, u16 /*fsmIndex*/) {}
+bool SAPL_ScmRevisionNumberClbk(u16 /*SADR*/, u32 expected, u32 received) { return expected == received; }

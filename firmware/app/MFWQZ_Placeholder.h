@@ -1,6 +1,7 @@
 // PLACEHOLDER: what a test sees of the stand-in application until the real
 // application replaces MFWQZ_Placeholder.cpp; delete both with it.
 #pragma once
+#include "MFWQZ.h"
 #include "ScmTypes.h"
 
 /// Largest command payload the stand-in keeps.
@@ -36,3 +37,13 @@ struct MFWQZ_PlaceholderEncoderChg {
 
 /// The stand-in's record of MFWQZ_EncoderChg.
 extern MFWQZ_PlaceholderEncoderChg MFWQZ_gPlaceholderEncoderChg;
+
+/// The stand-in's record of the node status reports of one SADR.
+struct MFWQZ_PlaceholderNodeStatus {
+  u32 ulCount;      ///< reports so far
+  u8 ucOldStatus;   ///< old status of the last one
+  u8 ucNewStatus;   ///< new status of the last one
+};
+
+/// Node status reports by SADR (entry 0 unused), as SAPL_ScmNodeStatusChangedClbk received them.
+extern MFWQZ_PlaceholderNodeStatus MFWQZ_gaPlaceholderNodeStatus[MFWQZ_kModuleCount];

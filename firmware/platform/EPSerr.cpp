@@ -2,9 +2,9 @@
 #include "EPSerr.h"
 
 #include "EPSglobal.h"
-#include "EPSstack.h"
 #include "HNFevt.h"
 #include "MFWQZ.h"
+#include "SCM.h"
 
 void SAPL_SERR_SignalErrorClbk(u16 code, u32 info) {
   if (code > EPSerr_kFailSafeClassLimit) {

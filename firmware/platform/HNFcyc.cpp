@@ -7,7 +7,6 @@
 #include "EPSglobal.h"
 #include "EPSinit.h"
 #include "EPSrxtx.h"
-#include "EPSstack.h"
 #include "EPSudid.h"
 #include "HNFevt.h"
 #include "HNFhwt.h"
@@ -15,6 +14,7 @@
 #include "HNFiff_ModuleState.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
+#include "SCM.h"
 #include "ScmSystemCalls.h"
 
 u32 HNFcyc_statusInfo[2];

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "DemoOptions.h"
+#include "FrameNetwork.h"
+#include "NodeConfig.h"
 
 namespace ScmDemo {
 
@@ -20,6 +22,7 @@ struct PlannedNode {
   unsigned position = 0;           ///< where the network finds the device
   std::string udid;                ///< UDID the device carries
   std::vector<std::string> faults; ///< its faults, as named by the node library
+  SimNodes::NodeConfig device;     ///< the device as it really is, which the network simulates
 };
 
 /// Everything the run takes from its domain.
@@ -29,6 +32,7 @@ struct DomainPlan {
   std::optional<std::array<uint8_t, 6>> qorUdid;  ///< the UDID the host serves; none = the host's default
   std::vector<std::pair<std::string, std::vector<uint8_t>>> files;  ///< storage files by name
   std::vector<PlannedNode> nodes;     ///< the nodes
+  ScmSim::WireFaultPlan wire;         ///< the wire faults, by node position
   std::string descriptionText;        ///< the domain as a description (uniform domains are written out)
 };
 

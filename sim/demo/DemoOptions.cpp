@@ -27,7 +27,8 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
   CLI::App app{
       "Runs one simulated safety domain: the host simulator, scmchecker and scmfirmware.\n"
       "Exit status: 0 success, 1 set-up failed, 2 time limit, 3 domain fail-safe,\n"
-      "4 a program exited, 5 bad options or description, 130 interrupted.",
+      "4 a program exited, 5 bad options or description, 6 a node left operational,\n"
+      "130 interrupted.",
       "scmdemo"};
   std::vector<std::string> faults;
   auto* nodes = app.add_option("-n,--nodes", options.nodes, "a uniform domain of N ideal nodes at SADR 1..N")
@@ -36,6 +37,9 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
       app.add_option("-d,--description", options.description, "the domain description file (default: the shipped one)");
   nodes->excludes(description);
   app.add_option("-f,--fault", faults, "a node fault SADR:NAME[=VALUE] (repeatable)");
+  app.add_option("-w,--wire-fault", options.wireFaults,
+                 "a wire fault NODE:to|from:K|rate=P:drop|duplicate|delay=D|corrupt (repeatable)");
+  app.add_option("--seed", options.seed, "seed of the rated wire faults")->capture_default_str();
   app.add_option("--duration", options.durationSeconds, "seconds to run on once the goal is reached")
       ->check(CLI::Range(0.0, 86400.0));
   app.add_option("--time-limit", options.timeLimitSeconds, "seconds within which the goal must be reached")

@@ -16,6 +16,7 @@ constexpr int TimeLimit = 2;      ///< the time limit passed before the goal was
 constexpr int FailSafe = 3;       ///< the domain went fail-safe (class-9 event or frame queue deleted)
 constexpr int ProgramExited = 4;  ///< scmchecker or scmfirmware ended by itself
 constexpr int BadOptions = 5;     ///< bad options or a bad domain description
+constexpr int NodeLost = 6;       ///< an operational node left operational during --duration
 constexpr int Interrupted = 130;  ///< stopped by Ctrl-C, SIGTERM or SIGHUP
 }  // namespace ExitStatus
 
@@ -33,6 +34,8 @@ struct DemoOptions {
   unsigned nodes = 0;                      ///< uniform domain of this many nodes; 0 = the default domain
   std::string description;                 ///< domain description file; empty = none
   std::vector<FaultOption> faults;         ///< node faults, in the order given
+  std::vector<std::string> wireFaults;     ///< wire faults NODE:to|from:K|rate=P:KIND, in the order given
+  uint64_t seed = 1;                       ///< seed of the rated wire faults
   double durationSeconds = 0;              ///< run on this long once the goal is reached
   double timeLimitSeconds = 60;            ///< the goal must be reached within this
   std::string traceFile;                   ///< frame trace; empty = none

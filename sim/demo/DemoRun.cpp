@@ -8,7 +8,9 @@
 #include <fstream>
 #include <thread>
 
+#include "FrameNetwork.h"
 #include "HostOperator.h"
+#include "NetworkPump.h"
 #include "ScmHostSim.h"
 #include "rtp_testhooks.h"
 #include "vxworks.h"
@@ -21,11 +23,16 @@ using Clock = std::chrono::steady_clock;
 
 /// Call-log records the host keeps; the run never reads the log.
 constexpr size_t kCallLogRecords = 1024;
-/// State of a described node while the run has no simulated nodes.
-constexpr const char* kNotSimulated = "not simulated";
+/// State of a node before the network has run.
+constexpr const char* kNotStarted = "not started";
 /// How the cycles are counted.
 constexpr const char* kCycleCounting =
-    "gives of the cycle semaphores: checker ~frame-send (the cycle), firmware ~frame-receive";
+    "gives of the cycle semaphores: checker ~frame-send (the cycle), firmware ~frame-receive; "
+    "a node is operational from the cycle that carries its operational answer to the firmware";
+/// Microseconds between two passes of the network's pump: far below one cycle, so answers make their cycle.
+constexpr u32 kPumpPeriodUs = 200;
+/// Name suffix of the firmware's cyclic task thread ("scm0001/cyclic").
+constexpr const char* kCyclicTaskSuffix = "/cyclic";
 
 /// Counts the gives of one cycle semaphore over the whole run; a domain reset
 /// re-creates the semaphore with a count of zero, so the count goes on from there.
@@ -80,6 +87,35 @@ std::string HexBytes(const ScmSim::Bytes& bytes) {
   return text;
 }
 
+/// CPU seconds a thread has run, from its schedstat (nanoseconds on the CPU); none when unreadable.
+std::optional<double> ThreadCpuSeconds(const std::filesystem::path& task) {
+  std::ifstream in(task / "schedstat");
+  unsigned long long nanoseconds = 0;
+  if (!(in >> nanoseconds)) return std::nullopt;
+  return static_cast<double>(nanoseconds) / 1e9;
+}
+
+/// CPU seconds of a process (all its threads) and of its thread whose name ends in suffix, when there is one.
+std::pair<std::optional<double>, std::optional<double>> CpuSeconds(int pid, const char* suffix) {
+  if (pid <= 0) return {};
+  std::optional<double> process;
+  std::optional<double> thread;
+  const std::string_view wanted(suffix);
+  std::error_code ec;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+    const std::optional<double> seconds = ThreadCpuSeconds(task.path());
+    if (!seconds) continue;
+    process = process.value_or(0) + *seconds;
+    std::ifstream comm(task.path() / "comm");
+    std::string name;
+    std::getline(comm, name);
+    if (name.size() >= wanted.size() && std::string_view(name).substr(name.size() - wanted.size()) == wanted) {
+      thread = seconds;
+    }
+  }
+  return {process, thread};
+}
+
 /// The domain's storage files, which the firmware and the checker load at start-up.
 std::string PrepareStorage(ScmSim::HostSim& host, const DomainPlan& plan) {
   for (const auto& [name, bytes] : plan.files) {
@@ -120,6 +156,8 @@ class Run {
       trace_.open(options_.traceFile, std::ios::trunc);
       if (!trace_) return End(ExitStatus::SetupFailed, "setup-failed", "cannot write the trace " + options_.traceFile);
     }
+    const std::string network = StartNetwork();
+    if (!network.empty()) return End(ExitStatus::SetupFailed, "setup-failed", network);
     operator_ = std::make_unique<ScmSim::HostOperator>(*host_);
     checker_ = host_->Programs().Start(options_.checkerPath, {});
     if (checker_ <= 0) return End(ExitStatus::SetupFailed, "setup-failed", "cannot start " + options_.checkerPath);
@@ -136,7 +174,7 @@ class Run {
       const Clock::time_point now = Clock::now();
       if (stop_) return End(ExitStatus::Interrupted, "interrupted", "stopped by a signal");
       const ScmSim::FailSafeState& failSafe = operator_->CheckFailSafe();
-      DrainFrames(now);
+      ReadNetwork();
       CountCycles();
       UpdateHandshake(now);
       view_.Show(MakeSnapshot(now));
@@ -149,17 +187,23 @@ class Run {
         }
         return End(ExitStatus::FailSafe, "fail-safe", SignalText(cause));
       }
-      if (!goal_ && handshake_ && summary_.checkerCycles >= checkerCyclesAtHandshake_ + kGoalCycles) {
+      const std::string notOperational = NotOperational();
+      if (!goal_ && handshake_ && notOperational.empty()) {
         goal_ = now;
         summary_.goalSeconds = Since(start_, now);
+        summary_.firmwareCyclesAtGoal = summary_.firmwareCycles;
+        SampleCpu(true);
+      }
+      if (goal_ && !notOperational.empty()) {
+        return End(ExitStatus::NodeLost, "node-lost", "an operational node left operational: " + notOperational);
       }
       if (goal_ && Since(*goal_, now) >= options_.durationSeconds) {
-        return End(ExitStatus::Success, "success",
-                   "checker and firmware accepted each other and cycled with no fail-safe");
+        return End(ExitStatus::Success, "success", "every node operational and guarded, no fail-safe");
       }
       if (!goal_ && Since(start_, now) >= options_.timeLimitSeconds) {
         return End(ExitStatus::TimeLimit, "time-limit",
-                   handshake_ ? "the programs did not cycle in time" : "the handshake did not complete in time");
+                   handshake_ ? "not operational in time: " + notOperational
+                              : "the handshake did not complete in time");
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
     }
@@ -172,15 +216,68 @@ class Run {
     return ScmSim::FailSafeCauseName(cause);
   }
 
-  /// Frames the firmware sends towards the network; with no network in the run they end here.
-  void DrainFrames(Clock::time_point now) {
-    while (std::optional<ScmSim::Bytes> frame = host_->Collect("frame-receive")) {
-      ++summary_.framesFromFirmware;
-      if (trace_.is_open()) {
-        char head[96];
-        std::snprintf(head, sizeof head, "%.6f firmware->network len %zu ", Since(start_, now), frame->size());
-        trace_ << head << HexBytes(*frame) << "\n";
+  /// Builds the simulated network from the planned devices and starts its pump on the domain's queues.
+  std::string StartNetwork() {
+    std::vector<SimNodes::NodeConfig> devices;
+    for (const PlannedNode& n : plan_.nodes) devices.push_back(n.device);
+    network_ = std::make_unique<ScmSim::FrameNetwork>(std::move(devices), plan_.wire);
+    if (trace_.is_open()) {
+      // written by the pump's thread only, while it runs
+      network_->SetTraceSink([this](const std::string& line) { trace_ << line << '\n'; });
+    }
+    const Clock::time_point start = start_;
+    pump_ = std::make_unique<ScmSim::NetworkPump>(plan_.sdn, *network_, [start] {
+      return static_cast<u64>(
+          std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count());
+    });
+    if (!pump_->Open()) return "the network cannot open the domain's frame queues and cycle semaphore";
+    pump_->Start(kPumpPeriodUs);
+    summary_.nodesSimulated = true;
+    return "";
+  }
+
+  /// Takes the nodes' records and the network's counts into the summary.
+  void ReadNetwork() {
+    if (!pump_) return;
+    pump_->WithNetwork([this](const ScmSim::FrameNetwork& net) {
+      for (size_t i = 0; i < net.Nodes().size() && i < summary_.nodes.size(); ++i) {
+        summary_.nodes[i].record = net.Nodes()[i].Record();
       }
+      summary_.network = net.Counts();
+    });
+    summary_.pump = pump_->Counts();
+    summary_.framesFromFirmware = summary_.network.fromFirmware;
+    for (NodeSummary& n : summary_.nodes) {
+      if (!n.record) continue;
+      const SimNodes::NodeRecord& r = *n.record;
+      n.state = SimNodes::StateName(r.state);
+      n.lastService = r.lastRequest ? std::string(SimNodes::ServiceName(*r.lastRequest)) : "-";
+      n.guardAnswers = r.guardAnswers;
+      if (!n.cyclesToOperational && r.state == SimNodes::NodeState::Operational && r.operationalAt) {
+        // the answer went out while the count stood at this cycle; the next cycle carries it to the firmware
+        n.cyclesToOperational = r.operationalAt->cycle + 1;
+        n.secondsToOperational = static_cast<double>(r.operationalAt->timeUs) / 1e6;
+      }
+    }
+  }
+
+  /// The nodes that are not operational ("2 (pre-operational), ..."), empty when all are.
+  std::string NotOperational() const {
+    std::string text;
+    for (const NodeSummary& n : summary_.nodes) {
+      if (n.record && n.record->state == SimNodes::NodeState::Operational) continue;
+      text += (text.empty() ? "" : ", ") + std::string("node ") + std::to_string(n.position) + " (" + n.state + ")";
+    }
+    return text;
+  }
+
+  /// Both programs' CPU time, at the goal (atGoal) or at the end.
+  void SampleCpu(bool atGoal) {
+    const int ids[2] = {checker_, firmware_};
+    for (int i = 0; i < 2; ++i) {
+      const auto info = host_->Programs().Info(ids[i]);
+      const auto [process, cyclic] = CpuSeconds(info && info->running ? info->pid : 0, kCyclicTaskSuffix);
+      (atGoal ? cpuAtGoal_ : cpuAtEnd_)[i] = {process, cyclic};
     }
   }
 
@@ -209,7 +306,6 @@ class Run {
         summary_.handshakeAccepted = true;
         summary_.identWord = *c1;
         summary_.handshakeSeconds = Since(start_, now);
-        checkerCyclesAtHandshake_ = summary_.checkerCycles;
       }
     }
   }
@@ -222,13 +318,15 @@ class Run {
     const ScmSim::FailSafeState& f = operator_->FailSafe();
     s.failSafe = f.Any() ? std::string(ScmSim::FailSafeCauseName(f.First().cause)) + ": " + f.First().detail : "no";
     s.programs = ProgramFacts();
-    s.nodesSimulated = false;
-    for (const PlannedNode& n : plan_.nodes) {
+    s.nodesSimulated = summary_.nodesSimulated;
+    const u64 cycle = summary_.checkerCycles;
+    for (const NodeSummary& n : summary_.nodes) {
       NodeRow row;
       row.position = n.position;
       row.udid = n.udid;
-      row.state = kNotSimulated;
-      row.lastService = "-";
+      row.state = n.state;
+      row.lastService = n.lastService;
+      row.cycles = n.cyclesToOperational.value_or(cycle);
       for (const std::string& f : n.faults) row.faults += (row.faults.empty() ? "" : " ") + f;
       s.nodes.push_back(row);
     }
@@ -256,6 +354,11 @@ class Run {
       p.starts = info ? info->starts : 0;
       p.state = info ? (info->running ? "running" : ScmSim::ProgramEndText(*info)) : "not started";
       p.cycles = id == checker_ ? summary_.checkerCycles : summary_.firmwareCycles;
+      const size_t k = id == checker_ ? 0 : 1;
+      p.cpuSecondsAtGoal = cpuAtGoal_[k].first;
+      p.cyclicCpuSecondsAtGoal = cpuAtGoal_[k].second;
+      p.cpuSecondsAtEnd = cpuAtEnd_[k].first;
+      p.cyclicCpuSecondsAtEnd = cpuAtEnd_[k].second;
       facts.push_back(p);
     }
     return facts;
@@ -269,13 +372,15 @@ class Run {
       node.position = n.position;
       node.sadr = n.sadr;
       node.udid = n.udid;
-      node.state = kNotSimulated;
+      node.state = kNotStarted;
+      node.lastService = "-";
       node.faults = n.faults;
       summary_.nodes.push_back(node);
     }
     summary_.nodesRequested = options_.nodes;
     summary_.description = options_.description;
     for (const FaultOption& f : options_.faults) summary_.faults.push_back(std::to_string(f.sadr) + ":" + f.fault);
+    summary_.wireFaults = options_.wireFaults;
     summary_.durationSeconds = options_.durationSeconds;
     summary_.timeLimitSeconds = options_.timeLimitSeconds;
     summary_.cycleCounting = kCycleCounting;
@@ -298,6 +403,8 @@ class Run {
       }
       CountCycles();
       const Clock::time_point now = Clock::now();
+      ReadNetwork();
+      SampleCpu(false);
       view_.Show(MakeSnapshot(now));
       view_.Finish();
       summary_.wallSeconds = Since(start_, now);
@@ -313,6 +420,9 @@ class Run {
       summary_.statusResponses = operator_->Responses().size();
       summary_.unlockResponses = operator_->UnlockResponses().size();
     }
+    // the pump goes before the queues it holds open; the trace is complete once it stopped
+    if (pump_) pump_->Stop();
+    pump_.reset();
     if (trace_.is_open()) trace_.close();
     checkerGives_.reset();
     firmwareGives_.reset();
@@ -348,12 +458,15 @@ class Run {
   std::unique_ptr<ScmSim::HostSim> host_;           ///< the simulated host
   std::unique_ptr<ScmSim::HostOperator> operator_;  ///< its operator side
   std::ofstream trace_;                             ///< frame trace, when asked for
+  std::unique_ptr<ScmSim::FrameNetwork> network_;   ///< the simulated nodes on their network
+  std::unique_ptr<ScmSim::NetworkPump> pump_;       ///< carries frames between the queues and the network
+  /// CPU seconds (process, cyclic task) of checker [0] and firmware [1] at the goal and at the end.
+  std::pair<std::optional<double>, std::optional<double>> cpuAtGoal_[2], cpuAtEnd_[2];
   int checker_ = 0;                                 ///< supervisor id of scmchecker
   int firmware_ = 0;                                ///< supervisor id of scmfirmware
   Clock::time_point start_ = Clock::now();          ///< when the host started
   std::optional<Clock::time_point> handshake_;      ///< when the ident words first matched
   std::optional<Clock::time_point> goal_;           ///< when the goal was reached
-  uint64_t checkerCyclesAtHandshake_ = 0;           ///< checker cycles counted at the handshake
   std::unique_ptr<GiveCounter> checkerGives_;       ///< the checker's cycles
   std::unique_ptr<GiveCounter> firmwareGives_;      ///< the firmware's cycles
   std::string handshakeText_ = "waiting for the checker (condition 1)";  ///< shown in the view

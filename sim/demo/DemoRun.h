@@ -1,6 +1,8 @@
 // One run of the simulated domain: a fresh run directory with the storage
-// files, the host simulator in this process, scmchecker and scmfirmware
-// started through its supervisor, the live view, and the summary. Every end
+// files, the host simulator in this process, the simulated nodes on their
+// network, scmchecker and scmfirmware started through its supervisor, the
+// live view, and the summary. The goal is every node operational; with a
+// duration they must stay so that long. Every end
 // (goal, time limit, fail-safe, a program that exited, a stop request) stops
 // both programs and removes the domain's queues, semaphores and socket.
 #pragma once
@@ -15,8 +17,6 @@
 
 namespace ScmDemo {
 
-/// Checker cycles after the handshake that show both programs cycling in lock-step.
-inline constexpr uint64_t kGoalCycles = 10;
 /// Pause between two looks at the domain.
 inline constexpr int kPollMilliseconds = 20;
 

@@ -21,6 +21,53 @@ nlohmann::json Optional(const std::optional<T>& value) {
   return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
 }
 
+nlohmann::json MomentJson(const std::optional<SimNodes::Moment>& m) {
+  if (!m) return nullptr;
+  return {{"cycle", m->cycle}, {"timeUs", m->timeUs}};
+}
+
+/// Everything the host sees of one node, for the checks of the end-to-end runs.
+nlohmann::json RecordJson(const SimNodes::NodeRecord& r) {
+  nlohmann::json requests = nlohmann::json::object();
+  for (std::size_t i = 0; i < SimNodes::kServiceCount; ++i) {
+    const SimNodes::ServiceCount& c = r.services[i];
+    if (c.received == 0 && c.answered == 0) continue;
+    requests[std::string(SimNodes::ServiceName(static_cast<SimNodes::Service>(i)))] = {
+        {"received", c.received}, {"answered", c.answered}};
+  }
+  nlohmann::json pending = nullptr;
+  if (r.pendingSnFail) pending = {(*r.pendingSnFail)[0], (*r.pendingSnFail)[1]};
+  return {{"state", std::string(SimNodes::StateName(r.state))},
+          {"sadr", r.sadr},
+          {"sdn", r.sdn},
+          {"requests", requests},
+          {"lastRequest", r.lastRequest ? nlohmann::json(std::string(SimNodes::ServiceName(*r.lastRequest)))
+                                        : nlohmann::json(nullptr)},
+          {"lastRequestAt", MomentJson(r.lastRequest ? std::optional<SimNodes::Moment>(r.lastRequestAt)
+                                                     : std::nullopt)},
+          {"framesReceived", r.framesReceived},
+          {"framesDropped", r.framesDropped},
+          {"requestsUnanswered", r.requestsUnanswered},
+          {"framesSent", r.framesSent},
+          {"resetGuardingSent", r.resetGuardingSent},
+          {"assignedAt", MomentJson(r.assignedAt)},
+          {"operationalAt", MomentJson(r.operationalAt)},
+          {"operationalCount", r.operationalCount},
+          {"guardAnswers", r.guardAnswers},
+          {"lifeTimeLosses", r.lifeTimeLosses},
+          {"busyAnswers", r.busyAnswers},
+          {"snFailsSent", r.snFailsSent},
+          {"pendingSnFail", pending},
+          {"acksAccepted", r.acksAccepted},
+          {"acksRefused", r.acksRefused},
+          {"downloadsComplete", r.downloadsComplete},
+          {"downloadsMatching", r.downloadsMatching},
+          {"additionalSetsReceived", r.additionalSetsReceived},
+          {"abortsSent", r.abortsSent},
+          {"repeatRequests", r.repeatRequests},
+          {"faultsApplied", r.faultsApplied}};
+}
+
 }  // namespace
 
 std::string SummaryText(const Summary& s) {
@@ -64,12 +111,30 @@ std::string SummaryText(const Summary& s) {
     }
     t += ", guard answers " + std::to_string(n.guardAnswers);
     for (const std::string& f : n.faults) t += ", fault " + f;
+    if (n.record) {
+      for (const auto& [fault, answers] : n.record->faultsApplied) {
+        t += " (" + fault + " changed " + std::to_string(answers) + " answer(s))";
+      }
+      t += ", last request " + n.lastService;
+    }
     t += "\n";
   }
   std::snprintf(line, sizeof line, "  frames from the firmware: %llu; status responses %llu; unlock responses %llu\n",
                 static_cast<unsigned long long>(s.framesFromFirmware),
                 static_cast<unsigned long long>(s.statusResponses), static_cast<unsigned long long>(s.unlockResponses));
   t += line;
+  if (s.nodesSimulated) {
+    const ScmSim::NetworkCounts& c = s.network;
+    std::snprintf(line, sizeof line,
+                  "  network: %llu to nodes, %llu to the firmware, %llu for no node, %llu no request; "
+                  "wire faults: %llu dropped, %llu duplicated, %llu delayed, %llu corrupted; %llu late answer(s)\n",
+                  static_cast<unsigned long long>(c.toNodes), static_cast<unsigned long long>(c.toFirmware),
+                  static_cast<unsigned long long>(c.noNode), static_cast<unsigned long long>(c.notRequest),
+                  static_cast<unsigned long long>(c.dropped), static_cast<unsigned long long>(c.duplicated),
+                  static_cast<unsigned long long>(c.delayed), static_cast<unsigned long long>(c.corrupted),
+                  static_cast<unsigned long long>(s.pump.lateAnswers));
+    t += line;
+  }
   std::snprintf(line, sizeof line, "  events: %llu", static_cast<unsigned long long>(s.eventTotal));
   t += line;
   if (s.malformedEvents != 0) t += " (" + std::to_string(s.malformedEvents) + " not 11 bytes)";
@@ -95,11 +160,21 @@ std::string SummaryJson(const Summary& s) {
                     {"identWord", Optional(s.identWord)},
                     {"seconds", Optional(s.handshakeSeconds)}};
   j["goalSeconds"] = Optional(s.goalSeconds);
-  j["cycles"] = {{"firmware", s.firmwareCycles}, {"checker", s.checkerCycles}, {"counting", s.cycleCounting}};
+  j["cycles"] = {{"firmware", s.firmwareCycles},
+                 {"checker", s.checkerCycles},
+                 {"firmwareAtGoal", Optional(s.firmwareCyclesAtGoal)},
+                 {"counting", s.cycleCounting}};
   j["programs"] = nlohmann::json::array();
   for (const ProgramSummary& p : s.programs) {
-    j["programs"].push_back(
-        {{"name", p.name}, {"pid", p.pid}, {"starts", p.starts}, {"state", p.state}, {"cycles", p.cycles}});
+    j["programs"].push_back({{"name", p.name},
+                             {"pid", p.pid},
+                             {"starts", p.starts},
+                             {"state", p.state},
+                             {"cycles", p.cycles},
+                             {"cpuSeconds", {{"atGoal", Optional(p.cpuSecondsAtGoal)},
+                                             {"atEnd", Optional(p.cpuSecondsAtEnd)},
+                                             {"cyclicAtGoal", Optional(p.cyclicCpuSecondsAtGoal)},
+                                             {"cyclicAtEnd", Optional(p.cyclicCpuSecondsAtEnd)}}}});
   }
   j["failSafe"] = nlohmann::json::array();
   for (const FailSafeEntry& f : s.failSafe) {
@@ -113,6 +188,11 @@ std::string SummaryJson(const Summary& s) {
   j["framesFromFirmware"] = s.framesFromFirmware;
   j["statusResponses"] = s.statusResponses;
   j["unlockResponses"] = s.unlockResponses;
+  const ScmSim::NetworkCounts& c = s.network;
+  j["network"] = {{"fromFirmware", c.fromFirmware}, {"toNodes", c.toNodes},     {"noNode", c.noNode},
+                  {"notRequest", c.notRequest},     {"toFirmware", c.toFirmware}, {"dropped", c.dropped},
+                  {"duplicated", c.duplicated},     {"delayed", c.delayed},       {"corrupted", c.corrupted},
+                  {"lateAnswers", s.pump.lateAnswers}, {"sendRetries", s.pump.sendRetries}};
   j["nodesSimulated"] = s.nodesSimulated;
   j["nodes"] = nlohmann::json::array();
   for (const NodeSummary& n : s.nodes) {
@@ -123,11 +203,14 @@ std::string SummaryJson(const Summary& s) {
                           {"cyclesToOperational", Optional(n.cyclesToOperational)},
                           {"secondsToOperational", Optional(n.secondsToOperational)},
                           {"guardAnswers", n.guardAnswers},
-                          {"faults", n.faults}});
+                          {"faults", n.faults},
+                          {"lastService", n.lastService},
+                          {"record", n.record ? RecordJson(*n.record) : nlohmann::json(nullptr)}});
   }
   j["requested"] = {{"nodes", s.nodesRequested},
                     {"description", s.description},
                     {"faults", s.faults},
+                    {"wireFaults", s.wireFaults},
                     {"durationSeconds", s.durationSeconds},
                     {"timeLimitSeconds", s.timeLimitSeconds}};
   j["runDirectory"] = s.runDirectory;

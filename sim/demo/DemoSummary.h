@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "NetworkPump.h"
+#include "NodeRecord.h"
+
 namespace ScmDemo {
 
 /// Events of one code.
@@ -23,6 +26,10 @@ struct ProgramSummary {
   uint32_t starts = 0;  ///< times started (resets restart it)
   std::string state;    ///< "running" (until the run stopped it), or how it ended
   uint64_t cycles = 0;  ///< cycles counted for it
+  std::optional<double> cpuSecondsAtGoal;        ///< process CPU time (user + system) when the goal was reached
+  std::optional<double> cpuSecondsAtEnd;         ///< process CPU time at the end of the run
+  std::optional<double> cyclicCpuSecondsAtGoal;  ///< CPU time of its cyclic task alone at the goal, when it has one
+  std::optional<double> cyclicCpuSecondsAtEnd;   ///< the same at the end
 };
 
 /// One fail-safe signal.
@@ -41,7 +48,9 @@ struct NodeSummary {
   std::optional<uint64_t> cyclesToOperational; ///< cycles until its operational answer
   std::optional<double> secondsToOperational;  ///< wall time until then
   uint32_t guardAnswers = 0;                   ///< guard requests answered
-  std::vector<std::string> faults;             ///< faults applied
+  std::vector<std::string> faults;             ///< faults the device carries
+  std::string lastService;                     ///< the last request it received, "-" for none
+  std::optional<SimNodes::NodeRecord> record;  ///< the node's record at the end (none before the network ran)
 };
 
 /// Everything the run reports.
@@ -65,7 +74,10 @@ struct Summary {
   uint64_t eventTotal = 0;             ///< events taken
   uint32_t malformedEvents = 0;        ///< events that were not 11 bytes
   std::vector<EventCount> events;      ///< per code, ascending
+  std::optional<uint64_t> firmwareCyclesAtGoal;  ///< firmware cycles when the goal was reached
   uint64_t framesFromFirmware = 0;     ///< frames the firmware sent towards the network
+  ScmSim::NetworkCounts network;       ///< frame counts of the simulated network
+  ScmSim::PumpCounts pump;             ///< what the network's pump saw of the queues (late answers)
   uint64_t statusResponses = 0;        ///< status responses taken
   uint64_t unlockResponses = 0;        ///< unlock responses taken
   bool nodesSimulated = false;         ///< the run had simulated nodes
@@ -73,6 +85,7 @@ struct Summary {
   unsigned nodesRequested = 0;         ///< --nodes (0: the default domain)
   std::string description;             ///< --description
   std::vector<std::string> faults;     ///< --fault, as given
+  std::vector<std::string> wireFaults; ///< --wire-fault, as given
   double durationSeconds = 0;          ///< --duration
   double timeLimitSeconds = 0;         ///< --time-limit
   std::string runDirectory;            ///< kept run directory, empty when removed

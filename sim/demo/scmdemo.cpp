@@ -67,12 +67,11 @@ int main(int argc, char** argv) {
   ScmDemo::Summary summary;
   if (options.nodes != 0) summary.descriptionWritten = WriteDescriptionBeside(options.summaryFile, plan.descriptionText);
   std::printf("scmdemo: domain %u from %s, %zu node(s)\n", plan.sdn, plan.source.c_str(), plan.nodes.size());
-  if (!options.faults.empty()) {
-    std::printf("scmdemo: %zu fault(s) checked; they take effect once the nodes are simulated\n",
-                options.faults.size());
+  if (!options.faults.empty() || !options.wireFaults.empty()) {
+    std::printf("scmdemo: %zu node fault(s), %zu wire fault(s)\n", options.faults.size(), options.wireFaults.size());
   }
-  std::printf("scmdemo: no simulated nodes in this build: the goal is the handshake and %llu lock-step cycles\n",
-              static_cast<unsigned long long>(ScmDemo::kGoalCycles));
+  std::printf("scmdemo: the goal is every node operational%s\n",
+              options.durationSeconds > 0 ? ", and staying so for the duration" : "");
   std::fflush(stdout);
   std::unique_ptr<ScmDemo::View> view = ScmDemo::MakeView(stdout, OnTerminal());
   int status = ScmDemo::ExitStatus::SetupFailed;

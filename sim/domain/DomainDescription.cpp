@@ -10,6 +10,7 @@
 #include <toml++/toml.h>
 
 #include "HNFiff_Crc.h"
+#include "ScmGenBuild.h"
 
 namespace SimDomain {
 
@@ -31,6 +32,7 @@ const std::set<std::string_view> kDeviceKeys = {
 
 /// Largest SN FAIL code of an additional set request that names a single set.
 constexpr u8 kWholeSetCode = 0xF0;  ///< codes from here on ask for the whole set
+constexpr std::size_t kAdditionalSetHeader = 16;  ///< bytes of an additional set's entry header
 
 /// Parses "02-5C-3E-10-20-30" (separators '-', ':' or none).
 std::optional<Bytes> ParseHex(std::string_view text) {
@@ -215,16 +217,21 @@ void DeviceFromExpectations(NodeEntry& e) {
 }
 
 /// The additional set that a request with this code asks for, as it arrives.
+/// The low nibble of the code is the set's number; the generator numbers a
+/// node's sets 1, 2, ... in the order they are described (number 0 is unused).
 std::optional<Bytes> AskedSet(const NodeEntry& e, u8 code) {
-  const std::size_t sub = (code & 0x0F) + 1u;
-  if (sub > e.additionalSets.size()) {
+  const std::size_t number = code & 0x0Fu;
+  if (number == 0 || number > e.additionalSets.size()) {
     return std::nullopt;
   }
-  const Bytes& set = e.additionalSets[sub - 1];
-  if (code >= kWholeSetCode || set.size() <= DomainLimits::MinAdditionalSet) {
-    return set;
+  // The firmware holds the set as "pardata1.bin" carries it: the 16-byte entry
+  // header, then the payload; it sends the header alone unless the whole set is asked for.
+  const Bytes entry = ScmGen::ParData1Entry(static_cast<u8>(number), e.sadr, e.additionalSets[number - 1],
+                                            e.additionalSetTimestamps[number - 1]);
+  if (code >= kWholeSetCode) {
+    return entry;
   }
-  return Bytes(set.begin(), set.begin() + DomainLimits::MinAdditionalSet);
+  return Bytes(entry.begin(), entry.begin() + kAdditionalSetHeader);
 }
 
 /// Reads one [[node]] entry.
@@ -326,7 +333,7 @@ bool ReadNode(Reader& r, const toml::table& t, const std::string& path, const Do
       const std::optional<Bytes> expected = AskedSet(out, askCode);
       if (!expected) {
         return r.Fail(dpath + ".ask_additional",
-                      "asks for additional set " + std::to_string((askCode & 0x0F) + 1) + ", which " + path +
+                      "asks for additional set " + std::to_string(askCode & 0x0F) + ", which " + path +
                           ".additional_sets does not hold");
       }
       dev.askAdditional = SimNodes::AdditionalSetAsk{askCode, *expected};

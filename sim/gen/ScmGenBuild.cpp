@@ -19,6 +19,18 @@ std::uint32_t Crc32(const std::uint8_t* data, std::size_t n) {
   return HNFiff_Crc32CalcSwp(0, static_cast<std::int32_t>(n), data);
 }
 
+/// Describes at `at` an area of `length` bytes at `offset` with its CRC list right behind it:
+/// u32 offset, length, CRC list offset, CRC count. Returns the offset behind the CRC list.
+std::uint32_t PutArea(Bytes& f, std::size_t at, std::uint32_t offset, std::size_t length) {
+  const auto n = static_cast<std::uint32_t>(length);
+  const std::uint32_t crcs = BlockCount(length);
+  PutU32(f, at, offset);
+  PutU32(f, at + 4, n);
+  PutU32(f, at + 8, offset + n);
+  PutU32(f, at + 12, crcs);
+  return offset + n + 4 * crcs;
+}
+
 }  // namespace
 
 void AppendRecord(Bytes& out, std::uint16_t index, std::uint8_t sub, const Bytes& data) {
@@ -39,23 +51,11 @@ Bytes BlockCrcList(const Bytes& area) {
 }
 
 Bytes KelParaSafFile(const Bytes& parameterArea, const Bytes& firstArea) {
-  const auto firstLength = static_cast<std::uint32_t>(firstArea.size());
-  const std::uint32_t firstCrcs = BlockCount(firstArea.size());
-  const std::uint32_t areaOffset = kHeaderSize + firstLength + 4 * firstCrcs;
-  const auto areaLength = static_cast<std::uint32_t>(parameterArea.size());
-  const std::uint32_t areaCrcs = BlockCount(parameterArea.size());
   Bytes f(kHeaderSize, 0);
   PutU16(f, 0, kHeaderSize);
   PutU16(f, 2, 0x0200);
-  PutU32(f, 4, areaOffset + areaLength + 4 * areaCrcs);
-  PutU32(f, 8, kHeaderSize);  // first data area and its CRC list right behind it
-  PutU32(f, 12, firstLength);
-  PutU32(f, 16, kHeaderSize + firstLength);
-  PutU32(f, 20, firstCrcs);
-  PutU32(f, 28, areaOffset);  // parameter area and its CRC list right behind it
-  PutU32(f, 32, areaLength);
-  PutU32(f, 36, areaOffset + areaLength);
-  PutU32(f, 40, areaCrcs);
+  const std::uint32_t areaOffset = PutArea(f, 8, kHeaderSize, firstArea.size());
+  PutU32(f, 4, PutArea(f, 28, areaOffset, parameterArea.size()));
   PutU32(f, 44, 257);
   SealKelParaSafHeader(f);
   ByteWriter w(f);
@@ -88,16 +88,10 @@ Bytes CorvaneDatAllRecords(const std::vector<UdidEntry>& entries) {
 }
 
 Bytes CorvaneDatFile(const Bytes& data) {
-  const auto length = static_cast<std::uint32_t>(data.size());
-  const std::uint32_t crcs = BlockCount(data.size());
   Bytes f(kHeaderSize, 0);
   PutU16(f, 0, kHeaderSize);
   PutU16(f, 2, 2);
-  PutU32(f, 4, kHeaderSize + length + 4 * crcs);
-  PutU32(f, 8, kHeaderSize);
-  PutU32(f, 12, length);
-  PutU32(f, 16, kHeaderSize + length);
-  PutU32(f, 20, crcs);
+  PutU32(f, 4, PutArea(f, 8, kHeaderSize, data.size()));
   SealCorvaneDatHeader(f);
   ByteWriter w(f);
   w.Append(data);

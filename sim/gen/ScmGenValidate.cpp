@@ -164,6 +164,22 @@ std::string CheckAutoCnf(const AutoCnf& a) {
   return {};
 }
 
+/// The firmware takes the machine-option and module-flag sections only when the configuration
+/// data require them, and goes fail-safe over a section that is missing or not required.
+std::string CheckAutoCnfAgainstConfiguration(const AutoCnf& a, const ScmSettings& s) {
+  const bool optionsRequired = s.configuration && s.configuration->machineOptionsActive != 0;
+  const bool flagsRequired = s.configuration && s.configuration->startupFlagsActive == 1;
+  if (a.machineOptions.has_value() != optionsRequired) {
+    return Msg("autocnf.machine_options: ", optionsRequired ? "missing, but" : "present, but not",
+               " required by scm.configuration");
+  }
+  if (a.moduleFlags.has_value() != flagsRequired) {
+    return Msg("autocnf.module_flags: ", flagsRequired ? "missing, but" : "present, but not",
+               " required by scm.configuration");
+  }
+  return {};
+}
+
 std::string CheckFwRevCnf(const FwRevCnf& f) {
   std::uint16_t last = 0;
   for (std::size_t i = 0; i < f.entries.size(); ++i) {
@@ -215,6 +231,9 @@ std::string Validate(const Domain& d) {
   }
   if (d.autoCnf) {
     if (std::string e = CheckAutoCnf(*d.autoCnf); !e.empty()) {
+      return e;
+    }
+    if (std::string e = CheckAutoCnfAgainstConfiguration(*d.autoCnf, d.scm); !e.empty()) {
       return e;
     }
   }

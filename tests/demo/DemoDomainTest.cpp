@@ -112,6 +112,52 @@ TEST_F(DemoDomainTest, ContradictionsAreRefusedWithTheFieldNamed) {
   }
 }
 
+TEST_F(DemoDomainTest, WireFaultsNeedTheirFormAndANode) {
+  struct Case {
+    std::vector<std::string> wire;  ///< --wire-fault values
+    std::string refusal;            ///< part of the message, empty when taken
+  };
+  const std::vector<Case> cases{
+      {{"3:from:1:corrupt", "2:to:rate=0.5:drop"}, ""},
+      {{"9:to:1:drop"}, "no node at position 9"},
+      {{"3:sideways:1:drop"}, "direction"},
+      {{"3:to:0:drop"}, "K counts frames from 1"},
+  };
+  for (const Case& c : cases) {
+    DemoOptions options;
+    options.nodes = 4;
+    options.wireFaults = c.wire;
+    options.seed = 7;
+    DomainPlan plan;
+    const std::string problem = ScmDemo::PlanDomain(options, plan);
+    if (c.refusal.empty()) {
+      EXPECT_EQ(problem, "") << c.wire[0];
+      EXPECT_EQ(plan.wire.scheduled.size() + plan.wire.rated.size(), c.wire.size());
+      EXPECT_EQ(plan.wire.seed, 7u);
+    } else {
+      EXPECT_NE(problem.find("--wire-fault"), std::string::npos) << problem;
+      EXPECT_NE(problem.find(c.refusal), std::string::npos) << problem;
+    }
+  }
+}
+
+TEST_F(DemoDomainTest, NodesGuardOnTheFirmwaresTimeBase) {
+  // guard time 60000 CT ticks: about 62 ms at time base 0, 0.62 s at 1, 6.2 s at 2, 62 s at 3
+  const std::vector<std::pair<int, u64>> cases{{0, 62500}, {1, 625000}, {2, 6250000}, {3, 62500000}};
+  for (const auto& [timeBase, micros] : cases) {
+    const std::string file = Write("[guarding]\ntime_us = 60000\n[scm]\ntime_base = " + std::to_string(timeBase) +
+                                   "\n[[node]]\nsadr = 1\n");
+    DemoOptions options;
+    options.description = file;
+    DomainPlan plan;
+    ASSERT_EQ(ScmDemo::PlanDomain(options, plan), "") << timeBase;
+    ASSERT_EQ(plan.nodes.size(), 1u);
+    // within 0.1 % of the span the CT multiplier gives
+    EXPECT_NEAR(static_cast<double>(plan.nodes[0].device.guardTimeUs), static_cast<double>(micros), micros / 1000.0)
+        << timeBase;
+  }
+}
+
 }  // namespace
 
 #endif

@@ -16,89 +16,36 @@
 #include <vector>
 
 #include "DemoOptions.h"
+#include "DemoProcess.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 namespace Exit = ScmDemo::ExitStatus;
 
-/// How a run of scmdemo ended.
-struct Ended {
-  int status = -1;     ///< exit status, -1 when it did not exit normally
-  pid_t pid = 0;       ///< its process id (names its shared-memory objects)
-  std::string output;  ///< standard output and error
-};
+using ScmDemoTest::Ended;
 
 class DemoRunTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    static std::atomic<int> counter{0};
-    directory_ = "/tmp/scmdemotest-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    std::filesystem::create_directories(directory_);
-    summary_ = directory_ + "/summary.json";
-  }
-  void TearDown() override { std::filesystem::remove_all(directory_); }
-
   /// Runs scmdemo with the arguments and extra environment; signal, when set, is sent after delay.
   Ended Run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {},
             int signal = 0, std::chrono::milliseconds delay = 0ms) {
-    const std::string log = directory_ + "/output.txt";
-    Ended ended;
-    ended.pid = fork();
-    if (ended.pid == 0) {
-      for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
-      std::FILE* out = std::freopen(log.c_str(), "w", stdout);
-      if (out == nullptr) _exit(127);
-      dup2(fileno(stdout), STDERR_FILENO);
-      std::vector<std::string> all{SCM_DEMO_PATH, "--summary", summary_};
-      all.insert(all.end(), args.begin(), args.end());
-      std::vector<char*> argv;
-      for (std::string& a : all) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    if (signal != 0) {
-      std::this_thread::sleep_for(delay);
-      kill(ended.pid, signal);
-    }
-    int status = 0;
-    const auto end = std::chrono::steady_clock::now() + 120s;
-    pid_t done = 0;
-    while ((done = waitpid(ended.pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < end) {
-      std::this_thread::sleep_for(10ms);
-    }
-    if (done == 0) {
-      kill(ended.pid, SIGKILL);
-      waitpid(ended.pid, &status, 0);
-    }
-    if (WIFEXITED(status)) ended.status = WEXITSTATUS(status);
-    std::ifstream in(log);
-    ended.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return ended;
+    return process_.Run(args, env, signal, delay);
   }
   nlohmann::json Summary() const {
-    std::ifstream in(summary_);
-    EXPECT_TRUE(in.good()) << "no summary " << summary_;
-    return in.good() ? nlohmann::json::parse(in) : nlohmann::json{};
+    EXPECT_TRUE(process_.HasSummary()) << "no summary " << summary_;
+    return process_.Summary();
   }
-  /// Shared-memory objects and run directories a run with that pid left behind.
-  static std::vector<std::string> Leftovers(pid_t pid) {
-    std::vector<std::string> left;
-    const std::string ns = "scmdemo" + std::to_string(pid) + ".";
-    for (const auto& e : std::filesystem::directory_iterator("/dev/shm")) {
-      if (e.path().filename().string().find(ns) != std::string::npos) left.push_back(e.path());
-    }
-    return left;
-  }
+  static std::vector<std::string> Leftovers(pid_t pid) { return ScmDemoTest::DemoProcess::Leftovers(pid); }
 
-  std::string directory_;  ///< this test's files
-  std::string summary_;    ///< the summary file of the run
+  ScmDemoTest::DemoProcess process_{SCM_DEMO_PATH, "demotest"};  ///< runs scmdemo in this test's directory
+  const std::string& directory_ = process_.Directory();         ///< this test's files
+  const std::string& summary_ = process_.SummaryFile();         ///< the summary file of the run
 };
 
 TEST_F(DemoRunTest, BothProgramsCycleForTheDuration) {
   const std::string trace = directory_ + "/trace.txt";
-  const Ended e = Run({"--duration", "2", "--trace", trace});
+  const Ended e = Run({"--nodes", "1", "--duration", "2", "--trace", trace});
   ASSERT_EQ(e.status, Exit::Success) << e.output;
   const nlohmann::json s = Summary();
   EXPECT_EQ(s["outcome"], "success");
@@ -119,7 +66,7 @@ TEST_F(DemoRunTest, BothProgramsCycleForTheDuration) {
 }
 
 TEST_F(DemoRunTest, KeptStorageHoldsTheFiles) {
-  const Ended e = Run({"--keep-storage"});
+  const Ended e = Run({"--nodes", "1", "--keep-storage"});
   ASSERT_EQ(e.status, Exit::Success) << e.output;
   const std::string kept = Summary()["runDirectory"];
   ASSERT_FALSE(kept.empty());

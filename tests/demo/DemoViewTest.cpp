@@ -39,8 +39,13 @@ Snapshot Base() {
   s.sdn = 1;
   s.handshake = "waiting for the checker (condition 1)";
   s.failSafe = "no";
-  s.programs.push_back({"scmchecker", 100, 1, "running", 0});
-  s.nodes.push_back({1, "02-5C-3E-10-20-30", "not simulated", "-", 0, ""});
+  ScmDemo::ProgramSummary checker;
+  checker.name = "scmchecker";
+  checker.pid = 100;
+  checker.starts = 1;
+  checker.state = "running";
+  s.programs.push_back(checker);
+  s.nodes.push_back({1, "02-5C-3E-10-20-30", "pre-operational", "udid", 0, ""});
   return s;
 }
 
@@ -65,7 +70,7 @@ TEST(DemoViewTest, LogViewWritesOneLinePerChange) {
   EXPECT_EQ(Count(text, "\n"), 6u) << text;
   EXPECT_EQ(Count(text, "handshake: "), 2u) << text;
   EXPECT_EQ(Count(text, "scmchecker: pid 100 running"), 1u) << text;
-  EXPECT_EQ(Count(text, "node 1: not simulated"), 1u) << text;
+  EXPECT_EQ(Count(text, "node 1: pre-operational"), 1u) << text;
   EXPECT_NE(text.find("[   1.500 s] event 1.000 s level 1 0x6200AF40 SN FAIL"), std::string::npos) << text;
   EXPECT_EQ(text.find('\033'), std::string::npos);
 }

@@ -158,14 +158,14 @@ TEST(DomainDescription, FaultsFromNodeDomainAndOption) {
 }
 
 TEST(DomainDescription, AdditionalSetAskTakesTheSetAsItArrives) {
-  const std::string set20 = "\"00 01 06 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10\"";
-  LoadResult r = ParseDomain("[[node]]\nsadr = 6\nadditional_sets = [" + set20 + "]\n[node.device]\nask_additional = 0\n");
+  const std::string set20 = "\"01 01 06 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10\"";
+  LoadResult r = ParseDomain("[[node]]\nsadr = 6\nadditional_sets = [" + set20 + "]\n[node.device]\nask_additional = 1\n");
   ASSERT_TRUE(r.domain) << r.error;
   ASSERT_TRUE(r.domain->nodes[0].device.askAdditional);
   EXPECT_EQ(r.domain->nodes[0].device.askAdditional->expected.size(), 16u);
-  r = ParseDomain("[[node]]\nsadr = 6\nadditional_sets = [" + set20 + "]\n[node.device]\nask_additional = 0xF0\n");
+  r = ParseDomain("[[node]]\nsadr = 6\nadditional_sets = [" + set20 + "]\n[node.device]\nask_additional = 0xF1\n");
   ASSERT_TRUE(r.domain) << r.error;
-  EXPECT_EQ(r.domain->nodes[0].device.askAdditional->expected.size(), 20u);
+  EXPECT_EQ(r.domain->nodes[0].device.askAdditional->expected.size(), 16u + 20u);  // entry header + payload
 }
 
 TEST(DomainDescription, WrittenFormReadsBackTheSame) {
@@ -174,7 +174,7 @@ TEST(DomainDescription, WrittenFormReadsBackTheSame) {
   d.nodes[2].device.initialChecksum = SimDomain::Bytes{1, 2};
   d.nodes[3].additionalSets.push_back(SimDomain::Bytes(16, 0x44));
   d.nodes[3].additionalSetTimestamps.push_back(0x5A5A0001);
-  d.nodes[3].device.askAdditional = SimNodes::AdditionalSetAsk{0, SimDomain::Bytes(16, 0x44)};
+  d.nodes[3].device.askAdditional = SimNodes::AdditionalSetAsk{1, SimDomain::Bytes(16, 0x44)};
   d.nodes[1].device.preloadWindow = 4;
   const std::string text = SimDomain::WriteDomain(d);
   const LoadResult r = ParseDomain(text);

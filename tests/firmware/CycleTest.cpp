@@ -4,13 +4,14 @@
 #include "EPSglobal.h"
 #include "EPSinit.h"
 #include "ScmFirmwareIdent.h"
+#include "FwKeyFile.h"
 #include "FwUnitSupport.h"
 #include "HNFcyc.h"
 #include "HNFiff_ModuleState.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
 #include "MFWQZ_Placeholder.h"
-#include "SCM_Placeholder.h"
+#include "SCMint.h"
 #include "ScmSystemCalls.h"
 
 namespace FwTest {
@@ -21,15 +22,21 @@ class FwCycle : public FwFixture {
  public:
   void SetUp() override {
     FwFixture::SetUp();
-    // The cycle drives the real stack: it must have been initialised (no files).
-    const HNFstp_File none[HNFstp_kFileCount] = {};
+    // The cycle drives the real stack: it must have been initialised, with a
+    // node for the configuration manager to activate over.
+    keyFile = OneNodeKeyFile();
+    HNFstp_File files[HNFstp_kFileCount] = {};
+    files[0].pucData = keyFile.data();
+    files[0].ulSize = static_cast<u32>(keyFile.size());
     const HNFstp_Identity identity = {LdFwIdentStart, HNFstp_aucScmUdid};
-    EPS_Init(none, &identity);
+    EPS_Init(files, &identity);
+    ASSERT_TRUE(TakeEvents().empty());
     host.calls.clear();
     EPS_gGlobal.ulModuleState = HNFiff_kModuleStateNormal;
     EPS_gGlobal.ullCtMultiplier = 0x02752546u;
     HNFcyc_InitStepDone(HNFcyc_kStepLoaded);
   }
+  std::vector<uint8_t> keyFile;  ///< the loaded key file the object dictionary points into
 };
 
 int CounterCalls(const FakeHost& host) {
@@ -160,27 +167,31 @@ TEST_F(FwCycle, ScanAndQuitRequests) {
 }
 
 TEST_F(FwCycle, UdidAcknowledges) {
+  // Node states of the configuration manager: waiting for the operator, for the SN-failure acknowledge.
+  constexpr uint32_t kWfOperator = 5;
+  constexpr uint32_t kWfSnFailAck = 21;
   const struct {
     const char* what;
     uint32_t flags;
-    uint8_t operatorResult;
+    uint32_t scmState;  // state of the node with handle 6
     uint32_t ackErrorBefore;
-    uint32_t operatorAcks, snFailAcks;
+    bool scmAcked;      // the SCM took the acknowledge (event 0x0008)
     uint32_t ackError;
     bool acknowledgedFlag;
     std::vector<Event> events;
   } cases[] = {
-      {"mismatch accepted", 0x400, 1, 1, 1, 0, 0, true, {}},
-      {"mismatch refused", 0x400, 0, 0, 1, 0, 1, false, {}},
-      {"encoder change keeps the error flag", 0x800000, 0, 1, 0, 1, 1, false, {}},
-      {"encoder change", 0x800000, 0, 0, 0, 1, 0, false, {}},
-      {"nothing to acknowledge", 0x1, 1, 0, 0, 0, 1, false, {{3, 0x9200C011, 300, 300}}},
-      {"both pending", 0x800400, 1, 0, 0, 0, 1, false, {{3, 0x9200C011, 300, 300}}},
+      {"mismatch accepted", 0x400, kWfOperator, 1, true, 0, true, {}},
+      // The SCM's refusal is fatal, as a stack code above 0x3FFF.
+      {"mismatch refused", 0x400, 0, 0, false, 1, false, {{3, 0x9200A102, 0, 6}}},
+      {"encoder change keeps the error flag", 0x800000, kWfSnFailAck, 1, true, 1, false, {}},
+      {"encoder change", 0x800000, kWfSnFailAck, 0, true, 0, false, {}},
+      {"nothing to acknowledge", 0x1, kWfOperator, 0, false, 1, false, {{3, 0x9200C011, 300, 300}}},
+      {"both pending", 0x800400, kWfOperator, 0, false, 1, false, {{3, 0x9200C011, 300, 300}}},
   };
   for (const auto& c : cases) {
     SetUp();
     MFWQZ_ModuleInfo[300].ulFlags = c.flags;
-    SCM_gPlaceholderAck.ucOperatorResult = c.operatorResult;
+    SCM_as_FsmCb[6].ulState = c.scmState;
     MFWQZ_gbAckError = c.ackErrorBefore;
     MFWQZ_gbQuitUdid = 1;
     MFWQZ_gusQuitSaddr = 300;
@@ -189,15 +200,10 @@ TEST_F(FwCycle, UdidAcknowledges) {
     EXPECT_EQ(MFWQZ_gbQuitUdid, 0u) << c.what;
     EXPECT_EQ(MFWQZ_gbAckDone, 1u) << c.what;
     EXPECT_EQ(MFWQZ_gbAckError, c.ackError) << c.what;
-    EXPECT_EQ(SCM_gPlaceholderAck.ulOperatorAcks, c.operatorAcks) << c.what;
-    EXPECT_EQ(SCM_gPlaceholderAck.ulSnFailAcks, c.snFailAcks) << c.what;
-    if (c.operatorAcks != 0) {
-      EXPECT_EQ(SCM_gPlaceholderAck.usOperatorFsm, 6) << c.what;
-    }
-    if (c.snFailAcks != 0) {
-      EXPECT_EQ(SCM_gPlaceholderAck.usSnFailFsm, 6) << c.what;
-      EXPECT_EQ(SCM_gPlaceholderAck.ucSnFailGroup, 3) << c.what;
-      EXPECT_EQ(SCM_gPlaceholderAck.ucSnFailCode, 2) << c.what;
+    EXPECT_EQ(SCM_as_FsmCb[6].usEvents, c.scmAcked ? uint32_t{SCM_k_EVT_ACK} : 0u) << c.what;
+    if (c.scmAcked && c.scmState == kWfSnFailAck) {
+      EXPECT_EQ(SCM_as_FsmCb[6].aucRespData[0], 3) << c.what;
+      EXPECT_EQ(SCM_as_FsmCb[6].aucRespData[1], 2) << c.what;
     }
     EXPECT_EQ((MFWQZ_ModuleInfo[300].ulFlags & 0x200000u) != 0, c.acknowledgedFlag) << c.what;
     EXPECT_EQ(TakeEvents(), c.events) << c.what;

@@ -9,13 +9,15 @@
 #include "HNFstp.h"
 #include "MFWQZ.h"
 #include "MFWQZ_Placeholder.h"
-#include "SCM_Placeholder.h"
+#include "SCMint.h"
 
 namespace FwTest {
 namespace {
 
 constexpr uint32_t N = HNFiff_kModuleStateNormal;
 constexpr uint32_t F = HNFiff_kModuleStateFailSafe;
+/// Node state in which the SCM waits for the SN-failure acknowledge.
+constexpr uint32_t kWaitsForSnFailAck = 21;
 
 class FwEventStore : public FwFixture {};
 
@@ -206,7 +208,9 @@ TEST_F(FwStackErrors, NodeFailuresRaiseTheirEventAndAreRoutedByGroup) {
                {4, 2, false, false}, {3, 1, false, false}, {1, 1, false, false}};
   for (const auto& c : cases) {
     MFWQZ_gPlaceholderEncoderChg = MFWQZ_PlaceholderEncoderChg{};
-    SCM_gPlaceholderAck = SCM_PlaceholderAck{};
+    // The SCM calls back with the node already waiting for the acknowledge.
+    SCM_as_FsmCb[5] = SCM_FsmCb{};
+    SCM_as_FsmCb[5].ulState = kWaitsForSnFailAck;
     SAPL_ScmSnFailClbk(0x0123, c.group, c.code, 5);
     const uint32_t info1 = 0x0123u | (uint32_t{c.group} << 16) | (uint32_t{c.code} << 24);
     EXPECT_EQ(TakeEvents(), (std::vector<Event>{{1, 0x6200AF40, 0, info1}}));
@@ -215,22 +219,29 @@ TEST_F(FwStackErrors, NodeFailuresRaiseTheirEventAndAreRoutedByGroup) {
       EXPECT_EQ(MFWQZ_gPlaceholderEncoderChg.usSadr, 0x0123);
       EXPECT_EQ(MFWQZ_gPlaceholderEncoderChg.usHandle, 5);
     }
-    EXPECT_EQ(SCM_gPlaceholderAck.ulSnFailAcks, c.acked ? 1u : 0u);
+    EXPECT_EQ(SCM_as_FsmCb[5].usEvents, c.acked ? uint32_t{SCM_k_EVT_ACK} : 0u);
     if (c.acked) {
-      EXPECT_EQ(SCM_gPlaceholderAck.usSnFailFsm, 5);
-      EXPECT_EQ(SCM_gPlaceholderAck.ucSnFailGroup, 4);
-      EXPECT_EQ(SCM_gPlaceholderAck.ucSnFailCode, c.code);
+      EXPECT_EQ(SCM_as_FsmCb[5].aucRespData[0], 4);
+      EXPECT_EQ(SCM_as_FsmCb[5].aucRespData[1], c.code);
     }
   }
   EXPECT_EQ(HNFiff_ModuleStateIsNormal(), 1);
 }
 
 TEST_F(FwStackErrors, EncoderAcknowledgeUsesGroupThreeCodeTwo) {
-  EPS_EncoderAck(9);
-  EXPECT_EQ(SCM_gPlaceholderAck.ulSnFailAcks, 1u);
-  EXPECT_EQ(SCM_gPlaceholderAck.usSnFailFsm, 9);
-  EXPECT_EQ(SCM_gPlaceholderAck.ucSnFailGroup, 3);
-  EXPECT_EQ(SCM_gPlaceholderAck.ucSnFailCode, 2);
+  SCM_as_FsmCb[9].ulState = kWaitsForSnFailAck;
+  EXPECT_EQ(EPS_EncoderAck(9), 1);
+  EXPECT_EQ(SCM_as_FsmCb[9].usEvents, SCM_k_EVT_ACK);
+  EXPECT_EQ(SCM_as_FsmCb[9].aucRespData[0], 3);
+  EXPECT_EQ(SCM_as_FsmCb[9].aucRespData[1], 2);
+  EXPECT_TRUE(TakeEvents().empty());
+}
+
+TEST_F(FwStackErrors, EncoderAcknowledgeOfANodeThatDoesNotWaitIsTheStacksFatalRefusal) {
+  EXPECT_EQ(EPS_EncoderAck(9), 0);
+  EXPECT_EQ(SCM_as_FsmCb[9].usEvents, 0u);
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{3, 0x9200A104, 0, 9}}));
+  EXPECT_EQ(HNFiff_ModuleStateIsNormal(), 0);
 }
 
 }  // namespace

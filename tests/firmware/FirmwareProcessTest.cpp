@@ -11,6 +11,8 @@
 #include <thread>
 
 #include "CheckerStub.h"
+#include "FrameBuilder.h"
+#include "FwKeyFile.h"
 #include "ParameterFileBuilders.h"
 #include "ScmFirmwareIdent.h"
 #include "ScmHostSim.h"
@@ -28,8 +30,8 @@ constexpr uint32_t kEvtOverflow = 0x62108580;
 /// How long a cycle may take to be answered.
 constexpr int kCycleLimitMs = 5000;
 
-/// A valid key file without records: the firmware's parser raises nothing.
-ScmSim::Bytes ValidKeyFile() { return TestFiles::BuildKelParaSaf({}); }
+/// A valid key file with one node: the parser raises nothing and the configuration manager activates.
+ScmSim::Bytes ValidKeyFile() { return FwTest::OneNodeKeyFile(); }
 
 /// One simulated domain with its own namespace, socket and storage directory.
 class FirmwareProcess : public ::testing::Test {
@@ -274,8 +276,10 @@ TEST_F(FirmwareProcess, ParameterFilesOnTheStorage) {
     bool busy;
     std::vector<uint32_t> codes;
   } cases[] = {
-      {"missing key file", std::nullopt, false, {0x62008A02, 0x92008802}},
-      {"empty key file", ScmSim::Bytes{}, false, {}},
+      // Without a node list the configuration manager refuses to activate
+      // (0xF107 as a fatal stack event) and the stack start-up reports reason 6.
+      {"missing key file", std::nullopt, false, {0x62008A02, 0x92008802, 0x9200A107, 0x9200AF0C}},
+      {"empty key file", ScmSim::Bytes{}, false, {0x9200A107, 0x9200AF0C}},
       {"missing additional parameters only", ValidKeyFile(), false, {}},
       {"storage busy for a while", ValidKeyFile(), true, {}},
   };
@@ -357,6 +361,28 @@ TEST_F(FirmwareProcess, CycleGapOverTenSecondsIsReportedOnce) {
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].code, 0x62008482u);
   EXPECT_GE(events[0].info1, 10500000u);
+}
+
+TEST_F(FirmwareProcess, TheConfigurationManagerSendsTheSadrAssignmentOfItsNode) {
+  StartHost();
+  ASSERT_TRUE(stub_->OfferIdent(SCM_FW_IDENT_WORD));
+  const int id = StartFirmware();
+  ASSERT_TRUE(WaitCondition2(id));
+  std::vector<ScmSim::Bytes> frames;
+  for (int i = 0; i < 50 && frames.empty(); ++i) {
+    ASSERT_TRUE(stub_->Cycle(kCycleLimitMs)) << "cycle " << i;
+    while (const auto frame = host_->CollectComplemented("~frame-receive")) {
+      frames.push_back(*frame);
+    }
+  }
+  ASSERT_FALSE(frames.empty()) << "no frame left the firmware";
+  // SNMT "assign SADR" (id 0x2A) to the node list's one node, well formed.
+  const TestFrames::ParsedFrame f = TestFrames::ParseFrame(frames.front());
+  EXPECT_TRUE(f.ok) << f.error;
+  EXPECT_EQ(f.id, 0x2A);
+  EXPECT_EQ(f.adr, FwTest::kOneNodeSadr);
+  EXPECT_EQ(f.tadr, 1023);
+  EXPECT_TRUE(stub_->TakeEvents().empty());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "EPSglobal.h"
+#include "EPSod.h"
 #include "HNFcom.h"
 #include "HNFcyc.h"
 #include "HNFevt.h"
@@ -16,7 +17,7 @@
 #include "HNFstp.h"
 #include "MFWQZ.h"
 #include "MFWQZ_Placeholder.h"
-#include "SCM_Placeholder.h"
+#include "SCMint.h"
 #include "ScmQueueNames.h"
 #include "ScmSystemCalls.h"
 
@@ -213,7 +214,18 @@ void FwFixture::SetUp() {
   MFWQZ_gulPlaceholderMainCount = 0;
   std::memset(MFWQZ_gaulPlaceholderQorSends, 0, sizeof(MFWQZ_gaulPlaceholderQorSends));
   std::memset(MFWQZ_gaucPlaceholderQorLatches, 0, sizeof(MFWQZ_gaucPlaceholderQorLatches));
-  SCM_gPlaceholderAck = SCM_PlaceholderAck{};
+  std::memset(MFWQZ_gaPlaceholderNodeStatus, 0, sizeof(MFWQZ_gaPlaceholderNodeStatus));
+  // The loaded files and the object list's node storage: a start-up that loads no key file finds no node.
+  for (HNFstp_File& rFile : HNFstp_Files) {
+    rFile = HNFstp_File{};
+  }
+  for (EPS_NodeBlock& rNode : EPS_gaNodes) {
+    rNode = EPS_NodeBlock{};
+  }
+  std::memset(EPS_gaucUdid, 0, sizeof(EPS_gaucUdid));
+  std::memset(EPS_gausAddSadr, 0, sizeof(EPS_gausAddSadr));
+  // The configuration manager's node blocks: every node at state 0 with no event.
+  std::memset(SCM_as_FsmCb, 0, sizeof(SCM_as_FsmCb));
   ASSERT_EQ(HNFcom_Init(), 0);
 }
 

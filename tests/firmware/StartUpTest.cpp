@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "FwKeyFile.h"
 #include "FwUnitSupport.h"
 #include "HNFcyc.h"
 #include "HNFiff_ModuleState.h"
@@ -103,8 +104,8 @@ class FwStartUp : public FwFixture {
     setenv("SafetyDomainNumber", "7", 1);
     host.udids = {{0x02, 0x5C, 0x3E, 9, 9, 9}};
     host.conditions[1] = SCM_FW_IDENT_WORD;
-    // A valid key file without records: the parser raises nothing.
-    host.files["KEL_PARA.SAF"] = TestFiles::BuildKelParaSaf({});
+    // A valid key file with one node: the parser raises nothing and the SCM activates.
+    host.files["KEL_PARA.SAF"] = OneNodeKeyFile();
     host.files["CORVANE.DAT"] = {};
     ASSERT_EQ(ScmMemCreateSemaphore(ScmName("frame-send").c_str(), SEM_EMPTY), OK);
     ASSERT_EQ(ScmMemCreateSemaphore(ScmName("frame-receive").c_str(), SEM_EMPTY), OK);
@@ -143,7 +144,7 @@ TEST_F(FwStartUp, RunsInOrderAndSpawnsBothTasks) {
   EXPECT_EQ(spawns[1].entry, DoCyclicWork);
   EXPECT_EQ(HNFcyc_statusInfo[0], 17u);
   EXPECT_EQ(HNFiff_ModuleStateRead(), HNFiff_kModuleStateNormal);
-  EXPECT_EQ(HNFstp_Files[0].ulSize, 64u);
+  EXPECT_EQ(HNFstp_Files[0].ulSize, host.files["KEL_PARA.SAF"].size());
   EXPECT_NE(HNFstp_pRxSemaphore, nullptr);
   EXPECT_NE(HNFstp_pTxSemaphore, nullptr);
   EXPECT_TRUE(TakeEvents().empty());
@@ -191,7 +192,10 @@ TEST_F(FwStartUp, WrongConditionOneStillSetsConditionTwoAndSpawns) {
   EXPECT_EQ(HNFstp_StartUp(), 0);
   EXPECT_EQ(host.conditions[2], SCM_FW_IDENT_WORD);
   EXPECT_EQ(ScmMemSpawns().size(), 2u);
-  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{3, 0x92008816, 0, 0x12345678}}));
+  // Fail-safe from here: the files are not loaded, so the configuration manager finds no node.
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{3, 0x92008816, 0, 0x12345678},
+                                              {3, 0x9200A107, 0, 0},
+                                              {3, 0x9200AF0C, 0, 6}}));
   EXPECT_EQ(HNFiff_ModuleStateIsNormal(), 0);
 }
 
@@ -211,7 +215,12 @@ TEST_F(FwStartUp, MissingCycleSemaphoresAreReportedAndStartUpGoesOn) {
 TEST_F(FwStartUp, MissingKeyFileIsFatalButStartUpGoesOn) {
   host.files.erase("KEL_PARA.SAF");
   EXPECT_EQ(HNFstp_StartUp(), 0);
-  EXPECT_EQ(TakeCodes(), (std::vector<uint32_t>{0x62008A02, 0x92008802}));
+  // Without the key file no node is configured: the configuration manager
+  // refuses to activate (its 0xF107, fatal) and the stack start-up reports reason 6.
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{2, 0x62008A02, 0, 3},
+                                              {3, 0x92008802, 0, 0},
+                                              {3, 0x9200A107, 0, 0},
+                                              {3, 0x9200AF0C, 0, 6}}));
   EXPECT_EQ(HNFiff_ModuleStateIsNormal(), 0);
   EXPECT_EQ(host.conditions[2], SCM_FW_IDENT_WORD);
 }

@@ -1,6 +1,7 @@
 // Each SNMT request in each node state: the protocol's answer or none.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "NodeTestSupport.h"
@@ -36,8 +37,9 @@ Bytes OtherUdid() {
   return UdidBytes(u);
 }
 Bytes ScmUdidService() {
-  Bytes p{0x0E};
-  p.insert(p.end(), kScmUdid.begin(), kScmUdid.end());
+  Bytes p(1 + kScmUdid.size());
+  p[0] = 0x0E;
+  std::copy(kScmUdid.begin(), kScmUdid.end(), p.begin() + 1);
   return p;
 }
 

@@ -7,6 +7,7 @@
 #include "ParamDrivers.h"
 #include "ParamTestSupport.h"
 #include "ParameterFileBuilders.h"
+#include "ScmGen.h"
 
 namespace {
 
@@ -173,6 +174,37 @@ void Mutate(Driver drive, const FixUp& fix, const std::vector<Seed>& seeds) {
 
 Udid U(std::uint8_t v) { return {v, 1, 2, 3, 4, v}; }
 
+/// The files the sample-file generator writes for a small domain with every kind of file.
+const ScmGen::FileSet& Generated() {
+  static const ScmGen::FileSet files = [] {
+    ScmGen::Domain d;
+    for (std::uint16_t sadr : {1, 9}) {
+      ScmGen::Node n;
+      n.sadr = sadr;
+      n.udid = U(static_cast<std::uint8_t>(sadr));
+      n.parameterSet = Bytes(12, static_cast<std::uint8_t>(sadr));
+      n.checksum = Bytes(8, 0xC5);
+      n.additionalSadrs = {static_cast<std::uint16_t>(100 + sadr)};
+      d.nodes.push_back(n);
+    }
+    d.scm.commissioning = std::array<std::uint32_t, 3>{1, 1, 0};
+    d.scm.configuration = ScmGen::ConfigurationData{1, 1, 0, 2};
+    d.sets.push_back({9, 3, Bytes(10, 0x33), 4, {}});
+    ScmGen::AutoCnf a;
+    a.timestamp = 6;
+    a.udids = {{9, U(9)}, {4, Udid{}}};
+    a.machineOptions = Bytes(64, 1);
+    a.moduleFlags = ModuleFlags{};
+    d.autoCnf = a;
+    d.fwRevCnf = ScmGen::FwRevCnf{{{1, 3}, {9, 0}}, 0x17, U(0x20), {1, 2, 3, 4, 5, 6, 7, 8}, {}};
+    d.corvaneUid = ScmGen::CorvaneUid{U(0x20), 0xFFFFF12345678ull};
+    const ScmGen::Result r = ScmGen::Generate(d);
+    EXPECT_EQ(r.error, "");
+    return r.files;
+  }();
+  return files;
+}
+
 TEST(Robustness, KelParaSaf) {
   std::vector<Record> records = NodeRecords(0xC400, 5, 1, 2, 3);
   records.push_back(U16Record(0xC400, 1, 5));
@@ -183,7 +215,8 @@ TEST(Robustness, KelParaSaf) {
   records.push_back(U32Record(0x2106, 4, 1));
   Mutate(ParamDrivers::DriveKelParaSaf, FixKelParaSaf,
          {{"empty", {}}, {"minimal", BuildKelParaSaf({})}, {"typical", BuildKelParaSaf(Records(records), Bytes(10, 3))},
-          {"two blocks", BuildKelParaSaf(Records({{0x3000, 1, Bytes(16400, 1)}}))}});
+          {"two blocks", BuildKelParaSaf(Records({{0x3000, 1, Bytes(16400, 1)}}))},
+          {"generated", Generated().kelParaSaf}});
 }
 
 TEST(Robustness, AutoCnfBin) {
@@ -191,7 +224,8 @@ TEST(Robustness, AutoCnfBin) {
          {{"empty", {}},
           {"header only", BuildAutoCnf({1, false, {}, {}, {}})},
           {"typical", BuildAutoCnf({2, true, {{1, U(1)}, {2, Udid{}}}, Bytes(64, 9), ModuleFlags{}})},
-          {"old layout", BuildAutoCnfOldLayout({{3, U(3)}, {4, U(4)}})}});
+          {"old layout", BuildAutoCnfOldLayout({{3, U(3)}, {4, U(4)}})},
+          {"generated", Generated().autoCnf.value_or(Bytes{})}});
 }
 
 TEST(Robustness, ParData1Bin) {
@@ -199,7 +233,8 @@ TEST(Robustness, ParData1Bin) {
          {{"empty", {}},
           {"header only", BuildParData1({})},
           {"typical", BuildParData1({{0, 1, Bytes(20, 1)}, {15, 1023, {}}})},
-          {"skipping", BuildParData1({{1, 2000, Bytes(4, 1)}, {2, 7, Bytes(3, 2)}}, 0x0200)}});
+          {"skipping", BuildParData1({{1, 2000, Bytes(4, 1)}, {2, 7, Bytes(3, 2)}}, 0x0200)},
+          {"generated", Generated().parData1.value_or(Bytes{})}});
 }
 
 TEST(Robustness, CorvaneDat) {
@@ -211,7 +246,9 @@ TEST(Robustness, CorvaneDat) {
 }
 
 TEST(Robustness, CorvaneUid) {
-  const std::vector<Seed> seeds = {{"empty", {}}, {"record", BuildCorvaneUid(U(7), 0x12345678ABull)}};
+  const std::vector<Seed> seeds = {{"empty", {}},
+                                   {"record", BuildCorvaneUid(U(7), 0x12345678ABull)},
+                                   {"generated", Generated().corvaneUid.value_or(Bytes{})}};
   Mutate(ParamDrivers::DriveCorvaneUid, [](Bytes&) {}, seeds);
   Mutate(ParamDrivers::DriveCorvaneUidChk, [](Bytes&) {}, seeds);
 }
@@ -220,7 +257,10 @@ TEST(Robustness, FwRevCnfBin) {
   FwRevCnfContent typical;
   typical.entries = {{1, 2}, {5, 0}, {1023, 0xFFFF}};
   typical.flags = 0x1F;
-  const std::vector<Seed> seeds = {{"empty", {}}, {"no entries", BuildFwRevCnf({})}, {"typical", BuildFwRevCnf(typical)}};
+  const std::vector<Seed> seeds = {{"empty", {}},
+                                   {"no entries", BuildFwRevCnf({})},
+                                   {"typical", BuildFwRevCnf(typical)},
+                                   {"generated", Generated().fwRevCnf.value_or(Bytes{})}};
   Mutate(ParamDrivers::DriveFwRevCnfBin, FixFwRevCnf, seeds);
   Mutate(ParamDrivers::DriveFwRevCnfBinChk, FixFwRevCnf, seeds);
 }

@@ -15,7 +15,7 @@
 #include "EPSod.h"
 #include "ParamFixture.h"
 #include "SAPL.h"
-#include "SCMmgr_Placeholder.h"
+#include "ParameterFileBuilders.h"
 #include "SERR.h"
 #include "SNMTS.h"
 
@@ -71,7 +71,7 @@ struct TimeBaseRow {
 class TimeBase : public Callbacks, public ::testing::WithParamInterface<TimeBaseRow> {};
 
 TEST_P(TimeBase, SelectsTheCtMultiplier) {
-  Init({}, {}, {});
+  InitOneNode();
   ASSERT_TRUE(WriteApp(0x1200, 3, {GetParam().timeBase}));
   EXPECT_EQ(EPS_gGlobal.ullCtMultiplier, GetParam().multiplier);
   EXPECT_TRUE(TakeEvents().empty());
@@ -83,12 +83,12 @@ INSTANTIATE_TEST_SUITE_P(AllFour, TimeBase,
 
 TEST_F(Callbacks, BeforeTheTimeBaseIsWrittenCtRunsOnTimeBaseTwo) {
   EPS_gGlobal.ullCtMultiplier = 0;
-  Init({}, {}, {});
+  InitOneNode();
   EXPECT_EQ(EPS_gGlobal.ullCtMultiplier, 0x02752546u);
 }
 
 TEST_F(Callbacks, TimeBaseFourIsRefusedByItsRangeAndKeepsTheMultiplier) {
-  Init({}, {}, {});
+  InitOneNode();
   ASSERT_TRUE(WriteApp(0x1200, 3, {0}));
   EXPECT_FALSE(WriteApp(0x1200, 3, {4}));
   EXPECT_EQ(EPS_gGlobal.ullCtMultiplier, 0xF5C28F5Bu);
@@ -96,7 +96,7 @@ TEST_F(Callbacks, TimeBaseFourIsRefusedByItsRangeAndKeepsTheMultiplier) {
 }
 
 TEST_F(Callbacks, TheMultiplierCallbackChecksTheStoredValueItself) {
-  Init({}, {}, {});
+  InitOneNode();
   std::int8_t stored = 5;
   SOD_Entry record{0x1200, 3, {0x41C, SOD_k_INT8, 1, nullptr, &stored, nullptr, EPS_CallbackSetCtMultiplyer}};
   std::uint32_t abort = 0;
@@ -111,7 +111,7 @@ TEST_F(Callbacks, TheMultiplierCallbackChecksTheStoredValueItself) {
 }
 
 TEST_F(Callbacks, MachineOptionsMirrorTheirObjects) {
-  Init({}, {}, {});
+  InitOneNode();
   ASSERT_TRUE(WriteApp(0x2100, 32, {1}));
   EXPECT_EQ(EPS_gGlobal.ulMachineOptions, 0x80000000u);
   ASSERT_TRUE(WriteApp(0x2100, 1, {7}));
@@ -122,7 +122,7 @@ TEST_F(Callbacks, MachineOptionsMirrorTheirObjects) {
 }
 
 TEST_F(Callbacks, MachineOptionSubIndexAndMissingValueAreRefused) {
-  Init({}, {}, {});
+  InitOneNode();
   std::uint8_t value = 1;
   SOD_Entry record{0x2100, 33, {0x41C, SOD_k_UINT8, 1, nullptr, &value, nullptr, EPS_MachineOption}};
   std::uint32_t abort = 0;
@@ -141,7 +141,7 @@ TEST_F(Callbacks, MachineOptionSubIndexAndMissingValueAreRefused) {
 }
 
 TEST_F(Callbacks, TheCommonEventCountersAreShownIn0x1004) {
-  Init({}, {}, {});
+  InitOneNode();
   SERR_CountCommonEvt(3);
   SERR_CountCommonEvt(3);
   SERR_CountCommonEvt(12);
@@ -165,7 +165,7 @@ TEST_F(Callbacks, InitialCtIsAllOnesWhenTheClockFails) {
 }
 
 TEST_F(Callbacks, OwnNodeCallbacksSetTheirRequestBits) {
-  Init({}, {}, {});
+  InitOneNode();
   EXPECT_EQ(EPS_gGlobal.ulRequests, 0u);
   SAPL_SNMTS_SwitchToOpReqClbk();
   EXPECT_EQ(EPS_gGlobal.ulRequests, 0x1u);
@@ -198,16 +198,30 @@ TEST_F(Callbacks, AStackThatDoesNotStartIsReasonFourAndLoadsNoFile) {
   ASSERT_FALSE(events.empty());
   EXPECT_EQ(events.back(), (Event{3, 0x9200AF0C, 0, 4}));
   EXPECT_EQ(EPS_gGlobal.ucStackInitialised, 1);
-  EXPECT_EQ(SCM_gPlaceholderMgr.ulActivateCalls, 0u);
+  // Neither the configuration manager's activation nor the additional sets ran.
+  for (const auto& e : events) {
+    EXPECT_NE(e.code, 0x9200A107u);
+    EXPECT_NE(e, (Event{3, 0x9200AF0C, 0, 6}));
+    EXPECT_NE(e.code, 0x9200AF1Bu);
+  }
   EXPECT_EQ(EPS_gaNodes[0].usSadr, 0u);
 }
 
-TEST_F(Callbacks, ARefusedActivationIsReasonSixAfterTheSetsLoaded) {
-  SCM_gPlaceholderMgr.ucActivateResult = 0;
-  InitDemo();
-  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{3, 0x9200AF0C, 0, 6}}));
-  EXPECT_EQ(Read(0xE3FF + 12, 2)->size(), demo.sets[0].payload.size() + 16);
-  SCM_gPlaceholderMgr.ucActivateResult = 1;
+TEST_F(Callbacks, ARefusedActivationIsReasonSix) {
+  // A key file without a node list: the configuration manager has no node and
+  // refuses (its 0xF107, fatal); reason 6 ends the start-up.
+  Init(TestFiles::BuildKelParaSaf({}), demoFiles.corvaneDat, {});
+  EXPECT_EQ(TakeEvents(), WithNoNode({}));
+}
+
+TEST_F(Callbacks, TheAdditionalSetsAreReadAfterARefusedActivation) {
+  // Here they fault for want of their nodes (the events kept after fail-safe
+  // end before reason 6).
+  Init(TestFiles::BuildKelParaSaf({}), demoFiles.corvaneDat, *demoFiles.parData1);
+  const auto events = TakeEvents();
+  ASSERT_GE(events.size(), 2u);
+  EXPECT_EQ(events[0], (Event{3, 0x9200A107, 0, 0}));
+  EXPECT_EQ(events[1], (Event{3, 0x9200AF1B, 257, 0}));
 }
 
 }  // namespace

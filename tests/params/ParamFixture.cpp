@@ -4,7 +4,7 @@
 
 #include "EPSglobal.h"
 #include "EPSinit.h"
-#include "SCMmgr_Placeholder.h"
+#include "FwKeyFile.h"
 #include "SOD.h"
 #include "ScmFirmwareIdent.h"
 
@@ -15,7 +15,6 @@ void ParamFixture::SetUp() {
   host.Install();
   host.files["PARDATA1.BIN"] = {};
   HNFstp_usSdn = FwTest::kSdn;
-  SCM_gPlaceholderMgr = SCM_PlaceholderMgr{};
   demo = DemoDomain();
   demoFiles = Files(demo);
 }
@@ -42,6 +41,14 @@ void ParamFixture::Init(const Bytes& k, const Bytes& c, const Bytes& p) {
 }
 
 void ParamFixture::InitDemo() { Init(demoFiles.kelParaSaf, demoFiles.corvaneDat, *demoFiles.parData1); }
+
+void ParamFixture::InitOneNode() { Init(FwTest::OneNodeKeyFile(), {}, {}); }
+
+std::vector<FwTest::Event> WithNoNode(std::vector<FwTest::Event> before) {
+  before.push_back({3, 0x9200A107, 0, 0});
+  before.push_back({3, 0x9200AF0C, 0, 6});
+  return before;
+}
 
 namespace {
 /// Resolves an object; false when it does not exist.

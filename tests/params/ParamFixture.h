@@ -13,6 +13,10 @@
 
 namespace ParamTest {
 
+/// What EPS_Init raises after a key file that brought no node: the
+/// configuration manager refuses to activate (0xF107, fatal), then reason 6.
+std::vector<FwTest::Event> WithNoNode(std::vector<FwTest::Event> before);
+
 /// The fixture: runs EPS_Init over copies of the given files.
 class ParamFixture : public FwTest::FwFixture {
  public:
@@ -22,6 +26,8 @@ class ParamFixture : public FwTest::FwFixture {
   void Init(const Bytes& kel, const Bytes& corvane, const Bytes& parData);
   /// Init with the files of the demo domain.
   void InitDemo();
+  /// Init with a key file of one node and nothing else: the stack starts and the SCM activates.
+  void InitOneNode();
   /// The value of an object as the object dictionary reads it (actual length); nullopt when it cannot be read.
   std::optional<Bytes> Read(std::uint16_t index, std::uint8_t sub);
   /// Address of an object's value, null when it cannot be read.

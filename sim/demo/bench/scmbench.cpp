@@ -1,0 +1,167 @@
+// scmbench: the measured run of the main job. It runs scmdemo with uniform
+// domains of ideal nodes (by default 1, 4 and 12), each until every node is
+// operational and then guarding for a while, and reports from each run's
+// summary: the cycles to operational per node and for the last node, the wall
+// time, the CPU time per cycle of scmfirmware (configuration and guarding
+// phases apart, the cyclic task alone beside the process) and of scmchecker,
+// and the answers that missed their cycle. A table for people, a JSON file
+// for scripts. Measure in the release build (cmake --preset default).
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+
+#include "DemoSpawn.h"
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using nlohmann::json;
+
+/// Exit statuses of scmbench.
+constexpr int kOk = 0;           ///< every run reached its goal
+constexpr int kRunFailed = 1;    ///< a run did not end with status 0
+constexpr int kBadOptions = 5;   ///< bad options
+
+/// A number from the summary, or none when it is null or missing.
+std::optional<double> Number(const json& j) {
+  return j.is_number() ? std::optional<double>(j.get<double>()) : std::nullopt;
+}
+
+/// CPU seconds per cycle over a phase, or none when a value is missing or the phase has no cycles.
+std::optional<double> PerCycle(std::optional<double> from, std::optional<double> to, double cycles) {
+  if (!from || !to || cycles <= 0) return std::nullopt;
+  return (*to - *from) / cycles;
+}
+
+json Opt(std::optional<double> v) { return v ? json(*v) : json(nullptr); }
+
+std::string Micros(std::optional<double> seconds) {
+  if (!seconds) return "-";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", *seconds * 1e6);
+  return text;
+}
+
+/// Runs scmdemo with the arguments; its exit status, -1 when it did not exit.
+int RunDemo(const std::string& demo, const std::vector<std::string>& args, const std::string& log) {
+  std::vector<std::string> all{demo};
+  all.insert(all.end(), args.begin(), args.end());
+  const pid_t pid = ScmDemo::SpawnLogged(all, log);
+  int status = 0;
+  if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+/// One measured run, from its summary.
+json Measure(const json& s, unsigned nodes, int status) {
+  json r;
+  r["nodes"] = nodes;
+  r["exitStatus"] = status;
+  json perNode = json::array();
+  std::optional<double> last;
+  for (const json& n : s["nodes"]) {
+    const std::optional<double> c = Number(n["cyclesToOperational"]);
+    perNode.push_back({{"position", n["position"]}, {"cycles", Opt(c)}, {"seconds", n["secondsToOperational"]}});
+    if (c && (!last || *c > *last)) last = c;
+  }
+  r["cyclesToOperational"] = perNode;
+  r["lastNodeCycles"] = Opt(last);
+  r["goalSeconds"] = s["goalSeconds"];
+  r["wallSeconds"] = s["wallSeconds"];
+  const double cycles = Number(s["cycles"]["firmware"]).value_or(0);
+  const double atGoal = Number(s["cycles"]["firmwareAtGoal"]).value_or(0);
+  for (const json& p : s["programs"]) {
+    const json& cpu = p["cpuSeconds"];
+    r["cpuPerCycle"][p["name"].get<std::string>()] = {
+        {"configuration", Opt(PerCycle(0.0, Number(cpu["atGoal"]), atGoal))},
+        {"guarding", Opt(PerCycle(Number(cpu["atGoal"]), Number(cpu["atEnd"]), cycles - atGoal))},
+        {"cyclicConfiguration", Opt(PerCycle(0.0, Number(cpu["cyclicAtGoal"]), atGoal))},
+        {"cyclicGuarding", Opt(PerCycle(Number(cpu["cyclicAtGoal"]), Number(cpu["cyclicAtEnd"]), cycles - atGoal))}};
+  }
+  r["firmwareCycles"] = cycles;
+  r["lateAnswers"] = s["network"]["lateAnswers"];
+  return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Measures the main job: scmdemo with uniform domains of ideal nodes.\n"
+               "Exit status: 0 every run reached its goal, 1 a run failed, 5 bad options.",
+               "scmbench"};
+  std::vector<unsigned> counts{1, 4, 12};
+  double guarding = 2.0;
+  double timeLimit = 60.0;
+  std::string output = "scmbench.json";
+  std::string demo = SCM_BENCH_DEMO_PATH;
+  app.add_option("-n,--nodes", counts, "node counts to measure (1 to 12)")->check(CLI::Range(1u, 12u))
+      ->capture_default_str();
+  app.add_option("--guarding", guarding, "seconds of guarding measured after the goal")->check(CLI::Range(0.1, 3600.0))
+      ->capture_default_str();
+  app.add_option("--time-limit", timeLimit, "time limit of each run")->check(CLI::Range(1.0, 3600.0))
+      ->capture_default_str();
+  app.add_option("-o,--output", output, "the machine-readable results")->capture_default_str();
+  app.add_option("--demo", demo, "scmdemo to run")->capture_default_str();
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? kOk : kBadOptions;
+  }
+
+  char pattern[] = "/tmp/scmbench-XXXXXX";
+  if (::mkdtemp(pattern) == nullptr) return kRunFailed;
+  const std::string work = pattern;
+  json results = json::array();
+  int status = kOk;
+  for (unsigned n : counts) {
+    const std::string summary = work + "/summary-" + std::to_string(n) + ".json";
+    const std::string log = work + "/output-" + std::to_string(n) + ".txt";
+    const int ended = RunDemo(demo, {"--nodes", std::to_string(n), "--duration", std::to_string(guarding),
+                                     "--time-limit", std::to_string(timeLimit), "--summary", summary},
+                              log);
+    std::ifstream in(summary);
+    const json s = in ? json::parse(in, nullptr, false) : json();
+    if (ended != 0 || s.is_discarded() || !s.is_object()) {
+      std::ifstream l(log);
+      std::fprintf(stderr, "scmbench: the run with %u node(s) ended with status %d:\n%s\n", n, ended,
+                   std::string(std::istreambuf_iterator<char>(l), std::istreambuf_iterator<char>()).c_str());
+      status = kRunFailed;
+      if (!s.is_object()) continue;
+    }
+    results.push_back(Measure(s, n, ended));
+  }
+  std::filesystem::remove_all(work);
+
+  std::printf("%5s %12s %10s %9s %12s %12s %12s %12s %12s %6s\n", "nodes", "last node", "goal", "wall",
+              "fw conf", "fw guard", "cyclic conf", "cyclic grd", "checker grd", "late");
+  std::printf("%5s %12s %10s %9s %12s %12s %12s %12s %12s %6s\n", "", "(cycles)", "(s)", "(s)", "(us/cycle)",
+              "(us/cycle)", "(us/cycle)", "(us/cycle)", "(us/cycle)", "");
+  for (const json& r : results) {
+    const json& fw = r["cpuPerCycle"]["scmfirmware"];
+    const json& ck = r["cpuPerCycle"]["scmchecker"];
+    std::printf("%5u %12s %10.3f %9.3f %12s %12s %12s %12s %12s %6llu\n", r["nodes"].get<unsigned>(),
+                r["lastNodeCycles"].is_number() ? std::to_string(r["lastNodeCycles"].get<long long>()).c_str() : "-",
+                Number(r["goalSeconds"]).value_or(0), Number(r["wallSeconds"]).value_or(0),
+                Micros(Number(fw["configuration"])).c_str(), Micros(Number(fw["guarding"])).c_str(),
+                Micros(Number(fw["cyclicConfiguration"])).c_str(), Micros(Number(fw["cyclicGuarding"])).c_str(),
+                Micros(Number(ck["guarding"])).c_str(), r["lateAnswers"].get<unsigned long long>());
+  }
+  std::printf("CPU time from /proc schedstat; the checker has no cyclic task of its own to tell apart.\n");
+  std::ofstream out(output, std::ios::trunc);
+  out << json{{"runs", results}, {"guardingSeconds", guarding}}.dump(2) << "\n";
+  if (!out.flush()) {
+    std::fprintf(stderr, "scmbench: cannot write %s\n", output.c_str());
+    return kRunFailed;
+  }
+  std::printf("results written to %s\n", output.c_str());
+  return status;
+}

@@ -1,0 +1,224 @@
+// The end-to-end scenarios with real processes: scmdemo runs the host
+// simulator, the simulated nodes, scmchecker and scmfirmware on the default
+// domain with the faults of each CI scenario. Every check reads the host side
+// only (exit status, summary, node records in it, frame trace, events), never
+// the programs' memory. On failure the trace tail and the summary are printed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+
+#include "DemoOptions.h"
+#include "DemoProcess.h"
+#include "DomainDescription.h"
+
+namespace {
+
+using ScmDemoTest::DemoProcess;
+using ScmDemoTest::TraceFields;
+using nlohmann::json;
+namespace Exit = ScmDemo::ExitStatus;
+
+/// The node every fault scenario puts its fault on (default domain).
+constexpr unsigned kFaultyNode = 2;
+/// Seconds an operational domain keeps guarding before the run ends.
+constexpr const char* kGuardSeconds = "1";
+/// Time limit of a run that must reach every node operational; it only bounds a failing run.
+constexpr const char* kReachLimit = "30";
+/// Time limit of a run in which one node stays out: long enough for the SCM's repeated rounds.
+constexpr const char* kStayOutLimit = "8";
+/// Trace lines printed when a scenario fails.
+constexpr size_t kTraceTail = 40;
+
+/// What a run left for its checks.
+struct Outcome {
+  json summary;                    ///< the summary file
+  std::vector<TraceFields> trace;  ///< the frame trace
+};
+
+/// Requests of a service a node received, from its record.
+unsigned Received(const json& node, const std::string& service) {
+  const json& r = node["record"]["requests"];
+  return r.contains(service) ? r[service]["received"].get<unsigned>() : 0u;
+}
+
+/// The summary's node at a position.
+const json& Node(const json& summary, unsigned position) {
+  for (const json& n : summary["nodes"]) {
+    if (n["position"] == position) return n;
+  }
+  static const json none = json::object();
+  ADD_FAILURE() << "no node at position " << position;
+  return none;
+}
+
+/// Trace lines of frames carried to the node at a position, in order.
+std::vector<TraceFields> ToNode(const std::vector<TraceFields>& trace, unsigned position) {
+  std::vector<TraceFields> lines;
+  for (const TraceFields& l : trace) {
+    if (l.at("dir") == "fw>node" && l.at("node") == std::to_string(position)) lines.push_back(l);
+  }
+  return lines;
+}
+
+/// Every node but the faulty one is operational and was guarded.
+void OthersOperational(const json& s, bool includingFaulty) {
+  for (const json& n : s["nodes"]) {
+    if (!includingFaulty && n["position"] == kFaultyNode) continue;
+    EXPECT_EQ(n["state"], "operational") << n.dump();
+    EXPECT_GT(n["guardAnswers"].get<unsigned>(), 0u) << n.dump();
+    EXPECT_TRUE(n["cyclesToOperational"].is_number()) << n.dump();
+  }
+}
+
+/// No fail-safe signal (no class-9 event, the frame queues still there, both programs running).
+void NeverFailSafe(const json& s) {
+  EXPECT_TRUE(s["failSafe"].empty()) << s["failSafe"].dump();
+  for (const json& p : s["programs"]) EXPECT_EQ(p["state"], "running") << p.dump();
+}
+
+/// The network never echoed the firmware's frames: all it gave the firmware came from the nodes.
+void NoEcho(const json& s) {
+  unsigned sent = 0;
+  for (const json& n : s["nodes"]) sent += n["record"]["framesSent"].get<unsigned>();
+  EXPECT_EQ(s["network"]["toFirmware"].get<unsigned>(), sent + s["network"]["duplicated"].get<unsigned>());
+}
+
+/// One end-to-end scenario: the name in the scenario file, the status and the checks.
+struct E2eCase {
+  const char* name;                              ///< scenario name in ci-scenarios.toml
+  int status;                                    ///< documented exit status
+  std::function<void(const Outcome&)> check;     ///< what the host side must show
+};
+
+/// Names the case in test output.
+void PrintTo(const E2eCase& c, std::ostream* os) { *os << c.name; }
+
+const std::vector<E2eCase>& Cases() {
+  static const std::vector<E2eCase> cases{
+      {"all-good", Exit::Success,
+       [](const Outcome& o) {
+         OthersOperational(o.summary, true);
+         NeverFailSafe(o.summary);
+         NoEcho(o.summary);
+         EXPECT_EQ(o.summary["network"]["noNode"], 0);
+       }},
+      {"wrong-vendor", Exit::TimeLimit,
+       [](const Outcome& o) {
+         OthersOperational(o.summary, false);
+         NeverFailSafe(o.summary);
+         const json& n = Node(o.summary, kFaultyNode);
+         // the vendor read repeats round after round, and every upload is that read
+         EXPECT_GE(n["record"]["faultsApplied"]["wrong-vendor"].get<unsigned>(), 2u) << n.dump();
+         EXPECT_EQ(Received(n, "ssdo-upload"), n["record"]["faultsApplied"]["wrong-vendor"].get<unsigned>());
+         EXPECT_EQ(Received(n, "set-op"), 0u);
+         for (const TraceFields& l : ToNode(o.trace, kFaultyNode)) {
+           EXPECT_EQ(l.at("service").find("@1018/02"), std::string::npos) << "product-code read";
+           EXPECT_NE(l.at("service"), "set-op");
+         }
+       }},
+      {"udid-mismatch", Exit::TimeLimit,
+       [](const Outcome& o) {
+         OthersOperational(o.summary, false);
+         NeverFailSafe(o.summary);
+         const json& n = Node(o.summary, kFaultyNode);
+         // asked for its UDID after the unanswered assignments, then no more frames
+         const std::vector<TraceFields> to = ToNode(o.trace, kFaultyNode);
+         ASSERT_FALSE(to.empty());
+         EXPECT_EQ(to.back().at("service"), "udid");
+         EXPECT_EQ(Received(n, "udid"), 1u) << n.dump();
+         EXPECT_GE(Received(n, "assign-sadr"), 1u);
+         EXPECT_EQ(n["record"]["framesReceived"].get<unsigned>(), Received(n, "assign-sadr") + 1u) << n.dump();
+         EXPECT_EQ(n["record"]["lastRequest"], "udid");
+       }},
+      {"silent", Exit::TimeLimit,
+       [](const Outcome& o) {
+         OthersOperational(o.summary, false);
+         NeverFailSafe(o.summary);
+         const json& n = Node(o.summary, kFaultyNode);
+         // only assignments and UDID requests, in rounds
+         EXPECT_GE(Received(n, "assign-sadr"), 2u) << n.dump();
+         EXPECT_GE(Received(n, "udid"), 2u) << n.dump();
+         EXPECT_EQ(n["record"]["framesReceived"].get<unsigned>(), Received(n, "assign-sadr") + Received(n, "udid"));
+         EXPECT_EQ(n["record"]["framesSent"], 0);
+         for (const TraceFields& l : ToNode(o.trace, kFaultyNode)) {
+           EXPECT_TRUE(l.at("service") == "assign-sadr" || l.at("service") == "udid") << l.at("service");
+         }
+       }},
+      {"corrupted-frame", Exit::Success,
+       [](const Outcome& o) {
+         OthersOperational(o.summary, true);
+         NeverFailSafe(o.summary);
+         EXPECT_EQ(o.summary["network"]["corrupted"], 1);
+         // the corrupted answer went to the firmware, and the request it answered was sent again
+         const unsigned node = 3;
+         std::vector<TraceFields> from;
+         for (const TraceFields& l : o.trace) {
+           if (l.at("dir") == "node>fw" && l.at("node") == std::to_string(node)) from.push_back(l);
+         }
+         ASSERT_FALSE(from.empty());
+         EXPECT_EQ(from.front().at("fault"), "corrupt");
+         const std::vector<TraceFields> to = ToNode(o.trace, node);
+         ASSERT_GE(to.size(), 2u);
+         EXPECT_EQ(to[0].at("service"), to[1].at("service")) << "the request is repeated";
+       }},
+  };
+  return cases;
+}
+
+class EndToEnd : public ::testing::TestWithParam<E2eCase> {};
+
+TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
+  const E2eCase& c = GetParam();
+  const SimDomain::ScenarioResult file = SimDomain::LoadScenarioFile(SimDomain::DefaultScenariosPath());
+  ASSERT_EQ(file.error, "");
+  const auto it = std::find_if(file.scenarios.begin(), file.scenarios.end(),
+                               [&c](const SimDomain::Scenario& s) { return s.name == c.name; });
+  ASSERT_NE(it, file.scenarios.end()) << c.name << " is not in " << SimDomain::DefaultScenariosPath();
+  ASSERT_EQ(it->operational, c.status == Exit::Success) << "the file's outcome and the status disagree";
+
+  DemoProcess demo(SCM_DEMO_PATH, "e2e");
+  const std::string trace = demo.Directory() + "/trace.txt";
+  std::vector<std::string> args{"--trace", trace};
+  if (it->operational) {
+    args.insert(args.end(), {"--time-limit", kReachLimit, "--duration", kGuardSeconds});
+  } else {
+    args.insert(args.end(), {"--time-limit", kStayOutLimit});
+  }
+  for (const std::string& f : it->faults) args.insert(args.end(), {"--fault", f});
+  for (const std::string& w : it->wireFaults) args.insert(args.end(), {"--wire-fault", w});
+
+  const ScmDemoTest::Ended e = demo.Run(args);
+  Outcome o{demo.Summary(), DemoProcess::ReadTrace(trace)};
+  EXPECT_EQ(e.status, c.status);
+  ASSERT_TRUE(demo.HasSummary());
+  EXPECT_EQ(o.summary["exitStatus"], c.status);
+  EXPECT_TRUE(o.summary["nodesSimulated"].get<bool>());
+  EXPECT_FALSE(o.trace.empty());
+  for (const TraceFields& l : o.trace) {
+    ASSERT_TRUE(l.count("dir") && l.count("node") && l.count("service") && l.count("fault")) << "trace line";
+  }
+  c.check(o);
+  EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
+  if (HasFailure()) {
+    std::printf("--- trace tail ---\n%s--- output and summary ---\n%s\n", DemoProcess::Tail(trace, kTraceTail).c_str(),
+                e.output.c_str());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(CiScenarios, EndToEnd, ::testing::ValuesIn(Cases()), [](const auto& info) {
+  std::string name = info.param.name;
+  std::replace(name.begin(), name.end(), '-', '_');
+  return name;
+});
+
+TEST(EndToEndScenarios, EveryScenarioOfTheFileIsChecked) {
+  const SimDomain::ScenarioResult file = SimDomain::LoadScenarioFile(SimDomain::DefaultScenariosPath());
+  ASSERT_EQ(file.error, "");
+  std::set<std::string> checked;
+  for (const E2eCase& c : Cases()) checked.insert(c.name);
+  for (const SimDomain::Scenario& s : file.scenarios) EXPECT_TRUE(checked.count(s.name)) << s.name;
+}
+
+}  // namespace
