@@ -36,20 +36,6 @@ constexpr u16 k_MAX_SADR = 1023;      ///< highest SADR
 constexpr u16 k_MIN_TXSPDO = 2;       ///< lowest TxSPDO number of an additional SADR
 constexpr u16 k_MAX_TXSPDO = 1023;    ///< highest TxSPDO number
 
-/// Binds one object; the SOD's error is reported on failure.
-bool Bind(SOD_Access* acc, u16 index, u8 sub) {
-  SCFM_Tack();
-  *acc = SOD_Access{};
-  acc->obj.usIndex = index;
-  acc->obj.ucSubIndex = sub;
-  SOD_ErrorInfo err = {SOD_k_NO_ERROR, 0};
-  if (SOD_AttrGetVirt(acc, &err) == nullptr) {
-    SERR_SetError(err.usErrNum, err.ulAbortCode);
-    return false;
-  }
-  return true;
-}
-
 /// Reads a bound object's value of n bytes; the SOD's error is reported on failure.
 bool ReadValue(SOD_Access* acc, void* out, u32 n) {
   SCFM_Tack();
@@ -117,7 +103,7 @@ bool SNMTM_Transmit(SNMTM_ReqSlot* slot, u32 ct) {
 
 bool SNMTM_Init() {
   SCFM_Tack();
-  if (!Bind(&s_ScmSadrAcs, 0x1200, 2)) {
+  if (!SOD_AccessBind(&s_ScmSadrAcs, 0x1200, 2)) {
     return false;
   }
   return SNMTM_InitFsm();
@@ -125,7 +111,7 @@ bool SNMTM_Init() {
 
 bool SNMTM_InitFsm() {
   SCFM_Tack();
-  if (!Bind(&s_TimeoutAcs, 0x1202, 1) || !Bind(&s_RepeatAcs, 0x1202, 2)) {
+  if (!SOD_AccessBind(&s_TimeoutAcs, 0x1202, 1) || !SOD_AccessBind(&s_RepeatAcs, 0x1202, 2)) {
     return false;
   }
   for (SNMTM_ReqSlot& slot : SNMTM_as_Fsm) {

@@ -25,19 +25,6 @@ u8 s_ucSnFailGroup = 0;   ///< group of the last SN FAIL sent
 u8 s_ucSnFailCode = 0;    ///< code of the last SN FAIL sent
 }  // namespace
 
-bool SNMTS_Resolve(SOD_Access* acc, u16 index, u8 subIndex) {
-  SCFM_Tack();
-  *acc = SOD_Access{};
-  acc->obj.usIndex = index;
-  acc->obj.ucSubIndex = subIndex;
-  SOD_ErrorInfo err = {SOD_k_NO_ERROR, 0};
-  if (SOD_AttrGetVirt(acc, &err) == nullptr) {
-    SERR_SetError(err.usErrNum, err.ulAbortCode);
-    return false;
-  }
-  return true;
-}
-
 bool SNMTS_ReadUnsigned(SOD_Access* acc, u32* out) {
   SCFM_Tack();
   SOD_ErrorInfo err = {SOD_k_NO_ERROR, 0};
@@ -70,18 +57,18 @@ bool SNMTS_AppInfoInit() {
   s_ucSnFailSent = 0;
   s_ucSnFailGroup = 0;
   s_ucSnFailCode = 0;
-  return SNMTS_Resolve(&s_TimestampAcc, 0x1018, 7);
+  return SOD_AccessBind(&s_TimestampAcc, 0x1018, 7);
 }
 
 bool SNMTS_OwnUdidInit() {
   SCFM_Tack();
-  return SNMTS_Resolve(&s_OwnUdidAcc, 0x1019, 0);
+  return SOD_AccessBind(&s_OwnUdidAcc, 0x1019, 0);
 }
 
 bool SNMTS_SadrAccInit() {
   SCFM_Tack();
   s_pucMainSadr = nullptr;
-  if (!SNMTS_Resolve(&s_MainSadrAcc, 0x1C00, 1)) {
+  if (!SOD_AccessBind(&s_MainSadrAcc, 0x1C00, 1)) {
     return false;
   }
   SOD_ErrorInfo err = {SOD_k_NO_ERROR, 0};
@@ -90,7 +77,7 @@ bool SNMTS_SadrAccInit() {
     SERR_SetError(err.usErrNum, err.ulAbortCode);
     return false;
   }
-  return SNMTS_Resolve(&s_ScmUdidAcc, 0x1200, 4);
+  return SOD_AccessBind(&s_ScmUdidAcc, 0x1200, 4);
 }
 
 const u8* SNMTS_OwnUdid() {

@@ -102,8 +102,6 @@ void SNMTS_SnFailRemember(u8 group, u8 code);
 bool SNMTS_SnFailAck(u8 group, u8 code);
 /// Reads an unsigned value of 1, 2 or 4 bytes through an access structure (reports its failure).
 bool SNMTS_ReadUnsigned(SOD_Access* acc, u32* out);
-/// Resolves an access structure for (index, sub-index) and reports a failure.
-bool SNMTS_Resolve(SOD_Access* acc, u16 index, u8 subIndex);
 
 // ---- life guarding (SNMTSlifetime) ----
 /// Resolves 0x100C/1 and 0x100C/2; guarding stopped.

@@ -14,7 +14,7 @@ u8 s_ucRemaining = 0;             ///< deadlines that may still pass without a g
 bool SNMTS_LifeInit() {
   SCFM_Tack();
   SNMTS_LifeStop();
-  return SNMTS_Resolve(&s_GuardTimeAcc, 0x100C, 1) && SNMTS_Resolve(&s_LifeFactorAcc, 0x100C, 2);
+  return SOD_AccessBind(&s_GuardTimeAcc, 0x100C, 1) && SOD_AccessBind(&s_LifeFactorAcc, 0x100C, 2);
 }
 
 bool SNMTS_LifeStart(u32 ct) {

@@ -42,7 +42,7 @@ bool SNMTS_RefreshInit() {
   s_ulDeadline = 0;
   s_ucRetries = 0;
   s_ucDeferred = 0;
-  return SNMTS_Resolve(&s_IntervalAcc, 0x100D, 0) && SNMTS_Resolve(&s_RetryAcc, 0x100E, 0);
+  return SOD_AccessBind(&s_IntervalAcc, 0x100D, 0) && SOD_AccessBind(&s_RetryAcc, 0x100E, 0);
 }
 
 bool SNMTS_RefreshStart(u32 ct, bool deferred) {

@@ -175,6 +175,9 @@ bool SOD_CheckObject(const SOD_Entry* obj, bool virtualObj);
 // ---- access structures and virtual ranges (SODvirt) ----
 void SOD_InitVirt();
 const SOD_AttrPart* SOD_AttrGetVirt(SOD_Access* acc, SOD_ErrorInfo* err);
+/// Fills the access structure for (index, sub) and resolves it, real or virtual;
+/// a failure is reported through SERR_SetError with the SOD's code and abort code.
+bool SOD_AccessBind(SOD_Access* acc, u16 index, u8 subIndex);
 void* SOD_ReadVirt(SOD_Access* acc, SOD_ErrorInfo* err);
 bool SOD_WriteVirt(SOD_Access* acc, const void* data, bool appWrite);
 bool SOD_ActualLenGetVirt(SOD_Access* acc, u32* out);

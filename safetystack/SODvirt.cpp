@@ -318,3 +318,16 @@ bool SOD_SetDefaultValuesVirt() {
   }
   return true;
 }
+
+bool SOD_AccessBind(SOD_Access* acc, u16 index, u8 subIndex) {
+  SCFM_Tack();
+  *acc = SOD_Access{};
+  acc->obj.usIndex = index;
+  acc->obj.ucSubIndex = subIndex;
+  SOD_ErrorInfo err = {SOD_k_NO_ERROR, 0};
+  if (SOD_AttrGetVirt(acc, &err) == nullptr) {
+    SERR_SetError(err.usErrNum, err.ulAbortCode);
+    return false;
+  }
+  return true;
+}

@@ -27,23 +27,11 @@ bool ReadValue(SOD_Access* acc, void* out, u32 n) {
   return true;
 }
 
-bool Bind(SOD_Access* acc, u16 index, u8 sub) {
-  SCFM_Tack();
-  *acc = SOD_Access{};
-  acc->obj.usIndex = index;
-  acc->obj.ucSubIndex = sub;
-  SOD_ErrorInfo err = {SOD_k_NO_ERROR, 0};
-  if (SOD_AttrGetVirt(acc, &err) == nullptr) {
-    SERR_SetError(err.usErrNum, err.ulAbortCode);
-    return false;
-  }
-  return true;
-}
 }  // namespace
 
 bool SSDOC_BindTimer() {
   SCFM_Tack();
-  return Bind(&s_TimeoutAcs, 0x1201, 1) && Bind(&s_RepeatAcs, 0x1201, 2);
+  return SOD_AccessBind(&s_TimeoutAcs, 0x1201, 1) && SOD_AccessBind(&s_RepeatAcs, 0x1201, 2);
 }
 
 void SSDOC_ServReset(u8 c) {

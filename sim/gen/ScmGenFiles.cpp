@@ -81,15 +81,27 @@ Bytes ParameterArea(const Domain& d) {
   for (std::size_t i = 0; i < d.nodes.size(); ++i) {
     NodeRecords(area, d.nodes[i], static_cast<std::uint16_t>(0xC400 + i));
   }
-  std::vector<std::pair<std::uint16_t, std::uint16_t>> additional;
+  // Each additional SADR gets its main SADR and its TxSPDO number: a node's
+  // TxSPDO 1 is its own, so its additional SADRs take 2, 3, ... in the order
+  // described (the SNMT master refuses to assign one outside 2..1023).
+  struct Additional {
+    std::uint16_t sadr;    ///< the additional SADR
+    std::uint16_t main;    ///< the node's own SADR
+    std::uint16_t txSpdo;  ///< its TxSPDO number
+  };
+  std::vector<Additional> additional;
   for (const auto& n : d.nodes) {
+    std::uint16_t txSpdo = 2;
     for (const auto a : n.additionalSadrs) {
-      additional.emplace_back(a, n.sadr);
+      additional.push_back({a, n.sadr, txSpdo++});
     }
   }
-  std::sort(additional.begin(), additional.end());
-  for (const auto& [sadr, main] : additional) {
-    AppendRecord(area, static_cast<std::uint16_t>(0xC800 + sadr), 1, Le16(main));
+  std::sort(additional.begin(), additional.end(),
+            [](const Additional& x, const Additional& y) { return x.sadr < y.sadr; });
+  for (const auto& a : additional) {
+    const auto index = static_cast<std::uint16_t>(0xC800 + a.sadr);
+    AppendRecord(area, index, 1, Le16(a.main));
+    AppendRecord(area, index, 2, Le16(a.txSpdo));
   }
   return area;
 }
