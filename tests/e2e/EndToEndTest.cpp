@@ -30,6 +30,8 @@ constexpr const char* kReachLimit = "30";
 constexpr const char* kStayOutLimit = "8";
 /// Trace lines printed when a scenario fails.
 constexpr size_t kTraceTail = 40;
+/// The checker's warning for a frame from the network with a wrong CRC, as the summary writes its code.
+constexpr const char* kFrameCrcWarning = "0x0000E2C0";
 
 /// What a run left for its checks.
 struct Outcome {
@@ -41,6 +43,14 @@ struct Outcome {
 unsigned Received(const json& node, const std::string& service) {
   const json& r = node["record"]["requests"];
   return r.contains(service) ? r[service]["received"].get<unsigned>() : 0u;
+}
+
+/// Events of a code that reached the host, from the summary's events by code.
+unsigned EventsOfCode(const json& summary, const std::string& code) {
+  for (const json& e : summary["events"]["byCode"]) {
+    if (e["code"] == code) return e["count"].get<unsigned>();
+  }
+  return 0;
 }
 
 /// The summary's node at a position.
@@ -103,6 +113,7 @@ const std::vector<E2eCase>& Cases() {
          NeverFailSafe(o.summary);
          NoEcho(o.summary);
          EXPECT_EQ(o.summary["network"]["noNode"], 0);
+         EXPECT_EQ(EventsOfCode(o.summary, kFrameCrcWarning), 0u) << o.summary["events"].dump();
        }},
       {"wrong-vendor", Exit::TimeLimit,
        [](const Outcome& o) {
@@ -162,6 +173,8 @@ const std::vector<E2eCase>& Cases() {
          const std::vector<TraceFields> to = ToNode(o.trace, node);
          ASSERT_GE(to.size(), 2u);
          EXPECT_EQ(to[0].at("service"), to[1].at("service")) << "the request is repeated";
+         // the checker dropped the corrupted answer with its warning, which reached the host's events
+         EXPECT_EQ(EventsOfCode(o.summary, kFrameCrcWarning), 1u) << o.summary["events"].dump();
        }},
   };
   return cases;

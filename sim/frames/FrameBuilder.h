@@ -1,6 +1,7 @@
-// Test-side safety frames, written from the frame format alone (never from the
-// serializer or a decoder), so that both channels can be tested against
-// fixtures that share no code with them.
+// The one safety-frame codec outside both channels, written from the frame
+// format alone (never from the serializer or a decoder): the simulated nodes
+// speak it, and both channels are tested against frames that share no code
+// with them.
 //
 // A frame in queue form is sub-frame ONE immediately followed by sub-frame TWO.
 // W, the CRC width, is 1 byte when LE <= 8 and 2 bytes when LE > 8.
@@ -110,7 +111,7 @@ struct ParseOptions {
   std::optional<ExtendedCt> extendedCt;  ///< set: XOR it out of TWO bytes 0, 1, 3 first
 };
 
-/// A frame parsed back from queue form by the test side.
+/// A frame parsed back from queue form, every check done apart from the channels.
 struct ParsedFrame {
   bool ok = false;            ///< exact length, both CRCs right, ids equal, payloads equal
   std::string error;          ///< the first failed check, empty when ok

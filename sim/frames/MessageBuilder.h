@@ -1,5 +1,5 @@
-// Test-side event records, remote-control commands and both status layouts,
-// written from the record tables alone. All fields are little-endian; the
+// Event records, remote-control commands and both status layouts outside both
+// channels, written from the record tables alone. All fields are little-endian; the
 // results are plain (not complemented) queue messages.
 //
 //   event (11 bytes):   0 level | 1-4 code | 5-6 information0 | 7-10 information1
