@@ -16,18 +16,10 @@ constexpr const char* kKelParaSaf = "KEL_PARA.SAF";
 constexpr const char* kCorvaneDat = "CORVANE.DAT";
 constexpr const char* kParData1 = "PARDATA1.BIN";
 
-/// CT multipliers of the SOD time bases 0..3: the CT is (microseconds x multiplier) >> 32.
-constexpr u64 kCtMultiplier[4] = {0xF5C28F5Bull, 0x189374BCull, 0x02752546ull, 0x003EEA20ull};
 /// Time base of the uniform domains: CT ticks of about 10.4 us, so the timeouts are 0.2 s.
 constexpr i32 kUniformTimeBase = 1;
-/// Guard time of the uniform domains in CT ticks: about 0.62 s, so guarding shows within a second.
-constexpr u64 kUniformGuardTime = 60000;
-
-/// Host microseconds of a span of CT ticks at a time base (the firmware's guard time as the nodes see it).
-u64 CtToMicroseconds(u64 ticks, i32 timeBase) {
-  const u64 multiplier = kCtMultiplier[timeBase >= 0 && timeBase <= 3 ? timeBase : 0];
-  return static_cast<u64>((static_cast<unsigned __int128>(ticks) << 32) / multiplier);
-}
+/// Guard time of the uniform domains in microseconds (60000 ticks at time base 1), so guarding shows within a second.
+constexpr u64 kUniformGuardTimeUs = 625000;
 
 std::string UdidText(const std::array<uint8_t, 6>& udid) {
   char text[24];
@@ -48,7 +40,7 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
   } else if (options.nodes != 0) {
     domain = SimDomain::UniformDomain(static_cast<u16>(options.nodes));
     domain.scm.timeBase = kUniformTimeBase;
-    domain.guardTimeUs = kUniformGuardTime;
+    domain.guardTimeUs = kUniformGuardTimeUs;
     plan.source = "a uniform domain of " + std::to_string(options.nodes) + " node(s)";
   } else {
     const std::string path = SimDomain::DefaultDomainPath();
@@ -82,9 +74,8 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
     p.udid = UdidText(SimNodes::DeviceUdid(n.device));
     p.faults = SimNodes::DescribeFaults(n.device.faults);
     p.device = n.device;
-    // The firmware guards in CT ticks of the domain's time base (0x100C/1 as generated); the node's
-    // life time runs on host microseconds, so it gets the same span in those.
-    p.device.guardTimeUs = CtToMicroseconds(domain.guardTimeUs, domain.scm.timeBase);
+    // The node guards its life time with the domain's guard time (the generator writes it as CT ticks).
+    p.device.guardTimeUs = domain.guardTimeUs;
     plan.nodes.push_back(std::move(p));
   }
   // a wire fault is only meaningful where the network finds a node

@@ -408,6 +408,23 @@ Domain UniformDomain(u16 count, u16 sdn) {
   return d;
 }
 
+std::optional<u32> MicrosecondsToCtTicks(u64 microseconds, i32 timeBase) {
+  if (timeBase < 0 || timeBase > 3) {
+    return std::nullopt;
+  }
+  const unsigned __int128 scaled = static_cast<unsigned __int128>(microseconds) * CtMultiplier[static_cast<std::size_t>(timeBase)];
+  // rounded up: the firmware never guards for less than the span described
+  const unsigned __int128 ticks = (scaled >> 32) + ((scaled & 0xFFFFFFFFu) != 0 ? 1 : 0);
+  if (ticks > 0xFFFFFFFFu) {
+    return std::nullopt;
+  }
+  return static_cast<u32>(ticks);
+}
+
+std::optional<u32> GuardTimeTicks(const Domain& domain) {
+  return MicrosecondsToCtTicks(domain.guardTimeUs, domain.scm.timeBase);
+}
+
 std::string ValidateDomain(const Domain& domain) {
   if (domain.sdn < 1 || domain.sdn > DomainLimits::MaxSadr) {
     return "sdn: " + std::to_string(domain.sdn) + " is outside 1..1023";
@@ -420,6 +437,13 @@ std::string ValidateDomain(const Domain& domain) {
   }
   if (domain.lifeFactor == 0) {
     return "guarding.life_factor: must be above 0";
+  }
+  if (domain.scm.timeBase < 0 || domain.scm.timeBase > 3) {
+    return "scm.time_base: " + std::to_string(domain.scm.timeBase) + " is outside 0..3";
+  }
+  if (!GuardTimeTicks(domain)) {
+    return "guarding.time_us: " + std::to_string(domain.guardTimeUs) + " us is more CT ticks than 0x100C/1 holds at time base " +
+           std::to_string(domain.scm.timeBase);
   }
   if (domain.nodes.empty() || domain.nodes.size() > DomainLimits::MaxNodes) {
     return "node: " + std::to_string(domain.nodes.size()) + " nodes, the domain holds 1..12";

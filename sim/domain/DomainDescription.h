@@ -8,7 +8,7 @@
 //   qor_udid = "02-5C-3E-10-20-30"       # the UDID the host serves; node SADR 1 carries it
 //   faults = ["3:wrong-vendor"]          # SADR:fault, as on the command line
 //   [guarding]
-//   time_us = 200000                     # guard time
+//   time_us = 10000000                   # guard time in microseconds (written as CT ticks, rounded up)
 //   life_factor = 3                      # guard times before a node gives up
 //   [[node]]
 //   sadr = 3                             # the node list's SADR
@@ -32,10 +32,10 @@
 // The SCM's own settings and the node-list values the sample-file generator
 // writes into the parameter files (the simulated nodes do not read them):
 //   [scm]
-//   time_base = 2                        # CT time base 0..3
-//   ssdo_timeout = 20000                 # SSDO timeout and retries
+//   time_base = 2                        # CT time base 0..3 (a tick of about 1.04, 10.4, 104, 1042 us)
+//   ssdo_timeout = 20000                 # SSDO timeout in CT ticks (written as it stands), and retries
 //   ssdo_retries = 5
-//   snmt_timeout = 20000                 # SNMT timeout and retries
+//   snmt_timeout = 20000                 # SNMT timeout in CT ticks (written as it stands), and retries
 //   snmt_retries = 5
 //   machine_options = [[1, 1], [32, 0]]  # optional: [number 1..32, value]
 //   commissioning = [1, 0, 1]            # optional: the three commissioning settings
@@ -74,7 +74,7 @@ constexpr std::size_t MinAdditionalSet = 16;   ///< shortest additional set the 
 namespace DomainDefaults {
 constexpr u16 Sdn = 1;                                               ///< domain number
 inline constexpr Udid QorUdid{0x02, 0x5C, 0x3E, 0x10, 0x20, 0x30};   ///< the host's default Qor UDID
-constexpr u64 GuardTimeUs = 200000;                                  ///< guard time
+constexpr u64 GuardTimeUs = 10000000;                                ///< guard time in microseconds (96000 ticks at the default time base 2)
 constexpr u8 LifeFactor = 3;                                         ///< life time factor
 constexpr u32 VendorId = 0x0025C3E0;                                 ///< vendor id of every node
 constexpr u32 ProductCodeBase = 0x1000;                              ///< product code = base + SADR
@@ -119,11 +119,19 @@ struct ScmDescription {
 struct Domain {
   u16 sdn = DomainDefaults::Sdn;                 ///< safety domain number
   Udid qorUdid = DomainDefaults::QorUdid;        ///< Qor controller UDID the host serves
-  u64 guardTimeUs = DomainDefaults::GuardTimeUs; ///< guard time
+  u64 guardTimeUs = DomainDefaults::GuardTimeUs; ///< guard time in microseconds
   u8 lifeFactor = DomainDefaults::LifeFactor;    ///< life time factor
   std::vector<NodeEntry> nodes;                  ///< the nodes, in description order
   ScmDescription scm;                            ///< the SCM's own settings beyond guarding
 };
+
+/// CT multipliers of the time bases 0..3: the CT is (microseconds x multiplier) >> 32.
+inline constexpr std::array<u64, 4> CtMultiplier{0xF5C28F5Bull, 0x189374BCull, 0x02752546ull, 0x003EEA20ull};
+/// A span in microseconds as CT ticks of a time base, rounded up; none when the
+/// time base is not 0..3 or the ticks do not fit 32 bits (the guard-time object).
+std::optional<u32> MicrosecondsToCtTicks(u64 microseconds, i32 timeBase);
+/// The domain's guard time as the firmware counts it (0x100C/1), per MicrosecondsToCtTicks.
+std::optional<u32> GuardTimeTicks(const Domain& domain);
 
 /// Outcome of reading a description.
 struct LoadResult {

@@ -7,10 +7,10 @@ namespace ScmGen {
 Domain FromDescription(const SimDomain::Domain& description) {
   Domain d;
   const SimDomain::ScmDescription& s = description.scm;
-  // A guard time that does not fit the object keeps a value its range refuses.
-  d.scm.guardTime = description.guardTimeUs > std::numeric_limits<std::uint32_t>::max()
-                        ? std::numeric_limits<std::uint32_t>::max()
-                        : static_cast<std::uint32_t>(description.guardTimeUs);
+  // The description states the guard time in microseconds; 0x100C/1 holds CT ticks of
+  // the domain's time base. One that does not fit keeps a value its range refuses
+  // (the description's own check names the field before this).
+  d.scm.guardTime = SimDomain::GuardTimeTicks(description).value_or(std::numeric_limits<std::uint32_t>::max());
   d.scm.lifeTimeFactor = description.lifeFactor;
   d.scm.timeBase = s.timeBase;
   d.scm.ssdoTimeout = s.ssdoTimeout;

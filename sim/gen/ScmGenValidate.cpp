@@ -21,7 +21,8 @@ std::string Msg(const Parts&... parts) {
 
 std::string CheckScm(const ScmSettings& s) {
   if (s.guardTime < 60000 || s.guardTime > 600000) {
-    return Msg("guarding.time_us: ", s.guardTime, " is outside 60000 to 600000");
+    // The object holds CT ticks of the time base; the description gives microseconds.
+    return Msg("guarding.time_us: ", s.guardTime, " CT ticks of time base ", s.timeBase, " is outside 60000 to 600000 ticks");
   }
   if (s.lifeTimeFactor < 1) {
     return Msg("guarding.life_factor: ", unsigned{s.lifeTimeFactor}, " is outside 1 to 255");

@@ -142,10 +142,11 @@ TEST_F(DemoDomainTest, WireFaultsNeedTheirFormAndANode) {
 }
 
 TEST_F(DemoDomainTest, NodesGuardOnTheFirmwaresTimeBase) {
-  // guard time 60000 CT ticks: about 62 ms at time base 0, 0.62 s at 1, 6.2 s at 2, 62 s at 3
+  // the described guard time (60000 CT ticks at each time base) reaches the node as it stands
   const std::vector<std::pair<int, u64>> cases{{0, 62500}, {1, 625000}, {2, 6250000}, {3, 62500000}};
   for (const auto& [timeBase, micros] : cases) {
-    const std::string file = Write("[guarding]\ntime_us = 60000\n[scm]\ntime_base = " + std::to_string(timeBase) +
+    const std::string file = Write("[guarding]\ntime_us = " + std::to_string(micros) + "\n[scm]\ntime_base = " +
+                                   std::to_string(timeBase) +
                                    "\n[[node]]\nsadr = 1\n");
     DemoOptions options;
     options.description = file;

@@ -89,8 +89,36 @@ INSTANTIATE_TEST_SUITE_P(
                     "node[2].device.reset_guarding"},
         RefusalCase{"LifeFactorZero", TwoNodes("[guarding]\nlife_factor = 0\n"), "guarding.life_factor"},
         RefusalCase{"GuardTimeZero", TwoNodes("[guarding]\ntime_us = 0\n"), "guarding.time_us"},
+        // 4473924267 us are 2^32 CT ticks at time base 0: one more than 0x100C/1 holds
+        RefusalCase{"GuardTimeBeyondTheObject", TwoNodes("[guarding]\ntime_us = 4473924267\n[scm]\ntime_base = 0\n"),
+                    "guarding.time_us"},
+        RefusalCase{"TimeBaseHigh", TwoNodes("[scm]\ntime_base = 4\n"), "scm.time_base"},
+        RefusalCase{"TimeBaseNegative", TwoNodes("[scm]\ntime_base = -1\n"), "scm.time_base"},
         RefusalCase{"UnknownGuardingKey", TwoNodes("[guarding]\nperiod = 1\n"), "guarding.period"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+struct TicksCase {
+  u64 microseconds;         ///< the described span
+  i32 timeBase;             ///< the domain's time base
+  std::optional<u32> ticks; ///< CT ticks as written, none when refused
+};
+
+TEST(DomainDescription, MicrosecondsBecomeCtTicksRoundedUp) {
+  const TicksCase cases[] = {
+      {62500, 0, 60000},        {625000, 1, 60000},         {6250000, 2, 60000},     {62500000, 3, 60000},
+      {625001, 1, 60001},       {1, 1, 1},                  {0, 2, 0},               {10000000, 2, 96000},
+      {4473924266, 0, 0xFFFFFFFFu}, {4473924267, 0, std::nullopt}, {1000, 4, std::nullopt}, {1000, -1, std::nullopt},
+  };
+  for (const TicksCase& c : cases) {
+    EXPECT_EQ(SimDomain::MicrosecondsToCtTicks(c.microseconds, c.timeBase), c.ticks)
+        << c.microseconds << " us at time base " << c.timeBase;
+  }
+  // the domain's guard time at its time base
+  SimDomain::Domain d = SimDomain::UniformDomain(1);
+  d.guardTimeUs = 625000;
+  d.scm.timeBase = 1;
+  EXPECT_EQ(SimDomain::GuardTimeTicks(d), std::optional<u32>(60000));
+}
 
 TEST(DomainDescription, DefaultsApply) {
   const LoadResult r = ParseDomain("[[node]]\nsadr = 1\n[[node]]\nsadr = 7\n");

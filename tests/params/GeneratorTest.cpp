@@ -277,7 +277,7 @@ namespace {
 constexpr const char* kFullDescription = R"(sdn = 9
 qor_udid = "02-5C-3E-10-20-30"
 [guarding]
-time_us = 120000
+time_us = 125000000
 life_factor = 4
 [scm]
 time_base = 3
@@ -298,6 +298,24 @@ additional_sadrs = [40, 41]
 additional_sets = ["01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10", "11 12 13 14 15 16 17 18 19 1A 1B 1C 1D 1E 1F 20"]
 additional_set_timestamps = [0x11112222]
 )";
+
+TEST(GeneratorDescription, GuardTimeIsWrittenInCtTicksOfTheTimeBaseRoundedUp) {
+  // microseconds as described, CT ticks of 0x100C/1 as the firmware counts them
+  const struct {
+    const char* guarding;  ///< the description's guarding and time base
+    std::uint32_t ticks;   ///< 0x100C/1 as generated
+  } cases[] = {{"time_us = 62500\n[scm]\ntime_base = 0", 60000},
+               {"time_us = 625000\n[scm]\ntime_base = 1", 60000},
+               {"time_us = 625001\n[scm]\ntime_base = 1", 60001},
+               {"time_us = 6250000\n[scm]\ntime_base = 2", 60000},
+               {"time_us = 62500000\n[scm]\ntime_base = 3", 60000}};
+  for (const auto& c : cases) {
+    const SimDomain::LoadResult loaded =
+        SimDomain::ParseDomain(std::string("[guarding]\n") + c.guarding + "\n[[node]]\nsadr = 1\n");
+    ASSERT_TRUE(loaded.domain.has_value()) << loaded.error;
+    EXPECT_EQ(ScmGen::FromDescription(*loaded.domain).scm.guardTime, c.ticks) << c.guarding;
+  }
+}
 
 TEST(GeneratorDescription, EveryAddedFieldReachesTheGenerator) {
   const SimDomain::LoadResult loaded = SimDomain::ParseDomain(kFullDescription);

@@ -4,19 +4,25 @@
 // summary: the cycles to operational per node and for the last node, the wall
 // time, the CPU time per cycle of scmfirmware (configuration and guarding
 // phases apart, the cyclic task alone beside the process) and of scmchecker,
-// and the answers that missed their cycle. A table for people, a JSON file
-// for scripts. Measure in the release build (cmake --preset default).
+// and the answers that missed their cycle. Beside each run it puts the
+// lock-step count of the same domain (scmlockstep: the firmware cycled
+// in-process against the same nodes) and the ratio of the two; answers that
+// missed their cycle void the ratio. A table for people, a JSON file for
+// scripts. Measure in the release build (cmake --preset default).
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 
+#include "BenchRatio.h"
 #include "DemoSpawn.h"
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,9 +56,14 @@ std::string Micros(std::optional<double> seconds) {
   return text;
 }
 
-/// Runs scmdemo with the arguments; its exit status, -1 when it did not exit.
-int RunDemo(const std::string& demo, const std::vector<std::string>& args, const std::string& log) {
-  std::vector<std::string> all{demo};
+#ifndef SCM_BENCH_LOCKSTEP_PATH
+/// No lock-step program in this build: the runs have no reference.
+#define SCM_BENCH_LOCKSTEP_PATH ""
+#endif
+
+/// Runs a program with the arguments, output to log; its exit status, -1 when it did not exit.
+int RunLogged(const std::string& program, const std::vector<std::string>& args, const std::string& log) {
+  std::vector<std::string> all{program};
   all.insert(all.end(), args.begin(), args.end());
   const pid_t pid = ScmDemo::SpawnLogged(all, log);
   int status = 0;
@@ -91,6 +102,51 @@ json Measure(const json& s, unsigned nodes, int status) {
   return r;
 }
 
+/// The whole text of a file ("" when it cannot be read).
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+/// Adds the lock-step reference of the run's domain and the ratio; false when the reference failed.
+bool AddReference(json& r, const json& summary, const std::string& lockstep, const std::string& log) {
+  r["lockStepCycles"] = nullptr;
+  r["ratio"] = nullptr;
+  r["ratioVoid"] = nullptr;
+  const json& written = summary["domain"]["descriptionWritten"];
+  if (lockstep.empty() || !written.is_string() || written.get<std::string>().empty()) {
+    r["ratioVoid"] = lockstep.empty() ? "no lock-step program" : "no description written";
+    return lockstep.empty();
+  }
+  const int ended = RunLogged(lockstep, {"--description", written.get<std::string>()}, log);
+  const std::string out = ReadText(log);
+  char* end = nullptr;
+  const unsigned long long count = std::strtoull(out.c_str(), &end, 10);
+  if (ended != 0 || end == out.c_str() || count == 0) {
+    std::fprintf(stderr, "scmbench: the lock-step run of the %u-node domain ended with status %d:\n%s\n",
+                 r["nodes"].get<unsigned>(), ended, out.c_str());
+    r["ratioVoid"] = "lock-step run failed";
+    return false;
+  }
+  r["lockStepCycles"] = count;
+  const ScmBench::ReferenceRatio ratio =
+      ScmBench::RatioOf(Number(r["lastNodeCycles"]), count, Number(r["lateAnswers"]));
+  if (ratio.ratio) {
+    r["ratio"] = *ratio.ratio;
+  } else {
+    r["ratioVoid"] = ratio.voidReason;
+  }
+  return true;
+}
+
+/// The ratio column: the ratio, or "void" when late answers (or a missing count) void it.
+std::string RatioText(const json& r) {
+  if (!r["ratio"].is_number()) return "void";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", r["ratio"].get<double>());
+  return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,6 +158,7 @@ int main(int argc, char** argv) {
   double timeLimit = 60.0;
   std::string output = "scmbench.json";
   std::string demo = SCM_BENCH_DEMO_PATH;
+  std::string lockstep = SCM_BENCH_LOCKSTEP_PATH;
   app.add_option("-n,--nodes", counts, "node counts to measure (1 to 12)")->check(CLI::Range(1u, 12u))
       ->capture_default_str();
   app.add_option("--guarding", guarding, "seconds of guarding measured after the goal")->check(CLI::Range(0.1, 3600.0))
@@ -110,6 +167,8 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_option("-o,--output", output, "the machine-readable results")->capture_default_str();
   app.add_option("--demo", demo, "scmdemo to run")->capture_default_str();
+  app.add_option("--lockstep", lockstep, "scmlockstep giving the reference count (empty: none)")
+      ->capture_default_str();
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -125,7 +184,7 @@ int main(int argc, char** argv) {
   for (unsigned n : counts) {
     const std::string summary = work + "/summary-" + std::to_string(n) + ".json";
     const std::string log = work + "/output-" + std::to_string(n) + ".txt";
-    const int ended = RunDemo(demo, {"--nodes", std::to_string(n), "--duration", std::to_string(guarding),
+    const int ended = RunLogged(demo, {"--nodes", std::to_string(n), "--duration", std::to_string(guarding),
                                      "--time-limit", std::to_string(timeLimit), "--summary", summary},
                               log);
     std::ifstream in(summary);
@@ -137,25 +196,30 @@ int main(int argc, char** argv) {
       status = kRunFailed;
       if (!s.is_object()) continue;
     }
-    results.push_back(Measure(s, n, ended));
+    json r = Measure(s, n, ended);
+    if (!AddReference(r, s, lockstep, work + "/lockstep-" + std::to_string(n) + ".txt")) status = kRunFailed;
+    results.push_back(r);
   }
   std::filesystem::remove_all(work);
 
-  std::printf("%5s %12s %10s %9s %12s %12s %12s %12s %12s %6s\n", "nodes", "last node", "goal", "wall",
-              "fw conf", "fw guard", "cyclic conf", "cyclic grd", "checker grd", "late");
-  std::printf("%5s %12s %10s %9s %12s %12s %12s %12s %12s %6s\n", "", "(cycles)", "(s)", "(s)", "(us/cycle)",
-              "(us/cycle)", "(us/cycle)", "(us/cycle)", "(us/cycle)", "");
+  std::printf("%5s %12s %10s %6s %10s %9s %12s %12s %12s %12s %12s %6s\n", "nodes", "last node", "lock-step",
+              "ratio", "goal", "wall", "fw conf", "fw guard", "cyclic conf", "cyclic grd", "checker grd", "late");
+  std::printf("%5s %12s %10s %6s %10s %9s %12s %12s %12s %12s %12s %6s\n", "", "(cycles)", "(cycles)", "", "(s)",
+              "(s)", "(us/cycle)", "(us/cycle)", "(us/cycle)", "(us/cycle)", "(us/cycle)", "");
   for (const json& r : results) {
     const json& fw = r["cpuPerCycle"]["scmfirmware"];
     const json& ck = r["cpuPerCycle"]["scmchecker"];
-    std::printf("%5u %12s %10.3f %9.3f %12s %12s %12s %12s %12s %6llu\n", r["nodes"].get<unsigned>(),
+    std::printf("%5u %12s %10s %6s %10.3f %9.3f %12s %12s %12s %12s %12s %6llu\n", r["nodes"].get<unsigned>(),
                 r["lastNodeCycles"].is_number() ? std::to_string(r["lastNodeCycles"].get<long long>()).c_str() : "-",
+                r["lockStepCycles"].is_number() ? std::to_string(r["lockStepCycles"].get<long long>()).c_str() : "-",
+                RatioText(r).c_str(),
                 Number(r["goalSeconds"]).value_or(0), Number(r["wallSeconds"]).value_or(0),
                 Micros(Number(fw["configuration"])).c_str(), Micros(Number(fw["guarding"])).c_str(),
                 Micros(Number(fw["cyclicConfiguration"])).c_str(), Micros(Number(fw["cyclicGuarding"])).c_str(),
                 Micros(Number(ck["guarding"])).c_str(), r["lateAnswers"].get<unsigned long long>());
   }
-  std::printf("CPU time from /proc schedstat; the checker has no cyclic task of its own to tell apart.\n");
+  std::printf("CPU time from /proc schedstat; the checker has no cyclic task of its own to tell apart.\n"
+              "ratio: last node's cycles / lock-step cycles of the same domain; late answers void it.\n");
   std::ofstream out(output, std::ios::trunc);
   out << json{{"runs", results}, {"guardingSeconds", guarding}}.dump(2) << "\n";
   if (!out.flush()) {
