@@ -30,19 +30,7 @@ TEST_F(DemoDescription, LoadsWithoutEventAndEveryValueIsReadable) {
   EXPECT_EQ(U32(0x100C, 2), described.scm.lifeTimeFactor);
   EXPECT_EQ(U32(0x1200, 3), static_cast<std::uint32_t>(described.scm.timeBase));
   for (std::size_t i = 0; i < described.nodes.size(); ++i) {
-    SCOPED_TRACE(i);
-    const auto& n = described.nodes[i];
-    const auto index = static_cast<std::uint16_t>(0xC400 + i);
-    EXPECT_EQ(U32(index, 1), n.sadr);
-    EXPECT_EQ(U32(index, 2), n.vendorId);
-    EXPECT_EQ(U32(index, 3), n.productCode);
-    EXPECT_EQ(U32(index, 4), n.revision);
-    EXPECT_EQ(U32(index, 7), n.timestamp);
-    EXPECT_EQ(U32(index, 8), n.ssdoPayloadLength);
-    EXPECT_EQ(U32(index, 12), n.flags);
-    EXPECT_EQ(Read(index, 11), n.parameterSet);
-    EXPECT_EQ(Read(index, 14), n.checksum);
-    EXPECT_EQ(Read(static_cast<std::uint16_t>(0xCC00 + n.sadr), 1), Bytes(n.udid.begin(), n.udid.end()));
+    ExpectNodeAsDescribed(described, i);
   }
   const std::uint8_t* pointed = Address(0xC40A, 11);
   EXPECT_TRUE(pointed >= kel.data() && pointed < kel.data() + kel.size());

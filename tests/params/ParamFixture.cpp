@@ -105,4 +105,20 @@ bool ParamFixture::WriteNet(std::uint16_t index, std::uint8_t sub, const Bytes& 
   return SOD_WriteVirt(&acc, value.data(), false);
 }
 
+void ParamFixture::ExpectNodeAsDescribed(const ScmGen::Domain& domain, std::size_t i) {
+  SCOPED_TRACE(i);
+  const auto& n = domain.nodes[i];
+  const auto index = static_cast<std::uint16_t>(0xC400 + i);
+  EXPECT_EQ(U32(index, 1), n.sadr);
+  EXPECT_EQ(U32(index, 2), n.vendorId);
+  EXPECT_EQ(U32(index, 3), n.productCode);
+  EXPECT_EQ(U32(index, 4), n.revision);
+  EXPECT_EQ(U32(index, 7), n.timestamp);
+  EXPECT_EQ(U32(index, 8), n.ssdoPayloadLength);
+  EXPECT_EQ(U32(index, 12), n.flags);
+  EXPECT_EQ(Read(index, 11), n.parameterSet);
+  EXPECT_EQ(Read(index, 14), n.checksum);
+  EXPECT_EQ(Read(static_cast<std::uint16_t>(0xCC00 + n.sadr), 1), Bytes(n.udid.begin(), n.udid.end()));
+}
+
 }  // namespace ParamTest

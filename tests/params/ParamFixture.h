@@ -36,6 +36,8 @@ class ParamFixture : public FwTest::FwFixture {
   std::uint32_t U32(std::uint16_t index, std::uint8_t sub);
   /// Writes an object as the network would (not an application write); false when refused.
   bool WriteNet(std::uint16_t index, std::uint8_t sub, const Bytes& value);
+  /// Expects node-list entry 0xC400+i and the node's UDID entry to hold what the domain describes.
+  void ExpectNodeAsDescribed(const ScmGen::Domain& domain, std::size_t i);
   /// The demo domain and its files.
   ScmGen::Domain demo;
   ScmGen::FileSet demoFiles;
