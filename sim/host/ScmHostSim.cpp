@@ -17,6 +17,7 @@
 #include "HostServer.h"
 #include "ScmQueueNames.h"
 #include "hostcall_protocol.h"
+#include "rtp_testhooks.h"
 
 namespace ScmSim {
 
@@ -192,6 +193,11 @@ void HostSim::Stop() {
   storage_.DiscardAll();
   qor_.CloseAll();
   DeleteObjects();
+  // A program stopped while it was deleting an object (the checker's fail-safe
+  // deletes the frame queues) can leave that object's name behind, which the
+  // delete above no longer reaches: clear the whole namespace, so that a stopped
+  // host leaves nothing.
+  ScmSimRemoveNamespaceObjects();
   for (auto& [pid, h] : holders_) {
     if (h.pidfd >= 0) ::close(h.pidfd);
   }
