@@ -8,7 +8,9 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace ParamDrivers {
 
@@ -21,5 +23,14 @@ std::string DriveCorvaneUid(const std::uint8_t* data, std::size_t size);
 std::string DriveCorvaneUidChk(const std::uint8_t* data, std::size_t size);
 std::string DriveFwRevCnfBin(const std::uint8_t* data, std::size_t size);
 std::string DriveFwRevCnfBinChk(const std::uint8_t* data, std::size_t size);
+
+/// Recomputes a mutated file's CRCs where its fields allow, so that mutations
+/// reach the checks behind the CRCs (a ".chk" file is fixed like its plain file).
+using FixUp = std::function<void(std::vector<std::uint8_t>&)>;
+void FixKelParaSaf(std::vector<std::uint8_t>& file);
+void FixCorvaneDat(std::vector<std::uint8_t>& file);
+void FixParData1(std::vector<std::uint8_t>& file);
+void FixAutoCnf(std::vector<std::uint8_t>& file);
+void FixFwRevCnf(std::vector<std::uint8_t>& file);
 
 }  // namespace ParamDrivers

@@ -1,0 +1,12 @@
+#include "FuzzTarget.h"
+
+namespace ScmFuzz {
+
+void AppendField(Bytes& out, const Bytes& field) {
+  const std::size_t n = field.size() < 0xFFFF ? field.size() : 0xFFFF;
+  out.push_back(static_cast<std::uint8_t>(n));
+  out.push_back(static_cast<std::uint8_t>(n >> 8));
+  out.insert(out.end(), field.begin(), field.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+}  // namespace ScmFuzz
