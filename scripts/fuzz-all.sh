@@ -15,6 +15,14 @@ targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   for t in "$bin"/fuzz_*; do targets+=("$(basename "$t" | sed 's/^fuzz_//')"); done
 fi
+# Targets over the in-memory platform: its handle table keeps every queue
+# handle ever opened (reachable), so per-input leak checks would run each
+# input twice; leaks are still checked when the run ends.
+extra_options() {
+  case "$1" in
+    param_init|stack_network|firmware_queues|checker_session) echo "-detect_leaks=0" ;;
+  esac
+}
 passed=0
 failed=0
 for t in "${targets[@]}"; do
@@ -24,7 +32,7 @@ for t in "${targets[@]}"; do
   SCM_FUZZ_WRITE_SEEDS=$seeds "$bin/fuzz_$t" >/dev/null
   echo "=== fuzz_$t: ${seconds} s from $(ls "$seeds" | wc -l) seeds ==="
   log=build/fuzz/fuzz_$t.log
-  if ASAN_OPTIONS=detect_leaks=1 "$bin/fuzz_$t" -max_total_time="$seconds" -print_final_stats=1 \
+  if ASAN_OPTIONS=detect_leaks=1 "$bin/fuzz_$t" $(extra_options "$t") -max_total_time="$seconds" -print_final_stats=1 \
       -artifact_prefix="$crashes/" -rss_limit_mb=4096 "$corpus" "$seeds" >"$log" 2>&1; then
     passed=$((passed + 1))
     grep -E "^#[0-9]+.*DONE" "$log" | tail -1 || true
