@@ -42,5 +42,5 @@ for t in "${targets[@]}"; do
     echo "fuzz_$t: FINDING, input in $crashes/"
   fi
 done
-echo "fuzz: $passed passed, $failed failed"
+echo "fuzz targets: $passed ran clean, $failed found something"
 [ "$failed" -eq 0 ]

@@ -38,11 +38,7 @@ const std::array<FileClass, 9> kClasses = {{
     {"fwrevcnf.bin.chk", ParamDrivers::DriveFwRevCnfBinChk, ParamDrivers::FixFwRevCnf},
 }};
 
-Bytes With(u8 selector, const Bytes& file) {
-  Bytes seed = {static_cast<u8>(selector | kFixCrcs)};
-  seed.insert(seed.end(), file.begin(), file.end());
-  return seed;
-}
+Bytes With(u8 selector, const Bytes& file) { return Prefixed(static_cast<u8>(selector | kFixCrcs), file); }
 
 ScmGen::Udid U(u8 v) { return {v, 1, 2, 3, 4, v}; }
 

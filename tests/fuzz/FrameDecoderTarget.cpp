@@ -21,10 +21,7 @@ std::vector<Bytes> Seeds() {
       if (slim && kind.slimId == 0) continue;
       for (const std::size_t le : {kind.leMin, kind.leMin + 4, std::size_t{254}}) {
         const TestFrames::FrameSpec spec = DecodeTest::KindSpec(kind, le, slim);
-        Bytes seed = {static_cast<u8>(kSeal | (spec.scmUdid ? kCoded : 0))};
-        const Bytes frame = TestFrames::BuildFrame(spec);
-        seed.insert(seed.end(), frame.begin(), frame.end());
-        seeds.push_back(seed);
+        seeds.push_back(Prefixed(static_cast<u8>(kSeal | (spec.scmUdid ? kCoded : 0)), TestFrames::BuildFrame(spec)));
       }
     }
   }

@@ -32,7 +32,7 @@ void Replay(const std::string& name, const ScmFuzz::Bytes& input) {
   }
 }
 
-TEST(FuzzReplay, EverySeedKeepsThePromises) {
+TEST(SCM_FUZZ_SUITE, EverySeedKeepsThePromises) {
   const std::vector<ScmFuzz::Bytes> seeds = ScmFuzz::Seeds();
   ASSERT_FALSE(seeds.empty());
   for (std::size_t i = 0; i < seeds.size(); ++i) {
@@ -40,7 +40,7 @@ TEST(FuzzReplay, EverySeedKeepsThePromises) {
   }
 }
 
-TEST(FuzzReplay, EveryCommittedCrashInputKeepsThePromises) {
+TEST(SCM_FUZZ_SUITE, EveryCommittedCrashInputKeepsThePromises) {
   const std::filesystem::path dir = SCM_FUZZ_REGRESSIONS;
   if (!std::filesystem::is_directory(dir)) {
     GTEST_SKIP() << "no crash input committed for this target";

@@ -9,4 +9,12 @@ void AppendField(Bytes& out, const Bytes& field) {
   out.insert(out.end(), field.begin(), field.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
+Bytes Prefixed(std::uint8_t head, const Bytes& tail) {
+  Bytes out;
+  out.reserve(tail.size() + 1);
+  out.push_back(head);
+  out.insert(out.end(), tail.begin(), tail.end());
+  return out;
+}
+
 }  // namespace ScmFuzz

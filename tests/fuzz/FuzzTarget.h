@@ -70,6 +70,9 @@ inline std::uint8_t* Buffer(Bytes& bytes) {
   return bytes.empty() ? &s_Empty : bytes.data();
 }
 
+/// A selector or flag byte followed by a message.
+Bytes Prefixed(std::uint8_t head, const Bytes& tail);
+
 /// Appends a field as InputReader::Field reads it (u16 length, bytes; cut at 65535).
 void AppendField(Bytes& out, const Bytes& field);
 

@@ -11,11 +11,7 @@ namespace ScmFuzz {
 namespace {
 enum Kind : u8 { kEvent, kCommand, kResponse, kKinds };
 
-Bytes With(Kind kind, const Bytes& message) {
-  Bytes seed = {kind};
-  seed.insert(seed.end(), message.begin(), message.end());
-  return seed;
-}
+Bytes With(Kind kind, const Bytes& message) { return Prefixed(kind, message); }
 }  // namespace
 
 std::vector<Bytes> Seeds() {

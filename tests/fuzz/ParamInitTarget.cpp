@@ -31,11 +31,7 @@ struct Fixture : ParamTest::ParamFixture {
 using FixUp = void (*)(Bytes&);
 constexpr FixUp kFixes[3] = {ParamDrivers::FixKelParaSaf, ParamDrivers::FixCorvaneDat, ParamDrivers::FixParData1};
 
-Bytes One(u8 file, const Bytes& content) {
-  Bytes seed = {static_cast<u8>(file | kFixCrcs)};
-  seed.insert(seed.end(), content.begin(), content.end());
-  return seed;
-}
+Bytes One(u8 file, const Bytes& content) { return Prefixed(static_cast<u8>(file | kFixCrcs), content); }
 
 /// Reads an object's value with its actual length; touches every byte.
 void ReadBack(Fixture& f, u16 index, u8 sub) {
