@@ -40,41 +40,15 @@ const std::array<FileClass, 9> kClasses = {{
 
 Bytes With(u8 selector, const Bytes& file) { return Prefixed(static_cast<u8>(selector | kFixCrcs), file); }
 
-ScmGen::Udid U(u8 v) { return {v, 1, 2, 3, 4, v}; }
-
-/// The files the generator writes for a small domain with every kind of file.
-ScmGen::FileSet Generated() {
-  ScmGen::Domain d;
-  for (const u16 sadr : {1, 9}) {
-    ScmGen::Node n;
-    n.sadr = sadr;
-    n.udid = U(static_cast<u8>(sadr));
-    n.parameterSet = Bytes(12, static_cast<u8>(sadr));
-    n.checksum = Bytes(8, 0xC5);
-    n.additionalSadrs = {static_cast<u16>(100 + sadr)};
-    d.nodes.push_back(n);
-  }
-  d.scm.commissioning = std::array<std::uint32_t, 3>{1, 1, 0};
-  d.scm.configuration = ScmGen::ConfigurationData{1, 1, 0, 2};
-  d.sets.push_back({9, 3, Bytes(10, 0x33), 4, {}});
-  ScmGen::AutoCnf a;
-  a.timestamp = 6;
-  a.udids = {{9, U(9)}, {4, ScmGen::Udid{}}};
-  a.machineOptions = Bytes(64, 1);
-  a.moduleFlags = ScmGen::ModuleFlags{};
-  d.autoCnf = a;
-  d.fwRevCnf = ScmGen::FwRevCnf{{{1, 3}, {9, 0}}, 0x17, U(0x20), {1, 2, 3, 4, 5, 6, 7, 8}, {}};
-  d.corvaneUid = ScmGen::CorvaneUid{U(0x20), 0xFFFFF12345678ull};
-  const ScmGen::Result r = ScmGen::Generate(d);
-  Require(r.error.empty(), "seed domain refused: " + r.error);
-  return r.files;
-}
+ScmGen::Udid U(u8 v) { return ParamDrivers::SampleUdid(v); }
 
 }  // namespace
 
 std::vector<Bytes> Seeds() {
   using namespace TestFiles;
-  const ScmGen::FileSet files = Generated();
+  const ScmGen::Result generated = ParamDrivers::GenerateEveryKindOfFile();
+  Require(generated.error.empty(), "sample domain refused: " + generated.error);
+  const ScmGen::FileSet& files = generated.files;
   const Bytes corvane = BuildCorvaneDat(CorvaneDatRecords({{1, U(1)}, {2, Udid{}}, {1023, U(3)}}));
   return {With(0, files.kelParaSaf),
           With(0, BuildKelParaSaf({})),

@@ -2,8 +2,8 @@
 // real object dictionary, as the start-up runs them: one file from the input
 // beside the demo domain's other two, or all three from the input. The files
 // stay as they were loaded (the parsers only read them), and every object the
-// node list, the UDID list and the additional SADRs hold reads back within its
-// file (the sanitizer sees any byte outside).
+// node list, the UDID list, the additional SADRs and the additional
+// parameter sets hold reads back within its file (the sanitizer sees any byte outside).
 //
 // Input: a mode byte (bits 0-1: 0 "kel_para.saf", 1 "corvane.dat",
 // 2 "pardata1.bin" from the input, 3 all three; bit 7: recompute each file's
@@ -69,12 +69,19 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
   if ((mode & kFixCrcs) != 0) {
     for (int i = 0; i < 3; ++i) kFixes[i](files[i]);
   }
-  Fixture f;
+  // One fixture for the whole run: the next input's EPS_Init rebinds whatever
+  // the object dictionary kept pointing into, so no clearing start-up runs between.
+  static Fixture f;
   f.SetUp();
   f.Init(files[0], files[1], files[2]);
   Require(f.kel == files[0] && f.corvane == files[1] && f.parData == files[2], "EPS_Init changed a loaded file");
   for (u16 i = 0; i < EPS_kNodeCount; ++i) {
     for (u8 sub = 1; sub <= 15; ++sub) ReadBack(f, static_cast<u16>(0xC400 + i), sub);
+    // The additional parameter sets "pardata1.bin" loaded for the node.
+    const u16 sadr = EPS_gaNodes[i].usSadr;
+    if (sadr >= 1 && sadr <= 1023) {
+      for (u8 sub = 1; sub <= 16; ++sub) ReadBack(f, static_cast<u16>(EPS_kAddParBase + sadr), sub);
+    }
   }
   for (u16 sadr = 1; sadr <= 1023; ++sadr) {
     ReadBack(f, static_cast<u16>(0xCC00 + sadr), 1);
@@ -83,7 +90,6 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
     ReadBack(f, static_cast<u16>(0xC800 + sadr), 1);
     ReadBack(f, static_cast<u16>(0xC800 + sadr), 2);
   }
-  f.TearDown();
 }
 
 }  // namespace ScmFuzz

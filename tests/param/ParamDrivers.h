@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "ScmGen.h"
+
 namespace ParamDrivers {
 
 std::string DriveKelParaSaf(const std::uint8_t* data, std::size_t size);
@@ -32,5 +34,12 @@ void FixCorvaneDat(std::vector<std::uint8_t>& file);
 void FixParData1(std::vector<std::uint8_t>& file);
 void FixAutoCnf(std::vector<std::uint8_t>& file);
 void FixFwRevCnf(std::vector<std::uint8_t>& file);
+
+/// A sample UDID: v, 1, 2, 3, 4, v.
+ScmGen::Udid SampleUdid(std::uint8_t v);
+/// What the sample-file generator makes of a small domain with every kind of
+/// file: two nodes with additional SADRs, an additional set, all three
+/// application files.
+ScmGen::Result GenerateEveryKindOfFile();
 
 }  // namespace ParamDrivers

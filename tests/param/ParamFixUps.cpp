@@ -1,6 +1,7 @@
-// CRC fix-ups of mutated files, shared by the seeded mutation test and the
-// fuzz target of the file classes.
+// CRC fix-ups of mutated files and the generated sample files, shared by the
+// seeded mutation test and the fuzz target of the file classes.
 #include <algorithm>
+#include <array>
 
 #include "ApplicationFileBuilders.h"
 #include "ParamDrivers.h"
@@ -81,6 +82,33 @@ void FixFwRevCnf(Bytes& f) {
   PutU32(f, 8 + entries, Crc32(f.data(), 8 + entries));
   const std::uint64_t p = 12 + entries;
   if (Inside(f, p, 41)) PutU32(f, p + 37, Crc32(f.data() + p, 37));
+}
+
+ScmGen::Udid SampleUdid(std::uint8_t v) { return {v, 1, 2, 3, 4, v}; }
+
+ScmGen::Result GenerateEveryKindOfFile() {
+  ScmGen::Domain d;
+  for (const std::uint16_t sadr : {1, 9}) {
+    ScmGen::Node n;
+    n.sadr = sadr;
+    n.udid = SampleUdid(static_cast<std::uint8_t>(sadr));
+    n.parameterSet = Bytes(12, static_cast<std::uint8_t>(sadr));
+    n.checksum = Bytes(8, 0xC5);
+    n.additionalSadrs = {static_cast<std::uint16_t>(100 + sadr)};
+    d.nodes.push_back(n);
+  }
+  d.scm.commissioning = std::array<std::uint32_t, 3>{1, 1, 0};
+  d.scm.configuration = ScmGen::ConfigurationData{1, 1, 0, 2};
+  d.sets.push_back({9, 3, Bytes(10, 0x33), 4, {}});
+  ScmGen::AutoCnf a;
+  a.timestamp = 6;
+  a.udids = {{9, SampleUdid(9)}, {4, Udid{}}};
+  a.machineOptions = Bytes(64, 1);
+  a.moduleFlags = ModuleFlags{};
+  d.autoCnf = a;
+  d.fwRevCnf = ScmGen::FwRevCnf{{{1, 3}, {9, 0}}, 0x17, SampleUdid(0x20), {1, 2, 3, 4, 5, 6, 7, 8}, {}};
+  d.corvaneUid = ScmGen::CorvaneUid{SampleUdid(0x20), 0xFFFFF12345678ull};
+  return ScmGen::Generate(d);
 }
 
 }  // namespace ParamDrivers

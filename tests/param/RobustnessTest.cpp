@@ -105,33 +105,12 @@ void Mutate(Driver drive, const FixUp& fix, const std::vector<Seed>& seeds) {
   }
 }
 
-Udid U(std::uint8_t v) { return {v, 1, 2, 3, 4, v}; }
+Udid U(std::uint8_t v) { return ParamDrivers::SampleUdid(v); }
 
 /// The files the sample-file generator writes for a small domain with every kind of file.
 const ScmGen::FileSet& Generated() {
   static const ScmGen::FileSet files = [] {
-    ScmGen::Domain d;
-    for (std::uint16_t sadr : {1, 9}) {
-      ScmGen::Node n;
-      n.sadr = sadr;
-      n.udid = U(static_cast<std::uint8_t>(sadr));
-      n.parameterSet = Bytes(12, static_cast<std::uint8_t>(sadr));
-      n.checksum = Bytes(8, 0xC5);
-      n.additionalSadrs = {static_cast<std::uint16_t>(100 + sadr)};
-      d.nodes.push_back(n);
-    }
-    d.scm.commissioning = std::array<std::uint32_t, 3>{1, 1, 0};
-    d.scm.configuration = ScmGen::ConfigurationData{1, 1, 0, 2};
-    d.sets.push_back({9, 3, Bytes(10, 0x33), 4, {}});
-    ScmGen::AutoCnf a;
-    a.timestamp = 6;
-    a.udids = {{9, U(9)}, {4, Udid{}}};
-    a.machineOptions = Bytes(64, 1);
-    a.moduleFlags = ModuleFlags{};
-    d.autoCnf = a;
-    d.fwRevCnf = ScmGen::FwRevCnf{{{1, 3}, {9, 0}}, 0x17, U(0x20), {1, 2, 3, 4, 5, 6, 7, 8}, {}};
-    d.corvaneUid = ScmGen::CorvaneUid{U(0x20), 0xFFFFF12345678ull};
-    const ScmGen::Result r = ScmGen::Generate(d);
+    const ScmGen::Result r = ParamDrivers::GenerateEveryKindOfFile();
     EXPECT_EQ(r.error, "");
     return r.files;
   }();
