@@ -71,7 +71,8 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
   }
   // One fixture for the whole run: the next input's EPS_Init rebinds whatever
   // the object dictionary kept pointing into, so no clearing start-up runs between.
-  static Fixture f;
+  // Never destroyed: its host stand-in would unhook from an ended platform at exit.
+  static Fixture& f = *new Fixture;
   f.SetUp();
   f.Init(files[0], files[1], files[2]);
   Require(f.kel == files[0] && f.corvane == files[1] && f.parData == files[2], "EPS_Init changed a loaded file");

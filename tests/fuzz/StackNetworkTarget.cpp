@@ -61,19 +61,39 @@ Bytes RecordedRun(bool silent) {
   return input;
 }
 
-/// A request to the SCM's own node from a node of the domain.
-Bytes ToScm(u8 id, const Bytes& payload, bool coded) {
+/// The SCM UDID the firmware starts with: its own node's UDID, and the coding of SSDO frames.
+const TestFrames::Udid& ScmUdid() {
+  static const TestFrames::Udid s_Udid = [] {
+    FirmwareUnderFuzz firmware(true);
+    return firmware.Run().ScmUdid();
+  }();
+  return s_Udid;
+}
+
+/// A request to the SCM's own node (its SADR, the domain's SDN, CT and TR 0 as a manager sends
+/// them), as one step with three cycles behind it; with coded, in the SCM-UDID coding.
+Bytes ToScm(u8 id, const Bytes& payload, bool coded = false) {
   TestFrames::FrameSpec f;
   f.id = id;
   f.adr = 1023;
   f.sdn = FwTest::kSdn;
   f.tadr = 2;
-  f.ct = 0x0100;
   f.payload = payload;
-  Bytes frame = TestFrames::BuildFrame(f);
-  Bytes input = {0, static_cast<u8>(2 | kSeal | (coded ? kCoded : 0))};
-  AppendField(input, frame);
-  AppendCycles(input, 3);
+  if (coded) f.scmUdid = ScmUdid();
+  Bytes step = {static_cast<u8>(2 | kSeal | (coded ? kCoded : 0))};
+  AppendField(step, TestFrames::BuildFrame(f));
+  AppendCycles(step, 3);
+  return step;
+}
+
+/// An input of nodes answering and these steps: the SCM's own node first gets its SADR
+/// (assigned to its UDID), then the request.
+Bytes AssignedThen(const Bytes& request) {
+  const TestFrames::Udid& udid = ScmUdid();
+  Bytes input = {0};
+  const Bytes assign = ToScm(TestFrames::Ids::AssignSadr, Bytes(udid.begin(), udid.end()));
+  input.insert(input.end(), assign.begin(), assign.end());
+  input.insert(input.end(), request.begin(), request.end());
   return input;
 }
 
@@ -81,12 +101,25 @@ Bytes ToScm(u8 id, const Bytes& payload, bool coded) {
 
 std::vector<Bytes> Seeds() {
   using namespace TestFrames;
-  return {RecordedRun(true), RecordedRun(false),
-          ToScm(Ids::UdidRequest, {}, false),
-          ToScm(Ids::SnmtService, {0x00, 0x00}, false),
-          ToScm(Ids::ResetGuarding, {}, false),
-          ToScm(Ids::SsdoRequest, {0x12, 0x18, 0x10, 0x01, 0, 0, 0, 0}, false),
-          ToScm(Ids::SsdoRequest, {0x21, 0x00, 0x10, 0x00, 4, 0, 0, 0}, false)};
+  std::vector<Bytes> seeds = {RecordedRun(true), RecordedRun(false), AssignedThen(ToScm(Ids::UdidRequest, {})),
+                              AssignedThen(ToScm(Ids::ResetGuarding, {}))};
+  // Every extended service with its payload length: set to pre-operational, set to operational
+  // (timestamp), guard, additional SADR, error acknowledge, SCM UDID, extended CT, SCM stop and
+  // operational.
+  const std::pair<u8, std::size_t> services[] = {{0x00, 1}, {0x02, 5}, {0x08, 1}, {0x0A, 5}, {0x0C, 3},
+                                                 {0x0E, 7}, {0x10, 6}, {0x04, 1}, {0x06, 1}};
+  for (const auto& [service, le] : services) {
+    Bytes payload = {service, 0x02, 0x00, 0x02, 0x00, 0x10, 0x20};
+    payload.resize(le);
+    seeds.push_back(AssignedThen(ToScm(Ids::SnmtService, payload)));
+  }
+  // SSDO: expedited upload of the identity, expedited download of the SDN, segmented download
+  // initiate, slim upload.
+  seeds.push_back(AssignedThen(ToScm(Ids::SsdoRequest, {0x20, 0x18, 0x10, 0x01, 0, 0, 0, 0}, true)));
+  seeds.push_back(AssignedThen(ToScm(Ids::SsdoRequest, {0x21, 0x00, 0x12, 0x01, 7, 0, 0, 0}, true)));
+  seeds.push_back(AssignedThen(ToScm(Ids::SsdoRequest, {0x29, 0x00, 0x10, 0x00, 16, 0, 0, 0}, true)));
+  seeds.push_back(AssignedThen(ToScm(Ids::SlimSsdoRequest, {0x20, 0x00, 0x10, 0x00}, true)));
+  return seeds;
 }
 
 void RunOne(const std::uint8_t* data, std::size_t size) {
