@@ -87,11 +87,12 @@ Bytes ToScm(u8 id, const Bytes& payload, bool coded = false) {
 }
 
 /// An input of nodes answering and these steps: the SCM's own node first gets its SADR
-/// (assigned to its UDID), then the request.
+/// (assigned to its node UDID: 0, then the SCM UDID's bytes 4 down to 0), then the request.
 Bytes AssignedThen(const Bytes& request) {
-  const TestFrames::Udid& udid = ScmUdid();
+  const TestFrames::Udid& scm = ScmUdid();
+  const Bytes own = {0, scm[4], scm[3], scm[2], scm[1], scm[0]};
   Bytes input = {0};
-  const Bytes assign = ToScm(TestFrames::Ids::AssignSadr, Bytes(udid.begin(), udid.end()));
+  const Bytes assign = ToScm(TestFrames::Ids::AssignSadr, own);
   input.insert(input.end(), assign.begin(), assign.end());
   input.insert(input.end(), request.begin(), request.end());
   return input;
