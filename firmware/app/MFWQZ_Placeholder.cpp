@@ -20,6 +20,18 @@ MFWQZ_PlaceholderRcv MFWQZ_gPlaceholderRcv;
 u16 MFWQZ_gausPlaceholderOptionalList[10];
 u32 MFWQZ_gaulPlaceholderQorSends[4];
 u8 MFWQZ_gaucPlaceholderQorLatches[2];
+u8 MFWQZ_gaucPlaceholderCalls[MFWQZ_kPlaceholderCallsMax];
+u32 MFWQZ_gulPlaceholderCallCount;
+u8 MFWQZ_gaucPlaceholderResults[MFWQZ_kPhStepCount] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+
+/// Records a stand-in's call; its result.
+static u8 MFWQZ_PhCall(MFWQZ_PlaceholderStep step) {
+  if (MFWQZ_gulPlaceholderCallCount < MFWQZ_kPlaceholderCallsMax) {
+    MFWQZ_gaucPlaceholderCalls[MFWQZ_gulPlaceholderCallCount] = step;
+  }
+  ++MFWQZ_gulPlaceholderCallCount;
+  return MFWQZ_gaucPlaceholderResults[step];
+}
 
 /// Machine-option status once the automatic configuration was read.
 static constexpr u32 MFWQZ_kMachineOptionsLoaded = 2;
@@ -41,13 +53,13 @@ void MFWQZ_RemoteControlRcv(const u8* payload, u16 length, u32 reply) {
 }
 void MFWQZ_SetRemoteEnterState(u32 /*code*/, u32 /*state*/) {}
 
-u8 MFWQZ_ModuleXChg(void) { return 1; }
-u8 MFWQZ_CorvaneChgCnf(void) { return 1; }
-u8 MFWQZ_Confirmation(void) { return 1; }
-u8 MFWQZ_CorvaneFormat(void) { return 1; }
-u8 MFWQZ_UsrDataFormatMain(void) { return 1; }
-void MFWQZ_SetupModeInit(void) {}
-u8 MFWQZ_SetupMode(void) { return 1; }
+u8 MFWQZ_ModuleXChg(void) { return MFWQZ_PhCall(MFWQZ_kPhModuleXChg); }
+u8 MFWQZ_CorvaneChgCnf(void) { return MFWQZ_PhCall(MFWQZ_kPhCorvaneChgCnf); }
+u8 MFWQZ_Confirmation(void) { return MFWQZ_PhCall(MFWQZ_kPhConfirmation); }
+u8 MFWQZ_CorvaneFormat(void) { return MFWQZ_PhCall(MFWQZ_kPhCorvaneFormat); }
+u8 MFWQZ_UsrDataFormatMain(void) { return MFWQZ_PhCall(MFWQZ_kPhUsrDataFormat); }
+void MFWQZ_SetupModeInit(void) { (void)MFWQZ_PhCall(MFWQZ_kPhSetupModeInit); }
+u8 MFWQZ_SetupMode(void) { return MFWQZ_PhCall(MFWQZ_kPhSetupMode); }
 u32 MFWQZ_IsSetupModeActive(void) { return 0; }
 
 u8 MFWQZ_QorHasFailed(void) { return MFWQZ_gaucPlaceholderQorLatches[0]; }
@@ -75,7 +87,7 @@ u8 MFWQZ_ReadCorvaneId(const u8* qorUdid) {
   std::memset(&MFWQZ_sReqHardwareId, 0, sizeof(MFWQZ_sReqHardwareId));
   MFWQZ_bCvnFromQorAvailable = 1;
   MFWQZ_bCvnChanged = 0;
-  return 1;
+  return MFWQZ_PhCall(MFWQZ_kPhReadCorvaneId);
 }
 
 /// Reads a u16 or u32 object of the node list into value; 1 read.
@@ -112,11 +124,11 @@ u8 MFWQZ_RevLoad(void) {
     }
     (void)MFWQZ_StoreCnfRev(usSadr, static_cast<u16>(ulRevision));
   }
-  return 1;
+  return MFWQZ_PhCall(MFWQZ_kPhRevLoad);
 }
 
 u8 MFWQZ_AutoLoad(void) {
   MFWQZ_gbModuleFlagsStatus = 1;
   MFWQZ_geMachineOptionsStatus = MFWQZ_kMachineOptionsLoaded;
-  return 1;
+  return MFWQZ_PhCall(MFWQZ_kPhAutoLoad);
 }
