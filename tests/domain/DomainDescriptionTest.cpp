@@ -50,6 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
                     }(),
                     "node"},
         RefusalCase{"SadrMissing", "[[node]]\nvendor_id = 1\n", "node[0].sadr"},
+        RefusalCase{"MarkNotBoolean", "[[node]]\nsadr = 2\noptional = 1\n", "node[0].optional"},
         RefusalCase{"SadrZero", "[[node]]\nsadr = 0\n", "node[0].sadr"},
         RefusalCase{"DuplicateSadr", TwoNodes("", "[[node]]\nsadr = 5\n"), "node[2].sadr"},
         RefusalCase{"DuplicatePosition", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\nposition = 5\n"),
@@ -204,11 +205,20 @@ TEST(DomainDescription, WrittenFormReadsBackTheSame) {
   d.nodes[3].additionalSetTimestamps.push_back(0x5A5A0001);
   d.nodes[3].device.askAdditional = SimNodes::AdditionalSetAsk{1, SimDomain::Bytes(16, 0x44)};
   d.nodes[1].device.preloadWindow = 4;
+  d.nodes[0].optional = true;
+  d.nodes[1].requiredAtStartup = true;
+  d.nodes[2].notProcessed = true;
+  d.nodes[3].autoConfigured = true;
   const std::string text = SimDomain::WriteDomain(d);
   const LoadResult r = ParseDomain(text);
   ASSERT_TRUE(r.domain) << r.error << "\n" << text;
   EXPECT_EQ(SimDomain::WriteDomain(*r.domain), text);
   EXPECT_EQ(r.domain->sdn, 33);
+  EXPECT_TRUE(r.domain->nodes[0].optional);
+  EXPECT_TRUE(r.domain->nodes[1].requiredAtStartup);
+  EXPECT_TRUE(r.domain->nodes[2].notProcessed);
+  EXPECT_TRUE(r.domain->nodes[3].autoConfigured);
+  EXPECT_FALSE(r.domain->nodes[3].optional || r.domain->nodes[3].requiredAtStartup || r.domain->nodes[3].notProcessed);
 }
 
 TEST(DomainDescription, UniformDomainsHoldForOneToTwelveNodes) {
