@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -791,7 +792,7 @@ ScenarioResult LoadScenarioFile(const std::string& path) {
     Scenario s;
     const std::optional<std::string_view> name = t["name"].value<std::string_view>();
     const std::optional<std::string_view> outcome = t["outcome"].value<std::string_view>();
-    if (!r.Keys(t, where, {"name", "description", "faults", "wire_faults", "outcome"}) ||
+    if (!r.Keys(t, where, {"name", "description", "faults", "wire_faults", "outcome", "domain"}) ||
         !r.Strings(t, "faults", where, s.faults) || !r.Strings(t, "wire_faults", where, s.wireFaults)) {
       result.error = r.error;
       return result;
@@ -807,6 +808,16 @@ ScenarioResult LoadScenarioFile(const std::string& path) {
     s.name = *name;
     s.description = t["description"].value_or(std::string_view{});
     s.operational = *outcome == "operational";
+    if (const std::optional<std::string_view> domain = t["domain"].value<std::string_view>()) {
+      if (domain->empty()) {
+        result.error = where + ".domain: must name a description file";
+        return result;
+      }
+      s.domain = (std::filesystem::path(path).parent_path() / std::string(*domain)).string();
+    } else if (t.get("domain") != nullptr) {
+      result.error = where + ".domain: must be a string";
+      return result;
+    }
     result.scenarios.push_back(std::move(s));
   }
   return result;

@@ -172,6 +172,7 @@ struct Scenario {
   std::vector<std::string> faults;      ///< node faults, SADR:fault
   std::vector<std::string> wireFaults;  ///< wire faults, in the network's text form
   bool operational = true;              ///< every node ends operational (else one stays out)
+  std::string domain;                   ///< a description of its own (path beside the file); empty: the default
 };
 
 /// Outcome of reading a scenario file.

@@ -2,6 +2,8 @@
 // the shipped default domain, fault options and the written form read back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "DomainDescription.h"
 #include "FrameNetwork.h"
 
@@ -261,8 +263,9 @@ TEST(Scenarios, ShippedScenariosApplyToTheDefaultDomain) {
   ASSERT_EQ(s.error, "");
   ASSERT_GE(s.scenarios.size(), 5u);
   for (const SimDomain::Scenario& sc : s.scenarios) {
-    SimDomain::LoadResult d = SimDomain::LoadDomainFile(SimDomain::DefaultDomainPath());
-    ASSERT_TRUE(d.domain) << d.error;
+    SimDomain::LoadResult d =
+        SimDomain::LoadDomainFile(sc.domain.empty() ? SimDomain::DefaultDomainPath() : sc.domain);
+    ASSERT_TRUE(d.domain) << sc.name << ": " << d.error;
     for (const std::string& f : sc.faults) {
       EXPECT_EQ(SimDomain::ApplyFaultOption(*d.domain, f), "") << sc.name << ": " << f;
     }
@@ -274,6 +277,15 @@ TEST(Scenarios, ShippedScenariosApplyToTheDefaultDomain) {
   }
   EXPECT_EQ(s.scenarios[0].name, "all-good");
   EXPECT_TRUE(s.scenarios[0].operational);
+  // A scenario with a description of its own: node 2 is not processed.
+  const auto own = std::find_if(s.scenarios.begin(), s.scenarios.end(),
+                                [](const SimDomain::Scenario& sc) { return sc.name == "not-processed"; });
+  ASSERT_NE(own, s.scenarios.end());
+  const SimDomain::LoadResult d = SimDomain::LoadDomainFile(own->domain);
+  ASSERT_TRUE(d.domain) << d.error;
+  ASSERT_GE(d.domain->nodes.size(), 2u);
+  EXPECT_TRUE(d.domain->nodes[1].notProcessed);
+  EXPECT_FALSE(own->operational);
 }
 
 TEST(Scenarios, MissingFileIsNamed) {
