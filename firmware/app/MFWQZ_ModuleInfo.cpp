@@ -370,3 +370,7 @@ void MFWQZ_DecUdidMisMatches(u16 sadr) {
   }
   --MFWQZ_ulNumberOfUdidMisMatches;
 }
+
+u8 MFWQZ_IsStartUpFor(u16 sadr) {
+  return (MFWQZ_gbStartUp != 0 || (MFWQZ_gbEndOfStartUp != 0 && sadr >= MFWQZ_gusStartUpModule)) ? 1 : 0;
+}
