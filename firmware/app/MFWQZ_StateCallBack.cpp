@@ -170,6 +170,9 @@ static u8 MFWQZ_IsFoundStatus(u8 status) {
 }
 
 void MFWQZ_StateCallBack(u16 sadr, u8 newStatus) {
+  if (sadr == 0 || sadr > MFWQZ_kSadrMax) {
+    return;
+  }
   MFWQZ_ModuleInfoEntry& rEntry = MFWQZ_ModuleInfo[sadr];
   const u8 bFound = MFWQZ_IsFoundStatus(newStatus);
   if ((rEntry.ulFlags & MFWQZ_kFlagNotScanned) != 0) {
@@ -280,6 +283,9 @@ static void MFWQZ_RevisionReportedOnce(u16 sadr, u32 received) {
 }
 
 u8 MFWQZ_FirmwareCallBack(u16 sadr, u32 expected, u32 received) {
+  if (sadr == 0 || sadr > MFWQZ_kSadrMax) {
+    return 0;
+  }
   MFWQZ_ModuleInfoEntry& rEntry = MFWQZ_ModuleInfo[sadr];
   const u16 usExpected = static_cast<u16>(expected);
   const u16 usReceived = static_cast<u16>(received);
