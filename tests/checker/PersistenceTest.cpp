@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "CDefaultCommissioner.h"
 #include "CException.h"
 #include "ErrorCodes.h"
 #include "PersistenceTestSupport.h"
@@ -525,6 +526,30 @@ TEST_F(PersistenceTest, SynchronizeWritesTheCopyOnlyWhenItIsEmpty) {
   ASSERT_TRUE(installed.persistence->TryInitialize());
   installed.persistence->SynchronizeInitialSignatures();
   EXPECT_TRUE(installed.storage.writes.empty());
+}
+
+TEST_F(PersistenceTest, CommissionerTakesOnlyOneAsAutomaticFromTheNodeList) {
+  struct Case {
+    std::array<uint32_t, 3> settings;  ///< 0x210B/1-3: setup mode, automatic firmware, automatic key medium
+    bool corvane;                      ///< automatic key-medium acknowledgement allowed
+    bool firmware;                     ///< automatic firmware acknowledgement allowed
+  };
+  for (const Case c : {Case{{0, 1, 1}, true, true}, Case{{0, 2, 7}, false, false}, Case{{5, 1, 0}, false, true},
+                       Case{{0, 0xFFFFFFFF, 1}, true, false}}) {
+    SCOPED_TRACE(c.settings[1]);
+    ScmGen::Domain d = InstalledDomain();
+    d.scm.commissioning = c.settings;
+    InstallHost(Host{});
+    Subject s;
+    s.storage.files = InstalledFiles(d);
+    host.flash = s.storage.files[kUid];
+    ASSERT_TRUE(s.persistence->TryInitialize());
+    ASSERT_FALSE(s.persistence->IsSetupModeActive()) << "the key medium was not empty";
+    const Main::CDefaultCommissioner commissioner(*s.persistence, s.persistence->GetInvertedCommissioningFlagReader());
+    EXPECT_EQ(commissioner.CanAutomaticallyAcknowledgeCorvane(), c.corvane);
+    EXPECT_EQ(commissioner.CanAutomaticallyAcknowledgeFirmware(), c.firmware);
+    EXPECT_FALSE(commissioner.CanAutomaticallyAcknowledgeUdids());
+  }
 }
 
 TEST_F(PersistenceTest, MisusesAreInternalErrors) {
