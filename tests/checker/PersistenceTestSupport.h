@@ -12,6 +12,7 @@
 
 #include "CDefaultPersistence.h"
 #include "CFileStorage.h"
+#include "PersistenceDomain.h"
 #include "ScmGen.h"
 
 namespace PersistenceTest {
@@ -57,11 +58,6 @@ struct Record {
 /// Every record logged since the last ClearLog.
 std::vector<Record>& Log();
 
-/// The domain the tables start from: three nodes, additional sets, an automatic
-/// configuration, accepted firmware revisions and a password.
-ScmGen::Domain InstalledDomain();
-/// The domain's installed storage (plain files and the checker's copies) and its flash bytes.
-std::map<std::string, Bytes> InstalledFiles(const ScmGen::Domain& domain);
 
 /// What the persistence's streams deliver, each read once.
 struct Deliveries {

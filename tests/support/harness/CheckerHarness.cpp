@@ -125,6 +125,7 @@ void CheckerHarness::Start() {
   if (!host_->SetFlash(options_.flash)) {
     throw std::runtime_error("flash area 16 holds at most 18 bytes");
   }
+  host_->SetStorageBusy(options_.storageBusy);
   if (options_.omitSemaphores.count("~frame-send") == 0) {
     toScm_ = semOpen(host_->FullName("~frame-send").c_str(), 0, 0, 0, 0, nullptr);
   }

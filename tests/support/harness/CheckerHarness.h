@@ -51,6 +51,7 @@ struct CheckerHarnessOptions {
   bool conditionZero = true;  ///< false: condition 0 is cleared before the checker starts
   std::map<std::string, Bytes> storage = InstalledEmptyDomainFiles();  ///< files on the host's storage at the start
   std::optional<Bytes> flash = InstalledEmptyDomainFlash();            ///< flash area 16 at the start; none = absent
+  bool storageBusy = false;  ///< the storage refuses every open as busy from the checker's start on
 };
 
 /// One message the harness collected.
