@@ -376,6 +376,14 @@ TEST_F(PersistenceTest, AutomaticSetupModeIsSetInMemoryOnly) {
     EXPECT_TRUE(s.persistence->TryInitialize());
     EXPECT_EQ(s.persistence->IsSetupModeActive(), r.active);
     EXPECT_TRUE(s.storage.writes.empty()) << "no file is written at start-up";
+    // The flag reaches the file with the next write.
+    s.persistence->WriteAcknowledgedInvertedMinorRevisions();
+    ScmGen::FwRevCnf expected = *d.fwRevCnf;
+    expected.flags &= ~0x08;  // "kel_para.saf" was not empty at this start-up
+    if (r.active) expected.flags |= 0x10;
+    if (r.udidResult == 0 && r.udid != ScmGen::Udid{}) expected.qorUdid = r.udid;
+    expected.targetId = {0x45, 0x23, 0x01, 0x00, 0xEE, 0xFF, 0xC0, 0x00};
+    EXPECT_EQ(s.storage.files[kFwChk], ScmGen::FwRevCnfChkBin(expected));
   }
 }
 
