@@ -387,6 +387,19 @@ TEST_F(PersistenceTest, AutomaticSetupModeIsSetInMemoryOnly) {
   }
 }
 
+/// Writes acknowledged UDIDs as the UDID checker does: through the writer, then the callback.
+void WriteUdids(CDefaultPersistence& persistence, const std::vector<ScmGen::UdidEntry>& acknowledged) {
+  auto& writer = persistence.GetAcknowledgedInvertedUdidWriter();
+  writer.Open();
+  for (const auto& e : acknowledged) {
+    u8 inverted[6];
+    for (int i = 0; i < 6; ++i) inverted[i] = static_cast<u8>(~e.udid[i]);
+    writer.WriteNext(e.sadr, inverted);
+  }
+  writer.Close();
+  persistence.WriteAcknowledgedInvertedUdids();
+}
+
 /// The state after an installed start-up with acknowledgements written by the writers.
 class PersistenceWriters : public PersistenceTest {
  protected:
@@ -408,15 +421,7 @@ class PersistenceWriters : public PersistenceTest {
 
 TEST_F(PersistenceWriters, UdidWriterLeavesTheGeneratorsBytes) {
   const std::vector<ScmGen::UdidEntry> acknowledged = {{2, kDatEntries[0].udid}, {7, {0x02, 0x5C, 0x3E, 1, 2, 3}}};
-  auto& writer = s.persistence->GetAcknowledgedInvertedUdidWriter();
-  writer.Open();
-  for (const auto& e : acknowledged) {
-    u8 inverted[6];
-    for (int i = 0; i < 6; ++i) inverted[i] = static_cast<u8>(~e.udid[i]);
-    writer.WriteNext(e.sadr, inverted);
-  }
-  writer.Close();
-  s.persistence->WriteAcknowledgedInvertedUdids();
+  WriteUdids(*s.persistence, acknowledged);
   EXPECT_EQ(s.storage.files[kDatChk], DatChk(acknowledged));
   EXPECT_EQ(s.storage.writes, std::vector<std::string>{kDatChk});
 }
@@ -488,16 +493,7 @@ TEST_F(PersistenceWriters, PasswordIsCheckedComplemented) {
 
 TEST_F(PersistenceWriters, ARestartOverTheFirmwaresFilesIsCleanAndDeliversTheAcknowledgedValues) {
   // Acknowledge: a UDID, a revision and a password.
-  auto& udids = s.persistence->GetAcknowledgedInvertedUdidWriter();
-  const std::vector<ScmGen::UdidEntry> acknowledged = {{2, kDatEntries[0].udid}, {5, kDatEntries[1].udid}};
-  udids.Open();
-  for (const auto& e : acknowledged) {
-    u8 inverted[6];
-    for (int i = 0; i < 6; ++i) inverted[i] = static_cast<u8>(~e.udid[i]);
-    udids.WriteNext(e.sadr, inverted);
-  }
-  udids.Close();
-  s.persistence->WriteAcknowledgedInvertedUdids();
+  WriteUdids(*s.persistence, {{2, kDatEntries[0].udid}, {5, kDatEntries[1].udid}});
   auto& revisions = s.persistence->GetAcknowledgedInvertedMinorRevisionWriter();
   revisions.Open();
   revisions.WriteNext(2, static_cast<u16>(~0x0109));
