@@ -63,6 +63,13 @@ ScmGen::FwRevCnf FwContent(const std::function<void(ScmGen::FwRevCnf&)>& change 
   return f;
 }
 
+/// The first 16 bytes complemented.
+Bytes Inverted16(const Bytes& b) {
+  Bytes out(b.begin(), b.begin() + 16);
+  for (auto& x : out) x = static_cast<uint8_t>(~x);
+  return out;
+}
+
 /// A "corvane.uid" record.
 Bytes Uid(ScmGen::Udid udid, uint64_t time) { return ScmGen::CorvaneUidFile({udid, time}); }
 
@@ -225,6 +232,12 @@ std::vector<Row> Rows() {
       {"controller copy differs", [](Files&, Host& h) { h.flash = Uid(kQor, kTime + 1); }, true, 0, {}, {}, {}, false},
       {"controller copy does not parse", [](Files&, Host& h) { h.flash[1] = 0x02; }, true, 0,
        {Warning(ErrorCodes::ms_CorvaneUidVersion, 0, 0x200)}, {}, {}, false},
+      {"controller copy of zeros while the storage holds no copy",
+       [](Files& f, Host& h) {
+         f.erase(kUid), f.erase(kUidChk);
+         h.flash = Uid({}, 0);
+       },
+       true, 0, {}, {}, {}, false},
       {"controller copy of another length", [](Files&, Host& h) { h.flashResult = 10; }, false, 0,
        {Error(ErrorCodes::ms_CorvaneCpuReadFailed, 0, 10)}, {}, {}, false},
       // ---- others ----
@@ -333,6 +346,22 @@ TEST_F(PersistenceTest, DatChkWithOneEntryMoreLeavesTheAutomaticUdidsAlone) {
   ASSERT_EQ(d.acknowledgedUdids.size(), 2u);
   EXPECT_EQ(d.acknowledgedUdids[0].first, 8) << "in the order of \"autocnf.bin\"";
   EXPECT_EQ(d.acknowledgedUdids[1].first, 5);
+}
+
+TEST_F(PersistenceTest, PardataOfTheFirmwaresLimitIsRead) {
+  InstallHost(Host{});
+  Subject s;
+  s.storage.files = InstalledFiles(InstalledDomain());
+  host.flash = s.storage.files[kUid];
+  const Bytes entry = ScmGen::ParData1Entry(3, 5, Bytes(150000, 0x6B), 0x55);
+  s.storage.files[kPar] = ScmGen::ParData1File(entry, 1, 0);
+  ASSERT_GT(s.storage.files[kPar].size(), 0x10000u);
+  EXPECT_TRUE(s.persistence->TryInitialize());
+  EXPECT_TRUE(Log().empty());
+  const Deliveries d = Deliver(*s.persistence);
+  ASSERT_EQ(d.headers.size(), 1u);
+  EXPECT_EQ(d.headers[0].first, (std::pair<uint16_t, uint8_t>{5, 3}));
+  EXPECT_EQ(d.headers[0].second, Inverted16(entry));
 }
 
 TEST_F(PersistenceTest, MachineOptionsBecomeParameterTwoOfSadrOneOnlyWhenActive) {
