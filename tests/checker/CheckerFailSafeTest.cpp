@@ -64,10 +64,10 @@ void ExpectFrameQueuesGone(CheckerHarness& harness, MSG_Q_ID firmwareFrameSend,
   char byte = 0;
   errno = 0;
   EXPECT_EQ(msgQSend(firmwareFrameReceive, &byte, 1, NO_WAIT, MSG_PRI_NORMAL), ERROR);
-  EXPECT_NE(errno, SCM_ERRNO_UNAVAILABLE);
+  EXPECT_EQ(errno, SCM_ERRNO_INVALID_ID) << "deleted, not merely full";
   errno = 0;
   EXPECT_EQ(msgQReceive(firmwareFrameSend, &byte, 1, NO_WAIT), ERROR);
-  EXPECT_NE(errno, SCM_ERRNO_UNAVAILABLE);
+  EXPECT_EQ(errno, SCM_ERRNO_INVALID_ID) << "deleted, not merely empty";
   EXPECT_FALSE(harness.HostSend("frame-send", Bytes(20, 1)));
 }
 

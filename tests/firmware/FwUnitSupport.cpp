@@ -62,6 +62,7 @@ void FakeHost::Install() {
   openHandles = 0;
   resetCalls = 0;
   calls.clear();
+  onCall = nullptr;
   open_.clear();
   ScmMemSetSyscallHook([this](const _Vx_usr_arg_t w[8], int number) { return Serve(w, number); });
 }
@@ -70,6 +71,9 @@ FakeHost::~FakeHost() { ScmMemSetSyscallHook({}); }
 
 _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
   calls.push_back(number);
+  if (onCall) {
+    onCall(number);
+  }
   if (failing.count(number) != 0) {
     errno = kHostIo;
     return -1;
@@ -213,6 +217,11 @@ void FwFixture::SetUp() {
   MFWQZ_gulPlaceholderResetGuardingCount = 0;
   MFWQZ_gulPlaceholderMainCount = 0;
   std::memset(MFWQZ_gaulPlaceholderQorSends, 0, sizeof(MFWQZ_gaulPlaceholderQorSends));
+  std::memset(MFWQZ_gaPlaceholderQorLog, 0, sizeof(MFWQZ_gaPlaceholderQorLog));
+  MFWQZ_gulPlaceholderQorLogCount = 0;
+  std::memset(MFWQZ_gaucPlaceholderPassword, 0, sizeof(MFWQZ_gaucPlaceholderPassword));
+  std::memset(MFWQZ_gausPlaceholderOptionalList, 0, sizeof(MFWQZ_gausPlaceholderOptionalList));
+  std::memset(MFWQZ_gaucPassword, 0, sizeof(MFWQZ_gaucPassword));
   std::memset(MFWQZ_gaucPlaceholderQorLatches, 0, sizeof(MFWQZ_gaucPlaceholderQorLatches));
   std::memset(MFWQZ_gaPlaceholderNodeStatus, 0, sizeof(MFWQZ_gaPlaceholderNodeStatus));
   // The loaded files and the object list's node storage: a start-up that loads no key file finds no node.

@@ -182,9 +182,13 @@ INSTANTIATE_TEST_SUITE_P(Records, KelRecordFault, ::testing::ValuesIn(kRecordRow
 using KelParse = ParamFixture;
 
 TEST_F(KelParse, ReadOnlyObjectsThatAreNotConstantLoad) {
-  Init(WithArea(demoFiles.kelParaSaf, Rec(0x2106, 6, {0, 0, 0, 0})), demoFiles.corvaneDat, *demoFiles.parData1);
+  // The record's value differs from what the object holds without it, so only a load gives it.
+  Init(demoFiles.kelParaSaf, demoFiles.corvaneDat, *demoFiles.parData1);
+  ASSERT_NE(U32(0x2106, 6), 0x04030201u);
+  Init(WithArea(demoFiles.kelParaSaf, Rec(0x2106, 6, {0x01, 0x02, 0x03, 0x04})), demoFiles.corvaneDat,
+       *demoFiles.parData1);
   EXPECT_TRUE(TakeEvents().empty());
-  EXPECT_EQ(U32(0x2106, 6), 0u);
+  EXPECT_EQ(U32(0x2106, 6), 0x04030201u);
 }
 
 TEST_F(KelParse, ARecordForTheLastNodeIsCopiedTheSameForTheOneBeforeStaysInTheFile) {

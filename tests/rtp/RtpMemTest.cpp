@@ -80,7 +80,7 @@ TEST_F(RtpMemTest, CloseDeleteAndReCreationAsOnTheTarget) {
   ASSERT_EQ(ScmMemCreateQueue(kQueue, 2, 8), OK);
   errno = 0;
   EXPECT_EQ(msgQSend(old, &byte, 1, NO_WAIT, MSG_PRI_NORMAL), ERROR);
-  EXPECT_NE(errno, SCM_ERRNO_UNAVAILABLE);
+  EXPECT_EQ(errno, SCM_ERRNO_INVALID_ID);
   EXPECT_EQ(ScmMemQueueCount(kQueue), 0);
   EXPECT_EQ(msgQSend(nullptr, &byte, 1, NO_WAIT, MSG_PRI_NORMAL), ERROR);
   int notAHandle = 0;
