@@ -14,6 +14,7 @@
 
 namespace {
 
+#ifdef SCM_ALLOC_COUNT_LIB
 using ScmDemoTest::DemoProcess;
 namespace Exit = ScmDemo::ExitStatus;
 
@@ -30,6 +31,7 @@ std::string Describe(const ScmAllocCount::ProcessCounts& p) {
   for (const std::string& s : p.sites) o << "  at " << s << "\n";
   return o.str();
 }
+#endif
 
 TEST(NoAllocation, NeitherProgramAllocatesOnceItsCycleRuns) {
 #ifndef SCM_ALLOC_COUNT_LIB
