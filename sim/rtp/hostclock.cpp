@@ -72,9 +72,11 @@ void MapLocked(ReaderCache& c, const char* socketPath) {
     return;
   }
   UnmapLocked(c);
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  // Mapped writable although only read: 64-bit atomic loads on some 32-bit
+  // processors need a writable line.
+  const int fd = ::open(path, O_RDWR | O_CLOEXEC);
   if (fd >= 0) {
-    void* base = ::mmap(nullptr, sizeof(Page), PROT_READ, MAP_SHARED, fd, 0);
+    void* base = ::mmap(nullptr, sizeof(Page), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     struct stat opened {};
     if (base != MAP_FAILED && ::fstat(fd, &opened) == 0) {
       c.page = static_cast<const Page*>(base);
