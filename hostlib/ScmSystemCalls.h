@@ -102,7 +102,7 @@ i32 ScmReset(u16 sdn);
 i32 ScmWaitForCondition(u16 sdn, u32 condition, u32* value);
 /// 0x91: 0 or -1.
 i32 ScmSetCondition(u16 sdn, u32 condition, u32 value);
-/// 0x92: 0 and *state (0 normal, 0xFF not known, else fail-safe), or -1 and *state = 0.
+/// 0x92: 0 and *state (0 normal, 0xFF not known, else fail-safe), or -1 with *state untouched.
 i32 ScmGetQorFailSafeState(u16 sdn, u8* state);
 /// 0x93: resets the whole controller; the word goes through and the raw result comes back.
 _Vx_usr_arg_t ScmResetPlc(_Vx_usr_arg_t word);

@@ -7,11 +7,11 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <map>
 #include <thread>
 
 #include "ScmGen.h"
 #include "ScmHostSim.h"
+#include "rtp_testhooks.h"
 
 namespace {
 
@@ -45,20 +45,28 @@ TEST(CheckerFirmwareEndToEndTest, HandshakeLockStepAndPlainEvents) {
     ASSERT_TRUE(host.Condition(2));
     EXPECT_EQ(*host.Condition(1), static_cast<uint32_t>(SCM_FIRMWARE_IDENT));
     EXPECT_EQ(*host.Condition(2), *host.Condition(1));
+    // Each checker cycle gives the firmware-side "frame-send" semaphore once, each
+    // firmware cycle the firmware-side "frame-receive" one.
+    SEM_ID checkerGives = semOpen(host.FullName("~frame-send").c_str(), 0, 0, 0, 0, nullptr);
+    SEM_ID firmwareGives = semOpen(host.FullName("~frame-receive").c_str(), 0, 0, 0, 0, nullptr);
+    ASSERT_NE(checkerGives, nullptr);
+    ASSERT_NE(firmwareGives, nullptr);
+    const long long checkerBefore = ScmSimSemGives(checkerGives);
+    const long long firmwareBefore = ScmSimSemGives(firmwareGives);
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     const auto checkerInfo = host.Programs().Info(checker);
     const auto firmwareInfo = host.Programs().Info(firmware);
     ASSERT_TRUE(checkerInfo && firmwareInfo);
     EXPECT_TRUE(checkerInfo->running) << checkerInfo->output;
     EXPECT_TRUE(firmwareInfo->running) << firmwareInfo->output;
-    // The checker reads the microsecond counter once a cycle and can only cycle
-    // while the firmware gives its end-of-cycle semaphore after each of its cycles.
-    std::map<pid_t, int> counterCalls;
-    for (const auto& call : host.CallLog()) {
-      if (call.number == 0x80) ++counterCalls[call.pid];
-    }
-    const int checkerCycles = counterCalls[checkerInfo->pid];
+    // The checker can only cycle while the firmware gives its end-of-cycle semaphore after each of its cycles.
+    const long long checkerCycles = ScmSimSemGives(checkerGives) - checkerBefore;
+    const long long firmwareCycles = ScmSimSemGives(firmwareGives) - firmwareBefore;
     EXPECT_GT(checkerCycles, 10);
+    EXPECT_GE(firmwareCycles, checkerCycles - 1);
+    EXPECT_LE(firmwareCycles, checkerCycles + 1);
+    semClose(checkerGives);
+    semClose(firmwareGives);
     // Every record on the host's event queue is plain: a firmware event (level 1..3,
     // class 6 or 9) or a checker record (code 0xE2xx).
     int firmwareEvents = 0;
