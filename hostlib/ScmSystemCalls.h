@@ -29,6 +29,8 @@ inline constexpr i32 SCM_PARDATA_PSEUDO_HANDLE = 0xFAFE;
 inline constexpr const char* SCM_PARDATA_FILE_NAME = "pardata1.bin";
 /// errno the host sets when storage is busy: the open must be retried, not treated as missing.
 inline constexpr int SCM_STORAGE_BUSY_ERRNO = 0x10C00;
+/// errno the host sets when a file to be opened for reading does not exist (an absent file).
+inline constexpr int SCM_STORAGE_MISSING_ERRNO = 0x3E0003;
 /// Environment variable holding the safety domain number.
 inline constexpr const char* SCM_SDN_ENVIRONMENT_NAME = "SafetyDomainNumber";
 /// Lowest valid safety domain number.
