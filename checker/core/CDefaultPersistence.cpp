@@ -383,7 +383,8 @@ void CDefaultPersistence::DetermineAutomaticSetupMode() {
 }
 
 void CDefaultPersistence::SynchronizeInitialSignatures() {
-  if (m_CorvaneUidChk.GetContentLength() != 0) {
+  // After a start-up whose storage error escaped, the files are not known: nothing to copy.
+  if (!m_Initialized || m_CorvaneUidChk.GetContentLength() != 0) {
     return;
   }
   const u32 length = m_Storage.Read(ms_CorvaneUidName, ms_CorvaneUidCapacity, m_CorvaneUidBuffer);

@@ -98,7 +98,8 @@ class CDefaultPersistence : public CCorvane,
   /// Reads and cross-checks every file, once at start-up; false: start-up fails safe and goes on.
   /// Storage errors escape; a second call throws 0xE200.
   bool TryInitialize();
-  /// Writes "corvane.uid.chk" from "corvane.uid" when the copy is empty; errors escape.
+  /// Writes "corvane.uid.chk" from "corvane.uid" when the copy is empty (nothing when
+  /// TryInitialize did not complete); errors escape.
   void SynchronizeInitialSignatures();
   /// The key medium was empty ("kel_para.saf" of length 0) when TryInitialize read it.
   bool IsEmpty() const;
