@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ConversationFrames.h"
 #include "ErrorCodes.h"
 
 namespace InspectTest {
@@ -268,106 +269,34 @@ Outcome Inspection::Command(const TestFrames::CommandSpec& fields) {
 // ---- frames ----
 
 namespace {
-
-FrameSpec Spec(u8 id, u16 adr, u16 tadr, u16 ct, Bytes payload) {
-  FrameSpec fields;
-  fields.id = id;
-  fields.adr = adr;
-  fields.sdn = kSdn;
-  fields.ct = ct;
-  fields.tadr = tadr;
-  fields.payload = std::move(payload);
-  return TestFrames::WithFirmwareCoding(fields, kScmUdid);
-}
-
-Bytes UdidBytes(const Udid& udid) { return Bytes(udid.begin(), udid.end()); }
-
-Bytes Initiate(u8 command, u16 index, u8 subIndex, const Bytes& data) {
-  Bytes payload = {command, static_cast<u8>(index & 0xFF), static_cast<u8>(index >> 8), subIndex};
-  payload.insert(payload.end(), data.begin(), data.end());
-  return payload;
-}
-
-Bytes Segment(u8 command, const Bytes& data) {
-  Bytes payload = {command};
-  payload.insert(payload.end(), data.begin(), data.end());
-  return payload;
-}
-
+const ScmTest::ConversationFrames kFrames(kSdn, kScmSadr, kScmUdid);  ///< this domain's conversation
 }  // namespace
 
-FrameSpec AssignSadr(u16 sadr, const Udid& udid) {
-  return Spec(TestFrames::Ids::AssignSadr, sadr, kScmSadr, 0, UdidBytes(udid));
-}
-FrameSpec SadrAssigned(u16 sadr, const Udid& udid) {
-  return Spec(TestFrames::Ids::SadrAssigned, kScmSadr, sadr, 0, UdidBytes(udid));
-}
-FrameSpec ResponseUdid(u16 sadr, const Udid& udid) {
-  return Spec(TestFrames::Ids::UdidResponse, kScmSadr, sadr, 0, UdidBytes(udid));
-}
-FrameSpec SetToOp(u16 sadr) { return Spec(TestFrames::Ids::SnmtService, sadr, kScmSadr, 0, {0x02}); }
-FrameSpec SnFail(u16 sadr, u8 group, u8 code) {
-  return Spec(TestFrames::Ids::SnmtServiceResponse, kScmSadr, sadr, 0, {0x07, group, code});
-}
-FrameSpec SnAck(u16 sadr, u8 group, u8 code) {
-  return Spec(TestFrames::Ids::SnmtService, sadr, kScmSadr, 0, {0x0C, group, code});
-}
+FrameSpec AssignSadr(u16 sadr, const Udid& udid) { return kFrames.AssignSadr(sadr, udid); }
+FrameSpec SadrAssigned(u16 sadr, const Udid& udid) { return kFrames.SadrAssigned(sadr, udid); }
+FrameSpec ResponseUdid(u16 sadr, const Udid& udid) { return kFrames.ResponseUdid(sadr, udid); }
+FrameSpec SetToOp(u16 sadr) { return kFrames.SetToOp(sadr); }
+FrameSpec SnFail(u16 sadr, u8 group, u8 code) { return kFrames.SnFail(sadr, group, code); }
+FrameSpec SnAck(u16 sadr, u8 group, u8 code) { return kFrames.SnAck(sadr, group, code); }
 FrameSpec UploadExpedited(u16 sadr, u16 index, u8 subIndex, const Bytes& data, u16 ct) {
-  return Spec(TestFrames::Ids::SsdoResponse, kScmSadr, sadr, ct, Initiate(0x20, index, subIndex, data));
+  return kFrames.UploadExpedited(sadr, index, subIndex, data, ct);
 }
 FrameSpec UploadInitiateSegmented(u16 sadr, u16 index, u8 subIndex, u32 total, const Bytes& data, u16 ct) {
-  Bytes all = U32(total);
-  all.insert(all.end(), data.begin(), data.end());
-  return Spec(TestFrames::Ids::SsdoResponse, kScmSadr, sadr, ct, Initiate(0x28, index, subIndex, all));
+  return kFrames.UploadInitiateSegmented(sadr, index, subIndex, total, data, ct);
 }
-FrameSpec UploadMiddle(u16 sadr, const Bytes& data, u16 ct) {
-  return Spec(TestFrames::Ids::SsdoResponse, kScmSadr, sadr, ct, Segment(0x08, data));
-}
-FrameSpec UploadEnd(u16 sadr, const Bytes& data, u16 ct) {
-  return Spec(TestFrames::Ids::SsdoResponse, kScmSadr, sadr, ct, Segment(0x48, data));
-}
+FrameSpec UploadMiddle(u16 sadr, const Bytes& data, u16 ct) { return kFrames.UploadMiddle(sadr, data, ct); }
+FrameSpec UploadEnd(u16 sadr, const Bytes& data, u16 ct) { return kFrames.UploadEnd(sadr, data, ct); }
 FrameSpec DownloadExpedited(u16 sadr, u16 index, u8 subIndex, const Bytes& data, u16 ct) {
-  return Spec(TestFrames::Ids::SsdoRequest, sadr, kScmSadr, ct, Initiate(0x21, index, subIndex, data));
+  return kFrames.DownloadExpedited(sadr, index, subIndex, data, ct);
 }
 FrameSpec DownloadInitiateSegmented(u16 sadr, u16 index, u8 subIndex, u32 total, const Bytes& data, u16 ct) {
-  Bytes all = U32(total);
-  all.insert(all.end(), data.begin(), data.end());
-  return Spec(TestFrames::Ids::SlimSsdoRequest, sadr, kScmSadr, ct, Initiate(0x2B, index, subIndex, all));
+  return kFrames.DownloadInitiateSegmented(sadr, index, subIndex, total, data, ct);
 }
-FrameSpec DownloadMiddle(u16 sadr, const Bytes& data, u16 ct) {
-  return Spec(TestFrames::Ids::SlimSsdoRequest, sadr, kScmSadr, ct, Segment(0x0B, data));
-}
-FrameSpec DownloadEnd(u16 sadr, const Bytes& data, u16 ct) {
-  return Spec(TestFrames::Ids::SlimSsdoRequest, sadr, kScmSadr, ct, Segment(0x49, data));
-}
-
-Bytes U32(u32 value) {
-  return {static_cast<u8>(value), static_cast<u8>(value >> 8), static_cast<u8>(value >> 16),
-          static_cast<u8>(value >> 24)};
-}
-
-Bytes Record(u16 index, u8 subIndex, const Bytes& data) {
-  Bytes record = {static_cast<u8>(index & 0xFF), static_cast<u8>(index >> 8), subIndex};
-  const Bytes length = U32(static_cast<u32>(data.size()));
-  record.insert(record.end(), length.begin(), length.end());
-  record.insert(record.end(), data.begin(), data.end());
-  return record;
-}
-
-Bytes Complement(const Bytes& bytes) {
-  Bytes out(bytes.size());
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    out[i] = static_cast<u8>(~bytes[i]);
-  }
-  return out;
-}
-
-Udid Complement(const Udid& udid) {
-  Udid out{};
-  for (std::size_t i = 0; i < udid.size(); ++i) {
-    out[i] = static_cast<u8>(~udid[i]);
-  }
-  return out;
-}
+FrameSpec DownloadMiddle(u16 sadr, const Bytes& data, u16 ct) { return kFrames.DownloadMiddle(sadr, data, ct); }
+FrameSpec DownloadEnd(u16 sadr, const Bytes& data, u16 ct) { return kFrames.DownloadEnd(sadr, data, ct); }
+Bytes U32(u32 value) { return ScmTest::ConversationFrames::U32(value); }
+Bytes Record(u16 index, u8 subIndex, const Bytes& data) { return ScmTest::ConversationFrames::Record(index, subIndex, data); }
+Bytes Complement(const Bytes& bytes) { return ScmTest::ConversationFrames::Complement(bytes); }
+Udid Complement(const Udid& udid) { return ScmTest::ConversationFrames::Complement(udid); }
 
 }  // namespace InspectTest
