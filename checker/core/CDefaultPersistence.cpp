@@ -140,9 +140,55 @@ void CheckValuePair(bool plainHas, const u8* plain, bool chkHas, const u8* inver
   }
 }
 
-/// True for the refusal of an older version word that the firmware still reads.
-bool IsOldVersion(const CException& error, u16 code, u16 oldVersion) {
-  return error.GetCode() == code && error.GetInformation1() == oldVersion;
+/// A version word of a plain file that the firmware still reads and this channel refuses.
+struct SOldVersion {
+  u16 m_Code;     ///< the file object's version code; 0 when no older version is kept
+  u16 m_Version;  ///< the version word
+};
+
+/// Reads a single file into its object; a refused content is logged and left empty in memory.
+template <class TFile>
+bool TryReadSingleFile(const CFileStorage& storage, const char* name, u32 capacity, u8* buffer, TFile& file,
+                       u32& length) {
+  length = storage.Read(name, capacity, buffer);
+  try {
+    file.ReadContent(length);
+    return true;
+  } catch (const CException& error) {
+    CException::LogError(error);
+    file.ReadContent(0);
+    return false;
+  }
+}
+
+/// Reads a plain file and its copy and runs the pair's checks. A refused content or a
+/// mismatch is logged and empties both, on the storage too, except for a plain file of the
+/// older version, which is the firmware's valid data: that pair is only emptied in memory.
+template <class TPlain, class TChk, class TCheck>
+bool TryReadFilePair(const CFileStorage& storage, u32 capacity, const char* plainName, u8* plainBuffer,
+                     TPlain& plain, const char* chkName, u8* chkBuffer, TChk& chk, SOldVersion old,
+                     TCheck check) {
+  const u32 plainLength = storage.Read(plainName, capacity, plainBuffer);
+  const u32 chkLength = storage.Read(chkName, capacity, chkBuffer);
+  bool plainRead = false;
+  try {
+    plain.ReadContent(plainLength);
+    plainRead = true;
+    chk.ReadContent(chkLength);
+    check();
+    return true;
+  } catch (const CException& error) {
+    CException::LogError(error);
+    const bool oldVersion =
+        !plainRead && old.m_Code != 0 && error.GetCode() == old.m_Code && error.GetInformation1() == old.m_Version;
+    if (!oldVersion) {
+      storage.Delete(plainName);
+      storage.Delete(chkName);
+    }
+    plain.ReadContent(0);
+    chk.ReadContent(0);
+    return false;
+  }
 }
 
 }  // namespace
@@ -213,21 +259,9 @@ bool CDefaultPersistence::TryInitialize() {
 }
 
 bool CDefaultPersistence::TryInitializeCorvaneUids() {
-  const u32 plainLength = m_Storage.Read(ms_CorvaneUidName, ms_CorvaneUidCapacity, m_CorvaneUidBuffer);
-  const u32 chkLength = m_Storage.Read(ms_CorvaneUidChkName, ms_CorvaneUidCapacity, m_CorvaneUidChkBuffer);
-  try {
-    m_CorvaneUid.ReadContent(plainLength);
-    m_CorvaneUidChk.ReadContent(chkLength);
-    CheckSignatureConsistency();
-    return true;
-  } catch (const CException& error) {
-    CException::LogError(error);
-    m_Storage.Delete(ms_CorvaneUidName);
-    m_Storage.Delete(ms_CorvaneUidChkName);
-    m_CorvaneUid.ReadContent(0);
-    m_CorvaneUidChk.ReadContent(0);
-    return false;
-  }
+  return TryReadFilePair(m_Storage, ms_CorvaneUidCapacity, ms_CorvaneUidName, m_CorvaneUidBuffer, m_CorvaneUid,
+                         ms_CorvaneUidChkName, m_CorvaneUidChkBuffer, m_CorvaneUidChk, SOldVersion{0, 0},
+                         [this] { CheckSignatureConsistency(); });
 }
 
 bool CDefaultPersistence::TryInitializeCorvaneCpu() {
@@ -252,87 +286,39 @@ bool CDefaultPersistence::TryInitializeCorvaneCpu() {
 }
 
 bool CDefaultPersistence::TryInitializeCorvaneDats() {
-  const u32 plainLength = m_Storage.Read(ms_CorvaneDatName, ms_CorvaneDatCapacity, m_CorvaneDatBuffer);
-  const u32 chkLength = m_Storage.Read(ms_CorvaneDatChkName, ms_CorvaneDatCapacity, m_CorvaneDatChkBuffer);
-  bool plainRead = false;
-  try {
-    m_CorvaneDat.ReadContent(plainLength);
-    plainRead = true;
-    m_CorvaneDatChk.ReadContent(chkLength);
-    CheckUdidConsistency();
-    return true;
-  } catch (const CException& error) {
-    CException::LogError(error);
-    // A plain file of the older version is the firmware's valid data: keep the pair on the storage.
-    if (plainRead || !IsOldVersion(error, ErrorCodes::ms_CorvaneDatVersion, ms_OldCorvaneDatVersion)) {
-      m_Storage.Delete(ms_CorvaneDatName);
-      m_Storage.Delete(ms_CorvaneDatChkName);
-    }
-    m_CorvaneDat.ReadContent(0);
-    m_CorvaneDatChk.ReadContent(0);
-    return false;
-  }
+  return TryReadFilePair(m_Storage, ms_CorvaneDatCapacity, ms_CorvaneDatName, m_CorvaneDatBuffer, m_CorvaneDat,
+                         ms_CorvaneDatChkName, m_CorvaneDatChkBuffer, m_CorvaneDatChk,
+                         SOldVersion{ErrorCodes::ms_CorvaneDatVersion, ms_OldCorvaneDatVersion},
+                         [this] { CheckUdidConsistency(); });
 }
 
 bool CDefaultPersistence::TryInitializeKelParaSaf() {
-  const u32 length = m_Storage.Read(ms_KelParaSafName, ms_KelParaSafCapacity, m_KelParaSafBuffer);
+  u32 length = 0;
+  const bool read =
+      TryReadSingleFile(m_Storage, ms_KelParaSafName, ms_KelParaSafCapacity, m_KelParaSafBuffer, m_KelParaSaf, length);
   m_CorvaneEmpty = length == 0;
-  try {
-    m_KelParaSaf.ReadContent(length);
-    return true;
-  } catch (const CException& error) {
-    CException::LogError(error);
-    m_KelParaSaf.ReadContent(0);
-    return false;
-  }
+  return read;
 }
 
 bool CDefaultPersistence::TryInitializeAutoCnfBin() {
-  const u32 length = m_Storage.Read(ms_AutoCnfBinName, ms_AutoCnfBinCapacity, m_AutoCnfBinBuffer);
-  try {
-    m_AutoCnfBin.ReadContent(length);
-    return true;
-  } catch (const CException& error) {
-    CException::LogError(error);
-    m_AutoCnfBin.ReadContent(0);
-    return false;
-  }
+  u32 length = 0;
+  return TryReadSingleFile(m_Storage, ms_AutoCnfBinName, ms_AutoCnfBinCapacity, m_AutoCnfBinBuffer, m_AutoCnfBin,
+                           length);
 }
 
 bool CDefaultPersistence::TryInitializeParData1Bin() {
-  const u32 length = m_Storage.Read(ms_ParData1BinName, ms_ParData1BinCapacity, m_ParData1BinBuffer);
-  try {
-    m_ParData1Bin.ReadContent(length);
-    return true;
-  } catch (const CException& error) {
-    CException::LogError(error);
-    m_ParData1Bin.ReadContent(0);
-    return false;
-  }
+  u32 length = 0;
+  return TryReadSingleFile(m_Storage, ms_ParData1BinName, ms_ParData1BinCapacity, m_ParData1BinBuffer, m_ParData1Bin,
+                           length);
 }
 
 bool CDefaultPersistence::TryInitializeFwRevCnfBins() {
-  const u32 plainLength = m_Storage.Read(ms_FwRevCnfBinName, ms_FwRevCnfBinCapacity, m_FwRevCnfBinBuffer);
-  const u32 chkLength = m_Storage.Read(ms_FwRevCnfBinChkName, ms_FwRevCnfBinCapacity, m_FwRevCnfBinChkBuffer);
-  bool plainRead = false;
-  try {
-    m_FwRevCnfBin.ReadContent(plainLength);
-    plainRead = true;
-    m_FwRevCnfBinChk.ReadContent(chkLength);
-    CheckFirmwareConsistency();
-    CheckAuthentificationConsistency();
-    return true;
-  } catch (const CException& error) {
-    CException::LogError(error);
-    // A plain file of the older version is the firmware's valid data: keep the pair on the storage.
-    if (plainRead || !IsOldVersion(error, ErrorCodes::ms_FwRevCnfBinVersion, ms_OldFwRevCnfBinVersion)) {
-      m_Storage.Delete(ms_FwRevCnfBinName);
-      m_Storage.Delete(ms_FwRevCnfBinChkName);
-    }
-    m_FwRevCnfBin.ReadContent(0);
-    m_FwRevCnfBinChk.ReadContent(0);
-    return false;
-  }
+  return TryReadFilePair(m_Storage, ms_FwRevCnfBinCapacity, ms_FwRevCnfBinName, m_FwRevCnfBinBuffer, m_FwRevCnfBin,
+                         ms_FwRevCnfBinChkName, m_FwRevCnfBinChkBuffer, m_FwRevCnfBinChk,
+                         SOldVersion{ErrorCodes::ms_FwRevCnfBinVersion, ms_OldFwRevCnfBinVersion}, [this] {
+                           CheckFirmwareConsistency();
+                           CheckAuthentificationConsistency();
+                         });
 }
 
 void CDefaultPersistence::CompareCorvaneAndCpuSignatures() {

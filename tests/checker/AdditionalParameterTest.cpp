@@ -189,14 +189,7 @@ struct Step {
 };
 
 Bytes Frame(u8 id, u16 adr, u16 ct, u16 tadr, Bytes payload) {
-  TestFrames::FrameSpec f;
-  f.id = id;
-  f.adr = adr;
-  f.sdn = kSdn;
-  f.ct = ct;
-  f.tadr = tadr;
-  f.payload = std::move(payload);
-  return TestFrames::BuildFrame(TestFrames::WithFirmwareCoding(f, kKey));
+  return CheckerTest::DomainFrame(id, adr, kSdn, ct, tadr, std::move(payload), kKey);
 }
 /// The SN asks for its additional set (SN fail, error group g).
 Step SnFail(u16 sadr, u8 group = 5) { return {false, Frame(0x2D, 1, 0, sadr, {0x07, group, 0})}; }

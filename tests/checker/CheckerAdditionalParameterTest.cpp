@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "CheckerHarness.h"
+#include "CheckerTestSupport.h"
 #include "FrameBuilder.h"
 #include "MessageBuilder.h"
 #include "PersistenceDomain.h"
@@ -24,14 +25,8 @@ constexpr u16 kNode = 5;  ///< the node whose set number 1 lies in "pardata1.bin
 
 /// A frame of the domain from id, ADR, CT, TADR and payload; coded with the SCM UDID when asked.
 Bytes Build(u8 id, u16 adr, u16 ct, u16 tadr, Bytes payload, bool coded) {
-  TestFrames::FrameSpec f;
-  f.id = id;
-  f.adr = adr;
-  f.sdn = kSdn;
-  f.ct = ct;
-  f.tadr = tadr;
-  f.payload = std::move(payload);
-  return TestFrames::BuildFrame(coded ? TestFrames::WithFirmwareCoding(f, kScmUdid) : f);
+  return CheckerTest::DomainFrame(id, adr, kSdn, ct, tadr, std::move(payload),
+                                  coded ? std::optional<TestFrames::Udid>(kScmUdid) : std::nullopt);
 }
 
 Bytes AssignUdidOfScm() {

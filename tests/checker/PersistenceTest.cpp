@@ -126,6 +126,14 @@ std::vector<Row> Rows() {
        {Error(ErrorCodes::ms_CorvaneDatVersion, 0, 3)}, {kDat, kDatChk}},
       {"corvane.dat.chk truncated", [](Files& f, Host&) { f[kDatChk].resize(40); }, false, 0,
        {Error(ErrorCodes::ms_CorvaneDatLength, 0, 40)}, {kDat, kDatChk}},
+      {"corvane.dat truncated", [](Files& f, Host&) { f[kDat].resize(40); }, false, 0,
+       {Error(ErrorCodes::ms_CorvaneDatLength, 0, 40)}, {kDat, kDatChk}},
+      {"corvane.dat.chk header bit flipped", [](Files& f, Host&) { Flip(f, kDatChk, 2); }, false, 0,
+       {Error(ErrorCodes::ms_CorvaneDatVersion, 0, 3)}, {kDat, kDatChk}},
+      {"fwrevcnf.bin truncated", [](Files& f, Host&) { f[kFw].resize(11); }, false, 0,
+       {Error(ErrorCodes::ms_FwRevCnfBinLength, 0, 11)}, {kFw, kFwChk}},
+      {"fwrevcnf.bin.chk entry-length bit flipped", [](Files& f, Host&) { Flip(f, kFwChk, 2); }, false, 0,
+       {Error(ErrorCodes::ms_FwRevCnfBinEntryLength, 0, 5)}, {kFw, kFwChk}},
       {"fwrevcnf.bin entry-length bit flipped", [](Files& f, Host&) { Flip(f, kFw, 2); }, false, 0,
        {Error(ErrorCodes::ms_FwRevCnfBinEntryLength, 0, 5)}, {kFw, kFwChk}},
       {"fwrevcnf.bin.chk truncated", [](Files& f, Host&) { f[kFwChk].resize(11); }, false, 0,
@@ -157,6 +165,9 @@ std::vector<Row> Rows() {
       {"fwrevcnf.bin.chk one entry more",
        [](Files& f, Host&) { f[kFwChk] = ScmGen::FwRevCnfChkBin(FwContent([](auto& c) { c.entries.push_back({9, 1}); })); },
        false, 0, {Error(ErrorCodes::ms_FwRevCnfBinChkMore)}, {kFw, kFwChk}},
+      {"fwrevcnf.bin.chk one entry fewer",
+       [](Files& f, Host&) { f[kFwChk] = ScmGen::FwRevCnfChkBin(FwContent([](auto& c) { c.entries.pop_back(); })); },
+       false, 0, {Error(ErrorCodes::ms_FwRevCnfBinChkFewer)}, {kFw, kFwChk}},
       {"fwrevcnf.bin.chk SADR differs",
        [](Files& f, Host&) { f[kFwChk] = ScmGen::FwRevCnfChkBin(FwContent([](auto& c) { c.entries[1].sadr = 6; })); },
        false, 0, {Error(ErrorCodes::ms_FwRevCnfBinSadrDiffers, 5, 6)}, {kFw, kFwChk}},
@@ -376,7 +387,28 @@ TEST_F(PersistenceTest, AutomaticSetupModeIsSetInMemoryOnly) {
     EXPECT_TRUE(s.persistence->TryInitialize());
     EXPECT_EQ(s.persistence->IsSetupModeActive(), r.active);
     EXPECT_TRUE(s.storage.writes.empty()) << "no file is written at start-up";
+    // The flag reaches the file with the next write.
+    s.persistence->WriteAcknowledgedInvertedMinorRevisions();
+    ScmGen::FwRevCnf expected = *d.fwRevCnf;
+    expected.flags &= ~0x08;  // "kel_para.saf" was not empty at this start-up
+    if (r.active) expected.flags |= 0x10;
+    if (r.udidResult == 0 && r.udid != ScmGen::Udid{}) expected.qorUdid = r.udid;
+    expected.targetId = {0x45, 0x23, 0x01, 0x00, 0xEE, 0xFF, 0xC0, 0x00};
+    EXPECT_EQ(s.storage.files[kFwChk], ScmGen::FwRevCnfChkBin(expected));
   }
+}
+
+/// Writes acknowledged UDIDs as the UDID checker does: through the writer, then the callback.
+void WriteUdids(CDefaultPersistence& persistence, const std::vector<ScmGen::UdidEntry>& acknowledged) {
+  auto& writer = persistence.GetAcknowledgedInvertedUdidWriter();
+  writer.Open();
+  for (const auto& e : acknowledged) {
+    u8 inverted[6];
+    for (int i = 0; i < 6; ++i) inverted[i] = static_cast<u8>(~e.udid[i]);
+    writer.WriteNext(e.sadr, inverted);
+  }
+  writer.Close();
+  persistence.WriteAcknowledgedInvertedUdids();
 }
 
 /// The state after an installed start-up with acknowledgements written by the writers.
@@ -400,15 +432,7 @@ class PersistenceWriters : public PersistenceTest {
 
 TEST_F(PersistenceWriters, UdidWriterLeavesTheGeneratorsBytes) {
   const std::vector<ScmGen::UdidEntry> acknowledged = {{2, kDatEntries[0].udid}, {7, {0x02, 0x5C, 0x3E, 1, 2, 3}}};
-  auto& writer = s.persistence->GetAcknowledgedInvertedUdidWriter();
-  writer.Open();
-  for (const auto& e : acknowledged) {
-    u8 inverted[6];
-    for (int i = 0; i < 6; ++i) inverted[i] = static_cast<u8>(~e.udid[i]);
-    writer.WriteNext(e.sadr, inverted);
-  }
-  writer.Close();
-  s.persistence->WriteAcknowledgedInvertedUdids();
+  WriteUdids(*s.persistence, acknowledged);
   EXPECT_EQ(s.storage.files[kDatChk], DatChk(acknowledged));
   EXPECT_EQ(s.storage.writes, std::vector<std::string>{kDatChk});
 }
@@ -480,16 +504,7 @@ TEST_F(PersistenceWriters, PasswordIsCheckedComplemented) {
 
 TEST_F(PersistenceWriters, ARestartOverTheFirmwaresFilesIsCleanAndDeliversTheAcknowledgedValues) {
   // Acknowledge: a UDID, a revision and a password.
-  auto& udids = s.persistence->GetAcknowledgedInvertedUdidWriter();
-  const std::vector<ScmGen::UdidEntry> acknowledged = {{2, kDatEntries[0].udid}, {5, kDatEntries[1].udid}};
-  udids.Open();
-  for (const auto& e : acknowledged) {
-    u8 inverted[6];
-    for (int i = 0; i < 6; ++i) inverted[i] = static_cast<u8>(~e.udid[i]);
-    udids.WriteNext(e.sadr, inverted);
-  }
-  udids.Close();
-  s.persistence->WriteAcknowledgedInvertedUdids();
+  WriteUdids(*s.persistence, {{2, kDatEntries[0].udid}, {5, kDatEntries[1].udid}});
   auto& revisions = s.persistence->GetAcknowledgedInvertedMinorRevisionWriter();
   revisions.Open();
   revisions.WriteNext(2, static_cast<u16>(~0x0109));

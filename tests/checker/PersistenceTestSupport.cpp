@@ -84,7 +84,7 @@ void InstallHost(const Host& answers) {
       case SCM_SC_READ_QOR_FLASH_FILE: {
         if (host.flashResult == -1) return -1;
         const size_t n = std::min(host.flash.size(), static_cast<size_t>(words[3]));
-        std::memcpy(reinterpret_cast<void*>(words[4]), host.flash.data(), n);
+        if (n != 0) std::memcpy(reinterpret_cast<void*>(words[4]), host.flash.data(), n);
         *reinterpret_cast<u32*>(words[5]) = static_cast<u32>(host.flashResult);
         return 0;
       }

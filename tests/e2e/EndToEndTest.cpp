@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <functional>
 #include <set>
+#include <string>
 
 #include "DemoOptions.h"
 #include "DemoProcess.h"
@@ -123,6 +124,10 @@ const std::vector<E2eCase>& Cases() {
          NoEcho(o.summary);
          EXPECT_EQ(o.summary["network"]["noNode"], 0);
          EXPECT_EQ(EventsOfCode(o.summary, kFrameCrcWarning), 0u) << o.summary["events"].dump();
+         // the node that asks for its additional set got it past the checker's header check
+         unsigned sets = 0;
+         for (const json& n : o.summary["nodes"]) sets += n["record"]["additionalSetsReceived"].get<unsigned>();
+         EXPECT_GE(sets, 1u);
        }},
       {"wrong-vendor", Exit::TimeLimit,
        [](const Outcome& o) {

@@ -55,6 +55,16 @@ CCheckingAdditionalParameterInspector::SSafetyAddressState* CCheckingAdditionalP
   return &m_States[sadr - 1];
 }
 
+CCheckingAdditionalParameterInspector::SSafetyAddressState* CCheckingAdditionalParameterInspector::FindRequestedDownload(
+    u16 sadr, u16 index, u8 subIndex) {
+  SSafetyAddressState* state = FindState(sadr);
+  if (state == nullptr || !state->m_Requested || index != ms_ParameterDownloadIndex ||
+      subIndex != ms_ParameterDownloadSubIndex) {
+    return nullptr;
+  }
+  return state;
+}
+
 void CCheckingAdditionalParameterInspector::RestartCapture(SSafetyAddressState& state) {
   state.m_TransferInProgress = false;
   state.m_FirstCt = 0;
@@ -106,9 +116,8 @@ void CCheckingAdditionalParameterInspector::VisitSnmtAssignSadr(const Frame::CDe
 void CCheckingAdditionalParameterInspector::VisitSsdoDownloadInitiateExpeditedRequest(
     const Frame::CDecodedSsdoDownloadInitiateExpeditedRequest& frame) {
   const u16 sadr = frame.GetSafetyAddress();
-  SSafetyAddressState* state = FindState(sadr);
-  if (state == nullptr || !state->m_Requested || frame.GetIndex() != ms_ParameterDownloadIndex ||
-      frame.GetSubIndex() != ms_ParameterDownloadSubIndex) {
+  SSafetyAddressState* state = FindRequestedDownload(sadr, frame.GetIndex(), frame.GetSubIndex());
+  if (state == nullptr) {
     return;
   }
   RestartCapture(*state);
@@ -118,9 +127,8 @@ void CCheckingAdditionalParameterInspector::VisitSsdoDownloadInitiateExpeditedRe
 void CCheckingAdditionalParameterInspector::VisitSsdoDownloadInitiateSegmentedRequest(
     const Frame::CDecodedSsdoDownloadInitiateSegmentedRequest& frame) {
   const u16 sadr = frame.GetSafetyAddress();
-  SSafetyAddressState* state = FindState(sadr);
-  if (state == nullptr || !state->m_Requested || frame.GetIndex() != ms_ParameterDownloadIndex ||
-      frame.GetSubIndex() != ms_ParameterDownloadSubIndex) {
+  SSafetyAddressState* state = FindRequestedDownload(sadr, frame.GetIndex(), frame.GetSubIndex());
+  if (state == nullptr) {
     return;
   }
   const u16 ct = frame.GetCt();

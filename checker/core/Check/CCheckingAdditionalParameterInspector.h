@@ -52,6 +52,8 @@ class CCheckingAdditionalParameterInspector : public CAdditionalParameterInspect
 
   /// The state of a SADR from a frame; outside 1 to 1023: null on the received path, else 0xE200.
   SSafetyAddressState* FindState(u16 sadr);
+  /// The state of a SADR whose set was asked for, when the initiate downloads 0x101A/0; else null.
+  SSafetyAddressState* FindRequestedDownload(u16 sadr, u16 index, u8 subIndex);
   /// A middle or end segment: taken only when its CT follows the last one taken.
   void TakeSegment(u16 sadr, u16 ct, u32 length, const u8* data, bool last);
   /// Forgets the transfer and the capture of a SADR.
