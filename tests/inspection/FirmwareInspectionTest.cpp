@@ -76,20 +76,8 @@ TEST(FirmwareInspection, IdentityAndCompatibility) {
 }
 
 TEST(FirmwareInspection, Acknowledgements) {
-  auto written = [](std::vector<MinorEntry> expected) {
-    return [expected](Inspection& i) {
-      ASSERT_EQ(i.minorSink.written.size(), expected.size());
-      for (std::size_t k = 0; k < expected.size(); ++k) {
-        EXPECT_EQ(i.minorSink.written[k].sadr, expected[k].sadr);
-        EXPECT_EQ(i.minorSink.written[k].minor, expected[k].minor);
-      }
-      EXPECT_EQ(i.log, (std::vector<std::string>{"minor writer open", "minor writer close", "minor callback"}));
-    };
-  };
-  auto nothingWritten = [](Inspection& i) {
-    EXPECT_EQ(i.minorSink.opens, 0);
-    EXPECT_TRUE(i.log.empty());
-  };
+  auto written = [](std::vector<MinorEntry> expected) { return ExpectWritten(&Inspection::minorSink, expected, "minor"); };
+  const auto nothingWritten = ExpectNothingWritten(&Inspection::minorSink);
   const MinorEntry ack8{5, static_cast<u16>(~8)};
   const MinorEntry ack6{6, static_cast<u16>(~kMinorAcknowledged)};
   RunRows({

@@ -83,6 +83,7 @@ struct StreamScript {
 struct UdidEntry {
   u16 sadr;     ///< plain SADR
   Udid udid;    ///< complemented UDID
+  bool operator==(const UdidEntry&) const = default;
 };
 struct FirmwareEntry {
   u16 sadr;        ///< plain SADR
@@ -94,6 +95,7 @@ struct FirmwareEntry {
 struct MinorEntry {
   u16 sadr;   ///< plain SADR
   u16 minor;  ///< complemented
+  bool operator==(const MinorEntry&) const = default;
 };
 struct ChecksumEntry {
   u16 sadr;           ///< plain SADR

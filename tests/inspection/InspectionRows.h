@@ -3,6 +3,8 @@
 // with an acknowledged minor revision and a required checksum), an optional
 // change to it, and a message sequence whose every step states its outcome.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -61,6 +63,25 @@ std::vector<Step> UploadChecksum(u16 sadr, const Bytes& checksum, u16 ct = 110);
 std::vector<Step> Introduce(u16 sadr);
 /// Steps joined.
 std::vector<Step> Join(std::initializer_list<std::vector<Step>> parts);
+
+/// End check of an acknowledgement: the sink got exactly these entries between one
+/// open and close of its writer, and the callback ran after the close ("udid" or "minor").
+template <typename Sink, typename Entry>
+std::function<void(Inspection&)> ExpectWritten(Sink Inspection::*sink, std::vector<Entry> expected,
+                                               const std::string& name) {
+  return [sink, expected, name](Inspection& i) {
+    EXPECT_EQ((i.*sink).written, expected);
+    EXPECT_EQ(i.log, (std::vector<std::string>{name + " writer open", name + " writer close", name + " callback"}));
+  };
+}
+/// End check: the writer was never opened and nothing was logged.
+template <typename Sink>
+std::function<void(Inspection&)> ExpectNothingWritten(Sink Inspection::*sink) {
+  return [sink](Inspection& i) {
+    EXPECT_EQ((i.*sink).opens, 0);
+    EXPECT_TRUE(i.log.empty());
+  };
+}
 
 /// An enter command with the data word and password.
 TestFrames::CommandSpec EnterCommand(u16 data, const Password& password = {});

@@ -90,20 +90,8 @@ TEST(UdidInspection, EncoderReports) {
 }
 
 TEST(UdidInspection, Acknowledgements) {
-  auto written = [](std::vector<UdidEntry> expected) {
-    return [expected](Inspection& i) {
-      ASSERT_EQ(i.udidSink.written.size(), expected.size());
-      for (std::size_t k = 0; k < expected.size(); ++k) {
-        EXPECT_EQ(i.udidSink.written[k].sadr, expected[k].sadr);
-        EXPECT_EQ(i.udidSink.written[k].udid, expected[k].udid);
-      }
-      EXPECT_EQ(i.log, (std::vector<std::string>{"udid writer open", "udid writer close", "udid callback"}));
-    };
-  };
-  auto nothingWritten = [](Inspection& i) {
-    EXPECT_EQ(i.udidSink.opens, 0);
-    EXPECT_TRUE(i.log.empty());
-  };
+  auto written = [](std::vector<UdidEntry> expected) { return ExpectWritten(&Inspection::udidSink, expected, "udid"); };
+  const auto nothingWritten = ExpectNothingWritten(&Inspection::udidSink);
   const UdidEntry other5{5, Complement(kUdidOther)};
   const UdidEntry own6{6, Complement(kUdid6)};
   const UdidEntry keep9{9, Complement(Udid{9, 9, 9, 9, 9, 9})};
