@@ -63,6 +63,13 @@ ScmGen::FwRevCnf FwContent(const std::function<void(ScmGen::FwRevCnf&)>& change 
   return f;
 }
 
+/// The first 16 bytes complemented.
+Bytes Inverted16(const Bytes& b) {
+  Bytes out(b.begin(), b.begin() + 16);
+  for (auto& x : out) x = static_cast<uint8_t>(~x);
+  return out;
+}
+
 /// A "corvane.uid" record.
 Bytes Uid(ScmGen::Udid udid, uint64_t time) { return ScmGen::CorvaneUidFile({udid, time}); }
 
@@ -76,6 +83,14 @@ struct Subject {
   MemoryStorage storage;
   std::unique_ptr<CDefaultPersistence> persistence = std::make_unique<CDefaultPersistence>(storage);
 };
+
+/// The host answers as given and the subject's storage holds the domain installed, its
+/// "corvane.uid" also in flash area 16.
+void InstallDomain(Subject& s, const ScmGen::Domain& domain, const Host& answers = Host{}) {
+  InstallHost(answers);
+  s.storage.files = InstalledFiles(domain);
+  host.flash = s.storage.files[kUid];
+}
 
 class PersistenceTest : public ::testing::Test {
  protected:
@@ -225,6 +240,12 @@ std::vector<Row> Rows() {
       {"controller copy differs", [](Files&, Host& h) { h.flash = Uid(kQor, kTime + 1); }, true, 0, {}, {}, {}, false},
       {"controller copy does not parse", [](Files&, Host& h) { h.flash[1] = 0x02; }, true, 0,
        {Warning(ErrorCodes::ms_CorvaneUidVersion, 0, 0x200)}, {}, {}, false},
+      {"controller copy of zeros while the storage holds no copy",
+       [](Files& f, Host& h) {
+         f.erase(kUid), f.erase(kUidChk);
+         h.flash = Uid({}, 0);
+       },
+       true, 0, {}, {}, {}, false},
       {"controller copy of another length", [](Files&, Host& h) { h.flashResult = 10; }, false, 0,
        {Error(ErrorCodes::ms_CorvaneCpuReadFailed, 0, 10)}, {}, {}, false},
       // ---- others ----
@@ -294,10 +315,8 @@ TEST_F(PersistenceTest, StartUpTable) {
 }
 
 TEST_F(PersistenceTest, InstalledDomainDeliversItsValues) {
-  InstallHost(Host{});
-  host.flash = InstalledFiles(InstalledDomain())[kUid];
   Subject s;
-  s.storage.files = InstalledFiles(InstalledDomain());
+  InstallDomain(s, InstalledDomain());
   ASSERT_TRUE(s.persistence->TryInitialize());
   const Deliveries d = Deliver(*s.persistence);
   EXPECT_EQ(d.requiredSadrs, (std::vector<uint16_t>{2, 5, 8}));
@@ -321,10 +340,8 @@ TEST_F(PersistenceTest, InstalledDomainDeliversItsValues) {
 }
 
 TEST_F(PersistenceTest, DatChkWithOneEntryMoreLeavesTheAutomaticUdidsAlone) {
-  InstallHost(Host{});
   Subject s;
-  s.storage.files = InstalledFiles(InstalledDomain());
-  host.flash = s.storage.files[kUid];
+  InstallDomain(s, InstalledDomain());
   auto e = kDatEntries;
   e.push_back({9, {1, 2, 3, 4, 5, 6}});
   s.storage.files[kDatChk] = DatChk(e);
@@ -335,16 +352,28 @@ TEST_F(PersistenceTest, DatChkWithOneEntryMoreLeavesTheAutomaticUdidsAlone) {
   EXPECT_EQ(d.acknowledgedUdids[1].first, 5);
 }
 
+TEST_F(PersistenceTest, PardataOfTheFirmwaresLimitIsRead) {
+  Subject s;
+  InstallDomain(s, InstalledDomain());
+  const Bytes entry = ScmGen::ParData1Entry(3, 5, Bytes(150000, 0x6B), 0x55);
+  s.storage.files[kPar] = ScmGen::ParData1File(entry, 1, 0);
+  ASSERT_GT(s.storage.files[kPar].size(), 0x10000u);
+  EXPECT_TRUE(s.persistence->TryInitialize());
+  EXPECT_TRUE(Log().empty());
+  const Deliveries d = Deliver(*s.persistence);
+  ASSERT_EQ(d.headers.size(), 1u);
+  EXPECT_EQ(d.headers[0].first, (std::pair<uint16_t, uint8_t>{5, 3}));
+  EXPECT_EQ(d.headers[0].second, Inverted16(entry));
+}
+
 TEST_F(PersistenceTest, MachineOptionsBecomeParameterTwoOfSadrOneOnlyWhenActive) {
   for (const uint32_t active : {0u, 1u}) {
     SCOPED_TRACE(active);
     ScmGen::Domain d = InstalledDomain();
     d.scm.configuration->machineOptionsActive = active;
     d.autoCnf->machineOptions = Bytes(64, 0x5A);
-    InstallHost(Host{});
     Subject s;
-    s.storage.files = InstalledFiles(d);
-    host.flash = s.storage.files[kUid];
+    InstallDomain(s, d);
     EXPECT_EQ(s.persistence->TryInitialize(), active == 1);
     const Deliveries out = Deliver(*s.persistence);
     const bool computed = std::any_of(out.headers.begin(), out.headers.end(),
@@ -380,10 +409,8 @@ TEST_F(PersistenceTest, AutomaticSetupModeIsSetInMemoryOnly) {
     Host answers;
     answers.udidResult = r.udidResult;
     answers.udid = r.udid;
-    InstallHost(answers);
     Subject s;
-    s.storage.files = InstalledFiles(d);
-    host.flash = s.storage.files[kUid];
+    InstallDomain(s, d, answers);
     EXPECT_TRUE(s.persistence->TryInitialize());
     EXPECT_EQ(s.persistence->IsSetupModeActive(), r.active);
     EXPECT_TRUE(s.storage.writes.empty()) << "no file is written at start-up";
@@ -415,9 +442,7 @@ void WriteUdids(CDefaultPersistence& persistence, const std::vector<ScmGen::Udid
 class PersistenceWriters : public PersistenceTest {
  protected:
   void SetUp() override {
-    InstallHost(Host{});
-    s.storage.files = InstalledFiles(InstalledDomain());
-    host.flash = s.storage.files[kUid];
+    InstallDomain(s, InstalledDomain());
     ASSERT_TRUE(s.persistence->TryInitialize());
   }
   /// The generator's copy for the values the writers bind: running controller and CPU.
@@ -527,10 +552,8 @@ TEST_F(PersistenceWriters, ARestartOverTheFirmwaresFilesIsCleanAndDeliversTheAck
 }
 
 TEST_F(PersistenceTest, SynchronizeWritesTheCopyOnlyWhenItIsEmpty) {
-  InstallHost(Host{});
   Subject s;
-  s.storage.files = InstalledFiles(InstalledDomain());
-  host.flash = s.storage.files[kUid];
+  InstallDomain(s, InstalledDomain());
   s.storage.files.erase(kUidChk);
   EXPECT_FALSE(s.persistence->TryInitialize());  // 0xE213: pair deleted
   s.persistence->SynchronizeInitialSignatures();
@@ -554,10 +577,8 @@ TEST_F(PersistenceTest, CommissionerTakesOnlyOneAsAutomaticFromTheNodeList) {
     SCOPED_TRACE(c.settings[1]);
     ScmGen::Domain d = InstalledDomain();
     d.scm.commissioning = c.settings;
-    InstallHost(Host{});
     Subject s;
-    s.storage.files = InstalledFiles(d);
-    host.flash = s.storage.files[kUid];
+    InstallDomain(s, d);
     ASSERT_TRUE(s.persistence->TryInitialize());
     ASSERT_FALSE(s.persistence->IsSetupModeActive()) << "the key medium was not empty";
     const Main::CDefaultCommissioner commissioner(*s.persistence, s.persistence->GetInvertedCommissioningFlagReader());
