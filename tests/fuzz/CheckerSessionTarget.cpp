@@ -1,7 +1,9 @@
 // Surface 7: the checker's session relay with messages on every host-side and
 // firmware-side queue, handled in the order of the check task's cycle
 // (unlock requests and responses, received frames, then events, sent frames,
-// commands and responses), with the inspector the checker runs. A checker
+// commands and responses), with the inspector the checker runs: the
+// dispatching inspector over the UDID, firmware and parameter-checksum checks
+// of a small installed domain (SADRs 5 and 6, the inspection tests'). A checker
 // error is a CException, after which the program switches to fail-safe and
 // keeps cycling; nothing else may escape. What it forwards keeps the kind's
 // length limit, and the bytes of what it relays are those it received
@@ -16,11 +18,13 @@
 #include <array>
 #include <cstdio>
 #include <deque>
+#include <memory>
 
 #include "CDefaultSession.h"
 #include "CException.h"
 #include "CPassThroughInspector.h"
 #include "CheckerTestDomain.h"
+#include "InspectionRows.h"
 #include "FakeMessaging.h"
 #include "FrameBuilder.h"
 #include "FuzzFrames.h"
@@ -118,6 +122,7 @@ Bytes Message(u8 selector, const Bytes& message) {
 
 std::vector<Bytes> Seeds() {
   using namespace TestFrames;
+  using namespace InspectTest;
   FrameSpec request;
   request.id = Ids::UdidRequest;
   request.adr = 5;
@@ -134,8 +139,24 @@ std::vector<Bytes> Seeds() {
                          Message(4 | kSeal, frame), Message(5, BuildCommand(command)), Message(6, BuildStatus(status))}) {
     cycle.insert(cycle.end(), m.begin(), m.end());
   }
-  return {cycle, Message(2 | kSeal, frame), Message(4 | kSeal, frame), Message(6, BuildNewStatus(NewStatusSpec{})),
-          Message(5, BuildCommand(command))};
+  // A node of the installed domain introduced: assigned, answering with its UDID, identified,
+  // its checksum read, then set to operational (sent frames 4, received 2).
+  Bytes introduce;
+  auto add = [&introduce](u8 selector, const FrameSpec& f) {
+    const Bytes m = Message(selector, BuildFrame(f));
+    introduce.insert(introduce.end(), m.begin(), m.end());
+  };
+  auto sent = [&add](const FrameSpec& f) { add(4, f); };
+  auto received = [&add](const FrameSpec& f) { add(2, f); };
+  sent(AssignSadr(5, kUdid5));
+  received(SadrAssigned(5, kUdid5));
+  received(UploadExpedited(5, 0x1018, 1, U32(kVendorId), 100));
+  received(UploadExpedited(5, 0x1018, 2, U32(kProductCode), 101));
+  received(UploadExpedited(5, 0x1018, 3, U32((static_cast<u32>(kMajor) << 16) | kMinorAcknowledged), 102));
+  received(UploadExpedited(5, 0x1018, 6, kChecksum5, 103));
+  sent(SetToOp(5));
+  return {cycle, introduce, Message(2 | kSeal, frame), Message(4 | kSeal, frame),
+          Message(6, BuildNewStatus(NewStatusSpec{})), Message(5, BuildCommand(command))};
 }
 
 void RunOne(const std::uint8_t* data, std::size_t size) {
@@ -143,8 +164,10 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
   SetCheckerTestDomain(kSdn);
   InstallHost();
   CheckerTest::FakeMessaging messaging;
-  Main::CPassThroughInspector inspector;
-  CDefaultSession session(messaging, inspector);
+  const auto inspection = std::make_unique<InspectTest::Inspection>();
+  InspectTest::InstallDomain(*inspection);
+  inspection->Initialize();
+  CDefaultSession session(messaging, *inspection->inspector);
   session.Initialize();
   // What each source queue got, as the session will read it.
   std::array<std::deque<Bytes>, kSources.size()> put;
