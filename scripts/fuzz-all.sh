@@ -15,9 +15,9 @@ targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   for t in "$bin"/fuzz_*; do targets+=("$(basename "$t" | sed 's/^fuzz_//')"); done
 fi
-# Targets over the in-memory platform: its handle table keeps every queue
-# handle ever opened (reachable), so per-input leak checks would run each
-# input twice; leaks are still checked when the run ends.
+# Targets over the in-memory platform: its containers and the fixtures' keep
+# their capacity from one input to the next, so libFuzzer's per-input leak
+# check would run every input twice; leaks are still checked when the run ends.
 extra_options() {
   case "$1" in
     param_init|stack_network|firmware_queues|checker_session) echo "-detect_leaks=0" ;;
