@@ -2,6 +2,7 @@
 // so that the platform runs before the application exists. The application
 // that brings the real functions deletes this file and MFWQZ_Placeholder.h.
 #include "MFWQZ.h"
+#include "MFWQZ_Confirm_Placeholder.h"
 #include "MFWQZ_Placeholder.h"
 #include "SAPL.h"
 
@@ -12,7 +13,6 @@ u8 MFWQZ_gaucOptFlags[MFWQZ_kSadrSetBytes];
 u8 MFWQZ_gaucStpFlags[MFWQZ_kSadrSetBytes];
 u8 MFWQZ_gaucNprFlags[MFWQZ_kSadrSetBytes];
 u8 MFWQZ_aucMissStpFlags[MFWQZ_kSadrSetBytes];
-u8 MFWQZ_gaucPassword[MFWQZ_kPasswordBytes];
 u32 MFWQZ_gbStartScan;
 u32 MFWQZ_gbScanInit;
 u32 MFWQZ_gbScanStarted;
@@ -28,12 +28,10 @@ u32 MFWQZ_gbUdidSaving;
 u32 MFWQZ_bCvnFromQorAvailable;
 u32 MFWQZ_gbMachineOptionsActive;
 u32 MFWQZ_gbStartupFlagsActive;
-u32 MFWQZ_gbRemoteActive;
 u32 MFWQZ_gulScansAtStartup;
 u8 MFWQZ_gucPtRelease;
 u32 MFWQZ_gSodCommisioningParameter[MFWQZ_kCommissioningCount];
 
-MFWQZ_PlaceholderRcv MFWQZ_gPlaceholderRcv;
 u32 MFWQZ_gulPlaceholderResetGuardingCount;
 u32 MFWQZ_gulPlaceholderMainCount;
 u16 MFWQZ_gausPlaceholderOptionalList[10];
@@ -47,19 +45,10 @@ u8 MFWQZ_Init(const u8* /*qorUdid*/, u16 /*release*/) { return 0; }
 u8 MFWQZ_InitModuleInfo(void) { return 0; }
 u8 MFWQZ_Main(u32 /*stackRunning*/) {
   ++MFWQZ_gulPlaceholderMainCount;
-  return 0;
+  // Remote orders are handed to the confirmation in every cycle.
+  return MFWQZ_Confirmation() == 1 ? 0 : 1;
 }
 u32 MFWQZ_EndOfStartUp(u32 previous) { return previous; }
-
-void MFWQZ_RemoteControlRcv(const u8* payload, u16 length, u32 reply) {
-  ++MFWQZ_gPlaceholderRcv.ulCount;
-  MFWQZ_gPlaceholderRcv.usLength = length;
-  MFWQZ_gPlaceholderRcv.ulReply = reply;
-  const u32 ulKeep = length < MFWQZ_kPlaceholderPayloadMax ? length : MFWQZ_kPlaceholderPayloadMax;
-  if (payload != nullptr && ulKeep > 0) {
-    std::memcpy(MFWQZ_gPlaceholderRcv.aucPayload, payload, ulKeep);
-  }
-}
 
 u8 MFWQZ_RequestSwitchOperational(void) { return 0; }
 u8 MFWQZ_QorHasFailed(void) { return MFWQZ_gaucPlaceholderQorLatches[0]; }
@@ -81,7 +70,6 @@ i32 MFWQZ_SendSetupModeToQor(u32 /*on*/) {
   ++MFWQZ_gaulPlaceholderQorSends[3];
   return 0;
 }
-u32 MFWQZ_IsSetupModeActive(void) { return 0; }
 void MFWQZ_ResetNodeGuarding(void) { ++MFWQZ_gulPlaceholderResetGuardingCount; }
 void MFWQZ_EncoderChg(u16 sadr, u16 handle) {
   ++MFWQZ_gPlaceholderEncoderChg.ulCount;

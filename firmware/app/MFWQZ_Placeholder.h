@@ -4,19 +4,6 @@
 #include "MFWQZ.h"
 #include "ScmTypes.h"
 
-/// Largest command payload the stand-in keeps.
-inline constexpr u32 MFWQZ_kPlaceholderPayloadMax = 42;
-
-/// What the stand-in's MFWQZ_RemoteControlRcv saw last.
-struct MFWQZ_PlaceholderRcv {
-  u32 ulCount;                                 ///< commands received so far
-  u16 usLength;                                ///< payload length of the last one
-  u32 ulReply;                                 ///< reply identifier of the last one
-  u8 aucPayload[MFWQZ_kPlaceholderPayloadMax];  ///< first bytes of the last payload
-};
-
-/// Commands that reached the stand-in application.
-extern MFWQZ_PlaceholderRcv MFWQZ_gPlaceholderRcv;
 /// Calls of the stand-in MFWQZ_ResetNodeGuarding.
 extern u32 MFWQZ_gulPlaceholderResetGuardingCount;
 /// Calls of the stand-in MFWQZ_Main.

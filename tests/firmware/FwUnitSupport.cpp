@@ -17,6 +17,7 @@
 #include "HNFstp.h"
 #include "MFWQZ.h"
 #include "MFWQZ_Placeholder.h"
+#include "FwRemoteSupport.h"
 #include "SCMint.h"
 #include "ScmQueueNames.h"
 #include "ScmSystemCalls.h"
@@ -151,6 +152,9 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       *OutWord(w[3]) = static_cast<uint32_t>(w[1]);
       return 0;
     }
+    case SCM_SC_LOCK_RESET:
+    case SCM_SC_UNLOCK_RESET:
+      return 0;
     case SCM_SC_RESET:
       ++resetCalls;
       return 0;
@@ -209,7 +213,7 @@ void FwFixture::SetUp() {
   MFWQZ_gbStartScan = MFWQZ_gbScanInit = MFWQZ_gbScanStarted = MFWQZ_gbStartQuit = 0;
   MFWQZ_gbQuitAll = MFWQZ_gbQuitUdid = MFWQZ_gbAckDone = MFWQZ_gbAckError = 0;
   MFWQZ_gusQuitSaddr = MFWQZ_susQuitSaddr = MFWQZ_gusAckHandle = 0;
-  MFWQZ_gPlaceholderRcv = MFWQZ_PlaceholderRcv{};
+  ResetRemoteControl();
   MFWQZ_gulPlaceholderResetGuardingCount = 0;
   MFWQZ_gulPlaceholderMainCount = 0;
   std::memset(MFWQZ_gaulPlaceholderQorSends, 0, sizeof(MFWQZ_gaulPlaceholderQorSends));
