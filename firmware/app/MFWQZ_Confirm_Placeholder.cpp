@@ -63,7 +63,7 @@ static u32 MFWQZ_ConfirmAction(u32 code) {
   }
 }
 
-u32 MFWQZ_Confirmation(void) {
+u8 MFWQZ_Confirmation(void) {
   switch (MFWQZ_Confirm.ulState) {
     case MFWQZ_k_CNF_IDLE:
       if (MFWQZ_Remote.ulState == MFWQZ_k_RS_ACCEPTED) {
@@ -80,7 +80,7 @@ u32 MFWQZ_Confirmation(void) {
         HNFevt_EnregisterEventLevel(MFWQZ_kEvtRemote, static_cast<u16>(ulDone == 1 ? 3 : 4), MFWQZ_Remote.ulCode,
                                     MFWQZ_kRemoteEventLevel);
         MFWQZ_ConfirmEnter(MFWQZ_k_CNF_HOLD);
-        return ulDone;
+        return static_cast<u8>(ulDone);
       }
       return 1;
     case MFWQZ_k_CNF_HOLD: {

@@ -52,6 +52,6 @@ extern u32 MFWQZ_gulPlaceholderRevStoreResult;
 extern u32 MFWQZ_gulPlaceholderSetupMode;
 
 /// One step of the confirmation machine; 1 unless its action failed on this call.
-u32 MFWQZ_Confirmation(void);
+u8 MFWQZ_Confirmation(void);
 /// Writes "fwrevcnf.bin" (acceptCurrent 1: with the modules' current revisions); 1 written.
 u32 MFWQZ_RevStore(u32 acceptCurrent);
