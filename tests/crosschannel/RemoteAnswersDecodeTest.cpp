@@ -28,6 +28,7 @@
 #include "MFWQZ_MainCycle_Placeholder.h"
 #include "MFWQZ_Remote.h"
 #include "MessageBuilder.h"
+#include "RemoteMessages.h"
 
 namespace CrossChannelTest {
 namespace {
@@ -251,6 +252,79 @@ TEST_F(RemoteAcross, BuilderCommandsReadAlikeInBothChannels) {
       EXPECT_EQ(answer.at(8), 0) << "accepted";
       EXPECT_EQ(0, std::memcmp(MFWQZ_RemoteCmd, command.data() + 4, command.size() - 4));
     }
+    TakeEvents();
+  }
+}
+
+TEST_F(RemoteAcross, OperatorReadersReadFirmwareRecordsAndBuildersWriteTheirBytes) {
+  MFWQZ_gaucPassword[0] = 'x';
+  const u8 udid[6] = {0x02, 0x5C, 0x3E, 0, 0, 9};
+  std::memcpy(HNFstp_aucQorUdid, udid, 6);
+  MFWQZ_ModuleInfo[4].ulFlags = 1 | 0x8000 | 0x800;
+  TestFrames::ObjectReadSpec read;
+  read.word = 0x0042;
+  read.objects = {{0x2410, 10}, {0x2410, 52}, {0x2424, 11}};
+  TestFrames::ObjectReadSpec badRead = read;
+  badRead.version = 2;
+  const struct {
+    const char* name;
+    Bytes command;
+  } cases[] = {
+      {"status", Command(0x0200, 0)},
+      {"refused enter command", Command(0x0100, 0x0050)},
+      {"new status", Command(0x0200, 0x5000)},
+      {"password information", Command(0x0200, 0x1000)},
+      {"password check", Command(0x0200, 0x2000)},
+      {"controller UDID", Command(0x0200, 0x3000)},
+      {"address list", Command(0x0200, 0x6000)},
+      {"address list beyond", Command(0x0200, 0x6001)},
+      {"module flags", Command(0x0200, 0x7000)},
+      {"object read", TestFrames::BuildObjectRead(read)},
+      {"refused object read", TestFrames::BuildObjectRead(badRead)},
+      {"too short object read", TestFrames::BuildRawCommand(0, Bytes{0x00, 0x84, 9})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes answer = Answer(c.command);
+    const u16 cls = static_cast<u16>(c.command[4] | (c.command[5] << 8));
+    const u16 code = static_cast<u16>(c.command[8] | (c.command[9] << 8));
+    Bytes rebuilt;
+    if (cls == 0x8400) {
+      const auto fields = TestFrames::ReadObjectReadAnswer(answer);
+      ASSERT_TRUE(fields.has_value());
+      rebuilt = TestFrames::BuildObjectReadAnswer(*fields);
+    } else if (answer.size() == 280) {
+      const auto fields = TestFrames::ReadStatus(answer);
+      ASSERT_TRUE(fields.has_value());
+      rebuilt = TestFrames::BuildStatus(*fields);
+    } else if (code == 0x5000) {
+      const auto fields = TestFrames::ReadNewStatus(answer);
+      ASSERT_TRUE(fields.has_value());
+      EXPECT_EQ(fields->mismatches, 1);
+      rebuilt = TestFrames::BuildNewStatus(*fields);
+    } else if (code == 0x1000 || code == 0x2000) {
+      const auto fields = TestFrames::ReadPasswordInfo(answer);
+      ASSERT_TRUE(fields.has_value());
+      EXPECT_EQ(fields->answer, code == 0x1000 ? 1 : 0);
+      rebuilt = TestFrames::BuildPasswordInfo(*fields);
+    } else if (code == 0x3000) {
+      const auto fields = TestFrames::ReadControllerUdid(answer);
+      ASSERT_TRUE(fields.has_value());
+      EXPECT_EQ(fields->udid, (TestFrames::Udid{0x02, 0x5C, 0x3E, 0, 0, 9}));
+      rebuilt = TestFrames::BuildControllerUdid(*fields);
+    } else if ((code & 0xFFF0) == 0x6000) {
+      const auto fields = TestFrames::ReadAddressList(answer);
+      ASSERT_TRUE(fields.has_value());
+      rebuilt = TestFrames::BuildAddressList(*fields);
+    } else {
+      const auto fields = TestFrames::ReadModuleFlags(answer);
+      ASSERT_TRUE(fields.has_value());
+      EXPECT_EQ(fields->mismatch[0], 0x01);
+      EXPECT_EQ(fields->firmware[0], 0x04);
+      EXPECT_EQ(fields->missing[0], 0x04);
+      rebuilt = TestFrames::BuildModuleFlags(*fields);
+    }
+    EXPECT_EQ(rebuilt, answer);
     TakeEvents();
   }
 }
