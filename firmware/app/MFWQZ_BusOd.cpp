@@ -4,7 +4,6 @@
 
 #include "EPSglobal.h"
 #include "MFWQZ.h"
-#include "MFWQZ_MainCycle_Placeholder.h"
 #include "MFWQZ_Remote.h"
 
 /// The words of the records that nothing filled yet.

@@ -8,7 +8,6 @@
 #include "HNFevt.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
-#include "MFWQZ_MainCycle_Placeholder.h"
 #include "MFWQZ_Remote.h"
 #include "ScmSystemCalls.h"
 

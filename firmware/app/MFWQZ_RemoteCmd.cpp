@@ -11,12 +11,9 @@
 #include "HNFstp.h"
 #include "MFWQZ.h"
 #include "MFWQZ_Confirm_Placeholder.h"
-#include "MFWQZ_MainCycle_Placeholder.h"
 #include "MFWQZ_Remote.h"
 #include "ScmSystemCalls.h"
 
-u8 MFWQZ_gaucPassword[MFWQZ_kPasswordBytes];
-u32 MFWQZ_gbRemoteActive;
 u8 MFWQZ_RemoteCmd[MFWQZ_kCmdPwdLength];
 MFWQZ_RemoteState MFWQZ_Remote;
 u8 MFWQZ_aucRemoteAnswer[MFWQZ_kStatusSize];

@@ -9,7 +9,6 @@
 #include "HNFstp.h"
 #include "MFWQZ.h"
 #include "MFWQZ_BusOd.h"
-#include "MFWQZ_MainCycle_Placeholder.h"
 #include "MFWQZ_Remote.h"
 
 /// information0 of MFWQZ_kEvtNullArgument raised by the record builders.

@@ -38,8 +38,10 @@ class LockStepRun {
   SimDomain::Domain& Description() { return description_; }
   /// Generates the files, starts the stack through EPS_Init and builds the nodes; empty on success.
   std::string Start();
-  /// One firmware cycle: the answers of the last cycle in, the firmware's frames out to the nodes.
+  /// One firmware cycle: the cyclic pass, then one background pass (the application's cycle).
   void Cycle();
+  /// The cyclic task's pass: the answers of the last cycle in, IRQ, the firmware's frames out to the nodes.
+  void CyclicPass();
   /// Cycles until every node but the outsider is operational, at most limit; the cycles run (limit when not reached).
   u64 RunUntilOperational(u16 outsider, u64 limit);
   /// Whether the node and the configuration manager both hold it operational.

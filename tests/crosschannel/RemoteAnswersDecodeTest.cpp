@@ -25,7 +25,6 @@
 #include "Hmi/CResponseDecoder.h"
 #include "MFWQZ.h"
 #include "MFWQZ_Confirm_Placeholder.h"
-#include "MFWQZ_MainCycle_Placeholder.h"
 #include "MFWQZ_Remote.h"
 #include "MessageBuilder.h"
 #include "RemoteMessages.h"

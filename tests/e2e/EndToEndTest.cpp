@@ -134,13 +134,19 @@ const std::vector<E2eCase>& Cases() {
          OthersOperational(o.summary, false);
          NeverFailSafe(o.summary);
          const json& n = Node(o.summary, kFaultyNode);
-         // asked for its UDID after the unanswered assignments, then no more frames
+         // It waits for the operator's acknowledge. Each start-up scan's reset of
+         // guarding ends that wait and restarts the node, so it may be asked for its
+         // UDID more than once; its last frame is a UDID request, and nothing follows.
          const std::vector<TraceFields> to = ToNode(o.trace, kFaultyNode);
          ASSERT_FALSE(to.empty());
          EXPECT_EQ(to.back().at("service"), "udid");
-         EXPECT_EQ(Received(n, "udid"), 1u) << n.dump();
+         EXPECT_GE(Received(n, "udid"), 1u) << n.dump();
          EXPECT_GE(Received(n, "assign-sadr"), 1u);
-         EXPECT_EQ(n["record"]["framesReceived"].get<unsigned>(), Received(n, "assign-sadr") + 1u) << n.dump();
+         EXPECT_EQ(n["record"]["framesReceived"].get<unsigned>(), Received(n, "assign-sadr") + Received(n, "udid"))
+             << n.dump();
+         for (const TraceFields& l : to) {
+           EXPECT_TRUE(l.at("service") == "assign-sadr" || l.at("service") == "udid") << l.at("service");
+         }
          EXPECT_EQ(n["record"]["lastRequest"], "udid");
        }},
       {"silent", Exit::TimeLimit,

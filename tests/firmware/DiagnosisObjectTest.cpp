@@ -14,7 +14,6 @@
 #include "MFWQZ.h"
 #include "MFWQZ_BusOd.h"
 #include "MFWQZ_Confirm_Placeholder.h"
-#include "MFWQZ_MainCycle_Placeholder.h"
 #include "MFWQZ_Remote.h"
 #include "MessageBuilder.h"
 #include "SERR.h"

@@ -16,7 +16,6 @@
 #include "HNFstp.h"
 #include "MFWQZ.h"
 #include "MFWQZ_Confirm_Placeholder.h"
-#include "MFWQZ_MainCycle_Placeholder.h"
 #include "MFWQZ_Remote.h"
 #include "MessageBuilder.h"
 #include "ScmSystemCalls.h"

@@ -15,7 +15,6 @@
 #include "HNFiff_ModuleState.h"
 #include "MFWQZ.h"
 #include "MFWQZ_Confirm_Placeholder.h"
-#include "MFWQZ_MainCycle_Placeholder.h"
 #include "MFWQZ_Remote.h"
 #include "MessageBuilder.h"
 

@@ -17,10 +17,13 @@
 #include "FwUnitSupport.h"
 #include "HNFiff_ModuleState.h"
 #include "LockStepRun.h"
-#include "MFWQZ_Placeholder.h"
+#include "MFWQZ.h"
 #include "SCM.h"
 #include "SOD.h"
 #include "SimNode.h"
+
+/// Write requests the SADR-UDID store has seen.
+extern u32 EPS_gulPlaceholderStoreRequests;
 
 namespace {
 
@@ -158,7 +161,7 @@ TEST_P(FirmwareLockStep, EveryNodeReachesOperational) {
     EXPECT_GE(node.Record().guardAnswers, 1u) << "node " << sadr;
     EXPECT_EQ(node.Record().lifeTimeLosses, 0u) << "node " << sadr;
     // The application saw the operational status of the node.
-    EXPECT_EQ(MFWQZ_gaPlaceholderNodeStatus[sadr].ucNewStatus, kStatusOperational) << "node " << sadr;
+    EXPECT_EQ(MFWQZ_ModuleInfo[sadr].ulNodeState, kStatusOperational) << "node " << sadr;
   }
   EXPECT_EQ(run_->Undeliverable(), 0u);
   EXPECT_GT(run_->FramesSent(), 0u);
@@ -247,34 +250,44 @@ TEST_F(FirmwareLockStep, AnAdditionalSetFromTheParameterFileReachesTheNodeThatAs
   EXPECT_EQ(TakeEvents(), std::vector<Event>{});
 }
 
-// A node that carries another UDID waits (status 3) until the operator's
-// acknowledge reaches the SCM through the cyclic task's handshake; it is then
-// assigned with the UDID it carries, which the UDID list now holds.
-TEST_F(FirmwareLockStep, AUdidMismatchWaitsForTheCyclicTasksAcknowledge) {
+// A node that carries another UDID waits (status 3) for the operator. The
+// application's quit (the call the remote command makes) acknowledges it
+// through the cyclic task's handshake; the node is then assigned with the UDID
+// it carries, which the UDID list now holds, and the scan after the quit asks
+// for the list to be stored once.
+TEST_F(FirmwareLockStep, AUdidMismatchIsQuitThroughTheApplication) {
   constexpr u16 kSadr = 9;
-  constexpr u16 kHandle = kSadr - 1;  // the FSM index: the node list has no gap
   ASSERT_EQ(SimDomain::ApplyFaultOption(description_, "9:udid-mismatch"), "");
   Start();
   ASSERT_FALSE(HasFatalFailure());
   EXPECT_LT(RunUntilOperational(kSadr, kLimit), kLimit);
-  // After the unanswered assignments, the UDID request finds the other UDID.
-  for (u32 i = 0; i < 5000 && MFWQZ_gaPlaceholderNodeStatus[kSadr].ucNewStatus != 3; ++i) {
+  // Start-up ends; the node waits in status 3 with one mismatch counted.
+  for (u32 i = 0; i < 20000 && (MFWQZ_gbStartUp != 0 || MFWQZ_gbEndOfStartUp != 0 ||
+                                MFWQZ_ModuleInfo[kSadr].ulNodeState != 3);
+       ++i) {
     Cycle();
   }
   ASSERT_NE(NodeAt(kSadr), nullptr);
   const SimNodes::SimNode& node = *NodeAt(kSadr);
   EXPECT_NE(node.Record().state, NodeState::Operational);
-  ASSERT_EQ(MFWQZ_gaPlaceholderNodeStatus[kSadr].ucNewStatus, 3);
-  EXPECT_EQ(Got(node.Record(), Service::UdidRequest), 1u);
-  // The application's quit: a mismatch flagged for the SADR, acknowledged with its handle.
-  MFWQZ_ModuleInfo[kSadr].ulFlags |= MFWQZ_kFlagUdidMismatch;
-  MFWQZ_gusQuitSaddr = kSadr;
-  MFWQZ_gusAckHandle = kHandle;
-  MFWQZ_gbQuitUdid = 1;
+  ASSERT_EQ(MFWQZ_ModuleInfo[kSadr].ulNodeState, 3u);
+  EXPECT_EQ(MFWQZ_gbStartUp, 0u);
+  EXPECT_EQ(MFWQZ_ulNumberOfUdidMisMatches, 1u);
+  EXPECT_GE(Got(node.Record(), Service::UdidRequest), 1u);
+  const u32 storesBefore = EPS_gulPlaceholderStoreRequests;
+  ASSERT_EQ(MFWQZ_StartToQuitUdidMismatches(), 1);
   EXPECT_LT(RunUntilOperational(0, kLimit), kLimit);
-  EXPECT_EQ(MFWQZ_gbAckDone, 1u);
+  // The scan after the quit runs to its end.
+  for (u32 i = 0; i < 2000 && MFWQZ_gbScanning != 0; ++i) {
+    Cycle();
+  }
+  EXPECT_EQ(MFWQZ_gbScanning, 0u);
+  EXPECT_EQ(MFWQZ_gbQuitAll, 0u);
   EXPECT_EQ(MFWQZ_gbAckError, 0u);
+  EXPECT_EQ(MFWQZ_ulNumberOfUdidMisMatches, 0u);
+  EXPECT_EQ(EPS_gulPlaceholderStoreRequests, storesBefore + 1);
   EXPECT_EQ(node.Record().state, NodeState::Operational);
+  EXPECT_EQ(MFWQZ_ModuleInfo[kSadr].ulNodeState, 0x81u);
   const SimNodes::Udid carried = SimNodes::DeviceUdid(node.Config());
   EXPECT_EQ(ReadObject(static_cast<u16>(0xCC00 + kSadr), 1), Bytes(carried.begin(), carried.end()));
   EXPECT_EQ(TakeEvents(), std::vector<Event>{});
