@@ -28,7 +28,7 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
       "Runs one simulated safety domain: the host simulator, scmchecker and scmfirmware.\n"
       "Exit status: 0 success, 1 set-up failed, 2 time limit, 3 domain fail-safe,\n"
       "4 a program exited, 5 bad options or description, 6 a node left operational,\n"
-      "130 interrupted.",
+      "7 a step of the scripted operator failed, 130 interrupted.",
       "scmdemo"};
   std::vector<std::string> faults;
   auto* nodes = app.add_option("-n,--nodes", options.nodes, "a uniform domain of N ideal nodes at SADR 1..N")
@@ -50,6 +50,11 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
       ->capture_default_str();
   app.add_option("--checker", options.checkerPath, "scmchecker to start")->capture_default_str();
   app.add_option("--firmware", options.firmwarePath, "scmfirmware to start")->capture_default_str();
+  app.add_option("--operator", options.operatorFile, "the scripted operator's steps, one a line");
+  app.add_option("--status-period", options.statusPeriodSeconds,
+                 "seconds between reads of the status record (0: none)")
+      ->check(CLI::Range(0.0, 3600.0))
+      ->capture_default_str();
 
   ParseOutcome out;
   try {

@@ -212,6 +212,10 @@ class HostOperator {
   std::optional<TestFrames::NewStatusSpec> lastNewStatus_;  ///< last new record
 };
 
+/// The order of a "remote enter|status|read|raw ..." command (argv[0] is "remote"); none and the error
+/// when it does not parse.
+std::optional<RemoteOrder> ParseRemoteOrder(const std::vector<std::string>& argv, std::string& error);
+
 /// Runs one "remote ..." text command of the control interface against an operator (syntax: README.md
 /// beside this file); the status (0 answered, 1 refused or timed out, 2 usage) and the text to print.
 std::pair<int, std::string> RunRemoteCommand(HostOperator& op, const std::vector<std::string>& argv,

@@ -204,72 +204,103 @@ constexpr const char* kRemoteUsage =
 
 }  // namespace
 
-std::pair<int, std::string> RunRemoteCommand(HostOperator& op, const std::vector<std::string>& argvIn,
-                                             std::chrono::milliseconds limit) {
-  std::vector<std::string> argv;
-  std::optional<RemotePassword> once;
+std::optional<RemoteOrder> ParseRemoteOrder(const std::vector<std::string>& argv, std::string& error) {
   try {
-    for (size_t i = 0; i < argvIn.size(); ++i) {
-      if (argvIn[i] == "--password") {
-        if (i + 1 >= argvIn.size()) return {2, kRemoteUsage};
-        once = HostOperator::ParsePassword(argvIn[++i]);
-        if (!once) return {2, "a password has at most 16 bytes\n"};
-      } else {
-        argv.push_back(argvIn[i]);
-      }
+    if (argv.size() < 2 || argv[0] != "remote") {
+      error = kRemoteUsage;
+      return std::nullopt;
     }
-    if (argv.size() < 2 || argv[0] != "remote") return {2, kRemoteUsage};
     const std::string& what = argv[1];
     RemoteOrder order;
-    order.password = once;
-    if (what == "password") {
-      const std::optional<RemotePassword> p = HostOperator::ParsePassword(argv.size() > 2 ? argv[2] : "");
-      if (!p) return {2, "a password has at most 16 bytes\n"};
-      op.SetPassword(*p);
-      return {0, argv.size() > 2 ? "password held\n" : "no password held\n"};
-    }
-    if (what == "log") {
-      std::ostringstream o;
-      for (const RemoteExchange& x : op.RemoteLog()) o << x.text << "\n";
-      o << "stray answers: " << op.StrayAnswers() << "\n";
-      return {0, o.str()};
-    }
     if (what == "enter") {
-      if (argv.size() < 3) return {2, kRemoteUsage};
+      if (argv.size() < 3 || argv.size() > 4) {
+        error = kRemoteUsage;
+        return std::nullopt;
+      }
       order.kind = RemoteOrder::Kind::Enter;
       order.code = static_cast<uint16_t>(Number(argv[2]));
       if (argv.size() > 3) {
         order.newPassword = HostOperator::ParsePassword(argv[3]);
-        if (!order.newPassword) return {2, "a password has at most 16 bytes\n"};
+        if (!order.newPassword) {
+          error = "a password has at most 16 bytes\n";
+          return std::nullopt;
+        }
       }
     } else if (what == "status") {
+      if (argv.size() > 4) {
+        error = kRemoteUsage;
+        return std::nullopt;
+      }
       order.kind = RemoteOrder::Kind::Status;
       order.code = static_cast<uint16_t>(argv.size() > 2 ? Number(argv[2]) : 0);
       if (argv.size() > 3) order.code = static_cast<uint16_t>(order.code | (Number(argv[3]) & 0xF));
     } else if (what == "read") {
       order.kind = RemoteOrder::Kind::ObjectRead;
-      if (argv.size() < 3 || argv.size() > 2 + TestFrames::kMaxReadObjects) return {2, kRemoteUsage};
+      if (argv.size() < 3 || argv.size() > 2 + TestFrames::kMaxReadObjects) {
+        error = kRemoteUsage;
+        return std::nullopt;
+      }
       for (size_t i = 2; i < argv.size(); ++i) {
         const size_t slash = argv[i].find('/');
-        if (slash == std::string::npos) return {2, "INDEX/SUB expected: " + argv[i] + "\n"};
+        if (slash == std::string::npos) {
+          error = "INDEX/SUB expected: " + argv[i] + "\n";
+          return std::nullopt;
+        }
         order.objects.push_back({static_cast<uint16_t>(Number(argv[i].substr(0, slash))),
                                  static_cast<uint8_t>(Number(argv[i].substr(slash + 1)))});
       }
     } else if (what == "raw") {
-      if (argv.size() != 3) return {2, kRemoteUsage};
+      if (argv.size() != 3) {
+        error = kRemoteUsage;
+        return std::nullopt;
+      }
       order.kind = RemoteOrder::Kind::Raw;
       order.payload = argv[2] == "-" ? Bytes{} : Hex(argv[2]);
     } else {
-      return {2, kRemoteUsage};
+      error = kRemoteUsage;
+      return std::nullopt;
     }
-    if (op.RemoteOpen()) return {1, "another command waits for its answer\n"};
-    const std::optional<RemoteExchange> x = op.Exchange(order, limit);
-    if (!x) return {1, "not sent (command queue full or gone)\n"};
-    const std::optional<uint16_t> result = x->Result();
-    return {x->answer && result.value_or(1) == 0 ? 0 : 1, x->text + "\n"};
+    return order;
   } catch (const std::exception&) {
-    return {2, std::string("not a number or not hex\n") + kRemoteUsage};
+    error = std::string("not a number or not hex\n") + kRemoteUsage;
+    return std::nullopt;
   }
+}
+
+std::pair<int, std::string> RunRemoteCommand(HostOperator& op, const std::vector<std::string>& argvIn,
+                                             std::chrono::milliseconds limit) {
+  std::vector<std::string> argv;
+  std::optional<RemotePassword> once;
+  for (size_t i = 0; i < argvIn.size(); ++i) {
+    if (argvIn[i] == "--password") {
+      if (i + 1 >= argvIn.size()) return {2, kRemoteUsage};
+      once = HostOperator::ParsePassword(argvIn[++i]);
+      if (!once) return {2, "a password has at most 16 bytes\n"};
+    } else {
+      argv.push_back(argvIn[i]);
+    }
+  }
+  if (argv.size() >= 2 && argv[1] == "password") {
+    const std::optional<RemotePassword> p = HostOperator::ParsePassword(argv.size() > 2 ? argv[2] : "");
+    if (!p || argv.size() > 3) return {2, "a password has at most 16 bytes\n"};
+    op.SetPassword(*p);
+    return {0, argv.size() > 2 ? "password held\n" : "no password held\n"};
+  }
+  if (argv.size() >= 2 && argv[1] == "log") {
+    std::ostringstream o;
+    for (const RemoteExchange& x : op.RemoteLog()) o << x.text << "\n";
+    o << "stray answers: " << op.StrayAnswers() << "\n";
+    return {0, o.str()};
+  }
+  std::string error;
+  std::optional<RemoteOrder> order = ParseRemoteOrder(argv, error);
+  if (!order) return {2, error};
+  order->password = once;
+  if (op.RemoteOpen()) return {1, "another command waits for its answer\n"};
+  const std::optional<RemoteExchange> x = op.Exchange(*order, limit);
+  if (!x) return {1, "not sent (command queue full or gone)\n"};
+  const std::optional<uint16_t> result = x->Result();
+  return {x->answer && result.value_or(1) == 0 ? 0 : 1, x->text + "\n"};
 }
 
 }  // namespace ScmSim

@@ -185,7 +185,8 @@ int main(int argc, char** argv) {
     const std::string summary = work + "/summary-" + std::to_string(n) + ".json";
     const std::string log = work + "/output-" + std::to_string(n) + ".txt";
     const int ended = RunLogged(demo, {"--nodes", std::to_string(n), "--duration", std::to_string(guarding),
-                                     "--time-limit", std::to_string(timeLimit), "--summary", summary},
+                                     "--time-limit", std::to_string(timeLimit), "--summary", summary,
+                                     "--status-period", "0"},
                               log);
     std::ifstream in(summary);
     const json s = in ? json::parse(in, nullptr, false) : json();
