@@ -125,8 +125,19 @@ std::optional<OperatorStep> ParseOperatorStep(const std::string& line, std::stri
     if (w[0] == "send") {
       step.kind = OperatorStep::Kind::Send;
       std::vector<std::string> order = {"remote"};
+      std::optional<ScmSim::RemotePassword> once;
       size_t i = 1;
-      for (; i < w.size() && w[i] != "expect"; ++i) order.push_back(w[i]);
+      for (; i < w.size() && w[i] != "expect"; ++i) {
+        if (w[i] == "--password" && i + 1 < w.size()) {
+          once = ScmSim::HostOperator::ParsePassword(w[++i]);
+          if (!once) {
+            error = "a password has at most 16 bytes: " + line;
+            return std::nullopt;
+          }
+        } else {
+          order.push_back(w[i]);
+        }
+      }
       if (i + 2 != w.size()) {
         error = "a send step ends with expect RESULT (object reads: expect VALUE,... with - for not read)";
         return std::nullopt;
@@ -134,6 +145,7 @@ std::optional<OperatorStep> ParseOperatorStep(const std::string& line, std::stri
       const std::optional<ScmSim::RemoteOrder> parsed = ScmSim::ParseRemoteOrder(order, error);
       if (!parsed) return std::nullopt;
       step.order = *parsed;
+      step.order.password = once;
       if (step.order.kind == ScmSim::RemoteOrder::Kind::ObjectRead) {
         std::istringstream values(w[i + 1]);
         for (std::string v; std::getline(values, v, ',');) {

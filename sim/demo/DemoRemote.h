@@ -58,7 +58,8 @@ struct OperatorStep {
   double seconds = 0;                       ///< Wait: the limit; Pause: the time
 };
 
-/// Reads one step ("send status expect 0", "wait mismatches=0 within 60", "pause 2", "password hex:01");
+/// Reads one step ("send status expect 0", "send enter 0x60 --password x expect 8", "wait mismatches=0 within 60",
+/// "pause 2", "password hex:01");
 /// none and the error when it does not parse.
 std::optional<OperatorStep> ParseOperatorStep(const std::string& line, std::string& error);
 /// Reads a script file: one step a line, '#' starts a comment; empty and the error on the first bad line.

@@ -33,6 +33,8 @@ constexpr const char* kCycleCounting =
     "a node is operational from the cycle that carries its operational answer to the firmware";
 /// Microseconds between two passes of the network's pump: far below one cycle, so answers make their cycle.
 constexpr u32 kPumpPeriodUs = 200;
+/// The firmware's operator information of remote control: (result, code) of commands and confirmations.
+constexpr uint32_t kRemoteEventCode = 0x6200C08Bu;
 /// Name suffix of the firmware's cyclic task thread ("scm0001/cyclic").
 constexpr const char* kCyclicTaskSuffix = "/cyclic";
 
@@ -567,7 +569,19 @@ class Run {
       }
       summary_.statusResponses = operator_->Responses().size();
       OperatorSummary& op = summary_.operatorSide;
+      for (const ScmSim::OperatorEvent& e : operator_->Events()) {
+        if (e.record && e.record->code == kRemoteEventCode) {
+          char text[32];
+          std::snprintf(text, sizeof text, "%u,0x%04X", static_cast<unsigned>(e.record->information0),
+                        static_cast<unsigned>(e.record->information1));
+          op.remoteEvents.push_back(text);
+        }
+      }
       for (const ScmSim::RemoteExchange& x : operator_->RemoteLog()) {
+        if (x.answer && TestFrames::ReadStatus(*x.answer)) {
+          ++op.classicRecords;
+          if (x.answer->at(TestFrames::ResponseOffsets::FailSafeByte) == 0x55) ++op.classicRecordsSound;
+        }
         op.commands.push_back(x.text);
         if (x.order.kind == ScmSim::RemoteOrder::Kind::ObjectRead) op.objectReads.push_back(x.text);
       }

@@ -204,7 +204,9 @@ std::string SummaryJson(const Summary& s) {
   j["operator"] = {{"commands", op.commands},       {"objectReads", op.objectReads},
                    {"lastStatus", op.lastStatus},   {"lastNewStatus", op.lastNewStatus},
                    {"strayAnswers", op.strayAnswers}, {"scriptSteps", op.scriptSteps},
-                   {"stepsDone", op.stepsDone},     {"failedStep", op.failedStep}};
+                   {"stepsDone", op.stepsDone},     {"failedStep", op.failedStep},
+                   {"classicRecords", op.classicRecords}, {"classicRecordsSound", op.classicRecordsSound},
+                   {"remoteEvents", op.remoteEvents}};
   const ScmSim::NetworkCounts& c = s.network;
   j["network"] = {{"fromFirmware", c.fromFirmware}, {"toNodes", c.toNodes},     {"noNode", c.noNode},
                   {"notRequest", c.notRequest},     {"toFirmware", c.toFirmware}, {"dropped", c.dropped},

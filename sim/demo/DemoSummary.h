@@ -60,6 +60,9 @@ struct OperatorSummary {
   std::string lastStatus;              ///< the last classic record, decoded; empty when none came
   std::string lastNewStatus;           ///< the last new record, decoded; empty when none came
   uint32_t strayAnswers = 0;           ///< answers that matched no command
+  unsigned classicRecords = 0;         ///< classic status records that came back
+  unsigned classicRecordsSound = 0;    ///< those whose fail-safe byte read 0x55
+  std::vector<std::string> remoteEvents;  ///< the firmware's remote-control events as "result,0xCODE"
   unsigned scriptSteps = 0;            ///< steps of the scripted operator
   unsigned stepsDone = 0;              ///< steps that passed
   std::string failedStep;              ///< the step that failed and why; empty when none
