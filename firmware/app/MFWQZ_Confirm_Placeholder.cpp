@@ -42,13 +42,10 @@ static void MFWQZ_ConfirmEnter(u32 state) {
 
 /// The action of a confirmed order; 1 done.
 static u32 MFWQZ_ConfirmAction(u32 code) {
+  if (MFWQZ_IsQuitCode(code) == 1) {
+    return MFWQZ_StartToQuitUdidMismatches();
+  }
   switch (code) {
-    case MFWQZ_kCodeQuit5:
-    case MFWQZ_kCodeQuit4:
-    case MFWQZ_kCodeQuit3:
-    case MFWQZ_kCodeQuit2:
-    case MFWQZ_kCodeQuit1:
-      return MFWQZ_StartToQuitUdidMismatches();
     case MFWQZ_kCodeRescan:
       return MFWQZ_StartScan(0);
     case MFWQZ_kCodeLongHold:
@@ -67,8 +64,7 @@ u8 MFWQZ_Confirmation(void) {
     case MFWQZ_k_CNF_IDLE:
       if (MFWQZ_Remote.ulState == MFWQZ_k_RS_ACCEPTED) {
         MFWQZ_Confirm.ulRemote = 1;
-        MFWQZ_Remote.ulCode = static_cast<u32>(MFWQZ_RemoteCmd[MFWQZ_kCmdOffCode] |
-                                               (MFWQZ_RemoteCmd[MFWQZ_kCmdOffCode + 1] << 8));
+        MFWQZ_Remote.ulCode = MFWQZ_GetU16(MFWQZ_RemoteCmd + MFWQZ_kCmdOffCode);
         MFWQZ_SetRemoteEnterState(MFWQZ_Remote.ulCode, MFWQZ_k_RS_CONFIRMING);
         MFWQZ_ConfirmEnter(MFWQZ_k_CNF_WAIT);
       }

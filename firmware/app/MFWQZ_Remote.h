@@ -50,6 +50,16 @@ inline constexpr u16 MFWQZ_kCodeSetupOn = 0x9000;      ///< switch setup mode on
 inline constexpr u16 MFWQZ_kCodeSetupOff = 0x9100;     ///< switch setup mode off
 inline constexpr u16 MFWQZ_kCodePassThrough = 0xF000;  ///< stored without any check
 
+/// 1 for the codes that accept exchanged modules (0x20 to 0x60).
+inline u32 MFWQZ_IsQuitCode(u32 code) {
+  return (code == MFWQZ_kCodeQuit5 || code == MFWQZ_kCodeQuit4 || code == MFWQZ_kCodeQuit3 ||
+          code == MFWQZ_kCodeQuit2 || code == MFWQZ_kCodeQuit1)
+             ? 1
+             : 0;
+}
+/// The u16 little-endian at p.
+inline u16 MFWQZ_GetU16(const u8* p) { return static_cast<u16>(p[0] | (p[1] << 8)); }
+
 // ---- result codes ----
 enum : u16 {
   MFWQZ_k_RES_OK = 0,                 ///< accepted

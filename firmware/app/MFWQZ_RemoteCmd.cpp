@@ -44,9 +44,6 @@ MFWQZ_RemoteCheckRow MFWQZ_RemoteCheckTable[MFWQZ_kCheckRows] = {
     {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
 };
 
-/// u16 little-endian at p.
-static u16 MFWQZ_GetU16(const u8* p) { return static_cast<u16>(p[0] | (p[1] << 8)); }
-
 /// Raises the operator event of a refused or answered command.
 static void MFWQZ_RemoteEvent(u16 result, u32 information1) {
   const u8 ucLevel = (result == MFWQZ_k_RES_NO_IDENTITY || result == MFWQZ_k_RES_SEND) ? HNFevt_kLevelWarning
@@ -174,19 +171,10 @@ u16 MFWQZ_ProcessEnterCommand(const u8* cmd, u16 length, u32 passwordEmpty) {
 
 /// 1 when an accepted enter command of this code needs the host's resets held off until its file is written.
 static u32 MFWQZ_NeedsResetLock(u16 code) {
-  switch (code) {
-    case MFWQZ_kCodeQuit5:
-    case MFWQZ_kCodeQuit4:
-    case MFWQZ_kCodeQuit3:
-    case MFWQZ_kCodeQuit2:
-    case MFWQZ_kCodeQuit1:
-    case MFWQZ_kCodeFirmware:
-    case MFWQZ_kCodeKeyMedium:
-    case MFWQZ_kCodePassword:
-      return 1;
-    default:
-      return 0;
-  }
+  return (MFWQZ_IsQuitCode(code) == 1 || code == MFWQZ_kCodeFirmware || code == MFWQZ_kCodeKeyMedium ||
+          code == MFWQZ_kCodePassword)
+             ? 1
+             : 0;
 }
 
 void MFWQZ_ProcessFixSizeCommand(const u8* cmd, u16 length, u32 reply) {

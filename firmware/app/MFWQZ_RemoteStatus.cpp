@@ -56,7 +56,6 @@ static constexpr u16 k_OR_RES_MIXED = 0x100;    ///< the entries carry different
 /// Largest object-read answer the channel buffer holds.
 static constexpr u32 k_OR_ANSWER_MAX = MFWQZ_kStatusSize;
 
-static u16 MFWQZ_GetU16(const u8* p) { return static_cast<u16>(p[0] | (p[1] << 8)); }
 static void MFWQZ_PutU16(u8* p, u32 value) {
   p[0] = static_cast<u8>(value);
   p[1] = static_cast<u8>(value >> 8);
@@ -66,6 +65,15 @@ static void MFWQZ_PutU32(u8* p, u32 value) {
   MFWQZ_PutU16(p + 2, value >> 16);
 }
 static void MFWQZ_SetBit(u8* bits, u32 j) { bits[j / 8] = static_cast<u8>(bits[j / 8] | (1u << (j % 8))); }
+
+/// 0 after raising the null-argument event of record n when answer or cmd is null, else 1.
+static u32 MFWQZ_RecordArgs(const u8* answer, const u8* cmd, u32 record) {
+  if (answer == nullptr || cmd == nullptr) {
+    HNFevt_EnregisterEventInfo(MFWQZ_kEvtNullArgument, k_NULL_RECORDS, record);
+    return 0;
+  }
+  return 1;
+}
 
 /// class, echo and result at 0, 2, 4 of every answer.
 static void MFWQZ_PutHead(u8* answer, const u8* cmd, u16 result) {
@@ -136,8 +144,7 @@ static MFWQZ_ModuleCounts MFWQZ_CountModules(u8* record) {
 }
 
 u32 MFWQZ_RCStatus_Build(u8* answer, const u8* cmd, u16 result) {
-  if (answer == nullptr || cmd == nullptr) {
-    HNFevt_EnregisterEventInfo(MFWQZ_kEvtNullArgument, k_NULL_RECORDS, k_REC_STATUS);
+  if (MFWQZ_RecordArgs(answer, cmd, k_REC_STATUS) == 0) {
     return 0;
   }
   std::memset(answer, 0, MFWQZ_kStatusSize);
@@ -163,8 +170,7 @@ u32 MFWQZ_RCStatus_Build(u8* answer, const u8* cmd, u16 result) {
 }
 
 u32 MFWQZ_RCPwdInfo_Build(u8* answer, const u8* cmd, u32 checkPassword) {
-  if (answer == nullptr || cmd == nullptr) {
-    HNFevt_EnregisterEventInfo(MFWQZ_kEvtNullArgument, k_NULL_RECORDS, k_REC_PWD_INFO);
+  if (MFWQZ_RecordArgs(answer, cmd, k_REC_PWD_INFO) == 0) {
     return 0;
   }
   std::memset(answer, 0, MFWQZ_kPwdInfoSize);
@@ -203,8 +209,7 @@ u32 MFWQZ_NewStatusBits(void) {
 }
 
 u32 MFWQZ_RCNewStatusBuild(u8* answer, const u8* cmd) {
-  if (answer == nullptr || cmd == nullptr) {
-    HNFevt_EnregisterEventInfo(MFWQZ_kEvtNullArgument, k_NULL_RECORDS, k_REC_NEW_STATUS);
+  if (MFWQZ_RecordArgs(answer, cmd, k_REC_NEW_STATUS) == 0) {
     return 0;
   }
   std::memset(answer, 0, MFWQZ_kNewStatusSize);
@@ -240,8 +245,7 @@ static u16 MFWQZ_VisitPage(const u8* cmd, Visit visit) {
 }
 
 u16 MFWQZ_RCS_AddressListBuild(u8* answer, const u8* cmd) {
-  if (answer == nullptr || cmd == nullptr) {
-    HNFevt_EnregisterEventInfo(MFWQZ_kEvtNullArgument, k_NULL_RECORDS, k_REC_ADDRESS_LIST);
+  if (MFWQZ_RecordArgs(answer, cmd, k_REC_ADDRESS_LIST) == 0) {
     return MFWQZ_k_RES_STATUS_CODE;
   }
   std::memset(answer, 0, MFWQZ_kAddressListSize);
@@ -255,8 +259,7 @@ u16 MFWQZ_RCS_AddressListBuild(u8* answer, const u8* cmd) {
 }
 
 u16 MFWQZ_RCModuleFlagsBuild(u8* answer, const u8* cmd) {
-  if (answer == nullptr || cmd == nullptr) {
-    HNFevt_EnregisterEventInfo(MFWQZ_kEvtNullArgument, k_NULL_RECORDS, k_REC_MODULE_FLAGS);
+  if (MFWQZ_RecordArgs(answer, cmd, k_REC_MODULE_FLAGS) == 0) {
     return MFWQZ_k_RES_STATUS_CODE;
   }
   std::memset(answer, 0, MFWQZ_kModuleFlagsSize);

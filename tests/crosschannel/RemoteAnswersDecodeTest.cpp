@@ -65,13 +65,7 @@ class RemoteAcross : public FwTest::FwFixture {
     MFWQZ_ModuleInfo[3].ulFlags = 1;
     MFWQZ_ulNumberOfUdidMisMatches = 1;
   }
-  Bytes Answer(const Bytes& message) {
-    PutComplemented("command", message);
-    HNFiff_CmdChnlRcv();
-    const std::vector<Bytes> answers = TakePlain("status");
-    EXPECT_EQ(answers.size(), 1u);
-    return answers.empty() ? Bytes{} : answers[0];
-  }
+  Bytes Answer(const Bytes& message) { return AnswerTo(message); }
   Hmi::CResponseDecoder responses;
   Hmi::CCommandDecoder commands;
 };

@@ -154,13 +154,7 @@ Bytes ObjectRead(const std::vector<std::pair<u16, u8>>& objects, u16 service = 1
 
 class FwObjectRead : public FwDiagnosis {
  protected:
-  Bytes Answer(const Bytes& message) {
-    PutComplemented("command", message);
-    HNFiff_CmdChnlRcv();
-    const std::vector<Bytes> answers = TakePlain("status");
-    EXPECT_EQ(answers.size(), 1u);
-    return answers.empty() ? Bytes{} : answers[0];
-  }
+  Bytes Answer(const Bytes& message) { return AnswerTo(message); }
   /// The answer's head: class, length word, service, word 8, result, version, entries.
   static Bytes Head(size_t entries, u16 result, u16 service = 1) {
     Bytes head(4 + 18, 0);

@@ -12,6 +12,7 @@
 #include "HNFcom.h"
 #include "HNFcyc.h"
 #include "HNFevt.h"
+#include "HNFiff_CmdChnl.h"
 #include "HNFiff_Crc.h"
 #include "HNFiff_ModuleState.h"
 #include "HNFstp.h"
@@ -339,6 +340,18 @@ std::string WriteCheckedExecutable(const std::string& tag) {
 }
 
 }  // namespace FwTest
+
+std::vector<std::vector<uint8_t>> FwTest::FwFixture::ExchangeCommand(const std::vector<uint8_t>& message) {
+  PutComplemented("command", message);
+  HNFiff_CmdChnlRcv();
+  return TakePlain("status");
+}
+
+std::vector<uint8_t> FwTest::FwFixture::AnswerTo(const std::vector<uint8_t>& message) {
+  const std::vector<std::vector<uint8_t>> answers = ExchangeCommand(message);
+  EXPECT_EQ(answers.size(), 1u);
+  return answers.size() == 1 ? answers[0] : std::vector<uint8_t>{};
+}
 
 // ---- remote control ----
 namespace FwTest {

@@ -108,18 +108,8 @@ class FwRemote : public FwFixture {
     MFWQZ_gbStartUp = 0;
     HNFstp_bCorvaneEmpty = 0;
   }
-  /// Sends one message and returns every answer that reached "status".
-  std::vector<Bytes> Exchange(const Bytes& message) {
-    PutComplemented("command", message);
-    HNFiff_CmdChnlRcv();
-    return TakePlain("status");
-  }
-  /// Sends one message that must be answered once; the answer.
-  Bytes Answer(const Bytes& message) {
-    const std::vector<Bytes> answers = Exchange(message);
-    EXPECT_EQ(answers.size(), 1u);
-    return answers.empty() ? Bytes{} : answers[0];
-  }
+  std::vector<Bytes> Exchange(const Bytes& message) { return ExchangeCommand(message); }
+  Bytes Answer(const Bytes& message) { return AnswerTo(message); }
   /// Host calls to hold off resets so far.
   long LockResets() const { return std::count(host.calls.begin(), host.calls.end(), SCM_SC_LOCK_RESET); }
 };

@@ -62,13 +62,7 @@ class FwRecords : public FwFixture {
     MFWQZ_gbStartUp = 0;
     HNFstp_bCorvaneEmpty = 0;
   }
-  Bytes Answer(const Bytes& message) {
-    PutComplemented("command", message);
-    HNFiff_CmdChnlRcv();
-    const std::vector<Bytes> answers = TakePlain("status");
-    EXPECT_EQ(answers.size(), 1u);
-    return answers.empty() ? Bytes{} : answers[0];
-  }
+  Bytes Answer(const Bytes& message) { return AnswerTo(message); }
 };
 
 TEST_F(FwRecords, ModulesFallIntoOneClassInSadrOrder) {
