@@ -8,6 +8,7 @@
 #include "HNFevt.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
+#include "MFWQZ_Placeholder.h"
 #include "MFWQZ_Remote.h"
 #include "ScmSystemCalls.h"
 
@@ -60,6 +61,12 @@ static u32 MFWQZ_ConfirmAction(u32 code) {
 }
 
 u8 MFWQZ_Confirmation(void) {
+  // The call is recorded with the other machines' stand-ins; a test may make it hold the cycle.
+  const u8 ucRecorded = MFWQZ_PhCall(MFWQZ_kPhConfirmation);
+  return (MFWQZ_ConfirmStep() == 1 && ucRecorded == 1) ? 1 : 0;
+}
+
+u8 MFWQZ_ConfirmStep(void) {
   switch (MFWQZ_Confirm.ulState) {
     case MFWQZ_k_CNF_IDLE:
       if (MFWQZ_Remote.ulState == MFWQZ_k_RS_ACCEPTED) {

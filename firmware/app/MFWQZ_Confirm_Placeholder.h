@@ -51,7 +51,9 @@ extern u32 MFWQZ_gulPlaceholderRevStoreResult;
 /// What the stand-in MFWQZ_IsSetupModeActive returns; tests set it.
 extern u32 MFWQZ_gulPlaceholderSetupMode;
 
-/// One step of the confirmation machine; 1 unless its action failed on this call.
+/// One step of the confirmation machine; 1 unless its action failed on this call (or a test holds it).
 u8 MFWQZ_Confirmation(void);
+/// The step itself, without the call record.
+u8 MFWQZ_ConfirmStep(void);
 /// Writes "fwrevcnf.bin" (acceptCurrent 1: with the modules' current revisions); 1 written.
 u32 MFWQZ_RevStore(u32 acceptCurrent);

@@ -1,6 +1,5 @@
 // PLACEHOLDER for the parts of the firmware application that are not built
-// yet: the operator confirmation machines (the confirmation itself and the
-// state words remote control reads are in MFWQZ_Confirm_Placeholder.cpp), setup mode, the Qor
+// yet: remote control, the operator confirmation machines, setup mode, the Qor
 // variable channel and the application files. Each function keeps the name
 // and signature its owner will give it, so that the owner replaces bodies,
 // not calls. The files behave as in a commissioned domain: the key medium is
@@ -20,6 +19,17 @@ u32 MFWQZ_geMachineOptionsStatus;
 u16 MFWQZ_gausPlaceholderOptionalList[10];
 u32 MFWQZ_gaulPlaceholderQorSends[4];
 u8 MFWQZ_gaucPlaceholderQorLatches[2];
+u8 MFWQZ_gaucPlaceholderCalls[MFWQZ_kPlaceholderCallsMax];
+u32 MFWQZ_gulPlaceholderCallCount;
+u8 MFWQZ_gaucPlaceholderResults[MFWQZ_kPhStepCount] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+
+u8 MFWQZ_PhCall(MFWQZ_PlaceholderStep step) {
+  if (MFWQZ_gulPlaceholderCallCount < MFWQZ_kPlaceholderCallsMax) {
+    MFWQZ_gaucPlaceholderCalls[MFWQZ_gulPlaceholderCallCount] = step;
+  }
+  ++MFWQZ_gulPlaceholderCallCount;
+  return MFWQZ_gaucPlaceholderResults[step];
+}
 
 /// Machine-option status once the automatic configuration was read.
 static constexpr u32 MFWQZ_kMachineOptionsLoaded = 2;
@@ -31,12 +41,12 @@ static constexpr u8 MFWQZ_kPhSubSadr = 1;
 static constexpr u8 MFWQZ_kPhSubRevision = 4;
 
 
-u8 MFWQZ_ModuleXChg(void) { return 1; }
-u8 MFWQZ_CorvaneChgCnf(void) { return 1; }
-u8 MFWQZ_CorvaneFormat(void) { return 1; }
-u8 MFWQZ_UsrDataFormatMain(void) { return 1; }
-void MFWQZ_SetupModeInit(void) {}
-u8 MFWQZ_SetupMode(void) { return 1; }
+u8 MFWQZ_ModuleXChg(void) { return MFWQZ_PhCall(MFWQZ_kPhModuleXChg); }
+u8 MFWQZ_CorvaneChgCnf(void) { return MFWQZ_PhCall(MFWQZ_kPhCorvaneChgCnf); }
+u8 MFWQZ_CorvaneFormat(void) { return MFWQZ_PhCall(MFWQZ_kPhCorvaneFormat); }
+u8 MFWQZ_UsrDataFormatMain(void) { return MFWQZ_PhCall(MFWQZ_kPhUsrDataFormat); }
+void MFWQZ_SetupModeInit(void) { (void)MFWQZ_PhCall(MFWQZ_kPhSetupModeInit); }
+u8 MFWQZ_SetupMode(void) { return MFWQZ_PhCall(MFWQZ_kPhSetupMode); }
 
 u8 MFWQZ_QorHasFailed(void) { return MFWQZ_gaucPlaceholderQorLatches[0]; }
 u8 MFWQZ_QorHasRecovered(void) { return MFWQZ_gaucPlaceholderQorLatches[1]; }
@@ -63,7 +73,7 @@ u8 MFWQZ_ReadCorvaneId(const u8* qorUdid) {
   std::memset(&MFWQZ_sReqHardwareId, 0, sizeof(MFWQZ_sReqHardwareId));
   MFWQZ_bCvnFromQorAvailable = 1;
   MFWQZ_bCvnChanged = 0;
-  return 1;
+  return MFWQZ_PhCall(MFWQZ_kPhReadCorvaneId);
 }
 
 /// Reads a u16 or u32 object of the node list into value; 1 read.
@@ -100,11 +110,11 @@ u8 MFWQZ_RevLoad(void) {
     }
     (void)MFWQZ_StoreCnfRev(usSadr, static_cast<u16>(ulRevision));
   }
-  return 1;
+  return MFWQZ_PhCall(MFWQZ_kPhRevLoad);
 }
 
 u8 MFWQZ_AutoLoad(void) {
   MFWQZ_gbModuleFlagsStatus = 1;
   MFWQZ_geMachineOptionsStatus = MFWQZ_kMachineOptionsLoaded;
-  return 1;
+  return MFWQZ_PhCall(MFWQZ_kPhAutoLoad);
 }

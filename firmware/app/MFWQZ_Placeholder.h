@@ -11,3 +11,28 @@ extern u16 MFWQZ_gausPlaceholderOptionalList[10];
 extern u32 MFWQZ_gaulPlaceholderQorSends[4];
 /// Results the stand-in's Qor latches return (failed, recovered); tests set them.
 extern u8 MFWQZ_gaucPlaceholderQorLatches[2];
+
+/// What a stand-in of the application's cycle records of its call.
+enum MFWQZ_PlaceholderStep : u8 {
+  MFWQZ_kPhModuleXChg = 0,      ///< module exchange machine
+  MFWQZ_kPhCorvaneChgCnf = 1,   ///< key-medium change machine
+  MFWQZ_kPhConfirmation = 2,    ///< confirmation machine
+  MFWQZ_kPhCorvaneFormat = 3,   ///< key-medium format machine
+  MFWQZ_kPhUsrDataFormat = 4,   ///< user-data format machine
+  MFWQZ_kPhSetupMode = 5,       ///< setup mode
+  MFWQZ_kPhReadCorvaneId = 6,   ///< key-medium identity read
+  MFWQZ_kPhRevLoad = 7,         ///< "fwrevcnf.bin" load
+  MFWQZ_kPhAutoLoad = 8,        ///< "autocnf.bin" load
+  MFWQZ_kPhSetupModeInit = 9,   ///< setup mode initialised
+  MFWQZ_kPhStepCount = 10       ///< number of recorded steps
+};
+/// Longest call sequence kept.
+inline constexpr u32 MFWQZ_kPlaceholderCallsMax = 32;
+/// The stand-ins' calls in order (the first MFWQZ_kPlaceholderCallsMax).
+extern u8 MFWQZ_gaucPlaceholderCalls[MFWQZ_kPlaceholderCallsMax];
+/// Calls recorded so far.
+extern u32 MFWQZ_gulPlaceholderCallCount;
+/// Results the stand-ins return, by step; 1 unless a test changes them.
+extern u8 MFWQZ_gaucPlaceholderResults[MFWQZ_kPhStepCount];
+/// Records a stand-in's call; its result.
+u8 MFWQZ_PhCall(MFWQZ_PlaceholderStep step);

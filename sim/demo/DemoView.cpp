@@ -62,7 +62,7 @@ class TerminalView : public View {
     char head[160];
     std::snprintf(head, sizeof head, "scmdemo: domain %u, %.1f s", s.sdn, s.seconds);
     lines.push_back(head);
-    lines.push_back("host socket: " + s.hostSocket + "   namespace: " + s.simNamespace);
+    if (!s.hostSocket.empty()) lines.push_back("host socket: " + s.hostSocket + "   namespace: " + s.simNamespace);
     lines.push_back("handshake: " + s.handshake);
     lines.push_back("fail-safe: " + s.failSafe);
     for (const ProgramSummary& p : s.programs) lines.push_back(ProgramText(p));
@@ -99,7 +99,9 @@ class LineView : public View {
  public:
   explicit LineView(std::FILE* out) : out_(out) {}
   void Show(const Snapshot& s) override {
-    Change(s.seconds, "host socket", s.hostSocket + " (namespace " + s.simNamespace + ")", socket_);
+    if (!s.hostSocket.empty()) {
+      Change(s.seconds, "host socket", s.hostSocket + " (namespace " + s.simNamespace + ")", socket_);
+    }
     Change(s.seconds, "handshake", s.handshake, handshake_);
     Change(s.seconds, "fail-safe", s.failSafe, failSafe_);
     programs_.resize(s.programs.size());
@@ -114,7 +116,7 @@ class LineView : public View {
     }
     for (const std::string& e : s.newEvents) Line(s.seconds, "event " + e);
     for (const std::string& c : s.newCommands) Line(s.seconds, "operator " + c);
-    Change(s.seconds, "status", s.remoteRecord, record_);
+    if (!s.remoteRecord.empty()) Change(s.seconds, "status", s.remoteRecord, record_);
   }
   void Finish() override { std::fflush(out_); }
 

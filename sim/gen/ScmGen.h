@@ -59,6 +59,10 @@ struct Node {
   std::uint16_t ssdoPayloadLength = 8;  ///< SSDO payload length, 8 to 128
   std::uint32_t pollTime = 0;           ///< poll time
   std::vector<std::uint16_t> additionalSadrs;  ///< additional SADRs of the node
+  bool optional = false;                ///< optional module: missing is no error (0x2106/1)
+  bool requiredAtStartup = false;       ///< required at start-up (0x2106/2)
+  bool notProcessed = false;            ///< the SCM shall not process it (0x2106/3)
+  bool autoConfigured = false;          ///< its UDID comes from "autocnf.bin" (0x2106/8)
 };
 
 /// One additional parameter set.

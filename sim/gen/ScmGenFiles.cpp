@@ -58,6 +58,29 @@ void ScmRecords(Bytes& out, const ScmSettings& s) {
   }
 }
 
+/// The module marks of the nodes as the four 128-byte arrays 0x2106/1, /2, /3 and /8
+/// (bit SADR mod 8 of byte SADR div 8); written only when a node carries a mark.
+void ModuleMarkRecords(Bytes& out, const std::vector<Node>& nodes) {
+  Bytes arrays[4] = {Bytes(128), Bytes(128), Bytes(128), Bytes(128)};
+  bool any = false;
+  for (const Node& n : nodes) {
+    const bool marks[4] = {n.optional, n.requiredAtStartup, n.notProcessed, n.autoConfigured};
+    for (std::size_t a = 0; a < 4; ++a) {
+      if (marks[a] && n.sadr / 8u < 128u) {
+        arrays[a][n.sadr / 8u] = static_cast<std::uint8_t>(arrays[a][n.sadr / 8u] | (1u << (n.sadr % 8u)));
+        any = true;
+      }
+    }
+  }
+  if (!any) {
+    return;
+  }
+  const std::uint8_t subs[4] = {1, 2, 3, 8};
+  for (std::size_t a = 0; a < 4; ++a) {
+    AppendRecord(out, 0x2106, subs[a], arrays[a]);
+  }
+}
+
 /// The records of node-list object 0xC400 + i, sub-indices ascending.
 void NodeRecords(Bytes& out, const Node& n, std::uint16_t index) {
   AppendRecord(out, index, 1, Le16(n.sadr));
@@ -78,6 +101,7 @@ void NodeRecords(Bytes& out, const Node& n, std::uint16_t index) {
 Bytes ParameterArea(const Domain& d) {
   Bytes area;
   ScmRecords(area, d.scm);
+  ModuleMarkRecords(area, d.nodes);
   for (std::size_t i = 0; i < d.nodes.size(); ++i) {
     NodeRecords(area, d.nodes[i], static_cast<std::uint16_t>(0xC400 + i));
   }

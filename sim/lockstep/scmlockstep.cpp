@@ -37,17 +37,26 @@ constexpr u64 kDefaultLimit = 3000;
 /// Capacity of each firmware-side queue: a cycle's frames and the events of a cycle fit.
 constexpr int kQueueCapacity = 64;
 
+/// CPU product code and serial number the host serves (the running target id).
+constexpr u32 kCpuProductCode = 0x00C0FFEE;
+constexpr u32 kCpuSerialNumber = 0x00000001;
 /// Host microsecond counter the firmware reads.
 u64 g_counter = 0;
 /// Host conditions set.
 std::map<u32, u32> g_conditions;
 
-/// The host calls the firmware makes in lock-step: the counter and the conditions.
+/// The host calls the firmware makes in lock-step: the counter, the target id and the conditions.
 _Vx_usr_arg_t Serve(const _Vx_usr_arg_t w[8], int number) {
   switch (number) {
     case SCM_SC_GET_USEC_COUNTER:
       *reinterpret_cast<u32*>(w[0]) = static_cast<u32>(g_counter);
       *reinterpret_cast<u32*>(w[1]) = static_cast<u32>(g_counter >> 32);
+      return 0;
+    case SCM_SC_GET_CPU_PRODUCT_CODE:
+      *reinterpret_cast<u32*>(w[0]) = kCpuProductCode;
+      return 0;
+    case SCM_SC_GET_CPU_SERIAL_NUMBER:
+      *reinterpret_cast<u32*>(w[0]) = kCpuSerialNumber;
       return 0;
     case SCM_SC_SET_CONDITION:
       g_conditions[static_cast<u32>(w[1])] = static_cast<u32>(w[2]);

@@ -187,6 +187,16 @@ const std::vector<E2eCase>& Cases() {
            EXPECT_TRUE(l.at("service") == "assign-sadr" || l.at("service") == "udid") << l.at("service");
          }
        }},
+      {"not-processed", Exit::TimeLimit,
+       [](const Outcome& o) {
+         OthersOperational(o.summary, false);
+         NeverFailSafe(o.summary);
+         const json& n = Node(o.summary, kFaultyNode);
+         // the configuration manager leaves it alone: not a single frame
+         EXPECT_EQ(n["record"]["framesReceived"].get<unsigned>(), 0u) << n.dump();
+         EXPECT_TRUE(ToNode(o.trace, kFaultyNode).empty());
+         EXPECT_EQ(n["state"], "unassigned") << n.dump();
+       }},
       {"corrupted-frame", Exit::Success,
        [](const Outcome& o) {
          OthersOperational(o.summary, true);
@@ -230,6 +240,7 @@ TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
   } else {
     args.insert(args.end(), {"--time-limit", kStayOutLimit});
   }
+  if (!it->domain.empty()) args.insert(args.end(), {"--description", it->domain});
   for (const std::string& f : it->faults) args.insert(args.end(), {"--fault", f});
   for (const std::string& w : it->wireFaults) args.insert(args.end(), {"--wire-fault", w});
   if (!it->operatorSteps.empty()) {
@@ -250,6 +261,15 @@ TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
     ASSERT_TRUE(l.count("dir") && l.count("node") && l.count("service") && l.count("fault")) << "trace line";
   }
   c.check(o);
+  // The operator side names each application event it received by its own name.
+  for (const json& ev : o.summary["events"]["byCode"]) {
+    const std::string code = ev["code"].get<std::string>();
+    if (code.size() == 10 && code.substr(3, 5) == "200C0") {
+      const std::string name = ev["name"].get<std::string>();
+      EXPECT_TRUE(name != "" && name != "application information" && name != "application internal error")
+          << ev.dump();
+    }
+  }
   EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
   if (HasFailure()) {
     std::printf("--- trace tail ---\n%s--- output and summary ---\n%s\n", DemoProcess::Tail(trace, kTraceTail).c_str(),

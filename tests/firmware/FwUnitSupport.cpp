@@ -229,6 +229,9 @@ void ResetApplication() {
   MFWQZ_geMachineOptionsStatus = 0;
   std::memset(MFWQZ_gaulPlaceholderQorSends, 0, sizeof(MFWQZ_gaulPlaceholderQorSends));
   std::memset(MFWQZ_gaucPlaceholderQorLatches, 0, sizeof(MFWQZ_gaucPlaceholderQorLatches));
+  std::memset(MFWQZ_gaucPlaceholderCalls, 0, sizeof(MFWQZ_gaucPlaceholderCalls));
+  MFWQZ_gulPlaceholderCallCount = 0;
+  std::memset(MFWQZ_gaucPlaceholderResults, 1, sizeof(MFWQZ_gaucPlaceholderResults));
 }
 
 void FwFixture::SetUp() {

@@ -290,8 +290,10 @@ commissioning = [1, 1, 0]
 configuration = [1, 1, 0, 7]
 [[node]]
 sadr = 1
+auto_configured = true
 [[node]]
 sadr = 6
+not_processed = true
 flags = 0x80000002
 poll_time = 4321
 additional_sadrs = [40, 41]
@@ -336,6 +338,10 @@ TEST(GeneratorDescription, EveryAddedFieldReachesTheGenerator) {
   EXPECT_EQ(d.nodes[1].flags, 0x80000002u);
   EXPECT_EQ(d.nodes[1].pollTime, 4321u);
   EXPECT_EQ(d.nodes[1].additionalSadrs, (std::vector<std::uint16_t>{40, 41}));
+  EXPECT_TRUE(d.nodes[0].autoConfigured);
+  EXPECT_FALSE(d.nodes[0].notProcessed);
+  EXPECT_TRUE(d.nodes[1].notProcessed);
+  EXPECT_FALSE(d.nodes[1].optional || d.nodes[1].requiredAtStartup || d.nodes[1].autoConfigured);
   ASSERT_EQ(d.sets.size(), 2u);
   EXPECT_EQ(d.sets[0].sadr, 6);
   EXPECT_EQ(d.sets[1].number, 2);
