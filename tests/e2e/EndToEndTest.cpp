@@ -292,3 +292,28 @@ TEST(EndToEndScenarios, EveryScenarioOfTheFileIsChecked) {
 }
 
 }  // namespace
+
+TEST(EndToEndOperator, AFailedStepEndsTheRunWithStatusSeven) {
+  DemoProcess demo(SCM_DEMO_PATH, "e2e-operator");
+  const std::string script = demo.Directory() + "/operator.txt";
+  {
+    std::ofstream out(script);
+    out << "# no mismatch: accepting one exchanged module is refused with 16\n"
+        << "wait startup-over within 60\n"
+        << "send enter 0x0060 expect 0\n"
+        << "send status expect 0\n";
+  }
+  const ScmDemoTest::Ended e = demo.Run({"--operator", script, "--time-limit", kOperatorLimit});
+  EXPECT_EQ(e.status, Exit::OperatorFailed);
+  ASSERT_TRUE(demo.HasSummary());
+  const json s = demo.Summary();
+  EXPECT_EQ(s["outcome"], "operator-failed");
+  const json& op = s["operator"];
+  EXPECT_EQ(op["scriptSteps"], 3);
+  EXPECT_EQ(op["stepsDone"], 1);
+  const std::string failed = op["failedStep"];
+  EXPECT_EQ(failed.rfind("step 2 \"send enter 0x0060 expect 0\": expected result 0", 0), 0u) << failed;
+  EXPECT_EQ(op["remoteEvents"], json::array({"16,0x0060"}));
+  NeverFailSafe(s);
+  EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
+}
