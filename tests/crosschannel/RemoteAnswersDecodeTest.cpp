@@ -280,7 +280,7 @@ TEST_F(RemoteAcross, OperatorReadersReadFirmwareRecordsAndBuildersWriteTheirByte
     SCOPED_TRACE(c.name);
     const Bytes answer = Answer(c.command);
     const u16 cls = static_cast<u16>(c.command[4] | (c.command[5] << 8));
-    const u16 code = static_cast<u16>(c.command[8] | (c.command[9] << 8));
+    const u16 code = c.command.size() >= 10 ? static_cast<u16>(c.command[8] | (c.command[9] << 8)) : 0;
     Bytes rebuilt;
     if (cls == 0x8400) {
       const auto fields = TestFrames::ReadObjectReadAnswer(answer);
