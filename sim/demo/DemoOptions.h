@@ -17,6 +17,7 @@ constexpr int FailSafe = 3;       ///< the domain went fail-safe (class-9 event 
 constexpr int ProgramExited = 4;  ///< scmchecker or scmfirmware ended by itself
 constexpr int BadOptions = 5;     ///< bad options or a bad domain description
 constexpr int NodeLost = 6;       ///< an operational node left operational during --duration
+constexpr int OperatorFailed = 7; ///< a step of the scripted operator failed
 constexpr int Interrupted = 130;  ///< stopped by Ctrl-C, SIGTERM or SIGHUP
 }  // namespace ExitStatus
 
@@ -45,6 +46,10 @@ struct DemoOptions {
   std::string summaryFile = "scmdemo-summary.json";  ///< machine-readable summary
   std::string checkerPath;                 ///< scmchecker to start
   std::string firmwarePath;                ///< scmfirmware to start
+  std::string operatorFile;                ///< the scripted operator's steps; empty = none
+  std::string scenario;                    ///< a scenario of the CI scenario file; empty = none
+  std::vector<std::string> operatorSteps;  ///< the scenario's operator steps (in place of --operator)
+  double statusPeriodSeconds = 2;          ///< seconds between reads of the status record; 0 = none
 };
 
 /// Outcome of reading the command line.

@@ -810,8 +810,9 @@ ScenarioResult LoadScenarioFile(const std::string& path) {
     Scenario s;
     const std::optional<std::string_view> name = t["name"].value<std::string_view>();
     const std::optional<std::string_view> outcome = t["outcome"].value<std::string_view>();
-    if (!r.Keys(t, where, {"name", "description", "faults", "wire_faults", "outcome", "domain"}) ||
-        !r.Strings(t, "faults", where, s.faults) || !r.Strings(t, "wire_faults", where, s.wireFaults)) {
+    if (!r.Keys(t, where, {"name", "description", "faults", "wire_faults", "operator", "outcome", "domain"}) ||
+        !r.Strings(t, "faults", where, s.faults) || !r.Strings(t, "wire_faults", where, s.wireFaults) ||
+        !r.Strings(t, "operator", where, s.operatorSteps)) {
       result.error = r.error;
       return result;
     }

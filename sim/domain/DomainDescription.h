@@ -178,6 +178,7 @@ struct Scenario {
   std::string description;              ///< what the run shows
   std::vector<std::string> faults;      ///< node faults, SADR:fault
   std::vector<std::string> wireFaults;  ///< wire faults, in the network's text form
+  std::vector<std::string> operatorSteps;  ///< the scripted operator's steps (scmdemo --operator), in order
   bool operational = true;              ///< every node ends operational (else one stays out)
   std::string domain;                   ///< a description of its own (path beside the file); empty: the default
 };

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
@@ -29,6 +30,8 @@ constexpr const char* kGuardSeconds = "1";
 constexpr const char* kReachLimit = "30";
 /// Time limit of a run in which one node stays out: long enough for the SCM's repeated rounds.
 constexpr const char* kStayOutLimit = "8";
+/// Time limit of a run with a scripted operator: its waits and the confirmations take seconds.
+constexpr const char* kOperatorLimit = "120";
 /// Trace lines printed when a scenario fails.
 constexpr size_t kTraceTail = 40;
 /// The checker's warning for a frame from the network with a wrong CRC, as the summary writes its code.
@@ -163,6 +166,27 @@ const std::vector<E2eCase>& Cases() {
          }
          EXPECT_EQ(n["record"]["lastRequest"], "udid");
        }},
+      {"udid-mismatch-accepted", Exit::Success,
+       [](const Outcome& o) {
+         OthersOperational(o.summary, true);
+         NeverFailSafe(o.summary);
+         const json& op = o.summary["operator"];
+         EXPECT_EQ(op["failedStep"], "") << op.dump();
+         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         EXPECT_EQ(op["strayAnswers"], 0);
+         // the last record: no mismatch, the exchange completed
+         const std::string last = op["lastStatus"];
+         EXPECT_NE(last.find("mismatches 0 [-]"), std::string::npos) << last;
+         EXPECT_NE(last.find("last completed 0x0060"), std::string::npos) << last;
+         // every classic record reached the host unmarked by the checker: both channels sound
+         EXPECT_GT(op["classicRecords"].get<unsigned>(), 0u);
+         EXPECT_EQ(op["classicRecordsSound"], op["classicRecords"]);
+         // one event per refusal, in order, and the confirmations of the password change and the exchange
+         const std::vector<std::string> events = op["remoteEvents"];
+         const std::vector<std::string> expected = {"3,0x5000", "30,0x0003", "30,0x0017", "5,0x0300", "6,0x0070",
+                                                    "32,0x4000", "8,0x0060", "17,0x0050", "3,0x0060"};
+         EXPECT_EQ(events, expected);
+       }},
       {"silent", Exit::TimeLimit,
        [](const Outcome& o) {
          OthersOperational(o.summary, false);
@@ -225,13 +249,20 @@ TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
   const std::string trace = demo.Directory() + "/trace.txt";
   std::vector<std::string> args{"--trace", trace};
   if (it->operational) {
-    args.insert(args.end(), {"--time-limit", kReachLimit, "--duration", kGuardSeconds});
+    args.insert(args.end(), {"--time-limit", it->operatorSteps.empty() ? kReachLimit : kOperatorLimit, "--duration",
+                             kGuardSeconds});
   } else {
     args.insert(args.end(), {"--time-limit", kStayOutLimit});
   }
   if (!it->domain.empty()) args.insert(args.end(), {"--description", it->domain});
   for (const std::string& f : it->faults) args.insert(args.end(), {"--fault", f});
   for (const std::string& w : it->wireFaults) args.insert(args.end(), {"--wire-fault", w});
+  if (!it->operatorSteps.empty()) {
+    const std::string script = demo.Directory() + "/operator.txt";
+    std::ofstream out(script);
+    for (const std::string& step : it->operatorSteps) out << step << "\n";
+    args.insert(args.end(), {"--operator", script});
+  }
 
   const ScmDemoTest::Ended e = demo.Run(args);
   Outcome o{demo.Summary(), DemoProcess::ReadTrace(trace)};
@@ -306,3 +337,28 @@ TEST(EndToEndScenarios, EveryScenarioOfTheFileIsChecked) {
 }
 
 }  // namespace
+
+TEST(EndToEndOperator, AFailedStepEndsTheRunWithStatusSeven) {
+  DemoProcess demo(SCM_DEMO_PATH, "e2e-operator");
+  const std::string script = demo.Directory() + "/operator.txt";
+  {
+    std::ofstream out(script);
+    out << "# no mismatch: accepting one exchanged module is refused with 16\n"
+        << "wait startup-over within 60\n"
+        << "send enter 0x0060 expect 0\n"
+        << "send status expect 0\n";
+  }
+  const ScmDemoTest::Ended e = demo.Run({"--operator", script, "--time-limit", kOperatorLimit});
+  EXPECT_EQ(e.status, Exit::OperatorFailed);
+  ASSERT_TRUE(demo.HasSummary());
+  const json s = demo.Summary();
+  EXPECT_EQ(s["outcome"], "operator-failed");
+  const json& op = s["operator"];
+  EXPECT_EQ(op["scriptSteps"], 3);
+  EXPECT_EQ(op["stepsDone"], 1);
+  const std::string failed = op["failedStep"];
+  EXPECT_EQ(failed.rfind("step 2 \"send enter 0x0060 expect 0\": expected result 0", 0), 0u) << failed;
+  EXPECT_EQ(op["remoteEvents"], json::array({"16,0x0060"}));
+  NeverFailSafe(s);
+  EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
+}
