@@ -43,6 +43,7 @@ struct DemoOptions {
   std::string summaryFile = "scmdemo-summary.json";  ///< machine-readable summary
   std::string checkerPath;                 ///< scmchecker to start
   std::string firmwarePath;                ///< scmfirmware to start
+  bool cleanupOnly = false;                ///< only remove what dead runs left behind, then end
 };
 
 /// Outcome of reading the command line.
