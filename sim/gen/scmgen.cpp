@@ -73,9 +73,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   const auto before = Files(output);
-  std::string error = ScmGen::GenerateInto(description.domain, output);
+  // An installed domain also has every node's firmware acknowledged.
+  const ScmGen::Domain domain =
+      installed ? ScmGen::WithAcknowledgedFirmware(description.domain, kHostQorUdid) : description.domain;
+  std::string error = ScmGen::GenerateInto(domain, output);
   if (error.empty() && installed) {
-    error = ScmGen::WriteInstalledState(ScmGen::Install(description.domain, kHostQorUdid), output);
+    error = ScmGen::WriteInstalledState(ScmGen::Install(domain, kHostQorUdid), output);
   }
   if (!error.empty()) {
     std::fprintf(stderr, "scmgen: %s\n", error.c_str());
