@@ -97,6 +97,20 @@ TEST_F(DemoTrustTest, NodeTheFirmwareLostEndsTheRunNamingItsCycle) {
   for (size_t i : {0u, 2u, 3u}) EXPECT_EQ(s["nodes"][i]["operationalEnded"], "") << s["nodes"][i].dump();
 }
 
+TEST_F(DemoTrustTest, RefusedNodeIsGivenItsReasonInWords) {
+  const Ended e = process_.Run({"--nodes", "2", "--fault", "2:wrong-vendor", "--time-limit", "3"});
+  ASSERT_EQ(e.status, Exit::TimeLimit) << e.output;
+  const nlohmann::json s = process_.Summary();
+  // the device answers the complement of the described vendor id 0x0025C3E0
+  EXPECT_EQ(s["nodes"][1]["reason"], "vendor id read 0xFFDA3C1F expected 0x0025C3E0") << s["nodes"][1].dump();
+  EXPECT_EQ(s["nodes"][0]["reason"], "");
+  EXPECT_NE(s["reason"].get<std::string>().find("node 2 (pre-operational: vendor id read 0xFFDA3C1F expected 0x0025C3E0)"),
+            std::string::npos)
+      << s["reason"];
+  EXPECT_NE(e.output.find("not operational: vendor id read 0xFFDA3C1F expected 0x0025C3E0"), std::string::npos)
+      << e.output;
+}
+
 TEST(HostSeesOperational, NeedsTheNodesWordAndNoEndSince) {
   struct Case {
     const char* name;
