@@ -88,6 +88,11 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
     p.udid = UdidText(SimNodes::DeviceUdid(n.device));
     p.faults = SimNodes::DescribeFaults(n.device.faults);
     p.device = n.device;
+    p.expectedUdid = UdidText(n.udid);
+    p.expectedVendorId = n.vendorId;
+    p.expectedProductCode = n.productCode;
+    p.expectedRevision = n.revision;
+    p.expectedChecksum = n.checksum;
     // The node guards its life time with the domain's guard time (the generator writes it as CT ticks).
     p.device.guardTimeUs = domain.guardTimeUs;
     plan.nodes.push_back(std::move(p));

@@ -23,6 +23,11 @@ struct PlannedNode {
   std::string udid;                ///< UDID the device carries
   std::vector<std::string> faults; ///< its faults, as named by the node library
   SimNodes::NodeConfig device;     ///< the device as it really is, which the network simulates
+  std::string expectedUdid;        ///< the UDID the node list expects
+  uint32_t expectedVendorId = 0;   ///< the vendor id the node list expects (0x1018/1)
+  uint32_t expectedProductCode = 0;  ///< the product code the node list expects (0x1018/2)
+  uint32_t expectedRevision = 0;   ///< the revision the node list expects (0x1018/3)
+  std::vector<uint8_t> expectedChecksum;  ///< the parameter checksum the node list expects (0x1018/6)
 };
 
 /// Everything the run takes from its domain.

@@ -11,6 +11,10 @@ namespace ScmDemo {
 
 namespace {
 
+/// The command line in one line, printed with a refused option.
+constexpr const char* kUsageLine =
+    "usage: scmdemo [--nodes N | --description FILE] [OPTIONS...]  (scmdemo --help lists every option)";
+
 /// Splits "SADR:NAME[=VALUE]"; false when it has no SADR in 1..1023.
 bool SplitFault(const std::string& text, FaultOption& out) {
   const size_t colon = text.find(':');
@@ -53,6 +57,8 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
   app.add_flag("--keep-storage", options.keepStorage, "keep the run's directory and storage files");
   app.add_option("--summary", options.summaryFile, "the machine-readable summary file")
       ->capture_default_str();
+  app.add_flag("--cleanup", options.cleanupOnly,
+               "remove what dead runs left behind (shared-memory objects, run directories) and end");
   app.add_option("--checker", options.checkerPath, "scmchecker to start")->capture_default_str();
   app.add_option("--firmware", options.firmwarePath, "scmfirmware to start")->capture_default_str();
   auto* operatorFile = app.add_option("--operator", options.operatorFile, "the scripted operator's steps, one a line");
@@ -72,7 +78,7 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
     out.exitStatus = ExitStatus::Success;
     return out;
   } catch (const CLI::ParseError& e) {
-    out.message = std::string("scmdemo: ") + e.what() + "\nRun with --help for the options.";
+    out.message = std::string("scmdemo: ") + e.what() + "\n" + kUsageLine;
     out.exitStatus = ExitStatus::BadOptions;
     return out;
   }

@@ -2,12 +2,16 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
+#include "DemoCleanup.h"
+#include "DemoReasons.h"
 #include "DemoRemote.h"
 #include "FrameNetwork.h"
 #include "HostOperator.h"
@@ -33,6 +37,8 @@ constexpr const char* kCycleCounting =
     "a node is operational from the cycle that carries its operational answer to the firmware";
 /// Microseconds between two passes of the network's pump: far below one cycle, so answers make their cycle.
 constexpr u32 kPumpPeriodUs = 200;
+/// How the summary shows a program that ran until the run stopped it.
+constexpr const char* kStoppedByRun = "stopped by the run";
 /// The firmware's operator information of remote control: (result, code) of commands and confirmations.
 constexpr uint32_t kRemoteEventCode = 0x6200C08Bu;
 /// Name suffix of the firmware's cyclic task thread ("scm0001/cyclic").
@@ -120,6 +126,16 @@ std::pair<std::optional<double>, std::optional<double>> CpuSeconds(int pid, cons
   return {process, thread};
 }
 
+/// What ended a node's last operational time, in words with its cycle and frame; empty when nothing did.
+std::string OperationalEndedText(const SimNodes::NodeRecord& r) {
+  if (!r.operationalEndedAt) return "";
+  char text[160];
+  std::snprintf(text, sizeof text, "operational time ended in cycle %llu at frame %u to the node: %s",
+                static_cast<unsigned long long>(r.operationalEndedAt->cycle), r.operationalEndedFrame,
+                r.operationalEndedBy.c_str());
+  return text;
+}
+
 /// The domain's storage files, which the firmware and the checker load at start-up.
 std::string PrepareStorage(ScmSim::HostSim& host, const DomainPlan& plan) {
   for (const auto& [name, bytes] : plan.files) {
@@ -138,15 +154,17 @@ class Run {
 
   int Execute() {
     FillRequested();
-    char pattern[] = "/tmp/scmdemo-XXXXXX";
+    char pattern[] = "/tmp/scmdemo-XXXXXX";  // kRunDirectoryParent / kRunDirectoryPrefix
     if (::mkdtemp(pattern) == nullptr) return End(ExitStatus::SetupFailed, "setup-failed", "no run directory in /tmp");
     directory_ = pattern;
+    // a later start removes this directory when the run dies without its clean-up
+    if (!MarkRunDirectory(directory_)) return End(ExitStatus::SetupFailed, "setup-failed", "cannot write into " + directory_);
     ScmSim::HostConfig config;
     config.sdn = plan_.sdn;
     if (plan_.qorUdid) config.qorUdid = *plan_.qorUdid;
     config.socketPath = directory_ + "/host.sock";
     config.storageDir = directory_ + "/storage";
-    config.simNamespace = "scmdemo" + std::to_string(::getpid());
+    config.simNamespace = RunNamespace(::getpid());
     summary_.hostSocket = config.socketPath;
     summary_.simNamespace = config.simNamespace;
     if (!options_.operatorFile.empty()) {
@@ -192,7 +210,7 @@ class Run {
   int Loop() {
     for (;;) {
       const Clock::time_point now = Clock::now();
-      if (stop_) return End(ExitStatus::Interrupted, "interrupted", "stopped by a signal");
+      if (stop_) return End(ExitStatus::Interrupted, "interrupted", "stopped by signal");
       const ScmSim::FailSafeState& failSafe = operator_->CheckFailSafe();
       ReadNetwork();
       CountCycles();
@@ -394,12 +412,15 @@ class Run {
     });
     summary_.pump = pump_->Counts();
     summary_.framesFromFirmware = summary_.network.fromFirmware;
-    for (NodeSummary& n : summary_.nodes) {
+    for (size_t i = 0; i < summary_.nodes.size(); ++i) {
+      NodeSummary& n = summary_.nodes[i];
       if (!n.record) continue;
       const SimNodes::NodeRecord& r = *n.record;
+      n.reason = i < plan_.nodes.size() ? NotOperationalReason(plan_.nodes[i], r) : "";
       n.state = SimNodes::StateName(r.state);
       n.lastService = r.lastRequest ? std::string(SimNodes::ServiceName(*r.lastRequest)) : "-";
       n.guardAnswers = r.guardAnswers;
+      n.operationalEnded = OperationalEndedText(r);
       if (!n.cyclesToOperational && r.state == SimNodes::NodeState::Operational && r.operationalAt) {
         // the answer went out while the count stood at this cycle; the next cycle carries it to the firmware
         n.cyclesToOperational = r.operationalAt->cycle + 1;
@@ -408,13 +429,12 @@ class Run {
     }
   }
 
-  /// The nodes that are not operational ("2 (pre-operational), ..."), empty when all are.
   /// Counts each node leaving operational and coming back (--count-lost-nodes).
   void CountLostNodes() {
     if (out_.size() != summary_.nodes.size()) out_.assign(summary_.nodes.size(), false);
     for (std::size_t i = 0; i < summary_.nodes.size(); ++i) {
       const NodeSummary& n = summary_.nodes[i];
-      const bool operational = n.record && n.record->state == SimNodes::NodeState::Operational;
+      const bool operational = n.record && SimNodes::HostSeesOperational(*n.record);
       if (!operational && !out_[i]) {
         out_[i] = true;
         ++summary_.nodeLeaves;
@@ -425,11 +445,17 @@ class Run {
     }
   }
 
+  /// The nodes that are not operational ("node 2 (pre-operational: reason), ..."), empty when all are.
   std::string NotOperational() const {
     std::string text;
     for (const NodeSummary& n : summary_.nodes) {
-      if (n.record && n.record->state == SimNodes::NodeState::Operational) continue;
-      text += (text.empty() ? "" : ", ") + std::string("node ") + std::to_string(n.position) + " (" + n.state + ")";
+      if (n.record && SimNodes::HostSeesOperational(*n.record)) continue;
+      const std::string why =
+          n.record && n.record->state == SimNodes::NodeState::Operational && !n.operationalEnded.empty()
+              ? n.operationalEnded
+              : n.state;
+      text += (text.empty() ? "" : ", ") + std::string("node ") + std::to_string(n.position) + " (" + why +
+              (n.reason.empty() || !n.operationalEnded.empty() ? "" : ": " + n.reason) + ")";
     }
     return text;
   }
@@ -490,6 +516,7 @@ class Run {
       row.state = n.state;
       row.lastService = n.lastService;
       row.cycles = n.cyclesToOperational.value_or(cycle);
+      row.reason = n.reason;
       for (const std::string& f : n.faults) row.faults += (row.faults.empty() ? "" : " ") + f;
       s.nodes.push_back(row);
     }
@@ -586,11 +613,24 @@ class Run {
       CountCycles();
       const Clock::time_point now = Clock::now();
       ReadNetwork();
+      if (status == ExitStatus::Success) {
+        const std::string lost = NotOperational();
+        if (!lost.empty()) {
+          status = ExitStatus::NodeLost;
+          summary_.exitStatus = status;
+          summary_.outcome = "node-lost";
+          summary_.reason = "an operational node left operational: " + lost;
+        }
+      }
       SampleCpu(false);
       view_.Show(MakeSnapshot(now));
       view_.Finish();
       summary_.wallSeconds = Since(start_, now);
       summary_.programs = ProgramFacts();
+      // every end stops the programs still running, below
+      for (ProgramSummary& p : summary_.programs) {
+        if (p.state == "running") p.state = kStoppedByRun;
+      }
       for (const ScmSim::FailSafeSignal& sig : operator_->FailSafe().signals) {
         summary_.failSafe.push_back({ScmSim::FailSafeCauseName(sig.cause), sig.detail, Since(start_, sig.at)});
       }
@@ -631,7 +671,16 @@ class Run {
     // the pump goes before the queues it holds open; the trace is complete once it stopped
     if (pump_) pump_->Stop();
     pump_.reset();
-    if (trace_.is_open()) trace_.close();
+    if (trace_.is_open()) {
+      trace_.close();
+      if (trace_.fail()) {
+        // an asked-for output that is not complete fails the run
+        status = ExitStatus::SetupFailed;
+        summary_.exitStatus = status;
+        summary_.outcome = "output-failed";
+        summary_.reason = "cannot write the trace " + options_.traceFile + ": " + std::strerror(errno);
+      }
+    }
     checkerGives_.reset();
     firmwareGives_.reset();
     operator_.reset();

@@ -3,6 +3,8 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -53,6 +55,10 @@ nlohmann::json RecordJson(const SimNodes::NodeRecord& r) {
           {"assignedAt", MomentJson(r.assignedAt)},
           {"operationalAt", MomentJson(r.operationalAt)},
           {"operationalCount", r.operationalCount},
+          {"operationalEndedAt", MomentJson(r.operationalEndedAt)},
+          {"operationalEndedBy", r.operationalEndedBy},
+          {"operationalEndedFrame", r.operationalEndedFrame},
+          {"operationalEnds", r.operationalEnds},
           {"guardAnswers", r.guardAnswers},
           {"lifeTimeLosses", r.lifeTimeLosses},
           {"busyAnswers", r.busyAnswers},
@@ -109,6 +115,8 @@ std::string SummaryText(const Summary& s) {
                     static_cast<unsigned long long>(*n.cyclesToOperational), n.secondsToOperational.value_or(0));
       t += line;
     }
+    if (!n.operationalEnded.empty()) t += ", " + n.operationalEnded;
+    if (!n.reason.empty()) t += ", not operational: " + n.reason;
     t += ", guard answers " + std::to_string(n.guardAnswers);
     for (const std::string& f : n.faults) t += ", fault " + f;
     if (n.record) {
@@ -231,6 +239,8 @@ std::string SummaryJson(const Summary& s) {
                           {"guardAnswers", n.guardAnswers},
                           {"faults", n.faults},
                           {"lastService", n.lastService},
+                          {"operationalEnded", n.operationalEnded},
+                          {"reason", n.reason},
                           {"record", n.record ? RecordJson(*n.record) : nlohmann::json(nullptr)}});
   }
   j["requested"] = {{"nodes", s.nodesRequested},
@@ -248,13 +258,13 @@ std::string WriteSummary(const Summary& s, const std::string& path) {
   const std::string temporary = path + ".tmp";
   {
     std::ofstream out(temporary, std::ios::trunc);
-    if (!out) return "cannot write " + temporary;
+    if (!out) return "cannot write the summary " + temporary + ": " + std::strerror(errno);
     out << SummaryJson(s);
-    if (!out.flush()) return "cannot write " + temporary;
+    if (!out.flush()) return "cannot write the summary " + temporary + ": " + std::strerror(errno);
   }
   std::error_code ec;
   std::filesystem::rename(temporary, path, ec);
-  if (ec) return "cannot rename " + temporary + " to " + path + ": " + ec.message();
+  if (ec) return "cannot write the summary: cannot rename " + temporary + " to " + path + ": " + ec.message();
   return "";
 }
 

@@ -24,7 +24,7 @@ struct ProgramSummary {
   std::string name;     ///< "scmchecker" or "scmfirmware"
   int pid = 0;          ///< last process
   uint32_t starts = 0;  ///< times started (resets restart it)
-  std::string state;    ///< "running" (until the run stopped it), or how it ended
+  std::string state;    ///< "stopped by the run" (ran until the end), or how it ended ("running" only while the run goes on)
   uint64_t cycles = 0;  ///< cycles counted for it
   std::optional<double> cpuSecondsAtGoal;        ///< process CPU time (user + system) when the goal was reached
   std::optional<double> cpuSecondsAtEnd;         ///< process CPU time at the end of the run
@@ -50,6 +50,8 @@ struct NodeSummary {
   uint32_t guardAnswers = 0;                   ///< guard requests answered
   std::vector<std::string> faults;             ///< faults the device carries
   std::string lastService;                     ///< the last request it received, "-" for none
+  std::string operationalEnded;                ///< what ended its last operational time, empty when nothing did
+  std::string reason;                          ///< why it is not operational, in words; empty when it is
   std::optional<SimNodes::NodeRecord> record;  ///< the node's record at the end (none before the network ran)
 };
 

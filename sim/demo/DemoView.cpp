@@ -112,7 +112,8 @@ class LineView : public View {
     nodes_.resize(s.nodes.size());
     for (size_t i = 0; i < s.nodes.size(); ++i) {
       const NodeRow& n = s.nodes[i];
-      Change(s.seconds, "node " + std::to_string(n.position), n.state + " (" + n.lastService + ")", nodes_[i]);
+      Change(s.seconds, "node " + std::to_string(n.position),
+             n.state + " (" + n.lastService + ")" + (n.reason.empty() ? "" : ": " + n.reason), nodes_[i]);
     }
     for (const std::string& e : s.newEvents) Line(s.seconds, "event " + e);
     for (const std::string& c : s.newCommands) Line(s.seconds, "operator " + c);

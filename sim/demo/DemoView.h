@@ -19,6 +19,7 @@ struct NodeRow {
   std::string lastService;   ///< the last request it received
   uint64_t cycles = 0;       ///< cycles to operational, or so far
   std::string faults;        ///< faults applied
+  std::string reason;        ///< why it is not operational, empty when it is
 };
 
 /// Everything the view shows at one moment.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,8 +12,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "DemoCleanup.h"
 #include "DemoDomain.h"
 #include "DemoOptions.h"
+#include "DemoOutputs.h"
 #include "DemoRun.h"
 #include "DemoSummary.h"
 #include "DemoView.h"
@@ -34,11 +37,15 @@ void InstallStopHandlers() {
 }
 
 /// A uniform domain's description goes beside the summary, so the run can be repeated from it.
-std::string WriteDescriptionBeside(const std::string& summaryFile, const std::string& text) {
-  const std::filesystem::path path = std::filesystem::path(summaryFile).parent_path() / "scmdemo-domain.toml";
+std::string DescriptionBeside(const std::string& summaryFile) {
+  return (std::filesystem::path(summaryFile).parent_path() / "scmdemo-domain.toml").string();
+}
+
+/// Writes the description copy; empty or the failure with its path.
+std::string WriteDescription(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::trunc);
   out << text;
-  return out.flush() ? path.string() : std::string();
+  return out.flush() ? "" : "cannot write the description copy " + path + ": " + std::strerror(errno);
 }
 
 bool OnTerminal() {
@@ -57,15 +64,39 @@ int main(int argc, char** argv) {
     std::fprintf(parsed.exitStatus == 0 ? stdout : stderr, "%s\n", parsed.message.c_str());
     return parsed.exitStatus;
   }
+  if (options.cleanupOnly) {
+    std::printf("scmdemo: %s", ScmDemo::CleanedText(ScmDemo::RemoveDeadRuns()).c_str());
+    return ScmDemo::ExitStatus::Success;
+  }
   ScmDemo::DomainPlan plan;
   const std::string refused = ScmDemo::PlanDomain(options, plan);
   if (!refused.empty()) {
     std::fprintf(stderr, "scmdemo: %s\n", refused.c_str());
     return ScmDemo::ExitStatus::BadOptions;
   }
+  // every file the run was asked to write is checked before anything starts
+  const std::string descriptionCopy = options.nodes != 0 ? DescriptionBeside(options.summaryFile) : "";
+  const std::string unwritable = ScmDemo::CheckOutputs(
+      {{"summary", options.summaryFile}, {"trace", options.traceFile}, {"description copy", descriptionCopy}});
+  if (!unwritable.empty()) {
+    std::fprintf(stderr, "scmdemo: %s\n", unwritable.c_str());
+    return ScmDemo::ExitStatus::SetupFailed;
+  }
+  // what runs killed without their clean-up left behind goes before this run starts
+  const ScmDemo::Cleaned cleaned = ScmDemo::RemoveDeadRuns();
+  if (!cleaned.objects.empty() || !cleaned.directories.empty()) {
+    std::printf("scmdemo: %s", ScmDemo::CleanedText(cleaned).c_str());
+  }
   InstallStopHandlers();
   ScmDemo::Summary summary;
-  if (options.nodes != 0) summary.descriptionWritten = WriteDescriptionBeside(options.summaryFile, plan.descriptionText);
+  if (!descriptionCopy.empty()) {
+    const std::string failed = WriteDescription(descriptionCopy, plan.descriptionText);
+    if (!failed.empty()) {
+      std::fprintf(stderr, "scmdemo: %s\n", failed.c_str());
+      return ScmDemo::ExitStatus::SetupFailed;
+    }
+    summary.descriptionWritten = descriptionCopy;
+  }
   std::printf("scmdemo: domain %u from %s, %zu node(s)\n", plan.sdn, plan.source.c_str(), plan.nodes.size());
   if (!options.faults.empty() || !options.wireFaults.empty()) {
     std::printf("scmdemo: %zu node fault(s), %zu wire fault(s)\n", options.faults.size(), options.wireFaults.size());
@@ -86,7 +117,9 @@ int main(int argc, char** argv) {
   std::printf("%s", ScmDemo::SummaryText(summary).c_str());
   const std::string written = ScmDemo::WriteSummary(summary, options.summaryFile);
   if (!written.empty()) {
+    // a result that could not be kept is a failed run, whatever the domain did
     std::fprintf(stderr, "scmdemo: %s\n", written.c_str());
+    return ScmDemo::ExitStatus::SetupFailed;
   } else {
     std::printf("summary written to %s\n", options.summaryFile.c_str());
   }

@@ -6,7 +6,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,26 +56,9 @@ bool Supervisor::Launch(Program& p) {
 
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return false;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-  // the host may block signals in its own threads; its programs start with none blocked
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t none;
-  sigemptyset(&none);
-  sigset_t defaults;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGTERM);
-  sigaddset(&defaults, SIGINT);
-  sigaddset(&defaults, SIGPIPE);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, p.info.path.c_str(), &actions, &attr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
+  // forked on the launcher's thread: the program dies with the host, even with a SIGKILL
+  const pid_t pid = launcher_.Spawn(p.info.path.c_str(), argv.data(), envp.data(), fds[1]);
+  const int rc = pid < 0 ? -1 : 0;
   ::close(fds[1]);
   if (rc != 0) {
     ::close(fds[0]);

@@ -15,6 +15,8 @@
 
 #include <sys/types.h>
 
+#include "ProgramLauncher.h"
+
 namespace ScmSim {
 
 /// What the supervisor knows of one started program.
@@ -68,6 +70,7 @@ class Supervisor {
   void Watch(Program* p, pid_t pid, int readFd);
 
   std::map<std::string, std::string> environment_;  ///< variables set for every program
+  ProgramLauncher launcher_;                        ///< forks the programs so they die with the host
   mutable std::mutex mutex_;                        ///< guards programs_
   std::condition_variable changed_;                 ///< output grew or a process ended
   std::map<int, std::unique_ptr<Program>> programs_;  ///< by id

@@ -116,6 +116,10 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, args.empty() ? stderr : stdout);
     return args.empty() ? 2 : 0;
   }
+  if (args[0].size() > 1 && args[0][0] == '-') {
+    std::fprintf(stderr, "scmhostctl: unknown option %s\n%s", args[0].c_str(), kUsage);
+    return 2;
+  }
   if (socket.empty()) {
     std::fprintf(stderr, "scmhostctl: no --socket and no SCM_SIM_HOST_SOCKET\n");
     return 2;

@@ -111,10 +111,14 @@ void DrainHostQueues(u16 sdn) {
   }
 }
 
+/// The command line, for --help and with a refusal.
+constexpr const char* kUsage =
+    "usage: scmlockstep --description FILE [--limit CYCLES] [--guarding CYCLES]\n"
+    "  runs the firmware in lock-step with the described nodes and prints\n"
+    "  \"cycles to operational: N\" once every node is operational.\n";
+
 int Usage(const char* problem) {
-  std::fprintf(stderr,
-               "scmlockstep: %s\nusage: scmlockstep --description FILE [--limit CYCLES] [--guarding CYCLES]\n",
-               problem);
+  std::fprintf(stderr, "scmlockstep: %s\n%s", problem, kUsage);
   return kBadOptions;
 }
 
@@ -126,6 +130,10 @@ int main(int argc, char** argv) {
   u64 guarding = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::printf("%s", kUsage);
+      return kOk;
+    }
     if ((arg == "--description" || arg == "-d") && i + 1 < argc) {
       description = argv[++i];
     } else if (arg == "--limit" && i + 1 < argc) {
@@ -161,7 +169,7 @@ int main(int argc, char** argv) {
       run.Cycle();
       DrainHostQueues(sdn);
       if (const std::optional<u64> count = run.CyclesToOperational()) {
-        std::printf("%llu\n", static_cast<unsigned long long>(*count));
+        std::printf("cycles to operational: %llu\n", static_cast<unsigned long long>(*count));
         status = kOk;
         break;
       }

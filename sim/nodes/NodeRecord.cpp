@@ -80,3 +80,12 @@ Udid DeviceUdid(const NodeConfig& config) {
 }
 
 }  // namespace SimNodes
+
+namespace SimNodes {
+
+bool HostSeesOperational(const NodeRecord& record) {
+  if (record.state != NodeState::Operational || !record.operationalAt) return false;
+  return !record.operationalEndedAt || record.operationalEndedAt->timeUs < record.operationalAt->timeUs;
+}
+
+}  // namespace SimNodes

@@ -67,6 +67,10 @@ struct ServiceCount {
   u32 answered = 0;  ///< answers sent
 };
 
+/// Whether both sides agree the node is operational: its own state says so and nothing
+/// ended its operational time since its last operational answer.
+bool HostSeesOperational(const struct NodeRecord& record);
+
 /// The per-node record.
 struct NodeRecord {
   NodeState state = NodeState::Unassigned;          ///< current SN state
@@ -83,6 +87,12 @@ struct NodeRecord {
   std::optional<Moment> assignedAt;                 ///< last SADR assignment taken
   std::optional<Moment> operationalAt;              ///< last operational answer
   u32 operationalCount = 0;                         ///< operational answers to set-to-operational
+  /// The last end of an operational time as the host sees it: a UDID, assign-SADR or SCM-UDID
+  /// request to the node after its operational answer, or a life time without guard requests.
+  std::optional<Moment> operationalEndedAt;
+  std::string operationalEndedBy;                   ///< what ended it ("assign-sadr request", "guarding stopped")
+  u32 operationalEndedFrame = 0;                    ///< number of the node's received frame that ended it (0 = none)
+  u32 operationalEnds = 0;                          ///< operational times ended so far
   u32 guardAnswers = 0;                             ///< guard requests answered in operational
   u32 lifeTimeLosses = 0;                           ///< times guarding ran out
   u32 busyAnswers = 0;                              ///< busy answers sent
@@ -96,6 +106,7 @@ struct NodeRecord {
   u32 abortsSent = 0;                               ///< SSDO abort answers sent
   u32 repeatRequests = 0;                           ///< preload repeat requests sent on a sequence gap
   std::map<std::string, u32> faultsApplied;         ///< fault name -> answers it changed
+  std::map<u8, std::vector<u8>> identityRead;       ///< 0x1018 sub-index -> the value last uploaded (what the firmware read)
 };
 
 }  // namespace SimNodes

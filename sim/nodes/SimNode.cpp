@@ -1,6 +1,8 @@
 // Frame intake, sending, silence and the timers of a simulated node.
 #include "SimNode.h"
 
+#include <algorithm>
+
 #include "FrameBuilder.h"
 
 namespace SimNodes {
@@ -67,6 +69,11 @@ std::optional<Bytes> SimNode::Receive(const Bytes& frame, const Moment& now) {
   ++record_.services[static_cast<std::size_t>(service)].received;
   record_.lastRequest = service;
   record_.lastRequestAt = now;
+  if (service == Service::Guard) lastGuardRequestUs_ = now.timeUs;
+  if (service == Service::UdidRequest || service == Service::AssignSadr || service == Service::AssignScmUdid) {
+    // the firmware starts the node over: its operational time ends, whatever the node says
+    EndOperational(now, std::string(ServiceName(service)) + " request");
+  }
   if (SilentNow()) {
     Applied(config_.faults.silence == Silence::FromStart      ? FaultNames::Silent
             : config_.faults.silence == Silence::AfterFrames ? FaultNames::SilentAfter
@@ -84,13 +91,17 @@ std::optional<Bytes> SimNode::Receive(const Bytes& frame, const Moment& now) {
 }
 
 std::optional<Bytes> SimNode::Tick(const Moment& now) {
+  const u64 lifeTime = config_.guardTimeUs * config_.lifeFactor;
   if (SilentNow()) {
+    // a silent node keeps its state, but the host sees its guarding stop
+    const u64 lastGuard = std::max(lastGuardRequestUs_, record_.operationalAt ? record_.operationalAt->timeUs : 0);
+    if (now.timeUs - lastGuard >= lifeTime) EndOperational(now, "guarding stopped");
     return std::nullopt;
   }
   if (record_.state == NodeState::Operational) {
-    const u64 lifeTime = config_.guardTimeUs * config_.lifeFactor;
     if (now.timeUs - lastGuardUs_ >= lifeTime) {
       ++record_.lifeTimeLosses;
+      EndOperational(now, "guarding stopped");
       Enter(NodeState::PreOperational, now);
     }
     return std::nullopt;
@@ -135,6 +146,14 @@ bool SimNode::SilentNow() const {
       return silencedAfterOp_;
   }
   return false;
+}
+
+void SimNode::EndOperational(const Moment& now, std::string by) {
+  if (!HostSeesOperational(record_)) return;
+  record_.operationalEndedAt = now;
+  record_.operationalEndedBy = std::move(by);
+  record_.operationalEndedFrame = record_.framesReceived;
+  ++record_.operationalEnds;
 }
 
 void SimNode::Applied(std::string_view fault) { ++record_.faultsApplied[std::string(fault)]; }

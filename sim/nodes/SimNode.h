@@ -81,6 +81,8 @@ class SimNode {
   std::optional<Bytes> SsdoAnswer(const NodeRequest& req, Bytes payload, u16 ct, u8 tr);
   /// An SSDO abort answer with the request's index.
   std::optional<Bytes> SsdoAbort(const NodeRequest& req, u32 abortCode);
+  /// Records the end of the node's operational time as the host sees it, when it has one.
+  void EndOperational(const Moment& now, std::string by);
   /// Sends a built frame unless the node is silent; counts it.
   std::optional<Bytes> Send(Bytes frame);
   /// True while the node sends nothing.
@@ -119,6 +121,7 @@ class SimNode {
   bool additionalSatisfied_ = false;  ///< the additional set arrived
   bool silencedAfterOp_ = false;      ///< silent-after-op took effect
   u64 lastGuardUs_ = 0;     ///< time of the last guard start (operational)
+  u64 lastGuardRequestUs_ = 0;  ///< time of the last guard request received, answered or not
   u64 nextResetGuardUs_ = 0;  ///< due time of the next reset-guarding frame
   u8 resetGuardsSent_ = 0;  ///< reset-guarding frames sent in this unassigned spell
   u8 toggle_ = 0;           ///< expected SSDO toggle bit (0 or 0x10)

@@ -234,6 +234,7 @@ std::optional<Bytes> SimNode::SsdoInitiate(const NodeRequest& req) {
     if (const std::optional<u32> abort = ReadObject(index, sub, value)) {
       return SsdoAbort(req, *abort);
     }
+    if (index == kIdentity) record_.identityRead[sub] = value;
     const u8 limit = AnswerLimit(slim);
     // A u32 of 2 bytes only passes the client as a segmented upload of announced size 2.
     const bool shortTimestamp = config_.faults.shortTimestamp && index == kIdentity && sub == 7;

@@ -9,6 +9,7 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -275,6 +276,13 @@ void taskExit(int /*code*/) {
   Task* task = tCurrent;
   if (task != nullptr) {
     EndTask(task);
+  }
+  if (static_cast<pid_t>(syscall(SYS_gettid)) == getpid()) {
+    // The initial thread stays, parked: a process whose initial thread has
+    // ended shows as a zombie (<defunct>) while its other tasks run on.
+    for (;;) {
+      pause();
+    }
   }
   pthread_exit(nullptr);
 }

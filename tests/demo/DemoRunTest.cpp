@@ -59,7 +59,7 @@ TEST_F(DemoRunTest, BothProgramsCycleForTheDuration) {
   const auto firmware = s["cycles"]["firmware"].get<int64_t>();
   EXPECT_GE(checker, 10);
   EXPECT_LE(std::llabs(checker - firmware), 2);
-  for (const auto& p : s["programs"]) EXPECT_EQ(p["state"], "running") << p.dump();
+  for (const auto& p : s["programs"]) EXPECT_EQ(p["state"], "stopped by the run") << p.dump();
   EXPECT_TRUE(std::filesystem::exists(trace));
   EXPECT_TRUE(Leftovers(e.pid).empty());
   EXPECT_EQ(s["runDirectory"], "");

@@ -45,7 +45,7 @@ Snapshot Base() {
   checker.starts = 1;
   checker.state = "running";
   s.programs.push_back(checker);
-  s.nodes.push_back({1, "02-5C-3E-10-20-30", "pre-operational", "udid", 0, ""});
+  s.nodes.push_back({1, "02-5C-3E-10-20-30", "pre-operational", "udid", 0, "", ""});
   return s;
 }
 

@@ -37,6 +37,12 @@ TEST_F(RtpProcessTest, InitialTaskExitEndsOnlyItAndTheProcessEndsWithItsLastTask
   }
 }
 
+TEST_F(RtpProcessTest, EndedInitialTaskLeavesNoZombieWhileOtherTasksRun) {
+  const RunResult run = RunProgram({kProbe, "park-initial"}, {NamespaceSetting(ns_)});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output, "process state S\n");
+}
+
 TEST_F(RtpProcessTest, TasksOfAProgramIncludingTheInitialOneNeverOverlap) {
   const RunResult run = RunProgram({kProbe, "overlap"}, {NamespaceSetting(ns_)});
   EXPECT_EQ(run.status, 0);

@@ -44,6 +44,22 @@ int ExitInitialTask(_Vx_usr_arg_t which, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_a
   return 0;
 }
 
+/// Reports the process's state as ps shows it ("S" for a parked initial thread, "Z" for an ended one).
+int ReportProcessState(_Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t,
+                       _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t) {
+  taskDelay(5);  // the initial task has ended by now
+  char stat[512] = {0};
+  FILE* file = fopen("/proc/self/stat", "r");
+  if (file != nullptr) {
+    if (fgets(stat, sizeof stat, file) == nullptr) stat[0] = 0;
+    fclose(file);
+  }
+  const char* close = strrchr(stat, ')');
+  printf("process state %c\n", close != nullptr && close[1] == ' ' ? close[2] : '?');
+  fflush(stdout);
+  return 0;
+}
+
 void OverlapStretch() {
   for (int i = 0; i < kOverlapRounds; ++i) {
     const int now = ++gInside;
@@ -83,6 +99,13 @@ int main(int argc, char** argv) {
     }
     printf("initial exits\n");
     fflush(stdout);
+    taskExit(0);
+  }
+  if (strcmp(mode, "park-initial") == 0) {
+    if (taskSpawn("scm0007/state", 127, 0, 4096, ReportProcessState, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0) ==
+        TASK_ID_ERROR) {
+      return 2;
+    }
     taskExit(0);
   }
   if (strcmp(mode, "overlap") == 0) {

@@ -3,12 +3,19 @@
 // and one per thread that allocated, with the places of the first allocations
 // after start as object+offset (for addr2line -e OBJECT OFFSET).
 #include <cstdio>
+#include <cstring>
 
 #include "AllocCountFile.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: scm_alloc_report DIR\n");
+  static constexpr const char* kUsage = "usage: scm_alloc_report DIR\n";
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc != 2 || argv[1][0] == '-') {
+    if (argc == 2) std::fprintf(stderr, "scm_alloc_report: unknown option %s\n", argv[1]);
+    std::fputs(kUsage, stderr);
     return 2;
   }
   for (const ScmAllocCount::ProcessCounts& p : ScmAllocCount::ReadDirectory(argv[1])) {

@@ -4,14 +4,23 @@
 // shorter, nothing after the last CRC. The companion is written to a temporary
 // name and renamed, so an interrupted build never leaves a half-written one.
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "HNFiff_Crc.h"
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: scm_vxegen <executable> <companion>\n");
+  static constexpr const char* kUsage = "usage: scm_vxegen <executable> <companion>\n";
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc != 3 || argv[1][0] == '-' || argv[2][0] == '-') {
+    for (int i = 1; i < argc; ++i) {
+      if (argv[i][0] == '-') std::fprintf(stderr, "scm_vxegen: unknown option %s\n", argv[i]);
+    }
+    std::fputs(kUsage, stderr);
     return 2;
   }
   std::FILE* in = std::fopen(argv[1], "rb");

@@ -27,6 +27,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -145,9 +146,13 @@ bool AddReference(json& r, const json& summary, const std::string& lockstep, con
   }
   const int ended = RunLogged(lockstep, {"--description", written.get<std::string>()}, log);
   const std::string out = ReadText(log);
+  // scmlockstep labels its count: "cycles to operational: N"
+  static constexpr const char* kLabel = "cycles to operational: ";
+  const size_t at = out.find(kLabel);
+  const char* number = at == std::string::npos ? out.c_str() : out.c_str() + at + std::strlen(kLabel);
   char* end = nullptr;
-  const unsigned long long count = std::strtoull(out.c_str(), &end, 10);
-  if (ended != 0 || end == out.c_str() || count == 0) {
+  const unsigned long long count = at == std::string::npos ? 0 : std::strtoull(number, &end, 10);
+  if (ended != 0 || end == number || count == 0) {
     std::fprintf(stderr, "scmbench: the lock-step run of the %u-node domain ended with status %d:\n%s\n",
                  r["nodes"].get<unsigned>(), ended, out.c_str());
     r["ratioVoid"] = "lock-step run failed";
@@ -259,6 +264,7 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
+    if (code != 0) std::fputs("usage: scmbench [OPTIONS...]  (scmbench --help lists every option)\n", stderr);
     return code == 0 ? kOk : kBadOptions;
   }
 

@@ -1,0 +1,222 @@
+// scmdemo's verdicts and its clean-up, as a person meets them: a node the
+// firmware lost ends the run whatever its own record says, an output that
+// cannot be written stops the run before anything starts, a run killed with
+// SIGKILL takes its programs with it and the next start removes what is left.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DemoOptions.h"
+#include "DemoOutputs.h"
+#include "DemoProcess.h"
+#include "DemoSpawn.h"
+#include "NodeRecord.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace Exit = ScmDemo::ExitStatus;
+using ScmDemoTest::DemoProcess;
+using ScmDemoTest::Ended;
+
+/// Processes of this account whose environment names the run's object namespace.
+std::vector<std::string> ProgramsOfRun(pid_t pid) {
+  const std::string wanted = "SCM_SIM_NAMESPACE=scmdemo" + std::to_string(pid);
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator("/proc", ec)) {
+    std::ifstream in(e.path() / "environ");
+    std::string entry;
+    while (std::getline(in, entry, '\0')) {
+      if (entry == wanted) found.push_back(e.path().filename().string());
+    }
+  }
+  return found;
+}
+
+/// Run directories whose owner file names pid.
+std::vector<std::string> RunDirectoriesOf(pid_t pid) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator("/tmp", ec)) {
+    if (e.path().filename().string().rfind("scmdemo-", 0) != 0) continue;
+    std::ifstream in(e.path() / "owner");
+    long owner = 0;
+    if (in >> owner && owner == pid) found.push_back(e.path().string());
+  }
+  return found;
+}
+
+/// Runs scmdemo with exactly these arguments (no summary of the test's own) and waits for it.
+Ended RunBare(const std::string& directory, const std::vector<std::string>& args) {
+  std::vector<std::string> all{SCM_DEMO_PATH};
+  all.insert(all.end(), args.begin(), args.end());
+  const std::string log = directory + "/bare.txt";
+  Ended ended;
+  ended.pid = ScmDemo::SpawnLogged(all, log, {});
+  int status = 0;
+  if (ended.pid > 0 && ::waitpid(ended.pid, &status, 0) == ended.pid && WIFEXITED(status)) {
+    ended.status = WEXITSTATUS(status);
+  }
+  std::ifstream in(log);
+  ended.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return ended;
+}
+
+class DemoTrustTest : public ::testing::Test {
+ protected:
+  DemoProcess process_{SCM_DEMO_PATH, "trusttest"};  ///< runs scmdemo in this test's directory
+  const std::string& directory_ = process_.Directory();
+};
+
+TEST_F(DemoTrustTest, NodeTheFirmwareLostEndsTheRunNamingItsCycle) {
+  const Ended e = process_.Run({"--nodes", "4", "--fault", "2:silent-after-op", "--duration", "4"});
+  ASSERT_EQ(e.status, Exit::NodeLost) << e.output;
+  const nlohmann::json s = process_.Summary();
+  EXPECT_EQ(s["outcome"], "node-lost");
+  const std::string reason = s["reason"];
+  EXPECT_NE(reason.find("node 2 (operational time ended in cycle "), std::string::npos) << reason;
+  const nlohmann::json& node = s["nodes"][1];
+  // the node still calls itself operational; the host's view does not
+  EXPECT_EQ(node["state"], "operational");
+  const nlohmann::json& record = node["record"];
+  EXPECT_EQ(record["operationalEnds"], 1);
+  const std::string by = record["operationalEndedBy"];
+  EXPECT_TRUE(by == "assign-sadr request" || by == "udid request" || by == "guarding stopped") << by;
+  EXPECT_GT(record["operationalEndedAt"]["cycle"].get<uint64_t>(), node["cyclesToOperational"].get<uint64_t>());
+  EXPECT_NE(node["operationalEnded"].get<std::string>().find("at frame "), std::string::npos) << node.dump();
+  for (size_t i : {0u, 2u, 3u}) EXPECT_EQ(s["nodes"][i]["operationalEnded"], "") << s["nodes"][i].dump();
+}
+
+TEST_F(DemoTrustTest, RefusedNodeIsGivenItsReasonInWords) {
+  const Ended e = process_.Run({"--nodes", "2", "--fault", "2:wrong-vendor", "--time-limit", "3"});
+  ASSERT_EQ(e.status, Exit::TimeLimit) << e.output;
+  const nlohmann::json s = process_.Summary();
+  // the device answers the complement of the described vendor id 0x0025C3E0
+  EXPECT_EQ(s["nodes"][1]["reason"], "vendor id read 0xFFDA3C1F expected 0x0025C3E0") << s["nodes"][1].dump();
+  EXPECT_EQ(s["nodes"][0]["reason"], "");
+  EXPECT_NE(s["reason"].get<std::string>().find("node 2 (pre-operational: vendor id read 0xFFDA3C1F expected 0x0025C3E0)"),
+            std::string::npos)
+      << s["reason"];
+  EXPECT_NE(e.output.find("not operational: vendor id read 0xFFDA3C1F expected 0x0025C3E0"), std::string::npos)
+      << e.output;
+}
+
+TEST(HostSeesOperational, NeedsTheNodesWordAndNoEndSince) {
+  struct Case {
+    const char* name;
+    SimNodes::NodeState state;
+    std::optional<uint64_t> operationalUs;
+    std::optional<uint64_t> endedUs;
+    bool operational;
+  };
+  const Case cases[] = {
+      {"never operational", SimNodes::NodeState::PreOperational, std::nullopt, std::nullopt, false},
+      {"operational, nothing ended it", SimNodes::NodeState::Operational, 100, std::nullopt, true},
+      {"ended after its answer", SimNodes::NodeState::Operational, 100, 200, false},
+      {"ended at its answer", SimNodes::NodeState::Operational, 100, 100, false},
+      {"operational again after an end", SimNodes::NodeState::Operational, 300, 200, true},
+      {"left operational by its own word", SimNodes::NodeState::PreOperational, 100, std::nullopt, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimNodes::NodeRecord r;
+    r.state = c.state;
+    if (c.operationalUs) r.operationalAt = SimNodes::Moment{1, *c.operationalUs};
+    if (c.endedUs) r.operationalEndedAt = SimNodes::Moment{2, *c.endedUs};
+    EXPECT_EQ(SimNodes::HostSeesOperational(r), c.operational);
+  }
+}
+
+TEST_F(DemoTrustTest, UnwritableOutputsStopTheRunBeforeItStarts) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string named;
+  };
+  const Case cases[] = {
+      {{"--summary", "/nonexistent/x.json"}, "cannot write the summary /nonexistent/x.json: No such file or directory"},
+      {{"--summary", directory_ + "/s.json", "--trace", "/nonexistent/t.txt"}, "cannot write the trace /nonexistent/t.txt: No such file or directory"},
+      {{"--summary", directory_ + "/s.json", "--trace", directory_}, "cannot write the trace " + directory_ + ": it is a directory"},
+      {{"--nodes", "1", "--summary", "/nonexistent/s.json"}, "cannot write the summary /nonexistent/s.json"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.named);
+    const Ended e = RunBare(directory_, c.args);
+    EXPECT_EQ(e.status, Exit::SetupFailed) << e.output;
+    EXPECT_NE(e.output.find(c.named), std::string::npos) << e.output;
+    // nothing started: no objects, no programs, no run directory
+    EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
+    EXPECT_TRUE(RunDirectoriesOf(e.pid).empty());
+    EXPECT_EQ(e.output.find("domain "), std::string::npos) << e.output;
+  }
+}
+
+TEST(DemoOutputs, CheckingLeavesAnExistingFileAsItWasAndCreatesNone) {
+  const std::string dir = "/tmp/scmdemo-outputs-" + std::to_string(::getpid());
+  std::filesystem::create_directories(dir);
+  const std::string existing = dir + "/existing.txt";
+  std::ofstream(existing) << "kept";
+  EXPECT_EQ(ScmDemo::CheckWritable("summary", existing), "");
+  std::ifstream in(existing);
+  std::string text;
+  in >> text;
+  EXPECT_EQ(text, "kept");
+  EXPECT_EQ(ScmDemo::CheckWritable("trace", dir + "/new.txt"), "");
+  EXPECT_FALSE(std::filesystem::exists(dir + "/new.txt"));
+  EXPECT_EQ(ScmDemo::CheckOutputs({{"trace", ""}, {"summary", dir}}), "cannot write the summary " + dir + ": it is a directory");
+  std::filesystem::remove_all(dir);
+}
+
+TEST_F(DemoTrustTest, StopSignalIsNoFailSafeAndStopsThePrograms) {
+  const Ended e = process_.Run({"--duration", "60"}, {}, SIGHUP, 1500ms);
+  ASSERT_EQ(e.status, Exit::Interrupted) << e.output;
+  const nlohmann::json s = process_.Summary();
+  EXPECT_EQ(s["outcome"], "interrupted");
+  EXPECT_EQ(s["reason"], "stopped by signal");
+  EXPECT_TRUE(s["failSafe"].empty()) << s["failSafe"].dump();
+  ASSERT_EQ(s["programs"].size(), 2u);
+  for (const auto& p : s["programs"]) EXPECT_EQ(p["state"], "stopped by the run") << p.dump();
+}
+
+TEST_F(DemoTrustTest, KilledRunTakesItsProgramsAlongAndTheNextStartRemovesTheRest) {
+  const Ended killed = process_.Run({"--nodes", "2", "--duration", "60"}, {}, SIGKILL, 2000ms);
+  ASSERT_GT(killed.pid, 0);
+  ASSERT_EQ(killed.status, -1) << killed.output;
+  // the kill left objects and a run directory behind: the test shows their removal
+  EXPECT_FALSE(DemoProcess::Leftovers(killed.pid).empty());
+  EXPECT_EQ(RunDirectoriesOf(killed.pid).size(), 1u);
+  // the programs it started die with it
+  std::vector<std::string> programs = ProgramsOfRun(killed.pid);
+  for (int i = 0; i < 200 && !programs.empty(); ++i) {
+    std::this_thread::sleep_for(10ms);
+    programs = ProgramsOfRun(killed.pid);
+  }
+  EXPECT_TRUE(programs.empty()) << programs.size() << " program(s) of the killed run still alive";
+
+  const Ended next = process_.Run({"--nodes", "1"});
+  ASSERT_EQ(next.status, Exit::Success) << next.output;
+  EXPECT_NE(next.output.find("shared-memory object(s) of dead runs"), std::string::npos) << next.output;
+  EXPECT_NE(next.output.find("removed the run directory /tmp/scmdemo-"), std::string::npos) << next.output;
+  EXPECT_TRUE(DemoProcess::Leftovers(killed.pid).empty());
+  EXPECT_TRUE(RunDirectoriesOf(killed.pid).empty());
+  EXPECT_TRUE(DemoProcess::Leftovers(next.pid).empty());
+  EXPECT_TRUE(RunDirectoriesOf(next.pid).empty());
+}
+
+TEST_F(DemoTrustTest, CleanupOnDemandSaysWhenNothingIsLeft) {
+  const Ended e = process_.Run({"--cleanup"});
+  EXPECT_EQ(e.status, Exit::Success) << e.output;
+  EXPECT_NE(e.output.find("scmdemo: "), std::string::npos) << e.output;
+  EXPECT_FALSE(process_.HasSummary());
+}
+
+}  // namespace
