@@ -151,7 +151,9 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       if (it->second.name == faultyFile) {
         count = count > static_cast<size_t>(shortReadBy) ? count - shortReadBy : 0;
       }
-      std::memcpy(reinterpret_cast<void*>(w[2]), data.data() + it->second.pos, count);
+      if (count != 0) {  // an empty file's data() may be null
+        std::memcpy(reinterpret_cast<void*>(w[2]), data.data() + it->second.pos, count);
+      }
       it->second.pos += count;
       *OutWord(w[3]) = static_cast<uint32_t>(count);
       return 0;
