@@ -232,6 +232,8 @@ void MFWQZ_IncErroneous(u16 sadr);
 void MFWQZ_DecErroneous(u16 sadr);
 /// Guarded decrement of the UDID-mismatch counter (0x9200C002 at 0).
 void MFWQZ_DecUdidMisMatches(u16 sadr);
+/// 1 while faults of this SADR are only marked pending (start-up, or at or above the end-of-start-up cursor).
+u8 MFWQZ_IsStartUpFor(u16 sadr);
 
 // ============================================================================
 // Node-state callbacks, scans and quits

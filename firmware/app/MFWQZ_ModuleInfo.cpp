@@ -291,6 +291,9 @@ u32 MFWQZ_GetNoConfiguredModules(void) {
 }
 
 void MFWQZ_RegisterMissingModule(u16 sadr) {
+  if (sadr == 0 || sadr > MFWQZ_kSadrMax) {
+    return;
+  }
   MFWQZ_ModuleInfoEntry& rEntry = MFWQZ_ModuleInfo[sadr];
   if ((rEntry.ulFlags & MFWQZ_kFlagMissingRegistered) != 0 || MFWQZ_IsModuleOptionalSADR(sadr) != 0) {
     return;
@@ -300,6 +303,9 @@ void MFWQZ_RegisterMissingModule(u16 sadr) {
 }
 
 void MFWQZ_RegisterInvalidModule(u16 sadr) {
+  if (sadr == 0 || sadr > MFWQZ_kSadrMax) {
+    return;
+  }
   MFWQZ_ModuleInfoEntry& rEntry = MFWQZ_ModuleInfo[sadr];
   if (rEntry.ucInvalidToggle == 0) {
     rEntry.ucInvalidToggle = 1;
@@ -314,6 +320,9 @@ void MFWQZ_RegisterInvalidModule(u16 sadr) {
 }
 
 void MFWQZ_RegisterParamErrModule(u16 sadr) {
+  if (sadr == 0 || sadr > MFWQZ_kSadrMax) {
+    return;
+  }
   MFWQZ_ModuleInfoEntry& rEntry = MFWQZ_ModuleInfo[sadr];
   if ((rEntry.ulFlags & MFWQZ_kFlagParamErrRegistered) != 0) {
     return;
@@ -369,4 +378,8 @@ void MFWQZ_DecUdidMisMatches(u16 sadr) {
     return;
   }
   --MFWQZ_ulNumberOfUdidMisMatches;
+}
+
+u8 MFWQZ_IsStartUpFor(u16 sadr) {
+  return (MFWQZ_gbStartUp != 0 || (MFWQZ_gbEndOfStartUp != 0 && sadr >= MFWQZ_gusStartUpModule)) ? 1 : 0;
 }

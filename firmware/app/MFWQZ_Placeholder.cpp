@@ -18,6 +18,9 @@ u32 MFWQZ_geMachineOptionsStatus;
 
 u16 MFWQZ_gausPlaceholderOptionalList[10];
 u32 MFWQZ_gaulPlaceholderQorSends[4];
+MFWQZ_PlaceholderQorSend MFWQZ_gaPlaceholderQorLog[MFWQZ_kPlaceholderQorLogMax];
+u32 MFWQZ_gulPlaceholderQorLogCount;
+u8 MFWQZ_gaucPlaceholderPassword[16];
 u8 MFWQZ_gaucPlaceholderQorLatches[2];
 u8 MFWQZ_gaucPlaceholderCalls[MFWQZ_kPlaceholderCallsMax];
 u32 MFWQZ_gulPlaceholderCallCount;
@@ -50,21 +53,30 @@ u8 MFWQZ_SetupMode(void) { return MFWQZ_PhCall(MFWQZ_kPhSetupMode); }
 
 u8 MFWQZ_QorHasFailed(void) { return MFWQZ_gaucPlaceholderQorLatches[0]; }
 u8 MFWQZ_QorHasRecovered(void) { return MFWQZ_gaucPlaceholderQorLatches[1]; }
-i32 MFWQZ_SendScmVersionToQor(u16 /*version*/) {
-  ++MFWQZ_gaulPlaceholderQorSends[0];
+/// Counts a send of the kind and logs it while the log has room.
+static void PlaceholderQorSent(u32 kind, u32 value) {
+  ++MFWQZ_gaulPlaceholderQorSends[kind];
+  if (MFWQZ_gulPlaceholderQorLogCount < MFWQZ_kPlaceholderQorLogMax) {
+    MFWQZ_gaPlaceholderQorLog[MFWQZ_gulPlaceholderQorLogCount] = MFWQZ_PlaceholderQorSend{kind, value};
+    ++MFWQZ_gulPlaceholderQorLogCount;
+  }
+}
+i32 MFWQZ_SendScmVersionToQor(u16 version) {
+  PlaceholderQorSent(0, version);
   return 0;
 }
-i32 MFWQZ_SendPasswordToQor(const u8* /*password*/) {
-  ++MFWQZ_gaulPlaceholderQorSends[1];
+i32 MFWQZ_SendPasswordToQor(const u8* password) {
+  std::memcpy(MFWQZ_gaucPlaceholderPassword, password, sizeof(MFWQZ_gaucPlaceholderPassword));
+  PlaceholderQorSent(1, 0);
   return 0;
 }
 i32 MFWQZ_SendOptionalModulesToQor(const u16* sadrs) {
-  ++MFWQZ_gaulPlaceholderQorSends[2];
   std::memcpy(MFWQZ_gausPlaceholderOptionalList, sadrs, sizeof(MFWQZ_gausPlaceholderOptionalList));
+  PlaceholderQorSent(2, 0);
   return 0;
 }
-i32 MFWQZ_SendSetupModeToQor(u32 /*on*/) {
-  ++MFWQZ_gaulPlaceholderQorSends[3];
+i32 MFWQZ_SendSetupModeToQor(u32 on) {
+  PlaceholderQorSent(3, on);
   return 0;
 }
 

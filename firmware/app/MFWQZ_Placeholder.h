@@ -9,6 +9,19 @@
 extern u16 MFWQZ_gausPlaceholderOptionalList[10];
 /// Calls of each stand-in send to the Qor controller: version, password, optional modules, setup mode.
 extern u32 MFWQZ_gaulPlaceholderQorSends[4];
+/// One send to the Qor controller as the stand-in saw it.
+struct MFWQZ_PlaceholderQorSend {
+  u32 ulKind;   ///< index of MFWQZ_gaulPlaceholderQorSends: 0 version, 1 password, 2 optional modules, 3 setup mode
+  u32 ulValue;  ///< version or setup-mode flag; 0 for the password and the list (kept whole elsewhere)
+};
+/// Sends the log keeps; later ones are counted only.
+inline constexpr u32 MFWQZ_kPlaceholderQorLogMax = 8;
+/// The sends in call order, the first MFWQZ_kPlaceholderQorLogMax of them.
+extern MFWQZ_PlaceholderQorSend MFWQZ_gaPlaceholderQorLog[MFWQZ_kPlaceholderQorLogMax];
+/// Entries of MFWQZ_gaPlaceholderQorLog in use.
+extern u32 MFWQZ_gulPlaceholderQorLogCount;
+/// Password the stand-in was last asked to send.
+extern u8 MFWQZ_gaucPlaceholderPassword[16];
 /// Results the stand-in's Qor latches return (failed, recovered); tests set them.
 extern u8 MFWQZ_gaucPlaceholderQorLatches[2];
 

@@ -183,11 +183,6 @@ u8 MFWQZ_QuitUdidMismatches(void) {
   return 1;
 }
 
-/// 1 while faults of this SADR are only marked pending.
-static u8 MFWQZ_PendingOnly(u16 sadr) {
-  return (MFWQZ_gbStartUp != 0 || (MFWQZ_gbEndOfStartUp != 0 && sadr >= MFWQZ_gusStartUpModule)) ? 1 : 0;
-}
-
 void MFWQZ_ChkMissingModules(void) {
   if (MFWQZ_gbLockPost != 0) {
     return;
@@ -204,7 +199,7 @@ void MFWQZ_ChkMissingModules(void) {
       --MFWQZ_ulNumberOfDiffFirmware;
     }
     MFWQZ_IncErroneous(usSadr);
-    if (MFWQZ_PendingOnly(usSadr) != 0) {
+    if (MFWQZ_IsStartUpFor(usSadr) != 0) {
       rEntry.ulFlags |= MFWQZ_kFlagMissingPending;
     } else {
       MFWQZ_RegisterMissingModule(usSadr);

@@ -36,11 +36,6 @@ static u8 MFWQZ_FromCyclicTask(void) {
   return 1;
 }
 
-/// 1 while faults of this SADR are only marked pending.
-static u8 MFWQZ_DuringStartUp(u16 sadr) {
-  return (MFWQZ_gbStartUp != 0 || (MFWQZ_gbEndOfStartUp != 0 && sadr >= MFWQZ_gusStartUpModule)) ? 1 : 0;
-}
-
 /// Registers state 7 once.
 static void MFWQZ_ExtCtFailed(u16 sadr) {
   MFWQZ_ModuleInfoEntry& rEntry = MFWQZ_ModuleInfo[sadr];
@@ -101,7 +96,7 @@ static void MFWQZ_UndoOldStatus(u16 sadr, u8 oldStatus, u8 newStatus) {
 /// Step 2: applies the new status; 0 when it is unknown.
 static u8 MFWQZ_ApplyNewStatus(u16 sadr, u8 newStatus) {
   MFWQZ_ModuleInfoEntry& rEntry = MFWQZ_ModuleInfo[sadr];
-  const u8 bStartUp = MFWQZ_DuringStartUp(sadr);
+  const u8 bStartUp = MFWQZ_IsStartUpFor(sadr);
   switch (newStatus) {
     case SCM_k_NS_NO_ANSWER:
       if ((rEntry.ulFlags & MFWQZ_kFlagFirmwareDiff) == 0) {
@@ -175,6 +170,9 @@ static u8 MFWQZ_IsFoundStatus(u8 status) {
 }
 
 void MFWQZ_StateCallBack(u16 sadr, u8 newStatus) {
+  if (sadr == 0 || sadr > MFWQZ_kSadrMax) {
+    return;
+  }
   MFWQZ_ModuleInfoEntry& rEntry = MFWQZ_ModuleInfo[sadr];
   const u8 bFound = MFWQZ_IsFoundStatus(newStatus);
   if ((rEntry.ulFlags & MFWQZ_kFlagNotScanned) != 0) {
@@ -203,7 +201,7 @@ void MFWQZ_StateCallBack(u16 sadr, u8 newStatus) {
         HNFcyc_TriggerSendScmVersionToQorInBgTask = 1;
         HNFcyc_TriggerSendPasswordToQorInBgTask = 1;
         HNFcyc_TriggerSendSetupModeToQorInBgTask = 1;
-        if (MFWQZ_DuringStartUp(sadr) == 0) {
+        if (MFWQZ_IsStartUpFor(sadr) == 0) {
           HNFcyc_TriggerSendOptionalModulesToQorInBgTask = 1;
         }
       }
@@ -285,6 +283,9 @@ static void MFWQZ_RevisionReportedOnce(u16 sadr, u32 received) {
 }
 
 u8 MFWQZ_FirmwareCallBack(u16 sadr, u32 expected, u32 received) {
+  if (sadr == 0 || sadr > MFWQZ_kSadrMax) {
+    return 0;
+  }
   MFWQZ_ModuleInfoEntry& rEntry = MFWQZ_ModuleInfo[sadr];
   const u16 usExpected = static_cast<u16>(expected);
   const u16 usReceived = static_cast<u16>(received);

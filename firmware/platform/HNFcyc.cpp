@@ -54,7 +54,7 @@ static u32 HNFcyc_ComputeCt(u64 usec, u64 multiplier) { return static_cast<u32>(
 static void HNFcyc_Handshakes(void) {
   if (MFWQZ_gbStartScan != 0) {
     if (MFWQZ_gbScanInit != 0) {
-      HNFevt_EnregisterEventInfo(HNFcyc_kEvtHandshake, 0, 0);
+      HNFevt_EnregisterEventInfo(MFWQZ_kEvtHandshake, 0, MFWQZ_kHsScan);
     }
     MFWQZ_gbStartScan = 0;
     if (MFWQZ_gbScanStarted == 0) {
@@ -67,7 +67,7 @@ static void HNFcyc_Handshakes(void) {
   }
   if (MFWQZ_gbStartQuit != 0) {
     if (MFWQZ_gbQuitAll != 0) {
-      HNFevt_EnregisterEventInfo(HNFcyc_kEvtHandshake, 0, 1);
+      HNFevt_EnregisterEventInfo(MFWQZ_kEvtHandshake, 0, MFWQZ_kHsQuit);
     }
     MFWQZ_gbStartQuit = 0;
     MFWQZ_susQuitSaddr = 1;
@@ -99,7 +99,7 @@ static void HNFcyc_Handshakes(void) {
         MFWQZ_gbAckError = 1;
       }
     } else {
-      HNFevt_EnregisterEventInfo(HNFcyc_kEvtNothingToAck, usSadr, usSadr);
+      HNFevt_EnregisterEventInfo(MFWQZ_kEvtNothingToAck, usSadr, usSadr);
       MFWQZ_gbAckError = 1;
     }
     MFWQZ_gbAckDone = 1;

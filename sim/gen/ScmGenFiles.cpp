@@ -190,19 +190,7 @@ Result Generate(const Domain& domain) {
   return r;
 }
 
-std::string WriteFileSet(const FileSet& files, const std::filesystem::path& dir) {
-  struct Item {
-    const char* name;    ///< final name
-    const Bytes* bytes;  ///< contents
-  };
-  std::vector<Item> items = {{kKelParaSafName, &files.kelParaSaf}, {kCorvaneDatName, &files.corvaneDat}};
-  for (const auto& [name, bytes] : {std::pair{kParData1Name, &files.parData1}, std::pair{kAutoCnfName, &files.autoCnf},
-                                     std::pair{kFwRevCnfName, &files.fwRevCnf},
-                                     std::pair{kCorvaneUidName, &files.corvaneUid}}) {
-    if (*bytes) {
-      items.push_back({name, &**bytes});
-    }
-  }
+std::string WriteNamedFiles(const std::vector<NamedBytes>& items, const std::filesystem::path& dir) {
   const std::string suffix = ".tmp-" + std::to_string(getpid());
   std::vector<std::filesystem::path> written;
   auto discard = [&written] {
@@ -229,6 +217,22 @@ std::string WriteFileSet(const FileSet& files, const std::filesystem::path& dir)
       discard();
       return "cannot rename into " + (dir / items[i].name).string() + ": " + ec.message();
     }
+  }
+  return {};
+}
+
+std::string WriteFileSet(const FileSet& files, const std::filesystem::path& dir) {
+  std::vector<NamedBytes> items = {{kKelParaSafName, &files.kelParaSaf}, {kCorvaneDatName, &files.corvaneDat}};
+  for (const auto& [name, bytes] : {std::pair{kParData1Name, &files.parData1}, std::pair{kAutoCnfName, &files.autoCnf},
+                                     std::pair{kFwRevCnfName, &files.fwRevCnf},
+                                     std::pair{kCorvaneUidName, &files.corvaneUid}}) {
+    if (*bytes) {
+      items.push_back({name, &**bytes});
+    }
+  }
+  const std::string error = WriteNamedFiles(items, dir);
+  if (!error.empty()) {
+    return error;
   }
   if (!files.parData1) {
     std::error_code ec;

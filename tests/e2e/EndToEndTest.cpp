@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <set>
+#include <string>
 
 #include "DemoOptions.h"
 #include "DemoProcess.h"
@@ -98,6 +99,14 @@ void NoEcho(const json& s) {
   EXPECT_EQ(s["network"]["toFirmware"].get<unsigned>(), sent + s["network"]["duplicated"].get<unsigned>());
 }
 
+/// No start-up record of the checker's files or refusal of an additional set reached the host.
+void NoPersistenceOrHeaderRecord(const json& s) {
+  for (const json& e : s["events"]["byCode"]) {
+    const unsigned code = static_cast<unsigned>(std::stoul(e["code"].get<std::string>(), nullptr, 16));
+    EXPECT_FALSE((code >= 0xE212 && code <= 0xE228) || (code >= 0xE2EA && code <= 0xE2ED)) << e.dump();
+  }
+}
+
 /// One end-to-end scenario: the name in the scenario file, the status and the checks.
 struct E2eCase {
   const char* name;                              ///< scenario name in ci-scenarios.toml
@@ -117,6 +126,10 @@ const std::vector<E2eCase>& Cases() {
          NoEcho(o.summary);
          EXPECT_EQ(o.summary["network"]["noNode"], 0);
          EXPECT_EQ(EventsOfCode(o.summary, kFrameCrcWarning), 0u) << o.summary["events"].dump();
+         // the node that asks for its additional set got it past the checker's header check
+         unsigned sets = 0;
+         for (const json& n : o.summary["nodes"]) sets += n["record"]["additionalSetsReceived"].get<unsigned>();
+         EXPECT_GE(sets, 1u);
        }},
       {"wrong-vendor", Exit::TimeLimit,
        [](const Outcome& o) {
@@ -270,6 +283,7 @@ TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
           << ev.dump();
     }
   }
+  NoPersistenceOrHeaderRecord(o.summary);
   EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
   if (HasFailure()) {
     std::printf("--- trace tail ---\n%s--- output and summary ---\n%s\n", DemoProcess::Tail(trace, kTraceTail).c_str(),

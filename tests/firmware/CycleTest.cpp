@@ -275,7 +275,7 @@ TEST_F(FwCycle, MissingSemaphoresAreReportedAndTheCycleIsPacedByADelay) {
   ASSERT_EQ(pass.size(), 2u);
   EXPECT_EQ(pass[0].code, 0x6200AF1Eu);
   EXPECT_EQ(pass[0].info0, 4);
-  EXPECT_NE(pass[0].info1, 0u);
+  EXPECT_EQ(pass[0].info1, static_cast<uint32_t>(SCM_ERRNO_INVALID_ID)) << "errno of the missing semaphore";
   EXPECT_EQ(pass[1].code, 0x6200AF1Eu);
   EXPECT_EQ(pass[1].info0, 3);
   EXPECT_EQ(ScmMemDelayCalls(), 1);
@@ -287,6 +287,11 @@ TEST_F(FwCycle, MissingSemaphoresAreReportedAndTheCycleIsPacedByADelay) {
 class FwBackground : public FwCycle {};
 
 TEST_F(FwBackground, TriggersRunOnceInOrderAndAreCleared) {
+  for (u32 i = 0; i < MFWQZ_kPasswordBytes; ++i) {
+    MFWQZ_gaucPassword[i] = static_cast<u8>(0xA0 + i);
+  }
+  MFWQZ_ModuleInfo[9].ulFlags = 1;
+  MFWQZ_gaucOptFlags[9 / 8] |= 1u << (9 % 8);
   HNFcyc_TriggerSendScmVersionToQorInBgTask = 1;
   HNFcyc_TriggerSendPasswordToQorInBgTask = 1;
   HNFcyc_TriggerSendOptionalModulesToQorInBgTask = 1;
@@ -294,9 +299,17 @@ TEST_F(FwBackground, TriggersRunOnceInOrderAndAreCleared) {
   MFWQZ_gbScanInit = 1;
   EXPECT_EQ(HNFcyc_BackgroundPass(), 1);
   EXPECT_EQ(HNFcyc_BackgroundPass(), 1);
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(MFWQZ_gaulPlaceholderQorSends[i], 1u) << i;
+  // Version (unknown until the object list supplies it: 0), password, optional modules, setup mode (off).
+  ASSERT_EQ(MFWQZ_gulPlaceholderQorLogCount, 4u);
+  const u32 expected[4][2] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}};
+  for (u32 i = 0; i < 4; ++i) {
+    EXPECT_EQ(MFWQZ_gaPlaceholderQorLog[i].ulKind, expected[i][0]) << i;
+    EXPECT_EQ(MFWQZ_gaPlaceholderQorLog[i].ulValue, expected[i][1]) << i;
   }
+  EXPECT_EQ(std::vector<u8>(MFWQZ_gaucPlaceholderPassword, MFWQZ_gaucPlaceholderPassword + 16),
+            std::vector<u8>(MFWQZ_gaucPassword, MFWQZ_gaucPassword + 16));
+  EXPECT_EQ(std::vector<uint16_t>(MFWQZ_gausPlaceholderOptionalList, MFWQZ_gausPlaceholderOptionalList + 10),
+            (std::vector<uint16_t>{9, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(HNFcyc_TriggerSendScmVersionToQorInBgTask | HNFcyc_TriggerSendPasswordToQorInBgTask |
                 HNFcyc_TriggerSendOptionalModulesToQorInBgTask | HNFcyc_TriggerSendSetupModeToQorInBgTask,
             0u);

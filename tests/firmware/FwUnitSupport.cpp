@@ -69,6 +69,7 @@ void FakeHost::Install() {
   openHandles = 0;
   resetCalls = 0;
   calls.clear();
+  onCall = nullptr;
   open_.clear();
   ScmMemSetSyscallHook([this](const _Vx_usr_arg_t w[8], int number) { return Serve(w, number); });
 }
@@ -77,6 +78,9 @@ FakeHost::~FakeHost() { ScmMemSetSyscallHook({}); }
 
 _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
   calls.push_back(number);
+  if (onCall) {
+    onCall(number);
+  }
   if (failing.count(number) != 0) {
     errno = kHostIo;
     return -1;
@@ -228,6 +232,8 @@ void ResetApplication() {
   MFWQZ_gbLockPostFw = 0;
   MFWQZ_geMachineOptionsStatus = 0;
   std::memset(MFWQZ_gaulPlaceholderQorSends, 0, sizeof(MFWQZ_gaulPlaceholderQorSends));
+  std::memset(MFWQZ_gaPlaceholderQorLog, 0, sizeof(MFWQZ_gaPlaceholderQorLog));
+  MFWQZ_gulPlaceholderQorLogCount = 0;
   std::memset(MFWQZ_gaucPlaceholderQorLatches, 0, sizeof(MFWQZ_gaucPlaceholderQorLatches));
   std::memset(MFWQZ_gaucPlaceholderCalls, 0, sizeof(MFWQZ_gaucPlaceholderCalls));
   MFWQZ_gulPlaceholderCallCount = 0;

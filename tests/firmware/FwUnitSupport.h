@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -55,6 +56,7 @@ class FakeHost {
   int openHandles = 0;                                 ///< storage handles open now
   int resetCalls = 0;                                  ///< 0x8F calls
   std::vector<int> calls;                              ///< every call number served
+  std::function<void(int)> onCall;                     ///< called with each call number before it is served
  private:
   struct Open {
     std::string name;  ///< file

@@ -318,6 +318,15 @@ TEST_F(AppModuleTable, Registrations) {
   MFWQZ_RegisterParamErrModule(6);
   MFWQZ_RegisterParamErrModule(6);
   EXPECT_EQ(TakeEvents(), (std::vector<Event>{{2, 0x6200C08E, 0, 6}}));
+  // Outside the table nothing is touched.
+  for (uint16_t sadr : {0, 1024, 0xFFFF}) {
+    MFWQZ_RegisterMissingModule(sadr);
+    MFWQZ_RegisterInvalidModule(sadr);
+    MFWQZ_RegisterInvalidModule(sadr);
+    MFWQZ_RegisterParamErrModule(sadr);
+  }
+  EXPECT_EQ(MFWQZ_ModuleInfo[0].ulFlags, 0u);
+  EXPECT_TRUE(TakeEvents().empty());
 }
 
 TEST_F(AppModuleTable, MissingAtStartUp) {

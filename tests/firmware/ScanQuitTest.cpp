@@ -302,6 +302,42 @@ TEST_F(AppScanQuit, AQuitWithNothingToAcknowledgeEndsItsScanOnlyAfterTheStore) {
   EXPECT_TRUE(TakeEvents().empty());
 }
 
+TEST_F(AppScanQuit, AScanAfterAQuitEndsOnceEverythingIsSettled) {
+  struct Row {
+    const char* what;
+    uint32_t afterQuit = 1, scanned = 2, saving = 0, startScan = 0, scanInit = 0, scanStarted = 0;
+    bool ends = true;
+  };
+  const Row rows[] = {
+      {.what = "every module counted, list stored"},
+      {.what = "not a scan after a quit", .afterQuit = 0, .ends = false},
+      {.what = "a module not yet counted", .scanned = 1, .ends = false},
+      {.what = "the list still being written", .saving = 1, .ends = false},
+      {.what = "a scan request pending", .startScan = 1, .ends = false},
+      {.what = "a scan reset pending", .scanInit = 1, .ends = false},
+      {.what = "guarding not yet restarted", .scanStarted = 1, .ends = false},
+  };
+  for (const Row& r : rows) {
+    SetUp();
+    MFWQZ_gulModuleCount = 2;
+    MFWQZ_gbStartUp = 0;
+    MFWQZ_ulScansAtStartup = 0;
+    MFWQZ_gbScanning = 1;
+    MFWQZ_gbScanAfterQuit = r.afterQuit;
+    MFWQZ_gulModuleScanned = r.scanned;
+    MFWQZ_gbUdidSaving = r.saving;
+    MFWQZ_gbStartScan = r.startScan;
+    MFWQZ_gbScanInit = r.scanInit;
+    MFWQZ_gbScanStarted = r.scanStarted;
+    EXPECT_EQ(MFWQZ_SignalMain(), 1) << r.what;
+    EXPECT_EQ(MFWQZ_gbScanning, r.ends ? 0u : 1u) << r.what;
+    EXPECT_EQ(MFWQZ_gbScanAfterQuit, r.ends ? 0u : r.afterQuit) << r.what;
+    // Once ended it does not end again: no new scan is started by a second call.
+    EXPECT_EQ(MFWQZ_SignalMain(), 1) << r.what;
+    EXPECT_EQ(MFWQZ_gbStartScan, r.startScan) << r.what;
+  }
+}
+
 TEST_F(AppScanQuit, MissingTimerCountsSixtySecondsInFiveSecondSteps) {
   Configure({5}, 0x81);
   MFWQZ_gbStartUp = 0;

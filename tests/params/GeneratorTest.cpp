@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 
 #include "HNFiff_Crc.h"
@@ -187,10 +188,11 @@ TEST(GeneratorWrite, AValidDomainReplacesEveryFileAndAStaleSetFileGoes) {
 }
 
 /// Runs scmgen; its exit status and what it wrote to stderr.
-std::pair<int, std::string> RunScmgen(const fs::path& description, const fs::path& out) {
+std::pair<int, std::string> RunScmgen(const fs::path& description, const fs::path& out,
+                                     const std::string& option = "") {
   const fs::path err = out.parent_path() / (out.filename().string() + ".err");
-  const std::string cmd = std::string(SCMGEN_PATH) + " '" + description.string() + "' '" + out.string() + "' 2>'" +
-                          err.string() + "'";
+  const std::string cmd = std::string(SCMGEN_PATH) + " " + option + " '" + description.string() + "' '" +
+                          out.string() + "' 2>'" + err.string() + "'";
   const int status = std::system(cmd.c_str());
   std::ifstream in(err);
   std::stringstream text;
@@ -265,6 +267,30 @@ TEST(Scmgen, WritesTheDemoDescriptionsFiles) {
   const auto [rc, err] = RunScmgen(SCM_GEN_DEMO_DESCRIPTION, dir.Path());
   EXPECT_EQ(rc, 0) << err;
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{"corvane.dat", "kel_para.saf", "pardata1.bin"}));
+}
+
+TEST(Scmgen, InstalledAlsoWritesTheKeyMediumIdentityAndTheCheckersCopies) {
+  TempDir dir;
+  const auto [rc, err] = RunScmgen(SCM_GEN_DEMO_DESCRIPTION, dir.Path(), "--installed");
+  EXPECT_EQ(rc, 0) << err;
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"corvane.dat", "corvane.dat.chk", "corvane.uid", "corvane.uid.chk",
+                                                   "kel_para.saf", "pardata1.bin"}));
+  const ScmGen::DescriptionResult demo = ScmGen::LoadDescription(SCM_GEN_DEMO_DESCRIPTION);
+  ASSERT_EQ(demo.error, "");
+  const ScmGen::InstalledState installed = ScmGen::Install(demo.domain, {0x02, 0x5C, 0x3E, 0x10, 0x20, 0x30});
+  auto read = [&dir](const char* name) {
+    std::ifstream in(dir.Path() / name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  EXPECT_EQ(read("corvane.uid"), installed.corvaneUid);
+  EXPECT_EQ(read("corvane.uid.chk"), installed.corvaneUidChk);
+  EXPECT_EQ(read("corvane.dat.chk"), installed.corvaneDatChk);
+  EXPECT_EQ(installed.flash, installed.corvaneUid);
+  // The copy holds the complement of the UDID and of the whole creation time.
+  ASSERT_EQ(installed.corvaneUidChk.size(), 18u);
+  for (std::size_t i = 4; i < 18; ++i) {
+    EXPECT_EQ(installed.corvaneUidChk[i], static_cast<std::uint8_t>(~installed.corvaneUid[i])) << i;
+  }
 }
 
 }  // namespace
