@@ -42,6 +42,8 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
   app.add_option("--seed", options.seed, "seed of the rated wire faults")->capture_default_str();
   app.add_option("--duration", options.durationSeconds, "seconds to run on once the goal is reached")
       ->check(CLI::Range(0.0, 86400.0));
+  app.add_flag("--count-lost-nodes", options.countLostNodes,
+               "count nodes a fault takes out and the firmware brings back, instead of ending the run");
   app.add_option("--time-limit", options.timeLimitSeconds, "seconds within which the goal must be reached")
       ->check(CLI::Range(0.001, 86400.0));
   app.add_option("--trace", options.traceFile, "write the frame trace to this file");

@@ -38,6 +38,8 @@ struct DemoOptions {
   std::vector<std::string> wireFaults;     ///< wire faults NODE:to|from:K|rate=P:KIND, in the order given
   uint64_t seed = 1;                       ///< seed of the rated wire faults
   double durationSeconds = 0;              ///< run on this long once the goal is reached
+  bool countLostNodes = false;             ///< a node leaving operational during --duration is counted, not the end;
+                                           ///< at the end of --duration the run waits up to --time-limit for it to return
   double timeLimitSeconds = 60;            ///< the goal must be reached within this
   std::string traceFile;                   ///< frame trace; empty = none
   bool keepStorage = false;                ///< keep the run's directory with the storage files

@@ -210,11 +210,20 @@ class Run {
         summary_.firmwareCyclesAtGoal = summary_.firmwareCycles;
         SampleCpu(true);
       }
-      if (goal_ && !notOperational.empty()) {
+      if (goal_ && !notOperational.empty() && !options_.countLostNodes) {
         return End(ExitStatus::NodeLost, "node-lost", "an operational node left operational: " + notOperational);
       }
+      if (goal_) {
+        CountLostNodes();
+      }
       if (goal_ && Since(*goal_, now) >= options_.durationSeconds) {
-        return End(ExitStatus::Success, "success", "every node operational and guarded, no fail-safe");
+        if (notOperational.empty()) {
+          return End(ExitStatus::Success, "success", "every node operational and guarded, no fail-safe");
+        }
+        // counted nodes that are out at the end get the time limit to come back
+        if (Since(*goal_, now) >= options_.durationSeconds + options_.timeLimitSeconds) {
+          return End(ExitStatus::NodeLost, "node-lost", "a node taken out did not come back: " + notOperational);
+        }
       }
       if (!goal_ && Since(start_, now) >= options_.timeLimitSeconds) {
         return End(ExitStatus::TimeLimit, "time-limit",
@@ -394,6 +403,22 @@ class Run {
   }
 
   /// The nodes that are not operational ("2 (pre-operational), ..."), empty when all are.
+  /// Counts each node leaving operational and coming back (--count-lost-nodes).
+  void CountLostNodes() {
+    if (out_.size() != summary_.nodes.size()) out_.assign(summary_.nodes.size(), false);
+    for (std::size_t i = 0; i < summary_.nodes.size(); ++i) {
+      const NodeSummary& n = summary_.nodes[i];
+      const bool operational = n.record && n.record->state == SimNodes::NodeState::Operational;
+      if (!operational && !out_[i]) {
+        out_[i] = true;
+        ++summary_.nodeLeaves;
+      } else if (operational && out_[i]) {
+        out_[i] = false;
+        ++summary_.nodeReturns;
+      }
+    }
+  }
+
   std::string NotOperational() const {
     std::string text;
     for (const NodeSummary& n : summary_.nodes) {
@@ -657,6 +682,7 @@ class Run {
   Clock::time_point start_ = Clock::now();          ///< when the host started
   std::optional<Clock::time_point> handshake_;      ///< when the ident words first matched
   std::optional<Clock::time_point> goal_;           ///< when the goal was reached
+  std::vector<bool> out_;                           ///< per node: out of operational since the goal (--count-lost-nodes)
   std::unique_ptr<GiveCounter> checkerGives_;       ///< the checker's cycles
   std::unique_ptr<GiveCounter> firmwareGives_;      ///< the firmware's cycles
   std::string handshakeText_ = "waiting for the checker (condition 1)";  ///< shown in the view

@@ -123,6 +123,11 @@ std::string SummaryText(const Summary& s) {
                 static_cast<unsigned long long>(s.framesFromFirmware),
                 static_cast<unsigned long long>(s.statusResponses), static_cast<unsigned long long>(s.unlockResponses));
   t += line;
+  if (s.nodeLeaves != 0 || s.nodeReturns != 0) {
+    std::snprintf(line, sizeof line, "  nodes taken out after the goal: %u; brought back: %u\n", s.nodeLeaves,
+                  s.nodeReturns);
+    t += line;
+  }
   if (s.nodesSimulated) {
     const ScmSim::NetworkCounts& c = s.network;
     std::snprintf(line, sizeof line,
@@ -197,6 +202,8 @@ std::string SummaryJson(const Summary& s) {
   j["events"] = {{"total", s.eventTotal}, {"malformed", s.malformedEvents}, {"byCode", byCode}};
   j["framesFromFirmware"] = s.framesFromFirmware;
   j["statusResponses"] = s.statusResponses;
+  j["nodeLeaves"] = s.nodeLeaves;
+  j["nodeReturns"] = s.nodeReturns;
   j["unlockResponses"] = s.unlockResponses;
   j["hostSocket"] = s.hostSocket;
   j["namespace"] = s.simNamespace;

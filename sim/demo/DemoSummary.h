@@ -94,6 +94,8 @@ struct Summary {
   ScmSim::NetworkCounts network;       ///< frame counts of the simulated network
   ScmSim::PumpCounts pump;             ///< what the network's pump saw of the queues (late answers)
   uint64_t statusResponses = 0;        ///< status responses taken
+  uint32_t nodeLeaves = 0;             ///< times a node left operational after the goal (--count-lost-nodes)
+  uint32_t nodeReturns = 0;            ///< times such a node was operational again
   uint64_t unlockResponses = 0;        ///< unlock responses taken
   bool nodesSimulated = false;         ///< the run had simulated nodes
   std::vector<NodeSummary> nodes;      ///< per node
