@@ -2,7 +2,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <fstream>
+
+#include "DomainDescription.h"
 
 namespace ScmDemo {
 
@@ -52,7 +55,10 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
       ->capture_default_str();
   app.add_option("--checker", options.checkerPath, "scmchecker to start")->capture_default_str();
   app.add_option("--firmware", options.firmwarePath, "scmfirmware to start")->capture_default_str();
-  app.add_option("--operator", options.operatorFile, "the scripted operator's steps, one a line");
+  auto* operatorFile = app.add_option("--operator", options.operatorFile, "the scripted operator's steps, one a line");
+  app.add_option("--scenario", options.scenario,
+                 "a scenario of the CI scenario file: its domain, faults, wire faults and operator steps")
+      ->excludes(operatorFile);
   app.add_option("--status-period", options.statusPeriodSeconds,
                  "seconds between reads of the status record (0: none)")
       ->check(CLI::Range(0.0, 3600.0))
@@ -80,6 +86,23 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
     if (!file) return refuse("--description: cannot read " + options.description);
   }
   if (options.summaryFile.empty()) return refuse("--summary: a file name is needed");
+  if (!options.scenario.empty()) {
+    const std::string path = SimDomain::DefaultScenariosPath();
+    const SimDomain::ScenarioResult file = SimDomain::LoadScenarioFile(path);
+    if (!file.error.empty()) return refuse("--scenario: " + path + ": " + file.error);
+    const auto it = std::find_if(file.scenarios.begin(), file.scenarios.end(),
+                                 [&options](const SimDomain::Scenario& s) { return s.name == options.scenario; });
+    if (it == file.scenarios.end()) return refuse("--scenario " + options.scenario + ": not in " + path);
+    if (!it->domain.empty()) {
+      if (options.nodes != 0 || !options.description.empty()) {
+        return refuse("--scenario " + options.scenario + " brings its own domain: no --nodes or --description");
+      }
+      options.description = it->domain;
+    }
+    faults.insert(faults.begin(), it->faults.begin(), it->faults.end());
+    options.wireFaults.insert(options.wireFaults.begin(), it->wireFaults.begin(), it->wireFaults.end());
+    options.operatorSteps = it->operatorSteps;
+  }
   for (const std::string& text : faults) {
     FaultOption f;
     if (!SplitFault(text, f)) return refuse("--fault " + text + ": expected SADR:NAME[=VALUE] with SADR 1 to 1023");

@@ -47,6 +47,8 @@ struct DemoOptions {
   std::string checkerPath;                 ///< scmchecker to start
   std::string firmwarePath;                ///< scmfirmware to start
   std::string operatorFile;                ///< the scripted operator's steps; empty = none
+  std::string scenario;                    ///< a scenario of the CI scenario file; empty = none
+  std::vector<std::string> operatorSteps;  ///< the scenario's operator steps (in place of --operator)
   double statusPeriodSeconds = 2;          ///< seconds between reads of the status record; 0 = none
 };
 

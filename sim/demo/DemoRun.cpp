@@ -154,6 +154,12 @@ class Run {
       script_ = ReadOperatorScript(options_.operatorFile, error);
       if (!error.empty()) return End(ExitStatus::BadOptions, "bad-options", error);
     }
+    for (const std::string& line : options_.operatorSteps) {
+      std::string error;
+      const std::optional<OperatorStep> step = ParseOperatorStep(line, error);
+      if (!step) return End(ExitStatus::BadOptions, "bad-options", "--scenario " + options_.scenario + ": " + error);
+      script_.push_back(*step);
+    }
     config.callLogLimit = kCallLogRecords;
     host_ = std::make_unique<ScmSim::HostSim>(config);
     start_ = Clock::now();

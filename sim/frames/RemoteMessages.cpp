@@ -35,13 +35,13 @@ bool Fits(const Bytes& message, std::size_t payload) {
 /// Reads the first four fields into any of the answer specs.
 template <typename Spec>
 Spec Head(const Bytes& message) {
-  Spec spec;
-  spec.identifier = Get16(message, 2);
-  spec.requestClass = Get16(message, h + 0);
-  spec.echo = Get16(message, h + 2);
-  spec.result = Get16(message, h + 4);
-  spec.code = Get16(message, h + 6);
-  return spec;
+  Spec fields;
+  fields.identifier = Get16(message, 2);
+  fields.requestClass = Get16(message, h + 0);
+  fields.echo = Get16(message, h + 2);
+  fields.result = Get16(message, h + 4);
+  fields.code = Get16(message, h + 6);
+  return fields;
 }
 
 }  // namespace
@@ -79,9 +79,9 @@ Bytes BuildPasswordInfo(const PasswordInfoSpec& f) {
 }
 std::optional<PasswordInfoSpec> ReadPasswordInfo(const Bytes& message) {
   if (!Fits(message, AnswerSizes::PasswordInfo)) return std::nullopt;
-  PasswordInfoSpec spec = Head<PasswordInfoSpec>(message);
-  spec.answer = message[h + 8];
-  return spec;
+  PasswordInfoSpec fields = Head<PasswordInfoSpec>(message);
+  fields.answer = message[h + 8];
+  return fields;
 }
 
 Bytes BuildControllerUdid(const ControllerUdidSpec& f) {
@@ -91,9 +91,9 @@ Bytes BuildControllerUdid(const ControllerUdidSpec& f) {
 }
 std::optional<ControllerUdidSpec> ReadControllerUdid(const Bytes& message) {
   if (!Fits(message, AnswerSizes::ControllerUdid)) return std::nullopt;
-  ControllerUdidSpec spec = Head<ControllerUdidSpec>(message);
-  for (std::size_t i = 0; i < spec.udid.size(); ++i) spec.udid[i] = message[h + 8 + i];
-  return spec;
+  ControllerUdidSpec fields = Head<ControllerUdidSpec>(message);
+  for (std::size_t i = 0; i < fields.udid.size(); ++i) fields.udid[i] = message[h + 8 + i];
+  return fields;
 }
 
 Bytes BuildAddressList(const AddressListSpec& f) {
@@ -103,9 +103,9 @@ Bytes BuildAddressList(const AddressListSpec& f) {
 }
 std::optional<AddressListSpec> ReadAddressList(const Bytes& message) {
   if (!Fits(message, AnswerSizes::AddressList)) return std::nullopt;
-  AddressListSpec spec = Head<AddressListSpec>(message);
-  for (std::size_t i = 0; i < spec.sadrs.size(); ++i) spec.sadrs[i] = Get16(message, h + 8 + 2 * i);
-  return spec;
+  AddressListSpec fields = Head<AddressListSpec>(message);
+  for (std::size_t i = 0; i < fields.sadrs.size(); ++i) fields.sadrs[i] = Get16(message, h + 8 + 2 * i);
+  return fields;
 }
 
 Bytes BuildModuleFlags(const ModuleFlagsSpec& f) {
@@ -119,13 +119,13 @@ Bytes BuildModuleFlags(const ModuleFlagsSpec& f) {
 }
 std::optional<ModuleFlagsSpec> ReadModuleFlags(const Bytes& message) {
   if (!Fits(message, AnswerSizes::ModuleFlags)) return std::nullopt;
-  ModuleFlagsSpec spec = Head<ModuleFlagsSpec>(message);
+  ModuleFlagsSpec fields = Head<ModuleFlagsSpec>(message);
   for (std::size_t i = 0; i < 16; ++i) {
-    spec.missing[i] = message[h + 8 + i];
-    spec.mismatch[i] = message[h + 24 + i];
-    spec.firmware[i] = message[h + 40 + i];
+    fields.missing[i] = message[h + 8 + i];
+    fields.mismatch[i] = message[h + 24 + i];
+    fields.firmware[i] = message[h + 40 + i];
   }
-  return spec;
+  return fields;
 }
 
 Bytes BuildObjectReadAnswer(const ObjectReadAnswerSpec& f) {
@@ -157,21 +157,21 @@ Bytes BuildObjectReadAnswer(const ObjectReadAnswerSpec& f) {
 }
 std::optional<ObjectReadAnswerSpec> ReadObjectReadAnswer(const Bytes& message) {
   if (message.size() < h + AnswerSizes::ObjectReadRefusal || Get16(message, 0) != kResponseType) return std::nullopt;
-  ObjectReadAnswerSpec spec;
-  spec.identifier = Get16(message, 2);
-  spec.requestClass = Get16(message, h + 0);
-  spec.service = Get16(message, h + 4);
-  spec.word = Get16(message, h + 8);
-  spec.result = Get16(message, h + 10);
-  spec.version = Get16(message, h + 12);
+  ObjectReadAnswerSpec fields;
+  fields.identifier = Get16(message, 2);
+  fields.requestClass = Get16(message, h + 0);
+  fields.service = Get16(message, h + 4);
+  fields.word = Get16(message, h + 8);
+  fields.result = Get16(message, h + 10);
+  fields.version = Get16(message, h + 12);
   const std::size_t payload = message.size() - h;
   if (payload == AnswerSizes::ObjectReadRefusal) {
     // The "too short" refusal carries nothing but its result.
-    spec.refused = true;
-    if (spec.requestClass != kObjectReadClass && spec.requestClass != 0) return std::nullopt;
-    return spec;
+    fields.refused = true;
+    if (fields.requestClass != kObjectReadClass && fields.requestClass != 0) return std::nullopt;
+    return fields;
   }
-  if (spec.requestClass != kObjectReadClass || payload < AnswerSizes::ObjectReadHeader) return std::nullopt;
+  if (fields.requestClass != kObjectReadClass || payload < AnswerSizes::ObjectReadHeader) return std::nullopt;
   const std::size_t count = Get16(message, h + 14);
   if (payload != AnswerSizes::ObjectReadHeader + AnswerSizes::ObjectReadEntry * count ||
       Get16(message, h + 2) != payload + 2) {
@@ -179,36 +179,36 @@ std::optional<ObjectReadAnswerSpec> ReadObjectReadAnswer(const Bytes& message) {
   }
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t at = h + AnswerSizes::ObjectReadHeader + AnswerSizes::ObjectReadEntry * i;
-    spec.entries.push_back({Get16(message, at), message[at + 2], message[at + 3], GetLe(message, at + 4, 4)});
+    fields.entries.push_back({Get16(message, at), message[at + 2], message[at + 3], GetLe(message, at + 4, 4)});
   }
-  return spec;
+  return fields;
 }
 
 std::optional<StatusSpec> ReadStatus(const Bytes& message) {
   if (message.size() != MessageSizes::Status || Get16(message, 0) != kResponseType) return std::nullopt;
-  StatusSpec spec;
-  spec.type = kResponseType;
-  spec.identifier = Get16(message, 2);
-  spec.requestClass = Get16(message, h + 0);
-  spec.echo = Get16(message, h + 2);
-  spec.result = Get16(message, h + 4);
-  spec.remoteState = Get16(message, h + 6);
-  spec.storedCode = Get16(message, h + 8);
-  spec.storedEcho = Get16(message, h + 10);
-  spec.lastCompleted = Get16(message, h + 12);
-  spec.keyChangeAcceptable = message[h + 15];
-  spec.startupOrScan = message[h + 17];
-  spec.moduleStateLow = message[h + 19];
-  spec.missing = Get16(message, h + 20);
-  spec.mismatches = Get16(message, h + 22);
-  spec.firmwareDifferences = Get16(message, h + 24);
-  for (std::size_t i = 0; i < spec.sadrs.size(); ++i) spec.sadrs[i] = Get16(message, h + 26 + 2 * i);
+  StatusSpec fields;
+  fields.type = kResponseType;
+  fields.identifier = Get16(message, 2);
+  fields.requestClass = Get16(message, h + 0);
+  fields.echo = Get16(message, h + 2);
+  fields.result = Get16(message, h + 4);
+  fields.remoteState = Get16(message, h + 6);
+  fields.storedCode = Get16(message, h + 8);
+  fields.storedEcho = Get16(message, h + 10);
+  fields.lastCompleted = Get16(message, h + 12);
+  fields.keyChangeAcceptable = message[h + 15];
+  fields.startupOrScan = message[h + 17];
+  fields.moduleStateLow = message[h + 19];
+  fields.missing = Get16(message, h + 20);
+  fields.mismatches = Get16(message, h + 22);
+  fields.firmwareDifferences = Get16(message, h + 24);
+  for (std::size_t i = 0; i < fields.sadrs.size(); ++i) fields.sadrs[i] = Get16(message, h + 26 + 2 * i);
   for (std::size_t i = 0; i < 16; ++i) {
-    spec.missingBits[i] = message[h + 228 + i];
-    spec.mismatchBits[i] = message[h + 244 + i];
-    spec.firmwareBits[i] = message[h + 260 + i];
+    fields.missingBits[i] = message[h + 228 + i];
+    fields.mismatchBits[i] = message[h + 244 + i];
+    fields.firmwareBits[i] = message[h + 260 + i];
   }
-  return spec;
+  return fields;
 }
 
 std::optional<NewStatusSpec> ReadNewStatus(const Bytes& message) {
@@ -216,19 +216,19 @@ std::optional<NewStatusSpec> ReadNewStatus(const Bytes& message) {
       Get16(message, h + 6) != 0x5000) {
     return std::nullopt;
   }
-  NewStatusSpec spec;
-  spec.identifier = Get16(message, 2);
-  spec.requestClass = Get16(message, h + 0);
-  spec.echo = Get16(message, h + 2);
-  spec.result = Get16(message, h + 4);
-  spec.code = Get16(message, h + 6);
-  spec.version = message[h + 8];
-  spec.missing = Get16(message, h + 10);
-  spec.mismatches = Get16(message, h + 12);
-  spec.firmwareDifferences = Get16(message, h + 14);
-  spec.configured = Get16(message, h + 16);
-  spec.stateBits = GetLe(message, h + 40, 4);
-  return spec;
+  NewStatusSpec fields;
+  fields.identifier = Get16(message, 2);
+  fields.requestClass = Get16(message, h + 0);
+  fields.echo = Get16(message, h + 2);
+  fields.result = Get16(message, h + 4);
+  fields.code = Get16(message, h + 6);
+  fields.version = message[h + 8];
+  fields.missing = Get16(message, h + 10);
+  fields.mismatches = Get16(message, h + 12);
+  fields.firmwareDifferences = Get16(message, h + 14);
+  fields.configured = Get16(message, h + 16);
+  fields.stateBits = GetLe(message, h + 40, 4);
+  return fields;
 }
 
 }  // namespace TestFrames

@@ -93,21 +93,21 @@ bool HostOperator::SendRemote(const RemoteOrder& order) {
   switch (order.kind) {
     case RemoteOrder::Kind::Enter:
     case RemoteOrder::Kind::Status: {
-      TestFrames::CommandSpec spec;
-      spec.commandClass = order.kind == RemoteOrder::Kind::Enter ? TestFrames::kEnterCommand
+      TestFrames::CommandSpec fields;
+      fields.commandClass = order.kind == RemoteOrder::Kind::Enter ? TestFrames::kEnterCommand
                                                                  : TestFrames::kStatusRequest;
-      spec.code = order.code;
-      spec.echo = x.echo;
-      spec.password = password;
-      if (order.kind == RemoteOrder::Kind::Enter && order.newPassword) spec.newPassword = *order.newPassword;
-      x.command = TestFrames::BuildCommand(spec);
+      fields.code = order.code;
+      fields.echo = x.echo;
+      fields.password = password;
+      if (order.kind == RemoteOrder::Kind::Enter && order.newPassword) fields.newPassword = *order.newPassword;
+      x.command = TestFrames::BuildCommand(fields);
       break;
     }
     case RemoteOrder::Kind::ObjectRead: {
-      TestFrames::ObjectReadSpec spec;
-      spec.word = x.echo;
-      spec.objects = order.objects;
-      x.command = TestFrames::BuildObjectRead(spec);
+      TestFrames::ObjectReadSpec fields;
+      fields.word = x.echo;
+      fields.objects = order.objects;
+      x.command = TestFrames::BuildObjectRead(fields);
       break;
     }
     case RemoteOrder::Kind::Raw: {

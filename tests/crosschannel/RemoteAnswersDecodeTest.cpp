@@ -71,12 +71,12 @@ class RemoteAcross : public FwTest::FwFixture {
 };
 
 Bytes Command(u16 cls, u16 code, u16 echo = 0x1234, std::optional<Password> newPassword = {}) {
-  TestFrames::CommandSpec spec;
-  spec.commandClass = cls;
-  spec.code = code;
-  spec.echo = echo;
-  spec.newPassword = newPassword;
-  return TestFrames::BuildCommand(spec);
+  TestFrames::CommandSpec fields;
+  fields.commandClass = cls;
+  fields.code = code;
+  fields.echo = echo;
+  fields.newPassword = newPassword;
+  return TestFrames::BuildCommand(fields);
 }
 
 TEST_F(RemoteAcross, EveryFirmwareAnswerDecodesAsItsKind) {
@@ -216,15 +216,15 @@ TEST_F(RemoteAcross, BuilderCommandsReadAlikeInBothChannels) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
     MFWQZ_Remote = MFWQZ_RemoteState{};
-    TestFrames::CommandSpec spec;
-    spec.commandClass = c.cls;
-    spec.code = c.code;
-    spec.echo = 0x0BAD;
-    spec.password = password;
+    TestFrames::CommandSpec fields;
+    fields.commandClass = c.cls;
+    fields.code = c.code;
+    fields.echo = 0x0BAD;
+    fields.password = password;
     if (c.cls == 0x0100 && c.code == 0x5000) {
-      spec.newPassword = Password{'n', 'e', 'w'};
+      fields.newPassword = Password{'n', 'e', 'w'};
     }
-    const Bytes command = TestFrames::BuildCommand(spec);
+    const Bytes command = TestFrames::BuildCommand(fields);
     const Hmi::CDecodedCommand* decoded = commands.GetDecodedCommand(static_cast<u8>(command.size()), command.data());
     CommandRecorder recorder;
     decoded->Accept(recorder);
@@ -280,7 +280,7 @@ TEST_F(RemoteAcross, OperatorReadersReadFirmwareRecordsAndBuildersWriteTheirByte
     SCOPED_TRACE(c.name);
     const Bytes answer = Answer(c.command);
     const u16 cls = static_cast<u16>(c.command[4] | (c.command[5] << 8));
-    const u16 code = static_cast<u16>(c.command[8] | (c.command[9] << 8));
+    const u16 code = c.command.size() >= 10 ? static_cast<u16>(c.command[8] | (c.command[9] << 8)) : 0;
     Bytes rebuilt;
     if (cls == 0x8400) {
       const auto fields = TestFrames::ReadObjectReadAnswer(answer);

@@ -18,10 +18,10 @@ using ScmTest::CheckerHarness;
 
 /// The status request the host sends (identifier 0).
 Bytes Request() {
-  TestFrames::CommandSpec spec;
-  spec.commandClass = TestFrames::kStatusRequest;
-  spec.echo = 0x0021;
-  return TestFrames::BuildCommand(spec);
+  TestFrames::CommandSpec fields;
+  fields.commandClass = TestFrames::kStatusRequest;
+  fields.echo = 0x0021;
+  return TestFrames::BuildCommand(fields);
 }
 
 /// The classic record the firmware answers the request with, header included (identifier 0).

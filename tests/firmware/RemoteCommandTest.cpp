@@ -33,26 +33,26 @@ const Password kSecret = {'s', 'e', 'c', 'r', 'e', 't'};
 
 /// An enter command with the header (identifier 0x0102, echo 0x0077).
 Bytes Enter(u16 code, const Password& password = kSecret) {
-  TestFrames::CommandSpec spec;
-  spec.identifier = 0x0102;
-  spec.echo = 0x0077;
-  spec.code = code;
-  spec.password = password;
+  TestFrames::CommandSpec fields;
+  fields.identifier = 0x0102;
+  fields.echo = 0x0077;
+  fields.code = code;
+  fields.password = password;
   if (code == MFWQZ_kCodePassword) {
-    spec.newPassword = Password{'n', 'e', 'w'};
+    fields.newPassword = Password{'n', 'e', 'w'};
   }
-  return TestFrames::BuildCommand(spec);
+  return TestFrames::BuildCommand(fields);
 }
 
 /// A status request with the header.
 Bytes Status(u16 code, const Password& password = {}) {
-  TestFrames::CommandSpec spec;
-  spec.identifier = 0x0102;
-  spec.commandClass = TestFrames::kStatusRequest;
-  spec.echo = 0x0055;
-  spec.code = code;
-  spec.password = password;
-  return TestFrames::BuildCommand(spec);
+  TestFrames::CommandSpec fields;
+  fields.identifier = 0x0102;
+  fields.commandClass = TestFrames::kStatusRequest;
+  fields.echo = 0x0055;
+  fields.code = code;
+  fields.password = password;
+  return TestFrames::BuildCommand(fields);
 }
 
 /// The payload of a message (the header removed).

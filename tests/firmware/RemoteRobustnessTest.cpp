@@ -35,16 +35,16 @@ uint32_t Seed() {
 Bytes ValidCommand(std::mt19937& rng) {
   static const u16 kCodes[] = {0x0020, 0x0030, 0x0040, 0x0050, 0x0060, 0x0100, 0x0200, 0x1000, 0x2000, 0x3000,
                                0x4000, 0x5000, 0x6000, 0x6001, 0x7000, 0x7003, 0x8000, 0x9000, 0x9100, 0xF000, 0};
-  TestFrames::CommandSpec spec;
-  spec.commandClass = (rng() % 2) != 0 ? TestFrames::kEnterCommand : TestFrames::kStatusRequest;
-  spec.code = kCodes[rng() % (sizeof(kCodes) / sizeof(kCodes[0]))];
-  spec.echo = static_cast<u16>(rng());
-  spec.identifier = static_cast<u16>(rng());
+  TestFrames::CommandSpec fields;
+  fields.commandClass = (rng() % 2) != 0 ? TestFrames::kEnterCommand : TestFrames::kStatusRequest;
+  fields.code = kCodes[rng() % (sizeof(kCodes) / sizeof(kCodes[0]))];
+  fields.echo = static_cast<u16>(rng());
+  fields.identifier = static_cast<u16>(rng());
   if ((rng() % 4) == 0) {
-    spec.password[rng() % 16] = static_cast<u8>(rng());
+    fields.password[rng() % 16] = static_cast<u8>(rng());
   }
-  if (spec.commandClass == TestFrames::kEnterCommand && spec.code == 0x5000) {
-    spec.newPassword = std::array<u8, 16>{};
+  if (fields.commandClass == TestFrames::kEnterCommand && fields.code == 0x5000) {
+    fields.newPassword = std::array<u8, 16>{};
   }
   if ((rng() % 3) == 0) {
     // An object read of 0 to 5 objects in place of the command.
@@ -62,7 +62,7 @@ Bytes ValidCommand(std::mt19937& rng) {
     }
     return read;
   }
-  return TestFrames::BuildCommand(spec);
+  return TestFrames::BuildCommand(fields);
 }
 
 /// A mutation of a valid command: bytes flipped, cut or grown, or random bytes of any length up to 42.

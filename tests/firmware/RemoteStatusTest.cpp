@@ -31,12 +31,12 @@ constexpr u32 kEncoder = 0x800000;
 constexpr u32 kFirmware = 0x8000;
 
 Bytes Request(u16 code, u16 echo = 0x0033) {
-  TestFrames::CommandSpec spec;
-  spec.identifier = 0x0A0B;
-  spec.commandClass = TestFrames::kStatusRequest;
-  spec.echo = echo;
-  spec.code = code;
-  return TestFrames::BuildCommand(spec);
+  TestFrames::CommandSpec fields;
+  fields.identifier = 0x0A0B;
+  fields.commandClass = TestFrames::kStatusRequest;
+  fields.echo = echo;
+  fields.code = code;
+  return TestFrames::BuildCommand(fields);
 }
 
 u16 U16(const Bytes& b, size_t at) { return static_cast<u16>(b.at(at) | (b.at(at + 1) << 8)); }
@@ -45,11 +45,11 @@ void Configure(u32 sadr, u32 flags = 0) { MFWQZ_ModuleInfo[sadr].ulFlags = 1 | f
 
 /// The classic record the builder writes for a status request 0 with the fixture's identifier and echo.
 TestFrames::StatusSpec ClassicSpec() {
-  TestFrames::StatusSpec spec;
-  spec.identifier = 0x0A0B;
-  spec.requestClass = TestFrames::kStatusRequest;
-  spec.echo = 0x0033;
-  return spec;
+  TestFrames::StatusSpec fields;
+  fields.identifier = 0x0A0B;
+  fields.requestClass = TestFrames::kStatusRequest;
+  fields.echo = 0x0033;
+  return fields;
 }
 
 void SetBit(std::array<u8, 16>& bits, unsigned j) { bits[j / 8] = static_cast<u8>(bits[j / 8] | (1u << (j % 8))); }
@@ -73,22 +73,22 @@ TEST_F(FwRecords, ModulesFallIntoOneClassInSadrOrder) {
   Configure(10);
   Configure(700, kEncoder);
   MFWQZ_ModuleInfo[11].ulFlags = kMissing;  // not configured: not shown
-  TestFrames::StatusSpec spec = ClassicSpec();
-  spec.missing = 1;
-  spec.mismatches = 4;
-  spec.firmwareDifferences = 1;
-  spec.sadrs[0] = 2;
-  spec.sadrs[1] = 3;
-  spec.sadrs[2] = 5;
-  spec.sadrs[3] = 9;
-  spec.sadrs[4] = 10;
-  spec.sadrs[5] = 700;
-  SetBit(spec.mismatchBits, 0);
-  SetBit(spec.mismatchBits, 1);
-  SetBit(spec.firmwareBits, 2);
-  SetBit(spec.missingBits, 3);
-  SetBit(spec.mismatchBits, 5);
-  EXPECT_EQ(Answer(Request(0)), TestFrames::BuildStatus(spec));
+  TestFrames::StatusSpec fields = ClassicSpec();
+  fields.missing = 1;
+  fields.mismatches = 4;
+  fields.firmwareDifferences = 1;
+  fields.sadrs[0] = 2;
+  fields.sadrs[1] = 3;
+  fields.sadrs[2] = 5;
+  fields.sadrs[3] = 9;
+  fields.sadrs[4] = 10;
+  fields.sadrs[5] = 700;
+  SetBit(fields.mismatchBits, 0);
+  SetBit(fields.mismatchBits, 1);
+  SetBit(fields.firmwareBits, 2);
+  SetBit(fields.missingBits, 3);
+  SetBit(fields.mismatchBits, 5);
+  EXPECT_EQ(Answer(Request(0)), TestFrames::BuildStatus(fields));
   EXPECT_TRUE(TakeEvents().empty());
 }
 
@@ -99,15 +99,15 @@ TEST_F(FwRecords, FirmwareAcceptedForGoodHidesItsDifferences) {
   MFWQZ_Remote.ulState = MFWQZ_k_RS_FINAL;
   std::memset(MFWQZ_RemoteCmd, 0, sizeof(MFWQZ_RemoteCmd));
   MFWQZ_RemoteCmd[5] = 0x01;  // stored code 0x0100
-  TestFrames::StatusSpec spec = ClassicSpec();
-  spec.remoteState = 4;
-  spec.storedCode = 0x0100;
-  spec.lastCompleted = 0x0100;
-  spec.missing = 1;
-  spec.sadrs[0] = 5;
-  spec.sadrs[1] = 6;
-  SetBit(spec.missingBits, 0);
-  EXPECT_EQ(Answer(Request(0)), TestFrames::BuildStatus(spec));
+  TestFrames::StatusSpec fields = ClassicSpec();
+  fields.remoteState = 4;
+  fields.storedCode = 0x0100;
+  fields.lastCompleted = 0x0100;
+  fields.missing = 1;
+  fields.sadrs[0] = 5;
+  fields.sadrs[1] = 6;
+  SetBit(fields.missingBits, 0);
+  EXPECT_EQ(Answer(Request(0)), TestFrames::BuildStatus(fields));
 }
 
 TEST_F(FwRecords, SetupModeZeroesTheCountsButKeepsTheBits) {
@@ -115,28 +115,28 @@ TEST_F(FwRecords, SetupModeZeroesTheCountsButKeepsTheBits) {
   Configure(4, kFirmware);
   Configure(6, kMissing);
   MFWQZ_gulPlaceholderSetupMode = 1;
-  TestFrames::StatusSpec spec = ClassicSpec();
-  spec.missing = 1;
-  spec.sadrs[0] = 2;
-  spec.sadrs[1] = 4;
-  spec.sadrs[2] = 6;
-  SetBit(spec.mismatchBits, 0);
-  SetBit(spec.firmwareBits, 1);
-  SetBit(spec.missingBits, 2);
-  EXPECT_EQ(Answer(Request(0)), TestFrames::BuildStatus(spec));
+  TestFrames::StatusSpec fields = ClassicSpec();
+  fields.missing = 1;
+  fields.sadrs[0] = 2;
+  fields.sadrs[1] = 4;
+  fields.sadrs[2] = 6;
+  SetBit(fields.mismatchBits, 0);
+  SetBit(fields.firmwareBits, 1);
+  SetBit(fields.missingBits, 2);
+  EXPECT_EQ(Answer(Request(0)), TestFrames::BuildStatus(fields));
 }
 
 TEST_F(FwRecords, AtMost101ModulesShownButAllCounted) {
   for (unsigned sadr = 10; sadr < 130; ++sadr) {
     Configure(sadr, sadr >= 110 ? kMismatch : 0);
   }
-  TestFrames::StatusSpec spec = ClassicSpec();
-  spec.mismatches = 20;
+  TestFrames::StatusSpec fields = ClassicSpec();
+  fields.mismatches = 20;
   for (unsigned j = 0; j < 101; ++j) {
-    spec.sadrs[j] = static_cast<u16>(10 + j);
+    fields.sadrs[j] = static_cast<u16>(10 + j);
   }
-  SetBit(spec.mismatchBits, 100);  // SADR 110 is module 100, the last shown
-  EXPECT_EQ(Answer(Request(0)), TestFrames::BuildStatus(spec));
+  SetBit(fields.mismatchBits, 100);  // SADR 110 is module 100, the last shown
+  EXPECT_EQ(Answer(Request(0)), TestFrames::BuildStatus(fields));
 }
 
 TEST_F(FwRecords, RemoteStateFieldShowsThePendingOrderOrThree) {
@@ -250,15 +250,15 @@ TEST_F(FwRecords, NewRecordCountsAndStateBits) {
     glFailSafeA = HNFiff_kModuleStateNormal;
     glFailSafeB = HNFiff_kModuleStateNormal;
     c.change();
-    TestFrames::NewStatusSpec spec;
-    spec.identifier = 0x0A0B;
-    spec.echo = 0x0033;
-    spec.missing = 1;
-    spec.mismatches = std::string(c.name) == "setup mode" ? 0 : 1;
-    spec.firmwareDifferences = std::string(c.name) == "setup mode" ? 0 : 1;
-    spec.configured = 4;
-    spec.stateBits = c.bits;
-    EXPECT_EQ(Answer(Request(0x5000)), TestFrames::BuildNewStatus(spec));
+    TestFrames::NewStatusSpec fields;
+    fields.identifier = 0x0A0B;
+    fields.echo = 0x0033;
+    fields.missing = 1;
+    fields.mismatches = std::string(c.name) == "setup mode" ? 0 : 1;
+    fields.firmwareDifferences = std::string(c.name) == "setup mode" ? 0 : 1;
+    fields.configured = 4;
+    fields.stateBits = c.bits;
+    EXPECT_EQ(Answer(Request(0x5000)), TestFrames::BuildNewStatus(fields));
   }
 }
 
@@ -323,10 +323,10 @@ TEST_F(FwRecords, UnknownStatusRequestAnswers32) {
   Configure(2);
   for (u16 code : {0x0001, 0x4000, 0x8000, 0x6010, 0xFFFF}) {
     SCOPED_TRACE(code);
-    TestFrames::StatusSpec spec = ClassicSpec();
-    spec.result = 32;
-    spec.sadrs[0] = 2;
-    EXPECT_EQ(Answer(Request(code)), TestFrames::BuildStatus(spec));
+    TestFrames::StatusSpec fields = ClassicSpec();
+    fields.result = 32;
+    fields.sadrs[0] = 2;
+    EXPECT_EQ(Answer(Request(code)), TestFrames::BuildStatus(fields));
     EXPECT_EQ(TakeEvents(), (std::vector<Event>{{1, kEvt, 32, code}}));
   }
 }

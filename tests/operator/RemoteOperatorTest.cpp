@@ -42,14 +42,14 @@ class RemoteOperatorTest : public ::testing::Test {
   }
   /// A classic status answer carrying echo.
   static Bytes StatusAnswer(uint16_t echo, uint16_t result = 0) {
-    TestFrames::StatusSpec spec;
-    spec.requestClass = TestFrames::kStatusRequest;
-    spec.echo = echo;
-    spec.result = result;
-    spec.mismatches = 1;
-    spec.sadrs[0] = 2;
-    spec.mismatchBits[0] = 1;
-    return TestFrames::BuildStatus(spec);
+    TestFrames::StatusSpec fields;
+    fields.requestClass = TestFrames::kStatusRequest;
+    fields.echo = echo;
+    fields.result = result;
+    fields.mismatches = 1;
+    fields.sadrs[0] = 2;
+    fields.mismatchBits[0] = 1;
+    return TestFrames::BuildStatus(fields);
   }
   static RemoteOrder Status(uint16_t code = 0) {
     RemoteOrder order;
@@ -68,21 +68,21 @@ TEST_F(RemoteOperatorTest, CommandsAreNumberedSentWithIdentifierZeroAndThePasswo
   enter.kind = RemoteOrder::Kind::Enter;
   enter.code = 0x0060;
   ASSERT_TRUE(operator_->SendRemote(enter));
-  TestFrames::CommandSpec spec;
-  spec.code = 0x0060;
-  spec.echo = 1;
-  spec.password = {'s', 'e', 'c', 'r', 'e', 't'};
-  EXPECT_EQ(host_->Collect("command"), TestFrames::BuildCommand(spec));
+  TestFrames::CommandSpec fields;
+  fields.code = 0x0060;
+  fields.echo = 1;
+  fields.password = {'s', 'e', 'c', 'r', 'e', 't'};
+  EXPECT_EQ(host_->Collect("command"), TestFrames::BuildCommand(fields));
   ASSERT_TRUE(host_->Inject("status", StatusAnswer(1)));
   ASSERT_TRUE(operator_->AwaitRemote(1s));
   RemoteOrder read;
   read.kind = RemoteOrder::Kind::ObjectRead;
   read.objects = {{0x2410, 10}};
   ASSERT_TRUE(operator_->SendRemote(read));
-  TestFrames::ObjectReadSpec readSpec;
-  readSpec.word = 2;  // object reads carry the number in the word at 8
-  readSpec.objects = {{0x2410, 10}};
-  EXPECT_EQ(host_->Collect("command"), TestFrames::BuildObjectRead(readSpec));
+  TestFrames::ObjectReadSpec readFields;
+  readFields.word = 2;  // object reads carry the number in the word at 8
+  readFields.objects = {{0x2410, 10}};
+  EXPECT_EQ(host_->Collect("command"), TestFrames::BuildObjectRead(readFields));
 }
 
 TEST_F(RemoteOperatorTest, AnswersPairByEchoWordAndStraysAreCounted) {
