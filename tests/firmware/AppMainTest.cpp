@@ -265,6 +265,16 @@ TEST_F(AppMain, AFailedRevisionReloadStopsTheReloads) {
   EXPECT_EQ(MFWQZ_gbTriggerReloadCVid, 1u);
 }
 
+TEST_F(AppMain, TheScmVersionSentToTheQorControllerIsThatOfTheObjectList) {
+  StartObjectList(TwoNodes());
+  InstallFiles(kTwoNodeRevisions, kQorUdidArray);
+  HNFcyc_TriggerSendScmVersionToQorInBgTask = 1;
+  (void)HNFcyc_BackgroundPass();
+  ASSERT_GE(MFWQZ_gulPlaceholderQorLogCount, 1u);
+  EXPECT_EQ(MFWQZ_gaPlaceholderQorLog[0].ulKind, 0u);
+  EXPECT_EQ(MFWQZ_gaPlaceholderQorLog[0].ulValue, 0x104u) << "0x1018/9's default";
+}
+
 TEST_F(AppMain, StartUpTimer) {
   MFWQZ_gbStartUp = 0;
   MFWQZ_gbEndOfStartUp = 1;
