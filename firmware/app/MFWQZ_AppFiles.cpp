@@ -99,19 +99,6 @@ static u32 MFWQZ_bLastOpened;
 /// CRC-32 of the last good "autocnf.bin" or 0xFFFFFFFF (diagnosis record 0).
 static u32 MFWQZ_ulAutoCnfCrc = 0xFFFFFFFFu;
 
-static u32 MFWQZ_GetU32(const u8* p) {
-  return static_cast<u32>(p[0]) | (static_cast<u32>(p[1]) << 8) | (static_cast<u32>(p[2]) << 16) |
-         (static_cast<u32>(p[3]) << 24);
-}
-static void MFWQZ_SetU16(u8* p, u16 v) {
-  p[0] = static_cast<u8>(v);
-  p[1] = static_cast<u8>(v >> 8);
-}
-static void MFWQZ_SetU32(u8* p, u32 v) {
-  for (u32 i = 0; i < 4; ++i) {
-    p[i] = static_cast<u8>(v >> (8 * i));
-  }
-}
 static u32 MFWQZ_Crc(const u8* p, u32 length) { return HNFiff_Crc32CalcSwp(0, static_cast<i32>(length), p); }
 
 static void MFWQZ_FileEvent(u16 information0, u32 information1) {
@@ -251,16 +238,16 @@ static u32 MFWQZ_BuildFwRev(u32 acceptCurrent) {
     if (MFWQZ_ReadCnfRev(usSadr, &usRev) == 0) {
       continue;
     }
-    MFWQZ_SetU16(p + ulPos, usSadr);
-    MFWQZ_SetU16(p + ulPos + 2, acceptCurrent == 1 ? usRev : MFWQZ_ModuleInfo[usSadr].usStoredRev);
+    MFWQZ_PutU16(p + ulPos, usSadr);
+    MFWQZ_PutU16(p + ulPos + 2, acceptCurrent == 1 ? usRev : MFWQZ_ModuleInfo[usSadr].usStoredRev);
     ulPos += MFWQZ_kFwRevEntry;
     ++usCount;
   }
-  MFWQZ_SetU16(p, usCount);
-  MFWQZ_SetU16(p + 2, MFWQZ_kFwRevEntry);
-  MFWQZ_SetU16(p + 4, MFWQZ_kFwRevVersion);
-  MFWQZ_SetU16(p + 6, MFWQZ_kFwRevHeader);
-  MFWQZ_SetU32(p + ulPos, MFWQZ_Crc(p, ulPos));
+  MFWQZ_PutU16(p, usCount);
+  MFWQZ_PutU16(p + 2, MFWQZ_kFwRevEntry);
+  MFWQZ_PutU16(p + 4, MFWQZ_kFwRevVersion);
+  MFWQZ_PutU16(p + 6, MFWQZ_kFwRevHeader);
+  MFWQZ_PutU32(p + ulPos, MFWQZ_Crc(p, ulPos));
   ulPos += 4;
   u8* s = p + ulPos;
   std::memset(s, 0, MFWQZ_kFwRevSecond + 4);
@@ -277,13 +264,13 @@ static u32 MFWQZ_BuildFwRev(u32 acceptCurrent) {
   if (MFWQZ_IsSetupModeActive() != 0) {
     usFlags |= MFWQZ_kFwRevFlagSetupMode;
   }
-  MFWQZ_SetU16(s, MFWQZ_kFwRevSecondWord0);
-  MFWQZ_SetU16(s + 2, MFWQZ_kFwRevSecondWord1);
-  MFWQZ_SetU16(s + 4, usFlags);
+  MFWQZ_PutU16(s, MFWQZ_kFwRevSecondWord0);
+  MFWQZ_PutU16(s + 2, MFWQZ_kFwRevSecondWord1);
+  MFWQZ_PutU16(s + 4, usFlags);
   std::memcpy(s + 6, aucUdid, MFWQZ_kUdidBytes);
   std::memcpy(s + 12, aucTarget, MFWQZ_kTargetIdBytes);
   std::memcpy(s + 20, MFWQZ_gaucPassword, MFWQZ_kPasswordBytes);
-  MFWQZ_SetU32(s + MFWQZ_kFwRevSecond, MFWQZ_Crc(s, MFWQZ_kFwRevSecond));
+  MFWQZ_PutU32(s + MFWQZ_kFwRevSecond, MFWQZ_Crc(s, MFWQZ_kFwRevSecond));
   return ulPos + MFWQZ_kFwRevSecond + 4;
 }
 
@@ -790,12 +777,12 @@ static u8 MFWQZ_CreateCorvaneUid(void) {
   }
   const u64 ullUs = static_cast<u64>(now.tv_sec) * 1000000u + static_cast<u64>(now.tv_nsec) / 1000u;
   u8 aucFile[MFWQZ_kCorvaneUidBytes] = {};
-  MFWQZ_SetU32(aucFile, 0x00000100u);
+  MFWQZ_PutU32(aucFile, 0x00000100u);
   if (MFWQZ_pucActQzUdid != nullptr) {
     std::memcpy(aucFile + 4, MFWQZ_pucActQzUdid, MFWQZ_kUdidBytes);
   }
-  MFWQZ_SetU32(aucFile + 10, static_cast<u32>(ullUs));
-  MFWQZ_SetU32(aucFile + 14, static_cast<u32>(ullUs >> 32) & 0x000FFFFFu);
+  MFWQZ_PutU32(aucFile + 10, static_cast<u32>(ullUs));
+  MFWQZ_PutU32(aucFile + 14, static_cast<u32>(ullUs >> 32) & 0x000FFFFFu);
   if (MFWQZ_WriteOnce(MFWQZ_kCorvaneUidName, aucFile, sizeof(aucFile)) == 0) {
     MFWQZ_CorvaneEvent(3);
     return 0;

@@ -6,6 +6,7 @@
 
 #include "HNFcyc.h"
 #include "MFWQZ.h"
+#include "MFWQZ_Remote.h"
 #include "ScmSystemCalls.h"
 
 u32 MFWQZ_InitState;
@@ -41,13 +42,6 @@ enum : u32 {
   MFWQZ_kNullSetReq = 1,   ///< MFWQZ_AuthorSetReqUdid
   MFWQZ_kNullGetAct = 2    ///< MFWQZ_AuthorGetActUdid
 };
-
-/// Writes a u32 little-endian.
-static void MFWQZ_PutU32(u8* dst, u32 value) {
-  for (u32 i = 0; i < 4; ++i) {
-    dst[i] = static_cast<u8>(value >> (8 * i));
-  }
-}
 
 u8 MFWQZ_GetTargetId(void) {
   if (MFWQZ_bMacIdInitialized != 0) {
