@@ -299,9 +299,9 @@ TEST_F(FwBackground, TriggersRunOnceInOrderAndAreCleared) {
   MFWQZ_gbScanInit = 1;
   EXPECT_EQ(HNFcyc_BackgroundPass(), 1);
   EXPECT_EQ(HNFcyc_BackgroundPass(), 1);
-  // Version (unknown until the object list supplies it: 0), password, optional modules, setup mode (off).
+  // Version (0x1018/9, its default 0x104), password, optional modules, setup mode (off).
   ASSERT_EQ(MFWQZ_gulPlaceholderQorLogCount, 4u);
-  const u32 expected[4][2] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}};
+  const u32 expected[4][2] = {{0, 0x104}, {1, 0}, {2, 0}, {3, 0}};
   for (u32 i = 0; i < 4; ++i) {
     EXPECT_EQ(MFWQZ_gaPlaceholderQorLog[i].ulKind, expected[i][0]) << i;
     EXPECT_EQ(MFWQZ_gaPlaceholderQorLog[i].ulValue, expected[i][1]) << i;

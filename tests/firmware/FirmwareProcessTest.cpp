@@ -15,6 +15,7 @@
 #include "FwKeyFile.h"
 #include "ParameterFileBuilders.h"
 #include "ScmFirmwareIdent.h"
+#include "ScmGen.h"
 #include "ScmHostSim.h"
 
 namespace {
@@ -55,6 +56,14 @@ class FirmwareProcess : public ::testing::Test {
       std::filesystem::remove_all(f);
     }
   }
+  /// The application's files of a key medium installed on this controller, nothing else accepted.
+  void InstallApplicationFiles() {
+    const ScmGen::InstalledState installed = ScmGen::Install(ScmGen::Domain{}, config_.qorUdid);
+    ASSERT_TRUE(host_->PutFile("FWREVCNF.BIN", installed.fwRevCnf));
+    ASSERT_TRUE(host_->PutFile("AUTOCNF.BIN", installed.autoCnf));
+    ASSERT_TRUE(host_->PutFile("CORVANE.UID", installed.corvaneUid));
+    ASSERT_TRUE(host_->SetFlash(installed.flash));
+  }
   /// Starts the host with the given key file (none: absent) and opens the stand-in checker.
   void StartHost(std::optional<ScmSim::Bytes> keyFile = ValidKeyFile()) {
     host_ = std::make_unique<ScmSim::HostSim>(config_);
@@ -63,6 +72,7 @@ class FirmwareProcess : public ::testing::Test {
       ASSERT_TRUE(host_->PutFile("KEL_PARA.SAF", *keyFile));
     }
     ASSERT_TRUE(host_->PutFile("CORVANE.DAT", {}));
+    InstallApplicationFiles();
     stub_ = std::make_unique<CheckerStub>(config_.sdn);
     ASSERT_TRUE(stub_->Open());
   }
@@ -316,6 +326,7 @@ TEST_F(FirmwareProcess, MissingCycleSemaphoresAreReportedAndTheBackgroundTaskRun
   host_->Start();
   ASSERT_TRUE(host_->PutFile("KEL_PARA.SAF", ValidKeyFile()));
   ASSERT_TRUE(host_->PutFile("CORVANE.DAT", {}));
+  InstallApplicationFiles();
   stub_ = std::make_unique<CheckerStub>(config_.sdn);
   EXPECT_FALSE(stub_->Open()) << "the semaphores are missing";
   stub_->OfferIdent(SCM_FW_IDENT_WORD);

@@ -273,8 +273,9 @@ TEST(Scmgen, InstalledAlsoWritesTheKeyMediumIdentityAndTheCheckersCopies) {
   TempDir dir;
   const auto [rc, err] = RunScmgen(SCM_GEN_DEMO_DESCRIPTION, dir.Path(), "--installed");
   EXPECT_EQ(rc, 0) << err;
-  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"corvane.dat", "corvane.dat.chk", "corvane.uid", "corvane.uid.chk",
-                                                   "fwrevcnf.bin", "fwrevcnf.bin.chk", "kel_para.saf", "pardata1.bin"}));
+  EXPECT_EQ(dir.Names(),
+            (std::vector<std::string>{"autocnf.bin", "corvane.dat", "corvane.dat.chk", "corvane.uid", "corvane.uid.chk",
+                                      "fwrevcnf.bin", "fwrevcnf.bin.chk", "kel_para.saf", "pardata1.bin"}));
   const ScmGen::DescriptionResult demo = ScmGen::LoadDescription(SCM_GEN_DEMO_DESCRIPTION);
   ASSERT_EQ(demo.error, "");
   // Every node's firmware is acknowledged too: "fwrevcnf.bin" lists each node's minor revision.
@@ -293,6 +294,10 @@ TEST(Scmgen, InstalledAlsoWritesTheKeyMediumIdentityAndTheCheckersCopies) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   };
   EXPECT_EQ(read("corvane.uid"), installed.corvaneUid);
+  EXPECT_EQ(read("autocnf.bin"), Bytes{}) << "installed always, empty unless described";
+  EXPECT_EQ(installed.fwRevCnf, *ScmGen::Generate(acknowledged).files.fwRevCnf);
+  EXPECT_EQ(acknowledged.fwRevCnf->flags, 0x07) << "the host's target id is accepted too";
+  EXPECT_EQ(acknowledged.fwRevCnf->targetId, ScmGen::kHostTargetId);
   EXPECT_EQ(read("corvane.uid.chk"), installed.corvaneUidChk);
   EXPECT_EQ(read("corvane.dat.chk"), installed.corvaneDatChk);
   ASSERT_TRUE(installed.fwRevCnfChk);
