@@ -12,7 +12,6 @@
 #include "CPassThroughInspector.h"
 #include "CProcessImageTester.h"
 #include "CProcessImageTesterSectionMap.h"
-#include "CRuntimeFileStorage.h"
 #include "ErrorCodes.h"
 #include "HNFevt_EventHook.h"
 #include "HNFhwt_SelfTest.h"
@@ -76,7 +75,7 @@ constexpr int TaskPriority = Main::CDefaultSession::ms_TimeoutTaskPriority + 1; 
 Util::CProcessImageTester processImageTester(ms_SectionCount, sectionMaps);      ///< 2: memory self-test
 const u16 safetyDomainNumber = ReadSafetyDomainNumber();                         ///< 3: domain number
 Main::CDefaultMessaging messaging;                                               ///< 4: the fourteen queues
-Main::CRuntimeFileStorage fileStorage;                                           ///< 5: host storage
+// 5: the host storage object (CRuntimeFileStorage) comes here with its first user, the persistence.
 // 6 to 15: the persistence, commissioner and the four checkers with their inspectors come here.
 // Until the dispatching inspector exists, the pass-through one keeps the relay in lock-step.
 Main::CPassThroughInspector inspector;                ///< 16: checks of every message

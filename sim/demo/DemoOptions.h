@@ -43,6 +43,7 @@ struct DemoOptions {
   std::string summaryFile = "scmdemo-summary.json";  ///< machine-readable summary
   std::string checkerPath;                 ///< scmchecker to start
   std::string firmwarePath;                ///< scmfirmware to start
+  std::vector<std::string> emulator;       ///< command (and its arguments) that runs both programs; empty = none
 };
 
 /// Outcome of reading the command line.

@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "rtp_emulator.h"
+
 extern char** environ;
 
 namespace ScmSim {
@@ -49,8 +51,8 @@ bool Supervisor::Launch(Program& p) {
   std::vector<char*> envp;
   for (std::string& s : envStrings) envp.push_back(s.data());
   envp.push_back(nullptr);
-  std::vector<std::string> argStrings{p.info.path};
-  argStrings.insert(argStrings.end(), p.info.args.begin(), p.info.args.end());
+  // a cross build's programs run under the emulator the environment names
+  std::vector<std::string> argStrings = ScmSimProgramCommand(p.info.path, p.info.args);
   std::vector<char*> argv;
   for (std::string& s : argStrings) argv.push_back(s.data());
   argv.push_back(nullptr);
@@ -74,7 +76,7 @@ bool Supervisor::Launch(Program& p) {
   posix_spawnattr_setsigdefault(&attr, &defaults);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   pid_t pid = 0;
-  const int rc = posix_spawn(&pid, p.info.path.c_str(), &actions, &attr, argv.data(), envp.data());
+  const int rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   ::close(fds[1]);

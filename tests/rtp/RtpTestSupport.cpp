@@ -3,6 +3,8 @@
 #include <chrono>
 #include <thread>
 
+#include "rtp_emulator.h"
+
 namespace rtptest {
 
 RunResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
@@ -10,6 +12,7 @@ RunResult RunProgram(const std::vector<std::string>& argv, const std::vector<std
   if (pipe(out) != 0) {
     return {-1, ""};
   }
+  const std::vector<std::string> command = ScmSimProgramCommand(argv.front(), {argv.begin() + 1, argv.end()});
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(out[1], STDOUT_FILENO);
@@ -20,7 +23,7 @@ RunResult RunProgram(const std::vector<std::string>& argv, const std::vector<std
       setenv(setting.substr(0, eq).c_str(), setting.substr(eq + 1).c_str(), 1);
     }
     std::vector<char*> args;
-    for (const std::string& arg : argv) {
+    for (const std::string& arg : command) {
       args.push_back(const_cast<char*>(arg.c_str()));
     }
     args.push_back(nullptr);

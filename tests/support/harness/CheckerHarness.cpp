@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "rtp_clock.h"
+#include "rtp_emulator.h"
 
 extern char** environ;
 
@@ -145,8 +146,12 @@ void CheckerHarness::Launch() {
     envp.push_back(s.data());
   }
   envp.push_back(nullptr);
-  std::string path = options_.executable;
-  char* argv[] = {path.data(), nullptr};
+  std::vector<std::string> command = ScmSimProgramCommand(options_.executable);
+  std::vector<char*> argv;
+  for (std::string& word : command) {
+    argv.push_back(word.data());
+  }
+  argv.push_back(nullptr);
 
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) {
@@ -158,7 +163,7 @@ void CheckerHarness::Launch() {
   }
   if (pid_ == 0) {
     dup2(pipeFds[1], STDOUT_FILENO);
-    execve(path.c_str(), argv, envp.data());
+    execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
   close(pipeFds[1]);
