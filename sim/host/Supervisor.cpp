@@ -51,12 +51,15 @@ bool Supervisor::Launch(Program& p) {
   std::vector<char*> envp;
   for (std::string& s : envStrings) envp.push_back(s.data());
   envp.push_back(nullptr);
-  // a cross build's programs run under the emulator the environment names
+  // a cross build's program runs under the emulator the environment names
   std::vector<std::string> argStrings = ScmSimProgramCommand(p.info.path, p.info.args);
   std::vector<char*> argv;
   for (std::string& s : argStrings) argv.push_back(s.data());
   argv.push_back(nullptr);
 
+  // Checked here rather than left to posix_spawn: under user-mode emulation its
+  // child's failed exec is not reported back and the start would seem to succeed.
+  if (::access(argv[0], X_OK) != 0) return false;
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return false;
   posix_spawn_file_actions_t actions;

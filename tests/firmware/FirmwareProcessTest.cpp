@@ -245,6 +245,29 @@ TEST_F(FirmwareProcess, CorruptCompanionFailsTheSelfTest) {
   EXPECT_FALSE(host_->Condition(2).has_value());
 }
 
+TEST_F(FirmwareProcess, FlippedExecutableByteFailsTheSelfTest) {
+  StartHost();
+  const std::string copy = "/tmp/scmfw-" + tag_ + "-flipped";
+  extraFiles_ = {copy, copy + ".vxe"};
+  std::filesystem::copy_file(SCMFIRMWARE_PATH, copy);
+  std::filesystem::copy_file(std::string(SCMFIRMWARE_PATH) + ".vxe", copy + ".vxe");
+  std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+  {
+    // the last byte lies in the section headers, which loading the program never reads
+    std::fstream exe(copy, std::ios::in | std::ios::out | std::ios::binary);
+    exe.seekg(-1, std::ios::end);
+    char b = 0;
+    exe.read(&b, 1);
+    b = static_cast<char>(~b);
+    exe.seekp(-1, std::ios::end);
+    exe.write(&b, 1);
+  }
+  stub_->OfferIdent(SCM_FW_IDENT_WORD);
+  const int id = StartFirmware({}, copy);
+  EXPECT_EQ(ExitCode(id), 255) << "main returns -1 after the failed self-test";
+  EXPECT_FALSE(host_->Condition(2).has_value());
+}
+
 TEST_F(FirmwareProcess, AllZeroQorUdidKeepsStartUpPollingUntilTheHostHasOne) {
   config_.qorUdid = {0, 0, 0, 0, 0, 0};
   StartHost();

@@ -79,11 +79,7 @@ ProbeRun RunProbe(const std::string& program, const std::vector<std::string>& ex
   posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
   posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
   std::vector<std::string> command = ScmSimProgramCommand(program);
-  std::vector<char*> argv;
-  for (std::string& word : command) {
-    argv.push_back(word.data());
-  }
-  argv.push_back(nullptr);
+  std::vector<char*> argv = ScmSimArgv(command);
   pid_t pid = -1;
   const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);

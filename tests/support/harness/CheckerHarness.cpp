@@ -147,11 +147,7 @@ void CheckerHarness::Launch() {
   }
   envp.push_back(nullptr);
   std::vector<std::string> command = ScmSimProgramCommand(options_.executable);
-  std::vector<char*> argv;
-  for (std::string& word : command) {
-    argv.push_back(word.data());
-  }
-  argv.push_back(nullptr);
+  std::vector<char*> argv = ScmSimArgv(command);
 
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) {
