@@ -15,6 +15,7 @@
 #include "HNFiff_Crc.h"
 #include "ParamDomain.h"
 #include "ScmGenDescription.h"
+#include "rtp_emulator.h"
 
 namespace ParamTest {
 namespace {
@@ -189,8 +190,9 @@ TEST(GeneratorWrite, AValidDomainReplacesEveryFileAndAStaleSetFileGoes) {
 /// Runs scmgen; its exit status and what it wrote to stderr.
 std::pair<int, std::string> RunScmgen(const fs::path& description, const fs::path& out) {
   const fs::path err = out.parent_path() / (out.filename().string() + ".err");
-  const std::string cmd = std::string(SCMGEN_PATH) + " '" + description.string() + "' '" + out.string() + "' 2>'" +
-                          err.string() + "'";
+  std::string cmd;
+  for (const std::string& word : ScmSimProgramCommand(SCMGEN_PATH)) cmd += word + " ";  // emulated in a cross build
+  cmd += "'" + description.string() + "' '" + out.string() + "' 2>'" + err.string() + "'";
   const int status = std::system(cmd.c_str());
   std::ifstream in(err);
   std::stringstream text;
