@@ -6,12 +6,17 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "CAdditionalParameterOnlyInspector.h"
+#include "CDefaultCommissioner.h"
 #include "CDefaultMessaging.h"
+#include "CDefaultPersistence.h"
 #include "CDefaultSession.h"
 #include "CException.h"
-#include "CPassThroughInspector.h"
+#include "Check/CCheckingAdditionalParameterInspector.h"
+#include "Check/CPersistentAdditionalParameterCatalog.h"
 #include "CProcessImageTester.h"
 #include "CProcessImageTesterSectionMap.h"
+#include "CRuntimeFileStorage.h"
 #include "ErrorCodes.h"
 #include "HNFevt_EventHook.h"
 #include "HNFhwt_SelfTest.h"
@@ -75,11 +80,18 @@ constexpr int TaskPriority = Main::CDefaultSession::ms_TimeoutTaskPriority + 1; 
 Util::CProcessImageTester processImageTester(ms_SectionCount, sectionMaps);      ///< 2: memory self-test
 const u16 safetyDomainNumber = ReadSafetyDomainNumber();                         ///< 3: domain number
 Main::CDefaultMessaging messaging;                                               ///< 4: the fourteen queues
-// 5: the host storage object (CRuntimeFileStorage) comes here with its first user, the persistence.
-// 6 to 15: the persistence, commissioner and the four checkers with their inspectors come here.
-// Until the dispatching inspector exists, the pass-through one keeps the relay in lock-step.
-Main::CPassThroughInspector inspector;                ///< 16: checks of every message
-Main::CDefaultSession session(messaging, inspector);  ///< 17: the relay
+Main::CRuntimeFileStorage fileStorage;                                           ///< 5: host storage
+Main::CDefaultPersistence persistence(fileStorage);                              ///< 6: files and acknowledged values
+Main::CDefaultCommissioner commissioner(persistence,
+                                        persistence.GetInvertedCommissioningFlagReader());  ///< 7: acknowledgement policy
+// 8 to 13: the UDID, firmware and parameter-checksum checkers with their inspectors come here.
+Check::CPersistentAdditionalParameterCatalog additionalParameterCatalog(
+    persistence.GetRequiredInvertedAdditionalParameterHeaderReader());  ///< 14: expected additional-parameter headers
+Check::CCheckingAdditionalParameterInspector additionalParameterInspector(
+    additionalParameterCatalog);  ///< 15: additional-parameter check
+// Until the dispatching inspector exists, this one runs the additional-parameter check alone.
+Main::CAdditionalParameterOnlyInspector inspector(additionalParameterInspector);  ///< 16: checks of every message
+Main::CDefaultSession session(messaging, inspector);                             ///< 17: the relay
 
 bool processImageValid = true;                  ///< false for good after the memory test failed
 const u8* fwIdent = nullptr;                    ///< the firmware ident block
@@ -158,6 +170,20 @@ int Run(_Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_
   }
 }
 
+/// Reads the files and fills the checks; any failure fails safe and start-up goes on.
+void InitializePersistenceAndCheckers() {
+  try {
+    if (!persistence.TryInitialize()) {
+      session.SwitchToFailSafe();
+    }
+    // The UDID, firmware and parameter-checksum checkers are initialized here.
+    additionalParameterCatalog.Initialize();
+  } catch (const CException& error) {
+    CException::LogError(error);
+    session.SwitchToFailSafe();
+  }
+}
+
 /// Start-up after condition 0; returns -1 on a failed start, else ends the initial task.
 int Start() {
   try {
@@ -185,7 +211,7 @@ int Start() {
     session.SwitchToFailSafe();
     processImageValid = false;
   }
-  // The persistence and the checkers are initialized here; a failure fails safe and start-up goes on.
+  InitializePersistenceAndCheckers();
   const u32 identWord = ReadIdentWord(fwIdent);
   static_cast<void>(ScmSetCondition(safetyDomainNumber, 1, identWord));
   u32 answer = 0;
@@ -194,7 +220,12 @@ int Start() {
     ScmLogError(ErrorCodes::ms_FirmwareIdentDiffers, 0, answer);
     session.SwitchToFailSafe();
   }
-  // The persistence synchronizes its initial signatures here.
+  try {
+    persistence.SynchronizeInitialSignatures();
+  } catch (const CException& error) {
+    CException::LogError(error);
+    session.SwitchToFailSafe();
+  }
   char name[ms_TaskNameLengthMax + 1] = {};
   std::snprintf(name, sizeof(name), TaskNamePattern, static_cast<int>(safetyDomainNumber));
   if (taskSpawn(name, TaskPriority, 0, ms_CheckTaskStackSize, Run, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0) ==

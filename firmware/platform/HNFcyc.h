@@ -13,10 +13,6 @@ inline constexpr u32 HNFcyc_kStepLoaded = 17;
 inline constexpr u64 HNFcyc_kMaxCycleGapUs = 10000000u;
 /// Event: two cycles lay more than 10 s apart (information1 = the gap's low 32 bits).
 inline constexpr u32 HNFcyc_kEvtCycleGap = 0x62008482u;
-/// Fatal: the scan or quit handshake was broken (information1 = 0 scan, 1 quit).
-inline constexpr u32 HNFcyc_kEvtHandshake = 0x9200C00Eu;
-/// Fatal: an acknowledge was asked for a module with nothing to acknowledge.
-inline constexpr u32 HNFcyc_kEvtNothingToAck = 0x9200C011u;
 /// Event: the safe-controller reset through the host failed (information1 = 3).
 inline constexpr u32 HNFcyc_kEvtResetFailed = 0x6200C090u;
 /// Priority of the cyclic task (higher than the background task).

@@ -121,6 +121,7 @@ std::string PrepareStorage(ScmSim::HostSim& host, const DomainPlan& plan) {
   for (const auto& [name, bytes] : plan.files) {
     if (!host.PutFile(name, bytes)) return "cannot write " + name + " into the storage directory";
   }
+  if (!host.SetFlash(plan.flash)) return "cannot set the controller's flash area 16";
   return "";
 }
 

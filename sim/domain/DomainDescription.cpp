@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -24,7 +25,8 @@ const std::set<std::string_view> kGuardingKeys = {"time_us", "life_factor"};
 const std::set<std::string_view> kNodeKeys = {"sadr",      "udid",           "vendor_id",       "product_code",
                                               "revision",  "timestamp",      "checksum",        "parameter_set",
                                               "payload_length", "additional_sets", "faults",      "device",
-                                              "flags",     "poll_time",      "additional_sadrs", "additional_set_timestamps"};
+                                              "flags",     "poll_time",      "additional_sadrs", "additional_set_timestamps",
+                                              "optional",  "required_at_startup", "not_processed", "auto_configured"};
 const std::set<std::string_view> kDeviceKeys = {
     "position",      "udid",           "vendor_id",    "product_code",  "revision",
     "timestamp",     "checksum",       "payload_limit", "preload_window", "busy_answers",
@@ -282,7 +284,11 @@ bool ReadNode(Reader& r, const toml::table& t, const std::string& path, const Do
   std::vector<i64> stamps;
   if (!r.Int(t, "flags", path, out.flags, 0, 0xFFFFFFFFll) || !r.Int(t, "poll_time", path, out.pollTime, 0, 0xFFFFFFFFll) ||
       !r.Ints(t.get("additional_sadrs"), path + ".additional_sadrs", sadrs, 1, DomainLimits::MaxSadr) ||
-      !r.Ints(t.get("additional_set_timestamps"), path + ".additional_set_timestamps", stamps, 0, 0xFFFFFFFFll)) {
+      !r.Ints(t.get("additional_set_timestamps"), path + ".additional_set_timestamps", stamps, 0, 0xFFFFFFFFll) ||
+      !r.Bool(t, "optional", path, out.optional) ||
+      !r.Bool(t, "required_at_startup", path, out.requiredAtStartup) ||
+      !r.Bool(t, "not_processed", path, out.notProcessed) ||
+      !r.Bool(t, "auto_configured", path, out.autoConfigured)) {
     return false;
   }
   if (stamps.size() > out.additionalSets.size()) {
@@ -703,6 +709,13 @@ std::string WriteDomain(const Domain& domain) {
     o << "payload_length = " << n.payloadLength << "\n";
     o << "flags = " << h32(n.flags) << "\n";
     o << "poll_time = " << n.pollTime << "\n";
+    for (const auto& [key, mark] : {std::pair{"optional", n.optional}, std::pair{"required_at_startup", n.requiredAtStartup},
+                                    std::pair{"not_processed", n.notProcessed},
+                                    std::pair{"auto_configured", n.autoConfigured}}) {
+      if (mark) {
+        o << key << " = true\n";
+      }
+    }
     if (!n.additionalSadrs.empty()) {
       o << "additional_sadrs = [";
       for (std::size_t i = 0; i < n.additionalSadrs.size(); ++i) {
@@ -786,7 +799,7 @@ ScenarioResult LoadScenarioFile(const std::string& path) {
     Scenario s;
     const std::optional<std::string_view> name = t["name"].value<std::string_view>();
     const std::optional<std::string_view> outcome = t["outcome"].value<std::string_view>();
-    if (!r.Keys(t, where, {"name", "description", "faults", "wire_faults", "outcome"}) ||
+    if (!r.Keys(t, where, {"name", "description", "faults", "wire_faults", "outcome", "domain"}) ||
         !r.Strings(t, "faults", where, s.faults) || !r.Strings(t, "wire_faults", where, s.wireFaults)) {
       result.error = r.error;
       return result;
@@ -802,6 +815,16 @@ ScenarioResult LoadScenarioFile(const std::string& path) {
     s.name = *name;
     s.description = t["description"].value_or(std::string_view{});
     s.operational = *outcome == "operational";
+    if (const std::optional<std::string_view> domain = t["domain"].value<std::string_view>()) {
+      if (domain->empty()) {
+        result.error = where + ".domain: must name a description file";
+        return result;
+      }
+      s.domain = (std::filesystem::path(path).parent_path() / std::string(*domain)).string();
+    } else if (t.get("domain") != nullptr) {
+      result.error = where + ".domain: must be a string";
+      return result;
+    }
     result.scenarios.push_back(std::move(s));
   }
   return result;

@@ -100,6 +100,10 @@ struct NodeEntry {
   u32 pollTime = 0;                   ///< node-list poll time
   std::vector<u16> additionalSadrs;   ///< additional SADRs of the node
   std::vector<u32> additionalSetTimestamps;  ///< timestamp of each additional set (missing ones 0)
+  bool optional = false;                      ///< optional module: missing is no error
+  bool requiredAtStartup = false;             ///< required at start-up
+  bool notProcessed = false;                  ///< the SCM shall not process it
+  bool autoConfigured = false;                ///< its UDID comes from "autocnf.bin"
   SimNodes::NodeConfig device;  ///< the device as it really is, faults included
 };
 
@@ -168,6 +172,7 @@ struct Scenario {
   std::vector<std::string> faults;      ///< node faults, SADR:fault
   std::vector<std::string> wireFaults;  ///< wire faults, in the network's text form
   bool operational = true;              ///< every node ends operational (else one stays out)
+  std::string domain;                   ///< a description of its own (path beside the file); empty: the default
 };
 
 /// Outcome of reading a scenario file.

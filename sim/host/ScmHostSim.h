@@ -23,6 +23,7 @@
 #include "HostStorage.h"
 #include "QorController.h"
 #include "Supervisor.h"
+#include "hostclock.h"
 #include "vxworks.h"
 
 namespace ScmSim {
@@ -235,6 +236,7 @@ class HostSim {
   bool LockedLocked();
   Queue* FindQueue(const std::string& name);
   void CheckConfig() const;
+  void PublishCounterLocked();
 
   HostConfig config_;                  ///< configuration as given
   mutable std::mutex mutex_;           ///< guards everything below
@@ -251,6 +253,7 @@ class HostSim {
   std::optional<uint32_t> serialNumber_;  ///< CPU serial number
   uint64_t counterBase_ = 0;           ///< counter value at counterEpoch_
   std::chrono::steady_clock::time_point counterEpoch_;  ///< when counterBase_ held
+  ScmHostClock::Publisher counterPage_;  ///< the counter as a page beside the socket (call 0x80 without a round trip)
   std::optional<Bytes> flash_;         ///< flash area 16
   uint32_t busyOpens_ = 0;             ///< opens still refused busy
   bool busy_ = false;                  ///< opens refused busy until cleared

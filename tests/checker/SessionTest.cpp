@@ -349,7 +349,7 @@ TEST_F(SessionTest, ResponseWhoseInspectionFailsArrivesMarked) {
   EXPECT_EQ(Caught([&] { Session().HandleAllResponses(); }).GetCode(), 0xE2D7);
   ASSERT_EQ(messaging_.Queue(Q::ResponseHost).size(), 1u);
   const Bytes& forwarded = messaging_.Queue(Q::ResponseHost)[0];
-  EXPECT_NE(forwarded[TestFrames::ResponseOffsets::FailSafeByte], 0x55) << "marked fail-safe";
+  EXPECT_EQ(forwarded[TestFrames::ResponseOffsets::FailSafeByte], 4) << "marked checker fail-safe";
   EXPECT_TRUE(messaging_.FramesInhibited());
   EXPECT_EQ(host.unlockCalls, 1);
 }
@@ -363,8 +363,56 @@ TEST_F(SessionTest, StatusResponsesAreMarkedOnlyInFailSafe) {
   Session().SwitchToFailSafe();
   messaging_.Put(Q::ResponseScm, Complement(SuccessfulStatus()));
   Session().HandleAllResponses();
-  EXPECT_NE(messaging_.Queue(Q::ResponseHost)[1][TestFrames::ResponseOffsets::FailSafeByte], 0x55);
+  EXPECT_EQ(messaging_.Queue(Q::ResponseHost)[1][TestFrames::ResponseOffsets::FailSafeByte], 4);
 }
+
+/// One row of the fail-safe mark table as the relay applies it.
+struct MarkRow {
+  u8 firmware;          ///< byte 23 as the firmware wrote it
+  bool checkerFailSafe; ///< the checker is in fail-safe before the response
+  bool inspectionThrows;///< the postponed command's inspection throws
+  u8 forwarded;         ///< byte 23 the host receives
+};
+
+void PrintTo(const MarkRow& r, std::ostream* os) {
+  *os << "firmware " << int(r.firmware) << (r.checkerFailSafe ? " checker fail-safe" : " checker sound")
+      << (r.inspectionThrows ? " inspection throws" : " inspection passes");
+}
+
+class SessionMarkTest : public SessionTest, public ::testing::WithParamInterface<MarkRow> {};
+
+TEST_P(SessionMarkTest, ASuccessfulClassicStatusReachesTheHostWithTheTablesMark) {
+  const MarkRow& row = GetParam();
+  inspector_.throwOnCommand = row.inspectionThrows;
+  if (row.checkerFailSafe) {
+    Session().SwitchToFailSafe();
+  }
+  messaging_.Put(Q::CommandHost, Command(1));
+  Session().HandleAllCommands();
+  TestFrames::StatusSpec fields;
+  fields.result = 0;
+  fields.moduleStateLow = row.firmware;
+  const Bytes status = TestFrames::BuildStatus(fields);
+  messaging_.Put(Q::ResponseScm, Complement(status));
+  if (row.inspectionThrows) {
+    EXPECT_EQ(Caught([&] { Session().HandleAllResponses(); }).GetCode(), 0xE2D7);
+  } else {
+    Session().HandleAllResponses();
+  }
+  EXPECT_EQ(inspector_.commands, 1);
+  ASSERT_EQ(messaging_.Queue(Q::ResponseHost).size(), 1u);
+  Bytes expected = status;
+  expected[TestFrames::ResponseOffsets::FailSafeByte] = row.forwarded;
+  EXPECT_EQ(messaging_.Queue(Q::ResponseHost)[0], expected);
+}
+
+// 0x55 only when both channels are sound, 2 the firmware alone, 4 the checker
+// alone, 6 both; a failed inspection puts the checker in fail-safe.
+const MarkRow kMarkRows[] = {
+    {0x55, false, false, 0x55}, {0x55, false, true, 4}, {0x55, true, false, 4}, {0x55, true, true, 4},
+    {0xAA, false, false, 2},    {0xAA, false, true, 6}, {0xAA, true, false, 6}, {0xAA, true, true, 6},
+};
+INSTANTIATE_TEST_SUITE_P(Table, SessionMarkTest, ::testing::ValuesIn(kMarkRows));
 
 TEST_F(SessionTest, FailSafeStopsSentFramesForGood) {
   Session().SwitchToFailSafe();

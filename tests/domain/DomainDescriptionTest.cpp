@@ -2,6 +2,8 @@
 // the shipped default domain, fault options and the written form read back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "DomainDescription.h"
 #include "FrameNetwork.h"
 
@@ -50,6 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
                     }(),
                     "node"},
         RefusalCase{"SadrMissing", "[[node]]\nvendor_id = 1\n", "node[0].sadr"},
+        RefusalCase{"MarkNotBoolean", "[[node]]\nsadr = 2\noptional = 1\n", "node[0].optional"},
         RefusalCase{"SadrZero", "[[node]]\nsadr = 0\n", "node[0].sadr"},
         RefusalCase{"DuplicateSadr", TwoNodes("", "[[node]]\nsadr = 5\n"), "node[2].sadr"},
         RefusalCase{"DuplicatePosition", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\nposition = 5\n"),
@@ -204,11 +207,20 @@ TEST(DomainDescription, WrittenFormReadsBackTheSame) {
   d.nodes[3].additionalSetTimestamps.push_back(0x5A5A0001);
   d.nodes[3].device.askAdditional = SimNodes::AdditionalSetAsk{1, SimDomain::Bytes(16, 0x44)};
   d.nodes[1].device.preloadWindow = 4;
+  d.nodes[0].optional = true;
+  d.nodes[1].requiredAtStartup = true;
+  d.nodes[2].notProcessed = true;
+  d.nodes[3].autoConfigured = true;
   const std::string text = SimDomain::WriteDomain(d);
   const LoadResult r = ParseDomain(text);
   ASSERT_TRUE(r.domain) << r.error << "\n" << text;
   EXPECT_EQ(SimDomain::WriteDomain(*r.domain), text);
   EXPECT_EQ(r.domain->sdn, 33);
+  EXPECT_TRUE(r.domain->nodes[0].optional);
+  EXPECT_TRUE(r.domain->nodes[1].requiredAtStartup);
+  EXPECT_TRUE(r.domain->nodes[2].notProcessed);
+  EXPECT_TRUE(r.domain->nodes[3].autoConfigured);
+  EXPECT_FALSE(r.domain->nodes[3].optional || r.domain->nodes[3].requiredAtStartup || r.domain->nodes[3].notProcessed);
 }
 
 TEST(DomainDescription, UniformDomainsHoldForOneToTwelveNodes) {
@@ -251,8 +263,9 @@ TEST(Scenarios, ShippedScenariosApplyToTheDefaultDomain) {
   ASSERT_EQ(s.error, "");
   ASSERT_GE(s.scenarios.size(), 5u);
   for (const SimDomain::Scenario& sc : s.scenarios) {
-    SimDomain::LoadResult d = SimDomain::LoadDomainFile(SimDomain::DefaultDomainPath());
-    ASSERT_TRUE(d.domain) << d.error;
+    SimDomain::LoadResult d =
+        SimDomain::LoadDomainFile(sc.domain.empty() ? SimDomain::DefaultDomainPath() : sc.domain);
+    ASSERT_TRUE(d.domain) << sc.name << ": " << d.error;
     for (const std::string& f : sc.faults) {
       EXPECT_EQ(SimDomain::ApplyFaultOption(*d.domain, f), "") << sc.name << ": " << f;
     }
@@ -264,6 +277,15 @@ TEST(Scenarios, ShippedScenariosApplyToTheDefaultDomain) {
   }
   EXPECT_EQ(s.scenarios[0].name, "all-good");
   EXPECT_TRUE(s.scenarios[0].operational);
+  // A scenario with a description of its own: node 2 is not processed.
+  const auto own = std::find_if(s.scenarios.begin(), s.scenarios.end(),
+                                [](const SimDomain::Scenario& sc) { return sc.name == "not-processed"; });
+  ASSERT_NE(own, s.scenarios.end());
+  const SimDomain::LoadResult d = SimDomain::LoadDomainFile(own->domain);
+  ASSERT_TRUE(d.domain) << d.error;
+  ASSERT_GE(d.domain->nodes.size(), 2u);
+  EXPECT_TRUE(d.domain->nodes[1].notProcessed);
+  EXPECT_FALSE(own->operational);
 }
 
 TEST(Scenarios, MissingFileIsNamed) {

@@ -219,7 +219,7 @@ TEST_F(FwChannels, FreeSlotCountFailures) {
   const auto events = TakeEvents();
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].code, 0x92008199u);
-  EXPECT_NE(events[0].info1, 0u);
+  EXPECT_EQ(events[0].info1, static_cast<uint32_t>(SCM_ERRNO_INVALID_ID)) << "errno of the deleted queue";
 }
 
 TEST_F(FwChannels, InitWithAMissingQueueFailsAndForgetsTheOthers) {

@@ -59,9 +59,12 @@ void FakeHost::Install() {
   udidCalls = 0;
   conditions.clear();
   counter = 0;
+  cpuProductCode = 0x00C0FFEE;
+  cpuSerialNumber = 0x12345678;
   openHandles = 0;
   resetCalls = 0;
   calls.clear();
+  onCall = nullptr;
   open_.clear();
   ScmMemSetSyscallHook([this](const _Vx_usr_arg_t w[8], int number) { return Serve(w, number); });
 }
@@ -70,6 +73,9 @@ FakeHost::~FakeHost() { ScmMemSetSyscallHook({}); }
 
 _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
   calls.push_back(number);
+  if (onCall) {
+    onCall(number);
+  }
   if (failing.count(number) != 0) {
     errno = kHostIo;
     return -1;
@@ -78,6 +84,12 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
     case SCM_SC_GET_USEC_COUNTER:
       *OutWord(w[0]) = static_cast<uint32_t>(counter);
       *OutWord(w[1]) = static_cast<uint32_t>(counter >> 32);
+      return 0;
+    case SCM_SC_GET_CPU_PRODUCT_CODE:
+      *OutWord(w[0]) = cpuProductCode;
+      return 0;
+    case SCM_SC_GET_CPU_SERIAL_NUMBER:
+      *OutWord(w[0]) = cpuSerialNumber;
       return 0;
     case SCM_SC_REQUEST_QOR_UDID: {
       ++udidCalls;
@@ -172,6 +184,55 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
   }
 }
 
+void ResetApplication() {
+  std::memset(MFWQZ_ModuleInfo, 0, sizeof(MFWQZ_ModuleInfo));
+  std::memset(MFWQZ_gaaucModuleFlagArrays, 0, sizeof(MFWQZ_gaaucModuleFlagArrays));
+  std::memset(MFWQZ_gaucBcmFlags, 0, sizeof(MFWQZ_gaucBcmFlags));
+  std::memset(MFWQZ_gaucOptFlags_SOD, 0, sizeof(MFWQZ_gaucOptFlags_SOD));
+  std::memset(MFWQZ_gaucStpFlags_SOD, 0, sizeof(MFWQZ_gaucStpFlags_SOD));
+  std::memset(MFWQZ_gaucNprFlags_SOD, 0, sizeof(MFWQZ_gaucNprFlags_SOD));
+  std::memset(MFWQZ_gaucPassword, 0, sizeof(MFWQZ_gaucPassword));
+  MFWQZ_gbModuleFlagsStatus = 0;
+  MFWQZ_ulNumberOfUdidMisMatches = MFWQZ_ulNumberOfDiffFirmware = MFWQZ_ulNumberOfErroneousModules = 0;
+  MFWQZ_gulModuleCount = MFWQZ_gulModuleScanned = MFWQZ_gulModuleFound = 0;
+  MFWQZ_usSaddr = 0;
+  MFWQZ_gbStartScan = MFWQZ_gbScanInit = MFWQZ_gbScanStarted = MFWQZ_gbStartQuit = 0;
+  MFWQZ_gbQuitAll = MFWQZ_gbQuitUdid = MFWQZ_gbAckDone = MFWQZ_gbAckError = 0;
+  MFWQZ_gusQuitSaddr = MFWQZ_susQuitSaddr = MFWQZ_gusAckHandle = 0;
+  MFWQZ_gbUdidSaving = 0;
+  MFWQZ_gbLockPost = 1;
+  MFWQZ_gbScanning = MFWQZ_gbScanAfterQuit = 0;
+  MFWQZ_gbStartUp = 1;
+  MFWQZ_gbEndOfStartUp = 0;
+  MFWQZ_gusStartUpModule = 1;
+  MFWQZ_bSioChanged = 0;
+  MFWQZ_ulScansAtStartup = MFWQZ_kScansAtStartupDefault;
+  MFWQZ_gbQorFound = 0;
+  MFWQZ_InitState = 0;
+  std::memset(MFWQZ_aActTargetId, 0, sizeof(MFWQZ_aActTargetId));
+  MFWQZ_bMacIdInitialized = 0;
+  MFWQZ_sReqHardwareId = MFWQZ_ReqHardwareId{};
+  MFWQZ_pucActQzUdid = nullptr;
+  MFWQZ_bCorvaneChanged = MFWQZ_bTargetMacAvailable = MFWQZ_bCvnChanged = MFWQZ_bCvnFromQorAvailable = 0;
+  MFWQZ_ulSeconds = 0;
+  MFWQZ_ullLastCheckUs = 0;
+  MFWQZ_bHaveLastCheck = 0;
+  MFWQZ_gbStartupFinished = MFWQZ_ulStartupTimerSeconds = MFWQZ_bStartupTimerRunning = 0;
+  MFWQZ_gbTriggerReloadRev = MFWQZ_gbScanAfterReloadRev = MFWQZ_gbTriggerReloadCVid = 0;
+  MFWqz_gucPtDbgInfo = 0;
+  MFWQZ_ValidFiles = 1;
+  MFWQZ_gbLockPostFw = 0;
+  MFWQZ_geMachineOptionsStatus = 0;
+  MFWQZ_gPlaceholderRcv = MFWQZ_PlaceholderRcv{};
+  std::memset(MFWQZ_gaulPlaceholderQorSends, 0, sizeof(MFWQZ_gaulPlaceholderQorSends));
+  std::memset(MFWQZ_gaPlaceholderQorLog, 0, sizeof(MFWQZ_gaPlaceholderQorLog));
+  MFWQZ_gulPlaceholderQorLogCount = 0;
+  std::memset(MFWQZ_gaucPlaceholderQorLatches, 0, sizeof(MFWQZ_gaucPlaceholderQorLatches));
+  std::memset(MFWQZ_gaucPlaceholderCalls, 0, sizeof(MFWQZ_gaucPlaceholderCalls));
+  MFWQZ_gulPlaceholderCallCount = 0;
+  std::memset(MFWQZ_gaucPlaceholderResults, 1, sizeof(MFWQZ_gaucPlaceholderResults));
+}
+
 void FwFixture::SetUp() {
   ScmMemReset();
   host.Install();
@@ -201,20 +262,7 @@ void FwFixture::SetUp() {
   HNFcyc_TriggerSendPasswordToQorInBgTask = 0;
   HNFcyc_TriggerSendOptionalModulesToQorInBgTask = 0;
   HNFcyc_TriggerSendSetupModeToQorInBgTask = 0;
-  std::memset(MFWQZ_ModuleInfo, 0, sizeof(MFWQZ_ModuleInfo));
-  std::memset(MFWQZ_gaucOptFlags, 0, sizeof(MFWQZ_gaucOptFlags));
-  std::memset(MFWQZ_gaucStpFlags, 0, sizeof(MFWQZ_gaucStpFlags));
-  std::memset(MFWQZ_gaucNprFlags, 0, sizeof(MFWQZ_gaucNprFlags));
-  std::memset(MFWQZ_aucMissStpFlags, 0, sizeof(MFWQZ_aucMissStpFlags));
-  MFWQZ_gbStartScan = MFWQZ_gbScanInit = MFWQZ_gbScanStarted = MFWQZ_gbStartQuit = 0;
-  MFWQZ_gbQuitAll = MFWQZ_gbQuitUdid = MFWQZ_gbAckDone = MFWQZ_gbAckError = 0;
-  MFWQZ_gusQuitSaddr = MFWQZ_susQuitSaddr = MFWQZ_gusAckHandle = 0;
-  MFWQZ_gPlaceholderRcv = MFWQZ_PlaceholderRcv{};
-  MFWQZ_gulPlaceholderResetGuardingCount = 0;
-  MFWQZ_gulPlaceholderMainCount = 0;
-  std::memset(MFWQZ_gaulPlaceholderQorSends, 0, sizeof(MFWQZ_gaulPlaceholderQorSends));
-  std::memset(MFWQZ_gaucPlaceholderQorLatches, 0, sizeof(MFWQZ_gaucPlaceholderQorLatches));
-  std::memset(MFWQZ_gaPlaceholderNodeStatus, 0, sizeof(MFWQZ_gaPlaceholderNodeStatus));
+  ResetApplication();
   // The loaded files and the object list's node storage: a start-up that loads no key file finds no node.
   for (HNFstp_File& rFile : HNFstp_Files) {
     rFile = HNFstp_File{};

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -51,9 +52,12 @@ class FakeHost {
   int udidCalls = 0;                                   ///< 0x83 calls served
   std::map<uint32_t, uint32_t> conditions;             ///< conditions set
   uint64_t counter = 0;                                ///< microsecond counter
+  uint32_t cpuProductCode = 0x00C0FFEE;                ///< CPU product code (0 = the call fails softly)
+  uint32_t cpuSerialNumber = 0x12345678;               ///< CPU serial number
   int openHandles = 0;                                 ///< storage handles open now
   int resetCalls = 0;                                  ///< 0x8F calls
   std::vector<int> calls;                              ///< every call number served
+  std::function<void(int)> onCall;                     ///< called with each call number before it is served
  private:
   struct Open {
     std::string name;  ///< file
@@ -84,6 +88,9 @@ class FwFixture : public ::testing::Test {
   /// Capacity of the event queue.
   static constexpr int kEventCapacity = 32;
 };
+
+/// Puts every state of the firmware application back to its start-up value.
+void ResetApplication();
 
 /// Writes an executable stand-in and its CRC companion into a temporary file; returns its path.
 std::string WriteCheckedExecutable(const std::string& tag);

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 
 #include "HNFiff_Crc.h"
@@ -188,11 +189,12 @@ TEST(GeneratorWrite, AValidDomainReplacesEveryFileAndAStaleSetFileGoes) {
 }
 
 /// Runs scmgen; its exit status and what it wrote to stderr.
-std::pair<int, std::string> RunScmgen(const fs::path& description, const fs::path& out) {
+std::pair<int, std::string> RunScmgen(const fs::path& description, const fs::path& out,
+                                     const std::string& option = "") {
   const fs::path err = out.parent_path() / (out.filename().string() + ".err");
   std::string cmd;
   for (const std::string& word : ScmSimProgramCommand(SCMGEN_PATH)) cmd += word + " ";  // emulated in a cross build
-  cmd += "'" + description.string() + "' '" + out.string() + "' 2>'" + err.string() + "'";
+  cmd += option + " '" + description.string() + "' '" + out.string() + "' 2>'" + err.string() + "'";
   const int status = std::system(cmd.c_str());
   std::ifstream in(err);
   std::stringstream text;
@@ -269,6 +271,30 @@ TEST(Scmgen, WritesTheDemoDescriptionsFiles) {
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{"corvane.dat", "kel_para.saf", "pardata1.bin"}));
 }
 
+TEST(Scmgen, InstalledAlsoWritesTheKeyMediumIdentityAndTheCheckersCopies) {
+  TempDir dir;
+  const auto [rc, err] = RunScmgen(SCM_GEN_DEMO_DESCRIPTION, dir.Path(), "--installed");
+  EXPECT_EQ(rc, 0) << err;
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"corvane.dat", "corvane.dat.chk", "corvane.uid", "corvane.uid.chk",
+                                                   "kel_para.saf", "pardata1.bin"}));
+  const ScmGen::DescriptionResult demo = ScmGen::LoadDescription(SCM_GEN_DEMO_DESCRIPTION);
+  ASSERT_EQ(demo.error, "");
+  const ScmGen::InstalledState installed = ScmGen::Install(demo.domain, {0x02, 0x5C, 0x3E, 0x10, 0x20, 0x30});
+  auto read = [&dir](const char* name) {
+    std::ifstream in(dir.Path() / name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  EXPECT_EQ(read("corvane.uid"), installed.corvaneUid);
+  EXPECT_EQ(read("corvane.uid.chk"), installed.corvaneUidChk);
+  EXPECT_EQ(read("corvane.dat.chk"), installed.corvaneDatChk);
+  EXPECT_EQ(installed.flash, installed.corvaneUid);
+  // The copy holds the complement of the UDID and of the whole creation time.
+  ASSERT_EQ(installed.corvaneUidChk.size(), 18u);
+  for (std::size_t i = 4; i < 18; ++i) {
+    EXPECT_EQ(installed.corvaneUidChk[i], static_cast<std::uint8_t>(~installed.corvaneUid[i])) << i;
+  }
+}
+
 }  // namespace
 }  // namespace ParamTest
 
@@ -292,8 +318,10 @@ commissioning = [1, 1, 0]
 configuration = [1, 1, 0, 7]
 [[node]]
 sadr = 1
+auto_configured = true
 [[node]]
 sadr = 6
+not_processed = true
 flags = 0x80000002
 poll_time = 4321
 additional_sadrs = [40, 41]
@@ -338,6 +366,10 @@ TEST(GeneratorDescription, EveryAddedFieldReachesTheGenerator) {
   EXPECT_EQ(d.nodes[1].flags, 0x80000002u);
   EXPECT_EQ(d.nodes[1].pollTime, 4321u);
   EXPECT_EQ(d.nodes[1].additionalSadrs, (std::vector<std::uint16_t>{40, 41}));
+  EXPECT_TRUE(d.nodes[0].autoConfigured);
+  EXPECT_FALSE(d.nodes[0].notProcessed);
+  EXPECT_TRUE(d.nodes[1].notProcessed);
+  EXPECT_FALSE(d.nodes[1].optional || d.nodes[1].requiredAtStartup || d.nodes[1].autoConfigured);
   ASSERT_EQ(d.sets.size(), 2u);
   EXPECT_EQ(d.sets[0].sadr, 6);
   EXPECT_EQ(d.sets[1].number, 2);

@@ -21,6 +21,31 @@ class ErrorCodes {
   static constexpr std::uint16_t ms_UnlockResetFailed = 0xE20D;  ///< ScmUnlockReset failed
   static constexpr std::uint16_t ms_UnlockDeadlinePassed = 0xE20E;  ///< unlock deadline passed
 
+  // --- persistence of acknowledged values ---
+  static constexpr std::uint16_t ms_CorvaneUidChkWithoutPlain = 0xE212;  ///< only "corvane.uid.chk" has content
+  static constexpr std::uint16_t ms_CorvaneUidPlainWithoutChk = 0xE213;  ///< only "corvane.uid" has content
+  static constexpr std::uint16_t ms_CorvaneUidQorUdidDiffers = 0xE214;  ///< controller UDID of the pair differs
+  static constexpr std::uint16_t ms_CorvaneUidTimestampDiffers = 0xE215;  ///< timestamp of the pair differs
+  static constexpr std::uint16_t ms_CorvaneCpuReadFailed = 0xE216;  ///< flash file 16 read gave neither -1 nor 18 (i1 result)
+  static constexpr std::uint16_t ms_CorvaneDatChkFewer = 0xE217;  ///< "corvane.dat.chk" has fewer entries
+  static constexpr std::uint16_t ms_CorvaneDatChkMore = 0xE218;  ///< "corvane.dat.chk" has more entries
+  static constexpr std::uint16_t ms_CorvaneDatSadrDiffers = 0xE219;  ///< entry SADRs differ (i0 plain SADR, i1 copy's SADR)
+  static constexpr std::uint16_t ms_CorvaneDatUdidDiffers = 0xE21A;  ///< entry UDIDs differ (i0 plain SADR, i1 copy's SADR)
+  static constexpr std::uint16_t ms_FwRevCnfBinChkFewer = 0xE21B;  ///< "fwrevcnf.bin.chk" has fewer entries
+  static constexpr std::uint16_t ms_FwRevCnfBinChkMore = 0xE21C;  ///< "fwrevcnf.bin.chk" has more entries
+  static constexpr std::uint16_t ms_FwRevCnfBinSadrDiffers = 0xE21D;  ///< entry SADRs differ (i0 plain SADR, i1 copy's SADR)
+  static constexpr std::uint16_t ms_FwRevCnfBinMinorRevisionDiffers = 0xE21E;  ///< minor revisions differ (i0, i1 the SADRs)
+  static constexpr std::uint16_t ms_CpuIdChkWithoutPlain = 0xE21F;  ///< only the copy has a CPU id
+  static constexpr std::uint16_t ms_CpuIdPlainWithoutChk = 0xE220;  ///< only "fwrevcnf.bin" has a CPU id
+  static constexpr std::uint16_t ms_CpuIdDiffers = 0xE221;  ///< the CPU ids' first six bytes differ
+  static constexpr std::uint16_t ms_QorUdidChkWithoutPlain = 0xE222;  ///< only the copy has a controller UDID
+  static constexpr std::uint16_t ms_QorUdidPlainWithoutChk = 0xE223;  ///< only "fwrevcnf.bin" has a controller UDID
+  static constexpr std::uint16_t ms_QorUdidDiffers = 0xE224;  ///< the controller UDIDs differ
+  static constexpr std::uint16_t ms_PasswordChkWithoutPlain = 0xE225;  ///< only the copy has a password
+  static constexpr std::uint16_t ms_PasswordPlainWithoutChk = 0xE226;  ///< only "fwrevcnf.bin" has a password
+  static constexpr std::uint16_t ms_PasswordDiffers = 0xE227;  ///< the passwords differ
+  static constexpr std::uint16_t ms_SetupModeFlagsDiffer = 0xE228;  ///< key-medium-empty or setup flags differ (i1 the four flags)
+
   // --- runtime file storage ---
   static constexpr std::uint16_t ms_StorageFileTooLong = 0xE230;  ///< stored length above the capacity (i1 length)
   static constexpr std::uint16_t ms_StorageOpenFailed = 0xE231;  ///< ScmOpenStorage failed (i1 mode)
@@ -134,6 +159,12 @@ class ErrorCodes {
   static constexpr std::uint16_t ms_CommandTooShort = 0xE2C6;      ///< command shorter than the field read (i1 length)
   static constexpr std::uint16_t ms_EventTooShort = 0xE2C8;        ///< event shorter than 11 bytes (i1 length)
   static constexpr std::uint16_t ms_ResponseTooShort = 0xE2CA;     ///< response shorter than the field read (i1 length)
+
+  // --- additional parameter checking ---
+  static constexpr std::uint16_t ms_AdditionalParameterSafetyAddress = 0xE2EA;  ///< catalog SADR outside 1 to 1023 (i1 SADR)
+  static constexpr std::uint16_t ms_AdditionalParameterNumber = 0xE2EB;  ///< catalog parameter number above 15 (i1 number)
+  static constexpr std::uint16_t ms_AdditionalParameterUnknown = 0xE2EC;  ///< downloaded header not in the catalog (i0 SADR, i1 number)
+  static constexpr std::uint16_t ms_AdditionalParameterHeaderDiffers = 0xE2ED;  ///< downloaded header differs (i0 SADR, i1 number)
 
   ErrorCodes() = delete;
 };
