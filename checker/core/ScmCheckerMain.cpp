@@ -6,14 +6,20 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "CAdditionalParameterOnlyInspector.h"
 #include "CDefaultCommissioner.h"
+#include "CDefaultInspector.h"
 #include "CDefaultMessaging.h"
 #include "CDefaultPersistence.h"
 #include "CDefaultSession.h"
 #include "CException.h"
 #include "Check/CCheckingAdditionalParameterInspector.h"
+#include "Check/CCheckingFirmwareInspector.h"
+#include "Check/CCheckingParameterInspector.h"
+#include "Check/CCheckingUdidInspector.h"
 #include "Check/CPersistentAdditionalParameterCatalog.h"
+#include "Check/CPersistentFirmwareChecker.h"
+#include "Check/CPersistentParameterChecker.h"
+#include "Check/CPersistentUdidChecker.h"
 #include "CProcessImageTester.h"
 #include "CProcessImageTesterSectionMap.h"
 #include "CRuntimeFileStorage.h"
@@ -84,13 +90,24 @@ Main::CRuntimeFileStorage fileStorage;                                          
 Main::CDefaultPersistence persistence(fileStorage);                              ///< 6: files and acknowledged values
 Main::CDefaultCommissioner commissioner(persistence,
                                         persistence.GetInvertedCommissioningFlagReader());  ///< 7: acknowledgement policy
-// 8 to 13: the UDID, firmware and parameter-checksum checkers with their inspectors come here.
+Check::CPersistentUdidChecker udidChecker(persistence.GetRequiredSafetyAddressReader(),
+                                          persistence.GetAcknowledgedInvertedUdidReader(),
+                                          persistence.GetAcknowledgedInvertedUdidWriter(),
+                                          persistence);  ///< 8: required, acknowledged and discovered UDIDs
+Check::CCheckingUdidInspector udidInspector(udidChecker, commissioner);  ///< 9: UDID check
+Check::CPersistentFirmwareChecker firmwareChecker(
+    persistence.GetRequiredInvertedFirmwareVersionReader(), persistence.GetAcknowledgedInvertedMinorRevisionReader(),
+    persistence.GetAcknowledgedInvertedMinorRevisionWriter(), persistence);  ///< 10: required and acknowledged identities
+Check::CCheckingFirmwareInspector firmwareInspector(firmwareChecker, commissioner);  ///< 11: firmware check
+Check::CPersistentParameterChecker parameterChecker(
+    persistence.GetRequiredInvertedParameterChecksumReader());  ///< 12: required parameter checksums
+Check::CCheckingParameterInspector parameterInspector(parameterChecker);  ///< 13: parameter-checksum check
 Check::CPersistentAdditionalParameterCatalog additionalParameterCatalog(
     persistence.GetRequiredInvertedAdditionalParameterHeaderReader());  ///< 14: expected additional-parameter headers
 Check::CCheckingAdditionalParameterInspector additionalParameterInspector(
     additionalParameterCatalog);  ///< 15: additional-parameter check
-// Until the dispatching inspector exists, this one runs the additional-parameter check alone.
-Main::CAdditionalParameterOnlyInspector inspector(additionalParameterInspector);  ///< 16: checks of every message
+Main::CDefaultInspector inspector(persistence, commissioner, persistence, udidInspector, firmwareInspector,
+                                  parameterInspector, additionalParameterInspector);  ///< 16: checks of every message
 Main::CDefaultSession session(messaging, inspector);                             ///< 17: the relay
 
 bool processImageValid = true;                  ///< false for good after the memory test failed
@@ -176,7 +193,9 @@ void InitializePersistenceAndCheckers() {
     if (!persistence.TryInitialize()) {
       session.SwitchToFailSafe();
     }
-    // The UDID, firmware and parameter-checksum checkers are initialized here.
+    udidChecker.Initialize();
+    firmwareChecker.Initialize();
+    parameterChecker.Initialize();
     additionalParameterCatalog.Initialize();
   } catch (const CException& error) {
     CException::LogError(error);

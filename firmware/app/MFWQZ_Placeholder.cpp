@@ -16,7 +16,6 @@ u32 MFWQZ_ValidFiles = 1;
 u32 MFWQZ_gbLockPostFw;
 u32 MFWQZ_geMachineOptionsStatus;
 
-MFWQZ_PlaceholderRcv MFWQZ_gPlaceholderRcv;
 u16 MFWQZ_gausPlaceholderOptionalList[10];
 u32 MFWQZ_gaulPlaceholderQorSends[4];
 MFWQZ_PlaceholderQorSend MFWQZ_gaPlaceholderQorLog[MFWQZ_kPlaceholderQorLogMax];
@@ -27,8 +26,7 @@ u8 MFWQZ_gaucPlaceholderCalls[MFWQZ_kPlaceholderCallsMax];
 u32 MFWQZ_gulPlaceholderCallCount;
 u8 MFWQZ_gaucPlaceholderResults[MFWQZ_kPhStepCount] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
 
-/// Records a stand-in's call; its result.
-static u8 MFWQZ_PhCall(MFWQZ_PlaceholderStep step) {
+u8 MFWQZ_PhCall(MFWQZ_PlaceholderStep step) {
   if (MFWQZ_gulPlaceholderCallCount < MFWQZ_kPlaceholderCallsMax) {
     MFWQZ_gaucPlaceholderCalls[MFWQZ_gulPlaceholderCallCount] = step;
   }
@@ -45,25 +43,13 @@ static constexpr u16 MFWQZ_kPhNodeListLast = 0xC7FE;
 static constexpr u8 MFWQZ_kPhSubSadr = 1;
 static constexpr u8 MFWQZ_kPhSubRevision = 4;
 
-void MFWQZ_RemoteControlRcv(const u8* payload, u16 length, u32 reply) {
-  ++MFWQZ_gPlaceholderRcv.ulCount;
-  MFWQZ_gPlaceholderRcv.usLength = length;
-  MFWQZ_gPlaceholderRcv.ulReply = reply;
-  const u32 ulKeep = length < MFWQZ_kPlaceholderPayloadMax ? length : MFWQZ_kPlaceholderPayloadMax;
-  if (payload != nullptr && ulKeep > 0) {
-    std::memcpy(MFWQZ_gPlaceholderRcv.aucPayload, payload, ulKeep);
-  }
-}
-void MFWQZ_SetRemoteEnterState(u32 /*code*/, u32 /*state*/) {}
 
 u8 MFWQZ_ModuleXChg(void) { return MFWQZ_PhCall(MFWQZ_kPhModuleXChg); }
 u8 MFWQZ_CorvaneChgCnf(void) { return MFWQZ_PhCall(MFWQZ_kPhCorvaneChgCnf); }
-u8 MFWQZ_Confirmation(void) { return MFWQZ_PhCall(MFWQZ_kPhConfirmation); }
 u8 MFWQZ_CorvaneFormat(void) { return MFWQZ_PhCall(MFWQZ_kPhCorvaneFormat); }
 u8 MFWQZ_UsrDataFormatMain(void) { return MFWQZ_PhCall(MFWQZ_kPhUsrDataFormat); }
 void MFWQZ_SetupModeInit(void) { (void)MFWQZ_PhCall(MFWQZ_kPhSetupModeInit); }
 u8 MFWQZ_SetupMode(void) { return MFWQZ_PhCall(MFWQZ_kPhSetupMode); }
-u32 MFWQZ_IsSetupModeActive(void) { return 0; }
 
 u8 MFWQZ_QorHasFailed(void) { return MFWQZ_gaucPlaceholderQorLatches[0]; }
 u8 MFWQZ_QorHasRecovered(void) { return MFWQZ_gaucPlaceholderQorLatches[1]; }

@@ -61,7 +61,9 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
     const std::string problem = ScmSim::ParseWireFault(w, plan.wire);
     if (!problem.empty()) return "--wire-fault " + problem;
   }
-  const ScmGen::Domain generatorDomain = ScmGen::FromDescription(domain);
+  // Installed and acknowledged: every node's firmware too.
+  const ScmGen::Domain generatorDomain = ScmGen::WithAcknowledgedFirmware(
+      ScmGen::FromDescription(domain), domain.qorUdid);
   const ScmGen::Result generated = ScmGen::Generate(generatorDomain);
   if (!generated.error.empty()) return generated.error;
   plan.sdn = domain.sdn;
@@ -69,6 +71,7 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
   plan.files.emplace_back(kKelParaSaf, generated.files.kelParaSaf);
   plan.files.emplace_back(kCorvaneDat, generated.files.corvaneDat);
   if (generated.files.parData1) plan.files.emplace_back(kParData1, *generated.files.parData1);
+  if (generated.files.fwRevCnf) plan.files.emplace_back(ScmGen::kFwRevCnfName, *generated.files.fwRevCnf);
   // The key medium is installed and acknowledged on the controller: its identity in
   // "corvane.uid" and in flash area 16, and the checker's copies that agree with the files.
   const ScmGen::InstalledState installed =

@@ -261,6 +261,16 @@ bool ReadNode(Reader& r, const toml::table& t, const std::string& path, const Do
       !r.Strings(t, "additional_sets", path, sets)) {
     return false;
   }
+  // 0 means none in the key files, so the node list cannot expect it.
+  if (out.vendorId == 0) {
+    return r.Fail(path + ".vendor_id", "must not be 0");
+  }
+  if (out.productCode == 0) {
+    return r.Fail(path + ".product_code", "must not be 0");
+  }
+  if ((out.revision >> 16) == 0 || (out.revision & 0xFFFFu) == 0) {
+    return r.Fail(path + ".revision", "needs a major (upper 16 bits) and a minor (lower 16 bits) other than 0");
+  }
   if (t.get("parameter_set") != nullptr && t.get("checksum") == nullptr) {
     const u32 crc = HNFiff_Crc32CalcSwp(0, static_cast<i32>(out.parameterSet.size()), out.parameterSet.data());
     out.checksum = {static_cast<u8>(crc), static_cast<u8>(crc >> 8), static_cast<u8>(crc >> 16),
@@ -391,13 +401,21 @@ NodeEntry DefaultNode(u16 sadr, const Udid& qorUdid) {
   e.productCode = DomainDefaults::ProductCodeBase + sadr;
   e.revision = DomainDefaults::Revision;
   e.timestamp = DomainDefaults::TimestampBase + sadr;
-  e.parameterSet.resize(DomainDefaults::ParameterSetSize);
-  for (std::size_t i = 0; i < e.parameterSet.size(); ++i) {
-    e.parameterSet[i] = static_cast<u8>(sadr * 31 + i * 7);
+  // A filler record, then the checksum record: the checksum is the filler record's CRC-32.
+  const u16 fillerIndex = static_cast<u16>(DomainDefaults::ParameterFillerIndex + sadr);
+  const u32 fillerSize = static_cast<u32>(DomainDefaults::ParameterFillerSize);
+  e.parameterSet = {static_cast<u8>(fillerIndex), static_cast<u8>(fillerIndex >> 8), 1,
+                    static_cast<u8>(fillerSize), static_cast<u8>(fillerSize >> 8), static_cast<u8>(fillerSize >> 16),
+                    static_cast<u8>(fillerSize >> 24)};
+  for (std::size_t i = 0; i < DomainDefaults::ParameterFillerSize; ++i) {
+    e.parameterSet.push_back(static_cast<u8>(sadr * 31 + i * 7));
   }
   const u32 crc = HNFiff_Crc32CalcSwp(0, static_cast<i32>(e.parameterSet.size()), e.parameterSet.data());
   e.checksum = {static_cast<u8>(crc), static_cast<u8>(crc >> 8), static_cast<u8>(crc >> 16),
                 static_cast<u8>(crc >> 24)};
+  const Bytes checksumRecord = {0x18, 0x10, 6, 4, 0, 0, 0};
+  e.parameterSet.insert(e.parameterSet.end(), checksumRecord.begin(), checksumRecord.end());
+  e.parameterSet.insert(e.parameterSet.end(), e.checksum.begin(), e.checksum.end());
   e.payloadLength = DomainDefaults::PayloadLength;
   DeviceFromExpectations(e);
   e.device.guardTimeUs = DomainDefaults::GuardTimeUs;
@@ -799,8 +817,9 @@ ScenarioResult LoadScenarioFile(const std::string& path) {
     Scenario s;
     const std::optional<std::string_view> name = t["name"].value<std::string_view>();
     const std::optional<std::string_view> outcome = t["outcome"].value<std::string_view>();
-    if (!r.Keys(t, where, {"name", "description", "faults", "wire_faults", "outcome", "domain"}) ||
-        !r.Strings(t, "faults", where, s.faults) || !r.Strings(t, "wire_faults", where, s.wireFaults)) {
+    if (!r.Keys(t, where, {"name", "description", "faults", "wire_faults", "operator", "outcome", "domain"}) ||
+        !r.Strings(t, "faults", where, s.faults) || !r.Strings(t, "wire_faults", where, s.wireFaults) ||
+        !r.Strings(t, "operator", where, s.operatorSteps)) {
       result.error = r.error;
       return result;
     }

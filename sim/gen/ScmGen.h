@@ -191,6 +191,12 @@ struct InstalledState {
 /// the domain's Qor UDID (qorUdid when it names none) with kInstalledCorvaneTime.
 InstalledState Install(const Domain& domain, const Udid& qorUdid);
 
+/// The domain with every node's minor revision acknowledged: a domain that describes no
+/// "fwrevcnf.bin" gets one listing each node's SADR with the low 16 bits of its revision
+/// (ascending) and the controller's UDID (the domain's, else qorUdid), so that Generate
+/// writes it and Install its agreeing copy. A described "fwrevcnf.bin" stays as it is.
+Domain WithAcknowledgedFirmware(Domain domain, const Udid& qorUdid);
+
 /// Writes the installed state's files (not the flash bytes) into dir: all or none. Empty or the failure.
 std::string WriteInstalledState(const InstalledState& state, const std::filesystem::path& dir);
 

@@ -73,6 +73,21 @@ InstalledState Install(const Domain& domain, const Udid& qorUdid) {
   return state;
 }
 
+Domain WithAcknowledgedFirmware(Domain domain, const Udid& qorUdid) {
+  if (domain.fwRevCnf) {
+    return domain;
+  }
+  FwRevCnf acknowledged;
+  for (const auto& n : domain.nodes) {
+    acknowledged.entries.push_back({n.sadr, static_cast<std::uint16_t>(n.revision & 0xFFFFu)});
+  }
+  std::stable_sort(acknowledged.entries.begin(), acknowledged.entries.end(),
+                   [](const RevisionEntry& a, const RevisionEntry& b) { return a.sadr < b.sadr; });
+  acknowledged.qorUdid = domain.qorUdid.value_or(qorUdid);
+  domain.fwRevCnf = acknowledged;
+  return domain;
+}
+
 std::string WriteInstalledState(const InstalledState& state, const std::filesystem::path& dir) {
   std::vector<NamedBytes> items = {{kCorvaneUidName, &state.corvaneUid},
                                    {kCorvaneUidChkName, &state.corvaneUidChk},

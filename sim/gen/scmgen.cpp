@@ -36,9 +36,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "scmgen: %s: not a directory\n", argv[2]);
     return 1;
   }
-  std::string error = ScmGen::GenerateInto(description.domain, argv[2]);
+  // An installed domain also has every node's firmware acknowledged.
+  const ScmGen::Domain domain =
+      installed ? ScmGen::WithAcknowledgedFirmware(description.domain, kHostQorUdid) : description.domain;
+  std::string error = ScmGen::GenerateInto(domain, argv[2]);
   if (error.empty() && installed) {
-    error = ScmGen::WriteInstalledState(ScmGen::Install(description.domain, kHostQorUdid), argv[2]);
+    error = ScmGen::WriteInstalledState(ScmGen::Install(domain, kHostQorUdid), argv[2]);
   }
   if (!error.empty()) {
     std::fprintf(stderr, "scmgen: %s\n", error.c_str());

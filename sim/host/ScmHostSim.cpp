@@ -819,4 +819,9 @@ void HostSim::OnShutdownRequest(std::function<void()> callback) {
   onShutdown_ = std::move(callback);
 }
 
+void HostSim::OnRemoteCommand(RemoteHandler handler) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  onRemote_ = std::move(handler);
+}
+
 }  // namespace ScmSim

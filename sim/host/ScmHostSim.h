@@ -189,6 +189,10 @@ class HostSim {
   std::pair<int, std::string> Control(const std::vector<std::string>& argv);
   /// Called when a client asks the host to shut down.
   void OnShutdownRequest(std::function<void()> callback);
+  /// Runs a client's "remote ..." command: (status, text).
+  using RemoteHandler = std::function<std::pair<int, std::string>(const std::vector<std::string>&)>;
+  /// The operator that serves "remote ..." commands; without one they are refused.
+  void OnRemoteCommand(RemoteHandler handler);
 
   /// Serves one host call (used by the socket server). Fills the reply words.
   struct CallIn {
@@ -265,6 +269,7 @@ class HostSim {
   std::deque<CallRecord> log_;         ///< call log (oldest first)
   uint64_t nextSeq_ = 1;               ///< next call-log number
   std::function<void()> onShutdown_;   ///< shutdown request callback
+  RemoteHandler onRemote_;             ///< serves "remote ..." commands
   HostStorage storage_;                ///< storage directory
   QorController qor_;                  ///< Qor variable channel
   std::unique_ptr<Supervisor> supervisor_;  ///< started programs

@@ -16,6 +16,9 @@ ScmGen::Domain InstalledDomain() {
     d.nodes.push_back(n);
   }
   d.nodes[2].udid = {};  // not known yet: no acknowledged UDID
+  // "autocnf.bin" names UDIDs only for nodes marked auto-configured.
+  d.nodes[1].autoConfigured = true;
+  d.nodes[2].autoConfigured = true;
   d.scm.configuration = ScmGen::ConfigurationData{0, 0, 1, 5};
   d.sets.push_back({5, 1, Bytes(24, 0x11), 7, {}});
   d.sets.push_back({8, 15, Bytes(16, 0x22), 8, {}});

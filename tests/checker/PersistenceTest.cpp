@@ -156,7 +156,7 @@ std::vector<Row> Rows() {
       {"corvane.uid longer than its buffer", [](Files& f, Host&) { f[kUid].resize(257); }, std::nullopt,
        ErrorCodes::ms_StorageFileTooLong, {}, {}, {}, false},
       {"kel_para.saf total-length bit flipped (emptied in memory only)", [](Files& f, Host&) { Flip(f, kKel, 4); },
-       false, 0, {Error(ErrorCodes::ms_KelParaSafTotalLength, 0, 0x2B9)}, {}, {kKel}},
+       false, 0, {Error(ErrorCodes::ms_KelParaSafTotalLength, 0, 0x4D5)}, {}, {kKel}},
       {"autocnf.bin version bit flipped (emptied in memory only)", [](Files& f, Host&) { Flip(f, kAuto, 5); }, false, 0,
        {Error(ErrorCodes::ms_AutoCnfBinVersion, 0, 0x0500)}, {}, {kAuto}},
       {"pardata1.bin truncated (emptied in memory only)", [](Files& f, Host&) { f[kPar].resize(20); }, false, 0,

@@ -11,7 +11,15 @@
 #include "CDefaultSession.h"
 #include "CException.h"
 #include "CInspector.h"
+#include "CAuthentification.h"
+#include "CCorvane.h"
+#include "CCorvaneCommissioner.h"
+#include "CDefaultInspector.h"
 #include "CPassThroughInspector.h"
+#include "Check/CAdditionalParameterInspector.h"
+#include "Check/CFirmwareInspector.h"
+#include "Check/CParameterInspector.h"
+#include "Check/CUdidInspector.h"
 #include "CheckerTestDomain.h"
 #include "CheckerTestSupport.h"
 #include "ErrorCodes.h"
@@ -257,6 +265,74 @@ TEST_F(SessionTest, LeavingOutAnyCheckBitPairStopsTheFrame) {
     EXPECT_EQ(error.GetInformation0(), forwarded);
     EXPECT_EQ(error.GetInformation1(), static_cast<u32>(frame[0] | (frame[1] << 8)));
     EXPECT_TRUE(messaging_.Queue(Q::FrameToHost).empty());
+  }
+}
+
+/// The four checks behind the real dispatching inspector, each throwing on request.
+class ThrowingChecks : public Check::CUdidInspector,
+                       public Check::CFirmwareInspector,
+                       public Check::CParameterInspector,
+                       public Check::CAdditionalParameterInspector,
+                       public Main::CCorvane,
+                       public Main::CCorvaneCommissioner,
+                       public Main::CAuthentification {
+ public:
+  int throwAt = -1;           ///< 1..4: the check that throws on a sent frame (UDID first), -1 none
+  bool acknowledged = true;   ///< key medium acknowledged
+  int position = 0;           ///< checks run for the current frame
+  void Check() {
+    if (++position == throwAt) throw CException(static_cast<u16>(0xE2D0 + position), 5, 0);
+  }
+  void InspectCommand(const Hmi::CDecodedCommand&) override {}
+  void InspectEvent(const Event::CDecodedEvent&) override {}
+  void InspectReceivedFrame(const Frame::CDecodedFrame&) override {}
+  void InspectSentFrame(const Frame::CDecodedFrame&) override { Check(); }
+  bool IsValid() const override { return true; }
+  void Acknowledge() override {}
+  bool IsAcknowledged() const override { return acknowledged; }
+  bool IsSetupModeActive() const override { return false; }
+  void SetSetupModeActive(bool) override {}
+  bool CanManuallyAcknowledgeCorvane() const override { return true; }
+  bool CanAutomaticallyAcknowledgeCorvane() const override { return false; }
+  bool HasPassword() const override { return false; }
+  bool IsValidInvertedPassword(const u8*) const override { return true; }
+  void SetInvertedPassword(const u8*) override {}
+};
+
+// The check-bit protocol with the real session and dispatching inspector: a
+// sent frame leaves only when all four checks returned, and then plain; when
+// any check throws, or the key-medium rule refuses first, nothing is sent.
+TEST_F(SessionTest, SentFrameLeavesOnlyWhenAllFourChecksReturned) {
+  TestFrames::FrameSpec op;
+  op.id = TestFrames::Ids::SnmtService;
+  op.adr = 5;
+  op.sdn = 7;
+  op.tadr = 1;
+  op.payload = {0x02};
+  const Bytes frame = TestFrames::BuildFrame(op);
+  for (int throwAt = 0; throwAt <= 5; ++throwAt) {
+    SCOPED_TRACE(throwAt);
+    ThrowingChecks checks;
+    checks.throwAt = throwAt >= 1 && throwAt <= 4 ? throwAt : -1;
+    checks.acknowledged = throwAt != 5;
+    Main::CDefaultInspector inspector(checks, checks, checks, checks, checks, checks, checks);
+    FakeMessaging messaging;
+    CDefaultSession session(messaging, inspector);
+    ScmMemReset();
+    InstallHost();
+    session.Initialize();
+    messaging.Put(Q::FrameFromScm, Complement(frame));
+    if (throwAt == 0) {
+      session.HandleAllSentFrames();
+      ASSERT_EQ(messaging.Queue(Q::FrameToHost).size(), 1u);
+      EXPECT_EQ(messaging.Queue(Q::FrameToHost).front(), frame);
+      EXPECT_EQ(checks.position, 4);
+      continue;
+    }
+    const CException error = Caught([&] { session.HandleAllSentFrames(); });
+    EXPECT_EQ(error.GetCode(), throwAt == 5 ? 0xE249 : 0xE2D0 + throwAt);
+    EXPECT_EQ(checks.position, throwAt == 5 ? 0 : throwAt);
+    EXPECT_TRUE(messaging.Queue(Q::FrameToHost).empty());
   }
 }
 

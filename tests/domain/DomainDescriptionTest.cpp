@@ -79,6 +79,12 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"WindowHigh", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\npreload_window = 16\n"),
                     "node[2].device.preload_window"},
         RefusalCase{"VendorNegative", TwoNodes("", "[[node]]\nsadr = 6\nvendor_id = -1\n"), "node[2].vendor_id"},
+        RefusalCase{"VendorZero", TwoNodes("", "[[node]]\nsadr = 6\nvendor_id = 0\n"), "node[2].vendor_id"},
+        RefusalCase{"ProductZero", TwoNodes("", "[[node]]\nsadr = 6\nproduct_code = 0\n"), "node[2].product_code"},
+        RefusalCase{"RevisionMinorZero", TwoNodes("", "[[node]]\nsadr = 6\nrevision = 0x00010000\n"),
+                    "node[2].revision"},
+        RefusalCase{"RevisionMajorZero", TwoNodes("", "[[node]]\nsadr = 6\nrevision = 0x00000001\n"),
+                    "node[2].revision"},
         RefusalCase{"TimestampHigh", TwoNodes("", "[[node]]\nsadr = 6\ntimestamp = 0x100000000\n"),
                     "node[2].timestamp"},
         RefusalCase{"ChecksumNotHex", TwoNodes("", "[[node]]\nsadr = 6\nchecksum = \"ABC\"\n"), "node[2].checksum"},
@@ -138,6 +144,12 @@ TEST(DomainDescription, DefaultsApply) {
   EXPECT_EQ(n.payloadLength, SimDomain::DomainDefaults::PayloadLength);
   EXPECT_EQ(n.parameterSet.size(), SimDomain::DomainDefaults::ParameterSetSize);
   EXPECT_EQ(n.checksum.size(), 4u);
+  // The set ends with the checksum record 0x1018/6 carrying the node list's checksum.
+  const SimNodes::Bytes checksumRecord = {0x18, 0x10, 6, 4, 0, 0, 0, n.checksum[0], n.checksum[1], n.checksum[2],
+                                          n.checksum[3]};
+  EXPECT_EQ(SimNodes::Bytes(n.parameterSet.end() - 11, n.parameterSet.end()), checksumRecord);
+  EXPECT_EQ(n.revision >> 16, 1u);
+  EXPECT_EQ(n.revision & 0xFFFFu, 1u);
   // The device is what the node list expects.
   EXPECT_EQ(n.device.position, 7);
   EXPECT_EQ(n.device.udid, n.udid);

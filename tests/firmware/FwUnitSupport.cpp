@@ -12,11 +12,16 @@
 #include "HNFcom.h"
 #include "HNFcyc.h"
 #include "HNFevt.h"
+#include "HNFiff_CmdChnl.h"
 #include "HNFiff_Crc.h"
 #include "HNFiff_ModuleState.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
 #include "MFWQZ_Placeholder.h"
+#include "FwRemoteSupport.h"
+#include "MFWQZ_BusOd.h"
+#include "MFWQZ_Confirm_Placeholder.h"
+#include "MFWQZ_Remote.h"
 #include "SCMint.h"
 #include "ScmQueueNames.h"
 #include "ScmSystemCalls.h"
@@ -163,6 +168,9 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       *OutWord(w[3]) = static_cast<uint32_t>(w[1]);
       return 0;
     }
+    case SCM_SC_LOCK_RESET:
+    case SCM_SC_UNLOCK_RESET:
+      return 0;
     case SCM_SC_RESET:
       ++resetCalls;
       return 0;
@@ -223,7 +231,6 @@ void ResetApplication() {
   MFWQZ_ValidFiles = 1;
   MFWQZ_gbLockPostFw = 0;
   MFWQZ_geMachineOptionsStatus = 0;
-  MFWQZ_gPlaceholderRcv = MFWQZ_PlaceholderRcv{};
   std::memset(MFWQZ_gaulPlaceholderQorSends, 0, sizeof(MFWQZ_gaulPlaceholderQorSends));
   std::memset(MFWQZ_gaPlaceholderQorLog, 0, sizeof(MFWQZ_gaPlaceholderQorLog));
   MFWQZ_gulPlaceholderQorLogCount = 0;
@@ -263,6 +270,7 @@ void FwFixture::SetUp() {
   HNFcyc_TriggerSendOptionalModulesToQorInBgTask = 0;
   HNFcyc_TriggerSendSetupModeToQorInBgTask = 0;
   ResetApplication();
+  ResetRemoteControl();
   // The loaded files and the object list's node storage: a start-up that loads no key file finds no node.
   for (HNFstp_File& rFile : HNFstp_Files) {
     rFile = HNFstp_File{};
@@ -338,6 +346,76 @@ std::string WriteCheckedExecutable(const std::string& tag) {
     companion.write(reinterpret_cast<const char*>(le), 4);
   }
   return path;
+}
+
+}  // namespace FwTest
+
+std::vector<std::vector<uint8_t>> FwTest::FwFixture::ExchangeCommand(const std::vector<uint8_t>& message) {
+  PutComplemented("command", message);
+  HNFiff_CmdChnlRcv();
+  return TakePlain("status");
+}
+
+std::vector<uint8_t> FwTest::FwFixture::AnswerTo(const std::vector<uint8_t>& message) {
+  const std::vector<std::vector<uint8_t>> answers = ExchangeCommand(message);
+  EXPECT_EQ(answers.size(), 1u);
+  return answers.size() == 1 ? answers[0] : std::vector<uint8_t>{};
+}
+
+// ---- remote control ----
+namespace FwTest {
+
+namespace {
+/// The check table and file records as the program starts with them, taken before any test changes them.
+struct PowerUp {
+  MFWQZ_RemoteCheckRow table[MFWQZ_kCheckRows];
+  MFWQZ_DiagnoseFileInfo files[MFWQZ_kDiagnoseFiles];
+  PowerUp() {
+    std::memcpy(table, MFWQZ_RemoteCheckTable, sizeof(table));
+    std::memcpy(files, MFWQZ_aDiagnoseFileInfo, sizeof(files));
+  }
+};
+const PowerUp& Initial() {
+  static const PowerUp s_initial;
+  return s_initial;
+}
+// Taken at static initialisation, before any test ran.
+[[maybe_unused]] const PowerUp& g_taken = Initial();
+}  // namespace
+
+void ResetRemoteControl() {
+  std::memcpy(MFWQZ_RemoteCheckTable, Initial().table, sizeof(MFWQZ_RemoteCheckTable));
+  std::memcpy(MFWQZ_aDiagnoseFileInfo, Initial().files, sizeof(MFWQZ_aDiagnoseFileInfo));
+  std::memset(MFWQZ_RemoteCmd, 0, sizeof(MFWQZ_RemoteCmd));
+  std::memset(MFWQZ_gaucPassword, 0, sizeof(MFWQZ_gaucPassword));
+  std::memset(MFWQZ_aucRemoteAnswer, 0, sizeof(MFWQZ_aucRemoteAnswer));
+  MFWQZ_Remote = MFWQZ_RemoteState{};
+  MFWQZ_gbRemoteActive = 0;
+  MFWQZ_RequiredReloadedFileMissing = 0;
+  MFWQZ_Confirm = MFWQZ_ConfirmState{};
+  MFWQZ_KeyCnf = MFWQZ_MachineState{};
+  MFWQZ_KeyFormat = MFWQZ_MachineState{};
+  MFWQZ_gulPlaceholderRevStoreCalls = 0;
+  MFWQZ_gulPlaceholderRevStoreAccept = 0;
+  MFWQZ_gulPlaceholderRevStoreResult = 1;
+  MFWQZ_gulPlaceholderSetupMode = 0;
+  MFWQZ_ulNumberOfUdidMisMatches = 0;
+  MFWQZ_ulNumberOfDiffFirmware = 0;
+  MFWQZ_ulNumberOfErroneousModules = 0;
+  MFWQZ_gulModuleCount = 0;
+  MFWQZ_gulModuleScanned = 0;
+  MFWQZ_gulModuleFound = 0;
+  MFWQZ_gbScanning = 0;
+  MFWQZ_gbQuitAll = 0;
+  MFWQZ_gbStartQuit = 0;
+  MFWQZ_gbStartScan = 0;
+  MFWQZ_gbStartUp = 1;
+  MFWQZ_bCorvaneChanged = 0;
+  MFWQZ_bTargetMacAvailable = 0;
+  MFWQZ_ValidFiles = 1;
+  MFWQZ_gbTriggerReloadRev = 0;
+  MFWQZ_gbScanAfterReloadRev = 0;
+  MFWQZ_bCvnFromQorAvailable = 0;
 }
 
 }  // namespace FwTest

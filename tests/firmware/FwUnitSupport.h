@@ -81,6 +81,10 @@ class FwFixture : public ::testing::Test {
   void PutComplemented(const char* suffix, const std::vector<uint8_t>& plain);
   /// Waiting messages of a firmware-side queue, complemented back, consumed.
   std::vector<std::vector<uint8_t>> TakePlain(const char* suffix);
+  /// Puts a command message on "~command", lets the command channel take it; every answer on "~status".
+  std::vector<std::vector<uint8_t>> ExchangeCommand(const std::vector<uint8_t>& message);
+  /// The one answer to a command message; empty, and a test failure, unless exactly one came.
+  std::vector<uint8_t> AnswerTo(const std::vector<uint8_t>& message);
   /// The host behind rtpSyscall, fresh for each SetUp.
   FakeHost host;
   /// Capacity the fixture gives every queue.

@@ -152,10 +152,12 @@ TEST_F(FwStartUp, RunsInOrderAndSpawnsBothTasks) {
   };
   EXPECT_EQ(HNFstp_StartUp(), 0);
   step("end");
-  // The seven queues before the Qor UDID, condition 1 before the files, the
-  // counter and the identity while the stack initialises, the two cycle
-  // semaphores before condition 2, and both tasks last.
+  // The seven queues before the Qor UDID, condition 1 and the application's
+  // target id (CPU product code and serial) before the files, the counter and
+  // the identity while the stack initialises, the two cycle semaphores before
+  // condition 2, and both tasks last.
   EXPECT_EQ(steps, (std::vector<std::string>{"0x83 handles+7 spawns 0", "0x90 handles+7 spawns 0",
+                                             "0x81 handles+7 spawns 0", "0x82 handles+7 spawns 0",
                                              "storage handles+7 spawns 0", "0x80 handles+7 spawns 0",
                                              "0x81 handles+7 spawns 0", "0x82 handles+7 spawns 0",
                                              "0x91 handles+9 spawns 0", "end handles+9 spawns 2"}));

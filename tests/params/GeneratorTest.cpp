@@ -276,10 +276,20 @@ TEST(Scmgen, InstalledAlsoWritesTheKeyMediumIdentityAndTheCheckersCopies) {
   const auto [rc, err] = RunScmgen(SCM_GEN_DEMO_DESCRIPTION, dir.Path(), "--installed");
   EXPECT_EQ(rc, 0) << err;
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{"corvane.dat", "corvane.dat.chk", "corvane.uid", "corvane.uid.chk",
-                                                   "kel_para.saf", "pardata1.bin"}));
+                                                   "fwrevcnf.bin", "fwrevcnf.bin.chk", "kel_para.saf", "pardata1.bin"}));
   const ScmGen::DescriptionResult demo = ScmGen::LoadDescription(SCM_GEN_DEMO_DESCRIPTION);
   ASSERT_EQ(demo.error, "");
-  const ScmGen::InstalledState installed = ScmGen::Install(demo.domain, {0x02, 0x5C, 0x3E, 0x10, 0x20, 0x30});
+  // Every node's firmware is acknowledged too: "fwrevcnf.bin" lists each node's minor revision.
+  const ScmGen::Domain acknowledged =
+      ScmGen::WithAcknowledgedFirmware(demo.domain, {0x02, 0x5C, 0x3E, 0x10, 0x20, 0x30});
+  ASSERT_TRUE(acknowledged.fwRevCnf);
+  ASSERT_EQ(acknowledged.fwRevCnf->entries.size(), demo.domain.nodes.size());
+  for (std::size_t i = 0; i < demo.domain.nodes.size(); ++i) {
+    EXPECT_EQ(acknowledged.fwRevCnf->entries[i].sadr, demo.domain.nodes[i].sadr);
+    EXPECT_EQ(acknowledged.fwRevCnf->entries[i].revision, demo.domain.nodes[i].revision & 0xFFFFu);
+    EXPECT_NE(acknowledged.fwRevCnf->entries[i].revision, 0u);
+  }
+  const ScmGen::InstalledState installed = ScmGen::Install(acknowledged, {0x02, 0x5C, 0x3E, 0x10, 0x20, 0x30});
   auto read = [&dir](const char* name) {
     std::ifstream in(dir.Path() / name, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -287,6 +297,9 @@ TEST(Scmgen, InstalledAlsoWritesTheKeyMediumIdentityAndTheCheckersCopies) {
   EXPECT_EQ(read("corvane.uid"), installed.corvaneUid);
   EXPECT_EQ(read("corvane.uid.chk"), installed.corvaneUidChk);
   EXPECT_EQ(read("corvane.dat.chk"), installed.corvaneDatChk);
+  ASSERT_TRUE(installed.fwRevCnfChk);
+  EXPECT_EQ(read("fwrevcnf.bin.chk"), *installed.fwRevCnfChk);
+  EXPECT_EQ(read("fwrevcnf.bin"), *ScmGen::Generate(acknowledged).files.fwRevCnf);
   EXPECT_EQ(installed.flash, installed.corvaneUid);
   // The copy holds the complement of the UDID and of the whole creation time.
   ASSERT_EQ(installed.corvaneUidChk.size(), 18u);

@@ -60,6 +60,7 @@ class ErrorCodes {
   static constexpr std::uint16_t ms_QueueReceiveFailed = 0xE244;  ///< receive failed (i1 errno)
   static constexpr std::uint16_t ms_QueueSendFailed = 0xE245;  ///< send failed (i1 errno)
   static constexpr std::uint16_t ms_SentFramesDropped = 0xE246;  ///< frames to the host dropped, warning (i1 count)
+  static constexpr std::uint16_t ms_CorvaneNotAcknowledged = 0xE249;  ///< set to operational before the key medium was acknowledged
   static constexpr std::uint16_t ms_MemoryBlockCrcDiffers = 0xE24D;  ///< memory block CRC differs (i0 section, i1 block)
 
   // --- parameter files: corvane.uid ---
@@ -159,6 +160,25 @@ class ErrorCodes {
   static constexpr std::uint16_t ms_CommandTooShort = 0xE2C6;      ///< command shorter than the field read (i1 length)
   static constexpr std::uint16_t ms_EventTooShort = 0xE2C8;        ///< event shorter than 11 bytes (i1 length)
   static constexpr std::uint16_t ms_ResponseTooShort = 0xE2CA;     ///< response shorter than the field read (i1 length)
+
+  // --- UDID checking ---
+  static constexpr std::uint16_t ms_UdidSafetyAddress = 0xE2D4;     ///< UDID checker SADR outside 1 to 1023 (i1 SADR)
+  static constexpr std::uint16_t ms_UdidEncoderUnknown = 0xE2D5;    ///< encoder report for a SADR not discovered (i1 SADR)
+  static constexpr std::uint16_t ms_UdidZero = 0xE2D6;              ///< discovered or acknowledged UDID all zero (i1 SADR)
+  static constexpr std::uint16_t ms_UdidNotUnique = 0xE2D7;         ///< acknowledgement meets a UDID that is not unique (i1 SADR)
+  static constexpr std::uint16_t ms_UdidSetToOpRefused = 0xE2D8;    ///< set to operational refused (i0 SADR, i1 module flags)
+
+  // --- firmware version checking ---
+  static constexpr std::uint16_t ms_FirmwareSafetyAddress = 0xE2DC;   ///< firmware checker SADR outside 1 to 1023 (i1 SADR)
+  static constexpr std::uint16_t ms_FirmwareIdentityLength = 0xE2DD;  ///< identity upload not 4 bytes (i0 SADR, i1 length)
+  static constexpr std::uint16_t ms_FirmwareIdentityZero = 0xE2DE;    ///< identity value zero (i1 SADR)
+  static constexpr std::uint16_t ms_FirmwareSetToOpRefused = 0xE2DF;  ///< set to operational refused (i0 SADR, i1 module flags)
+
+  // --- parameter checksum checking ---
+  static constexpr std::uint16_t ms_ChecksumSafetyAddress = 0xE2E3;   ///< checksum checker SADR outside 1 to 1023 (i1 SADR)
+  static constexpr std::uint16_t ms_ChecksumUploadTooLong = 0xE2E4;   ///< uploaded checksum beyond 256 bytes (i0 SADR, i1 segment length)
+  static constexpr std::uint16_t ms_ChecksumLength = 0xE2E5;          ///< checksum length refused (i0 SADR, i1 length)
+  static constexpr std::uint16_t ms_ChecksumSetToOpRefused = 0xE2E6;  ///< set to operational refused (i0 SADR, i1 module flags)
 
   // --- additional parameter checking ---
   static constexpr std::uint16_t ms_AdditionalParameterSafetyAddress = 0xE2EA;  ///< catalog SADR outside 1 to 1023 (i1 SADR)

@@ -280,7 +280,8 @@ int main(int argc, char** argv) {
       env = {{"LD_PRELOAD", countLib}, {"SCM_ALLOC_COUNT_DIR", countDir}};
     }
     const int ended = RunLogged(demo, {"--nodes", std::to_string(n), "--duration", std::to_string(guarding),
-                                     "--time-limit", std::to_string(timeLimit), "--summary", summary},
+                                     "--time-limit", std::to_string(timeLimit), "--summary", summary,
+                                     "--status-period", "0"},
                               log, env);
     std::ifstream in(summary);
     const json s = in ? json::parse(in, nullptr, false) : json();
