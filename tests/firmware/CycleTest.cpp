@@ -71,9 +71,9 @@ TEST_F(FwCycle, ConsecutiveTimeIsTheUpperHalfOfCounterTimesMultiplier) {
       {0, 0x02752546u, 0},
       {1000000, 0x02752546u, static_cast<uint32_t>((1000000ull * 0x02752546u) >> 32)},
       {0xFFFFFFFFFFull, 0xF5C28F5Bu,
-       static_cast<uint32_t>((static_cast<unsigned __int128>(0xFFFFFFFFFFull) * 0xF5C28F5Bu) >> 32)},
+       0xC28F5AFFu},  // bits 32..63 of the 72-bit product
       {0x123456789ABCDEFull, 0x003EEA20u,
-       static_cast<uint32_t>((static_cast<unsigned __int128>(0x123456789ABCDEFull) * 0x003EEA20u) >> 32)},
+       0x30ECA864u},  // bits 32..63 of the 79-bit product
   };
   for (const auto& c : cases) {
     host.counter = c.counter;

@@ -96,6 +96,26 @@ class FirmwareProcess : public ::testing::Test {
     }
     return false;
   }
+  /// Copies scmfirmware and its companion under a temporary name removed after the test; the copy's path.
+  std::string CopyFirmware(const std::string& name) {
+    const std::string copy = "/tmp/scmfw-" + tag_ + "-" + name;
+    extraFiles_ = {copy, copy + ".vxe"};
+    std::filesystem::copy_file(SCMFIRMWARE_PATH, copy);
+    std::filesystem::copy_file(std::string(SCMFIRMWARE_PATH) + ".vxe", copy + ".vxe");
+    std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+    return copy;
+  }
+  /// Complements the byte of a file at offset from the given position.
+  static void FlipByte(const std::string& path, std::streamoff offset, std::ios::seekdir from) {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekg(offset, from);
+    char b = 0;
+    file.read(&b, 1);
+    b = static_cast<char>(~b);
+    file.seekp(offset, from);
+    file.write(&b, 1);
+    ASSERT_TRUE(file.good()) << path;
+  }
   /// Exit status of a program that must end within the limit; -1 when it did not.
   int ExitCode(int id) {
     if (!host_->Programs().WaitExit(id, 10000ms)) {
@@ -236,22 +256,22 @@ TEST_F(FirmwareProcess, StartUpFailuresEndTheProcessWithoutConditionTwo) {
 
 TEST_F(FirmwareProcess, CorruptCompanionFailsTheSelfTest) {
   StartHost();
-  const std::string copy = "/tmp/scmfw-" + tag_ + "-copy";
-  extraFiles_ = {copy, copy + ".vxe"};
-  std::filesystem::copy_file(SCMFIRMWARE_PATH, copy);
-  std::filesystem::copy_file(std::string(SCMFIRMWARE_PATH) + ".vxe", copy + ".vxe");
-  std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
-  {
-    std::fstream companion(copy + ".vxe", std::ios::in | std::ios::out | std::ios::binary);
-    char b = 0;
-    companion.read(&b, 1);
-    b = static_cast<char>(~b);
-    companion.seekp(0);
-    companion.write(&b, 1);
-  }
+  const std::string copy = CopyFirmware("copy");
+  FlipByte(copy + ".vxe", 0, std::ios::beg);
   stub_->OfferIdent(SCM_FW_IDENT_WORD);
   const int id = StartFirmware({}, copy);
   EXPECT_NE(ExitCode(id), 0);
+  EXPECT_FALSE(host_->Condition(2).has_value());
+}
+
+TEST_F(FirmwareProcess, FlippedExecutableByteFailsTheSelfTest) {
+  StartHost();
+  const std::string copy = CopyFirmware("flipped");
+  // the last byte lies in the section headers, which loading the program never reads
+  FlipByte(copy, -1, std::ios::end);
+  stub_->OfferIdent(SCM_FW_IDENT_WORD);
+  const int id = StartFirmware({}, copy);
+  EXPECT_EQ(ExitCode(id), 255) << "main returns -1 after the failed self-test";
   EXPECT_FALSE(host_->Condition(2).has_value());
 }
 

@@ -16,6 +16,7 @@
 #include "HNFiff_Crc.h"
 #include "ParamDomain.h"
 #include "ScmGenDescription.h"
+#include "rtp_emulator.h"
 
 namespace ParamTest {
 namespace {
@@ -191,8 +192,9 @@ TEST(GeneratorWrite, AValidDomainReplacesEveryFileAndAStaleSetFileGoes) {
 std::pair<int, std::string> RunScmgen(const fs::path& description, const fs::path& out,
                                      const std::string& option = "") {
   const fs::path err = out.parent_path() / (out.filename().string() + ".err");
-  const std::string cmd = std::string(SCMGEN_PATH) + " " + option + " '" + description.string() + "' '" +
-                          out.string() + "' 2>'" + err.string() + "'";
+  std::string cmd;
+  for (const std::string& word : ScmSimProgramCommand(SCMGEN_PATH)) cmd += word + " ";  // emulated in a cross build
+  cmd += option + " '" + description.string() + "' '" + out.string() + "' 2>'" + err.string() + "'";
   const int status = std::system(cmd.c_str());
   std::ifstream in(err);
   std::stringstream text;
