@@ -6,6 +6,7 @@
 #
 #   scripts/run-domain.sh [BUILD-DIR]      (default build/default)
 #   SCM_RUN_SDN=N scripts/run-domain.sh    (domain number, default 1)
+#   SCM_PROGRAM_SUFFIX=-alt scripts/run-domain.sh build/alt   (a build variant's program names)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,8 +14,8 @@ build=${1:-build/default}
 sdn=${SCM_RUN_SDN:-1}
 scmhost=$build/sim/host/scmhost
 scmhostctl=$build/sim/host/scmhostctl
-scmchecker=$build/checker/core/scmchecker
-scmfirmware=$build/firmware/platform/scmfirmware
+scmchecker=$build/checker/core/scmchecker${SCM_PROGRAM_SUFFIX:-}
+scmfirmware=$build/firmware/platform/scmfirmware${SCM_PROGRAM_SUFFIX:-}
 scmgen=$build/sim/gen/scmgen
 description=${SCM_RUN_DESCRIPTION:-sim/gen/demo-domain.toml}
 seconds=${SCM_RUN_SECONDS:-3}

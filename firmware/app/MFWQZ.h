@@ -7,6 +7,7 @@
 // stand-ins (remote control, confirmations, setup mode, Qor variables,
 // application files), declared here so that their owners replace bodies only.
 #pragma once
+#include "MFWQZ_AppFiles.h"
 #include "ScmTypes.h"
 
 // ============================================================================

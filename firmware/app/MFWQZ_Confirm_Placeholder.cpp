@@ -15,19 +15,9 @@
 MFWQZ_ConfirmState MFWQZ_Confirm;
 MFWQZ_MachineState MFWQZ_KeyCnf;
 MFWQZ_MachineState MFWQZ_KeyFormat;
-u32 MFWQZ_gulPlaceholderRevStoreCalls;
-u32 MFWQZ_gulPlaceholderRevStoreAccept;
-u32 MFWQZ_gulPlaceholderRevStoreResult = 1;
 u32 MFWQZ_gulPlaceholderSetupMode;
 
 u32 MFWQZ_IsSetupModeActive(void) { return MFWQZ_gulPlaceholderSetupMode; }
-
-u32 MFWQZ_RevStore(u32 acceptCurrent) {
-  ++MFWQZ_gulPlaceholderRevStoreCalls;
-  MFWQZ_gulPlaceholderRevStoreAccept = acceptCurrent;
-  (void)ScmUnlockReset(HNFstp_usSdn);
-  return MFWQZ_gulPlaceholderRevStoreResult;
-}
 
 /// Microseconds since the current state was entered (wrap-safe).
 static u32 MFWQZ_ConfirmElapsedUs(void) {

@@ -41,13 +41,6 @@ extern MFWQZ_MachineState MFWQZ_KeyCnf;
 /// The key-format machine (0 idle).
 extern MFWQZ_MachineState MFWQZ_KeyFormat;
 
-/// Calls of the stand-in MFWQZ_RevStore.
-extern u32 MFWQZ_gulPlaceholderRevStoreCalls;
-/// acceptCurrent of the last call.
-extern u32 MFWQZ_gulPlaceholderRevStoreAccept;
-/// What the stand-in MFWQZ_RevStore returns (1 written); tests set it.
-extern u32 MFWQZ_gulPlaceholderRevStoreResult;
-
 /// What the stand-in MFWQZ_IsSetupModeActive returns; tests set it.
 extern u32 MFWQZ_gulPlaceholderSetupMode;
 
@@ -55,5 +48,3 @@ extern u32 MFWQZ_gulPlaceholderSetupMode;
 u8 MFWQZ_Confirmation(void);
 /// The step itself, without the call record.
 u8 MFWQZ_ConfirmStep(void);
-/// Writes "fwrevcnf.bin" (acceptCurrent 1: with the modules' current revisions); 1 written.
-u32 MFWQZ_RevStore(u32 acceptCurrent);

@@ -6,6 +6,7 @@
 
 #include "HNFcyc.h"
 #include "MFWQZ.h"
+#include "MFWQZ_Remote.h"
 #include "ScmSystemCalls.h"
 
 u32 MFWQZ_InitState;
@@ -42,13 +43,6 @@ enum : u32 {
   MFWQZ_kNullGetAct = 2    ///< MFWQZ_AuthorGetActUdid
 };
 
-/// Writes a u32 little-endian.
-static void MFWQZ_PutU32(u8* dst, u32 value) {
-  for (u32 i = 0; i < 4; ++i) {
-    dst[i] = static_cast<u8>(value >> (8 * i));
-  }
-}
-
 u8 MFWQZ_GetTargetId(void) {
   if (MFWQZ_bMacIdInitialized != 0) {
     return 1;
@@ -83,7 +77,7 @@ u8 MFWQZ_Init(const u8* qorUdid, u16 release) {
 
 u8 MFWQZ_InitModuleInfo(void) {
   if (MFWQZ_InitState != 1) {
-    MFWQZ_ValidFiles = MFWQZ_RevLoad();
+    MFWQZ_ValidFiles = MFWQZ_RevLoad(1);
     return 1;
   }
   std::memcpy(MFWQZ_gaucOptFlags, MFWQZ_gaucOptFlags_SOD, MFWQZ_kSadrSetBytes);
@@ -91,7 +85,7 @@ u8 MFWQZ_InitModuleInfo(void) {
   std::memcpy(MFWQZ_gaucNprFlags, MFWQZ_gaucNprFlags_SOD, MFWQZ_kSadrSetBytes);
   std::memset(MFWQZ_aucMissStpFlags, 0, MFWQZ_kSadrSetBytes);
   const u8 ucTable = MFWQZ_GetModuleInfo();
-  MFWQZ_ValidFiles = ucTable != 0 ? MFWQZ_RevLoad() : 0;
+  MFWQZ_ValidFiles = ucTable != 0 ? MFWQZ_RevLoad(1) : 0;
   const u8 ucAuto = ucTable != 0 ? MFWQZ_AutoLoad() : 0;
   MFWQZ_gulModuleCount = 0;
   for (u16 usSadr = 1; usSadr <= MFWQZ_kSadrMax; ++usSadr) {
@@ -219,7 +213,7 @@ static void MFWQZ_FiveSecondCheck(void) {
 static void MFWQZ_Reloads(void) {
   if (MFWQZ_gbTriggerReloadRev != 0) {
     MFWQZ_gbTriggerReloadRev = 0;
-    MFWQZ_ValidFiles = MFWQZ_RevLoad();
+    MFWQZ_ValidFiles = MFWQZ_RevLoad(1);
     if (MFWQZ_ValidFiles == 0) {
       return;
     }
@@ -231,7 +225,7 @@ static void MFWQZ_Reloads(void) {
   if (MFWQZ_gbTriggerReloadCVid != 0 && MFWQZ_pucActQzUdid != nullptr) {
     MFWQZ_gbTriggerReloadCVid = 0;
     if (MFWQZ_ReadCorvaneId(MFWQZ_pucActQzUdid) != 0) {
-      MFWQZ_ValidFiles = MFWQZ_RevLoad();
+      MFWQZ_ValidFiles = MFWQZ_RevLoad(1);
     }
   }
 }

@@ -1,20 +1,13 @@
 // PLACEHOLDER for the parts of the firmware application that are not built
-// yet: remote control, the operator confirmation machines, setup mode, the Qor
-// variable channel and the application files. Each function keeps the name
-// and signature its owner will give it, so that the owner replaces bodies,
-// not calls. The files behave as in a commissioned domain: the key medium is
-// known and unchanged, the running hardware and the node list's revisions are
-// the accepted ones, and no auto-configuration is loaded.
+// yet: the operator confirmation machines, setup mode and the Qor variable
+// channel. Each function keeps the name and signature its owner will give it,
+// so that the owner replaces bodies, not calls.
 #include "MFWQZ_Placeholder.h"
 
 #include <cstring>
 
 #include "MFWQZ.h"
-#include "SOD.h"
 
-u32 MFWQZ_ValidFiles = 1;
-u32 MFWQZ_gbLockPostFw;
-u32 MFWQZ_geMachineOptionsStatus;
 
 u16 MFWQZ_gausPlaceholderOptionalList[10];
 u32 MFWQZ_gaulPlaceholderQorSends[4];
@@ -33,16 +26,6 @@ u8 MFWQZ_PhCall(MFWQZ_PlaceholderStep step) {
   ++MFWQZ_gulPlaceholderCallCount;
   return MFWQZ_gaucPlaceholderResults[step];
 }
-
-/// Machine-option status once the automatic configuration was read.
-static constexpr u32 MFWQZ_kMachineOptionsLoaded = 2;
-/// First and last object of the node list.
-static constexpr u16 MFWQZ_kPhNodeListFirst = 0xC400;
-static constexpr u16 MFWQZ_kPhNodeListLast = 0xC7FE;
-/// Node-list sub-indices of the SADR and of the expected revision.
-static constexpr u8 MFWQZ_kPhSubSadr = 1;
-static constexpr u8 MFWQZ_kPhSubRevision = 4;
-
 
 u8 MFWQZ_ModuleXChg(void) { return MFWQZ_PhCall(MFWQZ_kPhModuleXChg); }
 u8 MFWQZ_CorvaneChgCnf(void) { return MFWQZ_PhCall(MFWQZ_kPhCorvaneChgCnf); }
@@ -78,55 +61,4 @@ i32 MFWQZ_SendOptionalModulesToQor(const u16* sadrs) {
 i32 MFWQZ_SendSetupModeToQor(u32 on) {
   PlaceholderQorSent(3, on);
   return 0;
-}
-
-u8 MFWQZ_ReadCorvaneId(const u8* qorUdid) {
-  MFWQZ_pucActQzUdid = qorUdid;
-  std::memset(&MFWQZ_sReqHardwareId, 0, sizeof(MFWQZ_sReqHardwareId));
-  MFWQZ_bCvnFromQorAvailable = 1;
-  MFWQZ_bCvnChanged = 0;
-  return MFWQZ_PhCall(MFWQZ_kPhReadCorvaneId);
-}
-
-/// Reads a u16 or u32 object of the node list into value; 1 read.
-static u8 MFWQZ_PhReadNode(u16 index, u8 subIndex, u32 length, void* value) {
-  SOD_Access acc = SOD_Access{};
-  acc.obj.usIndex = index;
-  acc.obj.ucSubIndex = subIndex;
-  SOD_ErrorInfo err = {SOD_k_NO_ERROR, 0};
-  if (SOD_AttrGetVirt(&acc, &err) == nullptr || acc.obj.attr.ulLength != length) {
-    return 0;
-  }
-  const void* pvData = SOD_ReadVirt(&acc, &err);
-  if (pvData == nullptr) {
-    return 0;
-  }
-  std::memcpy(value, pvData, length);
-  return 1;
-}
-
-u8 MFWQZ_RevLoad(void) {
-  static const u8 s_aucNoUdid[MFWQZ_kUdidBytes] = {};
-  (void)MFWQZ_AuthorSetReqUdid(MFWQZ_pucActQzUdid != nullptr ? MFWQZ_pucActQzUdid : s_aucNoUdid,
-                               MFWQZ_aActTargetId);
-  (void)MFWQZ_ClearCnfRev();
-  for (u32 ulIndex = MFWQZ_kPhNodeListFirst; ulIndex <= MFWQZ_kPhNodeListLast; ++ulIndex) {
-    u16 usSadr = 0;
-    u32 ulRevision = 0;
-    if (MFWQZ_PhReadNode(static_cast<u16>(ulIndex), MFWQZ_kPhSubSadr, 2, &usSadr) == 0 || usSadr == 0 ||
-        usSadr > MFWQZ_kSadrMax) {
-      continue;
-    }
-    if (MFWQZ_PhReadNode(static_cast<u16>(ulIndex), MFWQZ_kPhSubRevision, 4, &ulRevision) == 0) {
-      continue;
-    }
-    (void)MFWQZ_StoreCnfRev(usSadr, static_cast<u16>(ulRevision));
-  }
-  return MFWQZ_PhCall(MFWQZ_kPhRevLoad);
-}
-
-u8 MFWQZ_AutoLoad(void) {
-  MFWQZ_gbModuleFlagsStatus = 1;
-  MFWQZ_geMachineOptionsStatus = MFWQZ_kMachineOptionsLoaded;
-  return MFWQZ_PhCall(MFWQZ_kPhAutoLoad);
 }

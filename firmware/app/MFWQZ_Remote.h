@@ -59,6 +59,18 @@ inline u32 MFWQZ_IsQuitCode(u32 code) {
 }
 /// The u16 little-endian at p.
 inline u16 MFWQZ_GetU16(const u8* p) { return static_cast<u16>(p[0] | (p[1] << 8)); }
+/// The u32 little-endian at p.
+inline u32 MFWQZ_GetU32(const u8* p) { return static_cast<u32>(MFWQZ_GetU16(p)) | (static_cast<u32>(MFWQZ_GetU16(p + 2)) << 16); }
+/// Writes the low 16 bits of value little-endian at p.
+inline void MFWQZ_PutU16(u8* p, u32 value) {
+  p[0] = static_cast<u8>(value);
+  p[1] = static_cast<u8>(value >> 8);
+}
+/// Writes value little-endian at p.
+inline void MFWQZ_PutU32(u8* p, u32 value) {
+  MFWQZ_PutU16(p, value);
+  MFWQZ_PutU16(p + 2, value >> 16);
+}
 
 // ---- result codes ----
 enum : u16 {

@@ -56,14 +56,6 @@ static constexpr u16 k_OR_RES_MIXED = 0x100;    ///< the entries carry different
 /// Largest object-read answer the channel buffer holds.
 static constexpr u32 k_OR_ANSWER_MAX = MFWQZ_kStatusSize;
 
-static void MFWQZ_PutU16(u8* p, u32 value) {
-  p[0] = static_cast<u8>(value);
-  p[1] = static_cast<u8>(value >> 8);
-}
-static void MFWQZ_PutU32(u8* p, u32 value) {
-  MFWQZ_PutU16(p, value);
-  MFWQZ_PutU16(p + 2, value >> 16);
-}
 static void MFWQZ_SetBit(u8* bits, u32 j) { bits[j / 8] = static_cast<u8>(bits[j / 8] | (1u << (j % 8))); }
 
 /// 0 after raising the null-argument event of record n when answer or cmd is null, else 1.

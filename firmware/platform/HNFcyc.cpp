@@ -15,6 +15,7 @@
 #include "HNFstp.h"
 #include "MFWQZ.h"
 #include "SCM.h"
+#include "SOD.h"
 #include "ScmSystemCalls.h"
 
 u32 HNFcyc_statusInfo[2];
@@ -34,8 +35,28 @@ static constexpr u32 HNFcyc_kStepManager = 15;
 static constexpr u32 HNFcyc_kStepStack = 16;
 /// Smallest task delay in ticks.
 static constexpr int HNFcyc_kMinDelayTicks = 10;
-/// The SCM version sent to the Qor controller until the object list supplies it.
+/// The SCM version sent to the Qor controller when the object list does not supply it.
 static constexpr u16 HNFcyc_kScmVersionUnknown = 0;
+/// Object of the SCM version (index, sub-index; u16).
+static constexpr u16 HNFcyc_kScmVersionIndex = 0x1018;
+static constexpr u8 HNFcyc_kScmVersionSub = 9;
+
+/// The SCM version of the object list, else HNFcyc_kScmVersionUnknown.
+static u16 HNFcyc_ReadScmVersion(void) {
+  SOD_Access acc = SOD_Access{};
+  acc.obj.usIndex = HNFcyc_kScmVersionIndex;
+  acc.obj.ucSubIndex = HNFcyc_kScmVersionSub;
+  SOD_ErrorInfo err = {SOD_k_NO_ERROR, 0};
+  if (SOD_AttrGetVirt(&acc, &err) == nullptr || acc.obj.attr.ulLength != 2) {
+    return HNFcyc_kScmVersionUnknown;
+  }
+  const void* pvValue = SOD_ReadVirt(&acc, &err);
+  if (pvValue == nullptr) {
+    return HNFcyc_kScmVersionUnknown;
+  }
+  const u8* pucValue = static_cast<const u8*>(pvValue);
+  return static_cast<u16>(pucValue[0] | (pucValue[1] << 8));
+}
 /// Set once a failed domain reset was reported, until a call succeeds.
 static u8 HNFcyc_bResetFailReported;
 
@@ -182,7 +203,7 @@ void HNFcyc_BgTask(void) {
     }
   }
   if (HNFcyc_TriggerSendScmVersionToQorInBgTask != 0) {
-    (void)MFWQZ_SendScmVersionToQor(HNFcyc_kScmVersionUnknown);
+    (void)MFWQZ_SendScmVersionToQor(HNFcyc_ReadScmVersion());
     HNFcyc_TriggerSendScmVersionToQorInBgTask = 0;
   }
   if (HNFcyc_TriggerSendPasswordToQorInBgTask != 0) {

@@ -28,7 +28,10 @@ i32 HNFffs_Open(const char* name, const char* mode) {
   if (errno == SCM_STORAGE_BUSY_ERRNO) {
     return HNFffs_kBusy;
   }
+  // Callers tell a missing file from a refused one by errno; the event must not lose it.
+  const int iHostErrno = errno;
   HNFevt_EnregisterEvent(HNFffs_kEvtOpen, 3);
+  errno = iHostErrno;
   return HNFffs_kOpenFailed;
 }
 

@@ -76,6 +76,8 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
   // "corvane.uid" and in flash area 16, and the checker's copies that agree with the files.
   const ScmGen::InstalledState installed =
       ScmGen::Install(generatorDomain, plan.qorUdid.value_or(ScmSim::HostConfig{}.qorUdid));
+  // The automatic configuration: the described one, else empty.
+  plan.files.emplace_back(ScmGen::kAutoCnfName, installed.autoCnf);
   plan.files.emplace_back(ScmGen::kCorvaneUidName, installed.corvaneUid);
   plan.files.emplace_back(ScmGen::kCorvaneUidChkName, installed.corvaneUidChk);
   plan.files.emplace_back(ScmGen::kCorvaneDatChkName, installed.corvaneDatChk);

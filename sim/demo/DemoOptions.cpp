@@ -2,8 +2,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 #include "DomainDescription.h"
 
@@ -61,6 +65,10 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
                "remove what dead runs left behind (shared-memory objects, run directories) and end");
   app.add_option("--checker", options.checkerPath, "scmchecker to start")->capture_default_str();
   app.add_option("--firmware", options.firmwarePath, "scmfirmware to start")->capture_default_str();
+  std::string emulator;
+  app.add_option("--emulator", emulator,
+                 "run both programs under this command, its words separated by spaces, "
+                 "e.g. --emulator \"qemu-arm -L /usr/arm-linux-gnueabihf\"");
   auto* operatorFile = app.add_option("--operator", options.operatorFile, "the scripted operator's steps, one a line");
   app.add_option("--scenario", options.scenario,
                  "a scenario of the CI scenario file: its domain, faults, wire faults and operator steps")
@@ -92,6 +100,22 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
     if (!file) return refuse("--description: cannot read " + options.description);
   }
   if (options.summaryFile.empty()) return refuse("--summary: a file name is needed");
+  std::istringstream emulatorWords(emulator);
+  options.emulator.clear();
+  for (std::string word; emulatorWords >> word;) options.emulator.push_back(word);
+  if (!options.emulator.empty() && options.emulator.front().find('/') == std::string::npos) {
+    // the supervisor starts programs by path: look the emulator up as a shell would
+    const char* path = std::getenv("PATH");
+    std::istringstream dirs(path != nullptr ? path : "");
+    std::string dir;
+    std::string found;
+    while (found.empty() && std::getline(dirs, dir, ':')) {
+      const std::string candidate = (dir.empty() ? "." : dir) + "/" + options.emulator.front();
+      if (::access(candidate.c_str(), X_OK) == 0) found = candidate;
+    }
+    if (found.empty()) return refuse("--emulator: " + options.emulator.front() + " not found");
+    options.emulator.front() = found;
+  }
   if (!options.scenario.empty()) {
     const std::string path = SimDomain::DefaultScenariosPath();
     const SimDomain::ScenarioResult file = SimDomain::LoadScenarioFile(path);

@@ -47,6 +47,7 @@ struct DemoOptions {
   std::string checkerPath;                 ///< scmchecker to start
   std::string firmwarePath;                ///< scmfirmware to start
   bool cleanupOnly = false;                ///< only remove what dead runs left behind, then end
+  std::vector<std::string> emulator;       ///< command (and its arguments) that runs both programs; empty = none
   std::string operatorFile;                ///< the scripted operator's steps; empty = none
   std::string scenario;                    ///< a scenario of the CI scenario file; empty = none
   std::vector<std::string> operatorSteps;  ///< the scenario's operator steps (in place of --operator)

@@ -195,9 +195,9 @@ class Run {
     const std::string network = StartNetwork();
     if (!network.empty()) return End(ExitStatus::SetupFailed, "setup-failed", network);
     operator_ = std::make_unique<ScmSim::HostOperator>(*host_);
-    checker_ = host_->Programs().Start(options_.checkerPath, {});
+    checker_ = StartProgram(options_.checkerPath);
     if (checker_ <= 0) return End(ExitStatus::SetupFailed, "setup-failed", "cannot start " + options_.checkerPath);
-    firmware_ = host_->Programs().Start(options_.firmwarePath, {});
+    firmware_ = StartProgram(options_.firmwarePath);
     if (firmware_ <= 0) return End(ExitStatus::SetupFailed, "setup-failed", "cannot start " + options_.firmwarePath);
     operator_->WatchProgram(checker_, "scmchecker");
     operator_->WatchProgram(firmware_, "scmfirmware");
@@ -382,6 +382,14 @@ class Run {
   }
 
   /// Builds the simulated network from the planned devices and starts its pump on the domain's queues.
+  /// Starts one of the programs, under the emulator when one is named; its supervisor id or -1.
+  int StartProgram(const std::string& path) {
+    if (options_.emulator.empty()) return host_->Programs().Start(path, {});
+    std::vector<std::string> args(options_.emulator.begin() + 1, options_.emulator.end());
+    args.push_back(path);
+    return host_->Programs().Start(options_.emulator.front(), args);
+  }
+
   std::string StartNetwork() {
     std::vector<SimNodes::NodeConfig> devices;
     for (const PlannedNode& n : plan_.nodes) devices.push_back(n.device);

@@ -436,9 +436,16 @@ std::optional<u32> MicrosecondsToCtTicks(u64 microseconds, i32 timeBase) {
   if (timeBase < 0 || timeBase > 3) {
     return std::nullopt;
   }
-  const unsigned __int128 scaled = static_cast<unsigned __int128>(microseconds) * CtMultiplier[static_cast<std::size_t>(timeBase)];
+  // ticks = ceil(microseconds * multiplier / 2^32), the 96-bit product taken in two
+  // 32-bit halves of the microseconds so that no wider integer is needed (32-bit targets)
+  const u64 multiplier = CtMultiplier[static_cast<std::size_t>(timeBase)];
+  const u64 high = (microseconds >> 32) * multiplier;  // weight 2^32: whole ticks
+  const u64 low = (microseconds & 0xFFFFFFFFu) * multiplier;
+  if (high > 0xFFFFFFFFu) {
+    return std::nullopt;
+  }
   // rounded up: the firmware never guards for less than the span described
-  const unsigned __int128 ticks = (scaled >> 32) + ((scaled & 0xFFFFFFFFu) != 0 ? 1 : 0);
+  const u64 ticks = high + (low >> 32) + ((low & 0xFFFFFFFFu) != 0 ? 1 : 0);
   if (ticks > 0xFFFFFFFFu) {
     return std::nullopt;
   }

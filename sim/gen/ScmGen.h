@@ -180,6 +180,8 @@ std::string WriteFileSet(const FileSet& files, const std::filesystem::path& dir)
 /// controller, the checker's complemented copies that agree with the plain files, and the
 /// bytes of flash area 16, equal to "corvane.uid".
 struct InstalledState {
+  Bytes fwRevCnf;                    ///< "fwrevcnf.bin": the described one, else WithAcknowledgedFirmware's
+  Bytes autoCnf;                     ///< "autocnf.bin": the described one, else empty
   Bytes corvaneUid;                  ///< "corvane.uid"
   Bytes corvaneUidChk;               ///< "corvane.uid.chk"
   Bytes corvaneDatChk;               ///< "corvane.dat.chk"
@@ -187,15 +189,21 @@ struct InstalledState {
   Bytes flash;                       ///< flash area 16 of the controller
 };
 
+/// Target id (CPU product code 0x00012345, serial number 0x00C0FFEE, little-endian) of the simulated host.
+inline constexpr std::array<std::uint8_t, 8> kHostTargetId = {0x45, 0x23, 0x01, 0x00, 0xEE, 0xFF, 0xC0, 0x00};
+
 /// The installed state of a valid domain. Its identity is the described "corvane.uid", else
-/// the domain's Qor UDID (qorUdid when it names none) with kInstalledCorvaneTime.
-InstalledState Install(const Domain& domain, const Udid& qorUdid);
+/// the domain's Qor UDID (qorUdid when it names none) with kInstalledCorvaneTime; its
+/// "fwrevcnf.bin" the described one, else WithAcknowledgedFirmware's for that UDID and targetId.
+InstalledState Install(const Domain& domain, const Udid& qorUdid,
+                       const std::array<std::uint8_t, 8>& targetId = kHostTargetId);
 
 /// The domain with every node's minor revision acknowledged: a domain that describes no
 /// "fwrevcnf.bin" gets one listing each node's SADR with the low 16 bits of its revision
-/// (ascending) and the controller's UDID (the domain's, else qorUdid), so that Generate
+/// (ascending), the controller's UDID (the domain's, else qorUdid) and targetId (flags 0x07), so that Generate
 /// writes it and Install its agreeing copy. A described "fwrevcnf.bin" stays as it is.
-Domain WithAcknowledgedFirmware(Domain domain, const Udid& qorUdid);
+Domain WithAcknowledgedFirmware(Domain domain, const Udid& qorUdid,
+                                const std::array<std::uint8_t, 8>& targetId = kHostTargetId);
 
 /// Writes the installed state's files (not the flash bytes) into dir: all or none. Empty or the failure.
 std::string WriteInstalledState(const InstalledState& state, const std::filesystem::path& dir);

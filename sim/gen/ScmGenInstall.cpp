@@ -53,7 +53,7 @@ Bytes CorvaneUidChkFile(const CorvaneUid& content) {
   return CorvaneUidFile({Complemented(content.qorUdid), ~content.time});
 }
 
-InstalledState Install(const Domain& domain, const Udid& qorUdid) {
+InstalledState Install(const Domain& domain, const Udid& qorUdid, const std::array<std::uint8_t, 8>& targetId) {
   CorvaneUid identity{domain.qorUdid.value_or(qorUdid), kInstalledCorvaneTime};
   if (domain.corvaneUid) {
     identity = *domain.corvaneUid;
@@ -69,11 +69,13 @@ InstalledState Install(const Domain& domain, const Udid& qorUdid) {
   if (domain.fwRevCnf) {
     state.fwRevCnfChk = FwRevCnfChkBin(*domain.fwRevCnf);
   }
+  state.fwRevCnf = FwRevCnfBin(*WithAcknowledgedFirmware(domain, qorUdid, targetId).fwRevCnf);
+  state.autoCnf = domain.autoCnf ? AutoCnfBin(*domain.autoCnf) : Bytes{};
   state.flash = state.corvaneUid;
   return state;
 }
 
-Domain WithAcknowledgedFirmware(Domain domain, const Udid& qorUdid) {
+Domain WithAcknowledgedFirmware(Domain domain, const Udid& qorUdid, const std::array<std::uint8_t, 8>& targetId) {
   if (domain.fwRevCnf) {
     return domain;
   }
@@ -84,12 +86,16 @@ Domain WithAcknowledgedFirmware(Domain domain, const Udid& qorUdid) {
   std::stable_sort(acknowledged.entries.begin(), acknowledged.entries.end(),
                    [](const RevisionEntry& a, const RevisionEntry& b) { return a.sadr < b.sadr; });
   acknowledged.qorUdid = domain.qorUdid.value_or(qorUdid);
+  acknowledged.targetId = targetId;
+  acknowledged.flags = 0x07;
   domain.fwRevCnf = acknowledged;
   return domain;
 }
 
 std::string WriteInstalledState(const InstalledState& state, const std::filesystem::path& dir) {
-  std::vector<NamedBytes> items = {{kCorvaneUidName, &state.corvaneUid},
+  std::vector<NamedBytes> items = {{kFwRevCnfName, &state.fwRevCnf},
+                                   {kAutoCnfName, &state.autoCnf},
+                                   {kCorvaneUidName, &state.corvaneUid},
                                    {kCorvaneUidChkName, &state.corvaneUidChk},
                                    {kCorvaneDatChkName, &state.corvaneDatChk}};
   if (state.fwRevCnfChk) {

@@ -140,7 +140,9 @@ void HostSim::CheckConfig() const {
   if (config_.sdn < 1 || config_.sdn > 1023) throw std::runtime_error("domain number must be 1 to 1023");
   if (config_.socketPath.empty()) throw std::runtime_error("no host socket path");
   if (config_.storageDir.empty()) throw std::runtime_error("no storage directory");
-  for (const auto& [name, cap] : config_.capacities) {
+  for (const auto& entry : config_.capacities) {
+    const std::string& name = entry.first;
+    const uint32_t cap = entry.second;
     if (std::none_of(kQueues.begin(), kQueues.end(), [&](const QueueDef& d) { return name == d.name; })) {
       throw std::runtime_error("no queue named " + name);
     }

@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "rtp_emulator.h"
+
 extern char** environ;
 
 namespace ScmSim {
@@ -48,16 +50,19 @@ bool Supervisor::Launch(Program& p) {
   std::vector<char*> envp;
   for (std::string& s : envStrings) envp.push_back(s.data());
   envp.push_back(nullptr);
-  std::vector<std::string> argStrings{p.info.path};
-  argStrings.insert(argStrings.end(), p.info.args.begin(), p.info.args.end());
+  // a cross build's program runs under the emulator the environment names
+  std::vector<std::string> argStrings = ScmSimProgramCommand(p.info.path, p.info.args);
   std::vector<char*> argv;
   for (std::string& s : argStrings) argv.push_back(s.data());
   argv.push_back(nullptr);
 
+  // Checked here rather than left to posix_spawn: under user-mode emulation its
+  // child's failed exec is not reported back and the start would seem to succeed.
+  if (::access(argv[0], X_OK) != 0) return false;
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return false;
   // forked on the launcher's thread: the program dies with the host, even with a SIGKILL
-  const pid_t pid = launcher_.Spawn(p.info.path.c_str(), argv.data(), envp.data(), fds[1]);
+  const pid_t pid = launcher_.Spawn(argv[0], argv.data(), envp.data(), fds[1]);
   const int rc = pid < 0 ? -1 : 0;
   ::close(fds[1]);
   if (rc != 0) {

@@ -73,6 +73,17 @@ std::string LockStepRun::Start() {
   counter_ = settings_.startUs;
   setCounter_(counter_);
   (void)MFWQZ_GetTargetId();
+  if (settings_.installFiles) {
+    // A commissioned domain: its files accept the running Qor UDID and target id.
+    std::array<std::uint8_t, 8> targetId{};
+    std::copy(MFWQZ_aActTargetId, MFWQZ_aActTargetId + targetId.size(), targetId.begin());
+    const ScmGen::InstalledState installed =
+        ScmGen::Install(ScmGen::FromDescription(description_), description_.qorUdid, targetId);
+    settings_.installFiles({{"FWREVCNF.BIN", installed.fwRevCnf},
+                            {"AUTOCNF.BIN", installed.autoCnf},
+                            {"CORVANE.UID", installed.corvaneUid}},
+                           installed.flash);
+  }
   const HNFstp_Identity identity = {LdFwIdentStart, scmUdid_.data()};
   EPS_Init(slots, &identity);
   started_ = true;

@@ -13,12 +13,14 @@
 // Exit status: 0 every node operational (the count printed) and, after the
 // guarding cycles, still operational; 2 the limit reached first; 5 bad options
 // or a description that is refused; 6 a node left operational while guarded.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "HNFcom.h"
 #include "HNFcyc.h"
@@ -49,6 +51,62 @@ constexpr u32 kCpuSerialNumber = 0x00000001;
 u64 g_counter = 0;
 /// Host conditions set.
 std::map<u32, u32> g_conditions;
+/// The application's files, by the name the firmware opens them with, and flash area 16.
+std::map<std::string, std::vector<u8>> g_storage;
+std::vector<u8> g_flash;
+/// Open storage handles: the file and, for reading, the position; a write replaces the file at its close.
+struct OpenFile {
+  std::string name;         ///< file
+  bool write = false;       ///< opened for writing
+  size_t pos = 0;           ///< read position
+  std::vector<u8> written;  ///< what a write handle collected
+};
+std::map<int, OpenFile> g_open;
+int g_nextHandle = 1;
+
+/// The storage calls: the files of a commissioned domain in memory.
+_Vx_usr_arg_t ServeStorage(const _Vx_usr_arg_t w[8], int number) {
+  if (number == SCM_SC_OPEN_STORAGE) {
+    const std::string name = reinterpret_cast<const char*>(w[1]);
+    const bool write = static_cast<char>(w[2]) == 'w';
+    if (!write && g_storage.count(name) == 0) {
+      errno = SCM_STORAGE_MISSING_ERRNO;
+      return -1;
+    }
+    g_open[g_nextHandle] = OpenFile{name, write, 0, {}};
+    *reinterpret_cast<u32*>(w[3]) = static_cast<u32>(g_nextHandle++);
+    return 0;
+  }
+  const auto it = g_open.find(static_cast<int>(w[0]));
+  if (it == g_open.end()) {
+    errno = SCM_ERRNO_HOST_CALL;
+    return -1;
+  }
+  OpenFile& f = it->second;
+  const std::vector<u8>& data = g_storage[f.name];
+  switch (number) {
+    case SCM_SC_CLOSE_STORAGE:
+      if (f.write) g_storage[f.name] = f.written;
+      g_open.erase(it);
+      return 0;
+    case SCM_SC_GET_STORAGE_LENGTH:
+      *reinterpret_cast<u32*>(w[1]) = static_cast<u32>(f.write ? f.written.size() : data.size());
+      return 0;
+    case SCM_SC_READ_STORAGE: {
+      const size_t count = f.write ? 0 : std::min<size_t>(static_cast<size_t>(w[1]), data.size() - f.pos);
+      std::memcpy(reinterpret_cast<void*>(w[2]), data.data() + f.pos, count);
+      f.pos += count;
+      *reinterpret_cast<u32*>(w[3]) = static_cast<u32>(count);
+      return 0;
+    }
+    default: {  // SCM_SC_WRITE_STORAGE
+      const auto* src = reinterpret_cast<const u8*>(w[2]);
+      f.written.insert(f.written.end(), src, src + w[1]);
+      *reinterpret_cast<u32*>(w[3]) = static_cast<u32>(w[1]);
+      return 0;
+    }
+  }
+}
 
 /// The host calls the firmware makes in lock-step: the counter, the target id and the conditions.
 _Vx_usr_arg_t Serve(const _Vx_usr_arg_t w[8], int number) {
@@ -62,6 +120,27 @@ _Vx_usr_arg_t Serve(const _Vx_usr_arg_t w[8], int number) {
       return 0;
     case SCM_SC_GET_CPU_SERIAL_NUMBER:
       *reinterpret_cast<u32*>(w[0]) = kCpuSerialNumber;
+      return 0;
+    case SCM_SC_OPEN_STORAGE:
+    case SCM_SC_CLOSE_STORAGE:
+    case SCM_SC_GET_STORAGE_LENGTH:
+    case SCM_SC_READ_STORAGE:
+    case SCM_SC_WRITE_STORAGE:
+      return ServeStorage(w, number);
+    case SCM_SC_READ_QOR_FLASH_FILE: {
+      const size_t count = std::min<size_t>(static_cast<size_t>(w[3]), g_flash.size());
+      std::memcpy(reinterpret_cast<void*>(w[4]), g_flash.data(), count);
+      *reinterpret_cast<u32*>(w[5]) = static_cast<u32>(count);
+      return 0;
+    }
+    case SCM_SC_WRITE_QOR_FLASH_FILE: {
+      const auto* src = reinterpret_cast<const u8*>(w[4]);
+      g_flash.assign(src, src + w[3]);
+      *reinterpret_cast<u32*>(w[5]) = static_cast<u32>(w[3]);
+      return 0;
+    }
+    case SCM_SC_LOCK_RESET:
+    case SCM_SC_UNLOCK_RESET:
       return 0;
     case SCM_SC_SET_CONDITION:
       g_conditions[static_cast<u32>(w[1])] = static_cast<u32>(w[2]);
@@ -162,7 +241,13 @@ int main(int argc, char** argv) {
   }
   int status = kNotReached;
   {
-    SimLockStep::LockStepRun run(std::move(*loaded.domain), [](u64 us) { g_counter = us; });
+    SimLockStep::LockStepSettings settings;
+    settings.installFiles = [](const std::vector<std::pair<std::string, std::vector<u8>>>& files,
+                               const std::vector<u8>& flash) {
+      for (const auto& [name, bytes] : files) g_storage[name] = bytes;
+      g_flash = flash;
+    };
+    SimLockStep::LockStepRun run(std::move(*loaded.domain), [](u64 us) { g_counter = us; }, settings);
     const std::string problem = run.Start();
     if (!problem.empty()) return Usage(problem.c_str());
     for (u64 i = 0; i < limit; ++i) {

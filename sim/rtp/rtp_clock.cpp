@@ -62,6 +62,10 @@ struct ClockObject {
   std::atomic<int64_t> offsetNs;   ///< added to the system's CLOCK_REALTIME
   std::atomic<uint32_t> removed;   ///< 1 once removed: users drop their mapping and look for a new object
 };
+static_assert(std::atomic<int64_t>::is_always_lock_free, "the offset is one lock-free word on every target");
+static_assert(sizeof(ClockObject) == 24 && offsetof(ClockObject, offsetNs) == 8 &&
+                  offsetof(ClockObject, removed) == 16,
+              "same layout on every target");
 
 /// This process's mapping of the current namespace's offset object.
 struct ClockCache {

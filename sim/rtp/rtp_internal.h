@@ -5,23 +5,35 @@
 
 #include "vxworks.h"
 
-#include <pthread.h>
 #include <time.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace scmsim {
 
+// Every shared object is laid out in fixed-width fields only, so that processes
+// of different architectures (a 64-bit x86 host simulator and 32-bit ARM
+// programs under emulation) map the same bytes the same way; the checks beside
+// each layout keep it so.
+static_assert(std::atomic<uint32_t>::is_always_lock_free && sizeof(std::atomic<uint32_t>) == 4,
+              "shared 32-bit words must be plain lock-free words");
+static_assert(alignof(uint64_t) == 8, "64-bit fields of shared objects are 8-byte aligned on every target");
+
 /// Lock and wake word at the start of every named object, shared by all its users.
 struct SharedSync {
-  pthread_mutex_t mutex;           ///< robust, process-shared lock of the object's state
+  std::atomic<uint32_t> lock;      ///< 0 free, else the holder's process id | kSyncWaiters (futex word)
   std::atomic<uint32_t> sequence;  ///< bumped on every change of state; waiters sleep on it (futex)
   uint32_t deleted;                ///< 1 once the object was deleted; never cleared
   uint32_t openCount;              ///< handles open in every process (for delete-on-last-close)
   uint32_t deleteOnLastClose;      ///< 1 when created with OM_DELETE_ON_LAST_CLOSE
 };
+static_assert(sizeof(SharedSync) == 20 && offsetof(SharedSync, sequence) == 4, "SharedSync layout");
+
+/// Bit of SharedSync::lock set while another locker sleeps on it (the unlock then wakes one).
+inline constexpr uint32_t kSyncWaiters = 0x80000000u;
 
 /// Header of every named object; the object's own fields follow it.
 struct ObjectHeader {
@@ -29,6 +41,7 @@ struct ObjectHeader {
   uint32_t totalSize;           ///< bytes of the whole object, checked against the file size
   SharedSync sync;              ///< lock and wake word
 };
+static_assert(sizeof(ObjectHeader) == 28 && offsetof(ObjectHeader, sync) == 8, "ObjectHeader layout");
 
 /// Kinds of named objects; each kind is its own name space.
 enum class Kind : char {
@@ -70,7 +83,7 @@ std::string ObjectName(Kind kind, const char* name);
 /// Name prefix of every object of the current namespace ("scmsim.<namespace>.", no leading '/').
 std::string NamespacePrefix();
 
-/// Locks an object's shared lock; a holder that died leaves it usable (state made consistent).
+/// Locks an object's shared lock; a holder process that died leaves it usable (waiters told to look again).
 void LockSync(SharedSync* sync);
 /// Unlocks an object's shared lock.
 void UnlockSync(SharedSync* sync);

@@ -27,6 +27,7 @@ struct QueueObject {
   uint64_t ring;          ///< slot of the oldest message (high half) and messages waiting (low half),
                           ///< one word so that a holder killed mid-update leaves both or neither changed
 };
+static_assert(sizeof(QueueObject) == 48 && offsetof(QueueObject, ring) == 40, "same layout on every target");
 
 uint32_t Count(const QueueObject* queue) { return static_cast<uint32_t>(queue->ring); }
 uint32_t Head(const QueueObject* queue) { return static_cast<uint32_t>(queue->ring >> 32); }

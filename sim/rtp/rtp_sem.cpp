@@ -20,6 +20,7 @@ struct SemObject {
   uint32_t waiters;     ///< takes waiting now (a waiter killed while waiting stays counted)
   uint64_t gives;       ///< successful semGive calls since creation (read by the simulator only)
 };
+static_assert(sizeof(SemObject) == 48 && offsetof(SemObject, gives) == 40, "same layout on every target");
 
 void InitSem(ObjectHeader* object, const void* context) {
   auto* sem = reinterpret_cast<SemObject*>(object);

@@ -5,11 +5,20 @@
 // condition variable: a condition variable counts its waiters, and a waiter
 // killed by a domain reset would leave that count behind and could wedge the
 // next signaller; a futex keeps no waiter state in the shared object.
+//
+// The lock is the stand-in's own futex word holding the holder's process id,
+// not a pthread mutex: a pthread_mutex_t differs in size and layout between a
+// 64-bit and a 32-bit process, and its owner-died recovery rests on the
+// kernel's robust list, which user-mode emulation does not register. A locker
+// that finds the lock held sleeps for a bounded time and then asks whether the
+// holder process still lives; a holder killed while holding it (a domain
+// reset) is thus replaced on every target alike.
 #include "rtp_internal.h"
 #include "rtp_runlock.h"
 
 #include <fcntl.h>
 #include <linux/futex.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -17,6 +26,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -35,6 +45,10 @@ constexpr useconds_t kOpenRetryMicroseconds = 1000;
 constexpr int kStaleDeletedAttempts = 20;
 /// Largest object the stand-in creates.
 constexpr size_t kMaxObjectSize = size_t{256} << 20;
+/// Longest a locker sleeps on a held lock before it checks that the holder process still lives.
+constexpr long kLockCheckNanoseconds = 20 * 1000 * 1000;
+/// Bits of the lock word that hold the holder's process id (Linux ids stay below 2^22).
+constexpr uint32_t kSyncOwnerMask = ~kSyncWaiters;
 
 /// Every handle this process ever opened, closed ones included (so a stale pointer is recognised).
 struct Registry {
@@ -95,13 +109,35 @@ Handle* Register(Kind kind, ObjectHeader* object, size_t size, const std::string
   return raw;
 }
 
+/// True when the process holding a lock has ended (gone, or a zombie not yet collected by its parent).
+bool HolderGone(uint32_t owner) {
+  const pid_t pid = static_cast<pid_t>(owner & kSyncOwnerMask);
+  if (pid == getpid()) {
+    return false;  // another thread of this process: it lives as long as the caller does
+  }
+  if (kill(pid, 0) != 0) {
+    return errno == ESRCH;
+  }
+  char path[32];
+  snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    return errno == ENOENT;
+  }
+  char stat[256];
+  const ssize_t n = read(fd, stat, sizeof stat - 1);
+  close(fd);
+  if (n <= 0) {
+    return false;
+  }
+  stat[n] = 0;
+  // "pid (comm) S ...": the state follows the last ')' (comm may hold ')' itself)
+  const char* end = strrchr(stat, ')');
+  return end != nullptr && end[1] == ' ' && (end[2] == 'Z' || end[2] == 'X');
+}
+
 void InitSync(SharedSync* sync, bool deleteOnLastClose) {
-  pthread_mutexattr_t attr;
-  pthread_mutexattr_init(&attr);
-  pthread_mutexattr_setpshared(&attr, PTHREAD_PROCESS_SHARED);
-  pthread_mutexattr_setrobust(&attr, PTHREAD_MUTEX_ROBUST);
-  pthread_mutex_init(&sync->mutex, &attr);
-  pthread_mutexattr_destroy(&attr);
+  sync->lock.store(0);
   sync->sequence.store(0);
   sync->deleted = 0;
   sync->openCount = 0;
@@ -176,17 +212,49 @@ std::string ObjectName(Kind kind, const char* name) {
 }
 
 void LockSync(SharedSync* sync) {
-  int rc = pthread_mutex_lock(&sync->mutex);
-  if (rc == EOWNERDEAD) {
-    // Every change of state is completed before its counters move, so what the
-    // dead holder left is consistent; waiters are told to look again.
-    pthread_mutex_consistent(&sync->mutex);
-    sync->sequence.fetch_add(1);
-    Futex(&sync->sequence, FUTEX_WAKE, INT_MAX, nullptr);
+  const uint32_t self = static_cast<uint32_t>(getpid()) & kSyncOwnerMask;
+  uint32_t free = 0;
+  if (sync->lock.compare_exchange_strong(free, self, std::memory_order_acquire)) {
+    return;
+  }
+  // Once this locker has slept it takes the lock marked contended, so that its
+  // unlock wakes whoever else still sleeps.
+  uint32_t contended = 0;
+  bool checkHolder = false;
+  for (;;) {
+    uint32_t word = sync->lock.load(std::memory_order_relaxed);
+    if (word == 0) {
+      if (sync->lock.compare_exchange_weak(word, self | contended, std::memory_order_acquire)) {
+        return;
+      }
+      continue;
+    }
+    if (checkHolder && HolderGone(word)) {
+      if (sync->lock.compare_exchange_strong(word, self | (word & kSyncWaiters), std::memory_order_acquire)) {
+        // Every change of state is completed before its counters move, so what the
+        // dead holder left is consistent; waiters are told to look again.
+        sync->sequence.fetch_add(1);
+        Futex(&sync->sequence, FUTEX_WAKE, INT_MAX, nullptr);
+        return;
+      }
+      continue;
+    }
+    if ((word & kSyncWaiters) == 0 &&
+        !sync->lock.compare_exchange_weak(word, word | kSyncWaiters, std::memory_order_relaxed)) {
+      continue;
+    }
+    contended = kSyncWaiters;
+    const timespec bound{0, kLockCheckNanoseconds};
+    const long rc = Futex(&sync->lock, FUTEX_WAIT, word | kSyncWaiters, &bound);
+    checkHolder = rc != 0 && errno == ETIMEDOUT;
   }
 }
 
-void UnlockSync(SharedSync* sync) { pthread_mutex_unlock(&sync->mutex); }
+void UnlockSync(SharedSync* sync) {
+  if ((sync->lock.exchange(0, std::memory_order_release) & kSyncWaiters) != 0) {
+    Futex(&sync->lock, FUTEX_WAKE, 1, nullptr);
+  }
+}
 
 void WakeAll(SharedSync* sync) {
   sync->sequence.fetch_add(1);

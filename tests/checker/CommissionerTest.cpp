@@ -4,6 +4,7 @@
 // setup mode and never otherwise, and its exceptions pass through.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 
 #include "CDefaultCommissioner.h"

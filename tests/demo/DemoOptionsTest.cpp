@@ -30,7 +30,7 @@ TEST(DemoOptionsTest, DefaultsAndEveryOption) {
   DemoOptions all;
   const auto out = Parse({"--nodes", "4", "--fault", "2:wrong-vendor", "-f", "4:busy=3", "--duration", "1.5",
                           "--time-limit", "20", "--trace", "t.txt", "--keep-storage", "--summary", "s.json",
-                          "--checker", "/c", "--firmware", "/f"},
+                          "--checker", "/c", "--firmware", "/f", "--emulator", "sh -L /usr/lib"},
                          all);
   ASSERT_TRUE(out.run) << out.message;
   EXPECT_EQ(all.nodes, 4u);
@@ -46,6 +46,13 @@ TEST(DemoOptionsTest, DefaultsAndEveryOption) {
   EXPECT_EQ(all.summaryFile, "s.json");
   EXPECT_EQ(all.checkerPath, "/c");
   EXPECT_EQ(all.firmwarePath, "/f");
+  // the emulator's words, its name looked up on PATH as a shell would
+  ASSERT_EQ(all.emulator.size(), 3u);
+  EXPECT_EQ(all.emulator[0].substr(all.emulator[0].rfind('/')), "/sh");
+  EXPECT_EQ(all.emulator[0].front(), '/');
+  EXPECT_EQ(all.emulator[1], "-L");
+  EXPECT_EQ(all.emulator[2], "/usr/lib");
+  EXPECT_TRUE(options.emulator.empty()) << "no emulator unless named";
 }
 
 TEST(DemoOptionsTest, HelpEndsWithSuccess) {
@@ -92,6 +99,7 @@ TEST(DemoOptionsTest, RefusalsNameTheOption) {
       {{"--fault", "0:silent"}, "--fault 0:silent"},
       {{"--fault", "1:"}, "--fault 1:"},
       {{"--fault", "1024:silent"}, "--fault 1024:silent"},
+      {{"--emulator", "no-such-emulator-here -L /"}, "--emulator: no-such-emulator-here not found"},
       {{"--status-period", "-1"}, "--status-period"},
       {{"--scenario", "no-such-scenario"}, "--scenario no-such-scenario"},
       {{"--scenario", "all-good", "--operator", "x.txt"}, "--scenario"},

@@ -24,6 +24,28 @@ void AppFixture::SetUp() {
   savedVirt_ = SAPL_ps_SOD_VIRT;
 }
 
+std::array<uint8_t, 8> AppFixture::HostTargetId() const {
+  std::array<uint8_t, 8> id{};
+  for (int i = 0; i < 4; ++i) {
+    id[i] = static_cast<uint8_t>(host.cpuProductCode >> (8 * i));
+    id[4 + i] = static_cast<uint8_t>(host.cpuSerialNumber >> (8 * i));
+  }
+  return id;
+}
+
+void AppFixture::InstallFiles(const std::vector<TestFiles::RevisionEntry>& revisions, const TestFiles::Udid& qorUdid) {
+  TestFiles::FwRevCnfContent content;
+  content.entries = revisions;
+  content.flags = 0x07;
+  content.qorUdid = qorUdid;
+  content.targetId = HostTargetId();
+  host.files["FWREVCNF.BIN"] = TestFiles::BuildFwRevCnf(content);
+  host.files["AUTOCNF.BIN"] = {};
+  host.files["CORVANE.UID"] = TestFiles::BuildCorvaneUid(qorUdid, 0x000123456789ABCDull);
+  host.flash = host.files["CORVANE.UID"];
+  host.createOnWrite = true;
+}
+
 void AppFixture::TearDown() {
   if (swapped_) {
     SAPL_ps_OD = savedOd_;

@@ -9,6 +9,7 @@
 
 #include "FwUnitSupport.h"
 #include "MFWQZ.h"
+#include "ApplicationFileBuilders.h"
 #include "ParameterFileBuilders.h"
 #include "SOD.h"
 
@@ -27,6 +28,12 @@ class AppFixture : public FwFixture {
   void UseTable(const SOD_Entry* table);
   /// Marks SADRs configured with the given node state; reports count from now on.
   static void Configure(const std::vector<uint16_t>& sadrs, uint32_t nodeState = 255);
+  /// The host's target id as the firmware reads it (product code, serial number, little-endian).
+  std::array<uint8_t, 8> HostTargetId() const;
+  /// A commissioned domain's files on the host: "fwrevcnf.bin" accepting these revisions,
+  /// the Qor UDID and the host's target id (flags 0x07); an empty "autocnf.bin"; "corvane.uid"
+  /// for the Qor UDID and flash area 16 equal to it. Write opens create files.
+  void InstallFiles(const std::vector<TestFiles::RevisionEntry>& revisions, const TestFiles::Udid& qorUdid);
   /// A status report as the SCM makes it from the cyclic task.
   static void Report(uint16_t sadr, uint8_t oldStatus, uint8_t newStatus);
 

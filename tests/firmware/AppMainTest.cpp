@@ -28,6 +28,9 @@ std::vector<int> Calls() {
 void ClearCalls() { MFWQZ_gulPlaceholderCallCount = 0; }
 
 const u8 kQorUdid[6] = {0x00, 0x60, 0x65, 0x01, 0x02, 0x03};
+const TestFiles::Udid kQorUdidArray = {0x00, 0x60, 0x65, 0x01, 0x02, 0x03};
+/// What the commissioned files accept of TwoNodes().
+const std::vector<TestFiles::RevisionEntry> kTwoNodeRevisions = {{5, 3}, {9, 0}};
 
 /// Two nodes (SADR 5 with revision 0x00010003, SADR 9) and the given flag arrays.
 std::vector<Record> TwoNodes(const std::vector<Record>& more = {}) {
@@ -43,7 +46,7 @@ TEST_F(AppMain, InitStates) {
     const char* what;
     const u8* udid;
     uint32_t stateBefore;
-    uint8_t identity;   // what the key-medium identity read returns
+    uint8_t identity;   // the key-medium identity can be read (flash area 16 answers)
     uint8_t result;
     uint32_t stateAfter;
   } cases[] = {{"first call", kQorUdid, 0, 1, 0, 1},
@@ -54,12 +57,16 @@ TEST_F(AppMain, InitStates) {
     SetUp();
     StartObjectList(TwoNodes());
     MFWQZ_InitState = c.stateBefore;
-    MFWQZ_gaucPlaceholderResults[MFWQZ_kPhReadCorvaneId] = c.identity;
+    InstallFiles(kTwoNodeRevisions, kQorUdidArray);
+    if (c.identity == 0) {
+      host.flash.reset();
+    }
     EXPECT_EQ(MFWQZ_Init(c.udid, 0x0102), c.result) << c.what;
     EXPECT_EQ(MFWQZ_InitState, c.stateAfter) << c.what;
     EXPECT_EQ(MFWQZ_usSaddr, 1023) << c.what;
     EXPECT_EQ(MFWQZ_pucActQzUdid, c.udid) << c.what;
-    EXPECT_EQ(Calls(), std::vector<int>{MFWQZ_kPhReadCorvaneId}) << c.what;
+    EXPECT_EQ(MFWQZ_bCvnFromQorAvailable, c.identity) << c.what;
+    EXPECT_EQ(MFWQZ_bCvnChanged, c.identity == 1 ? 0u : 1u) << c.what;
     EXPECT_TRUE(TakeEvents().empty()) << c.what;
     TearDown();
   }
@@ -87,6 +94,7 @@ TEST_F(AppMain, InitFailsWithoutTheOwnSaddr) {
       {0x101B, 1, SOD_AttrPart{SOD_k_ATTR_READ, SOD_k_UINT8, 1, nullptr, &s_ucMode, nullptr, nullptr}},
       {SOD_k_END_INDEX, 0, SOD_AttrPart{0, 0, 0, nullptr, nullptr, nullptr, nullptr}}};
   UseTable(kTable);
+  InstallFiles(kTwoNodeRevisions, kQorUdidArray);
   EXPECT_EQ(MFWQZ_Init(kQorUdid, 0x0102), 1);
   EXPECT_EQ(MFWQZ_InitState, 0u);
   EXPECT_EQ(TakeEvents(), (std::vector<Event>{{3, 0x9200C009, 0x1200, 2}}));
@@ -95,12 +103,13 @@ TEST_F(AppMain, InitFailsWithoutTheOwnSaddr) {
 TEST_F(AppMain, InitModuleInfoBuildsTheTableLoadsTheFilesAndStartsTheFirstScan) {
   StartObjectList(TwoNodes({Record{0x2106, 1, SadrArray({9})}, Record{0x2106, 2, SadrArray({5})},
                             Record{0x2106, 3, SadrArray({9})}, TestFiles::U32Record(0x2106, 7, 3)}));
+  InstallFiles(kTwoNodeRevisions, kQorUdidArray);
   (void)MFWQZ_GetTargetId();
   ASSERT_EQ(MFWQZ_Init(kQorUdid, 0x0102), 0);
   ClearCalls();
   EXPECT_EQ(MFWQZ_InitModuleInfo(), 0);
   EXPECT_EQ(MFWQZ_InitState, 2u);
-  EXPECT_EQ(Calls(), (std::vector<int>{MFWQZ_kPhRevLoad, MFWQZ_kPhAutoLoad, MFWQZ_kPhSetupModeInit}));
+  EXPECT_EQ(Calls(), (std::vector<int>{MFWQZ_kPhSetupModeInit}));
   EXPECT_EQ(std::vector<uint8_t>(MFWQZ_gaucOptFlags, MFWQZ_gaucOptFlags + 128), SadrArray({9}));
   EXPECT_EQ(std::vector<uint8_t>(MFWQZ_gaucStpFlags, MFWQZ_gaucStpFlags + 128), SadrArray({5}));
   EXPECT_EQ(std::vector<uint8_t>(MFWQZ_gaucNprFlags, MFWQZ_gaucNprFlags + 128), SadrArray({9}));
@@ -110,7 +119,7 @@ TEST_F(AppMain, InitModuleInfoBuildsTheTableLoadsTheFilesAndStartsTheFirstScan) 
   EXPECT_EQ(MFWQZ_gbStartScan, 1u);
   EXPECT_EQ(MFWQZ_gbScanning, 1u);
   EXPECT_EQ(MFWQZ_ValidFiles, 1u);
-  // The stand-in's commissioned domain: the node list's revisions and the running hardware are accepted.
+  // The commissioned files: their revisions and the running hardware are accepted.
   EXPECT_EQ(MFWQZ_ModuleInfo[5].ulFlags, 0x10003u);
   EXPECT_EQ(MFWQZ_ModuleInfo[5].usConfiguredRev, 3);
   EXPECT_EQ(MFWQZ_ModuleInfo[9].ulFlags, 0x10003u);
@@ -126,14 +135,14 @@ TEST_F(AppMain, InitModuleInfoFailures) {
     const char* what;
     uint32_t stateBefore;
     std::vector<Record> records;
-    uint8_t revLoad;
+    uint8_t revFile;  // "fwrevcnf.bin" is there
     std::vector<int> calls;
     uint32_t validFiles;
     std::vector<Event> events;
   } cases[] = {
-      {"not after the first step", 0, TwoNodes(), 1, {MFWQZ_kPhRevLoad}, 1, {}},
-      {"revisions not loaded", 1, TwoNodes(), 0, {MFWQZ_kPhRevLoad, MFWQZ_kPhAutoLoad, MFWQZ_kPhSetupModeInit}, 0,
-       {}},
+      {"not after the first step", 0, TwoNodes(), 1, {}, 1, {}},
+      {"revisions not loaded", 1, TwoNodes(), 0, {MFWQZ_kPhSetupModeInit}, 0,
+       {{2, 0x62008A02, 0, 3}, {2, 0x6200C086, 3, 0x80000001}}},
       {"table not built", 1,
        [] {
          std::vector<Record> r = TwoNodes();
@@ -146,7 +155,10 @@ TEST_F(AppMain, InitModuleInfoFailures) {
     SetUp();
     StartObjectList(c.records);
     MFWQZ_InitState = c.stateBefore;
-    MFWQZ_gaucPlaceholderResults[MFWQZ_kPhRevLoad] = c.revLoad;
+    InstallFiles(kTwoNodeRevisions, kQorUdidArray);
+    if (c.revFile == 0) {
+      host.files.erase("FWREVCNF.BIN");
+    }
     EXPECT_EQ(MFWQZ_InitModuleInfo(), 1) << c.what;
     EXPECT_EQ(MFWQZ_InitState, c.stateBefore) << c.what;
     EXPECT_EQ(Calls(), c.calls) << c.what;
@@ -226,12 +238,13 @@ TEST_F(AppMain, TheChainValueGatesTheReloads) {
     MFWQZ_gbScanAfterReloadRev = 1;
     MFWQZ_gbTriggerReloadCVid = 1;
     MFWQZ_pucActQzUdid = kQorUdid;
+    InstallFiles(kTwoNodeRevisions, kQorUdidArray);
     (void)MFWQZ_Main(1);
     HNFcyc_gbCalledFromCyc = 0;
-    const std::vector<int> calls = Calls();
-    const auto count = [&](int step) { return std::count(calls.begin(), calls.end(), step); };
-    EXPECT_EQ(count(MFWQZ_kPhRevLoad), c.reloaded ? 2 : 0) << c.what;
-    EXPECT_EQ(count(MFWQZ_kPhReadCorvaneId), c.reloaded ? 1 : 0) << c.what;
+    const auto count = [&](int call) { return std::count(host.calls.begin(), host.calls.end(), call); };
+    // Two loads of "fwrevcnf.bin" and one of "corvane.uid", which also reads flash area 16.
+    EXPECT_EQ(count(SCM_SC_GET_STORAGE_LENGTH), c.reloaded ? 3 : 0) << c.what;
+    EXPECT_EQ(count(SCM_SC_READ_QOR_FLASH_FILE), c.reloaded ? 1 : 0) << c.what;
     EXPECT_EQ(MFWQZ_gbTriggerReloadRev, c.reloaded ? 0u : 1u) << c.what;
     EXPECT_EQ(MFWQZ_gbTriggerReloadCVid, c.reloaded ? 0u : 1u) << c.what;
     EXPECT_EQ(MFWQZ_gbStartScan, c.reloaded ? 1u : 0u) << c.what;
@@ -240,7 +253,8 @@ TEST_F(AppMain, TheChainValueGatesTheReloads) {
 
 TEST_F(AppMain, AFailedRevisionReloadStopsTheReloads) {
   MFWQZ_InitState = 2;
-  MFWQZ_gaucPlaceholderResults[MFWQZ_kPhRevLoad] = 0;
+  InstallFiles(kTwoNodeRevisions, kQorUdidArray);
+  host.files.erase("FWREVCNF.BIN");
   MFWQZ_gbTriggerReloadRev = 1;
   MFWQZ_gbScanAfterReloadRev = 1;
   MFWQZ_gbTriggerReloadCVid = 1;
@@ -249,6 +263,16 @@ TEST_F(AppMain, AFailedRevisionReloadStopsTheReloads) {
   EXPECT_EQ(MFWQZ_ValidFiles, 0u);
   EXPECT_EQ(MFWQZ_gbStartScan, 0u);
   EXPECT_EQ(MFWQZ_gbTriggerReloadCVid, 1u);
+}
+
+TEST_F(AppMain, TheScmVersionSentToTheQorControllerIsThatOfTheObjectList) {
+  StartObjectList(TwoNodes());
+  InstallFiles(kTwoNodeRevisions, kQorUdidArray);
+  HNFcyc_TriggerSendScmVersionToQorInBgTask = 1;
+  (void)HNFcyc_BackgroundPass();
+  ASSERT_GE(MFWQZ_gulPlaceholderQorLogCount, 1u);
+  EXPECT_EQ(MFWQZ_gaPlaceholderQorLog[0].ulKind, 0u);
+  EXPECT_EQ(MFWQZ_gaPlaceholderQorLog[0].ulValue, 0x104u) << "0x1018/9's default";
 }
 
 TEST_F(AppMain, StartUpTimer) {

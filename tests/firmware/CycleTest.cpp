@@ -71,9 +71,9 @@ TEST_F(FwCycle, ConsecutiveTimeIsTheUpperHalfOfCounterTimesMultiplier) {
       {0, 0x02752546u, 0},
       {1000000, 0x02752546u, static_cast<uint32_t>((1000000ull * 0x02752546u) >> 32)},
       {0xFFFFFFFFFFull, 0xF5C28F5Bu,
-       static_cast<uint32_t>((static_cast<unsigned __int128>(0xFFFFFFFFFFull) * 0xF5C28F5Bu) >> 32)},
+       0xC28F5AFFu},  // bits 32..63 of the 72-bit product
       {0x123456789ABCDEFull, 0x003EEA20u,
-       static_cast<uint32_t>((static_cast<unsigned __int128>(0x123456789ABCDEFull) * 0x003EEA20u) >> 32)},
+       0x30ECA864u},  // bits 32..63 of the 79-bit product
   };
   for (const auto& c : cases) {
     host.counter = c.counter;
@@ -299,9 +299,9 @@ TEST_F(FwBackground, TriggersRunOnceInOrderAndAreCleared) {
   MFWQZ_gbScanInit = 1;
   EXPECT_EQ(HNFcyc_BackgroundPass(), 1);
   EXPECT_EQ(HNFcyc_BackgroundPass(), 1);
-  // Version (unknown until the object list supplies it: 0), password, optional modules, setup mode (off).
+  // Version (0x1018/9, its default 0x104), password, optional modules, setup mode (off).
   ASSERT_EQ(MFWQZ_gulPlaceholderQorLogCount, 4u);
-  const u32 expected[4][2] = {{0, 0}, {1, 0}, {2, 0}, {3, 0}};
+  const u32 expected[4][2] = {{0, 0x104}, {1, 0}, {2, 0}, {3, 0}};
   for (u32 i = 0; i < 4; ++i) {
     EXPECT_EQ(MFWQZ_gaPlaceholderQorLog[i].ulKind, expected[i][0]) << i;
     EXPECT_EQ(MFWQZ_gaPlaceholderQorLog[i].ulValue, expected[i][1]) << i;

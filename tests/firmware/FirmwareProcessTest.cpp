@@ -15,6 +15,7 @@
 #include "FwKeyFile.h"
 #include "ParameterFileBuilders.h"
 #include "ScmFirmwareIdent.h"
+#include "ScmGen.h"
 #include "ScmHostSim.h"
 
 namespace {
@@ -55,6 +56,14 @@ class FirmwareProcess : public ::testing::Test {
       std::filesystem::remove_all(f);
     }
   }
+  /// The application's files of a key medium installed on this controller, nothing else accepted.
+  void InstallApplicationFiles() {
+    const ScmGen::InstalledState installed = ScmGen::Install(ScmGen::Domain{}, config_.qorUdid);
+    ASSERT_TRUE(host_->PutFile("FWREVCNF.BIN", installed.fwRevCnf));
+    ASSERT_TRUE(host_->PutFile("AUTOCNF.BIN", installed.autoCnf));
+    ASSERT_TRUE(host_->PutFile("CORVANE.UID", installed.corvaneUid));
+    ASSERT_TRUE(host_->SetFlash(installed.flash));
+  }
   /// Starts the host with the given key file (none: absent) and opens the stand-in checker.
   void StartHost(std::optional<ScmSim::Bytes> keyFile = ValidKeyFile()) {
     host_ = std::make_unique<ScmSim::HostSim>(config_);
@@ -63,6 +72,7 @@ class FirmwareProcess : public ::testing::Test {
       ASSERT_TRUE(host_->PutFile("KEL_PARA.SAF", *keyFile));
     }
     ASSERT_TRUE(host_->PutFile("CORVANE.DAT", {}));
+    InstallApplicationFiles();
     stub_ = std::make_unique<CheckerStub>(config_.sdn);
     ASSERT_TRUE(stub_->Open());
   }
@@ -85,6 +95,26 @@ class FirmwareProcess : public ::testing::Test {
       std::this_thread::sleep_for(5ms);
     }
     return false;
+  }
+  /// Copies scmfirmware and its companion under a temporary name removed after the test; the copy's path.
+  std::string CopyFirmware(const std::string& name) {
+    const std::string copy = "/tmp/scmfw-" + tag_ + "-" + name;
+    extraFiles_ = {copy, copy + ".vxe"};
+    std::filesystem::copy_file(SCMFIRMWARE_PATH, copy);
+    std::filesystem::copy_file(std::string(SCMFIRMWARE_PATH) + ".vxe", copy + ".vxe");
+    std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+    return copy;
+  }
+  /// Complements the byte of a file at offset from the given position.
+  static void FlipByte(const std::string& path, std::streamoff offset, std::ios::seekdir from) {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekg(offset, from);
+    char b = 0;
+    file.read(&b, 1);
+    b = static_cast<char>(~b);
+    file.seekp(offset, from);
+    file.write(&b, 1);
+    ASSERT_TRUE(file.good()) << path;
   }
   /// Exit status of a program that must end within the limit; -1 when it did not.
   int ExitCode(int id) {
@@ -226,22 +256,22 @@ TEST_F(FirmwareProcess, StartUpFailuresEndTheProcessWithoutConditionTwo) {
 
 TEST_F(FirmwareProcess, CorruptCompanionFailsTheSelfTest) {
   StartHost();
-  const std::string copy = "/tmp/scmfw-" + tag_ + "-copy";
-  extraFiles_ = {copy, copy + ".vxe"};
-  std::filesystem::copy_file(SCMFIRMWARE_PATH, copy);
-  std::filesystem::copy_file(std::string(SCMFIRMWARE_PATH) + ".vxe", copy + ".vxe");
-  std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
-  {
-    std::fstream companion(copy + ".vxe", std::ios::in | std::ios::out | std::ios::binary);
-    char b = 0;
-    companion.read(&b, 1);
-    b = static_cast<char>(~b);
-    companion.seekp(0);
-    companion.write(&b, 1);
-  }
+  const std::string copy = CopyFirmware("copy");
+  FlipByte(copy + ".vxe", 0, std::ios::beg);
   stub_->OfferIdent(SCM_FW_IDENT_WORD);
   const int id = StartFirmware({}, copy);
   EXPECT_NE(ExitCode(id), 0);
+  EXPECT_FALSE(host_->Condition(2).has_value());
+}
+
+TEST_F(FirmwareProcess, FlippedExecutableByteFailsTheSelfTest) {
+  StartHost();
+  const std::string copy = CopyFirmware("flipped");
+  // the last byte lies in the section headers, which loading the program never reads
+  FlipByte(copy, -1, std::ios::end);
+  stub_->OfferIdent(SCM_FW_IDENT_WORD);
+  const int id = StartFirmware({}, copy);
+  EXPECT_EQ(ExitCode(id), 255) << "main returns -1 after the failed self-test";
   EXPECT_FALSE(host_->Condition(2).has_value());
 }
 
@@ -316,6 +346,7 @@ TEST_F(FirmwareProcess, MissingCycleSemaphoresAreReportedAndTheBackgroundTaskRun
   host_->Start();
   ASSERT_TRUE(host_->PutFile("KEL_PARA.SAF", ValidKeyFile()));
   ASSERT_TRUE(host_->PutFile("CORVANE.DAT", {}));
+  InstallApplicationFiles();
   stub_ = std::make_unique<CheckerStub>(config_.sdn);
   EXPECT_FALSE(stub_->Open()) << "the semaphores are missing";
   stub_->OfferIdent(SCM_FW_IDENT_WORD);

@@ -111,7 +111,7 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
         return -1;
       }
       const std::string name = reinterpret_cast<const char*>(w[1]);
-      if (files.count(name) == 0) {
+      if (files.count(name) == 0 && !(createOnWrite && static_cast<char>(w[2]) == 'w')) {
         errno = 0x3E0003;
         return -1;
       }
@@ -130,6 +130,11 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
         return -1;
       }
       --openHandles;
+      if (failCloses > 0) {
+        --failCloses;
+        errno = kHostIo;
+        return -1;
+      }
       return 0;
     case SCM_SC_GET_STORAGE_LENGTH: {
       auto it = open_.find(static_cast<int>(w[0]));
@@ -164,10 +169,41 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
         errno = 0x3E0004;
         return -1;
       }
+      if (failWrites > 0) {
+        --failWrites;
+        errno = kHostIo;
+        return -1;
+      }
       auto& data = files[it->second.name];
       const auto* src = reinterpret_cast<const uint8_t*>(w[2]);
-      data.insert(data.end(), src, src + w[1]);
-      *OutWord(w[3]) = static_cast<uint32_t>(w[1]);
+      size_t count = static_cast<size_t>(w[1]);
+      if (shortWrites > 0 && count > 0) {
+        --shortWrites;
+        --count;
+      }
+      data.insert(data.end(), src, src + count);
+      *OutWord(w[3]) = static_cast<uint32_t>(count);
+      return 0;
+    }
+    case SCM_SC_READ_QOR_FLASH_FILE: {
+      if (!flash) {
+        errno = kHostIo;
+        return -1;
+      }
+      const size_t count = std::min<size_t>(static_cast<size_t>(w[3]), flash->size());
+      std::memcpy(reinterpret_cast<void*>(w[4]), flash->data(), count);
+      *OutWord(w[5]) = static_cast<uint32_t>(count);
+      return 0;
+    }
+    case SCM_SC_WRITE_QOR_FLASH_FILE: {
+      ++flashWrites;
+      if (!flash) {
+        errno = kHostIo;
+        return -1;
+      }
+      const auto* src = reinterpret_cast<const uint8_t*>(w[4]);
+      flash->assign(src, src + w[3]);
+      *OutWord(w[5]) = static_cast<uint32_t>(w[3]);
       return 0;
     }
     case SCM_SC_LOCK_RESET:
@@ -232,7 +268,16 @@ void ResetApplication() {
   MFWqz_gucPtDbgInfo = 0;
   MFWQZ_ValidFiles = 1;
   MFWQZ_gbLockPostFw = 0;
-  MFWQZ_geMachineOptionsStatus = 0;
+  MFWQZ_geMachineOptionsStatus = 2;
+  MFWQZ_AcknowledgeFwMismatches = 1;
+  MFWQZ_CvEmptyBeforeBoot = 0;
+  MFWQZ_SetupModeFlagRead = 2;
+  MFWQZ_bFwRevTargetIdRead = 0;
+  MFWQZ_ulFwRevGoodLen = 0;
+  MFWQZ_bFwRevGoodKnown = 0;
+  MFWQZ_bCorvaneUidKnown = 0;
+  std::memset(MFWQZ_aucCorvaneUid, 0, sizeof(MFWQZ_aucCorvaneUid));
+  std::memset(MFWQZ_aucMachineOptions, 0, sizeof(MFWQZ_aucMachineOptions));
   std::memset(MFWQZ_gaulPlaceholderQorSends, 0, sizeof(MFWQZ_gaulPlaceholderQorSends));
   std::memset(MFWQZ_gaPlaceholderQorLog, 0, sizeof(MFWQZ_gaPlaceholderQorLog));
   MFWQZ_gulPlaceholderQorLogCount = 0;
@@ -397,9 +442,6 @@ void ResetRemoteControl() {
   MFWQZ_Confirm = MFWQZ_ConfirmState{};
   MFWQZ_KeyCnf = MFWQZ_MachineState{};
   MFWQZ_KeyFormat = MFWQZ_MachineState{};
-  MFWQZ_gulPlaceholderRevStoreCalls = 0;
-  MFWQZ_gulPlaceholderRevStoreAccept = 0;
-  MFWQZ_gulPlaceholderRevStoreResult = 1;
   MFWQZ_gulPlaceholderSetupMode = 0;
   MFWQZ_ulNumberOfUdidMisMatches = 0;
   MFWQZ_ulNumberOfDiffFirmware = 0;

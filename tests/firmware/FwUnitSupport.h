@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -54,6 +56,12 @@ class FakeHost {
   uint32_t cpuProductCode = 0x00C0FFEE;                ///< CPU product code (0 = the call fails softly)
   uint32_t cpuSerialNumber = 0x12345678;               ///< CPU serial number
   int openHandles = 0;                                 ///< storage handles open now
+  bool createOnWrite = false;                          ///< a write open creates a missing file, as the host does
+  int failWrites = 0;                                  ///< next storage writes refused
+  int shortWrites = 0;                                 ///< next storage writes take one byte less
+  int failCloses = 0;                                  ///< next storage closes refused (the handle is gone)
+  std::optional<std::vector<uint8_t>> flash;           ///< flash area 16; none: reads and writes fail
+  int flashWrites = 0;                                 ///< 0x95 calls served
   int resetCalls = 0;                                  ///< 0x8F calls
   std::vector<int> calls;                              ///< every call number served
   std::function<void(int)> onCall;                     ///< called with each call number before it is served

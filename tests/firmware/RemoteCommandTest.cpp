@@ -412,15 +412,20 @@ TEST_F(FwRemote, PasswordChangeCommitsOnlyAWrittenFile) {
   MFWQZ_Remote.ulState = MFWQZ_k_RS_CONFIRMING;
   MFWQZ_Remote.ulCode = 0x5000;
 
-  MFWQZ_gulPlaceholderRevStoreResult = 0;
+  // "fwrevcnf.bin" holds the old password; a refused write leaves it so.
+  host.createOnWrite = true;
+  ASSERT_EQ(MFWQZ_RevStore(0), 1u);
+  const Bytes before = host.files["FWREVCNF.BIN"];
+  MFWQZ_gbLockPostFw = 0;
+  host.failWrites = 1;
   EXPECT_EQ(MFWQZ_CnfPasswordChange(), 0u);
+  EXPECT_EQ(host.files["FWREVCNF.BIN"], before);
+  EXPECT_EQ(MFWQZ_gbLockPostFw, 0u);
   EXPECT_EQ(0, std::memcmp(MFWQZ_gaucPassword, kSecret.data(), 16)) << "old password kept";
   EXPECT_EQ(HNFcyc_TriggerSendPasswordToQorInBgTask, 0u);
   EXPECT_EQ(MFWQZ_ValidFiles, 1u);
   EXPECT_EQ(MFWQZ_gbTriggerReloadRev, 0u);
-  EXPECT_EQ(MFWQZ_gulPlaceholderRevStoreCalls, 1u);
 
-  MFWQZ_gulPlaceholderRevStoreResult = 1;
   EXPECT_EQ(MFWQZ_CnfPasswordChange(), 1u);
   EXPECT_EQ(0, std::memcmp(MFWQZ_gaucPassword, "new\0\0\0\0\0\0\0\0\0\0\0\0\0", 16));
   EXPECT_EQ(HNFcyc_TriggerSendPasswordToQorInBgTask, 1u);
@@ -428,9 +433,11 @@ TEST_F(FwRemote, PasswordChangeCommitsOnlyAWrittenFile) {
   EXPECT_EQ(MFWQZ_gbTriggerReloadRev, 1u);
   EXPECT_EQ(MFWQZ_gbScanAfterReloadRev, 0u);
   EXPECT_EQ(MFWQZ_Remote.ulState, 0u);
-  EXPECT_EQ(MFWQZ_gulPlaceholderRevStoreAccept, 0u);
-  // The stand-in writer allows resets again as the real one does.
-  EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), SCM_SC_UNLOCK_RESET), 2);
+  const Bytes& file = host.files["FWREVCNF.BIN"];
+  ASSERT_EQ(file.size(), 53u);  // no entry: header, CRC, second section
+  EXPECT_EQ(0, std::memcmp(file.data() + 32, "new", 3)) << "the new password is in the file";
+  // Each write allows resets again, failed or not.
+  EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), SCM_SC_UNLOCK_RESET), 3);
 }
 
 TEST_F(FwRemote, EveryPayloadLengthOfEveryClassGetsOneAnswer) {

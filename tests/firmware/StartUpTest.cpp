@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "FwKeyFile.h"
+#include "ApplicationFileBuilders.h"
 #include "FwUnitSupport.h"
 #include "HNFcyc.h"
 #include "HNFiff_ModuleState.h"
@@ -110,6 +111,11 @@ class FwStartUp : public FwFixture {
     // A valid key file with one node: the parser raises nothing and the SCM activates.
     host.files["KEL_PARA.SAF"] = OneNodeKeyFile();
     host.files["CORVANE.DAT"] = {};
+    // The application's files of a key medium installed on this controller, nothing accepted yet.
+    host.files["FWREVCNF.BIN"] = {};
+    host.files["AUTOCNF.BIN"] = {};
+    host.files["CORVANE.UID"] = TestFiles::BuildCorvaneUid({0x02, 0x5C, 0x3E, 9, 9, 9}, 77);
+    host.flash = host.files["CORVANE.UID"];
     ASSERT_EQ(ScmMemCreateSemaphore(ScmName("frame-send").c_str(), SEM_EMPTY), OK);
     ASSERT_EQ(ScmMemCreateSemaphore(ScmName("frame-receive").c_str(), SEM_EMPTY), OK);
     HNFstp_aFileSpace[0].ulUsed = 0;
@@ -152,15 +158,18 @@ TEST_F(FwStartUp, RunsInOrderAndSpawnsBothTasks) {
   };
   EXPECT_EQ(HNFstp_StartUp(), 0);
   step("end");
-  // The seven queues before the Qor UDID, condition 1 and the application's
-  // target id (CPU product code and serial) before the files, the counter and
-  // the identity while the stack initialises, the two cycle semaphores before
-  // condition 2, and both tasks last.
-  EXPECT_EQ(steps, (std::vector<std::string>{"0x83 handles+7 spawns 0", "0x90 handles+7 spawns 0",
-                                             "0x81 handles+7 spawns 0", "0x82 handles+7 spawns 0",
-                                             "storage handles+7 spawns 0", "0x80 handles+7 spawns 0",
-                                             "0x81 handles+7 spawns 0", "0x82 handles+7 spawns 0",
-                                             "0x91 handles+9 spawns 0", "end handles+9 spawns 2"}));
+  // The seven queues before the Qor UDID, condition 1 and the target id before
+  // the files, the counter and the identity while the stack initialises, then
+  // the application's files, each open timed by the counter ("corvane.uid"
+  // with flash area 16, "fwrevcnf.bin", "autocnf.bin"), the two cycle
+  // semaphores before condition 2, and both tasks last.
+  EXPECT_EQ(steps, (std::vector<std::string>{
+                       "0x83 handles+7 spawns 0", "0x90 handles+7 spawns 0", "0x81 handles+7 spawns 0",
+                       "0x82 handles+7 spawns 0", "storage handles+7 spawns 0", "0x80 handles+7 spawns 0",
+                       "0x81 handles+7 spawns 0", "0x82 handles+7 spawns 0", "0x80 handles+7 spawns 0",
+                       "storage handles+7 spawns 0", "0x94 handles+7 spawns 0", "0x80 handles+7 spawns 0",
+                       "storage handles+7 spawns 0", "0x80 handles+7 spawns 0", "storage handles+7 spawns 0",
+                       "0x91 handles+9 spawns 0", "end handles+9 spawns 2"}));
   EXPECT_EQ(host.conditions[2], SCM_FW_IDENT_WORD);
   const auto spawns = ScmMemSpawns();
   ASSERT_EQ(spawns.size(), 2u);

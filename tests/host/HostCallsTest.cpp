@@ -18,7 +18,6 @@ namespace {
 
 using namespace ScmHostCall;
 
-constexpr uint16_t kSdn = 5;
 constexpr uint16_t kOtherSdn = 6;
 
 class HostCallsTest : public HostTest {

@@ -22,7 +22,6 @@ namespace {
 
 using namespace ScmHostCall;
 
-constexpr uint16_t kSdn = 5;
 
 MSG_Q_ID OpenQueue(const std::string& name) { return msgQOpen(name.c_str(), 0, 0, 0, 0, nullptr); }
 SEM_ID OpenSem(const std::string& name) { return semOpen(name.c_str(), 0, 0, 0, 0, nullptr); }

@@ -11,8 +11,6 @@
 namespace hosttest {
 namespace {
 
-constexpr uint16_t kSdn = 5;
-
 class HostSeamAllocationTest : public HostTest {
  protected:
   void Configure(ScmSim::HostConfig& config) override { config.counterStart = 0xFFFFFF00ull; }

@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "rtp_emulator.h"
+
 extern char** environ;
 
 namespace {
@@ -76,10 +78,10 @@ ProbeRun RunProbe(const std::string& program, const std::vector<std::string>& ex
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
   posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
   posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
-  std::string arg0 = program;
-  char* argv[] = {arg0.data(), nullptr};
+  std::vector<std::string> command = ScmSimProgramCommand(program);
+  std::vector<char*> argv = ScmSimArgv(command);
   pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data());
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   close(pipeFds[1]);
   if (spawned == 0) {

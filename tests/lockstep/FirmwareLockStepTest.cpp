@@ -113,6 +113,12 @@ class FirmwareLockStep : public FwTest::FwFixture, public ::testing::WithParamIn
     // The fixture's queues are those of its domain; the nodes take the SDN the SCM gives them.
     SimLockStep::LockStepSettings settings;
     settings.queueSdn = FwTest::kSdn;
+    settings.installFiles = [this](const std::vector<std::pair<std::string, std::vector<u8>>>& files,
+                                   const std::vector<u8>& flash) {
+      for (const auto& [name, bytes] : files) host.files[name] = bytes;
+      host.flash = flash;
+      host.createOnWrite = true;
+    };
     run_ = std::make_unique<SimLockStep::LockStepRun>(description_, [this](u64 us) { host.counter = us; }, settings);
     ASSERT_EQ(run_->Start(), "");
     // The real object list carries the node list: activation raises nothing (no 0xF10C, no 0xF107).

@@ -46,7 +46,6 @@ constexpr u8 k_UDIDREQ = 0x68;   ///< UDID request
 constexpr u8 k_UPLOAD = 0xA0;    ///< SSDO upload initiate
 constexpr u8 k_DNEXP = 0xA1;     ///< SSDO expedited download
 constexpr u8 k_DNSEG = 0xAB;     ///< SSDO segmented download with preload
-constexpr u8 k_ABORT = 0x84;     ///< SSDO abort
 
 class RoadTest : public ManagerFixture {
  protected:

@@ -16,6 +16,7 @@
 #include "HNFiff_Crc.h"
 #include "ParamDomain.h"
 #include "ScmGenDescription.h"
+#include "rtp_emulator.h"
 
 namespace ParamTest {
 namespace {
@@ -191,8 +192,9 @@ TEST(GeneratorWrite, AValidDomainReplacesEveryFileAndAStaleSetFileGoes) {
 std::pair<int, std::string> RunScmgen(const fs::path& description, const fs::path& out,
                                      const std::string& option = "") {
   const fs::path err = out.parent_path() / (out.filename().string() + ".err");
-  const std::string cmd = std::string(SCMGEN_PATH) + " " + option + " '" + description.string() + "' '" +
-                          out.string() + "' 2>'" + err.string() + "'";
+  std::string cmd;
+  for (const std::string& word : ScmSimProgramCommand(SCMGEN_PATH)) cmd += word + " ";  // emulated in a cross build
+  cmd += option + " '" + description.string() + "' '" + out.string() + "' 2>'" + err.string() + "'";
   const int status = std::system(cmd.c_str());
   std::ifstream in(err);
   std::stringstream text;
@@ -273,8 +275,9 @@ TEST(Scmgen, InstalledAlsoWritesTheKeyMediumIdentityAndTheCheckersCopies) {
   TempDir dir;
   const auto [rc, err] = RunScmgen(SCM_GEN_DEMO_DESCRIPTION, dir.Path(), "--installed");
   EXPECT_EQ(rc, 0) << err;
-  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"corvane.dat", "corvane.dat.chk", "corvane.uid", "corvane.uid.chk",
-                                                   "fwrevcnf.bin", "fwrevcnf.bin.chk", "kel_para.saf", "pardata1.bin"}));
+  EXPECT_EQ(dir.Names(),
+            (std::vector<std::string>{"autocnf.bin", "corvane.dat", "corvane.dat.chk", "corvane.uid", "corvane.uid.chk",
+                                      "fwrevcnf.bin", "fwrevcnf.bin.chk", "kel_para.saf", "pardata1.bin"}));
   const ScmGen::DescriptionResult demo = ScmGen::LoadDescription(SCM_GEN_DEMO_DESCRIPTION);
   ASSERT_EQ(demo.error, "");
   // Every node's firmware is acknowledged too: "fwrevcnf.bin" lists each node's minor revision.
@@ -293,6 +296,10 @@ TEST(Scmgen, InstalledAlsoWritesTheKeyMediumIdentityAndTheCheckersCopies) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   };
   EXPECT_EQ(read("corvane.uid"), installed.corvaneUid);
+  EXPECT_EQ(read("autocnf.bin"), Bytes{}) << "installed always, empty unless described";
+  EXPECT_EQ(installed.fwRevCnf, *ScmGen::Generate(acknowledged).files.fwRevCnf);
+  EXPECT_EQ(acknowledged.fwRevCnf->flags, 0x07) << "the host's target id is accepted too";
+  EXPECT_EQ(acknowledged.fwRevCnf->targetId, ScmGen::kHostTargetId);
   EXPECT_EQ(read("corvane.uid.chk"), installed.corvaneUidChk);
   EXPECT_EQ(read("corvane.dat.chk"), installed.corvaneDatChk);
   ASSERT_TRUE(installed.fwRevCnfChk);

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <thread>
 
+#include "rtp_emulator.h"
+
 namespace rtptest {
 
 RunResult RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
@@ -10,6 +12,8 @@ RunResult RunProgram(const std::vector<std::string>& argv, const std::vector<std
   if (pipe(out) != 0) {
     return {-1, ""};
   }
+  std::vector<std::string> command = ScmSimProgramCommand(argv.front(), {argv.begin() + 1, argv.end()});
+  std::vector<char*> args = ScmSimArgv(command);
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(out[1], STDOUT_FILENO);
@@ -19,11 +23,6 @@ RunResult RunProgram(const std::vector<std::string>& argv, const std::vector<std
       const size_t eq = setting.find('=');
       setenv(setting.substr(0, eq).c_str(), setting.substr(eq + 1).c_str(), 1);
     }
-    std::vector<char*> args;
-    for (const std::string& arg : argv) {
-      args.push_back(const_cast<char*>(arg.c_str()));
-    }
-    args.push_back(nullptr);
     execv(args[0], args.data());
     _exit(127);
   }

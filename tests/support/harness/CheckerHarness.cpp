@@ -15,6 +15,7 @@
 
 #include "ScmGen.h"
 #include "rtp_clock.h"
+#include "rtp_emulator.h"
 
 extern char** environ;
 
@@ -164,8 +165,8 @@ void CheckerHarness::Launch() {
     envp.push_back(s.data());
   }
   envp.push_back(nullptr);
-  std::string path = options_.executable;
-  char* argv[] = {path.data(), nullptr};
+  std::vector<std::string> command = ScmSimProgramCommand(options_.executable);
+  std::vector<char*> argv = ScmSimArgv(command);
 
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) {
@@ -177,7 +178,7 @@ void CheckerHarness::Launch() {
   }
   if (pid_ == 0) {
     dup2(pipeFds[1], STDOUT_FILENO);
-    execve(path.c_str(), argv, envp.data());
+    execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
   close(pipeFds[1]);
