@@ -31,6 +31,7 @@
 #include "MFWQZ_Remote.h"
 #include "MessageBuilder.h"
 #include "RemoteMessages.h"
+#include "ScmSystemCalls.h"
 #include "rtp_mem_control.h"
 
 namespace ScmFuzz {
@@ -60,7 +61,7 @@ struct Platform : FwTest::FwFixture {
 const u32 s_aulFileWords[255] = {0x11223344u, 0xFFFFFFFFu, 1u};
 
 /// Sets one word the check table or the records read to a value it can hold.
-void SetState(u8 which, u8 value, u8 extra) {
+void SetState(FwTest::FakeHost& host, u8 which, u8 value, u8 extra) {
   switch (which % 16) {
     case 0: MFWQZ_gbRemoteActive = value & 1u; break;
     case 1: MFWQZ_gbQuitAll = value & 1u; break;
@@ -83,7 +84,14 @@ void SetState(u8 which, u8 value, u8 extra) {
       MFWQZ_ModuleInfo[1 + (value | ((extra & 3u) << 8)) % (MFWQZ_kModuleCount - 1)].ulFlags = flags;
       break;
     }
-    case 10: MFWQZ_gulPlaceholderRevStoreResult = value & 1u; break;
+    case 10:
+      // The host's storage writes fail from now on (the password file among them), or work again.
+      if ((value & 1u) != 0) {
+        host.failing.insert(SCM_SC_WRITE_STORAGE);
+      } else {
+        host.failing.erase(SCM_SC_WRITE_STORAGE);
+      }
+      break;
     case 11: MFWQZ_gulPlaceholderSetupMode = value & 1u; break;
     case 12:
       // The first 4 * value modules configured: the pages past the first fill.
@@ -329,7 +337,7 @@ void RunOne(const std::uint8_t* data, std::size_t size) {
       case kStepState: {
         const u8 which = in.U8();
         const u8 value = in.U8();
-        SetState(which, value, in.U8());
+        SetState(platform.host, which, value, in.U8());
         break;
       }
       case kStepConfirm: {
