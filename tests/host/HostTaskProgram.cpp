@@ -1,6 +1,7 @@
 // A program of the domain with two tasks: one waits for host condition 1 in
 // the host, the other must run meanwhile and then sets the condition. It
 // hangs if a task blocked in the host kept its process's run lock.
+#include <atomic>
 #include <cstdio>
 
 #include "ScmSystemCalls.h"
@@ -8,12 +9,16 @@
 
 namespace {
 
+/// Set by the waiter once it has reported, so that the process does not end before.
+std::atomic<bool> gWaiterDone{false};
+
 int Waiter(_Vx_usr_arg_t sdn, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t,
            _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t) {
   u32 value = 0;
   const i32 r = ScmWaitForCondition(static_cast<u16>(sdn), 1, &value);
   std::printf("waiter woke %d %u\n", static_cast<int>(r), static_cast<unsigned>(value));
   std::fflush(stdout);
+  gWaiterDone = true;
   return 0;
 }
 
@@ -26,7 +31,8 @@ int main() {
   std::printf("initial ran while the waiter waits\n");
   std::fflush(stdout);
   ScmSetCondition(sdn, 1, 42);
-  taskDelay(sysClkRateGet() / 50);
+  // A loaded machine may take a while to wake the waiter: give it up to 10 s.
+  for (int i = 0; i < 500 && !gWaiterDone; ++i) taskDelay(sysClkRateGet() / 50);
   std::printf("initial done\n");
   std::fflush(stdout);
   return 0;
