@@ -140,6 +140,13 @@ static u8 MFWQZ_CompareHardware(const u8* running, const u8* accepted, u32 lengt
   return std::memcmp(running, accepted, length) == 0 ? MFWQZ_kCmpEqual : MFWQZ_kCmpDiffer;
 }
 
+u8 MFWQZ_QorUdidIsAccepted(void) {
+  return MFWQZ_CompareHardware(MFWQZ_pucActQzUdid, MFWQZ_sReqHardwareId.aucQzUdid, MFWQZ_kUdidBytes) ==
+                 MFWQZ_kCmpEqual
+             ? 1
+             : 0;
+}
+
 u8 MFWQZ_AuthorCheckTarget(void) {
   const u8 ucT = MFWQZ_CompareHardware(MFWQZ_aActTargetId, MFWQZ_sReqHardwareId.aucTargetId, MFWQZ_kTargetIdBytes) ==
                          MFWQZ_kCmpEqual

@@ -10,7 +10,7 @@
 #include "HNFiff_ModuleState.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
-#include "MFWQZ_Confirm_Placeholder.h"
+#include "MFWQZ_Confirm.h"
 #include "MFWQZ_Remote.h"
 #include "ScmSystemCalls.h"
 
@@ -123,6 +123,20 @@ void MFWQZ_SetRemoteEnterState(u32 code, u32 state) {
   }
 }
 
+void MFWQZ_CompleteRemoteOrder(u32 code) {
+  if (MFWQZ_Remote.ulState != MFWQZ_k_RS_NONE && MFWQZ_Remote.ulState != MFWQZ_k_RS_FINAL &&
+      MFWQZ_Remote.ulCode == code) {
+    MFWQZ_Remote.ulState = MFWQZ_k_RS_NONE;
+    MFWQZ_Remote.ulLastCompleted = code;
+  }
+}
+
+void MFWQZ_HoldOffResets(void) {
+  if (ScmLockReset(HNFstp_usSdn) != 0) {
+    HNFevt_EnregisterEventInfo(MFWQZ_kEvtLockReset, 0, 0);
+  }
+}
+
 u16 MFWQZ_ProcessEnterCommand(const u8* cmd, u16 length, u32 passwordEmpty) {
   const u16 usCode = MFWQZ_GetU16(cmd + MFWQZ_kCmdOffCode);
   u16 usResult = MFWQZ_k_RES_OK;
@@ -228,9 +242,7 @@ void MFWQZ_ProcessFixSizeCommand(const u8* cmd, u16 length, u32 reply) {
     }
   }
   if (usResult == MFWQZ_k_RES_OK && usClass == MFWQZ_kClassEnter && MFWQZ_NeedsResetLock(usCode) == 1) {
-    if (ScmLockReset(HNFstp_usSdn) != 0) {
-      HNFevt_EnregisterEventInfo(MFWQZ_kEvtLockReset, 0, 0);
-    }
+    MFWQZ_HoldOffResets();
   }
   if (HNFiff_RemoteControlSnd(pucAnswer, ulAnswerLength, static_cast<u16>(reply)) != 1) {
     MFWQZ_RemoteEvent(MFWQZ_k_RES_SEND, 0);
@@ -263,7 +275,7 @@ u32 MFWQZ_CnfPasswordChange(void) {
     return 0;
   }
   HNFcyc_TriggerSendPasswordToQorInBgTask = 1;
-  MFWQZ_SetRemoteEnterState(MFWQZ_kCodePassword, MFWQZ_k_RS_NONE);
+  MFWQZ_CompleteRemoteOrder(MFWQZ_kCodePassword);
   MFWQZ_ValidFiles = 0;
   MFWQZ_gbTriggerReloadRev = 1;
   MFWQZ_gbScanAfterReloadRev = 0;

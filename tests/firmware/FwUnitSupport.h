@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -65,12 +66,22 @@ class FakeHost {
   int resetCalls = 0;                                  ///< 0x8F calls
   std::vector<int> calls;                              ///< every call number served
   std::function<void(int)> onCall;                     ///< called with each call number before it is served
+  // The Qor controller behind channel 6.
+  std::vector<uint8_t> qorStates;                      ///< fail-safe states 0x92 reports in turn (last repeats; none: 0)
+  int qorStateCalls = 0;                               ///< 0x92 calls served
+  std::vector<std::vector<uint8_t>> qorRequests;       ///< every request sent on channel 6, in order
+  std::deque<std::optional<std::vector<uint8_t>>> qorReplies;  ///< replies to the next requests (none: silent)
+  std::map<int, std::vector<uint8_t>> qorVariables;    ///< values the writes stored, by variable id
+  int qorChannelsOpen = 0;                             ///< channel-6 handles open now
+  int lockResets = 0;                                  ///< 0x8D calls
+  int unlockResets = 0;                                ///< 0x8E calls
  private:
   struct Open {
     std::string name;  ///< file
     size_t pos;        ///< read position
   };
   std::map<int, Open> open_;  ///< open handles
+  std::map<int, std::optional<std::vector<uint8_t>>> qorPending_;  ///< reply waiting on each open channel
   int nextHandle_ = 3;        ///< next handle number
   _Vx_usr_arg_t Serve(const _Vx_usr_arg_t w[8], int number);
 };
