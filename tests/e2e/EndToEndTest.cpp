@@ -187,6 +187,21 @@ const std::vector<E2eCase>& Cases() {
                                                     "32,0x4000", "8,0x0060", "17,0x0050", "3,0x0060"};
          EXPECT_EQ(events, expected);
        }},
+      {"setup-mode-and-rescan", Exit::Success,
+       [](const Outcome& o) {
+         OthersOperational(o.summary, true);
+         NeverFailSafe(o.summary);
+         const json& op = o.summary["operator"];
+         EXPECT_EQ(op["failedStep"], "") << op.dump();
+         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         const std::string last = op["lastStatus"];
+         EXPECT_NE(last.find("last completed 0x2000"), std::string::npos) << last;
+         EXPECT_EQ(op["classicRecordsSound"], op["classicRecords"]);
+         // the password change, the old password refused, setup mode on, the rescan
+         const std::vector<std::string> events = op["remoteEvents"];
+         const std::vector<std::string> expected = {"3,0x5000", "8,0x0060", "3,0x9000", "3,0x2000"};
+         EXPECT_EQ(events, expected);
+       }},
       {"silent", Exit::TimeLimit,
        [](const Outcome& o) {
          OthersOperational(o.summary, false);
