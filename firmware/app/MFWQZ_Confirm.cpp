@@ -47,14 +47,6 @@ static u8 MFWQZ_FirstCall(u32 state, u32* previous, u32* entryUs) {
 /// Microseconds since entryUs (wrap-safe on 32 bits).
 static u32 MFWQZ_SinceUs(u32 entryUs) { return MFWQZ_NowUs() - entryUs; }
 
-/// 1 while a remote order of this code is pending (accepted, running or being confirmed).
-static u32 MFWQZ_RemoteOrderPending(u32 code) {
-  return (MFWQZ_Remote.ulState != MFWQZ_k_RS_NONE && MFWQZ_Remote.ulState != MFWQZ_k_RS_FINAL &&
-          MFWQZ_Remote.ulCode == code)
-             ? 1
-             : 0;
-}
-
 /// 1 when the code may be confirmed now; raises the fatal code event for a code no order can carry.
 static u8 MFWQZ_ConfirmCodeValid(u32 code) {
   switch (code) {

@@ -116,16 +116,21 @@ u16 Check_Remote_Enter_Command(u16 code, u32 keyAcceptOrdered, u32 raiseEvents) 
   return MFWQZ_k_RES_CODE;
 }
 
+u32 MFWQZ_RemoteOrderPending(u32 code) {
+  return (MFWQZ_Remote.ulState != MFWQZ_k_RS_NONE && MFWQZ_Remote.ulState != MFWQZ_k_RS_FINAL &&
+          MFWQZ_Remote.ulCode == code)
+             ? 1
+             : 0;
+}
+
 void MFWQZ_SetRemoteEnterState(u32 code, u32 state) {
-  if (MFWQZ_Remote.ulState != MFWQZ_k_RS_NONE && MFWQZ_Remote.ulState != MFWQZ_k_RS_FINAL &&
-      MFWQZ_Remote.ulCode == code) {
+  if (MFWQZ_RemoteOrderPending(code) == 1) {
     MFWQZ_Remote.ulState = state;
   }
 }
 
 void MFWQZ_CompleteRemoteOrder(u32 code) {
-  if (MFWQZ_Remote.ulState != MFWQZ_k_RS_NONE && MFWQZ_Remote.ulState != MFWQZ_k_RS_FINAL &&
-      MFWQZ_Remote.ulCode == code) {
+  if (MFWQZ_RemoteOrderPending(code) == 1) {
     MFWQZ_Remote.ulState = MFWQZ_k_RS_NONE;
     MFWQZ_Remote.ulLastCompleted = code;
   }

@@ -106,10 +106,7 @@ static u8 MFWQZ_SetupSwitchOn(void) {
 static u8 MFWQZ_SetupSwitchOff(void) {
   MFWQZ_SetupGo(MFWQZ_k_SM_OFF);
   MFWQZ_gullSetupLogUs = ScmGetUSecCounter();
-  const u32 ulRemote = (MFWQZ_Remote.ulState != MFWQZ_k_RS_NONE && MFWQZ_Remote.ulState != MFWQZ_k_RS_FINAL &&
-                        MFWQZ_Remote.ulCode == MFWQZ_kCodeSetupOff)
-                           ? 1
-                           : 0;
+  const u32 ulRemote = MFWQZ_RemoteOrderPending(MFWQZ_kCodeSetupOff);
   MFWQZ_SetupModeDesc.ulHoldUs = ulRemote == 1 ? MFWQZ_kSetupOffHoldUs : MFWQZ_kSetupOffHoldLocalUs;
   if (ulRemote == 1) {
     // A reset follows: the order is final.
