@@ -74,12 +74,16 @@ void MFWQZ_SetupModeInit(void) {
   }
 }
 
-/// The writes of an operator's switch: files invalid, variable 6 sent, resets held off, "fwrevcnf.bin"; 1 written.
+/// The writes of an operator's switch: resets held off, "fwrevcnf.bin", then files invalid and variable 6
+/// sent; 1 written. A failed write changes neither (the file is the old one).
 static u32 MFWQZ_SetupWrite(void) {
+  MFWQZ_HoldOffResets();
+  if (MFWQZ_RevStore(0) != 1) {
+    return 0;
+  }
   MFWQZ_ValidFiles = 0;
   HNFcyc_TriggerSendSetupModeToQorInBgTask = 1;
-  MFWQZ_HoldOffResets();
-  return MFWQZ_RevStore(0);
+  return 1;
 }
 
 /// State 3: switch on.

@@ -83,6 +83,15 @@ class Machines : public AppFixture {
   }
   /// Accepts an order; its result word.
   u16 Order(u16 code) { return Result(AnswerTo(Enter(code))); }
+  /// The confirmation run up to the call that enters state 4 (half a second after the order).
+  void ConfirmUntilEntry() {
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(MFWQZ_Confirmation(), 1);
+    }
+    host.counter += 500000;
+    EXPECT_EQ(MFWQZ_Confirmation(), 1);
+    EXPECT_EQ(MFWQZ_Confirm.ulState, MFWQZ_k_CNF_HOLD);
+  }
   /// The confirmation run until its state 4 entry (half a second after the order): the entry's result.
   u8 ConfirmUntilAction() {
     for (int i = 0; i < 3; ++i) {
@@ -575,6 +584,131 @@ TEST_F(Machines, UserDataFormatStatesWithoutAStepHoldTheCycle) {
   MFWQZ_UsrDataFormat.ulState = MFWQZ_k_USR_DONE;
   EXPECT_EQ(MFWQZ_ConfirmAction(0x8000, 1), 0) << "not idle";
   EXPECT_EQ(TakeEvents(), (std::vector<Event>{{3, kEvtState, 0, 0x90006}}));
+}
+
+// ---- storage faults ----
+
+TEST_F(Machines, AFailedWriteOfFwRevCnfChangesNothingUnderBothStorageBehaviours) {
+  struct Caller {
+    const char* what;
+    u16 code;
+    std::function<void()> prepare;    // the situation the order needs
+    std::function<void(FakeHost&)> act;  // the step that writes, the fault in place
+  };
+  const Caller callers[] = {
+      {"firmware acceptance", 0x100,
+       [] {
+         MFWQZ_ModuleInfo[5].usConfiguredRev = 4;
+         MFWQZ_ulNumberOfDiffFirmware = 1;
+       },
+       [](FakeHost&) { EXPECT_EQ(MFWQZ_ModuleXChg(), 0); }},
+      {"key-medium change", 0x200,
+       [] {
+         MFWQZ_bCorvaneChanged = 1;
+         (void)MFWQZ_CorvaneChgCnf();
+       },
+       [](FakeHost& h) {
+         EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
+         EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_FAILED);
+         (void)MFWQZ_CorvaneChgCnf();
+         h.counter += 5000000;
+         (void)MFWQZ_CorvaneChgCnf();
+       }},
+      {"password change", 0x5000, [] {}, [](FakeHost&) { EXPECT_EQ(MFWQZ_Confirmation(), 0); }},
+      {"setup mode on", 0x9000, [] {}, [](FakeHost&) { EXPECT_EQ(MFWQZ_SetupMode(), 0); }},
+  };
+  struct Fault {
+    const char* what;
+    std::function<void(FakeHost&)> inject;
+  };
+  const Fault faults[] = {
+      {"busy past the limit",
+       [](FakeHost& h) {
+         h.busyOpens = 1000;
+         h.onCall = [&h](int n) {
+           if (n == SCM_SC_OPEN_STORAGE) h.counter += 1000000;
+         };
+       }},
+      {"refused open", [](FakeHost& h) { h.failing.insert(SCM_SC_OPEN_STORAGE); }},
+      {"refused write", [](FakeHost& h) { h.failWrites = 1; }},
+      {"short write", [](FakeHost& h) { h.shortWrites = 1; }},
+      {"failing close", [](FakeHost& h) { h.failCloses = 1; }},
+  };
+  for (const bool discard : {false, true}) {
+    for (const Caller& c : callers) {
+      for (const Fault& f : faults) {
+        const std::string what = std::string(c.what) + ", " + f.what + (discard ? ", discarding host" : "");
+        SetUp();
+        host.discardFaultyWrites = discard;
+        c.prepare();
+        const Bytes before = File("FWREVCNF.BIN");
+        const Password password = kSecret;
+        const u32 lockPost = MFWQZ_gbLockPostFw;
+        const u32 ack = MFWQZ_AcknowledgeFwMismatches;
+        ASSERT_EQ(Order(c.code), 0) << what;
+        ConfirmUntilEntry();
+        if (c.code != 0x5000) {
+          EXPECT_EQ(MFWQZ_Confirmation(), 1) << what;
+        }
+        TakeEvents();
+        f.inject(host);
+        c.act(host);
+        host.onCall = nullptr;
+        host.failing.clear();
+        host.busyOpens = 0;
+        EXPECT_EQ(File("FWREVCNF.BIN"), before) << what;
+        EXPECT_EQ(MFWQZ_ValidFiles, 1u) << what;
+        EXPECT_EQ(MFWQZ_gbLockPostFw, lockPost) << what;
+        EXPECT_EQ(MFWQZ_AcknowledgeFwMismatches, ack) << what;
+        EXPECT_EQ(std::memcmp(MFWQZ_gaucPassword, password.data(), 16), 0) << what;
+        EXPECT_EQ(HNFcyc_TriggerSendPasswordToQorInBgTask, 0u) << what;
+        EXPECT_EQ(MFWQZ_Remote.ulState, 4u) << what;
+        EXPECT_EQ(host.openHandles, 0) << what;
+        EXPECT_EQ(host.lockResets, host.unlockResets) << what << ": the reset hold released";
+        const std::vector<Event> events = TakeEvents();
+        EXPECT_TRUE(std::any_of(events.begin(), events.end(), [](const Event& e) {
+          return e.code == 0x6200C086u || e.code == 0x62008A02u;
+        })) << what;
+        TearDown();
+      }
+    }
+  }
+}
+
+TEST_F(Machines, AFailedFlashWriteLeavesFlashAndTheKeyMediumChanged) {
+  MFWQZ_bCorvaneChanged = 1;
+  (void)MFWQZ_CorvaneChgCnf();
+  const std::vector<uint8_t> flash = *host.flash;
+  ASSERT_EQ(Order(0x200), 0);
+  EXPECT_EQ(ConfirmUntilAction(), 1);
+  host.failing.insert(SCM_SC_WRITE_QOR_FLASH_FILE);
+  EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
+  host.failing.clear();
+  EXPECT_EQ(*host.flash, flash);
+  EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_FAILED);
+  // "fwrevcnf.bin" was written: it is loaded again so that revisions are not held off for good.
+  EXPECT_EQ(MFWQZ_gbTriggerReloadRev, 1u);
+  MFWQZ_InitState = 2;
+  (void)MFWQZ_Main(0);
+  EXPECT_EQ(MFWQZ_gbLockPostFw, 0u);
+  EXPECT_EQ(MFWQZ_ValidFiles, 1u);
+}
+
+TEST_F(Machines, EmptyingTheUserDataFilesUnderBothStorageBehaviours) {
+  for (const bool discard : {false, true}) {
+    SetUp();
+    host.discardFaultyWrites = discard;
+    host.files["PARDATA1.BIN"] = {1, 2, 3};
+    host.files["AUTOCNF.BIN"] = {4, 5};
+    ASSERT_EQ(Order(0x8000), 0);
+    EXPECT_EQ(ConfirmUntilAction(), 1);
+    host.failCloses = 1;
+    EXPECT_EQ(MFWQZ_UsrDataFormatMain(), 1);
+    EXPECT_EQ(MFWQZ_UsrDataFormat.ulState, MFWQZ_k_USR_FAILED) << discard;
+    EXPECT_EQ(host.files["AUTOCNF.BIN"], Bytes({4, 5})) << discard << ": not touched";
+    EXPECT_EQ(host.openHandles, 0) << discard;
+    TearDown();
+  }
 }
 
 }  // namespace

@@ -79,6 +79,9 @@ void FakeHost::Install() {
   qorChannelsOpen = 0;
   lockResets = unlockResets = 0;
   qorPending_.clear();
+  discardFaultyWrites = false;
+  beforeWrite_.clear();
+  faultyHandles_.clear();
   ScmMemSetSyscallHook([this](const _Vx_usr_arg_t w[8], int number) { return Serve(w, number); });
 }
 
@@ -125,6 +128,7 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       }
       // A write open starts the file anew, as the host's storage does.
       if (static_cast<char>(w[2]) == 'w') {
+        beforeWrite_[nextHandle_] = files[name];
         files[name].clear();
       }
       open_[nextHandle_] = Open{name, 0};
@@ -132,18 +136,32 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       ++openHandles;
       return 0;
     }
-    case SCM_SC_CLOSE_STORAGE:
-      if (open_.erase(static_cast<int>(w[0])) == 0) {
+    case SCM_SC_CLOSE_STORAGE: {
+      const int handle = static_cast<int>(w[0]);
+      auto it = open_.find(handle);
+      if (it == open_.end()) {
         errno = 0x3E0004;
         return -1;
       }
+      const std::string closed = it->second.name;
+      open_.erase(it);
       --openHandles;
+      const bool discard = discardFaultyWrites && faultyHandles_.erase(handle) != 0;
+      if (discard) {
+        files[closed] = beforeWrite_[handle];
+      }
+      beforeWrite_.erase(handle);
+      if (discard) {
+        errno = kHostIo;
+        return -1;
+      }
       if (failCloses > 0) {
         --failCloses;
         errno = kHostIo;
         return -1;
       }
       return 0;
+    }
     case SCM_SC_GET_STORAGE_LENGTH: {
       auto it = open_.find(static_cast<int>(w[0]));
       if (it == open_.end() || (failAfterOpen == number && it->second.name == faultyFile)) {
@@ -179,6 +197,7 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       }
       if (failWrites > 0) {
         --failWrites;
+        faultyHandles_.insert(static_cast<int>(w[0]));
         errno = kHostIo;
         return -1;
       }
@@ -188,6 +207,7 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       if (shortWrites > 0 && count > 0) {
         --shortWrites;
         --count;
+        faultyHandles_.insert(static_cast<int>(w[0]));
       }
       data.insert(data.end(), src, src + count);
       *OutWord(w[3]) = static_cast<uint32_t>(count);

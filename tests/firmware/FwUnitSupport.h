@@ -73,6 +73,9 @@ class FakeHost {
   std::deque<std::optional<std::vector<uint8_t>>> qorReplies;  ///< replies to the next requests (none: silent)
   std::map<int, std::vector<uint8_t>> qorVariables;    ///< values the writes stored, by variable id
   int qorChannelsOpen = 0;                             ///< channel-6 handles open now
+  /// The host replaces a file at its close: after a short or refused write on the handle, the close
+  /// discards what was written (fails, old content kept); false: it commits the partial file.
+  bool discardFaultyWrites = false;
   int lockResets = 0;                                  ///< 0x8D calls
   int unlockResets = 0;                                ///< 0x8E calls
  private:
@@ -82,6 +85,8 @@ class FakeHost {
   };
   std::map<int, Open> open_;  ///< open handles
   std::map<int, std::optional<std::vector<uint8_t>>> qorPending_;  ///< reply waiting on each open channel
+  std::map<int, std::vector<uint8_t>> beforeWrite_;  ///< content at each write open (what a discard restores)
+  std::set<int> faultyHandles_;                      ///< write handles that met a short or refused write
   int nextHandle_ = 3;        ///< next handle number
   _Vx_usr_arg_t Serve(const _Vx_usr_arg_t w[8], int number);
 };
