@@ -108,6 +108,15 @@ unsigned CheckerRecords(const json& summary) {
   return n;
 }
 
+/// The byte at offset of a hex string.
+unsigned HexByte(const std::string& hex, size_t offset) { return std::stoul(hex.substr(2 * offset, 2), nullptr, 16); }
+
+/// The flags word of a 0x0101 "fwrevcnf.bin" given in hex.
+unsigned FwRevFlags(const std::string& hex) {
+  const size_t at = 8 + 4 * (HexByte(hex, 0) | (HexByte(hex, 1) << 8)) + 4 + 4;
+  return HexByte(hex, at) | (HexByte(hex, at + 1) << 8);
+}
+
 /// One end-to-end scenario: the name in the scenario file, the status and the checks.
 struct E2eCase {
   const char* name;                              ///< scenario name in ci-scenarios.toml
@@ -201,6 +210,18 @@ const std::vector<E2eCase>& Cases() {
          const std::vector<std::string> events = op["remoteEvents"];
          const std::vector<std::string> expected = {"3,0x5000", "8,0x0060", "3,0x9000", "3,0x2000"};
          EXPECT_EQ(events, expected);
+         // What the firmware keeps: the password in "fwrevcnf.bin" and variable 1, setup mode in flag 0x10
+         // and variable 6, the SCM version in variable 5, flash area 16 equal to "corvane.uid".
+         const json& kept = o.summary["kept"];
+         const std::string secret = "736563726574" + std::string(20, '0');
+         EXPECT_EQ(kept["qorVariables"]["1"], secret) << kept.dump();
+         EXPECT_EQ(kept["qorVariables"]["5"], "0401");
+         EXPECT_EQ(kept["qorVariables"]["6"], "0100");
+         EXPECT_EQ(kept["qorVariables"]["3"].get<std::string>().size(), 48u);
+         const std::string fwrev = kept["files"]["fwrevcnf.bin"];
+         EXPECT_EQ(FwRevFlags(fwrev), 0x17u) << fwrev;
+         EXPECT_NE(fwrev.find(secret), std::string::npos) << fwrev;
+         EXPECT_EQ(kept["flash"], kept["files"]["corvane.uid"]);
        }},
       {"silent", Exit::TimeLimit,
        [](const Outcome& o) {
