@@ -223,6 +223,22 @@ const std::vector<E2eCase>& Cases() {
          EXPECT_NE(fwrev.find(secret), std::string::npos) << fwrev;
          EXPECT_EQ(kept["flash"], kept["files"]["corvane.uid"]);
        }},
+      {"firmware-accepted", Exit::Success,
+       [](const Outcome& o) {
+         OthersOperational(o.summary, true);
+         NeverFailSafe(o.summary);
+         const json& op = o.summary["operator"];
+         EXPECT_EQ(op["failedStep"], "") << op.dump();
+         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         const std::vector<std::string> events = op["remoteEvents"];
+         EXPECT_EQ(events, (std::vector<std::string>{"3,0x5000", "3,0x0100"}));
+         // "fwrevcnf.bin" accepts node 2's minor revision 2 (entries by SADR: 1, 2, 3, 4).
+         const std::string fwrev = o.summary["kept"]["files"]["fwrevcnf.bin"];
+         EXPECT_EQ(HexByte(fwrev, 0), 4u) << fwrev;
+         EXPECT_EQ(HexByte(fwrev, 12) | (HexByte(fwrev, 13) << 8), 2u) << fwrev;
+         EXPECT_EQ(HexByte(fwrev, 14) | (HexByte(fwrev, 15) << 8), 2u) << fwrev;
+         EXPECT_EQ(FwRevFlags(fwrev) & 0x10u, 0u) << "setup mode off";
+       }},
       {"silent", Exit::TimeLimit,
        [](const Outcome& o) {
          OthersOperational(o.summary, false);
