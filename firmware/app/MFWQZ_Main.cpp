@@ -98,6 +98,11 @@ u8 MFWQZ_InitModuleInfo(void) {
     MFWQZ_SetupModeInit();
     return 1;
   }
+  // The key medium's state from the files just loaded: the stack asks before its first
+  // set-to-operational, which comes long before the first 5-s check.
+  if (MFWQZ_bTargetMacAvailable != 0) {
+    (void)MFWQZ_AuthorCheckTarget();
+  }
   MFWQZ_ulScansAtStartup = MFWQZ_gulScansAtStartup;
   const u8 ucScan = MFWQZ_StartScan(0);
   MFWQZ_InitState = 2;

@@ -239,6 +239,23 @@ const std::vector<E2eCase>& Cases() {
          EXPECT_EQ(HexByte(fwrev, 14) | (HexByte(fwrev, 15) << 8), 2u) << fwrev;
          EXPECT_EQ(FwRevFlags(fwrev) & 0x10u, 0u) << "setup mode off";
        }},
+      {"key-medium-accepted", Exit::Success,
+       [](const Outcome& o) {
+         // No set-to-operational before the acceptance: the checker would have recorded one (0xE249).
+         OthersOperational(o.summary, true);
+         NeverFailSafe(o.summary);
+         const json& op = o.summary["operator"];
+         EXPECT_EQ(op["failedStep"], "") << op.dump();
+         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         const std::vector<std::string> events = op["remoteEvents"];
+         EXPECT_EQ(events, (std::vector<std::string>{"3,0x5000", "3,0x0200"}));
+         const json& kept = o.summary["kept"];
+         EXPECT_EQ(kept["flash"], kept["files"]["corvane.uid"]) << kept.dump();
+         // "fwrevcnf.bin" accepts the host's Qor UDID and target id.
+         const std::string fwrev = kept["files"]["fwrevcnf.bin"];
+         EXPECT_NE(fwrev.find("025c3e102030" "45230100eeffc000"), std::string::npos) << fwrev;
+         EXPECT_EQ(FwRevFlags(fwrev), 0x07u) << fwrev;
+       }},
       {"silent", Exit::TimeLimit,
        [](const Outcome& o) {
          OthersOperational(o.summary, false);
