@@ -256,6 +256,24 @@ const std::vector<E2eCase>& Cases() {
          EXPECT_NE(fwrev.find("025c3e102030" "45230100eeffc000"), std::string::npos) << fwrev;
          EXPECT_EQ(FwRevFlags(fwrev), 0x07u) << fwrev;
        }},
+      {"setup-mode-accepts-firmware", Exit::Success,
+       [](const Outcome& o) {
+         OthersOperational(o.summary, true);
+         NeverFailSafe(o.summary);
+         const json& op = o.summary["operator"];
+         EXPECT_EQ(op["failedStep"], "") << op.dump();
+         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         // The operator confirmed only the password and setup mode; the firmware it accepted by
+         // itself, with the setup-mode events of switching on and of the acceptance.
+         const std::vector<std::string> events = op["remoteEvents"];
+         EXPECT_EQ(events, (std::vector<std::string>{"3,0x5000", "3,0x9000"}));
+         EXPECT_EQ(EventsOfCode(o.summary, "0x6200C094"), 2u) << o.summary["events"].dump();
+         const json& kept = o.summary["kept"];
+         EXPECT_EQ(kept["qorVariables"]["6"], "0100");
+         const std::string fwrev = kept["files"]["fwrevcnf.bin"];
+         EXPECT_EQ(HexByte(fwrev, 14) | (HexByte(fwrev, 15) << 8), 2u) << fwrev;
+         EXPECT_EQ(FwRevFlags(fwrev), 0x17u) << fwrev;
+       }},
       {"silent", Exit::TimeLimit,
        [](const Outcome& o) {
          OthersOperational(o.summary, false);
