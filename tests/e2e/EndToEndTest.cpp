@@ -274,6 +274,23 @@ const std::vector<E2eCase>& Cases() {
          EXPECT_EQ(HexByte(fwrev, 14) | (HexByte(fwrev, 15) << 8), 2u) << fwrev;
          EXPECT_EQ(FwRevFlags(fwrev), 0x17u) << fwrev;
        }},
+      {"order-invalid-at-validation", Exit::Success,
+       [](const Outcome& o) {
+         OthersOperational(o.summary, true);
+         NeverFailSafe(o.summary);
+         const json& op = o.summary["operator"];
+         EXPECT_EQ(op["failedStep"], "") << op.dump();
+         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         const std::vector<std::string> events = op["remoteEvents"];
+         EXPECT_EQ(events, (std::vector<std::string>{"4,0x9100", "16,0x0060"}));
+         // Nothing written: the installed "fwrevcnf.bin" (flags 0x07, no password), no password in variable 1.
+         const json& kept = o.summary["kept"];
+         EXPECT_EQ(FwRevFlags(kept["files"]["fwrevcnf.bin"]), 0x07u);
+         EXPECT_EQ(kept["qorVariables"]["1"], std::string(32, '0'));
+         EXPECT_EQ(kept["qorVariables"]["6"], "0000");
+         EXPECT_EQ(kept["flash"], kept["files"]["corvane.uid"]);
+         EXPECT_EQ(EventsOfCode(o.summary, "0x6200C086"), 0u);
+       }},
       {"silent", Exit::TimeLimit,
        [](const Outcome& o) {
          OthersOperational(o.summary, false);
