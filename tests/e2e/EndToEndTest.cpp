@@ -117,6 +117,16 @@ unsigned FwRevFlags(const std::string& hex) {
   return HexByte(hex, at) | (HexByte(hex, at + 1) << 8);
 }
 
+/// Every node operational, never fail-safe, every step of the operator's script done; the operator's side.
+const json& ScriptCompleted(const Outcome& o) {
+  OthersOperational(o.summary, true);
+  NeverFailSafe(o.summary);
+  const json& op = o.summary["operator"];
+  EXPECT_EQ(op["failedStep"], "") << op.dump();
+  EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+  return op;
+}
+
 /// One end-to-end scenario: the name in the scenario file, the status and the checks.
 struct E2eCase {
   const char* name;                              ///< scenario name in ci-scenarios.toml
@@ -177,11 +187,7 @@ const std::vector<E2eCase>& Cases() {
        }},
       {"udid-mismatch-accepted", Exit::Success,
        [](const Outcome& o) {
-         OthersOperational(o.summary, true);
-         NeverFailSafe(o.summary);
-         const json& op = o.summary["operator"];
-         EXPECT_EQ(op["failedStep"], "") << op.dump();
-         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         const json& op = ScriptCompleted(o);
          EXPECT_EQ(op["strayAnswers"], 0);
          // the last record: no mismatch, the exchange completed
          const std::string last = op["lastStatus"];
@@ -198,11 +204,7 @@ const std::vector<E2eCase>& Cases() {
        }},
       {"setup-mode-and-rescan", Exit::Success,
        [](const Outcome& o) {
-         OthersOperational(o.summary, true);
-         NeverFailSafe(o.summary);
-         const json& op = o.summary["operator"];
-         EXPECT_EQ(op["failedStep"], "") << op.dump();
-         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         const json& op = ScriptCompleted(o);
          const std::string last = op["lastStatus"];
          EXPECT_NE(last.find("last completed 0x2000"), std::string::npos) << last;
          EXPECT_EQ(op["classicRecordsSound"], op["classicRecords"]);
@@ -225,11 +227,7 @@ const std::vector<E2eCase>& Cases() {
        }},
       {"firmware-accepted", Exit::Success,
        [](const Outcome& o) {
-         OthersOperational(o.summary, true);
-         NeverFailSafe(o.summary);
-         const json& op = o.summary["operator"];
-         EXPECT_EQ(op["failedStep"], "") << op.dump();
-         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         const json& op = ScriptCompleted(o);
          const std::vector<std::string> events = op["remoteEvents"];
          EXPECT_EQ(events, (std::vector<std::string>{"3,0x5000", "3,0x0100"}));
          // "fwrevcnf.bin" accepts node 2's minor revision 2 (entries by SADR: 1, 2, 3, 4).
@@ -242,11 +240,7 @@ const std::vector<E2eCase>& Cases() {
       {"key-medium-accepted", Exit::Success,
        [](const Outcome& o) {
          // No set-to-operational before the acceptance: the checker would have recorded one (0xE249).
-         OthersOperational(o.summary, true);
-         NeverFailSafe(o.summary);
-         const json& op = o.summary["operator"];
-         EXPECT_EQ(op["failedStep"], "") << op.dump();
-         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         const json& op = ScriptCompleted(o);
          const std::vector<std::string> events = op["remoteEvents"];
          EXPECT_EQ(events, (std::vector<std::string>{"3,0x5000", "3,0x0200"}));
          const json& kept = o.summary["kept"];
@@ -258,11 +252,7 @@ const std::vector<E2eCase>& Cases() {
        }},
       {"setup-mode-accepts-firmware", Exit::Success,
        [](const Outcome& o) {
-         OthersOperational(o.summary, true);
-         NeverFailSafe(o.summary);
-         const json& op = o.summary["operator"];
-         EXPECT_EQ(op["failedStep"], "") << op.dump();
-         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         const json& op = ScriptCompleted(o);
          // The operator confirmed only the password and setup mode; the firmware it accepted by
          // itself, with the setup-mode events of switching on and of the acceptance.
          const std::vector<std::string> events = op["remoteEvents"];
@@ -276,11 +266,7 @@ const std::vector<E2eCase>& Cases() {
        }},
       {"order-invalid-at-validation", Exit::Success,
        [](const Outcome& o) {
-         OthersOperational(o.summary, true);
-         NeverFailSafe(o.summary);
-         const json& op = o.summary["operator"];
-         EXPECT_EQ(op["failedStep"], "") << op.dump();
-         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         const json& op = ScriptCompleted(o);
          const std::vector<std::string> events = op["remoteEvents"];
          EXPECT_EQ(events, (std::vector<std::string>{"4,0x9100", "16,0x0060"}));
          // Nothing written: the installed "fwrevcnf.bin" (flags 0x07, no password), no password in variable 1.

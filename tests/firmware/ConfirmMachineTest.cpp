@@ -9,9 +9,8 @@
 #include <cstring>
 #include <functional>
 
-#include "AppFixture.h"
 #include "MessageBuilder.h"
-#include "FwRemoteSupport.h"
+#include "OrderFixture.h"
 #include "HNFcyc.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
@@ -22,7 +21,6 @@
 namespace FwTest {
 namespace {
 
-using TestFiles::Record;
 using Bytes = std::vector<uint8_t>;
 using Password = std::array<u8, 16>;
 
@@ -30,59 +28,27 @@ using Password = std::array<u8, 16>;
 constexpr uint32_t kEvt = 0x6200C08B;
 /// The fatal machine-state event.
 constexpr uint32_t kEvtState = 0x9200C000;
-const Password kSecret = {'s', 'e', 'c', 'r', 'e', 't'};
-const u8 kQorUdid[6] = {0x00, 0x60, 0x65, 0x01, 0x02, 0x03};
-const TestFiles::Udid kQorUdidArray = {0x00, 0x60, 0x65, 0x01, 0x02, 0x03};
+const Password kSecret = kOrderSecret;
 /// Time the order is accepted at, microseconds.
 constexpr uint64_t kT0 = 10000000;
 
-/// An enter command (identifier 0x0102, echo 0x0077) with the fixture's password.
-Bytes Enter(u16 code) {
-  TestFrames::CommandSpec fields;
-  fields.identifier = 0x0102;
-  fields.echo = 0x0077;
-  fields.code = code;
-  fields.password = kSecret;
-  if (code == MFWQZ_kCodePassword) {
-    fields.newPassword = Password{'n', 'e', 'w'};
-  }
-  return TestFrames::BuildCommand(fields);
-}
+Bytes Enter(u16 code) { return EnterOrder(code); }
+u16 Result(const Bytes& answer) { return ResultOf(answer); }
 
-/// The result word of an answer.
-u16 Result(const Bytes& answer) { return static_cast<u16>(answer.at(8) | (answer.at(9) << 8)); }
-
-/// A commissioned domain of two nodes (SADR 5 revision 3, SADR 9), initialised, remote control on.
-class Machines : public AppFixture {
+/// The order fixture with setup mode's first pass run (off) and remote control reset to power-up.
+class Machines : public OrderFixture {
  protected:
   void SetUp() override {
-    AppFixture::SetUp();
-    std::vector<Record> r = TestFiles::NodeRecords(0xC400, 5, 0x0025C3E0, 0x1005, 0x00010003);
-    const std::vector<Record> n9 = TestFiles::NodeRecords(0xC401, 9, 0x0025C3E0, 0x1005, 0x00010000);
-    r.insert(r.end(), n9.begin(), n9.end());
-    StartObjectList(r);
-    InstallFiles({{5, 3}, {9, 0}}, kQorUdidArray);
-    (void)MFWQZ_GetTargetId();
-    ASSERT_EQ(MFWQZ_Init(kQorUdid, 0x0102), 0);
-    ASSERT_EQ(MFWQZ_InitModuleInfo(), 0);
+    OrderFixture::SetUp();
+    Initialise();
     ASSERT_EQ(MFWQZ_SetupMode(), 1);  // switched off from the initialisation
-    ResetRemoteControl();
-    MFWQZ_SetupModeDesc.ulState = MFWQZ_k_SM_OFF;
-    MFWQZ_SetupModeDesc.ulPrevious = MFWQZ_k_SM_OFF_REQ;
-    MFWQZ_SetupModeDesc.ulFromInit = 1;
-    MFWQZ_gbRemoteActive = 1;
-    std::memcpy(MFWQZ_gaucPassword, kSecret.data(), kSecret.size());
-    MFWQZ_Confirm.ulState = MFWQZ_k_CNF_IDLE;
-    MFWQZ_Confirm.ulPrevious = MFWQZ_k_CNF_IDLE;
+    MFWQZ_gbScanning = 0;
+    MFWQZ_gbStartScan = 0;
     MFWQZ_bCvnFromQorAvailable = 1;
-    MFWQZ_gbStartUp = 0;
-    MFWQZ_ulScansAtStartup = 0;
     HNFstp_bCorvaneEmpty = 0;
     host.counter = kT0;
     TakeEvents();
   }
-  /// Accepts an order; its result word.
-  u16 Order(u16 code) { return Result(AnswerTo(Enter(code))); }
   /// The confirmation run up to the call that enters state 4 (half a second after the order).
   void ConfirmUntilEntry() {
     for (int i = 0; i < 3; ++i) {

@@ -8,63 +8,33 @@
 #include <cstring>
 #include <functional>
 
-#include "AppFixture.h"
-#include "FwRemoteSupport.h"
+#include "OrderFixture.h"
 #include "HNFcyc.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
 #include "MFWQZ_Confirm.h"
 #include "MFWQZ_Remote.h"
-#include "MessageBuilder.h"
 #include "ScmSystemCalls.h"
 
 namespace FwTest {
 namespace {
 
-using TestFiles::Record;
 using Bytes = std::vector<uint8_t>;
-using Password = std::array<u8, 16>;
 
 constexpr uint32_t kEvtSetup = 0x6200C094;
 constexpr uint32_t kEvtSetupOff = 0x6200C095;
-const Password kSecret = {'s', 'e', 'c', 'r', 'e', 't'};
-const u8 kQorUdid[6] = {0x00, 0x60, 0x65, 0x01, 0x02, 0x03};
-const TestFiles::Udid kQorUdidArray = {0x00, 0x60, 0x65, 0x01, 0x02, 0x03};
+const u8* const kQorUdid = kOrderQorUdid;
 
-Bytes Enter(u16 code) {
-  TestFrames::CommandSpec fields;
-  fields.identifier = 0x0102;
-  fields.code = code;
-  fields.password = kSecret;
-  return TestFrames::BuildCommand(fields);
-}
-u16 Result(const Bytes& answer) { return static_cast<u16>(answer.at(8) | (answer.at(9) << 8)); }
+Bytes Enter(u16 code) { return EnterOrder(code); }
+u16 Result(const Bytes& answer) { return ResultOf(answer); }
 /// Flags word of a 0x0101 "fwrevcnf.bin" with two entries.
 u16 FileFlags(const Bytes& file) { return static_cast<u16>(file.at(8 + 8 + 4 + 4) | (file.at(8 + 8 + 4 + 5) << 8)); }
 
-class SetupMode : public AppFixture {
+class SetupMode : public OrderFixture {
  protected:
-  void SetUp() override {
-    AppFixture::SetUp();
-    std::vector<Record> r = TestFiles::NodeRecords(0xC400, 5, 0x0025C3E0, 0x1005, 0x00010003);
-    const std::vector<Record> n9 = TestFiles::NodeRecords(0xC401, 9, 0x0025C3E0, 0x1005, 0x00010000);
-    r.insert(r.end(), n9.begin(), n9.end());
-    StartObjectList(r);
-    InstallFiles({{5, 3}, {9, 0}}, kQorUdidArray);
-    (void)MFWQZ_GetTargetId();
-  }
-  /// Initialises the application (setup mode included) and runs setup mode's first pass.
+  /// Initialises the application (setup mode included); the counter at 20 s.
   void Start() {
-    ASSERT_EQ(MFWQZ_Init(kQorUdid, 0x0102), 0);
-    ASSERT_EQ(MFWQZ_InitModuleInfo(), 0);
-    MFWQZ_gbScanning = 0;
-    MFWQZ_gbStartScan = 0;
-    MFWQZ_gbStartUp = 0;
-    MFWQZ_ulScansAtStartup = 0;
-    MFWQZ_gbRemoteActive = 1;
-    std::memcpy(MFWQZ_gaucPassword, kSecret.data(), kSecret.size());
-    MFWQZ_Confirm.ulState = MFWQZ_k_CNF_IDLE;
-    MFWQZ_Confirm.ulPrevious = MFWQZ_k_CNF_IDLE;
+    Initialise();
     host.counter = 20000000;
   }
   /// Runs the confirmation of an accepted order up to its action.
