@@ -209,6 +209,9 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
     case SCM_SC_RESET:
       ++resetCalls;
       return 0;
+    case SCM_SC_LOCK_RESET:
+    case SCM_SC_UNLOCK_RESET:
+      return 0;
     case SCM_SC_WAIT_FOR_CONDITION: {
       auto it = conditions.find(static_cast<uint32_t>(w[1]));
       if (it == conditions.end()) {
