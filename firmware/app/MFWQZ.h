@@ -106,6 +106,8 @@ void MFWQZ_ResetNodeGuarding(void);
 void MFWQZ_EncoderChg(u16 sadr, u16 handle);
 /// 1 when a missing module of this SADR is no error.
 u8 MFWQZ_IsModuleOptionalSADR(u16 sadr);
+/// Copies length (at most 76) bytes of the machine options; 1 valid, 2 none or refused.
+u32 MFWQZ_GetMachineOptions(u8* buffer, u32 length);
 
 /// Commissioning parameters of object 0x210B/1-3.
 inline constexpr u32 MFWQZ_kCommissioningCount = 3;

@@ -110,3 +110,16 @@ void SAPL_ScmNodeStatusChangedClbk(u16 SADR, u8 oldStatus, u8 newStatus) {
 }
 void SAPL_ScmUdidMismatchClbk(u16 /*SADR*/, const u8* /*receivedUdid*/, u16 /*fsmIndex*/) {}
 bool SAPL_ScmRevisionNumberClbk(u16 /*SADR*/, u32 expected, u32 received) { return expected == received; }
+
+// Machine options: none until a test sets them.
+u8 MFWQZ_gaucPlaceholderMachineOptions[MFWQZ_kPlaceholderMachineOptionsSize];
+u8 MFWQZ_gbPlaceholderMachineOptionsSet;
+u32 MFWQZ_GetMachineOptions(u8* buffer, u32 length) {
+  if (MFWQZ_gbPlaceholderMachineOptionsSet == 0 || buffer == nullptr || length > MFWQZ_kPlaceholderMachineOptionsSize) {
+    return 2;
+  }
+  for (u32 i = 0; i < length; ++i) {
+    buffer[i] = MFWQZ_gaucPlaceholderMachineOptions[i];
+  }
+  return 1;
+}

@@ -47,3 +47,10 @@ struct MFWQZ_PlaceholderNodeStatus {
 
 /// Node status reports by SADR (entry 0 unused), as SAPL_ScmNodeStatusChangedClbk received them.
 extern MFWQZ_PlaceholderNodeStatus MFWQZ_gaPlaceholderNodeStatus[MFWQZ_kModuleCount];
+
+/// Bytes of the machine options the stand-in hands out.
+inline constexpr u32 MFWQZ_kPlaceholderMachineOptionsSize = 76;
+/// The machine options MFWQZ_GetMachineOptions hands out once a test set them.
+extern u8 MFWQZ_gaucPlaceholderMachineOptions[MFWQZ_kPlaceholderMachineOptionsSize];
+/// 1 once a test set the machine options (else the stand-in answers 2, none).
+extern u8 MFWQZ_gbPlaceholderMachineOptionsSet;
