@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "HostEvents.h"
+#include "HostUnlock.h"
 #include "ScmHostSim.h"
 
 namespace ScmSim {
@@ -101,6 +102,15 @@ class HostOperator {
   const std::deque<OperatorMessage>& Responses() const { return responses_; }
   /// Unlock responses taken (kept raw).
   const std::deque<OperatorMessage>& UnlockResponses() const { return unlockResponses_; }
+  /// Sends an unlock request (identifier, name of at most 13 bytes, word) on host "unlock-request";
+  /// false when the name is too long or the queue full or gone.
+  bool SendUnlockRequest(uint32_t identifier, const std::string& name, uint32_t word);
+  /// The oldest unlock response not yet read, decoded (Poll fills them); none when none is waiting.
+  std::optional<UnlockResponse> ReadUnlockResponse();
+  /// Unlock responses that were not 8 bytes.
+  uint32_t MalformedUnlockResponses() const { return malformedUnlockResponses_; }
+  /// Puts a file locked with word and its companion, each whole, on the host's storage.
+  bool Download(const std::string& name, const Bytes& plain, uint32_t word);
 
   /// Looks for the three fail-safe signals and returns the latched state.
   const FailSafeState& CheckFailSafe();
@@ -127,6 +137,8 @@ class HostOperator {
   uint64_t nextResponseSeq_ = 1;                   ///< next status number
   std::deque<OperatorMessage> unlockResponses_;    ///< unlock responses taken
   uint64_t nextUnlockSeq_ = 1;                     ///< next unlock-response number
+  uint64_t unlockReadUpTo_ = 0;                    ///< last unlock-response number ReadUnlockResponse handed out
+  uint32_t malformedUnlockResponses_ = 0;          ///< unlock responses not 8 bytes long
   FailSafeState failSafe_;                         ///< latched signals
   uint32_t resetRequestsSeen_ = 0;                 ///< reset requests when the last reset was seen done
   uint32_t resetsDoneSeen_ = 0;                    ///< resets carried out, as last seen

@@ -57,6 +57,7 @@ struct HostConfig {
   std::optional<uint32_t> serialNumber = 0x00C0FFEE; ///< CPU serial number; none = the call fails
   std::map<std::string, uint32_t> capacities;  ///< capacity per relative queue name (1..255)
   std::set<std::string> omit;            ///< relative queue or semaphore names not to create
+  bool commitDamagedWrites = true;       ///< a close after a short or refused write commits the partial file (else fails and keeps the old)
   bool resetActs = true;                 ///< 0x8F resets the domain (else only recorded)
   bool resetPlcActs = true;              ///< 0x93 resets the domain (else only recorded)
   size_t callLogLimit = 200000;          ///< call-log records kept (oldest dropped)
@@ -158,6 +159,11 @@ class HostSim {
   void InjectFault(uint32_t number, int count);
   /// The next count reads (0x87) or writes (0x88) transfer at most limit bytes.
   void InjectShortTransfer(uint32_t number, int count, uint32_t limit);
+  /// What a close after a short or refused write does: true commits the partial file, false discards it.
+  void SetCommitDamagedWrites(bool commit);
+  /// Puts a file locked for download, and its ".swp" companion with the four plain bytes;
+  /// false for a file under 4 bytes or a refused name.
+  bool Download(const std::string& name, const Bytes& plain, uint32_t word);
 
   // ---- conditions ----
   std::optional<uint32_t> Condition(unsigned number) const;
