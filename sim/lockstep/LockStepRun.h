@@ -23,6 +23,7 @@ struct LockStepSettings {
   u64 cycleUs = 10000;    ///< host microseconds per firmware cycle
   u64 startUs = 5000000;  ///< host counter at the first cycle
   u16 queueSdn = 0;       ///< domain of the firmware-side queues (0: the description's)
+  std::optional<SimNodes::Bytes> corvaneDat;  ///< loaded in place of the generated "corvane.dat" (a file the firmware wrote)
 };
 
 /// One run of the firmware against the nodes of a description.

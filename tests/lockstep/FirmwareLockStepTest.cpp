@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "EPSudid.h"
 #include "FwUnitSupport.h"
 #include "HNFiff_ModuleState.h"
 #include "LockStepRun.h"
@@ -277,6 +278,33 @@ TEST_F(FirmwareLockStep, AUdidMismatchWaitsForTheCyclicTasksAcknowledge) {
   EXPECT_EQ(node.Record().state, NodeState::Operational);
   const SimNodes::Udid carried = SimNodes::DeviceUdid(node.Config());
   EXPECT_EQ(ReadObject(static_cast<u16>(0xCC00 + kSadr), 1), Bytes(carried.begin(), carried.end()));
+  EXPECT_EQ(TakeEvents(), std::vector<Event>{});
+
+  // A rewrite asked for after the acknowledgement (as the application's end of scan does) stores the new UDID.
+  EPS_StartStoreSadrUdid();
+  while (EPS_UdidStoreInProgress() != 0 && EPS_StoreSadrUdid() != 0) {
+  }
+  ASSERT_NE(host.Find("corvane.dat"), nullptr);
+  const Bytes written = *host.Find("corvane.dat");
+  ASSERT_EQ(written.size(), 13367u);
+  const std::size_t at = 64 + 13 * (kSadr - 1) + 7;
+  EXPECT_EQ(Bytes(written.begin() + at, written.begin() + at + 6), Bytes(carried.begin(), carried.end()));
+  EXPECT_EQ(TakeEvents(), std::vector<Event>{});
+
+  // A firmware started from that file assigns the node at once: no UDID request, no mismatch.
+  run_.reset();
+  // A fresh process: platform, queues, fake host and firmware state as at start-up.
+  FwFixture::SetUp();
+  SimLockStep::LockStepSettings settings;
+  settings.queueSdn = FwTest::kSdn;
+  settings.corvaneDat = written;
+  run_ = std::make_unique<SimLockStep::LockStepRun>(description_, [this](u64 us) { host.counter = us; }, settings);
+  ASSERT_EQ(run_->Start(), "");
+  EXPECT_LT(RunUntilOperational(0, kLimit), kLimit);
+  ASSERT_NE(NodeAt(kSadr), nullptr);
+  EXPECT_EQ(Got(NodeAt(kSadr)->Record(), Service::UdidRequest), 0u);
+  EXPECT_EQ(NodeAt(kSadr)->Record().state, NodeState::Operational);
+  EXPECT_EQ(MFWQZ_gaPlaceholderNodeStatus[kSadr].ucNewStatus, kStatusOperational);
   EXPECT_EQ(TakeEvents(), std::vector<Event>{});
 }
 
