@@ -48,6 +48,17 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
   app.add_flag("--keep-storage", options.keepStorage, "keep the run's directory and storage files");
   app.add_option("--summary", options.summaryFile, "the machine-readable summary file")
       ->capture_default_str();
+  app.add_option("--download", options.download,
+                 "after the goal, download this description's kel_para.saf, unlock it and reach the goal again");
+  app.add_option("--download-fault", options.downloadFault,
+                 "the host cuts short or refuses the firmware's first write after the request")
+      ->check(CLI::IsMember({"none", "short", "refuse"}))
+      ->capture_default_str();
+  std::string damaged = "commit";
+  app.add_option("--damaged-writes", damaged, "a close after a short or refused write commits or discards the file")
+      ->check(CLI::IsMember({"commit", "discard"}))
+      ->capture_default_str();
+  app.add_option("--unlock-word", options.unlockWord, "the word the download is locked with");
   app.add_option("--checker", options.checkerPath, "scmchecker to start")->capture_default_str();
   app.add_option("--firmware", options.firmwarePath, "scmfirmware to start")->capture_default_str();
 
@@ -73,6 +84,13 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
     if (!file) return refuse("--description: cannot read " + options.description);
   }
   if (options.summaryFile.empty()) return refuse("--summary: a file name is needed");
+  options.commitDamagedWrites = damaged == "commit";
+  if (!options.download.empty()) {
+    std::ifstream file(options.download);
+    if (!file) return refuse("--download: cannot read " + options.download);
+  } else if (options.downloadFault != "none") {
+    return refuse("--download-fault needs --download");
+  }
   for (const std::string& text : faults) {
     FaultOption f;
     if (!SplitFault(text, f)) return refuse("--fault " + text + ": expected SADR:NAME[=VALUE] with SADR 1 to 1023");

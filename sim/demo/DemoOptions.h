@@ -17,6 +17,7 @@ constexpr int FailSafe = 3;       ///< the domain went fail-safe (class-9 event 
 constexpr int ProgramExited = 4;  ///< scmchecker or scmfirmware ended by itself
 constexpr int BadOptions = 5;     ///< bad options or a bad domain description
 constexpr int NodeLost = 6;       ///< an operational node left operational during --duration
+constexpr int DownloadFailed = 7; ///< the download step did not go as the operator expects
 constexpr int Interrupted = 130;  ///< stopped by Ctrl-C, SIGTERM or SIGHUP
 }  // namespace ExitStatus
 
@@ -43,6 +44,10 @@ struct DemoOptions {
   std::string summaryFile = "scmdemo-summary.json";  ///< machine-readable summary
   std::string checkerPath;                 ///< scmchecker to start
   std::string firmwarePath;                ///< scmfirmware to start
+  std::string download;                    ///< description whose "kel_para.saf" is downloaded after the goal; empty = none
+  std::string downloadFault = "none";      ///< the host's fault on the firmware's first write after the request: none, short, refuse
+  bool commitDamagedWrites = true;         ///< the storage commits a damaged write at its close (else discards it)
+  uint32_t unlockWord = 0x5A5AA5C3u;       ///< word the download is locked with
 };
 
 /// Outcome of reading the command line.

@@ -53,6 +53,30 @@ struct NodeSummary {
   std::optional<SimNodes::NodeRecord> record;  ///< the node's record at the end (none before the network ran)
 };
 
+/// One unlock request of the download step and its answer.
+struct UnlockExchange {
+  uint32_t identifier = 0;                ///< request identifier
+  double requestSeconds = 0;              ///< when it was sent (from the host's start)
+  std::optional<int32_t> result;          ///< the answer's result, none when none came
+  std::optional<double> answerSeconds;    ///< when the answer was taken
+};
+
+/// The download step after the goal: the file, the requests, the reset and the second goal.
+struct DownloadSummary {
+  std::string description;                ///< the description whose "kel_para.saf" was downloaded
+  uint32_t word = 0;                      ///< the unlock word
+  std::string fault;                      ///< the host's fault on the first write (none, short, refuse)
+  bool commitDamagedWrites = true;        ///< the storage behaviour after a damaged write
+  std::vector<UnlockExchange> requests;   ///< requests in the order sent
+  bool fileUnlocked = false;              ///< "kel_para.saf" equals the download and its companion is empty
+  uint32_t domainResets = 0;              ///< domain reset requests (0x8F) seen
+  uint32_t plcResets = 0;                 ///< controller reset requests (0x93) seen
+  std::optional<double> resetSeconds;     ///< the firmware's reset call, after the first request
+  bool resetByFirmware = false;           ///< the 0x8F call came from scmfirmware
+  std::optional<double> secondGoalSeconds;  ///< every node operational again after the restart
+};
+
+
 /// Everything the run reports.
 struct Summary {
   std::string outcome;                 ///< "success", "time-limit", "fail-safe", "program-exited", ...
@@ -89,6 +113,7 @@ struct Summary {
   double durationSeconds = 0;          ///< --duration
   double timeLimitSeconds = 0;         ///< --time-limit
   std::string runDirectory;            ///< kept run directory, empty when removed
+  std::optional<DownloadSummary> download;  ///< the download step, when asked for
 };
 
 /// The summary for a person, several lines.

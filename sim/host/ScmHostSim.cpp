@@ -555,6 +555,7 @@ void HostSim::RecordCall(const CallIn& in, const CallOut& out) {
   CallRecord rec;
   rec.number = in.number;
   rec.pid = in.pid;
+  rec.at = std::chrono::steady_clock::now();
   rec.inString = in.str;
   rec.inBytes = in.in;
   rec.result = out.result;

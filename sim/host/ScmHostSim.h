@@ -74,6 +74,7 @@ struct CallRecord {
   Bytes inBytes;                        ///< the in-buffer, if any
   int32_t result = -1;                  ///< result word
   uint32_t err = 0;                     ///< errno of a failure, else 0
+  std::chrono::steady_clock::time_point at;  ///< when it was served
 };
 
 /// Reset-lock state of the domain.
