@@ -3,6 +3,7 @@
 // counter getters, and the machine options written at start-up.
 #include <cstdint>
 
+#include "EPSbytes.h"
 #include "EPSglobal.h"
 #include "EPSod.h"
 #include "HNFevt.h"
@@ -47,17 +48,6 @@ u64 s_ullNextCounterCheckUs;           ///< next look at the counters (host coun
 u64 s_aullEarliestReportUs[k_ReportCount];  ///< earliest next report per counter (microseconds)
 u32 s_aulReported[k_ReportCount];      ///< value last reported per counter
 
-u32 Rd32(const u8* p) {
-  return static_cast<u32>(p[0]) | (static_cast<u32>(p[1]) << 8) | (static_cast<u32>(p[2]) << 16) |
-         (static_cast<u32>(p[3]) << 24);
-}
-
-void Wr32(u8* p, u32 v) {
-  for (u32 i = 0; i < 4; ++i) {
-    p[i] = static_cast<u8>(v >> (8 * i));
-  }
-}
-
 }  // namespace
 
 /// Compares the completed (or last partial) block with its reference.
@@ -65,7 +55,7 @@ static void EPS_ParCheckCompare(void) {
   const u32 ulRefAt = 4 + 4 * s_Check.ulBlock;
   // A reference beyond the actual length of 0x1018/6 counts as a difference.
   const bool bHaveRef = EPS_gOwnChecksum.pucData != nullptr && ulRefAt + 4 <= EPS_gOwnChecksum.ulActLen;
-  if (!bHaveRef || Rd32(EPS_gOwnChecksum.pucData + ulRefAt) != s_Check.ulCrc) {
+  if (!bHaveRef || EPS_Rd32(EPS_gOwnChecksum.pucData + ulRefAt) != s_Check.ulCrc) {
     HNFevt_EnregisterEventInfo(EPS_kEvtParameterCrc, static_cast<u16>(s_Check.ulBlock << 8), s_Check.ulCrc);
     s_Check.bEnded = 1;
     s_Check.ucResult = 0;
@@ -203,7 +193,7 @@ u32 AutoCnfTimestamp() {
     HNFevt_EnregisterEventInfo(EPS_kEvtAutoCnfVersion, 9, usVersion);
     return 0;
   }
-  return Rd32(aucHead + 8);
+  return EPS_Rd32(aucHead + 8);
 }
 
 }  // namespace
@@ -252,9 +242,9 @@ void EPS_WriteExternalMachineOptionsToSod(void) {
   pucSet[1] = 1;  // header version
   pucSet[2] = 1;  // SADR 1, the SCM's own set
   pucSet[3] = 0;
-  Wr32(pucSet + 4, EPS_kMachineOptionsSize);
-  Wr32(pucSet + 12, AutoCnfTimestamp());
-  Wr32(pucSet + 8, HNFiff_Crc32CalcSwp(0, static_cast<i32>(EPS_kMachineOptionsSize), pucOptions));
+  EPS_Wr32(pucSet + 4, EPS_kMachineOptionsSize);
+  EPS_Wr32(pucSet + 12, AutoCnfTimestamp());
+  EPS_Wr32(pucSet + 8, HNFiff_Crc32CalcSwp(0, static_cast<i32>(EPS_kMachineOptionsSize), pucOptions));
   // Sub-index 2 of 0xE400, whatever "pardata1.bin" put there.
   EPS_gaAddPar[0][1].pucData = pucSet;
   EPS_gaAddPar[0][1].ulActLen = EPS_kAddParHeaderSize + EPS_kMachineOptionsSize;

@@ -1,6 +1,7 @@
 // Writer of the SADR-UDID list.
 #include "EPSudid.h"
 
+#include "EPSbytes.h"
 #include "EPSod.h"
 #include "HNFevt.h"
 #include "HNFffs.h"
@@ -24,30 +25,19 @@ static SOD_Access EPS_sUdidAcc;
 
 static_assert(EPS_kUdidCrcCount == 1, "the data area fits one CRC block");
 
-static void EPS_UdidPut16(u8* at, u16 value) {
-  at[0] = static_cast<u8>(value);
-  at[1] = static_cast<u8>(value >> 8);
-}
-
-static void EPS_UdidPut32(u8* at, u32 value) {
-  for (u32 i = 0; i < 4; ++i) {
-    at[i] = static_cast<u8>(value >> (8 * i));
-  }
-}
-
 void EPS_StoreSadrUdidInit(void) {
   u8* h = EPS_aucUdidHeader;
   for (u32 i = 0; i < EPS_kUdidHeaderSize; ++i) {
     h[i] = 0;
   }
-  EPS_UdidPut16(h + 0, static_cast<u16>(EPS_kUdidHeaderSize));
-  EPS_UdidPut16(h + 2, EPS_kUdidFileVersion);
-  EPS_UdidPut32(h + 4, EPS_kUdidFileSize);
-  EPS_UdidPut32(h + 8, EPS_kUdidHeaderSize);
-  EPS_UdidPut32(h + 12, EPS_kUdidDataSize);
-  EPS_UdidPut32(h + 16, EPS_kUdidHeaderSize + EPS_kUdidDataSize);
-  EPS_UdidPut32(h + 20, EPS_kUdidCrcCount);
-  EPS_UdidPut16(h + EPS_kUdidHeaderCrcBytes, HNFiff_Crc16_755B_CalcSwp(0, EPS_kUdidHeaderCrcBytes, h));
+  EPS_Wr16(h + 0, static_cast<u16>(EPS_kUdidHeaderSize));
+  EPS_Wr16(h + 2, EPS_kUdidFileVersion);
+  EPS_Wr32(h + 4, EPS_kUdidFileSize);
+  EPS_Wr32(h + 8, EPS_kUdidHeaderSize);
+  EPS_Wr32(h + 12, EPS_kUdidDataSize);
+  EPS_Wr32(h + 16, EPS_kUdidHeaderSize + EPS_kUdidDataSize);
+  EPS_Wr32(h + 20, EPS_kUdidCrcCount);
+  EPS_Wr16(h + EPS_kUdidHeaderCrcBytes, HNFiff_Crc16_755B_CalcSwp(0, EPS_kUdidHeaderCrcBytes, h));
   EPS_gUdidStore = EPS_UdidStore{};
   EPS_gUdidStore.lHandle = -1;
 }
@@ -104,15 +94,15 @@ static u8 EPS_UdidBuildImage(void) {
       HNFevt_EnregisterEvent(EPS_kEvtUdidStore, EPS_kUdidFailRead);
       return 0;
     }
-    EPS_UdidPut16(pucRecord, usIndex);
+    EPS_Wr16(pucRecord, usIndex);
     pucRecord[2] = 1;
-    EPS_UdidPut32(pucRecord + 3, EPS_kUdidBytes);
+    EPS_Wr32(pucRecord + 3, EPS_kUdidBytes);
     for (u32 b = 0; b < EPS_kUdidBytes; ++b) {
       pucRecord[7 + b] = pucValue[b];
     }
     pucRecord += EPS_kUdidFileRecordSize;
   }
-  EPS_UdidPut32(pucRecord, HNFiff_Crc32CalcSwp(0, EPS_kUdidDataSize, pucImage + EPS_kUdidHeaderSize));
+  EPS_Wr32(pucRecord, HNFiff_Crc32CalcSwp(0, EPS_kUdidDataSize, pucImage + EPS_kUdidHeaderSize));
   return 1;
 }
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "EPSbytes.h"
 #include "HNFcom.h"
 #include "HNFcyc.h"
 #include "HNFevt.h"
@@ -206,17 +207,6 @@ static void HNFunl_CheckReset(void) {
   rTimer.bDone = 1;
 }
 
-static u32 HNFunl_GetU32(const u8* bytes) {
-  return static_cast<u32>(bytes[0]) | (static_cast<u32>(bytes[1]) << 8) | (static_cast<u32>(bytes[2]) << 16) |
-         (static_cast<u32>(bytes[3]) << 24);
-}
-
-static void HNFunl_PutU32(u8* bytes, u32 value) {
-  for (u32 i = 0; i < 4; ++i) {
-    bytes[i] = static_cast<u8>(value >> (8 * i));
-  }
-}
-
 /// Sends the answer when "~unlock-response" has room; a lost answer never keeps the buffer.
 static void HNFunl_Answer(u32 identifier, i32 result) {
   if (HNFcom_GetSendBufferCount(HNFcom_kChUnlockResponse) == 0) {
@@ -227,8 +217,8 @@ static void HNFunl_Answer(u32 identifier, i32 result) {
   if (pucHandle == nullptr) {
     return;
   }
-  HNFunl_PutU32(pucBuffer, identifier);
-  HNFunl_PutU32(pucBuffer + 4, static_cast<u32>(result));
+  EPS_Wr32(pucBuffer, identifier);
+  EPS_Wr32(pucBuffer + 4, static_cast<u32>(result));
   if (HNFcom_SendBuffer(HNFcom_kChUnlockResponse, pucHandle, pucBuffer, HNFunl_kResponseSize) != 0 &&
       HNFcom_IsSendBufferOccupied(HNFcom_kChUnlockResponse) != 0) {
     (void)HNFcom_FreeSendBuffer(HNFcom_kChUnlockResponse, pucHandle, pucBuffer, HNFunl_kResponseSize);
@@ -247,12 +237,12 @@ void HNFcyc_HandleUnlockRequest(void) {
     (void)HNFcom_FreeBuffer(HNFcom_kChUnlockRequest, pucMessage);
     return;
   }
-  const u32 ulIdentifier = HNFunl_GetU32(pucMessage);
+  const u32 ulIdentifier = EPS_Rd32(pucMessage);
   // The name field need not end in NUL; one without NUL matches no file.
   char acName[HNFunl_kNameSize + 1];
   std::memcpy(acName, pucMessage + 4, HNFunl_kNameSize);
   acName[HNFunl_kNameSize] = '\0';
-  const u32 ulWord = HNFunl_GetU32(pucMessage + 4 + HNFunl_kNameSize);
+  const u32 ulWord = EPS_Rd32(pucMessage + 4 + HNFunl_kNameSize);
   (void)HNFcom_FreeBuffer(HNFcom_kChUnlockRequest, pucMessage);
   const i32 lResult = EPS_UnlockFile(acName, ulWord);
   HNFunl_Answer(ulIdentifier, lResult);
