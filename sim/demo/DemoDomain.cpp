@@ -103,6 +103,7 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
     for (const auto& [name, bytes] : next.files) {
       if (name == kKelParaSaf) plan.download = bytes;
     }
+    plan.downloadNodes = next.nodes;
   }
   return "";
 }

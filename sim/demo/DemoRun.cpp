@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <thread>
 
 #include "FrameNetwork.h"
@@ -258,12 +259,32 @@ class Run {
       downloadProblem_ = "the host refused the download";
       return;
     }
+    ExpectNewParameterSets();
     if (options_.downloadFault == "short") {
       host_->InjectShortTransfer(0x88, 1, kShortWriteBytes);
     } else if (options_.downloadFault == "refuse") {
       host_->InjectFault(0x88, 1);
     }
     SendUnlockRequest(now);
+  }
+
+  /// The devices follow the new configuration: a node whose parameter set it changes takes the
+  /// new set as its described one (it holds the old one until the restarted firmware downloads it).
+  void ExpectNewParameterSets() {
+    for (const PlannedNode& next : plan_.downloadNodes) {
+      for (const PlannedNode& now : plan_.nodes) {
+        if (now.position != next.position) continue;
+        const SimNodes::NodeConfig& a = now.device;
+        const SimNodes::NodeConfig& b = next.device;
+        if (a.parameterSet == b.parameterSet && a.checksum == b.checksum && a.timestamp == b.timestamp) continue;
+        pump_->ChangeNetwork([&next](ScmSim::FrameNetwork& net) {
+          if (SimNodes::SimNode* node = net.NodeAt(static_cast<u16>(next.position))) {
+            node->ExpectParameterSet(next.device.parameterSet, next.device.checksum, next.device.timestamp);
+          }
+        });
+        summary_.download->changedNodes.push_back(next.position);
+      }
+    }
   }
 
   void SendUnlockRequest(Clock::time_point now) {
@@ -333,6 +354,7 @@ class Run {
           }
           resetSeen_ = now;
           setOpAtReset_ = SetOperationalAnswers();
+          downloadsAtReset_ = MatchingDownloads();
           download_ = DownloadPhase::SecondGoal;
           pumpReopened_ = pump_->Reopen();
         } else if (sinceFirst > kRestartSeconds) {
@@ -347,7 +369,8 @@ class Run {
         const bool restarted = checker && firmware && checker->starts >= 2 && firmware->starts >= 2 &&
                                checker->running && firmware->running;
         const bool handshake = host_->Condition(1) && host_->Condition(2) && *host_->Condition(1) == *host_->Condition(2);
-        if (restarted && handshake && notOperational.empty() && SetOperationalSinceReset()) {
+        if (restarted && handshake && notOperational.empty() && SetOperationalSinceReset() &&
+            NewSetsDownloadedSinceReset()) {
           d.secondGoalSeconds = Since(start_, now);
           if (operator_->EventCounts().count(kUnlockDeadlinePassed) != 0) {
             return fail("the checker's unlock deadline passed");
@@ -374,6 +397,26 @@ class Run {
       reason9 = e.record->level == 2 && e.record->information0 == 9;
     }
     return failures == 1 && reason9;
+  }
+
+  /// Downloads of the described set each node took so far, by position.
+  std::map<unsigned, u32> MatchingDownloads() const {
+    std::map<unsigned, u32> downloads;
+    for (const NodeSummary& n : summary_.nodes) {
+      downloads[n.position] = n.record ? n.record->downloadsMatching : 0;
+    }
+    return downloads;
+  }
+
+  /// Every node whose parameter set the new configuration changed took the new set from the restarted firmware.
+  bool NewSetsDownloadedSinceReset() {
+    const std::map<unsigned, u32> now = MatchingDownloads();
+    for (unsigned position : summary_.download->changedNodes) {
+      const auto before = downloadsAtReset_.find(position);
+      const auto after = now.find(position);
+      if (before == downloadsAtReset_.end() || after == now.end() || after->second <= before->second) return false;
+    }
+    return true;
   }
 
   /// Set-to-operational requests each node answered so far.
@@ -670,6 +713,7 @@ class Run {
   Clock::time_point resetSeen_;                     ///< when the domain reset was seen carried out
   bool pumpReopened_ = false;                       ///< the network's pump opened the re-created queues
   std::vector<u32> setOpAtReset_;                   ///< set-to-operational answers per node when the reset was seen
+  std::map<unsigned, u32> downloadsAtReset_;        ///< downloads of the described set per position at the reset
   int firmwarePidBeforeReset_ = 0;                  ///< scmfirmware's process that unlocked the file
   std::string handshakeText_ = "waiting for the checker (condition 1)";  ///< shown in the view
 };

@@ -252,6 +252,7 @@ std::string SummaryJson(const Summary& s) {
                      {"fault", d.fault},
                      {"damagedWrites", d.commitDamagedWrites ? "commit" : "discard"},
                      {"requests", requests},
+                     {"changedNodes", d.changedNodes},
                      {"fileUnlocked", d.fileUnlocked},
                      {"resets", {{"domain", d.domainResets},
                                  {"plc", d.plcResets},

@@ -68,6 +68,7 @@ struct DownloadSummary {
   std::string fault;                      ///< the host's fault on the first write (none, short, refuse)
   bool commitDamagedWrites = true;        ///< the storage behaviour after a damaged write
   std::vector<UnlockExchange> requests;   ///< requests in the order sent
+  std::vector<unsigned> changedNodes;     ///< positions of the nodes whose parameter set the new file changes
   bool fileUnlocked = false;              ///< "kel_para.saf" equals the download and its companion is empty
   uint32_t domainResets = 0;              ///< domain reset requests (0x8F) seen
   uint32_t plcResets = 0;                 ///< controller reset requests (0x93) seen

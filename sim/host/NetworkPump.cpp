@@ -141,6 +141,11 @@ PumpCounts NetworkPump::Counts() const {
   return counts_;
 }
 
+void NetworkPump::ChangeNetwork(const std::function<void(FrameNetwork&)>& f) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  f(network_);
+}
+
 void NetworkPump::WithNetwork(const std::function<void(const FrameNetwork&)>& f) const {
   std::lock_guard<std::mutex> lock(mutex_);
   f(network_);

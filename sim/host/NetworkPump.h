@@ -55,6 +55,8 @@ class NetworkPump {
   PumpCounts Counts() const;
   /// Runs f with the network, excluded from a running pump.
   void WithNetwork(const std::function<void(const FrameNetwork&)>& f) const;
+  /// Runs f with the network for a change, excluded from a running pump.
+  void ChangeNetwork(const std::function<void(FrameNetwork&)>& f);
 
  private:
   void StepLocked();

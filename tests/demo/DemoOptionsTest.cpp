@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "DemoOptions.h"
+#include "DomainDescription.h"
 
 namespace {
 
@@ -46,6 +47,19 @@ TEST(DemoOptionsTest, DefaultsAndEveryOption) {
   EXPECT_EQ(all.summaryFile, "s.json");
   EXPECT_EQ(all.checkerPath, "/c");
   EXPECT_EQ(all.firmwarePath, "/f");
+  EXPECT_TRUE(all.download.empty());
+  EXPECT_EQ(all.downloadFault, "none");
+  EXPECT_TRUE(all.commitDamagedWrites);
+
+  DemoOptions download;
+  const auto withDownload = Parse({"--download", SimDomain::DefaultDomainPath(), "--download-fault", "short",
+                                   "--damaged-writes", "discard", "--unlock-word", "0x01020304"},
+                                  download);
+  ASSERT_TRUE(withDownload.run) << withDownload.message;
+  EXPECT_EQ(download.download, SimDomain::DefaultDomainPath());
+  EXPECT_EQ(download.downloadFault, "short");
+  EXPECT_FALSE(download.commitDamagedWrites);
+  EXPECT_EQ(download.unlockWord, 0x01020304u);
 }
 
 TEST(DemoOptionsTest, HelpEndsWithSuccess) {
@@ -76,6 +90,10 @@ TEST(DemoOptionsTest, RefusalsNameTheOption) {
       {{"--fault", "0:silent"}, "--fault 0:silent"},
       {{"--fault", "1:"}, "--fault 1:"},
       {{"--fault", "1024:silent"}, "--fault 1024:silent"},
+      {{"--download", "/nonexistent/domain.toml"}, "--download"},
+      {{"--download-fault", "short"}, "--download-fault needs --download"},
+      {{"--download", SimDomain::DefaultDomainPath(), "--download-fault", "late"}, "--download-fault"},
+      {{"--download", SimDomain::DefaultDomainPath(), "--damaged-writes", "keep"}, "--damaged-writes"},
   };
   for (const BadCase& c : cases) {
     DemoOptions options;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <set>
 
@@ -239,9 +240,11 @@ TEST_P(EndToEndDownload, TheUnlockedFileBringsTheDomainUpAgainAfterOneFirmwareRe
   const DownloadCase& c = GetParam();
   const bool refused = std::string(c.fault) != "none";
   DemoProcess demo(SCM_DEMO_PATH, "e2e-download");
-  const ScmDemoTest::Ended e =
-      demo.Run({"--time-limit", kReachLimit, "--download", SimDomain::DefaultDomainPath(), "--download-fault", c.fault,
-                "--damaged-writes", c.damaged});
+  // The second configuration beside the default domain gives node 3 a new parameter set.
+  const std::string second =
+      std::filesystem::path(SimDomain::DefaultDomainPath()).replace_filename("download-domain.toml").string();
+  const ScmDemoTest::Ended e = demo.Run({"--time-limit", kReachLimit, "--download", second, "--download-fault", c.fault,
+                                         "--damaged-writes", c.damaged});
   EXPECT_EQ(e.status, Exit::Success) << e.output;
   ASSERT_TRUE(demo.HasSummary());
   const json s = demo.Summary();
@@ -262,6 +265,10 @@ TEST_P(EndToEndDownload, TheUnlockedFileBringsTheDomainUpAgainAfterOneFirmwareRe
   EXPECT_GE(d["resets"]["secondsAfterRequest"].get<double>(), 4.95);
   EXPECT_LE(d["resets"]["secondsAfterRequest"].get<double>(), 8.0);
   EXPECT_TRUE(d["secondGoalSeconds"].is_number());
+  // The new configuration at work: node 3 took the new set from the restarted firmware (the first
+  // download of the run was the old set, which its start-up checksum asked for).
+  EXPECT_EQ(d["changedNodes"], json::array({3})) << d.dump();
+  EXPECT_EQ(Node(s, 3)["record"]["downloadsMatching"], 2) << Node(s, 3).dump();
   for (const json& p : s["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
   OthersOperational(s, true);
   NeverFailSafe(s);
