@@ -3,6 +3,7 @@
 
 #include "EPSbytes.h"
 #include "EPSod.h"
+#include "HNFcyc.h"
 #include "HNFevt.h"
 #include "HNFffs.h"
 #include "HNFiff_Crc.h"
@@ -54,7 +55,7 @@ static void EPS_UdidEndRequest(void) {
   EPS_gUdidStore.ucState = EPS_kUdidIdle;
   EPS_gUdidStore.lHandle = -1;
   if (ScmUnlockReset(HNFstp_usSdn) != 0) {
-    HNFevt_EnregisterEvent(EPS_kEvtUnlockResetFailed, 1);
+    HNFevt_EnregisterEvent(HNFcyc_kEvtResetFailed, EPS_kUdidUnlockResetFailedInfo);
   }
 }
 

@@ -39,8 +39,8 @@ inline constexpr u32 EPS_kUdidFailClose = 3;
 inline constexpr u32 EPS_kUdidFailRead = 4;
 /// information1: a UDID object could not be looked up.
 inline constexpr u32 EPS_kUdidFailLookup = 5;
-/// Event: the host refused to end the reset hold-off (information1 = 1).
-inline constexpr u32 EPS_kEvtUnlockResetFailed = 0x6200C090u;
+/// information1 of HNFcyc_kEvtResetFailed when the host refused to end the reset hold-off.
+inline constexpr u32 EPS_kUdidUnlockResetFailedInfo = 1;
 
 /// Writer states.
 enum EPS_UdidStoreState : u8 {

@@ -17,7 +17,8 @@ inline constexpr u32 HNFcyc_kEvtCycleGap = 0x62008482u;
 inline constexpr u32 HNFcyc_kEvtHandshake = 0x9200C00Eu;
 /// Fatal: an acknowledge was asked for a module with nothing to acknowledge.
 inline constexpr u32 HNFcyc_kEvtNothingToAck = 0x9200C011u;
-/// Event: the safe-controller reset through the host failed (information1 = 3).
+/// Event: a reset call to the host failed (information1 = 1 the end of the UDID writer's
+/// hold-off, 2 the unlock's domain reset, 3 the safe-controller reset).
 inline constexpr u32 HNFcyc_kEvtResetFailed = 0x6200C090u;
 /// Priority of the cyclic task (higher than the background task).
 inline constexpr int HNFcyc_kCyclicPriority = 127;

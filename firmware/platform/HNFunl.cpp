@@ -202,7 +202,7 @@ static void HNFunl_CheckReset(void) {
     return;
   }
   if (ScmReset(HNFstp_usSdn) != 0) {
-    HNFevt_EnregisterEvent(HNFunl_kEvtResetFailed, HNFunl_kResetFailedInfo);
+    HNFevt_EnregisterEvent(HNFcyc_kEvtResetFailed, HNFunl_kResetFailedInfo);
   }
   rTimer.bDone = 1;
 }

@@ -31,9 +31,7 @@ inline constexpr i32 HNFunl_kResultRefused = -1;
 inline constexpr u32 HNFunl_kEvtUnlock = 0x6200AF1Du;
 /// Event: a request of 20 bytes or fewer (information0 = 1, information1 = the length).
 inline constexpr u32 HNFunl_kEvtShortRequest = 0x62008483u;
-/// Event: the domain reset through the host failed (information1 = 2).
-inline constexpr u32 HNFunl_kEvtResetFailed = 0x6200C090u;
-/// information1 of a failed domain reset.
+/// information1 of HNFcyc_kEvtResetFailed for a failed domain reset.
 inline constexpr u32 HNFunl_kResetFailedInfo = 2;
 
 /// information0 of HNFunl_kEvtUnlock: what failed.

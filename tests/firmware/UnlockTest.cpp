@@ -339,7 +339,7 @@ TEST_F(FwUnlock, AFailedResetIsReportedOnceAndNotRetried) {
   SetCounter(7000000);
   HNFcyc_HandleUnlockRequest();
   EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), SCM_SC_RESET), 1);
-  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{2, HNFunl_kEvtResetFailed, 0, 2}}));
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{2, HNFcyc_kEvtResetFailed, 0, 2}}));
 }
 
 }  // namespace

@@ -216,7 +216,7 @@ TEST_F(UdidStore, AFailedEndOfTheHoldOffIsReported) {
   host.failing = {SCM_SC_UNLOCK_RESET};
   EPS_StartStoreSadrUdid();
   Pass();
-  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{2, EPS_kEvtUnlockResetFailed, 0, 1}}));
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{2, HNFcyc_kEvtResetFailed, 0, 1}}));
 }
 
 }  // namespace
