@@ -229,10 +229,12 @@ i32 ScmGetQorFailSafeState(u16 sdn, u8* state) {
   // whatever the host writes, and its first byte is that value.
   u32 word = 0;
   const i32 status = Status(Call(SCM_SC_GET_QOR_FAIL_SAFE_STATE, Word(sdn), Address(&word)));
-  if (state != nullptr) {
+  // A failed call leaves the caller's byte alone: callers preset "not known"
+  // and ask again, where a written 0 would read as "controller normal".
+  if (state != nullptr && status == 0) {
     u8 first = 0;
     std::memcpy(&first, &word, 1);
-    *state = status == 0 ? first : 0;
+    *state = first;
   }
   return status;
 }

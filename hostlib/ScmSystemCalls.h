@@ -29,6 +29,8 @@ inline constexpr i32 SCM_PARDATA_PSEUDO_HANDLE = 0xFAFE;
 inline constexpr const char* SCM_PARDATA_FILE_NAME = "pardata1.bin";
 /// errno the host sets when storage is busy: the open must be retried, not treated as missing.
 inline constexpr int SCM_STORAGE_BUSY_ERRNO = 0x10C00;
+/// errno the host sets when a file to be opened for reading does not exist (an absent file).
+inline constexpr int SCM_STORAGE_MISSING_ERRNO = 0x3E0003;
 /// Environment variable holding the safety domain number.
 inline constexpr const char* SCM_SDN_ENVIRONMENT_NAME = "SafetyDomainNumber";
 /// Lowest valid safety domain number.
@@ -100,7 +102,7 @@ i32 ScmReset(u16 sdn);
 i32 ScmWaitForCondition(u16 sdn, u32 condition, u32* value);
 /// 0x91: 0 or -1.
 i32 ScmSetCondition(u16 sdn, u32 condition, u32 value);
-/// 0x92: 0 and *state (0 normal, 0xFF not known, else fail-safe), or -1 and *state = 0.
+/// 0x92: 0 and *state (0 normal, 0xFF not known, else fail-safe), or -1 with *state untouched.
 i32 ScmGetQorFailSafeState(u16 sdn, u8* state);
 /// 0x93: resets the whole controller; the word goes through and the raw result comes back.
 _Vx_usr_arg_t ScmResetPlc(_Vx_usr_arg_t word);

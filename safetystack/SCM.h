@@ -92,6 +92,14 @@ bool SCM_Activate();
 u8 SCM_OperatorAck(u16 fsmIndex);
 /// Acknowledge of a safety node failure (group, code) for the node with this handle; 1 when accepted.
 u8 SCM_SnFailAck(u16 fsmIndex, u8 group, u8 code);
+/// What a node's machine waits for from the application (read-only, raises nothing).
+enum : u8 {
+  SCM_k_AWAIT_NONE = 0,      ///< nothing (or no such node)
+  SCM_k_AWAIT_OPERATOR = 1,  ///< the operator acknowledge of a UDID mismatch (SCM_OperatorAck)
+  SCM_k_AWAIT_SN_FAIL = 2    ///< an SN-failure acknowledge not yet given (SCM_SnFailAck)
+};
+/// What the node with this FSM index waits for; any index, nothing raised.
+u8 SCM_AwaitedAck(u16 fsmIndex);
 /// Every node: notify flag set; the operator wait restarts, the guard and retry waits end at once.
 void SCM_ResetNodeGuarding();
 

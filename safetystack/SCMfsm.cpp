@@ -306,7 +306,7 @@ bool SCM_WfRevisionNumberResp(SCM_FsmCb* cb, u16 n, u32 ct) {
   return SCM_SsdoFailed(cb, n, ct, SCM_k_NS_DEVICE_MISMATCH);
 }
 
-/// True when the node's parameters equal the expected ones; *lenDiffers for a checksum of another length.
+/// True when the node's parameters equal the expected ones; *lenDiffers for a timestamp or checksum of another length.
 bool ParamsEqual(const SCM_FsmCb* cb, bool* equal, bool* lenDiffers) {
   SCFM_Tack();
   *lenDiffers = false;
@@ -320,7 +320,8 @@ bool ParamsEqual(const SCM_FsmCb* cb, bool* equal, bool* lenDiffers) {
     if (!SCM_SodReadVal(idx, SCM_k_SUB_TIMESTAMP, &expected, sizeof expected)) {
       return false;
     }
-    *equal = cb->ulSsdoLength == SCM_SodGetActLen(idx, SCM_k_SUB_TIMESTAMP) && SCM_RespU32(cb) == expected;
+    *lenDiffers = cb->ulSsdoLength != SCM_SodGetActLen(idx, SCM_k_SUB_TIMESTAMP);
+    *equal = !*lenDiffers && SCM_RespU32(cb) == expected;
     return true;
   }
   const u8* expected = static_cast<const u8*>(SCM_SodRead(idx, SCM_k_SUB_CHKSUM));

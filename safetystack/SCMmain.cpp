@@ -256,6 +256,20 @@ u8 SCM_SnFailAck(u16 fsmIndex, u8 group, u8 code) {
   return 1;
 }
 
+u8 SCM_AwaitedAck(u16 fsmIndex) {
+  if (fsmIndex >= SCM_k_MAX_NODES) {
+    return SCM_k_AWAIT_NONE;
+  }
+  const SCM_FsmCb* cb = &SCM_as_FsmCb[fsmIndex];
+  if (cb->ulState == k_ST_WF_OPERATOR_ACK) {
+    return SCM_k_AWAIT_OPERATOR;
+  }
+  if (cb->ulState == k_ST_WF_SAPL_ACK && (cb->usEvents & SCM_k_EVT_ACK) == 0) {
+    return SCM_k_AWAIT_SN_FAIL;
+  }
+  return SCM_k_AWAIT_NONE;
+}
+
 void SCM_ResetNodeGuarding() {
   SCFM_Tack();
   for (u16 i = 0; i < SCM_s.usNodeCount; ++i) {

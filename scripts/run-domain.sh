@@ -78,11 +78,14 @@ probe_domain() {
 }
 
 # The parameter and key files the firmware loads at start-up, generated from
-# the domain description and put on the host's storage.
+# the domain description and put on the host's storage, installed and
+# acknowledged: the checker's copies beside them and the key medium's identity
+# also in the controller's flash area 16.
 put_files() {
   log "storage: files generated from $description"
   mkdir -p "$files"
-  "$scmgen" "$description" "$files" >/dev/null || fail "the generator refused $description"
+  "$scmgen" --installed "$description" "$files" >/dev/null || fail "the generator refused $description"
+  "$scmhostctl" flash "$(od -An -tx1 "$files/corvane.uid" | tr -d ' \n')" >/dev/null || fail "cannot set flash area 16"
   local f
   for f in "$files"/*; do
     "$scmhostctl" put "$(basename "$f")" "@$f" >/dev/null || fail "cannot put $(basename "$f")"

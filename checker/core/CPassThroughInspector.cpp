@@ -11,11 +11,15 @@ void CPassThroughInspector::InspectEvent(const Event::CDecodedEvent&) {}
 void CPassThroughInspector::InspectReceivedFrame(const Frame::CDecodedFrame&) {}
 
 void CPassThroughInspector::InspectSentFrame(const Frame::CDecodedFrame&, u16 length, u8* invertedFrame) {
-  UTIL_CHECK(invertedFrame != nullptr);
   for (u8 mask : ms_CheckBitMasks) {
-    for (u16 i = 0; i < length; ++i) {
-      invertedFrame[i] = static_cast<u8>(invertedFrame[i] ^ mask);
-    }
+    InvertCheckBits(length, invertedFrame, mask);
+  }
+}
+
+void CPassThroughInspector::InvertCheckBits(u16 length, u8* buffer, u8 mask) {
+  UTIL_CHECK(buffer != nullptr);
+  for (u16 i = 0; i < length; ++i) {
+    buffer[i] = static_cast<u8>(buffer[i] ^ mask);
   }
 }
 

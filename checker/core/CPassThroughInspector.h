@@ -20,6 +20,9 @@ class CPassThroughInspector : public CInspector {
   /// XORs the buffer with each check-bit pair in turn; a null buffer throws 0xE200.
   void InspectSentFrame(const Frame::CDecodedFrame& frame, u16 length, u8* invertedFrame) override;
   bool IsValid() const override;
+
+  /// XORs each of the first length bytes with mask; a null buffer throws 0xE200.
+  static void InvertCheckBits(u16 length, u8* buffer, u8 mask);
 };
 
 }  // namespace Main

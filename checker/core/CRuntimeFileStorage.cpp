@@ -1,5 +1,7 @@
 #include "CRuntimeFileStorage.h"
 
+#include <cerrno>
+
 #include "CException.h"
 #include "CInternalError.h"
 #include "ErrorCodes.h"
@@ -17,6 +19,17 @@ i32 CRuntimeFileStorage::Open(const char* name, char mode) {
     throw CException(ErrorCodes::ms_StorageOpenFailed, static_cast<u32>(static_cast<u8>(mode)));
   }
   return handle;
+}
+
+bool CRuntimeFileStorage::TryOpenForReading(const char* name, i32& handle) {
+  handle = ScmOpenStorage(GetSafetyDomainNumber(), name, ms_ReadMode);
+  if (handle == -1) {
+    if (errno == SCM_STORAGE_MISSING_ERRNO) {
+      return false;
+    }
+    throw CException(ErrorCodes::ms_StorageOpenFailed, static_cast<u32>(static_cast<u8>(ms_ReadMode)));
+  }
+  return true;
 }
 
 void CRuntimeFileStorage::Close(i32 handle) {
@@ -38,7 +51,10 @@ u32 CRuntimeFileStorage::QueryLength(i32 handle) {
 
 u32 CRuntimeFileStorage::GetLength(const char* name) const {
   UTIL_CHECK(name != nullptr);
-  const i32 handle = Open(name, ms_ReadMode);
+  i32 handle = -1;
+  if (!TryOpenForReading(name, handle)) {
+    return 0;
+  }
   const u32 length = QueryLength(handle);
   Close(handle);
   return length;
@@ -47,7 +63,10 @@ u32 CRuntimeFileStorage::GetLength(const char* name) const {
 u32 CRuntimeFileStorage::Read(const char* name, u32 capacity, u8* buffer) const {
   UTIL_CHECK(name != nullptr);
   UTIL_CHECK(buffer != nullptr);
-  const i32 handle = Open(name, ms_ReadMode);
+  i32 handle = -1;
+  if (!TryOpenForReading(name, handle)) {
+    return 0;
+  }
   const u32 length = QueryLength(handle);
   if (length > capacity) {
     CloseQuietly(handle);

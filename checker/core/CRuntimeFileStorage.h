@@ -1,5 +1,6 @@
 // File storage through the host runtime's storage system calls: each operation
-// opens, works and closes the file in one call, closing it on every path.
+// opens, works and closes the file in one call, closing it on every path. A
+// file the host reports missing reads as empty (length 0).
 #pragma once
 #include "CFileStorage.h"
 
@@ -21,6 +22,9 @@ class CRuntimeFileStorage : public CFileStorage {
  private:
   /// Opens the file; -1 throws 0xE231 with the mode.
   static i32 Open(const char* name, char mode);
+  /// Opens the file for reading; false when the host reports it missing (an absent file
+  /// reads as empty), any other refusal (busy included) throws 0xE231 with 'r'.
+  static bool TryOpenForReading(const char* name, i32& handle);
   /// Closes the file; a failure throws 0xE235.
   static void Close(i32 handle);
   /// Closes the file after another failure, whose error is the one that goes on.

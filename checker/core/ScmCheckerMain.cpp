@@ -6,10 +6,20 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "CDefaultCommissioner.h"
+#include "CDefaultInspector.h"
 #include "CDefaultMessaging.h"
+#include "CDefaultPersistence.h"
 #include "CDefaultSession.h"
 #include "CException.h"
-#include "CPassThroughInspector.h"
+#include "Check/CCheckingAdditionalParameterInspector.h"
+#include "Check/CCheckingFirmwareInspector.h"
+#include "Check/CCheckingParameterInspector.h"
+#include "Check/CCheckingUdidInspector.h"
+#include "Check/CPersistentAdditionalParameterCatalog.h"
+#include "Check/CPersistentFirmwareChecker.h"
+#include "Check/CPersistentParameterChecker.h"
+#include "Check/CPersistentUdidChecker.h"
 #include "CProcessImageTester.h"
 #include "CProcessImageTesterSectionMap.h"
 #include "CRuntimeFileStorage.h"
@@ -77,10 +87,28 @@ Util::CProcessImageTester processImageTester(ms_SectionCount, sectionMaps);     
 const u16 safetyDomainNumber = ReadSafetyDomainNumber();                         ///< 3: domain number
 Main::CDefaultMessaging messaging;                                               ///< 4: the fourteen queues
 Main::CRuntimeFileStorage fileStorage;                                           ///< 5: host storage
-// 6 to 15: the persistence, commissioner and the four checkers with their inspectors come here.
-// Until the dispatching inspector exists, the pass-through one keeps the relay in lock-step.
-Main::CPassThroughInspector inspector;                ///< 16: checks of every message
-Main::CDefaultSession session(messaging, inspector);  ///< 17: the relay
+Main::CDefaultPersistence persistence(fileStorage);                              ///< 6: files and acknowledged values
+Main::CDefaultCommissioner commissioner(persistence,
+                                        persistence.GetInvertedCommissioningFlagReader());  ///< 7: acknowledgement policy
+Check::CPersistentUdidChecker udidChecker(persistence.GetRequiredSafetyAddressReader(),
+                                          persistence.GetAcknowledgedInvertedUdidReader(),
+                                          persistence.GetAcknowledgedInvertedUdidWriter(),
+                                          persistence);  ///< 8: required, acknowledged and discovered UDIDs
+Check::CCheckingUdidInspector udidInspector(udidChecker, commissioner);  ///< 9: UDID check
+Check::CPersistentFirmwareChecker firmwareChecker(
+    persistence.GetRequiredInvertedFirmwareVersionReader(), persistence.GetAcknowledgedInvertedMinorRevisionReader(),
+    persistence.GetAcknowledgedInvertedMinorRevisionWriter(), persistence);  ///< 10: required and acknowledged identities
+Check::CCheckingFirmwareInspector firmwareInspector(firmwareChecker, commissioner);  ///< 11: firmware check
+Check::CPersistentParameterChecker parameterChecker(
+    persistence.GetRequiredInvertedParameterChecksumReader());  ///< 12: required parameter checksums
+Check::CCheckingParameterInspector parameterInspector(parameterChecker);  ///< 13: parameter-checksum check
+Check::CPersistentAdditionalParameterCatalog additionalParameterCatalog(
+    persistence.GetRequiredInvertedAdditionalParameterHeaderReader());  ///< 14: expected additional-parameter headers
+Check::CCheckingAdditionalParameterInspector additionalParameterInspector(
+    additionalParameterCatalog);  ///< 15: additional-parameter check
+Main::CDefaultInspector inspector(persistence, commissioner, persistence, udidInspector, firmwareInspector,
+                                  parameterInspector, additionalParameterInspector);  ///< 16: checks of every message
+Main::CDefaultSession session(messaging, inspector);                             ///< 17: the relay
 
 bool processImageValid = true;                  ///< false for good after the memory test failed
 const u8* fwIdent = nullptr;                    ///< the firmware ident block
@@ -159,6 +187,22 @@ int Run(_Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_
   }
 }
 
+/// Reads the files and fills the checks; any failure fails safe and start-up goes on.
+void InitializePersistenceAndCheckers() {
+  try {
+    if (!persistence.TryInitialize()) {
+      session.SwitchToFailSafe();
+    }
+    udidChecker.Initialize();
+    firmwareChecker.Initialize();
+    parameterChecker.Initialize();
+    additionalParameterCatalog.Initialize();
+  } catch (const CException& error) {
+    CException::LogError(error);
+    session.SwitchToFailSafe();
+  }
+}
+
 /// Start-up after condition 0; returns -1 on a failed start, else ends the initial task.
 int Start() {
   try {
@@ -186,7 +230,7 @@ int Start() {
     session.SwitchToFailSafe();
     processImageValid = false;
   }
-  // The persistence and the checkers are initialized here; a failure fails safe and start-up goes on.
+  InitializePersistenceAndCheckers();
   const u32 identWord = ReadIdentWord(fwIdent);
   static_cast<void>(ScmSetCondition(safetyDomainNumber, 1, identWord));
   u32 answer = 0;
@@ -195,7 +239,12 @@ int Start() {
     ScmLogError(ErrorCodes::ms_FirmwareIdentDiffers, 0, answer);
     session.SwitchToFailSafe();
   }
-  // The persistence synchronizes its initial signatures here.
+  try {
+    persistence.SynchronizeInitialSignatures();
+  } catch (const CException& error) {
+    CException::LogError(error);
+    session.SwitchToFailSafe();
+  }
   char name[ms_TaskNameLengthMax + 1] = {};
   std::snprintf(name, sizeof(name), TaskNamePattern, static_cast<int>(safetyDomainNumber));
   if (taskSpawn(name, TaskPriority, 0, ms_CheckTaskStackSize, Run, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0) ==

@@ -1,115 +1,135 @@
-// PLACEHOLDER for the firmware application: fixed answers and recorded calls
-// so that the platform runs before the application exists. The application
-// that brings the real functions deletes this file and MFWQZ_Placeholder.h.
-#include "MFWQZ.h"
+// PLACEHOLDER for the parts of the firmware application that are not built
+// yet: remote control, the operator confirmation machines, setup mode, the Qor
+// variable channel and the application files. Each function keeps the name
+// and signature its owner will give it, so that the owner replaces bodies,
+// not calls. The files behave as in a commissioned domain: the key medium is
+// known and unchanged, the running hardware and the node list's revisions are
+// the accepted ones, and no auto-configuration is loaded.
 #include "MFWQZ_Placeholder.h"
-#include "SAPL.h"
 
 #include <cstring>
 
-MFWQZ_ModuleInfoEntry MFWQZ_ModuleInfo[MFWQZ_kModuleCount];
-u8 MFWQZ_gaucOptFlags[MFWQZ_kSadrSetBytes];
-u8 MFWQZ_gaucStpFlags[MFWQZ_kSadrSetBytes];
-u8 MFWQZ_gaucNprFlags[MFWQZ_kSadrSetBytes];
-u8 MFWQZ_aucMissStpFlags[MFWQZ_kSadrSetBytes];
-u8 MFWQZ_gaucPassword[MFWQZ_kPasswordBytes];
-u32 MFWQZ_gbStartScan;
-u32 MFWQZ_gbScanInit;
-u32 MFWQZ_gbScanStarted;
-u32 MFWQZ_gbStartQuit;
-u32 MFWQZ_gbQuitAll;
-u32 MFWQZ_gbQuitUdid;
-u32 MFWQZ_gbAckDone;
-u32 MFWQZ_gbAckError;
-u16 MFWQZ_gusQuitSaddr;
-u16 MFWQZ_susQuitSaddr;
-u16 MFWQZ_gusAckHandle;
-u32 MFWQZ_gbUdidSaving;
-u32 MFWQZ_bCvnFromQorAvailable;
-u32 MFWQZ_gbMachineOptionsActive;
-u32 MFWQZ_gbStartupFlagsActive;
-u32 MFWQZ_gbRemoteActive;
-u32 MFWQZ_gulScansAtStartup;
-u8 MFWQZ_gucPtRelease;
-u32 MFWQZ_gSodCommisioningParameter[MFWQZ_kCommissioningCount];
+#include "MFWQZ.h"
+#include "SOD.h"
 
-MFWQZ_PlaceholderRcv MFWQZ_gPlaceholderRcv;
-u32 MFWQZ_gulPlaceholderResetGuardingCount;
-u32 MFWQZ_gulPlaceholderMainCount;
+u32 MFWQZ_ValidFiles = 1;
+u32 MFWQZ_gbLockPostFw;
+u32 MFWQZ_geMachineOptionsStatus;
+
 u16 MFWQZ_gausPlaceholderOptionalList[10];
 u32 MFWQZ_gaulPlaceholderQorSends[4];
+MFWQZ_PlaceholderQorSend MFWQZ_gaPlaceholderQorLog[MFWQZ_kPlaceholderQorLogMax];
+u32 MFWQZ_gulPlaceholderQorLogCount;
+u8 MFWQZ_gaucPlaceholderPassword[16];
 u8 MFWQZ_gaucPlaceholderQorLatches[2];
-MFWQZ_PlaceholderEncoderChg MFWQZ_gPlaceholderEncoderChg;
-MFWQZ_PlaceholderNodeStatus MFWQZ_gaPlaceholderNodeStatus[MFWQZ_kModuleCount];
+u8 MFWQZ_gaucPlaceholderCalls[MFWQZ_kPlaceholderCallsMax];
+u32 MFWQZ_gulPlaceholderCallCount;
+u8 MFWQZ_gaucPlaceholderResults[MFWQZ_kPhStepCount] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
 
-u8 MFWQZ_GetTargetId(void) { return 1; }
-u8 MFWQZ_Init(const u8* /*qorUdid*/, u16 /*release*/) { return 0; }
-u8 MFWQZ_InitModuleInfo(void) { return 0; }
-u8 MFWQZ_Main(u32 /*stackRunning*/) {
-  ++MFWQZ_gulPlaceholderMainCount;
-  return 0;
-}
-u32 MFWQZ_EndOfStartUp(u32 previous) { return previous; }
-
-void MFWQZ_RemoteControlRcv(const u8* payload, u16 length, u32 reply) {
-  ++MFWQZ_gPlaceholderRcv.ulCount;
-  MFWQZ_gPlaceholderRcv.usLength = length;
-  MFWQZ_gPlaceholderRcv.ulReply = reply;
-  const u32 ulKeep = length < MFWQZ_kPlaceholderPayloadMax ? length : MFWQZ_kPlaceholderPayloadMax;
-  if (payload != nullptr && ulKeep > 0) {
-    std::memcpy(MFWQZ_gPlaceholderRcv.aucPayload, payload, ulKeep);
+u8 MFWQZ_PhCall(MFWQZ_PlaceholderStep step) {
+  if (MFWQZ_gulPlaceholderCallCount < MFWQZ_kPlaceholderCallsMax) {
+    MFWQZ_gaucPlaceholderCalls[MFWQZ_gulPlaceholderCallCount] = step;
   }
+  ++MFWQZ_gulPlaceholderCallCount;
+  return MFWQZ_gaucPlaceholderResults[step];
 }
 
-u8 MFWQZ_RequestSwitchOperational(void) { return 0; }
+/// Machine-option status once the automatic configuration was read.
+static constexpr u32 MFWQZ_kMachineOptionsLoaded = 2;
+/// First and last object of the node list.
+static constexpr u16 MFWQZ_kPhNodeListFirst = 0xC400;
+static constexpr u16 MFWQZ_kPhNodeListLast = 0xC7FE;
+/// Node-list sub-indices of the SADR and of the expected revision.
+static constexpr u8 MFWQZ_kPhSubSadr = 1;
+static constexpr u8 MFWQZ_kPhSubRevision = 4;
+
+
+u8 MFWQZ_ModuleXChg(void) { return MFWQZ_PhCall(MFWQZ_kPhModuleXChg); }
+u8 MFWQZ_CorvaneChgCnf(void) { return MFWQZ_PhCall(MFWQZ_kPhCorvaneChgCnf); }
+u8 MFWQZ_CorvaneFormat(void) { return MFWQZ_PhCall(MFWQZ_kPhCorvaneFormat); }
+u8 MFWQZ_UsrDataFormatMain(void) { return MFWQZ_PhCall(MFWQZ_kPhUsrDataFormat); }
+void MFWQZ_SetupModeInit(void) { (void)MFWQZ_PhCall(MFWQZ_kPhSetupModeInit); }
+u8 MFWQZ_SetupMode(void) { return MFWQZ_PhCall(MFWQZ_kPhSetupMode); }
+
 u8 MFWQZ_QorHasFailed(void) { return MFWQZ_gaucPlaceholderQorLatches[0]; }
 u8 MFWQZ_QorHasRecovered(void) { return MFWQZ_gaucPlaceholderQorLatches[1]; }
-i32 MFWQZ_SendScmVersionToQor(u16 /*version*/) {
-  ++MFWQZ_gaulPlaceholderQorSends[0];
+/// Counts a send of the kind and logs it while the log has room.
+static void PlaceholderQorSent(u32 kind, u32 value) {
+  ++MFWQZ_gaulPlaceholderQorSends[kind];
+  if (MFWQZ_gulPlaceholderQorLogCount < MFWQZ_kPlaceholderQorLogMax) {
+    MFWQZ_gaPlaceholderQorLog[MFWQZ_gulPlaceholderQorLogCount] = MFWQZ_PlaceholderQorSend{kind, value};
+    ++MFWQZ_gulPlaceholderQorLogCount;
+  }
+}
+i32 MFWQZ_SendScmVersionToQor(u16 version) {
+  PlaceholderQorSent(0, version);
   return 0;
 }
-i32 MFWQZ_SendPasswordToQor(const u8* /*password*/) {
-  ++MFWQZ_gaulPlaceholderQorSends[1];
+i32 MFWQZ_SendPasswordToQor(const u8* password) {
+  std::memcpy(MFWQZ_gaucPlaceholderPassword, password, sizeof(MFWQZ_gaucPlaceholderPassword));
+  PlaceholderQorSent(1, 0);
   return 0;
 }
 i32 MFWQZ_SendOptionalModulesToQor(const u16* sadrs) {
-  ++MFWQZ_gaulPlaceholderQorSends[2];
   std::memcpy(MFWQZ_gausPlaceholderOptionalList, sadrs, sizeof(MFWQZ_gausPlaceholderOptionalList));
+  PlaceholderQorSent(2, 0);
   return 0;
 }
-i32 MFWQZ_SendSetupModeToQor(u32 /*on*/) {
-  ++MFWQZ_gaulPlaceholderQorSends[3];
+i32 MFWQZ_SendSetupModeToQor(u32 on) {
+  PlaceholderQorSent(3, on);
   return 0;
-}
-u32 MFWQZ_IsSetupModeActive(void) { return 0; }
-void MFWQZ_ResetNodeGuarding(void) { ++MFWQZ_gulPlaceholderResetGuardingCount; }
-void MFWQZ_EncoderChg(u16 sadr, u16 handle) {
-  ++MFWQZ_gPlaceholderEncoderChg.ulCount;
-  MFWQZ_gPlaceholderEncoderChg.usSadr = sadr;
-  MFWQZ_gPlaceholderEncoderChg.usHandle = handle;
-}
-// The stand-in reads only the optional set, which stays empty unless a test fills it.
-u8 MFWQZ_IsModuleOptionalSADR(u16 sadr) {
-  if (sadr == 0 || sadr >= MFWQZ_kModuleCount) {
-    return 0;
-  }
-  return (MFWQZ_gaucOptFlags[sadr / 8] >> (sadr % 8)) & 1u;
 }
 
-// The configuration manager's node callbacks: every SADR of the domain is
-// processed, revisions are accepted only when equal, reports are recorded.
-bool SAPL_ScmProcessSn(u16 SADR) { return SADR >= 1 && SADR < MFWQZ_kModuleCount; }
-void SAPL_ScmNodeStatusChangedClbk(u16 SADR, u8 oldStatus, u8 newStatus) {
-  if (SADR >= MFWQZ_kModuleCount) {
-    return;
-  }
-  MFWQZ_PlaceholderNodeStatus& rEntry = MFWQZ_gaPlaceholderNodeStatus[SADR];
-  ++rEntry.ulCount;
-  rEntry.ucOldStatus = oldStatus;
-  rEntry.ucNewStatus = newStatus;
+u8 MFWQZ_ReadCorvaneId(const u8* qorUdid) {
+  MFWQZ_pucActQzUdid = qorUdid;
+  std::memset(&MFWQZ_sReqHardwareId, 0, sizeof(MFWQZ_sReqHardwareId));
+  MFWQZ_bCvnFromQorAvailable = 1;
+  MFWQZ_bCvnChanged = 0;
+  return MFWQZ_PhCall(MFWQZ_kPhReadCorvaneId);
 }
-void SAPL_ScmUdidMismatchClbk(u16 /*SADR*/, const u8* /*receivedUdid*/, u16 /*fsmIndex*/) {}
-bool SAPL_ScmRevisionNumberClbk(u16 /*SADR*/, u32 expected, u32 received) { return expected == received; }
+
+/// Reads a u16 or u32 object of the node list into value; 1 read.
+static u8 MFWQZ_PhReadNode(u16 index, u8 subIndex, u32 length, void* value) {
+  SOD_Access acc = SOD_Access{};
+  acc.obj.usIndex = index;
+  acc.obj.ucSubIndex = subIndex;
+  SOD_ErrorInfo err = {SOD_k_NO_ERROR, 0};
+  if (SOD_AttrGetVirt(&acc, &err) == nullptr || acc.obj.attr.ulLength != length) {
+    return 0;
+  }
+  const void* pvData = SOD_ReadVirt(&acc, &err);
+  if (pvData == nullptr) {
+    return 0;
+  }
+  std::memcpy(value, pvData, length);
+  return 1;
+}
+
+u8 MFWQZ_RevLoad(void) {
+  static const u8 s_aucNoUdid[MFWQZ_kUdidBytes] = {};
+  (void)MFWQZ_AuthorSetReqUdid(MFWQZ_pucActQzUdid != nullptr ? MFWQZ_pucActQzUdid : s_aucNoUdid,
+                               MFWQZ_aActTargetId);
+  (void)MFWQZ_ClearCnfRev();
+  for (u32 ulIndex = MFWQZ_kPhNodeListFirst; ulIndex <= MFWQZ_kPhNodeListLast; ++ulIndex) {
+    u16 usSadr = 0;
+    u32 ulRevision = 0;
+    if (MFWQZ_PhReadNode(static_cast<u16>(ulIndex), MFWQZ_kPhSubSadr, 2, &usSadr) == 0 || usSadr == 0 ||
+        usSadr > MFWQZ_kSadrMax) {
+      continue;
+    }
+    if (MFWQZ_PhReadNode(static_cast<u16>(ulIndex), MFWQZ_kPhSubRevision, 4, &ulRevision) == 0) {
+      continue;
+    }
+    (void)MFWQZ_StoreCnfRev(usSadr, static_cast<u16>(ulRevision));
+  }
+  return MFWQZ_PhCall(MFWQZ_kPhRevLoad);
+}
+
+u8 MFWQZ_AutoLoad(void) {
+  MFWQZ_gbModuleFlagsStatus = 1;
+  MFWQZ_geMachineOptionsStatus = MFWQZ_kMachineOptionsLoaded;
+  return MFWQZ_PhCall(MFWQZ_kPhAutoLoad);
+}
 
 // Machine options: none until a test sets them.
 u8 MFWQZ_gaucPlaceholderMachineOptions[MFWQZ_kPlaceholderMachineOptionsSize];

@@ -1,52 +1,54 @@
-// PLACEHOLDER: what a test sees of the stand-in application until the real
-// application replaces MFWQZ_Placeholder.cpp; delete both with it.
+// PLACEHOLDER: what a test sees of the application's stand-ins (Qor variable
+// channel) until their owners replace
+// MFWQZ_Placeholder.cpp; delete both with them.
 #pragma once
 #include "MFWQZ.h"
 #include "ScmTypes.h"
 
-/// Largest command payload the stand-in keeps.
-inline constexpr u32 MFWQZ_kPlaceholderPayloadMax = 42;
-
-/// What the stand-in's MFWQZ_RemoteControlRcv saw last.
-struct MFWQZ_PlaceholderRcv {
-  u32 ulCount;                                 ///< commands received so far
-  u16 usLength;                                ///< payload length of the last one
-  u32 ulReply;                                 ///< reply identifier of the last one
-  u8 aucPayload[MFWQZ_kPlaceholderPayloadMax];  ///< first bytes of the last payload
-};
-
-/// Commands that reached the stand-in application.
-extern MFWQZ_PlaceholderRcv MFWQZ_gPlaceholderRcv;
-/// Calls of the stand-in MFWQZ_ResetNodeGuarding.
-extern u32 MFWQZ_gulPlaceholderResetGuardingCount;
-/// Calls of the stand-in MFWQZ_Main.
-extern u32 MFWQZ_gulPlaceholderMainCount;
 /// Optional-module list the stand-in was last asked to send.
 extern u16 MFWQZ_gausPlaceholderOptionalList[10];
 /// Calls of each stand-in send to the Qor controller: version, password, optional modules, setup mode.
 extern u32 MFWQZ_gaulPlaceholderQorSends[4];
+/// One send to the Qor controller as the stand-in saw it.
+struct MFWQZ_PlaceholderQorSend {
+  u32 ulKind;   ///< index of MFWQZ_gaulPlaceholderQorSends: 0 version, 1 password, 2 optional modules, 3 setup mode
+  u32 ulValue;  ///< version or setup-mode flag; 0 for the password and the list (kept whole elsewhere)
+};
+/// Sends the log keeps; later ones are counted only.
+inline constexpr u32 MFWQZ_kPlaceholderQorLogMax = 8;
+/// The sends in call order, the first MFWQZ_kPlaceholderQorLogMax of them.
+extern MFWQZ_PlaceholderQorSend MFWQZ_gaPlaceholderQorLog[MFWQZ_kPlaceholderQorLogMax];
+/// Entries of MFWQZ_gaPlaceholderQorLog in use.
+extern u32 MFWQZ_gulPlaceholderQorLogCount;
+/// Password the stand-in was last asked to send.
+extern u8 MFWQZ_gaucPlaceholderPassword[16];
 /// Results the stand-in's Qor latches return (failed, recovered); tests set them.
 extern u8 MFWQZ_gaucPlaceholderQorLatches[2];
 
-/// Encoder changes the stand-in was told about.
-struct MFWQZ_PlaceholderEncoderChg {
-  u32 ulCount;   ///< calls so far
-  u16 usSadr;    ///< SADR of the last one
-  u16 usHandle;  ///< handle of the last one
+/// What a stand-in of the application's cycle records of its call.
+enum MFWQZ_PlaceholderStep : u8 {
+  MFWQZ_kPhModuleXChg = 0,      ///< module exchange machine
+  MFWQZ_kPhCorvaneChgCnf = 1,   ///< key-medium change machine
+  MFWQZ_kPhConfirmation = 2,    ///< confirmation machine
+  MFWQZ_kPhCorvaneFormat = 3,   ///< key-medium format machine
+  MFWQZ_kPhUsrDataFormat = 4,   ///< user-data format machine
+  MFWQZ_kPhSetupMode = 5,       ///< setup mode
+  MFWQZ_kPhReadCorvaneId = 6,   ///< key-medium identity read
+  MFWQZ_kPhRevLoad = 7,         ///< "fwrevcnf.bin" load
+  MFWQZ_kPhAutoLoad = 8,        ///< "autocnf.bin" load
+  MFWQZ_kPhSetupModeInit = 9,   ///< setup mode initialised
+  MFWQZ_kPhStepCount = 10       ///< number of recorded steps
 };
-
-/// The stand-in's record of MFWQZ_EncoderChg.
-extern MFWQZ_PlaceholderEncoderChg MFWQZ_gPlaceholderEncoderChg;
-
-/// The stand-in's record of the node status reports of one SADR.
-struct MFWQZ_PlaceholderNodeStatus {
-  u32 ulCount;      ///< reports so far
-  u8 ucOldStatus;   ///< old status of the last one
-  u8 ucNewStatus;   ///< new status of the last one
-};
-
-/// Node status reports by SADR (entry 0 unused), as SAPL_ScmNodeStatusChangedClbk received them.
-extern MFWQZ_PlaceholderNodeStatus MFWQZ_gaPlaceholderNodeStatus[MFWQZ_kModuleCount];
+/// Longest call sequence kept.
+inline constexpr u32 MFWQZ_kPlaceholderCallsMax = 32;
+/// The stand-ins' calls in order (the first MFWQZ_kPlaceholderCallsMax).
+extern u8 MFWQZ_gaucPlaceholderCalls[MFWQZ_kPlaceholderCallsMax];
+/// Calls recorded so far.
+extern u32 MFWQZ_gulPlaceholderCallCount;
+/// Results the stand-ins return, by step; 1 unless a test changes them.
+extern u8 MFWQZ_gaucPlaceholderResults[MFWQZ_kPhStepCount];
+/// Records a stand-in's call; its result.
+u8 MFWQZ_PhCall(MFWQZ_PlaceholderStep step);
 
 /// Bytes of the machine options the stand-in hands out.
 inline constexpr u32 MFWQZ_kPlaceholderMachineOptionsSize = 76;

@@ -25,3 +25,8 @@ constexpr u32 EPS_kReqCalcChecksum = 0x2u;
 constexpr u32 EPS_kReqParameterSetPending = 0x4u;
 
 extern EPS_Global EPS_gGlobal;
+
+/// Stack error counter index (0 to 15) of its unit; -1 for a larger index.
+i64 EPS_GetErrorCounter(u32 index);
+/// The stack's common event counter index (0 to 12) with selector 0; -1 otherwise.
+i64 EPS_GetCommonEventCounter(u32 selector, u32 index);

@@ -214,21 +214,6 @@ void EPS_Idle(void) {
   CheckCounters(ScmGetUSecCounter());
 }
 
-i64 EPS_GetErrorCounter(u32 index) {
-  if (index >= EPS_kErrorCounterCount) {
-    return -1;
-  }
-  return EPS_gGlobal.aulErrorCounters[index];
-}
-
-i64 EPS_GetCommonEventCounter(u8 selector, u32 index) {
-  u32 ulValue = 0;
-  if (selector != 0 || index >= EPS_kCommonCounterCount || !SERR_GetCommonStatCtr(static_cast<u8>(index), &ulValue)) {
-    return -1;
-  }
-  return ulValue;
-}
-
 void EPS_WriteExternalMachineOptionsToSod(void) {
   if (MFWQZ_gbMachineOptionsActive == 0) {
     return;

@@ -119,13 +119,17 @@ void EPS_Init(const HNFstp_File* files, const HNFstp_Identity* identity) {
     EPS_gGlobal.ucStackInitialised = 1;
     EPS_OdSetDomainMax(EPS_kDomainMax);
     FillIdentity(identity);
-    (void)EPS_KelParser(files[0].ulSize, files[0].pucData);
+    const u8 ucKelLoaded = EPS_KelParser(files[0].ulSize, files[0].pucData);
     u8 ucConfigMode = 1;
     if (ReadU8(0x101B, 1, &ucConfigMode) && ucConfigMode == 0) {
       (void)EPS_CorvaneParser(files[1].ulSize, files[1].pucData);
     }
     const bool activated = SCM_Activate();
-    (void)EPS_AddParParser(&files[2]);
+    // Without a node list every entry of a sound "pardata1.bin" would be
+    // refused and the file emptied on storage: it is not even parsed then.
+    if (ucKelLoaded != 0 && activated) {
+      (void)EPS_AddParParser(&files[2]);
+    }
     if (!activated) {
       ulReason = EPS_kInitActivateFailed;
     }

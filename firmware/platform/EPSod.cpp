@@ -50,11 +50,13 @@ u8 s_ucSnmtRetries;                         ///< 0x1202/2
 u8 s_ucOptionCount;                         ///< 0x2100/0
 u8 s_aucOptions[k_MACHINE_OPTIONS];         ///< 0x2100/1-32
 u8 s_ucAutoConfigCount;                     ///< 0x2106/0
-u8 s_aaucConfigArrays[4][EPS_kConfigArrayBytes];  ///< bytes of 0x2106/1-3 and 0x2106/8
-SOD_VarData s_aConfigArrays[4] = {{EPS_kConfigArrayBytes, s_aaucConfigArrays[0]},
-                                  {EPS_kConfigArrayBytes, s_aaucConfigArrays[1]},
-                                  {EPS_kConfigArrayBytes, s_aaucConfigArrays[2]},
-                                  {EPS_kConfigArrayBytes, s_aaucConfigArrays[3]}};  ///< 0x2106/1-3, 0x2106/8
+// The application's flag arrays in the order of its working arrays and of
+// "autocnf.bin": optional, required at start-up, not processed; then the
+// auto-configuration flags.
+SOD_VarData s_aConfigArrays[4] = {{EPS_kConfigArrayBytes, MFWQZ_gaucOptFlags_SOD},
+                                  {EPS_kConfigArrayBytes, MFWQZ_gaucStpFlags_SOD},
+                                  {EPS_kConfigArrayBytes, MFWQZ_gaucNprFlags_SOD},
+                                  {EPS_kConfigArrayBytes, MFWQZ_gaucBcmFlags}};  ///< 0x2106/1-3, 0x2106/8
 
 // ---- defaults and ranges ----
 constexpr u8 k_DEF_13 = 13;                   ///< 0x1004/0
@@ -70,11 +72,9 @@ constexpr u32 k_DEF_20000 = 20000;            ///< 0x1201/1, 0x1202/1
 constexpr u8 k_DEF_32 = 32;                   ///< 0x2100/0
 constexpr u8 k_DEF_8 = 8;                     ///< 0x2106/0
 constexpr u32 k_DEF_SCANS = 5;                ///< 0x2106/7
-constexpr std::array<u8, EPS_kConfigArrayBytes> k_DEF_ALL_FF = [] {
-  std::array<u8, EPS_kConfigArrayBytes> a{};
-  a.fill(0xFF);
-  return a;
-}();                                          ///< 0x2106/8
+// No SADR is auto-configured unless the parameter set says so: a default of
+// every bit would name SADRs outside any node list and fail the table build.
+constexpr std::array<u8, EPS_kConfigArrayBytes> k_DEF_NO_AUTOCNF{};  ///< 0x2106/8
 constexpr u32 k_RNG_GUARD[2] = {60000, 600000};        ///< 0x100C/1
 constexpr u8 k_RNG_LIFE[2] = {1, 255};                 ///< 0x100C/2
 constexpr u16 k_RNG_SADR[2] = {0, 1023};               ///< 0x1200/1, 0x1200/2
@@ -144,7 +144,7 @@ constexpr std::array<SOD_Entry, k_ENTRIES> BuildTable() {
   t[n++] = E(0x2106, 5, k_RO, SOD_k_UINT32, 4, nullptr, &MFWQZ_gbStartupFlagsActive, k_RNG_BOOL);
   t[n++] = E(0x2106, 6, k_RO, SOD_k_UINT32, 4, nullptr, &MFWQZ_gbRemoteActive);
   t[n++] = E(0x2106, 7, k_RO, SOD_k_UINT32, 4, &k_DEF_SCANS, &MFWQZ_gulScansAtStartup, k_RNG_SCANS);
-  t[n++] = E(0x2106, 8, k_RO, SOD_k_DOMAIN, EPS_kConfigArrayBytes, k_DEF_ALL_FF.data(), &s_aConfigArrays[3]);
+  t[n++] = E(0x2106, 8, k_RO, SOD_k_DOMAIN, EPS_kConfigArrayBytes, k_DEF_NO_AUTOCNF.data(), &s_aConfigArrays[3]);
   t[n++] = E(0x2107, 1, k_RO, SOD_k_UINT8, 1, &k_DEF_0, &EPS_gucScmSsdoSetting);
   t[n++] = E(0x2109, 1, k_RO_CRC, SOD_k_UINT8, 1, nullptr, &MFWQZ_gucPtRelease);
   t[n++] = E(SOD_k_END_INDEX, 0, 0, 0, 0, nullptr, nullptr);

@@ -54,7 +54,7 @@ static u32 HNFcyc_ComputeCt(u64 usec, u64 multiplier) { return static_cast<u32>(
 static void HNFcyc_Handshakes(void) {
   if (MFWQZ_gbStartScan != 0) {
     if (MFWQZ_gbScanInit != 0) {
-      HNFevt_EnregisterEventInfo(HNFcyc_kEvtHandshake, 0, 0);
+      HNFevt_EnregisterEventInfo(MFWQZ_kEvtHandshake, 0, MFWQZ_kHsScan);
     }
     MFWQZ_gbStartScan = 0;
     if (MFWQZ_gbScanStarted == 0) {
@@ -67,7 +67,7 @@ static void HNFcyc_Handshakes(void) {
   }
   if (MFWQZ_gbStartQuit != 0) {
     if (MFWQZ_gbQuitAll != 0) {
-      HNFevt_EnregisterEventInfo(HNFcyc_kEvtHandshake, 0, 1);
+      HNFevt_EnregisterEventInfo(MFWQZ_kEvtHandshake, 0, MFWQZ_kHsQuit);
     }
     MFWQZ_gbStartQuit = 0;
     MFWQZ_susQuitSaddr = 1;
@@ -79,18 +79,27 @@ static void HNFcyc_Handshakes(void) {
     const u32 ulPending = usSadr < MFWQZ_kModuleCount
                               ? (MFWQZ_ModuleInfo[usSadr].ulFlags & (MFWQZ_kFlagUdidMismatch | MFWQZ_kFlagEncoderChanged))
                               : 0;
+    // Only what the node's machine still awaits is acknowledged: the SCM may have
+    // left its wait unreported (activation, an encoder change it acknowledged
+    // itself), and acknowledging then would be refused as fatal. Nothing awaited
+    // counts as done; the scan after the quit shows what is left.
+    const u8 ucAwaited = SCM_AwaitedAck(MFWQZ_gusAckHandle);
     if (ulPending == MFWQZ_kFlagUdidMismatch) {
-      if (SCM_OperatorAck(MFWQZ_gusAckHandle) == 1) {
-        MFWQZ_ModuleInfo[usSadr].ulFlags |= MFWQZ_kFlagUdidAcknowledged;
-        MFWQZ_gbAckError = 0;
-      } else {
-        MFWQZ_gbAckError = 1;
+      MFWQZ_gbAckError = 0;
+      if (ucAwaited == SCM_k_AWAIT_OPERATOR) {
+        if (SCM_OperatorAck(MFWQZ_gusAckHandle) == 1) {
+          MFWQZ_ModuleInfo[usSadr].ulFlags |= MFWQZ_kFlagUdidAcknowledged;
+        } else {
+          MFWQZ_gbAckError = 1;
+        }
       }
     } else if (ulPending == MFWQZ_kFlagEncoderChanged) {
-      // The encoder path leaves an earlier acknowledge error as it is.
-      (void)EPS_EncoderAck(MFWQZ_gusAckHandle);
+      MFWQZ_gbAckError = 0;
+      if (ucAwaited == SCM_k_AWAIT_SN_FAIL && EPS_EncoderAck(MFWQZ_gusAckHandle) != 1) {
+        MFWQZ_gbAckError = 1;
+      }
     } else {
-      HNFevt_EnregisterEventInfo(HNFcyc_kEvtNothingToAck, usSadr, usSadr);
+      HNFevt_EnregisterEventInfo(MFWQZ_kEvtNothingToAck, usSadr, usSadr);
       MFWQZ_gbAckError = 1;
     }
     MFWQZ_gbAckDone = 1;

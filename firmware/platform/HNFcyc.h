@@ -13,10 +13,6 @@ inline constexpr u32 HNFcyc_kStepLoaded = 17;
 inline constexpr u64 HNFcyc_kMaxCycleGapUs = 10000000u;
 /// Event: two cycles lay more than 10 s apart (information1 = the gap's low 32 bits).
 inline constexpr u32 HNFcyc_kEvtCycleGap = 0x62008482u;
-/// Fatal: the scan or quit handshake was broken (information1 = 0 scan, 1 quit).
-inline constexpr u32 HNFcyc_kEvtHandshake = 0x9200C00Eu;
-/// Fatal: an acknowledge was asked for a module with nothing to acknowledge.
-inline constexpr u32 HNFcyc_kEvtNothingToAck = 0x9200C011u;
 /// Event: a reset call to the host failed (information1 = 1 the end of the UDID writer's
 /// hold-off, 2 the unlock's domain reset, 3 the safe-controller reset).
 inline constexpr u32 HNFcyc_kEvtResetFailed = 0x6200C090u;

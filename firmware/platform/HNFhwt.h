@@ -71,8 +71,6 @@ inline constexpr u64 EPS_kHoldUnit3Us = 3600000000u;
 inline constexpr u32 EPS_kEvtUnit5Errors = 0x6200AF5Fu;
 /// Event: the frame serializer's error counter grew (same information).
 inline constexpr u32 EPS_kEvtUnit3Errors = 0x6200AF60u;
-/// Common event counters of the stack (0 to 12).
-inline constexpr u32 EPS_kCommonCounterCount = 13;
 
 /// Bytes of the machine options.
 inline constexpr u32 EPS_kMachineOptionsSize = 76;
@@ -102,9 +100,5 @@ u8 EPS_ParCheckFinish(void);
 void EPS_Idle(void);
 /// Forgets the idle checks' times and reported values (start-up).
 void EPS_IdleInit(void);
-/// Stack error counter of a unit 0 to 15; -1 for another index.
-i64 EPS_GetErrorCounter(u32 index);
-/// Common event counter 0 to 12 of the stack; -1 for a non-zero selector or a larger index.
-i64 EPS_GetCommonEventCounter(u8 selector, u32 index);
 /// Turns the machine options into the SCM's own additional parameter set (start-up).
 void EPS_WriteExternalMachineOptionsToSod(void);

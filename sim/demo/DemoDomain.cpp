@@ -6,6 +6,7 @@
 #include "NodeFaults.h"
 #include "ScmGen.h"
 #include "ScmGenDescription.h"
+#include "ScmHostSim.h"
 
 namespace ScmDemo {
 
@@ -60,13 +61,26 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
     const std::string problem = ScmSim::ParseWireFault(w, plan.wire);
     if (!problem.empty()) return "--wire-fault " + problem;
   }
-  const ScmGen::Result generated = ScmGen::Generate(ScmGen::FromDescription(domain));
+  // Installed and acknowledged: every node's firmware too.
+  const ScmGen::Domain generatorDomain = ScmGen::WithAcknowledgedFirmware(
+      ScmGen::FromDescription(domain), domain.qorUdid);
+  const ScmGen::Result generated = ScmGen::Generate(generatorDomain);
   if (!generated.error.empty()) return generated.error;
   plan.sdn = domain.sdn;
   plan.qorUdid = domain.qorUdid;
   plan.files.emplace_back(kKelParaSaf, generated.files.kelParaSaf);
   plan.files.emplace_back(kCorvaneDat, generated.files.corvaneDat);
   if (generated.files.parData1) plan.files.emplace_back(kParData1, *generated.files.parData1);
+  if (generated.files.fwRevCnf) plan.files.emplace_back(ScmGen::kFwRevCnfName, *generated.files.fwRevCnf);
+  // The key medium is installed and acknowledged on the controller: its identity in
+  // "corvane.uid" and in flash area 16, and the checker's copies that agree with the files.
+  const ScmGen::InstalledState installed =
+      ScmGen::Install(generatorDomain, plan.qorUdid.value_or(ScmSim::HostConfig{}.qorUdid));
+  plan.files.emplace_back(ScmGen::kCorvaneUidName, installed.corvaneUid);
+  plan.files.emplace_back(ScmGen::kCorvaneUidChkName, installed.corvaneUidChk);
+  plan.files.emplace_back(ScmGen::kCorvaneDatChkName, installed.corvaneDatChk);
+  if (installed.fwRevCnfChk) plan.files.emplace_back(ScmGen::kFwRevCnfChkName, *installed.fwRevCnfChk);
+  plan.flash = installed.flash;
   for (const SimDomain::NodeEntry& n : domain.nodes) {
     PlannedNode p;
     p.sadr = n.sadr;

@@ -31,6 +31,7 @@ struct DomainPlan {
   uint16_t sdn = 1;                   ///< safety domain number
   std::optional<std::array<uint8_t, 6>> qorUdid;  ///< the UDID the host serves; none = the host's default
   std::vector<std::pair<std::string, std::vector<uint8_t>>> files;  ///< storage files by name
+  std::vector<uint8_t> flash;         ///< flash area 16 of the controller: the installed key medium's identity
   std::vector<PlannedNode> nodes;     ///< the nodes
   ScmSim::WireFaultPlan wire;         ///< the wire faults, by node position
   std::string descriptionText;        ///< the domain as a description (uniform domains are written out)

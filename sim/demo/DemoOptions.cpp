@@ -2,7 +2,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <fstream>
+
+#include "DomainDescription.h"
 
 namespace ScmDemo {
 
@@ -28,7 +31,7 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
       "Runs one simulated safety domain: the host simulator, scmchecker and scmfirmware.\n"
       "Exit status: 0 success, 1 set-up failed, 2 time limit, 3 domain fail-safe,\n"
       "4 a program exited, 5 bad options or description, 6 a node left operational,\n"
-      "130 interrupted.",
+      "7 a step of the scripted operator failed, 130 interrupted.",
       "scmdemo"};
   std::vector<std::string> faults;
   auto* nodes = app.add_option("-n,--nodes", options.nodes, "a uniform domain of N ideal nodes at SADR 1..N")
@@ -42,6 +45,8 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
   app.add_option("--seed", options.seed, "seed of the rated wire faults")->capture_default_str();
   app.add_option("--duration", options.durationSeconds, "seconds to run on once the goal is reached")
       ->check(CLI::Range(0.0, 86400.0));
+  app.add_flag("--count-lost-nodes", options.countLostNodes,
+               "count nodes a fault takes out and the firmware brings back, instead of ending the run");
   app.add_option("--time-limit", options.timeLimitSeconds, "seconds within which the goal must be reached")
       ->check(CLI::Range(0.001, 86400.0));
   app.add_option("--trace", options.traceFile, "write the frame trace to this file");
@@ -61,6 +66,14 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
   app.add_option("--unlock-word", options.unlockWord, "the word the download is locked with");
   app.add_option("--checker", options.checkerPath, "scmchecker to start")->capture_default_str();
   app.add_option("--firmware", options.firmwarePath, "scmfirmware to start")->capture_default_str();
+  auto* operatorFile = app.add_option("--operator", options.operatorFile, "the scripted operator's steps, one a line");
+  app.add_option("--scenario", options.scenario,
+                 "a scenario of the CI scenario file: its domain, faults, wire faults and operator steps")
+      ->excludes(operatorFile);
+  app.add_option("--status-period", options.statusPeriodSeconds,
+                 "seconds between reads of the status record (0: none)")
+      ->check(CLI::Range(0.0, 3600.0))
+      ->capture_default_str();
 
   ParseOutcome out;
   try {
@@ -90,6 +103,23 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
     if (!file) return refuse("--download: cannot read " + options.download);
   } else if (options.downloadFault != "none") {
     return refuse("--download-fault needs --download");
+  }
+  if (!options.scenario.empty()) {
+    const std::string path = SimDomain::DefaultScenariosPath();
+    const SimDomain::ScenarioResult file = SimDomain::LoadScenarioFile(path);
+    if (!file.error.empty()) return refuse("--scenario: " + path + ": " + file.error);
+    const auto it = std::find_if(file.scenarios.begin(), file.scenarios.end(),
+                                 [&options](const SimDomain::Scenario& s) { return s.name == options.scenario; });
+    if (it == file.scenarios.end()) return refuse("--scenario " + options.scenario + ": not in " + path);
+    if (!it->domain.empty()) {
+      if (options.nodes != 0 || !options.description.empty()) {
+        return refuse("--scenario " + options.scenario + " brings its own domain: no --nodes or --description");
+      }
+      options.description = it->domain;
+    }
+    faults.insert(faults.begin(), it->faults.begin(), it->faults.end());
+    options.wireFaults.insert(options.wireFaults.begin(), it->wireFaults.begin(), it->wireFaults.end());
+    options.operatorSteps = it->operatorSteps;
   }
   for (const std::string& text : faults) {
     FaultOption f;

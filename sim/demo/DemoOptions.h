@@ -17,7 +17,8 @@ constexpr int FailSafe = 3;       ///< the domain went fail-safe (class-9 event 
 constexpr int ProgramExited = 4;  ///< scmchecker or scmfirmware ended by itself
 constexpr int BadOptions = 5;     ///< bad options or a bad domain description
 constexpr int NodeLost = 6;       ///< an operational node left operational during --duration
-constexpr int DownloadFailed = 7; ///< the download step did not go as the operator expects
+constexpr int OperatorFailed = 7; ///< a step of the scripted operator failed
+constexpr int DownloadFailed = 8; ///< the download step did not go as the operator expects
 constexpr int Interrupted = 130;  ///< stopped by Ctrl-C, SIGTERM or SIGHUP
 }  // namespace ExitStatus
 
@@ -38,6 +39,8 @@ struct DemoOptions {
   std::vector<std::string> wireFaults;     ///< wire faults NODE:to|from:K|rate=P:KIND, in the order given
   uint64_t seed = 1;                       ///< seed of the rated wire faults
   double durationSeconds = 0;              ///< run on this long once the goal is reached
+  bool countLostNodes = false;             ///< a node leaving operational during --duration is counted, not the end;
+                                           ///< at the end of --duration the run waits up to --time-limit for it to return
   double timeLimitSeconds = 60;            ///< the goal must be reached within this
   std::string traceFile;                   ///< frame trace; empty = none
   bool keepStorage = false;                ///< keep the run's directory with the storage files
@@ -48,6 +51,10 @@ struct DemoOptions {
   std::string downloadFault = "none";      ///< the host's fault on the firmware's first write after the request: none, short, refuse
   bool commitDamagedWrites = true;         ///< the storage commits a damaged write at its close (else discards it)
   uint32_t unlockWord = 0x5A5AA5C3u;       ///< word the download is locked with
+  std::string operatorFile;                ///< the scripted operator's steps; empty = none
+  std::string scenario;                    ///< a scenario of the CI scenario file; empty = none
+  std::vector<std::string> operatorSteps;  ///< the scenario's operator steps (in place of --operator)
+  double statusPeriodSeconds = 2;          ///< seconds between reads of the status record; 0 = none
 };
 
 /// Outcome of reading the command line.

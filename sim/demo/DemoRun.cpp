@@ -9,9 +9,11 @@
 #include <map>
 #include <thread>
 
+#include "DemoRemote.h"
 #include "FrameNetwork.h"
 #include "HostOperator.h"
 #include "NetworkPump.h"
+#include "RemoteNames.h"
 #include "ScmHostSim.h"
 #include "rtp_testhooks.h"
 #include "vxworks.h"
@@ -48,6 +50,8 @@ constexpr const char* kCycleCounting =
     "a node is operational from the cycle that carries its operational answer to the firmware";
 /// Microseconds between two passes of the network's pump: far below one cycle, so answers make their cycle.
 constexpr u32 kPumpPeriodUs = 200;
+/// The firmware's operator information of remote control: (result, code) of commands and confirmations.
+constexpr uint32_t kRemoteEventCode = 0x6200C08Bu;
 /// Name suffix of the firmware's cyclic task thread ("scm0001/cyclic").
 constexpr const char* kCyclicTaskSuffix = "/cyclic";
 
@@ -138,6 +142,7 @@ std::string PrepareStorage(ScmSim::HostSim& host, const DomainPlan& plan) {
   for (const auto& [name, bytes] : plan.files) {
     if (!host.PutFile(name, bytes)) return "cannot write " + name + " into the storage directory";
   }
+  if (!host.SetFlash(plan.flash)) return "cannot set the controller's flash area 16";
   return "";
 }
 
@@ -159,6 +164,19 @@ class Run {
     config.socketPath = directory_ + "/host.sock";
     config.storageDir = directory_ + "/storage";
     config.simNamespace = "scmdemo" + std::to_string(::getpid());
+    summary_.hostSocket = config.socketPath;
+    summary_.simNamespace = config.simNamespace;
+    if (!options_.operatorFile.empty()) {
+      std::string error;
+      script_ = ReadOperatorScript(options_.operatorFile, error);
+      if (!error.empty()) return End(ExitStatus::BadOptions, "bad-options", error);
+    }
+    for (const std::string& line : options_.operatorSteps) {
+      std::string error;
+      const std::optional<OperatorStep> step = ParseOperatorStep(line, error);
+      if (!step) return End(ExitStatus::BadOptions, "bad-options", "--scenario " + options_.scenario + ": " + error);
+      script_.push_back(*step);
+    }
     config.callLogLimit = kCallLogRecords;
     config.commitDamagedWrites = options_.commitDamagedWrites;
     host_ = std::make_unique<ScmSim::HostSim>(config);
@@ -183,6 +201,8 @@ class Run {
     if (firmware_ <= 0) return End(ExitStatus::SetupFailed, "setup-failed", "cannot start " + options_.firmwarePath);
     operator_->WatchProgram(checker_, "scmchecker");
     operator_->WatchProgram(firmware_, "scmfirmware");
+    // scmhostctl's remote commands reach the run's operator, the one reader of "status"
+    host_->OnRemoteCommand([this](const std::vector<std::string>& argv) { return mailbox_.Ask(argv); });
     return Loop();
   }
 
@@ -195,7 +215,9 @@ class Run {
       ReadNetwork();
       CountCycles();
       UpdateHandshake(now);
+      OperatorTurn(now);
       view_.Show(MakeSnapshot(now));
+      if (!operatorFailure_.empty()) return End(ExitStatus::OperatorFailed, "operator-failed", operatorFailure_);
       // the first signal is the cause; what follows from it (a checker that ends
       // because its queues are gone) does not change the status
       if (failSafe.Any()) {
@@ -206,7 +228,7 @@ class Run {
         return End(ExitStatus::FailSafe, "fail-safe", SignalText(cause));
       }
       const std::string notOperational = NotOperational();
-      if (!goal_ && handshake_ && notOperational.empty()) {
+      if (!goal_ && handshake_ && notOperational.empty() && step_ >= script_.size()) {
         goal_ = now;
         summary_.goalSeconds = Since(start_, now);
         summary_.firmwareCyclesAtGoal = summary_.firmwareCycles;
@@ -218,20 +240,31 @@ class Run {
         std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
         continue;
       }
-      if (goal_ && !notOperational.empty()) {
+      if (goal_ && !notOperational.empty() && !options_.countLostNodes) {
         return End(ExitStatus::NodeLost, "node-lost", "an operational node left operational: " + notOperational);
       }
+      if (goal_) {
+        CountLostNodes();
+      }
       if (goal_ && Since(*goal_, now) >= options_.durationSeconds) {
-        if (plan_.download) {
-          StartDownload(now);
-          continue;
+        if (notOperational.empty()) {
+          if (plan_.download) {
+            StartDownload(now);
+            continue;
+          }
+          return End(ExitStatus::Success, "success", "every node operational and guarded, no fail-safe");
         }
-        return End(ExitStatus::Success, "success", "every node operational and guarded, no fail-safe");
+        // counted nodes that are out at the end get the time limit to come back
+        if (Since(*goal_, now) >= options_.durationSeconds + options_.timeLimitSeconds) {
+          return End(ExitStatus::NodeLost, "node-lost", "a node taken out did not come back: " + notOperational);
+        }
       }
       if (!goal_ && Since(start_, now) >= options_.timeLimitSeconds) {
         return End(ExitStatus::TimeLimit, "time-limit",
-                   handshake_ ? "not operational in time: " + notOperational
-                              : "the handshake did not complete in time");
+                   !handshake_                  ? "the handshake did not complete in time"
+                   : !notOperational.empty()    ? "not operational in time: " + notOperational
+                                                : "the operator's script did not end in time at: " +
+                                                   script_[step_].text);
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
     }
@@ -448,6 +481,120 @@ class Run {
     return std::nullopt;
   }
 
+  /// Seconds between two reads of the record while a wait step waits.
+  static constexpr double kWaitReadSeconds = 0.5;
+
+  /// The node's mark in the classic record: "mismatch", "firmware", "missing", or empty.
+  static std::string Mark(const TestFrames::StatusSpec& r, unsigned sadr) {
+    for (size_t j = 0; j < r.sadrs.size(); ++j) {
+      if (r.sadrs[j] != sadr) continue;
+      const auto bit = [j](const std::array<u8, 16>& a) { return ((a[j / 8] >> (j % 8)) & 1u) != 0; };
+      if (bit(r.mismatchBits)) return "mismatch";
+      if (bit(r.firmwareBits)) return "firmware";
+      if (bit(r.missingBits)) return "missing";
+    }
+    return "";
+  }
+
+  /// One turn of the operator: a waiting answer, a command of scmhostctl, the script's step or a periodic read.
+  void OperatorTurn(Clock::time_point now) {
+    if (pending_) {
+      if (operator_->RemoteOpen()) {
+        if (now - pending_->sent < ScmSim::HostOperator::kDefaultAnswerLimit) return;
+        (void)operator_->AwaitRemote(std::chrono::milliseconds(0));  // closes it as timed out
+      }
+      const Pending p = *pending_;
+      pending_.reset();
+      if (p.script) ScriptAnswer(operator_->RemoteLog().back(), now);
+      return;
+    }
+    if (std::optional<std::vector<std::string>> argv = mailbox_.Take()) {
+      mailbox_.Answer(ScmSim::RunRemoteCommand(*operator_, *argv));
+      return;
+    }
+    if (!handshake_) return;
+    if (step_ < script_.size()) {
+      ScriptTurn(now);
+      return;
+    }
+    if (options_.statusPeriodSeconds > 0 && (!lastRead_ || Since(*lastRead_, now) >= options_.statusPeriodSeconds)) {
+      Send(ScmSim::RemoteOrder{}, false, now);
+    }
+  }
+
+  void Send(const ScmSim::RemoteOrder& order, bool script, Clock::time_point now) {
+    if (order.kind == ScmSim::RemoteOrder::Kind::Status && order.code == 0) lastRead_ = now;
+    if (operator_->SendRemote(order)) pending_ = Pending{script, now};
+  }
+
+  void NextStep() {
+    ++step_;
+    stepStart_.reset();
+  }
+
+  void FailStep(const std::string& why) {
+    operatorFailure_ = "step " + std::to_string(step_ + 1) + " \"" + script_[step_].text + "\": " + why;
+    summary_.operatorSide.failedStep = operatorFailure_;
+  }
+
+  void ScriptTurn(Clock::time_point now) {
+    const OperatorStep& step = script_[step_];
+    if (!stepStart_) stepStart_ = now;
+    switch (step.kind) {
+      case OperatorStep::Kind::Password:
+        operator_->SetPassword(*step.order.password);
+        NextStep();
+        return;
+      case OperatorStep::Kind::Pause:
+        if (Since(*stepStart_, now) >= step.seconds) NextStep();
+        return;
+      case OperatorStep::Kind::Send:
+        Send(step.order, true, now);
+        if (!pending_) FailStep("the command could not be sent");
+        return;
+      case OperatorStep::Kind::Wait:
+        if (!lastRead_ || Since(*lastRead_, now) >= kWaitReadSeconds) Send(ScmSim::RemoteOrder{}, true, now);
+        return;
+    }
+  }
+
+  void ScriptAnswer(const ScmSim::RemoteExchange& x, Clock::time_point now) {
+    const OperatorStep& step = script_[step_];
+    if (!x.answer) {
+      FailStep("no answer within the limit");
+      return;
+    }
+    if (step.kind == OperatorStep::Kind::Wait) {
+      if (operator_->LastStatus() && ConditionHolds(step, *operator_->LastStatus())) {
+        NextStep();
+      } else if (Since(*stepStart_, now) > step.seconds) {
+        FailStep("the condition did not hold within " + std::to_string(step.seconds) + " s; last: " + x.text);
+      }
+      return;
+    }
+    if (step.order.kind == ScmSim::RemoteOrder::Kind::ObjectRead) {
+      const auto read = TestFrames::ReadObjectReadAnswer(*x.answer);
+      if (!read || read->entries.size() != step.expectValues.size()) {
+        FailStep("unexpected answer: " + x.text);
+        return;
+      }
+      for (size_t i = 0; i < step.expectValues.size(); ++i) {
+        const TestFrames::ObjectEntry& e = read->entries[i];
+        if (step.expectValues[i] && (e.error != 0 || e.value != *step.expectValues[i])) {
+          FailStep("unexpected value: " + x.text);
+          return;
+        }
+      }
+      NextStep();
+      return;
+    }
+    if (x.Result() != step.expectResult) {
+      FailStep("expected result " + std::to_string(*step.expectResult) + ": " + x.text);
+      return;
+    }
+    NextStep();
+  }
+
   std::string SignalText(ScmSim::FailSafeCause cause) const {
     for (const ScmSim::FailSafeSignal& s : operator_->FailSafe().signals) {
       if (s.cause == cause) return std::string(ScmSim::FailSafeCauseName(cause)) + ": " + s.detail;
@@ -501,6 +648,22 @@ class Run {
   }
 
   /// The nodes that are not operational ("2 (pre-operational), ..."), empty when all are.
+  /// Counts each node leaving operational and coming back (--count-lost-nodes).
+  void CountLostNodes() {
+    if (out_.size() != summary_.nodes.size()) out_.assign(summary_.nodes.size(), false);
+    for (std::size_t i = 0; i < summary_.nodes.size(); ++i) {
+      const NodeSummary& n = summary_.nodes[i];
+      const bool operational = n.record && n.record->state == SimNodes::NodeState::Operational;
+      if (!operational && !out_[i]) {
+        out_[i] = true;
+        ++summary_.nodeLeaves;
+      } else if (operational && out_[i]) {
+        out_[i] = false;
+        ++summary_.nodeReturns;
+      }
+    }
+  }
+
   std::string NotOperational() const {
     std::string text;
     for (const NodeSummary& n : summary_.nodes) {
@@ -570,6 +733,23 @@ class Run {
       s.nodes.push_back(row);
     }
     s.framesFromFirmware = summary_.framesFromFirmware;
+    s.hostSocket = summary_.hostSocket;
+    s.simNamespace = summary_.simNamespace;
+    if (const auto& r = operator_->LastStatus()) {
+      char text[160];
+      std::snprintf(text, sizeof text,
+                    "remote %s, stored 0x%04X, last completed 0x%04X, missing %u, mismatches %u, firmware %u, "
+                    "fail-safe byte %s",
+                    ScmSim::RemoteStateName(r->remoteState).c_str(), r->storedCode, r->lastCompleted, r->missing,
+                    r->mismatches, r->firmwareDifferences, ScmSim::FailSafeByteName(r->moduleStateLow).c_str());
+      s.remoteRecord = text;
+      for (const NodeRow& row : s.nodes) s.marks.push_back(Mark(*r, row.position));
+    }
+    for (const ScmSim::RemoteExchange& x : operator_->RemoteLog()) {
+      if (x.seq <= commandsShown_) continue;
+      s.newCommands.push_back(x.text);
+      commandsShown_ = x.seq;
+    }
     s.eventTotal = operator_->EventTotal();
     for (const ScmSim::OperatorEvent& e : operator_->NewEvents()) {
       char at[32];
@@ -627,6 +807,8 @@ class Run {
 
   /// Takes the last messages, fills the summary, stops everything and removes the run's objects.
   int End(int status, const char* outcome, const std::string& reason) {
+    mailbox_.Close();
+    if (host_) host_->OnRemoteCommand({});
     summary_.exitStatus = status;
     summary_.outcome = outcome;
     summary_.reason = reason;
@@ -657,6 +839,32 @@ class Run {
         summary_.events.push_back({code, ScmSim::EventCodeName(code), count});
       }
       summary_.statusResponses = operator_->Responses().size();
+      OperatorSummary& op = summary_.operatorSide;
+      for (const ScmSim::OperatorEvent& e : operator_->Events()) {
+        if (e.record && e.record->code == kRemoteEventCode) {
+          char text[32];
+          std::snprintf(text, sizeof text, "%u,0x%04X", static_cast<unsigned>(e.record->information0),
+                        static_cast<unsigned>(e.record->information1));
+          op.remoteEvents.push_back(text);
+        }
+      }
+      for (const ScmSim::RemoteExchange& x : operator_->RemoteLog()) {
+        if (x.answer && TestFrames::ReadStatus(*x.answer)) {
+          ++op.classicRecords;
+          if (x.answer->at(TestFrames::ResponseOffsets::FailSafeByte) == 0x55) ++op.classicRecordsSound;
+        }
+        op.commands.push_back(x.text);
+        if (x.order.kind == ScmSim::RemoteOrder::Kind::ObjectRead) op.objectReads.push_back(x.text);
+      }
+      op.strayAnswers = operator_->StrayAnswers();
+      if (const auto& r = operator_->LastStatus()) {
+        op.lastStatus = ScmSim::DescribeAnswer(TestFrames::kStatusRequest, 0, TestFrames::BuildStatus(*r));
+      }
+      if (const auto& n = operator_->LastNewStatus()) {
+        op.lastNewStatus = ScmSim::DescribeAnswer(TestFrames::kStatusRequest, 0x5000, TestFrames::BuildNewStatus(*n));
+      }
+      op.scriptSteps = static_cast<unsigned>(script_.size());
+      op.stepsDone = static_cast<unsigned>(step_);
       summary_.unlockResponses = operator_->UnlockResponses().size();
     }
     // the pump goes before the queues it holds open; the trace is complete once it stopped
@@ -696,6 +904,19 @@ class Run {
   std::string directory_;                           ///< run directory (socket, storage)
   std::unique_ptr<ScmSim::HostSim> host_;           ///< the simulated host
   std::unique_ptr<ScmSim::HostOperator> operator_;  ///< its operator side
+  RemoteMailbox mailbox_;                           ///< scmhostctl's remote commands for the operator
+  std::vector<OperatorStep> script_;                ///< the scripted operator's steps
+  size_t step_ = 0;                                 ///< the step under way (script_.size(): done)
+  std::optional<Clock::time_point> stepStart_;      ///< when the step under way began
+  std::optional<Clock::time_point> lastRead_;       ///< when the status record was last asked for
+  /// A command sent by the run itself, waiting for its answer.
+  struct Pending {
+    bool script = false;                            ///< sent by the script (else a periodic read)
+    Clock::time_point sent;                         ///< when
+  };
+  std::optional<Pending> pending_;                  ///< the run's open command
+  std::string operatorFailure_;                     ///< the failed step and why; empty while none failed
+  uint64_t commandsShown_ = 0;                      ///< running number of the last command handed to the view
   std::ofstream trace_;                             ///< frame trace, when asked for
   std::unique_ptr<ScmSim::FrameNetwork> network_;   ///< the simulated nodes on their network
   std::unique_ptr<ScmSim::NetworkPump> pump_;       ///< carries frames between the queues and the network
@@ -706,6 +927,7 @@ class Run {
   Clock::time_point start_ = Clock::now();          ///< when the host started
   std::optional<Clock::time_point> handshake_;      ///< when the ident words first matched
   std::optional<Clock::time_point> goal_;           ///< when the goal was reached
+  std::vector<bool> out_;                           ///< per node: out of operational since the goal (--count-lost-nodes)
   std::unique_ptr<GiveCounter> checkerGives_;       ///< the checker's cycles
   std::unique_ptr<GiveCounter> firmwareGives_;      ///< the firmware's cycles
   std::optional<DownloadPhase> download_;           ///< the download step under way, none before it

@@ -147,6 +147,11 @@ std::string SummaryText(const Summary& s) {
     }
     t += line;
   }
+  if (s.nodeLeaves != 0 || s.nodeReturns != 0) {
+    std::snprintf(line, sizeof line, "  nodes taken out after the goal: %u; brought back: %u\n", s.nodeLeaves,
+                  s.nodeReturns);
+    t += line;
+  }
   if (s.nodesSimulated) {
     const ScmSim::NetworkCounts& c = s.network;
     std::snprintf(line, sizeof line,
@@ -169,6 +174,16 @@ std::string SummaryText(const Summary& s) {
     t += line;
   }
   if (!s.runDirectory.empty()) t += "  run directory kept: " + s.runDirectory + "\n";
+  t += "  host socket: " + s.hostSocket + ", object namespace: " + s.simNamespace + "\n";
+  const OperatorSummary& op = s.operatorSide;
+  t += "  operator: " + std::to_string(op.commands.size()) + " commands, " + std::to_string(op.strayAnswers) +
+       " stray answers";
+  if (op.scriptSteps > 0) {
+    t += ", script " + std::to_string(op.stepsDone) + " of " + std::to_string(op.scriptSteps) + " steps";
+  }
+  t += "\n";
+  if (!op.failedStep.empty()) t += "    failed step: " + op.failedStep + "\n";
+  if (!op.lastStatus.empty()) t += "    last status: " + op.lastStatus + "\n";
   return t;
 }
 
@@ -211,7 +226,18 @@ std::string SummaryJson(const Summary& s) {
   j["events"] = {{"total", s.eventTotal}, {"malformed", s.malformedEvents}, {"byCode", byCode}};
   j["framesFromFirmware"] = s.framesFromFirmware;
   j["statusResponses"] = s.statusResponses;
+  j["nodeLeaves"] = s.nodeLeaves;
+  j["nodeReturns"] = s.nodeReturns;
   j["unlockResponses"] = s.unlockResponses;
+  j["hostSocket"] = s.hostSocket;
+  j["namespace"] = s.simNamespace;
+  const OperatorSummary& op = s.operatorSide;
+  j["operator"] = {{"commands", op.commands},       {"objectReads", op.objectReads},
+                   {"lastStatus", op.lastStatus},   {"lastNewStatus", op.lastNewStatus},
+                   {"strayAnswers", op.strayAnswers}, {"scriptSteps", op.scriptSteps},
+                   {"stepsDone", op.stepsDone},     {"failedStep", op.failedStep},
+                   {"classicRecords", op.classicRecords}, {"classicRecordsSound", op.classicRecordsSound},
+                   {"remoteEvents", op.remoteEvents}};
   const ScmSim::NetworkCounts& c = s.network;
   j["network"] = {{"fromFirmware", c.fromFirmware}, {"toNodes", c.toNodes},     {"noNode", c.noNode},
                   {"notRequest", c.notRequest},     {"toFirmware", c.toFirmware}, {"dropped", c.dropped},

@@ -78,6 +78,21 @@ struct DownloadSummary {
 };
 
 
+/// What the operator did with remote control.
+struct OperatorSummary {
+  std::vector<std::string> commands;   ///< each command with its decoded answer, in order
+  std::vector<std::string> objectReads;  ///< the object reads among them
+  std::string lastStatus;              ///< the last classic record, decoded; empty when none came
+  std::string lastNewStatus;           ///< the last new record, decoded; empty when none came
+  uint32_t strayAnswers = 0;           ///< answers that matched no command
+  unsigned classicRecords = 0;         ///< classic status records that came back
+  unsigned classicRecordsSound = 0;    ///< those whose fail-safe byte read 0x55
+  std::vector<std::string> remoteEvents;  ///< the firmware's remote-control events as "result,0xCODE"
+  unsigned scriptSteps = 0;            ///< steps of the scripted operator
+  unsigned stepsDone = 0;              ///< steps that passed
+  std::string failedStep;              ///< the step that failed and why; empty when none
+};
+
 /// Everything the run reports.
 struct Summary {
   std::string outcome;                 ///< "success", "time-limit", "fail-safe", "program-exited", ...
@@ -104,6 +119,8 @@ struct Summary {
   ScmSim::NetworkCounts network;       ///< frame counts of the simulated network
   ScmSim::PumpCounts pump;             ///< what the network's pump saw of the queues (late answers)
   uint64_t statusResponses = 0;        ///< status responses taken
+  uint32_t nodeLeaves = 0;             ///< times a node left operational after the goal (--count-lost-nodes)
+  uint32_t nodeReturns = 0;            ///< times such a node was operational again
   uint64_t unlockResponses = 0;        ///< unlock responses taken
   bool nodesSimulated = false;         ///< the run had simulated nodes
   std::vector<NodeSummary> nodes;      ///< per node
@@ -115,6 +132,9 @@ struct Summary {
   double timeLimitSeconds = 0;         ///< --time-limit
   std::string runDirectory;            ///< kept run directory, empty when removed
   std::optional<DownloadSummary> download;  ///< the download step, when asked for
+  std::string hostSocket;              ///< the host's control socket (scmhostctl --socket)
+  std::string simNamespace;            ///< the object namespace of the run's queues and semaphores
+  OperatorSummary operatorSide;        ///< remote control
 };
 
 /// The summary for a person, several lines.

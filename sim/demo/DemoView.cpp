@@ -37,6 +37,10 @@ class TerminalView : public View {
       events_.push_back(e);
       if (events_.size() > kShownEvents) events_.pop_front();
     }
+    for (const std::string& c : s.newCommands) {
+      commands_.push_back(c);
+      if (commands_.size() > kShownCommands) commands_.pop_front();
+    }
     const auto now = std::chrono::steady_clock::now();
     if (drawn_ > 0 && now - lastDraw_ < kRedrawPeriod) {
       pending_ = s;
@@ -58,14 +62,19 @@ class TerminalView : public View {
     char head[160];
     std::snprintf(head, sizeof head, "scmdemo: domain %u, %.1f s", s.sdn, s.seconds);
     lines.push_back(head);
+    if (!s.hostSocket.empty()) lines.push_back("host socket: " + s.hostSocket + "   namespace: " + s.simNamespace);
     lines.push_back("handshake: " + s.handshake);
     lines.push_back("fail-safe: " + s.failSafe);
     for (const ProgramSummary& p : s.programs) lines.push_back(ProgramText(p));
     if (!s.nodesSimulated) lines.push_back("nodes: none simulated in this run");
     if (!s.nodes.empty()) {
       lines.push_back("position  UDID               state             last service            cycles    faults");
-      for (const NodeRow& n : s.nodes) lines.push_back(NodeText(n));
+      for (size_t i = 0; i < s.nodes.size(); ++i) {
+        lines.push_back(NodeText(s.nodes[i]) + (i < s.marks.size() && !s.marks[i].empty() ? "  [" + s.marks[i] + "]" : ""));
+      }
     }
+    if (!s.remoteRecord.empty()) lines.push_back("status: " + s.remoteRecord);
+    for (const std::string& c : commands_) lines.push_back("  " + c);
     lines.push_back("frames from the firmware: " + std::to_string(s.framesFromFirmware));
     lines.push_back("latest events (" + std::to_string(s.eventTotal) + " in all):");
     for (const std::string& e : events_) lines.push_back("  " + e);
@@ -79,6 +88,8 @@ class TerminalView : public View {
   std::FILE* out_;                  ///< the terminal
   size_t drawn_ = 0;                ///< lines of the last drawing
   std::deque<std::string> events_;  ///< latest events shown
+  std::deque<std::string> commands_;  ///< latest remote commands shown
+  static constexpr size_t kShownCommands = 4;  ///< remote commands the screen keeps
   std::chrono::steady_clock::time_point lastDraw_;  ///< when it was last drawn
   std::optional<Snapshot> pending_;  ///< the latest state not drawn yet
 };
@@ -88,6 +99,9 @@ class LineView : public View {
  public:
   explicit LineView(std::FILE* out) : out_(out) {}
   void Show(const Snapshot& s) override {
+    if (!s.hostSocket.empty()) {
+      Change(s.seconds, "host socket", s.hostSocket + " (namespace " + s.simNamespace + ")", socket_);
+    }
     Change(s.seconds, "handshake", s.handshake, handshake_);
     Change(s.seconds, "fail-safe", s.failSafe, failSafe_);
     programs_.resize(s.programs.size());
@@ -101,6 +115,8 @@ class LineView : public View {
       Change(s.seconds, "node " + std::to_string(n.position), n.state + " (" + n.lastService + ")", nodes_[i]);
     }
     for (const std::string& e : s.newEvents) Line(s.seconds, "event " + e);
+    for (const std::string& c : s.newCommands) Line(s.seconds, "operator " + c);
+    if (!s.remoteRecord.empty()) Change(s.seconds, "status", s.remoteRecord, record_);
   }
   void Finish() override { std::fflush(out_); }
 
@@ -117,6 +133,8 @@ class LineView : public View {
 
   std::FILE* out_;                    ///< the log
   std::string handshake_;             ///< last handshake text
+  std::string socket_;                ///< last socket text
+  std::string record_;                ///< last status record text
   std::string failSafe_;              ///< last fail-safe text
   std::vector<std::string> programs_; ///< last state per program
   std::vector<std::string> nodes_;    ///< last state per node

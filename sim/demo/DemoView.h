@@ -33,6 +33,11 @@ struct Snapshot {
   uint64_t framesFromFirmware = 0;     ///< frames the firmware sent towards the network
   uint64_t eventTotal = 0;             ///< events taken so far
   std::vector<std::string> newEvents;  ///< events taken since the last snapshot, described
+  std::string hostSocket;              ///< the host's control socket
+  std::string simNamespace;            ///< the run's object namespace
+  std::string remoteRecord;            ///< the last status record, one line; empty when none
+  std::vector<std::string> marks;      ///< per node row: its mark in the record ("mismatch", ...), or empty
+  std::vector<std::string> newCommands;  ///< commands answered since the last snapshot, with their answers
 };
 
 /// A live view.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -24,7 +25,8 @@ const std::set<std::string_view> kGuardingKeys = {"time_us", "life_factor"};
 const std::set<std::string_view> kNodeKeys = {"sadr",      "udid",           "vendor_id",       "product_code",
                                               "revision",  "timestamp",      "checksum",        "parameter_set",
                                               "payload_length", "additional_sets", "faults",      "device",
-                                              "flags",     "poll_time",      "additional_sadrs", "additional_set_timestamps"};
+                                              "flags",     "poll_time",      "additional_sadrs", "additional_set_timestamps",
+                                              "optional",  "required_at_startup", "not_processed", "auto_configured"};
 const std::set<std::string_view> kDeviceKeys = {
     "position",      "udid",           "vendor_id",    "product_code",  "revision",
     "timestamp",     "checksum",       "payload_limit", "preload_window", "busy_answers",
@@ -259,6 +261,16 @@ bool ReadNode(Reader& r, const toml::table& t, const std::string& path, const Do
       !r.Strings(t, "additional_sets", path, sets)) {
     return false;
   }
+  // 0 means none in the key files, so the node list cannot expect it.
+  if (out.vendorId == 0) {
+    return r.Fail(path + ".vendor_id", "must not be 0");
+  }
+  if (out.productCode == 0) {
+    return r.Fail(path + ".product_code", "must not be 0");
+  }
+  if ((out.revision >> 16) == 0 || (out.revision & 0xFFFFu) == 0) {
+    return r.Fail(path + ".revision", "needs a major (upper 16 bits) and a minor (lower 16 bits) other than 0");
+  }
   if (t.get("parameter_set") != nullptr && t.get("checksum") == nullptr) {
     const u32 crc = HNFiff_Crc32CalcSwp(0, static_cast<i32>(out.parameterSet.size()), out.parameterSet.data());
     out.checksum = {static_cast<u8>(crc), static_cast<u8>(crc >> 8), static_cast<u8>(crc >> 16),
@@ -282,7 +294,11 @@ bool ReadNode(Reader& r, const toml::table& t, const std::string& path, const Do
   std::vector<i64> stamps;
   if (!r.Int(t, "flags", path, out.flags, 0, 0xFFFFFFFFll) || !r.Int(t, "poll_time", path, out.pollTime, 0, 0xFFFFFFFFll) ||
       !r.Ints(t.get("additional_sadrs"), path + ".additional_sadrs", sadrs, 1, DomainLimits::MaxSadr) ||
-      !r.Ints(t.get("additional_set_timestamps"), path + ".additional_set_timestamps", stamps, 0, 0xFFFFFFFFll)) {
+      !r.Ints(t.get("additional_set_timestamps"), path + ".additional_set_timestamps", stamps, 0, 0xFFFFFFFFll) ||
+      !r.Bool(t, "optional", path, out.optional) ||
+      !r.Bool(t, "required_at_startup", path, out.requiredAtStartup) ||
+      !r.Bool(t, "not_processed", path, out.notProcessed) ||
+      !r.Bool(t, "auto_configured", path, out.autoConfigured)) {
     return false;
   }
   if (stamps.size() > out.additionalSets.size()) {
@@ -385,13 +401,21 @@ NodeEntry DefaultNode(u16 sadr, const Udid& qorUdid) {
   e.productCode = DomainDefaults::ProductCodeBase + sadr;
   e.revision = DomainDefaults::Revision;
   e.timestamp = DomainDefaults::TimestampBase + sadr;
-  e.parameterSet.resize(DomainDefaults::ParameterSetSize);
-  for (std::size_t i = 0; i < e.parameterSet.size(); ++i) {
-    e.parameterSet[i] = static_cast<u8>(sadr * 31 + i * 7);
+  // A filler record, then the checksum record: the checksum is the filler record's CRC-32.
+  const u16 fillerIndex = static_cast<u16>(DomainDefaults::ParameterFillerIndex + sadr);
+  const u32 fillerSize = static_cast<u32>(DomainDefaults::ParameterFillerSize);
+  e.parameterSet = {static_cast<u8>(fillerIndex), static_cast<u8>(fillerIndex >> 8), 1,
+                    static_cast<u8>(fillerSize), static_cast<u8>(fillerSize >> 8), static_cast<u8>(fillerSize >> 16),
+                    static_cast<u8>(fillerSize >> 24)};
+  for (std::size_t i = 0; i < DomainDefaults::ParameterFillerSize; ++i) {
+    e.parameterSet.push_back(static_cast<u8>(sadr * 31 + i * 7));
   }
   const u32 crc = HNFiff_Crc32CalcSwp(0, static_cast<i32>(e.parameterSet.size()), e.parameterSet.data());
   e.checksum = {static_cast<u8>(crc), static_cast<u8>(crc >> 8), static_cast<u8>(crc >> 16),
                 static_cast<u8>(crc >> 24)};
+  const Bytes checksumRecord = {0x18, 0x10, 6, 4, 0, 0, 0};
+  e.parameterSet.insert(e.parameterSet.end(), checksumRecord.begin(), checksumRecord.end());
+  e.parameterSet.insert(e.parameterSet.end(), e.checksum.begin(), e.checksum.end());
   e.payloadLength = DomainDefaults::PayloadLength;
   DeviceFromExpectations(e);
   e.device.guardTimeUs = DomainDefaults::GuardTimeUs;
@@ -696,6 +720,13 @@ std::string WriteDomain(const Domain& domain) {
     o << "payload_length = " << n.payloadLength << "\n";
     o << "flags = " << h32(n.flags) << "\n";
     o << "poll_time = " << n.pollTime << "\n";
+    for (const auto& [key, mark] : {std::pair{"optional", n.optional}, std::pair{"required_at_startup", n.requiredAtStartup},
+                                    std::pair{"not_processed", n.notProcessed},
+                                    std::pair{"auto_configured", n.autoConfigured}}) {
+      if (mark) {
+        o << key << " = true\n";
+      }
+    }
     if (!n.additionalSadrs.empty()) {
       o << "additional_sadrs = [";
       for (std::size_t i = 0; i < n.additionalSadrs.size(); ++i) {
@@ -779,8 +810,9 @@ ScenarioResult LoadScenarioFile(const std::string& path) {
     Scenario s;
     const std::optional<std::string_view> name = t["name"].value<std::string_view>();
     const std::optional<std::string_view> outcome = t["outcome"].value<std::string_view>();
-    if (!r.Keys(t, where, {"name", "description", "faults", "wire_faults", "outcome"}) ||
-        !r.Strings(t, "faults", where, s.faults) || !r.Strings(t, "wire_faults", where, s.wireFaults)) {
+    if (!r.Keys(t, where, {"name", "description", "faults", "wire_faults", "operator", "outcome", "domain"}) ||
+        !r.Strings(t, "faults", where, s.faults) || !r.Strings(t, "wire_faults", where, s.wireFaults) ||
+        !r.Strings(t, "operator", where, s.operatorSteps)) {
       result.error = r.error;
       return result;
     }
@@ -795,6 +827,16 @@ ScenarioResult LoadScenarioFile(const std::string& path) {
     s.name = *name;
     s.description = t["description"].value_or(std::string_view{});
     s.operational = *outcome == "operational";
+    if (const std::optional<std::string_view> domain = t["domain"].value<std::string_view>()) {
+      if (domain->empty()) {
+        result.error = where + ".domain: must name a description file";
+        return result;
+      }
+      s.domain = (std::filesystem::path(path).parent_path() / std::string(*domain)).string();
+    } else if (t.get("domain") != nullptr) {
+      result.error = where + ".domain: must be a string";
+      return result;
+    }
     result.scenarios.push_back(std::move(s));
   }
   return result;

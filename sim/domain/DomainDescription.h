@@ -46,6 +46,11 @@
 //
 // A checksum left out while parameter_set is given is the set's CRC-32
 // (little-endian); every other field left out takes its default for the SADR.
+// A parameter set is a stream of records (u16 index, u8 sub-index, u32 length,
+// data); the generated one ends with a record 0x1018/6 holding the checksum,
+// as real sets do, so that whoever watches the download sees the checksum.
+// The node list's vendor id, product code and both halves of the revision
+// must not be 0 (0 means none in the key files).
 #pragma once
 #include <array>
 #include <optional>
@@ -78,10 +83,12 @@ constexpr u64 GuardTimeUs = 10000000;                                ///< guard 
 constexpr u8 LifeFactor = 3;                                         ///< life time factor
 constexpr u32 VendorId = 0x0025C3E0;                                 ///< vendor id of every node
 constexpr u32 ProductCodeBase = 0x1000;                              ///< product code = base + SADR
-constexpr u32 Revision = 0x00010000;                                 ///< revision number
+constexpr u32 Revision = 0x00010001;                                 ///< revision number: major 1, minor 1 (neither half may be 0)
 constexpr u32 TimestampBase = 0x20260000;                            ///< timestamp = base + SADR
 constexpr u16 PayloadLength = 12;                                    ///< SSDO payload length
-constexpr std::size_t ParameterSetSize = 40;                         ///< size of a generated parameter set
+constexpr std::size_t ParameterFillerSize = 24;                      ///< data bytes of a generated set's first record
+constexpr u16 ParameterFillerIndex = 0x2000;                          ///< that record's index is this plus the SADR
+constexpr std::size_t ParameterSetSize = 7 + ParameterFillerSize + 7 + 4;  ///< generated set: filler record, then the 0x1018/6 checksum record
 }  // namespace DomainDefaults
 
 /// One node: what the node list expects and the device as it really is.
@@ -100,6 +107,10 @@ struct NodeEntry {
   u32 pollTime = 0;                   ///< node-list poll time
   std::vector<u16> additionalSadrs;   ///< additional SADRs of the node
   std::vector<u32> additionalSetTimestamps;  ///< timestamp of each additional set (missing ones 0)
+  bool optional = false;                      ///< optional module: missing is no error
+  bool requiredAtStartup = false;             ///< required at start-up
+  bool notProcessed = false;                  ///< the SCM shall not process it
+  bool autoConfigured = false;                ///< its UDID comes from "autocnf.bin"
   SimNodes::NodeConfig device;  ///< the device as it really is, faults included
 };
 
@@ -167,7 +178,9 @@ struct Scenario {
   std::string description;              ///< what the run shows
   std::vector<std::string> faults;      ///< node faults, SADR:fault
   std::vector<std::string> wireFaults;  ///< wire faults, in the network's text form
+  std::vector<std::string> operatorSteps;  ///< the scripted operator's steps (scmdemo --operator), in order
   bool operational = true;              ///< every node ends operational (else one stays out)
+  std::string domain;                   ///< a description of its own (path beside the file); empty: the default
 };
 
 /// Outcome of reading a scenario file.

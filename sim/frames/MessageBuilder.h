@@ -81,6 +81,7 @@ struct StatusSpec {
   std::array<u8, 16> missingBits{};   ///< bit per module: missing
   std::array<u8, 16> mismatchBits{};  ///< bit per module: UDID mismatch
   std::array<u8, 16> firmwareBits{};  ///< bit per module: firmware difference
+  bool operator==(const StatusSpec&) const = default;
 };
 Bytes BuildStatus(const StatusSpec& fields);
 
@@ -98,6 +99,7 @@ struct NewStatusSpec {
   u16 firmwareDifferences = 0;         ///< firmware differences
   u16 configured = 0;                  ///< configured modules
   u32 stateBits = 0x0E00;              ///< state bits (0x200, 0x400, 0x800 always set)
+  bool operator==(const NewStatusSpec&) const = default;
 };
 Bytes BuildNewStatus(const NewStatusSpec& fields);
 

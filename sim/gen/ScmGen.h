@@ -59,6 +59,10 @@ struct Node {
   std::uint16_t ssdoPayloadLength = 8;  ///< SSDO payload length, 8 to 128
   std::uint32_t pollTime = 0;           ///< poll time
   std::vector<std::uint16_t> additionalSadrs;  ///< additional SADRs of the node
+  bool optional = false;                ///< optional module: missing is no error (0x2106/1)
+  bool requiredAtStartup = false;       ///< required at start-up (0x2106/2)
+  bool notProcessed = false;            ///< the SCM shall not process it (0x2106/3)
+  bool autoConfigured = false;          ///< its UDID comes from "autocnf.bin" (0x2106/8)
 };
 
 /// One additional parameter set.
@@ -144,6 +148,12 @@ inline constexpr const char* kParData1Name = "pardata1.bin";
 inline constexpr const char* kAutoCnfName = "autocnf.bin";
 inline constexpr const char* kFwRevCnfName = "fwrevcnf.bin";
 inline constexpr const char* kCorvaneUidName = "corvane.uid";
+inline constexpr const char* kCorvaneDatChkName = "corvane.dat.chk";
+inline constexpr const char* kFwRevCnfChkName = "fwrevcnf.bin.chk";
+inline constexpr const char* kCorvaneUidChkName = "corvane.uid.chk";
+
+/// Creation time of the "corvane.uid" of an installed domain that describes none, in microseconds.
+inline constexpr std::uint64_t kInstalledCorvaneTime = 0x000F123456789ABCull;
 
 /// Bytes of the safe file space both "kel_para.saf" and "pardata1.bin" must share.
 inline constexpr std::uint32_t kSafeSpaceSize = 196608;
@@ -165,6 +175,30 @@ Result Generate(const Domain& domain);
 /// does not describe is left alone, since the firmware writes "fwrevcnf.bin" and
 /// "corvane.uid" itself. Empty string or the failure.
 std::string WriteFileSet(const FileSet& files, const std::filesystem::path& dir);
+
+/// A key medium installed and acknowledged on its controller: the "corvane.uid" of the
+/// controller, the checker's complemented copies that agree with the plain files, and the
+/// bytes of flash area 16, equal to "corvane.uid".
+struct InstalledState {
+  Bytes corvaneUid;                  ///< "corvane.uid"
+  Bytes corvaneUidChk;               ///< "corvane.uid.chk"
+  Bytes corvaneDatChk;               ///< "corvane.dat.chk"
+  std::optional<Bytes> fwRevCnfChk;  ///< "fwrevcnf.bin.chk", only for a described "fwrevcnf.bin"
+  Bytes flash;                       ///< flash area 16 of the controller
+};
+
+/// The installed state of a valid domain. Its identity is the described "corvane.uid", else
+/// the domain's Qor UDID (qorUdid when it names none) with kInstalledCorvaneTime.
+InstalledState Install(const Domain& domain, const Udid& qorUdid);
+
+/// The domain with every node's minor revision acknowledged: a domain that describes no
+/// "fwrevcnf.bin" gets one listing each node's SADR with the low 16 bits of its revision
+/// (ascending) and the controller's UDID (the domain's, else qorUdid), so that Generate
+/// writes it and Install its agreeing copy. A described "fwrevcnf.bin" stays as it is.
+Domain WithAcknowledgedFirmware(Domain domain, const Udid& qorUdid);
+
+/// Writes the installed state's files (not the flash bytes) into dir: all or none. Empty or the failure.
+std::string WriteInstalledState(const InstalledState& state, const std::filesystem::path& dir);
 
 /// Generate and WriteFileSet: nothing is written when the domain is refused.
 std::string GenerateInto(const Domain& domain, const std::filesystem::path& dir);

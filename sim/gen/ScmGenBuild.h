@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "ScmGen.h"
@@ -60,5 +62,21 @@ Bytes FwRevCnfBin(const FwRevCnf& content);
 
 /// "corvane.uid": u32 0x100, the UDID, the u64 time as low word and high word.
 Bytes CorvaneUidFile(const CorvaneUid& content);
+
+/// One file to write: its name and bytes.
+struct NamedBytes {
+  const char* name;    ///< final name
+  const Bytes* bytes;  ///< contents
+};
+/// Writes each file under a temporary name, then renames all: all or none. Empty or the failure.
+std::string WriteNamedFiles(const std::vector<NamedBytes>& items, const std::filesystem::path& dir);
+
+/// The checker's copies, each the plain file's builder fed with complemented values.
+/// "corvane.dat.chk": the entries with a UDID (all-zero ones are not acknowledged), ascending SADR.
+Bytes CorvaneDatChkFile(const std::vector<UdidEntry>& entries);
+/// "fwrevcnf.bin.chk": entries with a revision other than 0, the same flags.
+Bytes FwRevCnfChkBin(const FwRevCnf& content);
+/// "corvane.uid.chk": the UDID and the whole u64 time complemented.
+Bytes CorvaneUidChkFile(const CorvaneUid& content);
 
 }  // namespace ScmGen

@@ -40,6 +40,10 @@ Domain FromDescription(const SimDomain::Domain& description) {
     n.ssdoPayloadLength = e.payloadLength;
     n.pollTime = e.pollTime;
     n.additionalSadrs = e.additionalSadrs;
+    n.optional = e.optional;
+    n.requiredAtStartup = e.requiredAtStartup;
+    n.notProcessed = e.notProcessed;
+    n.autoConfigured = e.autoConfigured;
     d.nodes.push_back(n);
     for (std::size_t j = 0; j < e.additionalSets.size(); ++j) {
       AdditionalSet set;

@@ -58,6 +58,29 @@ void ScmRecords(Bytes& out, const ScmSettings& s) {
   }
 }
 
+/// The module marks of the nodes as the four 128-byte arrays 0x2106/1, /2, /3 and /8
+/// (bit SADR mod 8 of byte SADR div 8); written only when a node carries a mark.
+void ModuleMarkRecords(Bytes& out, const std::vector<Node>& nodes) {
+  Bytes arrays[4] = {Bytes(128), Bytes(128), Bytes(128), Bytes(128)};
+  bool any = false;
+  for (const Node& n : nodes) {
+    const bool marks[4] = {n.optional, n.requiredAtStartup, n.notProcessed, n.autoConfigured};
+    for (std::size_t a = 0; a < 4; ++a) {
+      if (marks[a] && n.sadr / 8u < 128u) {
+        arrays[a][n.sadr / 8u] = static_cast<std::uint8_t>(arrays[a][n.sadr / 8u] | (1u << (n.sadr % 8u)));
+        any = true;
+      }
+    }
+  }
+  if (!any) {
+    return;
+  }
+  const std::uint8_t subs[4] = {1, 2, 3, 8};
+  for (std::size_t a = 0; a < 4; ++a) {
+    AppendRecord(out, 0x2106, subs[a], arrays[a]);
+  }
+}
+
 /// The records of node-list object 0xC400 + i, sub-indices ascending.
 void NodeRecords(Bytes& out, const Node& n, std::uint16_t index) {
   AppendRecord(out, index, 1, Le16(n.sadr));
@@ -78,6 +101,7 @@ void NodeRecords(Bytes& out, const Node& n, std::uint16_t index) {
 Bytes ParameterArea(const Domain& d) {
   Bytes area;
   ScmRecords(area, d.scm);
+  ModuleMarkRecords(area, d.nodes);
   for (std::size_t i = 0; i < d.nodes.size(); ++i) {
     NodeRecords(area, d.nodes[i], static_cast<std::uint16_t>(0xC400 + i));
   }
@@ -166,19 +190,7 @@ Result Generate(const Domain& domain) {
   return r;
 }
 
-std::string WriteFileSet(const FileSet& files, const std::filesystem::path& dir) {
-  struct Item {
-    const char* name;    ///< final name
-    const Bytes* bytes;  ///< contents
-  };
-  std::vector<Item> items = {{kKelParaSafName, &files.kelParaSaf}, {kCorvaneDatName, &files.corvaneDat}};
-  for (const auto& [name, bytes] : {std::pair{kParData1Name, &files.parData1}, std::pair{kAutoCnfName, &files.autoCnf},
-                                     std::pair{kFwRevCnfName, &files.fwRevCnf},
-                                     std::pair{kCorvaneUidName, &files.corvaneUid}}) {
-    if (*bytes) {
-      items.push_back({name, &**bytes});
-    }
-  }
+std::string WriteNamedFiles(const std::vector<NamedBytes>& items, const std::filesystem::path& dir) {
   const std::string suffix = ".tmp-" + std::to_string(getpid());
   std::vector<std::filesystem::path> written;
   auto discard = [&written] {
@@ -205,6 +217,22 @@ std::string WriteFileSet(const FileSet& files, const std::filesystem::path& dir)
       discard();
       return "cannot rename into " + (dir / items[i].name).string() + ": " + ec.message();
     }
+  }
+  return {};
+}
+
+std::string WriteFileSet(const FileSet& files, const std::filesystem::path& dir) {
+  std::vector<NamedBytes> items = {{kKelParaSafName, &files.kelParaSaf}, {kCorvaneDatName, &files.corvaneDat}};
+  for (const auto& [name, bytes] : {std::pair{kParData1Name, &files.parData1}, std::pair{kAutoCnfName, &files.autoCnf},
+                                     std::pair{kFwRevCnfName, &files.fwRevCnf},
+                                     std::pair{kCorvaneUidName, &files.corvaneUid}}) {
+    if (*bytes) {
+      items.push_back({name, &**bytes});
+    }
+  }
+  const std::string error = WriteNamedFiles(items, dir);
+  if (!error.empty()) {
+    return error;
   }
   if (!files.parData1) {
     std::error_code ec;

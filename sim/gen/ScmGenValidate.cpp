@@ -74,6 +74,9 @@ std::string CheckNode(const Node& n, size_t i, std::set<std::uint16_t>& sadrs) {
   if (n.parameterSet.size() > kDomainMax) {
     return Msg(at, "parameter_set: ", n.parameterSet.size(), " bytes, at most ", kDomainMax);
   }
+  if (int{n.optional} + int{n.requiredAtStartup} + int{n.notProcessed} > 1) {
+    return Msg(at, "marks: SADR ", n.sadr, " is marked in more than one of optional, required at start-up and not processed");
+  }
   return {};
 }
 
@@ -165,6 +168,36 @@ std::string CheckAutoCnf(const AutoCnf& a) {
   return {};
 }
 
+/// The firmware accepts UDIDs only for auto-configured nodes and module-flag marks only
+/// for SADRs of its node list.
+std::string CheckAutoCnfAgainstNodes(const AutoCnf& a, const std::vector<Node>& nodes) {
+  std::set<std::uint16_t> listed;
+  std::set<std::uint16_t> autoConfigured;
+  for (const Node& n : nodes) {
+    listed.insert(n.sadr);
+    if (n.autoConfigured) {
+      autoConfigured.insert(n.sadr);
+    }
+  }
+  for (std::size_t i = 0; i < a.udids.size(); ++i) {
+    if (autoConfigured.count(a.udids[i].sadr) == 0) {
+      return Msg("autocnf.udids[", i, "].sadr: ", a.udids[i].sadr, " is not an auto-configured node");
+    }
+  }
+  if (a.moduleFlags) {
+    const ModuleFlags& m = *a.moduleFlags;
+    for (const auto& [name, array] : {std::pair{"optional", &m.optional}, std::pair{"startup", &m.startup},
+                                      std::pair{"no_process", &m.noProcess}}) {
+      for (std::uint16_t sadr = 1; sadr <= kSadrCount; ++sadr) {
+        if (FlagSet(*array, sadr) && listed.count(sadr) == 0) {
+          return Msg("autocnf.module_flags.", name, ": SADR ", sadr, " is not in the node list");
+        }
+      }
+    }
+  }
+  return {};
+}
+
 /// The firmware takes the machine-option and module-flag sections only when the configuration
 /// data require them, and goes fail-safe over a section that is missing or not required.
 std::string CheckAutoCnfAgainstConfiguration(const AutoCnf& a, const ScmSettings& s) {
@@ -232,6 +265,9 @@ std::string Validate(const Domain& d) {
   }
   if (d.autoCnf) {
     if (std::string e = CheckAutoCnf(*d.autoCnf); !e.empty()) {
+      return e;
+    }
+    if (std::string e = CheckAutoCnfAgainstNodes(*d.autoCnf, d.nodes); !e.empty()) {
       return e;
     }
     if (std::string e = CheckAutoCnfAgainstConfiguration(*d.autoCnf, d.scm); !e.empty()) {

@@ -69,7 +69,9 @@ constexpr const char* kHelp =
     "qor-var N | put NAME HEX | get NAME | download NAME HEX WORD | unlock ID NAME WORD |\n"
     "unlock-response | busy N | busy-for MS | busy on|off | damaged-writes commit|discard |\n"
     "fault CALL COUNT [LIMIT] | cond N [VALUE|clear] | lock | reset | resets | reset-acts on|off on|off |\n"
-    "log | log-clear | start PATH [ARGS...] | programs | output ID | stop ID | shutdown\n";
+    "log | log-clear | start PATH [ARGS...] | programs | output ID | stop ID | shutdown |\n"
+    "remote enter CODE [NEW-PASSWORD] | remote status [CODE [PAGE]] | remote read INDEX/SUB... |\n"
+    "remote raw HEX | remote password [TEXT|hex:HEX] | remote log   (--password TEXT for one command)\n";
 
 }  // namespace
 
@@ -262,6 +264,14 @@ std::pair<int, std::string> HostSim::Control(const std::vector<std::string>& arg
       o << p->output;
     } else if (cmd == "stop") {
       if (!Programs().Stop(static_cast<int>(Number(Arg(argv, 1))))) return {1, "no such program\n"};
+    } else if (cmd == "remote") {
+      RemoteHandler handler;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        handler = onRemote_;
+      }
+      if (!handler) return {1, "this host has no operator for remote control\n"};
+      return handler(argv);
     } else if (cmd == "shutdown") {
       std::function<void()> cb;
       {

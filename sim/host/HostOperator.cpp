@@ -85,7 +85,11 @@ size_t HostOperator::Poll() {
     ++taken;
   }
   while (std::optional<Bytes> bytes = host_.Collect("status")) {
-    Keep(responses_, nextResponseSeq_, std::move(*bytes));
+    if (remoteMode_) {
+      TakeAnswer(std::move(*bytes));
+    } else {
+      Keep(responses_, nextResponseSeq_, std::move(*bytes));
+    }
     ++taken;
   }
   while (std::optional<Bytes> bytes = host_.Collect("unlock-response")) {

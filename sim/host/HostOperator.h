@@ -6,6 +6,7 @@
 // that ended without being asked to.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -17,6 +18,7 @@
 
 #include "HostEvents.h"
 #include "HostUnlock.h"
+#include "RemoteMessages.h"
 #include "ScmHostSim.h"
 
 namespace ScmSim {
@@ -58,6 +60,39 @@ struct FailSafeState {
   bool Has(FailSafeCause cause) const;
   /// The first signal, or a None signal.
   FailSafeSignal First() const;
+};
+
+/// A password: 16 bytes, zero-padded; all zero means none.
+using RemotePassword = std::array<uint8_t, 16>;
+
+/// A remote-control command as the operator orders it.
+struct RemoteOrder {
+  enum class Kind {
+    Enter,       ///< an enter command with the held password
+    Status,      ///< a status request (the held password goes along, for the password check)
+    ObjectRead,  ///< an object read of up to five objects
+    Raw,         ///< any payload as given (bad commands); its echo word is the operator's where present
+  };
+  Kind kind = Kind::Status;                         ///< what to send
+  uint16_t code = 0;                                ///< selection code (Enter, Status)
+  std::optional<RemotePassword> newPassword;        ///< the new password of 0x5000 (Enter)
+  std::optional<RemotePassword> password;           ///< sent in place of the held password
+  std::vector<TestFrames::ObjectRef> objects;       ///< ObjectRead: the objects
+  Bytes payload;                                    ///< Raw: the payload
+};
+
+/// One remote-control command and what came back.
+struct RemoteExchange {
+  uint64_t seq = 0;                                 ///< running number from 1
+  uint16_t echo = 0;                                ///< the number the answer must carry
+  RemoteOrder order;                                ///< what was ordered
+  Bytes command;                                    ///< the message sent (header included)
+  std::optional<Bytes> answer;                      ///< the paired answer; none while open or after a time-out
+  bool timedOut = false;                            ///< no answer within the limit
+  std::string text;                                 ///< the command and its decoded answer, for people
+  std::chrono::steady_clock::time_point sentAt;     ///< when it was sent
+  /// The result field of the answer, when it has one.
+  std::optional<uint16_t> Result() const;
 };
 
 /// Name of a cause ("fatal event", "frame queue deleted", ...).
@@ -112,6 +147,37 @@ class HostOperator {
   /// Puts a file locked with word and its companion, each whole, on the host's storage.
   bool Download(const std::string& name, const Bytes& plain, uint32_t word);
 
+  // ---- remote control: one command open at a time, paired with its answer by the echo word ----
+  /// Longest wait for an answer by default (a quit or a file open can hold the firmware's pass for seconds).
+  static constexpr std::chrono::milliseconds kDefaultAnswerLimit{15000};
+  /// Commands and answers kept in the log.
+  static constexpr size_t kKeptExchanges = 1024;
+  /// The password sent with enter commands.
+  void SetPassword(const RemotePassword& password) { password_ = password; }
+  const RemotePassword& Password() const { return password_; }
+  /// A password from text ("hex:" followed by hex digits, else the characters), zero-padded; none when
+  /// longer than 16 bytes or bad hex. Empty text is no password (all zero).
+  static std::optional<RemotePassword> ParsePassword(const std::string& text);
+  /// Sends an order with the next echo number and identifier 0; false while another is open or when the
+  /// command queue took nothing. From the first call on, answers on "status" pair with the open command
+  /// and never reach ReadResponse.
+  bool SendRemote(const RemoteOrder& order);
+  /// Polls until the open command's answer arrives or the limit passes; the closed exchange, none when
+  /// nothing was open. A time-out closes the command: its late answer counts as stray.
+  std::optional<RemoteExchange> AwaitRemote(std::chrono::milliseconds limit = kDefaultAnswerLimit);
+  /// SendRemote then AwaitRemote; none when it could not be sent.
+  std::optional<RemoteExchange> Exchange(const RemoteOrder& order,
+                                         std::chrono::milliseconds limit = kDefaultAnswerLimit);
+  /// True while a command waits for its answer.
+  bool RemoteOpen() const { return open_.has_value(); }
+  /// Commands with their answers, oldest first.
+  const std::deque<RemoteExchange>& RemoteLog() const { return remoteLog_; }
+  /// Answers that matched no open command.
+  uint32_t StrayAnswers() const { return strayAnswers_; }
+  /// The last classic and new status records that came back.
+  const std::optional<TestFrames::StatusSpec>& LastStatus() const { return lastStatus_; }
+  const std::optional<TestFrames::NewStatusSpec>& LastNewStatus() const { return lastNewStatus_; }
+
   /// Looks for the three fail-safe signals and returns the latched state.
   const FailSafeState& CheckFailSafe();
   const FailSafeState& FailSafe() const { return failSafe_; }
@@ -123,6 +189,10 @@ class HostOperator {
     uint32_t startsAtReset = 0; ///< its starts when the last reset was noticed
   };
   void Signal(FailSafeCause cause, const std::string& detail);
+  /// Pairs one answer from "status" with the open command, or counts it stray.
+  void TakeAnswer(Bytes answer);
+  /// Closes the open command with its answer (or none for a time-out) and logs it.
+  void CloseRemote(std::optional<Bytes> answer, bool timedOut);
   bool ResetUnderWay();
   void NoteReset();
 
@@ -143,6 +213,24 @@ class HostOperator {
   uint32_t resetRequestsSeen_ = 0;                 ///< reset requests when the last reset was seen done
   uint32_t resetsDoneSeen_ = 0;                    ///< resets carried out, as last seen
   std::chrono::steady_clock::time_point settledAt_;  ///< programs killed by the last reset are back by then
+  RemotePassword password_{};                      ///< sent with enter commands
+  bool remoteMode_ = false;                        ///< answers pair with commands (SendRemote was used)
+  std::optional<RemoteExchange> open_;             ///< the command waiting for its answer
+  uint16_t nextEcho_ = 1;                          ///< echo number of the next command (never 0)
+  uint64_t nextRemoteSeq_ = 1;                     ///< running number of the next command
+  std::deque<RemoteExchange> remoteLog_;           ///< closed commands
+  uint32_t strayAnswers_ = 0;                      ///< answers that matched nothing
+  std::optional<TestFrames::StatusSpec> lastStatus_;        ///< last classic record
+  std::optional<TestFrames::NewStatusSpec> lastNewStatus_;  ///< last new record
 };
+
+/// The order of a "remote enter|status|read|raw ..." command (argv[0] is "remote"); none and the error
+/// when it does not parse.
+std::optional<RemoteOrder> ParseRemoteOrder(const std::vector<std::string>& argv, std::string& error);
+
+/// Runs one "remote ..." text command of the control interface against an operator (syntax: README.md
+/// beside this file); the status (0 answered, 1 refused or timed out, 2 usage) and the text to print.
+std::pair<int, std::string> RunRemoteCommand(HostOperator& op, const std::vector<std::string>& argv,
+                                             std::chrono::milliseconds limit = HostOperator::kDefaultAnswerLimit);
 
 }  // namespace ScmSim

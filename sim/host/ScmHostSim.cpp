@@ -178,6 +178,9 @@ void HostSim::Start() {
   conditions_[0] = kCondition0Value;
   started_ = true;
   stopping_ = false;
+  // Without the page the programs ask for the counter over the socket, which serves the same value.
+  (void)counterPage_.Open(config_.socketPath.c_str());
+  PublishCounterLocked();
   resetThread_ = std::thread(&HostSim::ResetWorker, this);
 }
 
@@ -186,6 +189,7 @@ void HostSim::Stop() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!started_ || stopping_) return;
     stopping_ = true;
+    PublishCounterLocked();
     changed_.notify_all();
   }
   if (resetThread_.joinable()) resetThread_.join();
@@ -206,7 +210,15 @@ void HostSim::Stop() {
   holders_.clear();
   std::error_code ec;
   std::filesystem::remove(config_.storageDir + "/.scmhost-tmp", ec);
+  counterPage_.Close();
   started_ = false;
+}
+
+void HostSim::PublishCounterLocked() {
+  // Call 0x80 goes to the host while it is not serving or a fault is armed on it.
+  const bool valid = started_ && !stopping_ && faults_.count(SCM_HC_GET_USEC_COUNTER) == 0;
+  counterPage_.Publish(valid, counterBase_,
+                       std::chrono::duration_cast<std::chrono::nanoseconds>(counterEpoch_.time_since_epoch()).count());
 }
 
 std::string HostSim::FullName(const std::string& relative) const {
@@ -354,10 +366,12 @@ void HostSim::SetCounter(uint64_t value) {
   std::lock_guard<std::mutex> lock(mutex_);
   counterBase_ = value;
   counterEpoch_ = std::chrono::steady_clock::now();
+  PublishCounterLocked();
 }
 void HostSim::AdvanceCounter(uint64_t microseconds) {
   std::lock_guard<std::mutex> lock(mutex_);
   counterBase_ += microseconds;
+  PublishCounterLocked();
 }
 uint64_t HostSim::Counter() const {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -421,6 +435,7 @@ void HostSim::InjectFault(uint32_t number, int count) {
   } else {
     faults_[number] = Fault{count, false, 0};
   }
+  PublishCounterLocked();
 }
 void HostSim::SetCommitDamagedWrites(bool commit) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -605,7 +620,10 @@ HostSim::CallOut HostSim::Serve(const CallIn& in) {
     std::optional<Fault> applied;
     if (fault != faults_.end()) {
       applied = fault->second;
-      if (fault->second.remaining > 0 && --fault->second.remaining == 0) faults_.erase(fault);
+      if (fault->second.remaining > 0 && --fault->second.remaining == 0) {
+        faults_.erase(fault);
+        PublishCounterLocked();
+      }
     }
     if (stopping_ || !started_) {
       out.err = SCM_HOST_ERRNO_STOPPING;
@@ -812,6 +830,11 @@ std::string HostSim::Status() {
 void HostSim::OnShutdownRequest(std::function<void()> callback) {
   std::lock_guard<std::mutex> lock(mutex_);
   onShutdown_ = std::move(callback);
+}
+
+void HostSim::OnRemoteCommand(RemoteHandler handler) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  onRemote_ = std::move(handler);
 }
 
 }  // namespace ScmSim

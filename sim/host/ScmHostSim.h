@@ -23,6 +23,7 @@
 #include "HostStorage.h"
 #include "QorController.h"
 #include "Supervisor.h"
+#include "hostclock.h"
 #include "vxworks.h"
 
 namespace ScmSim {
@@ -195,6 +196,10 @@ class HostSim {
   std::pair<int, std::string> Control(const std::vector<std::string>& argv);
   /// Called when a client asks the host to shut down.
   void OnShutdownRequest(std::function<void()> callback);
+  /// Runs a client's "remote ..." command: (status, text).
+  using RemoteHandler = std::function<std::pair<int, std::string>(const std::vector<std::string>&)>;
+  /// The operator that serves "remote ..." commands; without one they are refused.
+  void OnRemoteCommand(RemoteHandler handler);
 
   /// Serves one host call (used by the socket server). Fills the reply words.
   struct CallIn {
@@ -242,6 +247,7 @@ class HostSim {
   bool LockedLocked();
   Queue* FindQueue(const std::string& name);
   void CheckConfig() const;
+  void PublishCounterLocked();
 
   HostConfig config_;                  ///< configuration as given
   mutable std::mutex mutex_;           ///< guards everything below
@@ -258,6 +264,7 @@ class HostSim {
   std::optional<uint32_t> serialNumber_;  ///< CPU serial number
   uint64_t counterBase_ = 0;           ///< counter value at counterEpoch_
   std::chrono::steady_clock::time_point counterEpoch_;  ///< when counterBase_ held
+  ScmHostClock::Publisher counterPage_;  ///< the counter as a page beside the socket (call 0x80 without a round trip)
   std::optional<Bytes> flash_;         ///< flash area 16
   uint32_t busyOpens_ = 0;             ///< opens still refused busy
   bool busy_ = false;                  ///< opens refused busy until cleared
@@ -269,6 +276,7 @@ class HostSim {
   std::deque<CallRecord> log_;         ///< call log (oldest first)
   uint64_t nextSeq_ = 1;               ///< next call-log number
   std::function<void()> onShutdown_;   ///< shutdown request callback
+  RemoteHandler onRemote_;             ///< serves "remote ..." commands
   HostStorage storage_;                ///< storage directory
   QorController qor_;                  ///< Qor variable channel
   std::unique_ptr<Supervisor> supervisor_;  ///< started programs

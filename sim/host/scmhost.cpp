@@ -2,6 +2,7 @@
 // Options and the socket protocol: README.md beside this file.
 #include <atomic>
 #include <csignal>
+#include <mutex>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 
 #include <unistd.h>
 
+#include "HostOperator.h"
 #include "ScmHostSim.h"
 
 namespace {
@@ -132,6 +134,13 @@ int main(int argc, char** argv) {
   std::atomic<bool> shutdownRequested{false};
   ScmSim::HostSim host(config);
   host.OnShutdownRequest([&shutdownRequested] { shutdownRequested.store(true); });
+  // Remote commands of clients go through one operator, the one reader of "status" while they are used.
+  ScmSim::HostOperator remoteOperator(host);
+  std::mutex remoteMutex;
+  host.OnRemoteCommand([&remoteOperator, &remoteMutex](const std::vector<std::string>& argv) {
+    std::lock_guard<std::mutex> lock(remoteMutex);
+    return ScmSim::RunRemoteCommand(remoteOperator, argv);
+  });
   try {
     host.Start();
   } catch (const std::exception& e) {

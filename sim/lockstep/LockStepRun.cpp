@@ -1,12 +1,13 @@
 #include "LockStepRun.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "EPSinit.h"
 #include "FrameBuilder.h"
 #include "HNFcyc.h"
 #include "HNFstp.h"
-#include "MFWQZ_Placeholder.h"
+#include "MFWQZ.h"
 #include "SCM.h"
 #include "ScmFirmwareIdent.h"
 #include "ScmGen.h"
@@ -40,6 +41,7 @@ LockStepRun::LockStepRun(SimDomain::Domain description, std::function<void(u64)>
 }
 
 LockStepRun::~LockStepRun() {
+  ScmMemSetDelayHook({});
   if (started_) {
     // Nothing may keep pointing into this run's file copies.
     const HNFstp_File none[HNFstp_kFileCount] = {};
@@ -64,12 +66,27 @@ std::string LockStepRun::Start() {
   }
   // The queues are those of their domain; the nodes take the SDN the SCM gives them.
   HNFstp_usSdn = settings_.queueSdn;
-  HNFstp_ComputeScmUdid(description_.qorUdid.data(), scmUdid_.data());
+  // As the firmware starts: the Qor UDID the host gave, the target id, the
+  // stack over the loaded files, then the application's two steps.
+  std::copy(description_.qorUdid.begin(), description_.qorUdid.end(), HNFstp_aucQorUdid);
+  HNFstp_ComputeScmUdid(HNFstp_aucQorUdid, scmUdid_.data());
   counter_ = settings_.startUs;
   setCounter_(counter_);
+  (void)MFWQZ_GetTargetId();
   const HNFstp_Identity identity = {LdFwIdentStart, scmUdid_.data()};
   EPS_Init(slots, &identity);
   started_ = true;
+  HNFstp_MfwInit();
+  // While the background task sleeps in a wait (the quit's 1/10-s tests), the
+  // cyclic task goes on: as many cycles as the wait lasts, at least one.
+  ScmMemSetDelayHook([this](int ticks) {
+    const int rate = sysClkRateGet() > 0 ? sysClkRateGet() : 1;
+    const u64 waitUs = static_cast<u64>(ticks > 0 ? ticks : 0) * 1000000u / static_cast<u64>(rate);
+    const u64 cycles = waitUs / settings_.cycleUs;
+    for (u64 i = 0; i < (cycles > 0 ? cycles : 1); ++i) {
+      CyclicPass();
+    }
+  });
   if (*SCM_GetPtrTo_w_SnRealNum() != description_.nodes.size()) {
     return "the object list holds " + std::to_string(*SCM_GetPtrTo_w_SnRealNum()) + " nodes, the description " +
            std::to_string(description_.nodes.size());
@@ -87,6 +104,11 @@ std::string LockStepRun::Start() {
 }
 
 void LockStepRun::Cycle() {
+  CyclicPass();
+  HNFcyc_BgTask();
+}
+
+void LockStepRun::CyclicPass() {
   for (const SimNodes::Bytes& frame : pending_) {
     answersLost_ += Put("frame-send", frame) ? 0 : 1;
   }
@@ -118,7 +140,7 @@ void LockStepRun::Cycle() {
 bool LockStepRun::IsOperational(const SimNodes::SimNode& node) const {
   const u16 sadr = node.Config().position;
   return node.Record().state == SimNodes::NodeState::Operational &&
-         MFWQZ_gaPlaceholderNodeStatus[sadr].ucNewStatus == kStatusOperational;
+         MFWQZ_ModuleInfo[sadr].ulNodeState == kStatusOperational;
 }
 
 u64 LockStepRun::RunUntilOperational(u16 outsider, u64 limit) {

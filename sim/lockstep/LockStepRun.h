@@ -1,8 +1,11 @@
-// The firmware as it starts (its object list, the domain's generated files
-// through EPS_Init), cycled in-process against the simulated nodes built from
-// the same description: the host's microsecond counter is advanced per cycle,
-// with no real time. Runs over the in-memory platform (scm_rtp_mem): the
-// caller creates the domain's firmware-side queues, opens the channels and
+// The firmware as it starts (the target id, its object list over the domain's
+// generated files through EPS_Init, the application's initialisation), cycled
+// in-process against the simulated nodes built from the same description:
+// each cycle is one cyclic pass (IRQ) and one background pass (the
+// application's cycle); while the background task waits (the quit's tests),
+// the cyclic passes go on. The host's microsecond counter is advanced per
+// cycle, with no real time. Runs over the in-memory platform (scm_rtp_mem):
+// the caller creates the domain's firmware-side queues, opens the channels and
 // serves the counter; the run moves the frames between the queues and the
 // nodes. Its cycle count is the reference of the benchmark's measured runs.
 #pragma once
@@ -37,10 +40,12 @@ class LockStepRun {
 
   /// The description, changeable until Start.
   SimDomain::Domain& Description() { return description_; }
-  /// Generates the files, starts the stack through EPS_Init and builds the nodes; empty on success.
+  /// Generates the files, starts the firmware as its start-up does and builds the nodes; empty on success.
   std::string Start();
-  /// One firmware cycle: the answers of the last cycle in, the firmware's frames out to the nodes.
+  /// One firmware cycle: the cyclic pass, then one background pass (the application's cycle).
   void Cycle();
+  /// The cyclic task's pass: the answers of the last cycle in, IRQ, the firmware's frames out to the nodes.
+  void CyclicPass();
   /// Cycles until every node but the outsider is operational, at most limit; the cycles run (limit when not reached).
   u64 RunUntilOperational(u16 outsider, u64 limit);
   /// Whether the node and the configuration manager both hold it operational.

@@ -4,11 +4,15 @@
 // simulated nodes of the description with the host counter advanced per cycle,
 // and prints the cycle that carried the last node's operational answer to the
 // firmware: the reference of the benchmark's measured run of the same domain.
+// With --guarding it then runs that many cycles more, every node guarded, so
+// that a profiler sees the firmware's guarding cycle (the benchmark runs it
+// under callgrind, collecting in IRQ only).
 //
-//   scmlockstep --description FILE [--limit CYCLES]
+//   scmlockstep --description FILE [--limit CYCLES] [--guarding CYCLES]
 //
-// Exit status: 0 every node operational (the count printed), 2 the limit
-// reached first, 5 bad options or a description that is refused.
+// Exit status: 0 every node operational (the count printed) and, after the
+// guarding cycles, still operational; 2 the limit reached first; 5 bad options
+// or a description that is refused; 6 a node left operational while guarded.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -32,22 +36,32 @@ constexpr int kOk = 0;            ///< every node operational
 constexpr int kSetupFailed = 1;   ///< the platform could not be prepared
 constexpr int kNotReached = 2;    ///< the limit came first
 constexpr int kBadOptions = 5;    ///< bad options or a refused description
+constexpr int kNodeLost = 6;      ///< a node left operational during the guarding cycles
 /// Cycles a run may take by default (about 30 s of host time).
 constexpr u64 kDefaultLimit = 3000;
 /// Capacity of each firmware-side queue: a cycle's frames and the events of a cycle fit.
 constexpr int kQueueCapacity = 64;
 
+/// CPU product code and serial number the host serves (the running target id).
+constexpr u32 kCpuProductCode = 0x00C0FFEE;
+constexpr u32 kCpuSerialNumber = 0x00000001;
 /// Host microsecond counter the firmware reads.
 u64 g_counter = 0;
 /// Host conditions set.
 std::map<u32, u32> g_conditions;
 
-/// The host calls the firmware makes in lock-step: the counter and the conditions.
+/// The host calls the firmware makes in lock-step: the counter, the target id and the conditions.
 _Vx_usr_arg_t Serve(const _Vx_usr_arg_t w[8], int number) {
   switch (number) {
     case SCM_SC_GET_USEC_COUNTER:
       *reinterpret_cast<u32*>(w[0]) = static_cast<u32>(g_counter);
       *reinterpret_cast<u32*>(w[1]) = static_cast<u32>(g_counter >> 32);
+      return 0;
+    case SCM_SC_GET_CPU_PRODUCT_CODE:
+      *reinterpret_cast<u32*>(w[0]) = kCpuProductCode;
+      return 0;
+    case SCM_SC_GET_CPU_SERIAL_NUMBER:
+      *reinterpret_cast<u32*>(w[0]) = kCpuSerialNumber;
       return 0;
     case SCM_SC_SET_CONDITION:
       g_conditions[static_cast<u32>(w[1])] = static_cast<u32>(w[2]);
@@ -98,7 +112,9 @@ void DrainHostQueues(u16 sdn) {
 }
 
 int Usage(const char* problem) {
-  std::fprintf(stderr, "scmlockstep: %s\nusage: scmlockstep --description FILE [--limit CYCLES]\n", problem);
+  std::fprintf(stderr,
+               "scmlockstep: %s\nusage: scmlockstep --description FILE [--limit CYCLES] [--guarding CYCLES]\n",
+               problem);
   return kBadOptions;
 }
 
@@ -107,6 +123,7 @@ int Usage(const char* problem) {
 int main(int argc, char** argv) {
   std::string description;
   u64 limit = kDefaultLimit;
+  u64 guarding = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if ((arg == "--description" || arg == "-d") && i + 1 < argc) {
@@ -115,6 +132,14 @@ int main(int argc, char** argv) {
       char* end = nullptr;
       limit = std::strtoull(argv[++i], &end, 10);
       if (end == nullptr || *end != '\0' || limit == 0) return Usage("--limit: a positive number of cycles");
+    } else if (arg == "--guarding" && i + 1 < argc) {
+      const char* text = argv[++i];
+      char* end = nullptr;
+      errno = 0;
+      guarding = std::strtoull(text, &end, 10);
+      if (*text == '\0' || *text == '-' || end == nullptr || *end != '\0' || errno != 0) {
+        return Usage("--guarding: a number of cycles");
+      }
     } else {
       return Usage(("unknown option " + arg).c_str());
     }
@@ -143,6 +168,17 @@ int main(int argc, char** argv) {
     }
     if (status != kOk) std::fprintf(stderr, "scmlockstep: not every node operational within %llu cycles\n",
                                     static_cast<unsigned long long>(limit));
+    for (u64 i = 0; status == kOk && i < guarding; ++i) {
+      run.Cycle();
+      DrainHostQueues(sdn);
+    }
+    for (const SimNodes::SimNode& node : run.Nodes()) {
+      if (status == kOk && guarding > 0 && !run.IsOperational(node)) {
+        std::fprintf(stderr, "scmlockstep: node %u left operational while guarded\n",
+                     static_cast<unsigned>(node.Config().position));
+        status = kNodeLost;
+      }
+    }
   }
   ScmMemReset();
   return status;

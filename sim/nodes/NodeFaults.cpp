@@ -35,9 +35,10 @@ const std::vector<std::string_view>& AllFaultNames() {
   static const std::vector<std::string_view> names = {
       FaultNames::Silent,        FaultNames::SilentAfter,    FaultNames::SilentAfterOp,
       FaultNames::WrongVendor,   FaultNames::WrongProduct,   FaultNames::WrongRevision,
-      FaultNames::WrongChecksum, FaultNames::WrongTimestamp, FaultNames::UdidMismatch,
-      FaultNames::Busy,          FaultNames::AlwaysBusy,     FaultNames::SnFail,
-      FaultNames::SnFailAlways,  FaultNames::PreloadRefused, FaultNames::Oversize};
+      FaultNames::WrongChecksum, FaultNames::WrongTimestamp, FaultNames::ShortTimestamp,
+      FaultNames::UdidMismatch,  FaultNames::Busy,           FaultNames::AlwaysBusy,
+      FaultNames::SnFail,        FaultNames::SnFailAlways,   FaultNames::PreloadRefused,
+      FaultNames::Oversize};
   return names;
 }
 
@@ -58,6 +59,7 @@ std::string ApplyFault(std::string_view text, NodeFaults& faults) {
       {FaultNames::WrongRevision, &NodeFaults::wrongRevision},
       {FaultNames::WrongChecksum, &NodeFaults::wrongChecksum},
       {FaultNames::WrongTimestamp, &NodeFaults::wrongTimestamp},
+      {FaultNames::ShortTimestamp, &NodeFaults::shortTimestamp},
       {FaultNames::UdidMismatch, &NodeFaults::udidMismatch},
       {FaultNames::AlwaysBusy, &NodeFaults::alwaysBusy},
       {FaultNames::PreloadRefused, &NodeFaults::preloadRefused},
@@ -125,7 +127,8 @@ std::vector<std::string> DescribeFaults(const NodeFaults& faults) {
   const std::pair<bool, std::string_view> flags[] = {
       {faults.wrongVendor, FaultNames::WrongVendor},       {faults.wrongProduct, FaultNames::WrongProduct},
       {faults.wrongRevision, FaultNames::WrongRevision},   {faults.wrongChecksum, FaultNames::WrongChecksum},
-      {faults.wrongTimestamp, FaultNames::WrongTimestamp}, {faults.udidMismatch, FaultNames::UdidMismatch},
+      {faults.wrongTimestamp, FaultNames::WrongTimestamp}, {faults.shortTimestamp, FaultNames::ShortTimestamp},
+      {faults.udidMismatch, FaultNames::UdidMismatch},
   };
   for (const auto& [set, name] : flags) {
     if (set) {

@@ -9,6 +9,7 @@
 //   wrong-revision           reports another revision number
 //   wrong-checksum           starts with another parameter checksum (the download road)
 //   wrong-timestamp          starts with another parameter timestamp
+//   short-timestamp          answers the parameter timestamp read with its first 2 bytes (segmented)
 //   udid-mismatch            the device carries another UDID than the node list expects
 //   busy=N                   N busy answers to set-to-operational before the outcome
 //   always-busy              answers set-to-operational with busy for ever
@@ -50,6 +51,7 @@ struct NodeFaults {
   bool wrongRevision = false;        ///< revision number reported complemented
   bool wrongChecksum = false;        ///< parameter checksum differs until the set is downloaded
   bool wrongTimestamp = false;       ///< parameter timestamp differs until the set is downloaded
+  bool shortTimestamp = false;       ///< parameter timestamp read answered with 2 bytes, segmented
   bool udidMismatch = false;         ///< the device carries another UDID
   std::optional<u32> busyAnswers;    ///< set: replaces the node's configured busy answers
   bool alwaysBusy = false;           ///< set-to-operational is always answered busy
@@ -68,6 +70,7 @@ constexpr std::string_view WrongProduct = "wrong-product";        ///< wrongProd
 constexpr std::string_view WrongRevision = "wrong-revision";      ///< wrongRevision
 constexpr std::string_view WrongChecksum = "wrong-checksum";      ///< wrongChecksum
 constexpr std::string_view WrongTimestamp = "wrong-timestamp";    ///< wrongTimestamp
+constexpr std::string_view ShortTimestamp = "short-timestamp";    ///< shortTimestamp
 constexpr std::string_view UdidMismatch = "udid-mismatch";        ///< udidMismatch
 constexpr std::string_view Busy = "busy";                         ///< busyAnswers, value N
 constexpr std::string_view AlwaysBusy = "always-busy";            ///< alwaysBusy

@@ -151,6 +151,12 @@ std::optional<u32> SimNode::ReadObject(u16 index, u8 sub, Bytes& value) {
       if (timestamp_ != config_.timestamp && config_.faults.wrongTimestamp) {
         Applied(FaultNames::WrongTimestamp);
       }
+      if (config_.faults.shortTimestamp) {
+        Applied(FaultNames::ShortTimestamp);
+        PutU32(value, number);
+        value.resize(2);
+        return std::nullopt;
+      }
       break;
     default:
       return kNoSub;
@@ -229,7 +235,9 @@ std::optional<Bytes> SimNode::SsdoInitiate(const NodeRequest& req) {
       return SsdoAbort(req, *abort);
     }
     const u8 limit = AnswerLimit(slim);
-    if (value.size() <= kExpeditedMax && value.size() + kHeader <= limit) {
+    // A u32 of 2 bytes only passes the client as a segmented upload of announced size 2.
+    const bool shortTimestamp = config_.faults.shortTimestamp && index == kIdentity && sub == 7;
+    if (value.size() <= kExpeditedMax && value.size() + kHeader <= limit && !shortTimestamp) {
       Bytes payload = WithIndex(kUploadInitiate, index, sub);
       payload.insert(payload.end(), value.begin(), value.end());
       if (config_.faults.oversize && payload.size() < limit) {

@@ -3,7 +3,11 @@
 //
 // Each thread keeps its own connection, so that a call that blocks (waiting
 // for a host condition) stalls only the task that made it. A connection made
-// before a fork or to an earlier host is noticed and replaced.
+// before a fork or to an earlier host is noticed and replaced. No call
+// allocates: requests are laid out in a fixed buffer with the callers'
+// in-buffers sent from where they are, replies are read straight from the
+// socket. The microsecond counter (0x80) comes from the host's counter page
+// without a round trip while the host keeps one (hostclock.h).
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -11,11 +15,13 @@
 #include <vector>
 
 #include <poll.h>
+#include <sys/uio.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include "hostcall_protocol.h"
+#include "hostclock.h"
 #include "rtp_runlock.h"
 #include "vxworks.h"
 
@@ -83,11 +89,20 @@ namespace {
 
 using namespace ScmHostCall;
 
+/// Bytes of a request before its in-arguments: kind, number and the eight words.
+constexpr size_t kRequestHead = 4 * 10;
+/// Bytes of a reply's fixed start: result and errno.
+constexpr size_t kReplyHead = 8;
+/// Room for the length word, the request head and one in-string with its length.
+constexpr size_t kRequestRoom = 4 + kRequestHead + 4 + SCM_HC_MAX_NAME;
+/// Pieces of a request: its own bytes between the callers' in-buffers.
+constexpr int kMaxPieces = 2 * 8 + 1;
+
 /// The calling thread's connection to the host.
 struct Connection {
-  int fd = -1;        ///< socket, -1 = none
-  pid_t owner = 0;    ///< process that made it (a forked child must not share it)
-  std::string path;   ///< socket path it was made to
+  int fd = -1;                      ///< socket, -1 = none
+  pid_t owner = 0;                  ///< process that made it (a forked child must not share it)
+  char path[sizeof(sockaddr_un::sun_path)] = {};  ///< socket path it was made to
   ~Connection() { Drop(); }
   void Drop() {
     if (fd >= 0) ::close(fd);
@@ -104,26 +119,30 @@ bool IsStale(int fd) {
   return r != 0;
 }
 
-/// The thread's live connection to the host of SCM_SIM_HOST_SOCKET, -1 when unreachable.
-int HostConnection() {
-  const char* path = std::getenv("SCM_SIM_HOST_SOCKET");
-  if (path == nullptr || *path == '\0') return -1;
+/// The thread's live connection to the host at path, -1 when unreachable.
+int HostConnection(const char* path) {
   Connection& c = tConnection;
   if (c.fd >= 0) {
     if (c.owner != ::getpid()) {
       // inherited through fork: the parent still uses this socket, so only forget it here
       ::close(c.fd);
       c.fd = -1;
-    } else if (c.path != path || IsStale(c.fd)) {
+    } else if (std::strcmp(c.path, path) != 0 || IsStale(c.fd)) {
       c.Drop();
     }
   }
-  if (c.fd < 0) {
+  if (c.fd < 0 && std::strlen(path) < sizeof(c.path)) {
     c.fd = ConnectUnix(path);
     c.owner = ::getpid();
-    c.path = path;
+    std::strcpy(c.path, path);
   }
   return c.fd;
+}
+
+/// The host's socket path, null when none is configured.
+const char* HostSocketPath() {
+  const char* path = std::getenv("SCM_SIM_HOST_SOCKET");
+  return path != nullptr && *path != '\0' ? path : nullptr;
 }
 
 /// Fails the call without sending or copying anything.
@@ -135,6 +154,164 @@ _Vx_usr_arg_t Refuse() {
 /// Low 32 bits of a word: values are u32 zero-extended to words.
 uint32_t Low32(_Vx_usr_arg_t w) { return static_cast<uint32_t>(static_cast<uintptr_t>(w)); }
 
+/// Writes a little-endian u32 at p.
+void Store32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+/// A little-endian u32 at p.
+uint32_t Load32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
+}
+
+/// A request laid out without copying the callers' in-buffers: its own bytes
+/// (length word, head, string and buffer lengths) in a fixed buffer, the
+/// in-buffers as pieces of their own.
+struct Request {
+  uint8_t own[kRequestRoom];   ///< the request's own bytes
+  size_t used = 0;             ///< bytes of own in use
+  iovec pieces[kMaxPieces];    ///< the frame in order
+  int count = 0;               ///< pieces in use
+  size_t pieceStart = 0;       ///< start in own of the piece being filled
+  uint64_t total = 0;          ///< frame bytes after the length word
+
+  /// Appends bytes of its own (room is checked by the caller's layout).
+  void Own(const void* data, size_t n) {
+    std::memcpy(own + used, data, n);
+    used += n;
+  }
+  void Own32(uint32_t v) {
+    Store32(own + used, v);
+    used += 4;
+  }
+  /// Closes the own piece being filled and adds a caller's buffer as the next piece.
+  void Borrow(const void* data, size_t n) {
+    CloseOwn();
+    if (n > 0) pieces[count++] = iovec{const_cast<void*>(data), n};
+  }
+  /// Ends the own piece being filled.
+  void CloseOwn() {
+    if (used > pieceStart) pieces[count++] = iovec{own + pieceStart, used - pieceStart};
+    pieceStart = used;
+  }
+};
+
+/// Sends every piece; false on any failure (never raises SIGPIPE).
+bool SendPieces(int fd, iovec* pieces, int count) {
+  int first = 0;
+  while (first < count) {
+    msghdr m{};
+    m.msg_iov = pieces + first;
+    m.msg_iovlen = static_cast<size_t>(count - first);
+    const ssize_t k = ::sendmsg(fd, &m, MSG_NOSIGNAL);
+    if (k < 0 && errno == EINTR) continue;
+    if (k <= 0) return false;
+    size_t sent = static_cast<size_t>(k);
+    while (first < count && sent >= pieces[first].iov_len) {
+      sent -= pieces[first].iov_len;
+      ++first;
+    }
+    if (first < count) {
+      pieces[first].iov_base = static_cast<uint8_t*>(pieces[first].iov_base) + sent;
+      pieces[first].iov_len -= sent;
+    }
+  }
+  return true;
+}
+
+/// Small outs of a reply, held until the whole reply is read and checked.
+struct HeldOut {
+  void* to = nullptr;  ///< caller's address
+  uint8_t bytes[8];    ///< the value in the caller's layout
+  size_t n = 0;        ///< byte count
+};
+
+/// Bytes of a small out argument, 0 for any other kind.
+size_t SmallOutSize(ArgKind kind) {
+  switch (kind) {
+    case ArgKind::OutWord:
+      return 4;
+    case ArgKind::OutUdid:
+      return SCM_HC_UDID_SIZE;
+    case ArgKind::OutByte:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+/// True when the out arguments after index i are small ones only; *bytes their sum.
+bool OnlySmallOutsAfter(const CallLayout& layout, int i, uint64_t* bytes) {
+  *bytes = 0;
+  for (int k = i + 1; k < 8; ++k) {
+    if (layout.args[k].kind == ArgKind::OutBuffer) return false;
+    *bytes += SmallOutSize(layout.args[k].kind);
+  }
+  return true;
+}
+
+/// Reads the reply of a call straight from the socket: result, errno, then
+/// the outs in order. Small outs are held and copied to the caller only once
+/// the whole reply proved sound. An out-buffer's bytes go straight into the
+/// caller's buffer, and only after the frame's length showed that exactly
+/// they and the small outs behind them follow, within the caller's capacity;
+/// so a malformed reply copies nothing. False when the reply is malformed
+/// (the caller drops the connection).
+bool ReadReply(int fd, const CallLayout& layout, const _Vx_usr_arg_t words[8], int32_t* result, uint32_t* err) {
+  uint8_t word[4];
+  if (!ReceiveAll(fd, word, 4)) return false;
+  uint64_t remaining = Load32(word);
+  if (remaining > SCM_HC_MAX_FRAME || remaining < kReplyHead) return false;
+  uint8_t head[kReplyHead];
+  if (!ReceiveAll(fd, head, kReplyHead)) return false;
+  remaining -= kReplyHead;
+  *result = static_cast<int32_t>(Load32(head));
+  *err = Load32(head + 4);
+  if (*result == -1) return remaining == 0;
+  HeldOut held[8];
+  int heldCount = 0;
+  for (int i = 0; i < 8; ++i) {
+    const ArgLayout& a = layout.args[i];
+    void* addr = reinterpret_cast<void*>(words[i]);
+    const size_t n = SmallOutSize(a.kind);
+    switch (a.kind) {
+      case ArgKind::OutWord:
+      case ArgKind::OutUdid:
+      case ArgKind::OutByte:
+        break;
+      case ArgKind::OutBuffer: {
+        if (remaining < 4 || !ReceiveAll(fd, word, 4)) return false;
+        remaining -= 4;
+        const uint32_t length = Load32(word);
+        uint64_t behind = 0;
+        if (length > Low32(words[a.sizeWord]) || !OnlySmallOutsAfter(layout, i, &behind) ||
+            remaining != length + behind) {
+          return false;
+        }
+        if (length > 0 && !ReceiveAll(fd, addr, length)) return false;
+        remaining -= length;
+        continue;
+      }
+      default:
+        continue;
+    }
+    HeldOut& h = held[heldCount++];
+    if (remaining < n || !ReceiveAll(fd, h.bytes, n)) return false;
+    remaining -= n;
+    h.to = addr;
+    h.n = n;
+    if (a.kind == ArgKind::OutWord) {
+      // the caller's word is in this machine's byte order; the wire is little-endian
+      const uint32_t v = Load32(h.bytes);
+      std::memcpy(h.bytes, &v, 4);
+    }
+  }
+  if (remaining != 0) return false;
+  for (int i = 0; i < heldCount; ++i) std::memcpy(held[i].to, held[i].bytes, held[i].n);
+  return true;
+}
+
 }  // namespace
 
 _Vx_usr_arg_t rtpSyscall(_Vx_usr_arg_t w0, _Vx_usr_arg_t w1, _Vx_usr_arg_t w2, _Vx_usr_arg_t w3,
@@ -143,13 +320,29 @@ _Vx_usr_arg_t rtpSyscall(_Vx_usr_arg_t w0, _Vx_usr_arg_t w1, _Vx_usr_arg_t w2, _
   const CallLayout* layout = FindCall(static_cast<uint32_t>(number));
   if (layout == nullptr) return Refuse();
   const _Vx_usr_arg_t words[8] = {w0, w1, w2, w3, w4, w5, w6, w7};
+  const char* path = HostSocketPath();
+  if (path == nullptr) return Refuse();
 
-  // Check every address and length before anything is sent.
-  std::vector<uint8_t> body;
-  Put32(body, SCM_HC_KIND_CALL);
-  Put32(body, layout->number);
+  // The counter is read from the host's page when it keeps one: no round trip.
+  if (layout->number == SCM_HC_GET_USEC_COUNTER && words[0] != 0 && words[1] != 0) {
+    uint64_t counter = 0;
+    if (ScmHostClock::ReadCounter(path, &counter)) {
+      const uint32_t low = static_cast<uint32_t>(counter);
+      const uint32_t high = static_cast<uint32_t>(counter >> 32);
+      std::memcpy(reinterpret_cast<void*>(words[0]), &low, 4);
+      std::memcpy(reinterpret_cast<void*>(words[1]), &high, 4);
+      return 0;
+    }
+  }
+
+  // Check every address and length before anything is sent; the request is
+  // laid out in a fixed buffer, the callers' in-buffers are sent from where they are.
+  Request req;
+  req.Own32(0);  // the length word, filled in below
+  req.Own32(SCM_HC_KIND_CALL);
+  req.Own32(layout->number);
   for (int i = 0; i < 8; ++i) {
-    Put32(body, layout->args[i].kind == ArgKind::Value ? Low32(words[i]) : 0u);
+    req.Own32(layout->args[i].kind == ArgKind::Value ? Low32(words[i]) : 0u);
   }
   for (int i = 0; i < 8; ++i) {
     const ArgLayout& a = layout->args[i];
@@ -158,15 +351,20 @@ _Vx_usr_arg_t rtpSyscall(_Vx_usr_arg_t w0, _Vx_usr_arg_t w1, _Vx_usr_arg_t w2, _
       case ArgKind::InString: {
         if (addr == nullptr) return Refuse();
         const size_t n = ::strnlen(static_cast<const char*>(addr), SCM_HC_MAX_NAME + 1);
-        if (n > SCM_HC_MAX_NAME) return Refuse();
-        PutBlob(body, addr, n);
+        // one name per call fits the fixed buffer
+        if (n > SCM_HC_MAX_NAME || req.used + 4 + n > sizeof(req.own)) return Refuse();
+        req.Own32(static_cast<uint32_t>(n));
+        req.Own(addr, n);
         break;
       }
       case ArgKind::InBuffer: {
         const uint32_t n = Low32(words[a.sizeWord]);
         if (n > SCM_HC_MAX_FRAME / 2) return Refuse();
         if (addr == nullptr && n > 0) return Refuse();
-        PutBlob(body, addr, n);
+        if (req.used + 4 > sizeof(req.own)) return Refuse();
+        req.Own32(n);
+        req.Borrow(addr, n);
+        req.total += n;
         break;
       }
       case ArgKind::OutBuffer:
@@ -182,65 +380,22 @@ _Vx_usr_arg_t rtpSyscall(_Vx_usr_arg_t w0, _Vx_usr_arg_t w1, _Vx_usr_arg_t w2, _
         break;
     }
   }
+  req.CloseOwn();
+  req.total += req.used - 4;
+  if (req.total > SCM_HC_MAX_FRAME) return Refuse();
+  Store32(req.own, static_cast<uint32_t>(req.total));
 
-  const int fd = HostConnection();
+  const int fd = HostConnection(path);
   if (fd < 0) return Refuse();
   const bool blocking = layout->number == SCM_HC_WAIT_FOR_CONDITION;
   if (blocking) ScmSimBlockingBegin();
-  std::vector<uint8_t> reply;
-  const bool exchanged = SendFrame(fd, body) && ReceiveFrame(fd, reply);
+  int32_t result = -1;
+  uint32_t err = 0;
+  const bool exchanged = SendPieces(fd, req.pieces, req.count) && ReadReply(fd, *layout, words, &result, &err);
   if (blocking) ScmSimBlockingEnd();
   if (!exchanged) {
     tConnection.Drop();
     return Refuse();
-  }
-
-  // Parse the whole reply and check it fits before copying anything to the caller.
-  Reader r(reply.data(), reply.size());
-  const int32_t result = static_cast<int32_t>(r.Get32());
-  const uint32_t err = r.Get32();
-  struct Copy {
-    void* to;            ///< caller's address
-    const uint8_t* from; ///< reply bytes
-    size_t n;            ///< byte count
-  };
-  std::vector<Copy> copies;
-  uint32_t outWords[8] = {};
-  if (result != -1) {
-    for (int i = 0; i < 8; ++i) {
-      const ArgLayout& a = layout->args[i];
-      void* addr = reinterpret_cast<void*>(words[i]);
-      switch (a.kind) {
-        case ArgKind::OutWord: {
-          // the caller's word is in this machine's byte order; the wire is little-endian
-          const uint32_t v = r.Get32();
-          outWords[i] = v;
-          copies.push_back({addr, reinterpret_cast<const uint8_t*>(&outWords[i]), 4});
-          break;
-        }
-        case ArgKind::OutUdid:
-          copies.push_back({addr, r.GetBytes(SCM_HC_UDID_SIZE), SCM_HC_UDID_SIZE});
-          break;
-        case ArgKind::OutByte:
-          copies.push_back({addr, r.GetBytes(1), 1});
-          break;
-        case ArgKind::OutBuffer: {
-          const uint32_t n = r.Get32();
-          if (n > Low32(words[a.sizeWord])) return Refuse();
-          copies.push_back({addr, r.GetBytes(n), n});
-          break;
-        }
-        default:
-          break;
-      }
-    }
-  }
-  if (!r.AtEnd()) {
-    tConnection.Drop();
-    return Refuse();
-  }
-  for (const Copy& c : copies) {
-    if (c.n > 0) std::memcpy(c.to, c.from, c.n);
   }
   if (result == -1) errno = static_cast<int>(err);
   return static_cast<_Vx_usr_arg_t>(result);

@@ -128,6 +128,8 @@ inline const CallLayout* FindCall(uint32_t number) {
   return nullptr;
 }
 
+/// The microsecond counter, which the host also publishes as a page (hostclock.h).
+inline constexpr uint32_t SCM_HC_GET_USEC_COUNTER = 0x80;
 /// The call that blocks until a condition is set.
 inline constexpr uint32_t SCM_HC_WAIT_FOR_CONDITION = 0x90;
 

@@ -54,6 +54,10 @@ constexpr int kOps = 6;
 constexpr TASK_ID kFirstTaskId = 0x20000;
 /// Clock rate after a reset.
 constexpr int kDefaultClkRate = 1000;
+/// First handle id; ids are numbers, never addresses, so a freed handle's id is never handed out again.
+constexpr uintptr_t kFirstHandleId = 0x10000;
+/// Step between handle ids (keeps them aligned like pointers).
+constexpr uintptr_t kHandleIdStep = 16;
 
 /// Pending injected failures of one operation.
 struct Injection {
@@ -68,6 +72,7 @@ struct MemState {
   std::map<std::string, std::shared_ptr<MemSem>> sems;             ///< live semaphores by name
   std::unordered_map<const void*, std::unique_ptr<ScmSimMsgQ>> queueHandles;  ///< every queue handle
   std::unordered_map<const void*, std::unique_ptr<ScmSimSem>> semHandles;     ///< every semaphore handle
+  uintptr_t nextHandleId = kFirstHandleId;                         ///< id of the next handle; survives resets
   Injection injections[kOps];                                      ///< per ScmMemOp
   ScmMemBlockHook blockHook;                                       ///< takes that would wait
   ScmMemDelayHook delayHook;                                       ///< taskDelay
@@ -158,9 +163,11 @@ HandleType* OpenNamed(std::map<std::string, std::shared_ptr<Object>>& objects,
   auto handle = std::make_unique<HandleType>();
   handle->object = it->second;
   handle->name = name;
-  HandleType* raw = handle.get();
-  handles.emplace(raw, std::move(handle));
-  return raw;
+  // The id is only ever looked up here, never dereferenced by a caller.
+  auto* id = reinterpret_cast<HandleType*>(S().nextHandleId);
+  S().nextHandleId += kHandleIdStep;
+  handles.emplace(id, std::move(handle));
+  return id;
 }
 
 }  // namespace
@@ -178,6 +185,9 @@ void ScmMemReset() {
   }
   s.queues.clear();
   s.sems.clear();
+  // Handles from before the reset are freed; their ids stay unknown and fail.
+  s.queueHandles.clear();
+  s.semHandles.clear();
   for (Injection& injection : s.injections) {
     injection = Injection{};
   }
@@ -364,6 +374,11 @@ void ScmMemSetRtpInfo(const char* path, int failErrno) {
   S().infoPathSet = path != nullptr;
   S().infoPath = path != nullptr ? path : "";
   S().infoFail = failErrno;
+}
+
+size_t ScmMemHandleCount() {
+  Guard guard(S().lock);
+  return S().queueHandles.size() + S().semHandles.size();
 }
 
 void ScmMemSetClkRate(int ticksPerSecond) {

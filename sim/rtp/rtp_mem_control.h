@@ -60,8 +60,12 @@ using ScmMemDelayHook = std::function<void(int ticks)>;
 /// Serves rtpSyscall: the eight words and the call number; sets errno itself on failure.
 using ScmMemSyscallHook = std::function<_Vx_usr_arg_t(const _Vx_usr_arg_t words[8], int number)>;
 
-/// Deletes every queue and semaphore, clears hooks, injections, records and settings.
+/// Deletes every queue and semaphore, frees every handle (their ids are never
+/// handed out again, so they fail from now on), clears hooks, injections,
+/// records and settings.
 void ScmMemReset();
+/// Queue and semaphore handles held (open, closed or of deleted objects alike).
+size_t ScmMemHandleCount();
 
 /// Creates a queue (capacity, longest message); ERROR when it exists or the sizes are negative.
 STATUS ScmMemCreateQueue(const char* name, int maxMsgs, int maxMsgLength);

@@ -36,6 +36,8 @@ constexpr int kInitialTaskPriority = 220;
 constexpr size_t kThreadNameLength = 15;
 /// First task id handed out.
 constexpr TASK_ID kFirstTaskId = 0x10000;
+/// Ready tasks the scheduler has room for without allocating (more still work, allocating).
+constexpr size_t kReadyRoom = 64;
 
 /// One task of this process.
 struct Task {
@@ -62,8 +64,28 @@ struct Scheduler {
 };
 
 Scheduler& Sched() {
-  static Scheduler* scheduler = new Scheduler;  // never destroyed: tasks may run during exit
+  static Scheduler* scheduler = [] {
+    auto* s = new Scheduler;  // never destroyed: tasks may run during exit
+    // Taking turns must not allocate once the program runs.
+    s->ready.reserve(kReadyRoom);
+    return s;
+  }();
   return *scheduler;
+}
+
+/// Body of the thread that ends at once (see WarmUpTaskExit).
+void* EndAtOnce(void*) {
+  pthread_exit(nullptr);
+}
+
+/// Ends one throwaway thread through pthread_exit, so that the C library
+/// loads its unwinder now, at start-up, and no task's end (taskExit) later
+/// allocates for it.
+void WarmUpTaskExit() {
+  pthread_t thread;
+  if (pthread_create(&thread, nullptr, EndAtOnce, nullptr) == 0) {
+    pthread_join(thread, nullptr);
+  }
 }
 
 /// The task the calling thread is, null for other threads.
@@ -162,6 +184,7 @@ bool SpawnRefused(const Scheduler& s, const std::string& name) {
 }  // namespace
 
 void StartInitialTask() {
+  WarmUpTaskExit();
   Scheduler& s = Sched();
   Task* task = nullptr;
   {

@@ -114,8 +114,12 @@ TEST_F(CheckerDecodingTest, StatusResponsesAreMarkedOnlyAfterFailSafe) {
   NextCycle();
   auto after = harness_.HostCollect("status");
   ASSERT_EQ(after.size(), 2u);
-  EXPECT_NE(after[0][TestFrames::ResponseOffsets::FailSafeByte], 0x55);
-  EXPECT_NE(after[1][TestFrames::ResponseOffsets::Flags] & 0x10, 0);
+  Bytes markedClassic = TestFrames::BuildStatus(classic);
+  markedClassic[TestFrames::ResponseOffsets::FailSafeByte] = 4;
+  EXPECT_EQ(after[0], markedClassic);
+  Bytes markedNew = TestFrames::BuildNewStatus(fresh);
+  markedNew[TestFrames::ResponseOffsets::Flags] |= 0x10;
+  EXPECT_EQ(after[1], markedNew);
 }
 
 }  // namespace

@@ -23,4 +23,16 @@ TestFrames::Bytes PassingFrame(u16 adr, u16 sdn) {
   return TestFrames::BuildFrame(fields);
 }
 
+TestFrames::Bytes DomainFrame(u8 id, u16 adr, u16 sdn, u16 ct, u16 tadr, TestFrames::Bytes payload,
+                              const std::optional<TestFrames::Udid>& coding) {
+  TestFrames::FrameSpec fields;
+  fields.id = id;
+  fields.adr = adr;
+  fields.sdn = sdn;
+  fields.ct = ct;
+  fields.tadr = tadr;
+  fields.payload = std::move(payload);
+  return TestFrames::BuildFrame(coding ? TestFrames::WithFirmwareCoding(fields, *coding) : fields);
+}
+
 }  // namespace CheckerTest

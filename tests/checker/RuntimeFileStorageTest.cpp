@@ -194,11 +194,27 @@ TEST_F(RuntimeFileStorageTest, EveryFailureReachesTheCallerAndClosesTheHandle) {
   }
 }
 
-TEST_F(RuntimeFileStorageTest, MissingFileIsAnOpenFailure) {
+TEST_F(RuntimeFileStorageTest, MissingFileReadsAsEmptyWithNothingToClose) {
+  u8 buffer[4] = {0xAA, 0xAA, 0xAA, 0xAA};
+  host_->ClearCallLog();
+  EXPECT_EQ(storage_.Read("absent.chk", 4, buffer), 0u);
+  EXPECT_EQ(storage_.GetLength("absent.chk"), 0u);
+  EXPECT_EQ(buffer[0], 0xAA) << "nothing read";
+  EXPECT_EQ(Calls(kOpen), 2);
+  EXPECT_EQ(Calls(kClose), 0);
+}
+
+TEST_F(RuntimeFileStorageTest, BusyStorageStaysAnOpenFailure) {
+  ASSERT_TRUE(host_->PutFile("file.chk", Bytes{1, 2}));
+  host_->SetStorageBusy(true);
   u8 buffer[4] = {};
-  const CException error = Caught([&] { storage_.Read("absent.chk", 4, buffer); });
-  EXPECT_EQ(error.GetCode(), ErrorCodes::ms_StorageOpenFailed);
-  EXPECT_EQ(error.GetInformation1(), 114u);
+  const CException readError = Caught([&] { storage_.Read("file.chk", 4, buffer); });
+  EXPECT_EQ(readError.GetCode(), ErrorCodes::ms_StorageOpenFailed);
+  EXPECT_EQ(readError.GetInformation1(), 114u);
+  const CException lengthError = Caught([&] { storage_.GetLength("absent.chk"); });
+  EXPECT_EQ(lengthError.GetCode(), ErrorCodes::ms_StorageOpenFailed);
+  EXPECT_EQ(lengthError.GetInformation1(), 114u);
+  host_->SetStorageBusy(false);
 }
 
 }  // namespace

@@ -11,7 +11,15 @@
 #include "CDefaultSession.h"
 #include "CException.h"
 #include "CInspector.h"
+#include "CAuthentification.h"
+#include "CCorvane.h"
+#include "CCorvaneCommissioner.h"
+#include "CDefaultInspector.h"
 #include "CPassThroughInspector.h"
+#include "Check/CAdditionalParameterInspector.h"
+#include "Check/CFirmwareInspector.h"
+#include "Check/CParameterInspector.h"
+#include "Check/CUdidInspector.h"
 #include "CheckerTestDomain.h"
 #include "CheckerTestSupport.h"
 #include "ErrorCodes.h"
@@ -260,6 +268,74 @@ TEST_F(SessionTest, LeavingOutAnyCheckBitPairStopsTheFrame) {
   }
 }
 
+/// The four checks behind the real dispatching inspector, each throwing on request.
+class ThrowingChecks : public Check::CUdidInspector,
+                       public Check::CFirmwareInspector,
+                       public Check::CParameterInspector,
+                       public Check::CAdditionalParameterInspector,
+                       public Main::CCorvane,
+                       public Main::CCorvaneCommissioner,
+                       public Main::CAuthentification {
+ public:
+  int throwAt = -1;           ///< 1..4: the check that throws on a sent frame (UDID first), -1 none
+  bool acknowledged = true;   ///< key medium acknowledged
+  int position = 0;           ///< checks run for the current frame
+  void Check() {
+    if (++position == throwAt) throw CException(static_cast<u16>(0xE2D0 + position), 5, 0);
+  }
+  void InspectCommand(const Hmi::CDecodedCommand&) override {}
+  void InspectEvent(const Event::CDecodedEvent&) override {}
+  void InspectReceivedFrame(const Frame::CDecodedFrame&) override {}
+  void InspectSentFrame(const Frame::CDecodedFrame&) override { Check(); }
+  bool IsValid() const override { return true; }
+  void Acknowledge() override {}
+  bool IsAcknowledged() const override { return acknowledged; }
+  bool IsSetupModeActive() const override { return false; }
+  void SetSetupModeActive(bool) override {}
+  bool CanManuallyAcknowledgeCorvane() const override { return true; }
+  bool CanAutomaticallyAcknowledgeCorvane() const override { return false; }
+  bool HasPassword() const override { return false; }
+  bool IsValidInvertedPassword(const u8*) const override { return true; }
+  void SetInvertedPassword(const u8*) override {}
+};
+
+// The check-bit protocol with the real session and dispatching inspector: a
+// sent frame leaves only when all four checks returned, and then plain; when
+// any check throws, or the key-medium rule refuses first, nothing is sent.
+TEST_F(SessionTest, SentFrameLeavesOnlyWhenAllFourChecksReturned) {
+  TestFrames::FrameSpec op;
+  op.id = TestFrames::Ids::SnmtService;
+  op.adr = 5;
+  op.sdn = 7;
+  op.tadr = 1;
+  op.payload = {0x02};
+  const Bytes frame = TestFrames::BuildFrame(op);
+  for (int throwAt = 0; throwAt <= 5; ++throwAt) {
+    SCOPED_TRACE(throwAt);
+    ThrowingChecks checks;
+    checks.throwAt = throwAt >= 1 && throwAt <= 4 ? throwAt : -1;
+    checks.acknowledged = throwAt != 5;
+    Main::CDefaultInspector inspector(checks, checks, checks, checks, checks, checks, checks);
+    FakeMessaging messaging;
+    CDefaultSession session(messaging, inspector);
+    ScmMemReset();
+    InstallHost();
+    session.Initialize();
+    messaging.Put(Q::FrameFromScm, Complement(frame));
+    if (throwAt == 0) {
+      session.HandleAllSentFrames();
+      ASSERT_EQ(messaging.Queue(Q::FrameToHost).size(), 1u);
+      EXPECT_EQ(messaging.Queue(Q::FrameToHost).front(), frame);
+      EXPECT_EQ(checks.position, 4);
+      continue;
+    }
+    const CException error = Caught([&] { session.HandleAllSentFrames(); });
+    EXPECT_EQ(error.GetCode(), throwAt == 5 ? 0xE249 : 0xE2D0 + throwAt);
+    EXPECT_EQ(checks.position, throwAt == 5 ? 0 : throwAt);
+    EXPECT_TRUE(messaging.Queue(Q::FrameToHost).empty());
+  }
+}
+
 TEST_F(SessionTest, InspectorExceptionStopsTheSentFrame) {
   inspector_.throwOnSent = true;
   messaging_.Put(Q::FrameFromScm, Complement(ValidFrame(3)));
@@ -349,7 +425,7 @@ TEST_F(SessionTest, ResponseWhoseInspectionFailsArrivesMarked) {
   EXPECT_EQ(Caught([&] { Session().HandleAllResponses(); }).GetCode(), 0xE2D7);
   ASSERT_EQ(messaging_.Queue(Q::ResponseHost).size(), 1u);
   const Bytes& forwarded = messaging_.Queue(Q::ResponseHost)[0];
-  EXPECT_NE(forwarded[TestFrames::ResponseOffsets::FailSafeByte], 0x55) << "marked fail-safe";
+  EXPECT_EQ(forwarded[TestFrames::ResponseOffsets::FailSafeByte], 4) << "marked checker fail-safe";
   EXPECT_TRUE(messaging_.FramesInhibited());
   EXPECT_EQ(host.unlockCalls, 1);
 }
@@ -363,8 +439,56 @@ TEST_F(SessionTest, StatusResponsesAreMarkedOnlyInFailSafe) {
   Session().SwitchToFailSafe();
   messaging_.Put(Q::ResponseScm, Complement(SuccessfulStatus()));
   Session().HandleAllResponses();
-  EXPECT_NE(messaging_.Queue(Q::ResponseHost)[1][TestFrames::ResponseOffsets::FailSafeByte], 0x55);
+  EXPECT_EQ(messaging_.Queue(Q::ResponseHost)[1][TestFrames::ResponseOffsets::FailSafeByte], 4);
 }
+
+/// One row of the fail-safe mark table as the relay applies it.
+struct MarkRow {
+  u8 firmware;          ///< byte 23 as the firmware wrote it
+  bool checkerFailSafe; ///< the checker is in fail-safe before the response
+  bool inspectionThrows;///< the postponed command's inspection throws
+  u8 forwarded;         ///< byte 23 the host receives
+};
+
+void PrintTo(const MarkRow& r, std::ostream* os) {
+  *os << "firmware " << int(r.firmware) << (r.checkerFailSafe ? " checker fail-safe" : " checker sound")
+      << (r.inspectionThrows ? " inspection throws" : " inspection passes");
+}
+
+class SessionMarkTest : public SessionTest, public ::testing::WithParamInterface<MarkRow> {};
+
+TEST_P(SessionMarkTest, ASuccessfulClassicStatusReachesTheHostWithTheTablesMark) {
+  const MarkRow& row = GetParam();
+  inspector_.throwOnCommand = row.inspectionThrows;
+  if (row.checkerFailSafe) {
+    Session().SwitchToFailSafe();
+  }
+  messaging_.Put(Q::CommandHost, Command(1));
+  Session().HandleAllCommands();
+  TestFrames::StatusSpec fields;
+  fields.result = 0;
+  fields.moduleStateLow = row.firmware;
+  const Bytes status = TestFrames::BuildStatus(fields);
+  messaging_.Put(Q::ResponseScm, Complement(status));
+  if (row.inspectionThrows) {
+    EXPECT_EQ(Caught([&] { Session().HandleAllResponses(); }).GetCode(), 0xE2D7);
+  } else {
+    Session().HandleAllResponses();
+  }
+  EXPECT_EQ(inspector_.commands, 1);
+  ASSERT_EQ(messaging_.Queue(Q::ResponseHost).size(), 1u);
+  Bytes expected = status;
+  expected[TestFrames::ResponseOffsets::FailSafeByte] = row.forwarded;
+  EXPECT_EQ(messaging_.Queue(Q::ResponseHost)[0], expected);
+}
+
+// 0x55 only when both channels are sound, 2 the firmware alone, 4 the checker
+// alone, 6 both; a failed inspection puts the checker in fail-safe.
+const MarkRow kMarkRows[] = {
+    {0x55, false, false, 0x55}, {0x55, false, true, 4}, {0x55, true, false, 4}, {0x55, true, true, 4},
+    {0xAA, false, false, 2},    {0xAA, false, true, 6}, {0xAA, true, false, 6}, {0xAA, true, true, 6},
+};
+INSTANTIATE_TEST_SUITE_P(Table, SessionMarkTest, ::testing::ValuesIn(kMarkRows));
 
 TEST_F(SessionTest, FailSafeStopsSentFramesForGood) {
   Session().SwitchToFailSafe();

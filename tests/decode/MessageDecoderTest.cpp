@@ -353,6 +353,40 @@ TEST(ResponseDecoder, ClassicFailSafeByte) {
   }
 }
 
+TEST(ResponseDecoder, MarkingTheSameResponseAgainStartsFromTheFirmwaresByte) {
+  struct Case {
+    u8 before;   ///< byte 23 as the firmware wrote it
+    bool first;  ///< the checker's state at the first mark
+    u8 after;    ///< byte 23 after a second mark in checker fail-safe
+  };
+  const std::vector<Case> table = {{0x55, false, 4}, {0x55, true, 4}, {0xAA, false, 6}, {0xAA, true, 6},
+                                   {0x04, false, 6}, {0x04, true, 6}};
+  Hmi::CResponseDecoder decoder;
+  for (const Case& c : table) {
+    SCOPED_TRACE(::testing::Message() << "before " << int(c.before) << " first mark fail-safe " << c.first);
+    TestFrames::StatusSpec fields;
+    fields.moduleStateLow = c.before;
+    Bytes bytes = TestFrames::BuildStatus(fields);
+    auto* status = static_cast<Hmi::CDecodedStatus*>(decoder.GetDecodedResponse(static_cast<u16>(bytes.size()), bytes.data()));
+    status->SetFailSafeFlags(c.first);
+    status->SetFailSafeFlags(true);
+    EXPECT_EQ(bytes[23], c.after);
+    status->SetFailSafeFlags(true);
+    EXPECT_EQ(bytes[23], c.after);
+  }
+  // A new response in the same buffer is marked from its own byte, even when
+  // it holds what the previous mark wrote.
+  TestFrames::StatusSpec fields;
+  fields.moduleStateLow = 0x55;
+  Bytes bytes = TestFrames::BuildStatus(fields);
+  auto* status = static_cast<Hmi::CDecodedStatus*>(decoder.GetDecodedResponse(static_cast<u16>(bytes.size()), bytes.data()));
+  status->SetFailSafeFlags(true);
+  ASSERT_EQ(bytes[23], 4);
+  status = static_cast<Hmi::CDecodedStatus*>(decoder.GetDecodedResponse(static_cast<u16>(bytes.size()), bytes.data()));
+  status->SetFailSafeFlags(false);
+  EXPECT_EQ(bytes[23], 2);
+}
+
 TEST(ResponseDecoder, NewFailSafeFlag) {
   struct Case {
     u32 before;    ///< flags word as written

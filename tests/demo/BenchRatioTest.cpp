@@ -31,4 +31,34 @@ TEST(BenchRatio, IsMeasuredOverLockStepUnlessVoided) {
   }
 }
 
+TEST(BenchShare, IsTheCpuTimePerCycleOverTenMilliseconds) {
+  EXPECT_DOUBLE_EQ(ScmBench::ShareOfCycle(0.000025).value(), 0.0025);
+  EXPECT_DOUBLE_EQ(ScmBench::ShareOfCycle(0.010).value(), 1.0);
+  EXPECT_EQ(ScmBench::ShareOfCycle(std::nullopt), std::nullopt);
+}
+
+TEST(BenchCallgrind, TotalsComeFromTheTotalsLineElseTheSummary) {
+  struct Case {
+    const char* name;                       ///< case name
+    const char* text;                       ///< callgrind output
+    std::optional<std::uint64_t> total;     ///< expected
+  };
+  const Case cases[] = {
+      {"Both", "events: Ir\nsummary: 532880\nfn=IRQ\ntotals: 532881\n", 532881u},
+      {"SummaryOnly", "events: Ir\nsummary: 77\n", 77u},
+      {"Neither", "events: Ir\nfn=IRQ\n", std::nullopt},
+      {"NoDigits", "totals: x\n", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ScmBench::CallgrindTotal(c.text), c.total) << c.name;
+}
+
+TEST(BenchCallgrind, InstructionsPerCycleAreTheDifferenceOverTheAddedCycles) {
+  EXPECT_DOUBLE_EQ(ScmBench::InstructionsPerCycle(2156795u, 532880u, 500u).value(), 3247.83);
+  EXPECT_EQ(ScmBench::InstructionsPerCycle(1000u, 1000u, 10u), 0.0);
+  EXPECT_EQ(ScmBench::InstructionsPerCycle(999u, 1000u, 10u), std::nullopt);
+  EXPECT_EQ(ScmBench::InstructionsPerCycle(2000u, 1000u, 0u), std::nullopt);
+  EXPECT_EQ(ScmBench::InstructionsPerCycle(std::nullopt, 1000u, 10u), std::nullopt);
+  EXPECT_EQ(ScmBench::InstructionsPerCycle(2000u, std::nullopt, 10u), std::nullopt);
+}
+
 }  // namespace

@@ -75,6 +75,22 @@ struct BadCase {
   const char* named;              ///< what the message must name
 };
 
+TEST(DemoOptionsTest, ScenarioBringsItsFaultsAndOperatorSteps) {
+  DemoOptions options;
+  ASSERT_TRUE(Parse({"--scenario", "udid-mismatch-accepted", "--fault", "3:silent"}, options).run);
+  ASSERT_EQ(options.faults.size(), 2u);
+  EXPECT_EQ(options.faults[0].sadr, 2);
+  EXPECT_EQ(options.faults[0].fault, "udid-mismatch");
+  EXPECT_EQ(options.faults[1].sadr, 3);
+  ASSERT_FALSE(options.operatorSteps.empty());
+  EXPECT_EQ(options.operatorSteps.front(), "wait startup-over within 60");
+  EXPECT_EQ(options.statusPeriodSeconds, 2);
+  DemoOptions own;
+  ASSERT_TRUE(Parse({"--scenario", "not-processed", "--status-period", "0"}, own).run);
+  EXPECT_NE(own.description.find("not-processed-domain.toml"), std::string::npos) << own.description;
+  EXPECT_EQ(own.statusPeriodSeconds, 0);
+}
+
 TEST(DemoOptionsTest, RefusalsNameTheOption) {
   const std::vector<BadCase> cases{
       {{"--bogus"}, "--bogus"},
@@ -94,6 +110,10 @@ TEST(DemoOptionsTest, RefusalsNameTheOption) {
       {{"--download-fault", "short"}, "--download-fault needs --download"},
       {{"--download", SimDomain::DefaultDomainPath(), "--download-fault", "late"}, "--download-fault"},
       {{"--download", SimDomain::DefaultDomainPath(), "--damaged-writes", "keep"}, "--damaged-writes"},
+      {{"--status-period", "-1"}, "--status-period"},
+      {{"--scenario", "no-such-scenario"}, "--scenario no-such-scenario"},
+      {{"--scenario", "all-good", "--operator", "x.txt"}, "--scenario"},
+      {{"--scenario", "not-processed", "--nodes", "3"}, "--scenario not-processed"},
   };
   for (const BadCase& c : cases) {
     DemoOptions options;

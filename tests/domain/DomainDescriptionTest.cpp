@@ -2,6 +2,8 @@
 // the shipped default domain, fault options and the written form read back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "DomainDescription.h"
 #include "FrameNetwork.h"
 
@@ -50,6 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
                     }(),
                     "node"},
         RefusalCase{"SadrMissing", "[[node]]\nvendor_id = 1\n", "node[0].sadr"},
+        RefusalCase{"MarkNotBoolean", "[[node]]\nsadr = 2\noptional = 1\n", "node[0].optional"},
         RefusalCase{"SadrZero", "[[node]]\nsadr = 0\n", "node[0].sadr"},
         RefusalCase{"DuplicateSadr", TwoNodes("", "[[node]]\nsadr = 5\n"), "node[2].sadr"},
         RefusalCase{"DuplicatePosition", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\nposition = 5\n"),
@@ -76,6 +79,12 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"WindowHigh", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\npreload_window = 16\n"),
                     "node[2].device.preload_window"},
         RefusalCase{"VendorNegative", TwoNodes("", "[[node]]\nsadr = 6\nvendor_id = -1\n"), "node[2].vendor_id"},
+        RefusalCase{"VendorZero", TwoNodes("", "[[node]]\nsadr = 6\nvendor_id = 0\n"), "node[2].vendor_id"},
+        RefusalCase{"ProductZero", TwoNodes("", "[[node]]\nsadr = 6\nproduct_code = 0\n"), "node[2].product_code"},
+        RefusalCase{"RevisionMinorZero", TwoNodes("", "[[node]]\nsadr = 6\nrevision = 0x00010000\n"),
+                    "node[2].revision"},
+        RefusalCase{"RevisionMajorZero", TwoNodes("", "[[node]]\nsadr = 6\nrevision = 0x00000001\n"),
+                    "node[2].revision"},
         RefusalCase{"TimestampHigh", TwoNodes("", "[[node]]\nsadr = 6\ntimestamp = 0x100000000\n"),
                     "node[2].timestamp"},
         RefusalCase{"ChecksumNotHex", TwoNodes("", "[[node]]\nsadr = 6\nchecksum = \"ABC\"\n"), "node[2].checksum"},
@@ -135,6 +144,12 @@ TEST(DomainDescription, DefaultsApply) {
   EXPECT_EQ(n.payloadLength, SimDomain::DomainDefaults::PayloadLength);
   EXPECT_EQ(n.parameterSet.size(), SimDomain::DomainDefaults::ParameterSetSize);
   EXPECT_EQ(n.checksum.size(), 4u);
+  // The set ends with the checksum record 0x1018/6 carrying the node list's checksum.
+  const SimNodes::Bytes checksumRecord = {0x18, 0x10, 6, 4, 0, 0, 0, n.checksum[0], n.checksum[1], n.checksum[2],
+                                          n.checksum[3]};
+  EXPECT_EQ(SimNodes::Bytes(n.parameterSet.end() - 11, n.parameterSet.end()), checksumRecord);
+  EXPECT_EQ(n.revision >> 16, 1u);
+  EXPECT_EQ(n.revision & 0xFFFFu, 1u);
   // The device is what the node list expects.
   EXPECT_EQ(n.device.position, 7);
   EXPECT_EQ(n.device.udid, n.udid);
@@ -204,11 +219,20 @@ TEST(DomainDescription, WrittenFormReadsBackTheSame) {
   d.nodes[3].additionalSetTimestamps.push_back(0x5A5A0001);
   d.nodes[3].device.askAdditional = SimNodes::AdditionalSetAsk{1, SimDomain::Bytes(16, 0x44)};
   d.nodes[1].device.preloadWindow = 4;
+  d.nodes[0].optional = true;
+  d.nodes[1].requiredAtStartup = true;
+  d.nodes[2].notProcessed = true;
+  d.nodes[3].autoConfigured = true;
   const std::string text = SimDomain::WriteDomain(d);
   const LoadResult r = ParseDomain(text);
   ASSERT_TRUE(r.domain) << r.error << "\n" << text;
   EXPECT_EQ(SimDomain::WriteDomain(*r.domain), text);
   EXPECT_EQ(r.domain->sdn, 33);
+  EXPECT_TRUE(r.domain->nodes[0].optional);
+  EXPECT_TRUE(r.domain->nodes[1].requiredAtStartup);
+  EXPECT_TRUE(r.domain->nodes[2].notProcessed);
+  EXPECT_TRUE(r.domain->nodes[3].autoConfigured);
+  EXPECT_FALSE(r.domain->nodes[3].optional || r.domain->nodes[3].requiredAtStartup || r.domain->nodes[3].notProcessed);
 }
 
 TEST(DomainDescription, UniformDomainsHoldForOneToTwelveNodes) {
@@ -251,8 +275,9 @@ TEST(Scenarios, ShippedScenariosApplyToTheDefaultDomain) {
   ASSERT_EQ(s.error, "");
   ASSERT_GE(s.scenarios.size(), 5u);
   for (const SimDomain::Scenario& sc : s.scenarios) {
-    SimDomain::LoadResult d = SimDomain::LoadDomainFile(SimDomain::DefaultDomainPath());
-    ASSERT_TRUE(d.domain) << d.error;
+    SimDomain::LoadResult d =
+        SimDomain::LoadDomainFile(sc.domain.empty() ? SimDomain::DefaultDomainPath() : sc.domain);
+    ASSERT_TRUE(d.domain) << sc.name << ": " << d.error;
     for (const std::string& f : sc.faults) {
       EXPECT_EQ(SimDomain::ApplyFaultOption(*d.domain, f), "") << sc.name << ": " << f;
     }
@@ -264,6 +289,15 @@ TEST(Scenarios, ShippedScenariosApplyToTheDefaultDomain) {
   }
   EXPECT_EQ(s.scenarios[0].name, "all-good");
   EXPECT_TRUE(s.scenarios[0].operational);
+  // A scenario with a description of its own: node 2 is not processed.
+  const auto own = std::find_if(s.scenarios.begin(), s.scenarios.end(),
+                                [](const SimDomain::Scenario& sc) { return sc.name == "not-processed"; });
+  ASSERT_NE(own, s.scenarios.end());
+  const SimDomain::LoadResult d = SimDomain::LoadDomainFile(own->domain);
+  ASSERT_TRUE(d.domain) << d.error;
+  ASSERT_GE(d.domain->nodes.size(), 2u);
+  EXPECT_TRUE(d.domain->nodes[1].notProcessed);
+  EXPECT_FALSE(own->operational);
 }
 
 TEST(Scenarios, MissingFileIsNamed) {

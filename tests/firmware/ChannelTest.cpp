@@ -219,7 +219,7 @@ TEST_F(FwChannels, FreeSlotCountFailures) {
   const auto events = TakeEvents();
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].code, 0x92008199u);
-  EXPECT_NE(events[0].info1, 0u);
+  EXPECT_EQ(events[0].info1, static_cast<uint32_t>(SCM_ERRNO_INVALID_ID)) << "errno of the deleted queue";
 }
 
 TEST_F(FwChannels, InitWithAMissingQueueFailsAndForgetsTheOthers) {
@@ -236,18 +236,24 @@ TEST_F(FwChannels, InitWithAMissingQueueFailsAndForgetsTheOthers) {
 class FwCommandChannel : public FwFixture {};
 
 TEST_F(FwCommandChannel, CommandsReachTheApplicationWithoutTheirHeader) {
+  // Three payload bytes with the variable-size bit in the class: the object read answers "too short"
+  // (result 1 at offset 10 of a 14-byte answer) under the command's identifier.
   PutComplemented("command", {3, 0, 0x34, 0x12, 0xAA, 0xBB, 0xCC});
   HNFiff_CmdChnlRcv();
-  EXPECT_EQ(MFWQZ_gPlaceholderRcv.ulCount, 1u);
-  EXPECT_EQ(MFWQZ_gPlaceholderRcv.usLength, 3);
-  EXPECT_EQ(MFWQZ_gPlaceholderRcv.ulReply, 0x1234u);
-  EXPECT_EQ(std::vector<uint8_t>(MFWQZ_gPlaceholderRcv.aucPayload, MFWQZ_gPlaceholderRcv.aucPayload + 3),
-            (std::vector<uint8_t>{0xAA, 0xBB, 0xCC}));
+  std::vector<uint8_t> shortRead = {4, 0, 0x34, 0x12};
+  shortRead.resize(4 + 14);
+  shortRead[4 + 10] = 1;
+  EXPECT_EQ(TakePlain("status"), (std::vector<std::vector<uint8_t>>{shortRead}));
+  EXPECT_TRUE(TakeEvents().empty());
+  // An empty payload is a fixed-size command of the wrong length: result 30.
   PutComplemented("command", {3, 0, 1, 0});
   HNFiff_CmdChnlRcv();
-  EXPECT_EQ(MFWQZ_gPlaceholderRcv.ulCount, 2u);
-  EXPECT_EQ(MFWQZ_gPlaceholderRcv.usLength, 0);
-  EXPECT_TRUE(TakeEvents().empty());
+  const auto answers = TakePlain("status");
+  ASSERT_EQ(answers.size(), 1u);
+  ASSERT_EQ(answers[0].size(), 280u);
+  EXPECT_EQ(std::vector<uint8_t>(answers[0].begin(), answers[0].begin() + 10),
+            (std::vector<uint8_t>{4, 0, 1, 0, 0, 0, 0, 0, 30, 0}));
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{1, 0x6200C08B, 30, 0}}));
 }
 
 TEST_F(FwCommandChannel, ForeignAndShortMessagesAreReportedAndDropped) {
@@ -264,12 +270,12 @@ TEST_F(FwCommandChannel, ForeignAndShortMessagesAreReportedAndDropped) {
     PutComplemented("command", c.message);
     HNFiff_CmdChnlRcv();
     EXPECT_EQ(TakeEvents(), (std::vector<Event>{c.event}));
-    EXPECT_EQ(MFWQZ_gPlaceholderRcv.ulCount, 0u);
+    EXPECT_TRUE(TakePlain("status").empty());
   }
-  // Every buffer was released: the next command passes.
+  // Every buffer was released: the next command passes and is answered.
   PutComplemented("command", {3, 0, 0, 0});
   HNFiff_CmdChnlRcv();
-  EXPECT_EQ(MFWQZ_gPlaceholderRcv.ulCount, 1u);
+  EXPECT_EQ(TakePlain("status").size(), 1u);
   EXPECT_EQ(HNFiff_ModuleStateIsNormal(), 1);
 }
 
@@ -277,10 +283,10 @@ TEST_F(FwCommandChannel, AtMostOneCommandPerCall) {
   PutComplemented("command", {3, 0, 0, 0});
   PutComplemented("command", {3, 0, 0, 0});
   HNFiff_CmdChnlRcv();
-  EXPECT_EQ(MFWQZ_gPlaceholderRcv.ulCount, 1u);
+  EXPECT_EQ(TakePlain("status").size(), 1u);
   HNFiff_CmdChnlRcv();
   HNFiff_CmdChnlRcv();
-  EXPECT_EQ(MFWQZ_gPlaceholderRcv.ulCount, 2u);
+  EXPECT_EQ(TakePlain("status").size(), 1u);
 }
 
 TEST_F(FwCommandChannel, ResponsesCarryTypeFourAndTheIdentifier) {

@@ -8,7 +8,6 @@
 #include "HNFiff_ModuleState.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
-#include "MFWQZ_Placeholder.h"
 #include "SCMint.h"
 
 namespace FwTest {
@@ -207,18 +206,22 @@ TEST_F(FwStackErrors, NodeFailuresRaiseTheirEventAndAreRoutedByGroup) {
   } cases[] = {{3, 2, true, false}, {4, 1, false, true}, {4, 4, false, true},
                {4, 2, false, false}, {3, 1, false, false}, {1, 1, false, false}};
   for (const auto& c : cases) {
-    MFWQZ_gPlaceholderEncoderChg = MFWQZ_PlaceholderEncoderChg{};
+    // The application knows SADR 0x123 as assigned and takes reports.
+    MFWQZ_ModuleInfo[0x0123] = MFWQZ_ModuleInfoEntry{};
+    MFWQZ_ModuleInfo[0x0123].ulFlags = MFWQZ_kFlagConfigured;
+    MFWQZ_ModuleInfo[0x0123].ulNodeState = 0x80;
+    MFWQZ_ulNumberOfUdidMisMatches = 0;
+    MFWQZ_gbLockPost = 0;
     // The SCM calls back with the node already waiting for the acknowledge.
     SCM_as_FsmCb[5] = SCM_FsmCb{};
     SCM_as_FsmCb[5].ulState = kWaitsForSnFailAck;
     SAPL_ScmSnFailClbk(0x0123, c.group, c.code, 5);
     const uint32_t info1 = 0x0123u | (uint32_t{c.group} << 16) | (uint32_t{c.code} << 24);
     EXPECT_EQ(TakeEvents(), (std::vector<Event>{{1, 0x6200AF40, 0, info1}}));
-    EXPECT_EQ(MFWQZ_gPlaceholderEncoderChg.ulCount, c.encoder ? 1u : 0u);
-    if (c.encoder) {
-      EXPECT_EQ(MFWQZ_gPlaceholderEncoderChg.usSadr, 0x0123);
-      EXPECT_EQ(MFWQZ_gPlaceholderEncoderChg.usHandle, 5);
-    }
+    // An encoder change waits for the operator's quit with its handle.
+    EXPECT_EQ(MFWQZ_ulNumberOfUdidMisMatches, c.encoder ? 1u : 0u);
+    EXPECT_EQ(MFWQZ_ModuleInfo[0x0123].ulFlags, c.encoder ? 0x800001u : 0x1u);
+    EXPECT_EQ(MFWQZ_ModuleInfo[0x0123].usAckHandle, c.encoder ? 5 : 0);
     EXPECT_EQ(SCM_as_FsmCb[5].usEvents, c.acked ? uint32_t{SCM_k_EVT_ACK} : 0u);
     if (c.acked) {
       EXPECT_EQ(SCM_as_FsmCb[5].aucRespData[0], 4);

@@ -15,11 +15,16 @@
 #include "HNFcom.h"
 #include "HNFcyc.h"
 #include "HNFevt.h"
+#include "HNFiff_CmdChnl.h"
 #include "HNFiff_Crc.h"
 #include "HNFiff_ModuleState.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
 #include "MFWQZ_Placeholder.h"
+#include "FwRemoteSupport.h"
+#include "MFWQZ_BusOd.h"
+#include "MFWQZ_Confirm_Placeholder.h"
+#include "MFWQZ_Remote.h"
 #include "SCMint.h"
 #include "ScmQueueNames.h"
 #include "ScmSystemCalls.h"
@@ -67,9 +72,12 @@ void FakeHost::Install() {
   udidCalls = 0;
   conditions.clear();
   counter = 0;
+  cpuProductCode = 0x00C0FFEE;
+  cpuSerialNumber = 0x12345678;
   openHandles = 0;
   resetCalls = 0;
   calls.clear();
+  onCall = nullptr;
   open_.clear();
   ScmMemSetSyscallHook([this](const _Vx_usr_arg_t w[8], int number) { return Serve(w, number); });
 }
@@ -91,6 +99,9 @@ std::vector<uint8_t>* FakeHost::Find(const std::string& name) {
 
 _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
   calls.push_back(number);
+  if (onCall) {
+    onCall(number);
+  }
   const int occurrence = ++served_[number];
   const auto nth = failNth.find(number);
   if (failing.count(number) != 0 || (nth != failNth.end() && nth->second == occurrence)) {
@@ -104,6 +115,12 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
     case SCM_SC_GET_USEC_COUNTER:
       *OutWord(w[0]) = static_cast<uint32_t>(counter);
       *OutWord(w[1]) = static_cast<uint32_t>(counter >> 32);
+      return 0;
+    case SCM_SC_GET_CPU_PRODUCT_CODE:
+      *OutWord(w[0]) = cpuProductCode;
+      return 0;
+    case SCM_SC_GET_CPU_SERIAL_NUMBER:
+      *OutWord(w[0]) = cpuSerialNumber;
       return 0;
     case SCM_SC_REQUEST_QOR_UDID: {
       ++udidCalls;
@@ -206,11 +223,11 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       *OutWord(w[3]) = static_cast<uint32_t>(count);
       return 0;
     }
-    case SCM_SC_RESET:
-      ++resetCalls;
-      return 0;
     case SCM_SC_LOCK_RESET:
     case SCM_SC_UNLOCK_RESET:
+      return 0;
+    case SCM_SC_RESET:
+      ++resetCalls;
       return 0;
     case SCM_SC_WAIT_FOR_CONDITION: {
       auto it = conditions.find(static_cast<uint32_t>(w[1]));
@@ -228,6 +245,54 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       errno = SCM_ERRNO_HOST_CALL;
       return -1;
   }
+}
+
+void ResetApplication() {
+  std::memset(MFWQZ_ModuleInfo, 0, sizeof(MFWQZ_ModuleInfo));
+  std::memset(MFWQZ_gaaucModuleFlagArrays, 0, sizeof(MFWQZ_gaaucModuleFlagArrays));
+  std::memset(MFWQZ_gaucBcmFlags, 0, sizeof(MFWQZ_gaucBcmFlags));
+  std::memset(MFWQZ_gaucOptFlags_SOD, 0, sizeof(MFWQZ_gaucOptFlags_SOD));
+  std::memset(MFWQZ_gaucStpFlags_SOD, 0, sizeof(MFWQZ_gaucStpFlags_SOD));
+  std::memset(MFWQZ_gaucNprFlags_SOD, 0, sizeof(MFWQZ_gaucNprFlags_SOD));
+  std::memset(MFWQZ_gaucPassword, 0, sizeof(MFWQZ_gaucPassword));
+  MFWQZ_gbModuleFlagsStatus = 0;
+  MFWQZ_ulNumberOfUdidMisMatches = MFWQZ_ulNumberOfDiffFirmware = MFWQZ_ulNumberOfErroneousModules = 0;
+  MFWQZ_gulModuleCount = MFWQZ_gulModuleScanned = MFWQZ_gulModuleFound = 0;
+  MFWQZ_usSaddr = 0;
+  MFWQZ_gbStartScan = MFWQZ_gbScanInit = MFWQZ_gbScanStarted = MFWQZ_gbStartQuit = 0;
+  MFWQZ_gbQuitAll = MFWQZ_gbQuitUdid = MFWQZ_gbAckDone = MFWQZ_gbAckError = 0;
+  MFWQZ_gusQuitSaddr = MFWQZ_susQuitSaddr = MFWQZ_gusAckHandle = 0;
+  MFWQZ_gbUdidSaving = 0;
+  MFWQZ_gbLockPost = 1;
+  MFWQZ_gbScanning = MFWQZ_gbScanAfterQuit = 0;
+  MFWQZ_gbStartUp = 1;
+  MFWQZ_gbEndOfStartUp = 0;
+  MFWQZ_gusStartUpModule = 1;
+  MFWQZ_bSioChanged = 0;
+  MFWQZ_ulScansAtStartup = MFWQZ_kScansAtStartupDefault;
+  MFWQZ_gbQorFound = 0;
+  MFWQZ_InitState = 0;
+  std::memset(MFWQZ_aActTargetId, 0, sizeof(MFWQZ_aActTargetId));
+  MFWQZ_bMacIdInitialized = 0;
+  MFWQZ_sReqHardwareId = MFWQZ_ReqHardwareId{};
+  MFWQZ_pucActQzUdid = nullptr;
+  MFWQZ_bCorvaneChanged = MFWQZ_bTargetMacAvailable = MFWQZ_bCvnChanged = MFWQZ_bCvnFromQorAvailable = 0;
+  MFWQZ_ulSeconds = 0;
+  MFWQZ_ullLastCheckUs = 0;
+  MFWQZ_bHaveLastCheck = 0;
+  MFWQZ_gbStartupFinished = MFWQZ_ulStartupTimerSeconds = MFWQZ_bStartupTimerRunning = 0;
+  MFWQZ_gbTriggerReloadRev = MFWQZ_gbScanAfterReloadRev = MFWQZ_gbTriggerReloadCVid = 0;
+  MFWqz_gucPtDbgInfo = 0;
+  MFWQZ_ValidFiles = 1;
+  MFWQZ_gbLockPostFw = 0;
+  MFWQZ_geMachineOptionsStatus = 0;
+  std::memset(MFWQZ_gaulPlaceholderQorSends, 0, sizeof(MFWQZ_gaulPlaceholderQorSends));
+  std::memset(MFWQZ_gaPlaceholderQorLog, 0, sizeof(MFWQZ_gaPlaceholderQorLog));
+  MFWQZ_gulPlaceholderQorLogCount = 0;
+  std::memset(MFWQZ_gaucPlaceholderQorLatches, 0, sizeof(MFWQZ_gaucPlaceholderQorLatches));
+  std::memset(MFWQZ_gaucPlaceholderCalls, 0, sizeof(MFWQZ_gaucPlaceholderCalls));
+  MFWQZ_gulPlaceholderCallCount = 0;
+  std::memset(MFWQZ_gaucPlaceholderResults, 1, sizeof(MFWQZ_gaucPlaceholderResults));
 }
 
 void FwFixture::SetUp() {
@@ -259,20 +324,8 @@ void FwFixture::SetUp() {
   HNFcyc_TriggerSendPasswordToQorInBgTask = 0;
   HNFcyc_TriggerSendOptionalModulesToQorInBgTask = 0;
   HNFcyc_TriggerSendSetupModeToQorInBgTask = 0;
-  std::memset(MFWQZ_ModuleInfo, 0, sizeof(MFWQZ_ModuleInfo));
-  std::memset(MFWQZ_gaucOptFlags, 0, sizeof(MFWQZ_gaucOptFlags));
-  std::memset(MFWQZ_gaucStpFlags, 0, sizeof(MFWQZ_gaucStpFlags));
-  std::memset(MFWQZ_gaucNprFlags, 0, sizeof(MFWQZ_gaucNprFlags));
-  std::memset(MFWQZ_aucMissStpFlags, 0, sizeof(MFWQZ_aucMissStpFlags));
-  MFWQZ_gbStartScan = MFWQZ_gbScanInit = MFWQZ_gbScanStarted = MFWQZ_gbStartQuit = 0;
-  MFWQZ_gbQuitAll = MFWQZ_gbQuitUdid = MFWQZ_gbAckDone = MFWQZ_gbAckError = 0;
-  MFWQZ_gusQuitSaddr = MFWQZ_susQuitSaddr = MFWQZ_gusAckHandle = 0;
-  MFWQZ_gPlaceholderRcv = MFWQZ_PlaceholderRcv{};
-  MFWQZ_gulPlaceholderResetGuardingCount = 0;
-  MFWQZ_gulPlaceholderMainCount = 0;
-  std::memset(MFWQZ_gaulPlaceholderQorSends, 0, sizeof(MFWQZ_gaulPlaceholderQorSends));
-  std::memset(MFWQZ_gaucPlaceholderQorLatches, 0, sizeof(MFWQZ_gaucPlaceholderQorLatches));
-  std::memset(MFWQZ_gaPlaceholderNodeStatus, 0, sizeof(MFWQZ_gaPlaceholderNodeStatus));
+  ResetApplication();
+  ResetRemoteControl();
   // The loaded files and the object list's node storage: a start-up that loads no key file finds no node.
   for (HNFstp_File& rFile : HNFstp_Files) {
     rFile = HNFstp_File{};
@@ -348,6 +401,76 @@ std::string WriteCheckedExecutable(const std::string& tag) {
     companion.write(reinterpret_cast<const char*>(le), 4);
   }
   return path;
+}
+
+}  // namespace FwTest
+
+std::vector<std::vector<uint8_t>> FwTest::FwFixture::ExchangeCommand(const std::vector<uint8_t>& message) {
+  PutComplemented("command", message);
+  HNFiff_CmdChnlRcv();
+  return TakePlain("status");
+}
+
+std::vector<uint8_t> FwTest::FwFixture::AnswerTo(const std::vector<uint8_t>& message) {
+  const std::vector<std::vector<uint8_t>> answers = ExchangeCommand(message);
+  EXPECT_EQ(answers.size(), 1u);
+  return answers.size() == 1 ? answers[0] : std::vector<uint8_t>{};
+}
+
+// ---- remote control ----
+namespace FwTest {
+
+namespace {
+/// The check table and file records as the program starts with them, taken before any test changes them.
+struct PowerUp {
+  MFWQZ_RemoteCheckRow table[MFWQZ_kCheckRows];
+  MFWQZ_DiagnoseFileInfo files[MFWQZ_kDiagnoseFiles];
+  PowerUp() {
+    std::memcpy(table, MFWQZ_RemoteCheckTable, sizeof(table));
+    std::memcpy(files, MFWQZ_aDiagnoseFileInfo, sizeof(files));
+  }
+};
+const PowerUp& Initial() {
+  static const PowerUp s_initial;
+  return s_initial;
+}
+// Taken at static initialisation, before any test ran.
+[[maybe_unused]] const PowerUp& g_taken = Initial();
+}  // namespace
+
+void ResetRemoteControl() {
+  std::memcpy(MFWQZ_RemoteCheckTable, Initial().table, sizeof(MFWQZ_RemoteCheckTable));
+  std::memcpy(MFWQZ_aDiagnoseFileInfo, Initial().files, sizeof(MFWQZ_aDiagnoseFileInfo));
+  std::memset(MFWQZ_RemoteCmd, 0, sizeof(MFWQZ_RemoteCmd));
+  std::memset(MFWQZ_gaucPassword, 0, sizeof(MFWQZ_gaucPassword));
+  std::memset(MFWQZ_aucRemoteAnswer, 0, sizeof(MFWQZ_aucRemoteAnswer));
+  MFWQZ_Remote = MFWQZ_RemoteState{};
+  MFWQZ_gbRemoteActive = 0;
+  MFWQZ_RequiredReloadedFileMissing = 0;
+  MFWQZ_Confirm = MFWQZ_ConfirmState{};
+  MFWQZ_KeyCnf = MFWQZ_MachineState{};
+  MFWQZ_KeyFormat = MFWQZ_MachineState{};
+  MFWQZ_gulPlaceholderRevStoreCalls = 0;
+  MFWQZ_gulPlaceholderRevStoreAccept = 0;
+  MFWQZ_gulPlaceholderRevStoreResult = 1;
+  MFWQZ_gulPlaceholderSetupMode = 0;
+  MFWQZ_ulNumberOfUdidMisMatches = 0;
+  MFWQZ_ulNumberOfDiffFirmware = 0;
+  MFWQZ_ulNumberOfErroneousModules = 0;
+  MFWQZ_gulModuleCount = 0;
+  MFWQZ_gulModuleScanned = 0;
+  MFWQZ_gulModuleFound = 0;
+  MFWQZ_gbScanning = 0;
+  MFWQZ_gbQuitAll = 0;
+  MFWQZ_gbStartQuit = 0;
+  MFWQZ_gbStartScan = 0;
+  MFWQZ_gbStartUp = 1;
+  MFWQZ_bCorvaneChanged = 0;
+  MFWQZ_bTargetMacAvailable = 0;
+  MFWQZ_ValidFiles = 1;
+  MFWQZ_gbTriggerReloadRev = 0;
+  MFWQZ_gbScanAfterReloadRev = 0;
+  MFWQZ_bCvnFromQorAvailable = 0;
 }
 
 }  // namespace FwTest

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -54,11 +55,14 @@ class FakeHost {
   int udidCalls = 0;                                   ///< 0x83 calls served
   std::map<uint32_t, uint32_t> conditions;             ///< conditions set
   uint64_t counter = 0;                                ///< microsecond counter
+  uint32_t cpuProductCode = 0x00C0FFEE;                ///< CPU product code (0 = the call fails softly)
+  uint32_t cpuSerialNumber = 0x12345678;               ///< CPU serial number
   int openHandles = 0;                                 ///< storage handles open now
   int resetCalls = 0;                                  ///< 0x8F calls
   std::vector<int> calls;                              ///< every call number served
   /// The file stored under name compared without regard to case, as the host folds names; null when absent.
   std::vector<uint8_t>* Find(const std::string& name);
+  std::function<void(int)> onCall;                     ///< called with each call number before it is served
  private:
   struct Open {
     std::string name;  ///< file
@@ -83,6 +87,10 @@ class FwFixture : public ::testing::Test {
   void PutComplemented(const char* suffix, const std::vector<uint8_t>& plain);
   /// Waiting messages of a firmware-side queue, complemented back, consumed.
   std::vector<std::vector<uint8_t>> TakePlain(const char* suffix);
+  /// Puts a command message on "~command", lets the command channel take it; every answer on "~status".
+  std::vector<std::vector<uint8_t>> ExchangeCommand(const std::vector<uint8_t>& message);
+  /// The one answer to a command message; empty, and a test failure, unless exactly one came.
+  std::vector<uint8_t> AnswerTo(const std::vector<uint8_t>& message);
   /// The host behind rtpSyscall, fresh for each SetUp.
   FakeHost host;
   /// Capacity the fixture gives every queue.
@@ -90,6 +98,9 @@ class FwFixture : public ::testing::Test {
   /// Capacity of the event queue.
   static constexpr int kEventCapacity = 32;
 };
+
+/// Puts every state of the firmware application back to its start-up value.
+void ResetApplication();
 
 /// Writes an executable stand-in and its CRC companion into a temporary file; returns its path.
 std::string WriteCheckedExecutable(const std::string& tag);

@@ -8,6 +8,7 @@
 #include "FwUnitSupport.h"
 #include "HNFcom.h"
 #include "HNFiff_ModuleState.h"
+#include "MFWQZ.h"
 #include "SAPL.h"
 #include "SCM.h"
 #include "SNMTM.h"
@@ -61,6 +62,8 @@ class FwPumpChannel : public FwFixture {
  public:
   void SetUp() override {
     FwFixture::SetUp();
+    // The running hardware is known: the application lets frames pass.
+    (void)MFWQZ_GetTargetId();
     g_stack = PumpStack{};
     EPS_gGlobal.ulModuleState = HNFiff_kModuleStateNormal;
   }

@@ -2,8 +2,11 @@
 // the whole order up to the spawned tasks, with its failures.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "FwKeyFile.h"
 #include "FwUnitSupport.h"
@@ -143,7 +146,34 @@ class FwStartUp : public FwFixture {
 };
 
 TEST_F(FwStartUp, RunsInOrderAndSpawnsBothTasks) {
+  // Each host call with what was open and spawned when it came; repeats of
+  // the same step (the file reads) collapse into one.
+  const size_t handlesBefore = ScmMemHandleCount();
+  std::vector<std::string> steps;
+  const auto step = [&](const std::string& what) {
+    const std::string entry = what + " handles+" + std::to_string(ScmMemHandleCount() - handlesBefore) +
+                              " spawns " + std::to_string(ScmMemSpawns().size());
+    if (steps.empty() || steps.back() != entry) {
+      steps.push_back(entry);
+    }
+  };
+  host.onCall = [&](int number) {
+    const bool storage = number >= 0x84 && number <= 0x88;
+    char name[8];
+    std::snprintf(name, sizeof name, "0x%02X", number);
+    step(storage ? "storage" : name);
+  };
   EXPECT_EQ(HNFstp_StartUp(), 0);
+  step("end");
+  // The seven queues before the Qor UDID, condition 1 and the application's
+  // target id (CPU product code and serial) before the files, the counter and
+  // the identity while the stack initialises, the two cycle semaphores before
+  // condition 2, and both tasks last.
+  EXPECT_EQ(steps, (std::vector<std::string>{"0x83 handles+7 spawns 0", "0x90 handles+7 spawns 0",
+                                             "0x81 handles+7 spawns 0", "0x82 handles+7 spawns 0",
+                                             "storage handles+7 spawns 0", "0x80 handles+7 spawns 0",
+                                             "0x81 handles+7 spawns 0", "0x82 handles+7 spawns 0",
+                                             "0x91 handles+9 spawns 0", "end handles+9 spawns 2"}));
   EXPECT_EQ(host.conditions[2], SCM_FW_IDENT_WORD);
   const auto spawns = ScmMemSpawns();
   ASSERT_EQ(spawns.size(), 2u);

@@ -169,6 +169,31 @@ TEST_F(HostCallsTest, CounterFailureGivesZero) {
   EXPECT_NE(ScmGetUSecCounter(), 0u);
 }
 
+TEST_F(HostCallsTest, CounterIsReadWithoutARoundTripWhileTheHostKeepsItsPage) {
+  host_->ClearCallLog();
+  u64 last = 0;
+  for (int i = 0; i < 100; ++i) {
+    const u64 now = ScmGetUSecCounter();
+    EXPECT_GE(now, last);
+    last = now;
+  }
+  EXPECT_GE(last, 0xFFFFFF00ull);
+  EXPECT_LE(last, host_->Counter()) << "never ahead of the host's own counter";
+  EXPECT_EQ(LoggedNumbers(), std::vector<uint32_t>{});
+  // An armed fault sends the call to the host, which serves the failure once.
+  host_->InjectFault(0x80, 1);
+  EXPECT_EQ(ScmGetUSecCounter(), 0u);
+  EXPECT_GE(ScmGetUSecCounter(), last);
+  EXPECT_EQ(LoggedNumbers(), std::vector<uint32_t>{0x80});
+}
+
+TEST_F(HostCallsTest, AStoppedHostsPageGivesNoCounter) {
+  ASSERT_NE(ScmGetUSecCounter(), 0u);
+  host_->Stop();
+  EXPECT_FALSE(std::filesystem::exists(config_.socketPath + ".clock"));
+  EXPECT_EQ(ScmGetUSecCounter(), 0u) << "no stale value from the gone host";
+}
+
 TEST_F(HostCallsTest, QorUdidAndFailSafeStateChangeAtRunTime) {
   u8 udid[6] = {};
   ASSERT_EQ(ScmRequestQorUdid(kSdn, udid), 0);

@@ -110,6 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"WrongRevision", "wrong-revision", {kRevision}},
         FaultCase{"WrongChecksum", "wrong-checksum", {kChecksum}},
         FaultCase{"WrongTimestamp", "wrong-timestamp", {kTimestampRead, kSetOp1, kSetOp2, kGuard}},
+        FaultCase{"ShortTimestamp", "short-timestamp", {kTimestampRead}},
         FaultCase{"UdidMismatch", "udid-mismatch", From(kUdid)},
         FaultCase{"Busy2", "busy=2", {kSetOp1, kSetOp2, kGuard}},
         FaultCase{"Busy1", "busy=1", {kSetOp1}},
@@ -207,6 +208,7 @@ INSTANTIATE_TEST_SUITE_P(Names, FaultNameTable,
                                            ParseCase{"silent-after-op", true}, ParseCase{"wrong-vendor", true},
                                            ParseCase{"wrong-product", true}, ParseCase{"wrong-revision", true},
                                            ParseCase{"wrong-checksum", true}, ParseCase{"wrong-timestamp", true},
+                                           ParseCase{"short-timestamp", true},
                                            ParseCase{"udid-mismatch", true}, ParseCase{"busy=4", true},
                                            ParseCase{"always-busy", true}, ParseCase{"sn-fail=5/0xF0", true},
                                            ParseCase{"sn-fail-always=6/1", true},
@@ -217,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(Names, FaultNameTable,
                                            ParseCase{"sn-fail=256/1", false}, ParseCase{"wrong-vendor=1", false}));
 
 TEST(NodeFaults, EveryNameIsListed) {
-  EXPECT_EQ(SimNodes::AllFaultNames().size(), 15u);
+  EXPECT_EQ(SimNodes::AllFaultNames().size(), 16u);
 }
 
 }  // namespace

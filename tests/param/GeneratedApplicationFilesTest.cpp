@@ -35,20 +35,29 @@ ScmGen::Domain BaseDomain() {
   return d;
 }
 
-/// Twelve UDIDs (one all zero), machine options and three flag arrays; every feature flag.
+/// Twelve auto-configured nodes with their UDIDs (one all zero), machine options and
+/// three flag arrays that mark SADRs of the node list; every feature flag.
 ScmGen::Domain Typical() {
   ScmGen::Domain d = BaseDomain();
+  d.nodes[0].autoConfigured = true;
   d.scm.configuration = ScmGen::ConfigurationData{1, 1, 0, 5};  // options and start-up flags required
   ScmGen::AutoCnf a;
   a.timestamp = 0x12345678;
   for (u16 i = 0; i < 12; ++i) {
-    a.udids.push_back({static_cast<u16>(1000 - 3 * i), i == 4 ? ScmGen::Udid{} : MakeUdid(static_cast<u8>(i))});
+    const u16 sadr = i == 11 ? u16{1} : static_cast<u16>(1000 - 3 * i);
+    if (sadr != 1) {
+      ScmGen::Node n = d.nodes[0];
+      n.sadr = sadr;
+      n.udid = MakeUdid(static_cast<u8>(0x80 + i));
+      d.nodes.push_back(n);
+    }
+    a.udids.push_back({sadr, i == 4 ? ScmGen::Udid{} : MakeUdid(static_cast<u8>(i))});
   }
   a.machineOptions = Bytes(64, 0x3C);
   ScmGen::ModuleFlags flags;
-  flags.optional[1] = 0x01;   // SADR 8
-  flags.startup[1] = 0x02;    // SADR 9
-  flags.noProcess[127] = 0x80;  // SADR 1023
+  flags.optional[125] = 0x01;   // SADR 1000
+  flags.startup[124] = 0x20;    // SADR 997
+  flags.noProcess[121] = 0x04;  // SADR 970
   a.moduleFlags = flags;
   d.autoCnf = a;
   ScmGen::FwRevCnf f;
@@ -82,6 +91,12 @@ ScmGen::Domain OldLayout() {
   ScmGen::AutoCnf a;
   a.oldLayout = true;
   a.udids = {{9, MakeUdid(9)}, {2, MakeUdid(2)}};
+  for (u16 sadr : {9, 2}) {
+    ScmGen::Node n = d.nodes[0];
+    n.sadr = sadr;
+    n.autoConfigured = true;
+    d.nodes.push_back(n);
+  }
   d.autoCnf = a;
   ScmGen::FwRevCnf f;
   f.entries = {{5, 3}};
@@ -227,8 +242,29 @@ TEST(GeneratedApplicationFilesWriting, RefusedDomainsNameTheFieldAndWriteNothing
       {"63 option bytes", [](ScmGen::Domain& d) { d.autoCnf->machineOptions = Bytes(63); }, "autocnf.machine_options"},
       {"129-byte flag array", [](ScmGen::Domain& d) { d.autoCnf->moduleFlags->startup = Bytes(129); },
        "autocnf.module_flags.startup"},
-      {"SADR marked twice", [](ScmGen::Domain& d) { d.autoCnf->moduleFlags->startup[1] = 0x01; },
-       "autocnf.module_flags"},
+      {"SADR marked twice", [](ScmGen::Domain& d) { d.autoCnf->moduleFlags->startup[125] = 0x01; },
+       "autocnf.module_flags: SADR 1000 is marked in more than one array"},
+      {"UDID of a node that is not auto-configured", [](ScmGen::Domain& d) { d.nodes[3].autoConfigured = false; },
+       "autocnf.udids[2].sadr: 994 is not an auto-configured node"},
+      {"UDID of a SADR outside the node list", [](ScmGen::Domain& d) { d.nodes.pop_back(); },
+       "autocnf.udids[10].sadr: 970 is not an auto-configured node"},
+      {"optional mark outside the node list", [](ScmGen::Domain& d) { d.autoCnf->moduleFlags->optional[0] = 0x04; },
+       "autocnf.module_flags.optional: SADR 2 is not in the node list"},
+      {"no-process mark outside the node list",
+       [](ScmGen::Domain& d) { d.autoCnf->moduleFlags->noProcess[127] = 0x80; },
+       "autocnf.module_flags.no_process: SADR 1023 is not in the node list"},
+      {"node marked optional and not processed",
+       [](ScmGen::Domain& d) {
+         d.nodes[2].optional = true;
+         d.nodes[2].notProcessed = true;
+       },
+       "node[2].marks: SADR 997"},
+      {"node marked required at start-up and optional",
+       [](ScmGen::Domain& d) {
+         d.nodes[0].requiredAtStartup = true;
+         d.nodes[0].optional = true;
+       },
+       "node[0].marks: SADR 1"},
       {"old layout with options", [](ScmGen::Domain& d) { d.autoCnf->oldLayout = true; }, "autocnf.old_layout"},
       {"options not required", [](ScmGen::Domain& d) { d.scm.configuration->machineOptionsActive = 0; },
        "autocnf.machine_options: present"},

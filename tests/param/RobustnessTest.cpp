@@ -185,6 +185,7 @@ const ScmGen::FileSet& Generated() {
       n.parameterSet = Bytes(12, static_cast<std::uint8_t>(sadr));
       n.checksum = Bytes(8, 0xC5);
       n.additionalSadrs = {static_cast<std::uint16_t>(100 + sadr)};
+      n.autoConfigured = true;  // both take their UDIDs from "autocnf.bin"
       d.nodes.push_back(n);
     }
     d.scm.commissioning = std::array<std::uint32_t, 3>{1, 1, 0};
@@ -192,7 +193,7 @@ const ScmGen::FileSet& Generated() {
     d.sets.push_back({9, 3, Bytes(10, 0x33), 4, {}});
     ScmGen::AutoCnf a;
     a.timestamp = 6;
-    a.udids = {{9, U(9)}, {4, Udid{}}};
+    a.udids = {{9, U(9)}, {1, Udid{}}};
     a.machineOptions = Bytes(64, 1);
     a.moduleFlags = ModuleFlags{};
     d.autoCnf = a;

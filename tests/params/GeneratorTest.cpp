@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 
 #include "HNFiff_Crc.h"
@@ -187,10 +188,11 @@ TEST(GeneratorWrite, AValidDomainReplacesEveryFileAndAStaleSetFileGoes) {
 }
 
 /// Runs scmgen; its exit status and what it wrote to stderr.
-std::pair<int, std::string> RunScmgen(const fs::path& description, const fs::path& out) {
+std::pair<int, std::string> RunScmgen(const fs::path& description, const fs::path& out,
+                                     const std::string& option = "") {
   const fs::path err = out.parent_path() / (out.filename().string() + ".err");
-  const std::string cmd = std::string(SCMGEN_PATH) + " '" + description.string() + "' '" + out.string() + "' 2>'" +
-                          err.string() + "'";
+  const std::string cmd = std::string(SCMGEN_PATH) + " " + option + " '" + description.string() + "' '" +
+                          out.string() + "' 2>'" + err.string() + "'";
   const int status = std::system(cmd.c_str());
   std::ifstream in(err);
   std::stringstream text;
@@ -267,6 +269,43 @@ TEST(Scmgen, WritesTheDemoDescriptionsFiles) {
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{"corvane.dat", "kel_para.saf", "pardata1.bin"}));
 }
 
+TEST(Scmgen, InstalledAlsoWritesTheKeyMediumIdentityAndTheCheckersCopies) {
+  TempDir dir;
+  const auto [rc, err] = RunScmgen(SCM_GEN_DEMO_DESCRIPTION, dir.Path(), "--installed");
+  EXPECT_EQ(rc, 0) << err;
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"corvane.dat", "corvane.dat.chk", "corvane.uid", "corvane.uid.chk",
+                                                   "fwrevcnf.bin", "fwrevcnf.bin.chk", "kel_para.saf", "pardata1.bin"}));
+  const ScmGen::DescriptionResult demo = ScmGen::LoadDescription(SCM_GEN_DEMO_DESCRIPTION);
+  ASSERT_EQ(demo.error, "");
+  // Every node's firmware is acknowledged too: "fwrevcnf.bin" lists each node's minor revision.
+  const ScmGen::Domain acknowledged =
+      ScmGen::WithAcknowledgedFirmware(demo.domain, {0x02, 0x5C, 0x3E, 0x10, 0x20, 0x30});
+  ASSERT_TRUE(acknowledged.fwRevCnf);
+  ASSERT_EQ(acknowledged.fwRevCnf->entries.size(), demo.domain.nodes.size());
+  for (std::size_t i = 0; i < demo.domain.nodes.size(); ++i) {
+    EXPECT_EQ(acknowledged.fwRevCnf->entries[i].sadr, demo.domain.nodes[i].sadr);
+    EXPECT_EQ(acknowledged.fwRevCnf->entries[i].revision, demo.domain.nodes[i].revision & 0xFFFFu);
+    EXPECT_NE(acknowledged.fwRevCnf->entries[i].revision, 0u);
+  }
+  const ScmGen::InstalledState installed = ScmGen::Install(acknowledged, {0x02, 0x5C, 0x3E, 0x10, 0x20, 0x30});
+  auto read = [&dir](const char* name) {
+    std::ifstream in(dir.Path() / name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  EXPECT_EQ(read("corvane.uid"), installed.corvaneUid);
+  EXPECT_EQ(read("corvane.uid.chk"), installed.corvaneUidChk);
+  EXPECT_EQ(read("corvane.dat.chk"), installed.corvaneDatChk);
+  ASSERT_TRUE(installed.fwRevCnfChk);
+  EXPECT_EQ(read("fwrevcnf.bin.chk"), *installed.fwRevCnfChk);
+  EXPECT_EQ(read("fwrevcnf.bin"), *ScmGen::Generate(acknowledged).files.fwRevCnf);
+  EXPECT_EQ(installed.flash, installed.corvaneUid);
+  // The copy holds the complement of the UDID and of the whole creation time.
+  ASSERT_EQ(installed.corvaneUidChk.size(), 18u);
+  for (std::size_t i = 4; i < 18; ++i) {
+    EXPECT_EQ(installed.corvaneUidChk[i], static_cast<std::uint8_t>(~installed.corvaneUid[i])) << i;
+  }
+}
+
 }  // namespace
 }  // namespace ParamTest
 
@@ -290,8 +329,10 @@ commissioning = [1, 1, 0]
 configuration = [1, 1, 0, 7]
 [[node]]
 sadr = 1
+auto_configured = true
 [[node]]
 sadr = 6
+not_processed = true
 flags = 0x80000002
 poll_time = 4321
 additional_sadrs = [40, 41]
@@ -336,6 +377,10 @@ TEST(GeneratorDescription, EveryAddedFieldReachesTheGenerator) {
   EXPECT_EQ(d.nodes[1].flags, 0x80000002u);
   EXPECT_EQ(d.nodes[1].pollTime, 4321u);
   EXPECT_EQ(d.nodes[1].additionalSadrs, (std::vector<std::uint16_t>{40, 41}));
+  EXPECT_TRUE(d.nodes[0].autoConfigured);
+  EXPECT_FALSE(d.nodes[0].notProcessed);
+  EXPECT_TRUE(d.nodes[1].notProcessed);
+  EXPECT_FALSE(d.nodes[1].optional || d.nodes[1].requiredAtStartup || d.nodes[1].autoConfigured);
   ASSERT_EQ(d.sets.size(), 2u);
   EXPECT_EQ(d.sets[0].sadr, 6);
   EXPECT_EQ(d.sets[1].number, 2);

@@ -38,10 +38,18 @@ TEST_P(KelMutation, RaisesTheNamedEvent) {
   if (!GetParam().nodesLoaded) {
     expected = WithNoNode(expected);
   }
-  // Without the node list the additional sets could not load: none are given.
-  Init(f, demoFiles.corvaneDat, {});
+  // A sound "pardata1.bin" beside the key file: without the node list it is
+  // not parsed, so it raises nothing and stays on storage as it was.
+  host.files["PARDATA1.BIN"] = *demoFiles.parData1;
+  Init(f, demoFiles.corvaneDat, *demoFiles.parData1);
   EXPECT_EQ(TakeEvents(), expected);
   EXPECT_EQ(U32(0xC400, 1), GetParam().nodesLoaded ? demo.nodes[0].sadr : 0u);
+  EXPECT_EQ(host.files["PARDATA1.BIN"], *demoFiles.parData1);
+  const auto& first = demo.sets.front();
+  EXPECT_EQ(Read(static_cast<std::uint16_t>(0xE3FF + first.sadr), static_cast<std::uint8_t>(first.number + 1)),
+            GetParam().nodesLoaded ? std::optional<Bytes>(Bytes(parData.begin() + 64,
+                                                                parData.begin() + 64 + 16 + first.payload.size()))
+                                   : std::optional<Bytes>(Bytes{}));
 }
 
 const KelRow kHeaderRows[] = {
@@ -174,9 +182,13 @@ INSTANTIATE_TEST_SUITE_P(Records, KelRecordFault, ::testing::ValuesIn(kRecordRow
 using KelParse = ParamFixture;
 
 TEST_F(KelParse, ReadOnlyObjectsThatAreNotConstantLoad) {
-  Init(WithArea(demoFiles.kelParaSaf, Rec(0x2106, 6, {0, 0, 0, 0})), demoFiles.corvaneDat, *demoFiles.parData1);
+  // The record's value differs from what the object holds without it, so only a load gives it.
+  Init(demoFiles.kelParaSaf, demoFiles.corvaneDat, *demoFiles.parData1);
+  ASSERT_NE(U32(0x2106, 6), 0x04030201u);
+  Init(WithArea(demoFiles.kelParaSaf, Rec(0x2106, 6, {0x01, 0x02, 0x03, 0x04})), demoFiles.corvaneDat,
+       *demoFiles.parData1);
   EXPECT_TRUE(TakeEvents().empty());
-  EXPECT_EQ(U32(0x2106, 6), 0u);
+  EXPECT_EQ(U32(0x2106, 6), 0x04030201u);
 }
 
 TEST_F(KelParse, ARecordForTheLastNodeIsCopiedTheSameForTheOneBeforeStaysInTheFile) {
@@ -211,8 +223,10 @@ TEST_F(KelParse, AnAreaOf16384BytesHasOneCrcAndOneOf16385HasTwo) {
     // The second block's CRC is checked on its own.
     if (length == 16385u) {
       f[64 + 16384] ^= 1;
-      Init(f, demoFiles.corvaneDat, {});
+      host.files["PARDATA1.BIN"] = *demoFiles.parData1;
+      Init(f, demoFiles.corvaneDat, *demoFiles.parData1);
       EXPECT_EQ(TakeEvents(), WithNoNode({Fatal(6, 1)}));
+      EXPECT_EQ(host.files["PARDATA1.BIN"], *demoFiles.parData1);
     }
   }
 }
@@ -223,8 +237,10 @@ TEST_F(KelParse, AnArea16385BytesLongWithOneCrcIsACountFault) {
   Put32(f, 4, static_cast<std::uint32_t>(f.size()));
   Put32(f, 40, 1);
   RefreshKelHeader(f);
-  Init(f, demoFiles.corvaneDat, {});
+  host.files["PARDATA1.BIN"] = *demoFiles.parData1;
+  Init(f, demoFiles.corvaneDat, *demoFiles.parData1);
   EXPECT_EQ(TakeEvents(), WithNoNode({Fatal(3, 1)}));
+  EXPECT_EQ(host.files["PARDATA1.BIN"], *demoFiles.parData1);
 }
 
 }  // namespace

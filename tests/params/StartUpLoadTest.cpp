@@ -178,10 +178,14 @@ TEST_F(StartUpLoad, ALargeNodeParameterSetIsAccepted) {
 }
 
 TEST_F(StartUpLoad, AnEmptyKeyMediumLoadsNothingAndOnlyTheRefusedActivationIsReported) {
-  Init({}, demoFiles.corvaneDat, {});
+  // A sound "pardata1.bin" beside the empty key medium is neither parsed nor emptied.
+  host.files["PARDATA1.BIN"] = *demoFiles.parData1;
+  Init({}, demoFiles.corvaneDat, *demoFiles.parData1);
   EXPECT_EQ(TakeEvents(), WithNoNode({}));
   EXPECT_EQ(U32(0xC400, 1), 0u);
   EXPECT_EQ(U32(0x100C, 1), 100000u);
+  EXPECT_EQ(Read(0xE3FF + demo.sets.front().sadr, static_cast<std::uint8_t>(demo.sets.front().number + 1)), Bytes{});
+  EXPECT_EQ(host.files["PARDATA1.BIN"], *demoFiles.parData1);
 }
 
 }  // namespace

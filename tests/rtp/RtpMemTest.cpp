@@ -80,7 +80,7 @@ TEST_F(RtpMemTest, CloseDeleteAndReCreationAsOnTheTarget) {
   ASSERT_EQ(ScmMemCreateQueue(kQueue, 2, 8), OK);
   errno = 0;
   EXPECT_EQ(msgQSend(old, &byte, 1, NO_WAIT, MSG_PRI_NORMAL), ERROR);
-  EXPECT_NE(errno, SCM_ERRNO_UNAVAILABLE);
+  EXPECT_EQ(errno, SCM_ERRNO_INVALID_ID);
   EXPECT_EQ(ScmMemQueueCount(kQueue), 0);
   EXPECT_EQ(msgQSend(nullptr, &byte, 1, NO_WAIT, MSG_PRI_NORMAL), ERROR);
   int notAHandle = 0;
@@ -259,6 +259,34 @@ TEST_F(RtpMemTest, RtpInfoClockRateAndReset) {
   char byte = 0;
   EXPECT_EQ(msgQSend(queue, &byte, 1, NO_WAIT, 0), ERROR) << "handles from before a reset are dead";
   EXPECT_EQ(Open(kQueue), nullptr);
+}
+
+TEST_F(RtpMemTest, ResetFreesEveryHandleAndNoLaterHandleTakesAnOldId) {
+  ASSERT_EQ(ScmMemCreateQueue(kQueue, 2, 8), OK);
+  ASSERT_EQ(ScmMemCreateSemaphore(kSem, SEM_EMPTY), OK);
+  MSG_Q_ID closed = Open(kQueue);
+  ASSERT_EQ(msgQClose(closed), OK);
+  MSG_Q_ID queue = Open(kQueue);
+  SEM_ID sem = semOpen(kSem, SEM_TYPE_BINARY, SEM_EMPTY, 0, 0, nullptr);
+  ASSERT_NE(sem, nullptr);
+  EXPECT_EQ(ScmMemHandleCount(), 3u);
+  ScmMemReset();
+  EXPECT_EQ(ScmMemHandleCount(), 0u);
+  // Opened again after the reset, the old handles still fail: their ids are not reused.
+  ASSERT_EQ(ScmMemCreateQueue(kQueue, 2, 8), OK);
+  ASSERT_EQ(ScmMemCreateSemaphore(kSem, SEM_EMPTY), OK);
+  for (int i = 0; i < 8; ++i) {
+    ASSERT_NE(Open(kQueue), nullptr);
+    ASSERT_NE(semOpen(kSem, SEM_TYPE_BINARY, SEM_EMPTY, 0, 0, nullptr), nullptr);
+  }
+  EXPECT_EQ(ScmMemHandleCount(), 16u);
+  char byte = 0;
+  errno = 0;
+  EXPECT_EQ(msgQSend(queue, &byte, 1, NO_WAIT, 0), ERROR);
+  EXPECT_EQ(errno, SCM_ERRNO_INVALID_ID);
+  EXPECT_EQ(semGive(sem), ERROR);
+  EXPECT_EQ(ScmMemQueueCount(kQueue), 0);
+  EXPECT_EQ(ScmMemSemState(kSem), 0);
 }
 
 }  // namespace

@@ -21,6 +21,31 @@ class ErrorCodes {
   static constexpr std::uint16_t ms_UnlockResetFailed = 0xE20D;  ///< ScmUnlockReset failed
   static constexpr std::uint16_t ms_UnlockDeadlinePassed = 0xE20E;  ///< unlock deadline passed
 
+  // --- persistence of acknowledged values ---
+  static constexpr std::uint16_t ms_CorvaneUidChkWithoutPlain = 0xE212;  ///< only "corvane.uid.chk" has content
+  static constexpr std::uint16_t ms_CorvaneUidPlainWithoutChk = 0xE213;  ///< only "corvane.uid" has content
+  static constexpr std::uint16_t ms_CorvaneUidQorUdidDiffers = 0xE214;  ///< controller UDID of the pair differs
+  static constexpr std::uint16_t ms_CorvaneUidTimestampDiffers = 0xE215;  ///< timestamp of the pair differs
+  static constexpr std::uint16_t ms_CorvaneCpuReadFailed = 0xE216;  ///< flash file 16 read gave neither -1 nor 18 (i1 result)
+  static constexpr std::uint16_t ms_CorvaneDatChkFewer = 0xE217;  ///< "corvane.dat.chk" has fewer entries
+  static constexpr std::uint16_t ms_CorvaneDatChkMore = 0xE218;  ///< "corvane.dat.chk" has more entries
+  static constexpr std::uint16_t ms_CorvaneDatSadrDiffers = 0xE219;  ///< entry SADRs differ (i0 plain SADR, i1 copy's SADR)
+  static constexpr std::uint16_t ms_CorvaneDatUdidDiffers = 0xE21A;  ///< entry UDIDs differ (i0 plain SADR, i1 copy's SADR)
+  static constexpr std::uint16_t ms_FwRevCnfBinChkFewer = 0xE21B;  ///< "fwrevcnf.bin.chk" has fewer entries
+  static constexpr std::uint16_t ms_FwRevCnfBinChkMore = 0xE21C;  ///< "fwrevcnf.bin.chk" has more entries
+  static constexpr std::uint16_t ms_FwRevCnfBinSadrDiffers = 0xE21D;  ///< entry SADRs differ (i0 plain SADR, i1 copy's SADR)
+  static constexpr std::uint16_t ms_FwRevCnfBinMinorRevisionDiffers = 0xE21E;  ///< minor revisions differ (i0, i1 the SADRs)
+  static constexpr std::uint16_t ms_CpuIdChkWithoutPlain = 0xE21F;  ///< only the copy has a CPU id
+  static constexpr std::uint16_t ms_CpuIdPlainWithoutChk = 0xE220;  ///< only "fwrevcnf.bin" has a CPU id
+  static constexpr std::uint16_t ms_CpuIdDiffers = 0xE221;  ///< the CPU ids' first six bytes differ
+  static constexpr std::uint16_t ms_QorUdidChkWithoutPlain = 0xE222;  ///< only the copy has a controller UDID
+  static constexpr std::uint16_t ms_QorUdidPlainWithoutChk = 0xE223;  ///< only "fwrevcnf.bin" has a controller UDID
+  static constexpr std::uint16_t ms_QorUdidDiffers = 0xE224;  ///< the controller UDIDs differ
+  static constexpr std::uint16_t ms_PasswordChkWithoutPlain = 0xE225;  ///< only the copy has a password
+  static constexpr std::uint16_t ms_PasswordPlainWithoutChk = 0xE226;  ///< only "fwrevcnf.bin" has a password
+  static constexpr std::uint16_t ms_PasswordDiffers = 0xE227;  ///< the passwords differ
+  static constexpr std::uint16_t ms_SetupModeFlagsDiffer = 0xE228;  ///< key-medium-empty or setup flags differ (i1 the four flags)
+
   // --- runtime file storage ---
   static constexpr std::uint16_t ms_StorageFileTooLong = 0xE230;  ///< stored length above the capacity (i1 length)
   static constexpr std::uint16_t ms_StorageOpenFailed = 0xE231;  ///< ScmOpenStorage failed (i1 mode)
@@ -35,6 +60,7 @@ class ErrorCodes {
   static constexpr std::uint16_t ms_QueueReceiveFailed = 0xE244;  ///< receive failed (i1 errno)
   static constexpr std::uint16_t ms_QueueSendFailed = 0xE245;  ///< send failed (i1 errno)
   static constexpr std::uint16_t ms_SentFramesDropped = 0xE246;  ///< frames to the host dropped, warning (i1 count)
+  static constexpr std::uint16_t ms_CorvaneNotAcknowledged = 0xE249;  ///< set to operational before the key medium was acknowledged
   static constexpr std::uint16_t ms_MemoryBlockCrcDiffers = 0xE24D;  ///< memory block CRC differs (i0 section, i1 block)
 
   // --- parameter files: corvane.uid ---
@@ -134,6 +160,31 @@ class ErrorCodes {
   static constexpr std::uint16_t ms_CommandTooShort = 0xE2C6;      ///< command shorter than the field read (i1 length)
   static constexpr std::uint16_t ms_EventTooShort = 0xE2C8;        ///< event shorter than 11 bytes (i1 length)
   static constexpr std::uint16_t ms_ResponseTooShort = 0xE2CA;     ///< response shorter than the field read (i1 length)
+
+  // --- UDID checking ---
+  static constexpr std::uint16_t ms_UdidSafetyAddress = 0xE2D4;     ///< UDID checker SADR outside 1 to 1023 (i1 SADR)
+  static constexpr std::uint16_t ms_UdidEncoderUnknown = 0xE2D5;    ///< encoder report for a SADR not discovered (i1 SADR)
+  static constexpr std::uint16_t ms_UdidZero = 0xE2D6;              ///< discovered or acknowledged UDID all zero (i1 SADR)
+  static constexpr std::uint16_t ms_UdidNotUnique = 0xE2D7;         ///< acknowledgement meets a UDID that is not unique (i1 SADR)
+  static constexpr std::uint16_t ms_UdidSetToOpRefused = 0xE2D8;    ///< set to operational refused (i0 SADR, i1 module flags)
+
+  // --- firmware version checking ---
+  static constexpr std::uint16_t ms_FirmwareSafetyAddress = 0xE2DC;   ///< firmware checker SADR outside 1 to 1023 (i1 SADR)
+  static constexpr std::uint16_t ms_FirmwareIdentityLength = 0xE2DD;  ///< identity upload not 4 bytes (i0 SADR, i1 length)
+  static constexpr std::uint16_t ms_FirmwareIdentityZero = 0xE2DE;    ///< identity value zero (i1 SADR)
+  static constexpr std::uint16_t ms_FirmwareSetToOpRefused = 0xE2DF;  ///< set to operational refused (i0 SADR, i1 module flags)
+
+  // --- parameter checksum checking ---
+  static constexpr std::uint16_t ms_ChecksumSafetyAddress = 0xE2E3;   ///< checksum checker SADR outside 1 to 1023 (i1 SADR)
+  static constexpr std::uint16_t ms_ChecksumUploadTooLong = 0xE2E4;   ///< uploaded checksum beyond 256 bytes (i0 SADR, i1 segment length)
+  static constexpr std::uint16_t ms_ChecksumLength = 0xE2E5;          ///< checksum length refused (i0 SADR, i1 length)
+  static constexpr std::uint16_t ms_ChecksumSetToOpRefused = 0xE2E6;  ///< set to operational refused (i0 SADR, i1 module flags)
+
+  // --- additional parameter checking ---
+  static constexpr std::uint16_t ms_AdditionalParameterSafetyAddress = 0xE2EA;  ///< catalog SADR outside 1 to 1023 (i1 SADR)
+  static constexpr std::uint16_t ms_AdditionalParameterNumber = 0xE2EB;  ///< catalog parameter number above 15 (i1 number)
+  static constexpr std::uint16_t ms_AdditionalParameterUnknown = 0xE2EC;  ///< downloaded header not in the catalog (i0 SADR, i1 number)
+  static constexpr std::uint16_t ms_AdditionalParameterHeaderDiffers = 0xE2ED;  ///< downloaded header differs (i0 SADR, i1 number)
 
   ErrorCodes() = delete;
 };

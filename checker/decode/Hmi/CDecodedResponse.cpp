@@ -17,13 +17,17 @@ u16 ReadU16(const u8* p) { return static_cast<u16>(p[0] | (p[1] << 8)); }
 
 }  // namespace
 
-CDecodedResponse::CDecodedResponse() : m_Length(0), m_pResponse(nullptr) {}
+CDecodedResponse::CDecodedResponse() : m_Length(0), m_pResponse(nullptr), m_Binding(0) {}
 
 CDecodedResponse::~CDecodedResponse() { m_pResponse = nullptr; }
 
 void CDecodedResponse::Initialize(u16 length, u8* response) {
   m_Length = length;
   m_pResponse = response;
+  // 0 stays "never bound", also when the count wraps.
+  if (++m_Binding == 0) {
+    m_Binding = 1;
+  }
 }
 
 const u8* CDecodedResponse::Field(u16 length, const u8* response, u32 offset, u16 minimum) {

@@ -52,10 +52,12 @@ class CDecodedResponse {
 
   u16 GetLength() const { return m_Length; }               ///< length of the bound response
   const u8* GetResponseBytes() const { return m_pResponse; }  ///< the bound response
+  u32 GetBinding() const { return m_Binding; }              ///< number of the current binding
 
  private:
   u16 m_Length;     ///< length of the bound response; 0 while unbound
   u8* m_pResponse;  ///< the response in the caller's buffer; null while unbound
+  u32 m_Binding;    ///< counts the calls of Initialize, so a kind can tell a new response from the same one
 };
 
 }  // namespace Hmi

@@ -26,8 +26,14 @@ bool CDecodedStatus::IsOk() const { return GetFailSafeFlags() == ms_Ok; }
 
 void CDecodedStatus::SetFailSafeFlags(bool checkerFailSafe) {
   u8* flags = WritableField(ms_FailSafeOffset, ms_StatusLength);
+  // A second marking (the inspection failed after the first) must not read
+  // the checker's own 4 as a firmware fault.
+  if (m_MarkedBinding != GetBinding()) {
+    m_MarkedBinding = GetBinding();
+    m_FirmwareFlags = *flags;
+  }
   // Whatever non-0x55 value the firmware wrote, the host sees only its flag.
-  if (*flags == ms_Ok) {
+  if (m_FirmwareFlags == ms_Ok) {
     *flags = checkerFailSafe ? ms_CheckerFailSafeFlag : ms_Ok;
   } else {
     *flags = checkerFailSafe ? static_cast<u8>(ms_ScmFailSafeFlag | ms_CheckerFailSafeFlag) : ms_ScmFailSafeFlag;

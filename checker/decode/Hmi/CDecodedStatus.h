@@ -29,9 +29,15 @@ class CDecodedStatus : public CDecodedResponse {
   u8 GetFailSafeFlags() const;
   /// Byte 23 is 0x55.
   bool IsOk() const;
-  /// Rewrites byte 23: 0x55 stays 0x55 (4 in checker fail-safe); any other
-  /// value becomes 2 (6 in checker fail-safe).
+  /// Rewrites byte 23 from the value the firmware wrote: 0x55 stays 0x55 (4
+  /// in checker fail-safe); any other value becomes 2 (6 in checker
+  /// fail-safe). Marking the same response again starts from the firmware's
+  /// value too, never from an earlier mark.
   void SetFailSafeFlags(bool checkerFailSafe);
+
+ private:
+  u32 m_MarkedBinding = 0;  ///< binding whose firmware byte is kept below; 0 none (bindings count from 1)
+  u8 m_FirmwareFlags = 0;   ///< byte 23 as the firmware wrote it into that binding's response
 };
 
 }  // namespace Hmi

@@ -7,23 +7,32 @@
 // and the answers that missed their cycle. Beside each run it puts the
 // lock-step count of the same domain (scmlockstep: the firmware cycled
 // in-process against the same nodes) and the ratio of the two; answers that
-// missed their cycle void the ratio. A table for people, a JSON file for
-// scripts. Measure in the release build (cmake --preset default).
+// missed their cycle void the ratio. Each program's CPU time per guarding
+// cycle is also given as its share of the 10-ms cycle; with the allocation
+// counter built, both programs run with it preloaded and the allocations after
+// their cycle started are reported; with valgrind on the PATH, the firmware's
+// cyclic function (IRQ) is counted in instructions per guarding cycle under
+// callgrind over scmlockstep of the same domain. A table for people, a JSON
+// file for scripts. Measure in the release build (cmake --preset default).
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 
+#include "AllocCountFile.h"
 #include "BenchRatio.h"
 #include "DemoSpawn.h"
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -56,16 +65,30 @@ std::string Micros(std::optional<double> seconds) {
   return text;
 }
 
+/// Percent of the 10-ms cycle, or "-".
+std::string Percent(std::optional<double> share) {
+  if (!share) return "-";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f%%", *share * 100.0);
+  return text;
+}
+
+#ifndef SCM_BENCH_ALLOC_COUNT_LIB
+/// No allocation counter in this build (sanitizers): nothing is counted.
+#define SCM_BENCH_ALLOC_COUNT_LIB ""
+#endif
+
 #ifndef SCM_BENCH_LOCKSTEP_PATH
 /// No lock-step program in this build: the runs have no reference.
 #define SCM_BENCH_LOCKSTEP_PATH ""
 #endif
 
 /// Runs a program with the arguments, output to log; its exit status, -1 when it did not exit.
-int RunLogged(const std::string& program, const std::vector<std::string>& args, const std::string& log) {
+int RunLogged(const std::string& program, const std::vector<std::string>& args, const std::string& log,
+              const std::map<std::string, std::string>& env = {}) {
   std::vector<std::string> all{program};
   all.insert(all.end(), args.begin(), args.end());
-  const pid_t pid = ScmDemo::SpawnLogged(all, log);
+  const pid_t pid = ScmDemo::SpawnLogged(all, log, env);
   int status = 0;
   if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -96,6 +119,8 @@ json Measure(const json& s, unsigned nodes, int status) {
         {"guarding", Opt(PerCycle(Number(cpu["atGoal"]), Number(cpu["atEnd"]), cycles - atGoal))},
         {"cyclicConfiguration", Opt(PerCycle(0.0, Number(cpu["cyclicAtGoal"]), atGoal))},
         {"cyclicGuarding", Opt(PerCycle(Number(cpu["cyclicAtGoal"]), Number(cpu["cyclicAtEnd"]), cycles - atGoal))}};
+    json& entry = r["cpuPerCycle"][p["name"].get<std::string>()];
+    entry["guardingShareOfCycle"] = Opt(ScmBench::ShareOfCycle(Number(entry["guarding"])));
   }
   r["firmwareCycles"] = cycles;
   r["lateAnswers"] = s["network"]["lateAnswers"];
@@ -139,6 +164,63 @@ bool AddReference(json& r, const json& summary, const std::string& lockstep, con
   return true;
 }
 
+/// Adds the allocations of both programs before and after their cycle started (null when not counted).
+void AddAllocations(json& r, const std::string& countDir) {
+  r["allocations"] = nullptr;
+  if (countDir.empty()) return;
+  json a = json::object();
+  for (const ScmAllocCount::ProcessCounts& p : ScmAllocCount::ReadDirectory(countDir)) {
+    if (p.program != "scmfirmware" && p.program != "scmchecker") continue;
+    a[p.program] = {{"beforeStart", p.before}, {"afterStart", p.after}, {"started", p.started}};
+  }
+  r["allocations"] = a;
+}
+
+/// The instructions callgrind collects in IRQ over scmlockstep of a description with that many guarding cycles.
+std::optional<std::uint64_t> CallgrindIrq(const std::string& valgrind, const std::string& lockstep,
+                                          const std::string& description, std::uint64_t guarding,
+                                          const std::string& work) {
+  const std::string out = work + "/callgrind-" + std::to_string(guarding) + ".out";
+  const int ended = RunLogged(valgrind,
+                              {"--tool=callgrind", "--callgrind-out-file=" + out, "--collect-atstart=no",
+                               "--toggle-collect=IRQ*", lockstep, "--description", description, "--guarding",
+                               std::to_string(guarding)},
+                              work + "/callgrind-" + std::to_string(guarding) + ".txt");
+  if (ended != 0) return std::nullopt;
+  return ScmBench::CallgrindTotal(ReadText(out));
+}
+
+/// Adds the firmware's instructions per guarding cycle in IRQ (null without valgrind or a description).
+void AddInstructions(json& r, const json& summary, const std::string& valgrind, const std::string& lockstep,
+                     std::uint64_t cycles, const std::string& work) {
+  r["cyclicInstructionsPerGuardingCycle"] = nullptr;
+  const json& written = summary["domain"]["descriptionWritten"];
+  if (valgrind.empty() || lockstep.empty() || cycles == 0 || !written.is_string() ||
+      written.get<std::string>().empty()) {
+    return;
+  }
+  const std::string description = written.get<std::string>();
+  const std::optional<double> perCycle =
+      ScmBench::InstructionsPerCycle(CallgrindIrq(valgrind, lockstep, description, cycles, work),
+                                     CallgrindIrq(valgrind, lockstep, description, 0, work), cycles);
+  r["cyclicInstructionsPerGuardingCycle"] = Opt(perCycle);
+}
+
+/// The valgrind on the PATH, empty when there is none.
+std::string FindValgrind() {
+  const char* path = std::getenv("PATH");
+  std::istringstream dirs(path != nullptr ? path : "");
+  std::string dir;
+  while (std::getline(dirs, dir, ':')) {
+    const std::string candidate = (dir.empty() ? "." : dir) + "/valgrind";
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return "";
+}
+
+/// A whole count or "-".
+std::string Count(const json& v) { return v.is_number() ? std::to_string(v.get<long long>()) : "-"; }
+
 /// The ratio column: the ratio, or "void" when late answers (or a missing count) void it.
 std::string RatioText(const json& r) {
   if (!r["ratio"].is_number()) return "void";
@@ -169,6 +251,10 @@ int main(int argc, char** argv) {
   app.add_option("--demo", demo, "scmdemo to run")->capture_default_str();
   app.add_option("--lockstep", lockstep, "scmlockstep giving the reference count (empty: none)")
       ->capture_default_str();
+  std::uint64_t callgrindCycles = 500;
+  app.add_option("--callgrind-cycles", callgrindCycles,
+                 "guarding cycles of scmlockstep under callgrind for the instructions per cycle (0: none)")
+      ->capture_default_str();
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -181,12 +267,22 @@ int main(int argc, char** argv) {
   const std::string work = pattern;
   json results = json::array();
   int status = kOk;
+  const std::string countLib = SCM_BENCH_ALLOC_COUNT_LIB;
+  const std::string valgrind = callgrindCycles > 0 ? FindValgrind() : "";
   for (unsigned n : counts) {
     const std::string summary = work + "/summary-" + std::to_string(n) + ".json";
     const std::string log = work + "/output-" + std::to_string(n) + ".txt";
+    std::string countDir;
+    std::map<std::string, std::string> env;
+    if (!countLib.empty()) {
+      countDir = work + "/counts-" + std::to_string(n);
+      std::filesystem::create_directories(countDir);
+      env = {{"LD_PRELOAD", countLib}, {"SCM_ALLOC_COUNT_DIR", countDir}};
+    }
     const int ended = RunLogged(demo, {"--nodes", std::to_string(n), "--duration", std::to_string(guarding),
-                                     "--time-limit", std::to_string(timeLimit), "--summary", summary},
-                              log);
+                                     "--time-limit", std::to_string(timeLimit), "--summary", summary,
+                                     "--status-period", "0"},
+                              log, env);
     std::ifstream in(summary);
     const json s = in ? json::parse(in, nullptr, false) : json();
     if (ended != 0 || s.is_discarded() || !s.is_object()) {
@@ -198,6 +294,8 @@ int main(int argc, char** argv) {
     }
     json r = Measure(s, n, ended);
     if (!AddReference(r, s, lockstep, work + "/lockstep-" + std::to_string(n) + ".txt")) status = kRunFailed;
+    AddAllocations(r, countDir);
+    AddInstructions(r, s, valgrind, lockstep, callgrindCycles, work);
     results.push_back(r);
   }
   std::filesystem::remove_all(work);
@@ -219,9 +317,30 @@ int main(int argc, char** argv) {
                 Micros(Number(ck["guarding"])).c_str(), r["lateAnswers"].get<unsigned long long>());
   }
   std::printf("CPU time from /proc schedstat; the checker has no cyclic task of its own to tell apart.\n"
-              "ratio: last node's cycles / lock-step cycles of the same domain; late answers void it.\n");
+              "ratio: last node's cycles / lock-step cycles of the same domain; late answers void it.\n\n");
+  std::printf("%5s %12s %12s %12s %12s %12s %12s %14s\n", "nodes", "fw guard", "fw share", "checker grd",
+              "checker shr", "fw allocs", "ck allocs", "IRQ instr");
+  std::printf("%5s %12s %12s %12s %12s %12s %12s %14s\n", "", "(us/cycle)", "(of 10 ms)", "(us/cycle)",
+              "(of 10 ms)", "(after st.)", "(after st.)", "(per cycle)");
+  for (const json& r : results) {
+    const json& fw = r["cpuPerCycle"]["scmfirmware"];
+    const json& ck = r["cpuPerCycle"]["scmchecker"];
+    const json& a = r["allocations"];
+    const json none;
+    const json& fwAllocs = a.is_object() && a.contains("scmfirmware") ? a["scmfirmware"]["afterStart"] : none;
+    const json& ckAllocs = a.is_object() && a.contains("scmchecker") ? a["scmchecker"]["afterStart"] : none;
+    const json& ir = r["cyclicInstructionsPerGuardingCycle"];
+    std::printf("%5u %12s %12s %12s %12s %12s %12s %14s\n", r["nodes"].get<unsigned>(),
+                Micros(Number(fw["guarding"])).c_str(), Percent(Number(fw["guardingShareOfCycle"])).c_str(),
+                Micros(Number(ck["guarding"])).c_str(), Percent(Number(ck["guardingShareOfCycle"])).c_str(),
+                Count(fwAllocs).c_str(), Count(ckAllocs).c_str(),
+                ir.is_number() ? std::to_string(std::llround(ir.get<double>())).c_str() : "-");
+  }
+  std::printf("share: CPU time per guarding cycle over the 10-ms cycle. allocs: allocations after the cyclic and\n"
+              "check tasks started (preloaded counter; - when not built). IRQ instr: callgrind over scmlockstep\n"
+              "of the same domain, the firmware's cyclic function per guarding cycle (- without valgrind).\n");
   std::ofstream out(output, std::ios::trunc);
-  out << json{{"runs", results}, {"guardingSeconds", guarding}}.dump(2) << "\n";
+  out << json{{"runs", results}, {"guardingSeconds", guarding}, {"callgrindCycles", callgrindCycles}}.dump(2) << "\n";
   if (!out.flush()) {
     std::fprintf(stderr, "scmbench: cannot write %s\n", output.c_str());
     return kRunFailed;

@@ -6,9 +6,11 @@
 
 namespace {
 std::atomic<long> g_Allocations{0};  ///< operator new calls since the start
+thread_local long t_Allocations = 0;  ///< operator new calls of this thread
 }  // namespace
 
 long TestAlloc::AllocationCount() { return g_Allocations.load(); }
+long TestAlloc::ThreadAllocationCount() { return t_Allocations; }
 
 // g++ -O2 inlines malloc/free into the replaced operators and then reports them
 // as mismatched; the pairing is right (new->malloc, delete->free) by construction.
@@ -16,6 +18,7 @@ long TestAlloc::AllocationCount() { return g_Allocations.load(); }
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size) {
   ++g_Allocations;
+  ++t_Allocations;
   if (void* p = std::malloc(size == 0 ? 1 : size)) {
     return p;
   }

@@ -8,6 +8,8 @@ namespace TestAlloc {
 
 /// operator new calls (all forms) since the start of the process.
 long AllocationCount();
+/// operator new calls (all forms) of the calling thread since it started.
+long ThreadAllocationCount();
 
 /// Counts the allocations between its construction and Count().
 class CAllocationSpan {

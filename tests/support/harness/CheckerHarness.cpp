@@ -13,6 +13,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "ScmGen.h"
 #include "rtp_clock.h"
 
 extern char** environ;
@@ -105,8 +106,26 @@ CheckerHarness::~CheckerHarness() {
   std::filesystem::remove_all(directory_, ignored);
 }
 
+std::map<std::string, Bytes> InstalledEmptyDomainFiles() {
+  const ScmGen::InstalledState state = ScmGen::Install(ScmGen::Domain{}, ScmSim::HostConfig{}.qorUdid);
+  return {{ScmGen::kCorvaneUidName, state.corvaneUid}, {ScmGen::kCorvaneUidChkName, state.corvaneUidChk}};
+}
+
+Bytes InstalledEmptyDomainFlash() {
+  return ScmGen::Install(ScmGen::Domain{}, ScmSim::HostConfig{}.qorUdid).flash;
+}
+
 void CheckerHarness::Start() {
   host_->Start();
+  for (const auto& [name, bytes] : options_.storage) {
+    if (!host_->PutFile(name, bytes)) {
+      throw std::runtime_error("cannot put " + name + " on the host's storage");
+    }
+  }
+  if (!host_->SetFlash(options_.flash)) {
+    throw std::runtime_error("flash area 16 holds at most 18 bytes");
+  }
+  host_->SetStorageBusy(options_.storageBusy);
   if (options_.omitSemaphores.count("~frame-send") == 0) {
     toScm_ = semOpen(host_->FullName("~frame-send").c_str(), 0, 0, 0, 0, nullptr);
   }

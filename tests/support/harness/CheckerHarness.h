@@ -32,6 +32,12 @@ namespace ScmTest {
 
 using Bytes = std::vector<uint8_t>;
 
+/// The storage files of an installed, acknowledged key medium of an empty domain:
+/// "corvane.uid" for the host's default controller UDID and its checker copy.
+std::map<std::string, Bytes> InstalledEmptyDomainFiles();
+/// Flash area 16 of that controller: the bytes of its "corvane.uid".
+Bytes InstalledEmptyDomainFlash();
+
 /// How the harness sets up the domain and starts the checker.
 struct CheckerHarnessOptions {
   uint16_t sdn = 42;                                 ///< domain served by the host
@@ -43,6 +49,9 @@ struct CheckerHarnessOptions {
   std::map<std::string, std::string> environment;    ///< further variables for the checker
   uint64_t counterStart = 0;                         ///< first value of the host's microsecond counter
   bool conditionZero = true;  ///< false: condition 0 is cleared before the checker starts
+  std::map<std::string, Bytes> storage = InstalledEmptyDomainFiles();  ///< files on the host's storage at the start
+  std::optional<Bytes> flash = InstalledEmptyDomainFlash();            ///< flash area 16 at the start; none = absent
+  bool storageBusy = false;  ///< the storage refuses every open as busy from the checker's start on
 };
 
 /// One message the harness collected.

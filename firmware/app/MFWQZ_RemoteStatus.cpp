@@ -1,0 +1,408 @@
+// Remote control records: the classic status record, the status requests
+// (password information and check, controller UDID, new status record,
+// address list, module flags) and the variable-size object read.
+#include <cstring>
+
+#include "HNFevt.h"
+#include "HNFiff_CmdChnl.h"
+#include "HNFiff_ModuleState.h"
+#include "HNFstp.h"
+#include "MFWQZ.h"
+#include "MFWQZ_BusOd.h"
+#include "MFWQZ_Remote.h"
+
+/// information0 of MFWQZ_kEvtNullArgument raised by the record builders.
+static constexpr u16 k_NULL_RECORDS = 3;
+/// information1 of a null argument: classic status record.
+static constexpr u32 k_REC_STATUS = 0;
+/// information1 of a null argument: password information.
+static constexpr u32 k_REC_PWD_INFO = 1;
+/// information1 of a null argument: new status record.
+static constexpr u32 k_REC_NEW_STATUS = 4;
+/// information1 of a null argument: address list.
+static constexpr u32 k_REC_ADDRESS_LIST = 5;
+/// information1 of a null argument: module flags.
+static constexpr u32 k_REC_MODULE_FLAGS = 6;
+
+// Module flag bits the records read.
+static constexpr u32 k_FLAG_MISSING = 0x00000800u;      ///< missing registered
+static constexpr u32 k_FLAG_FW_DIFF = 0x00008000u;      ///< firmware differs
+static constexpr u32 k_FLAG_MISMATCH = 0x00000400u;     ///< UDID mismatch
+static constexpr u32 k_FLAG_ENCODER = 0x00800000u;      ///< UDID change waiting for the operator
+
+// New status state bits.
+static constexpr u32 k_BIT_KEY_ACCEPTABLE = 0x01;  ///< a key-medium change can be accepted
+static constexpr u32 k_BIT_STARTUP_SCAN = 0x04;    ///< start-up or scan
+static constexpr u32 k_BIT_NOT_NORMAL = 0x10;      ///< the module-state word is not normal
+static constexpr u32 k_BIT_SETUP_MODE = 0x20;      ///< setup mode on
+static constexpr u32 k_BIT_KEY_FILE = 0x40;        ///< key-medium parameter file not empty at start-up
+static constexpr u32 k_BIT_PASSWORD = 0x80;        ///< a password is set
+static constexpr u32 k_BITS_ALWAYS = 0x0E00;       ///< 0x200, 0x400, 0x800
+
+// Object-read command and answer.
+static constexpr u32 k_OR_MIN_LENGTH = 12;      ///< shorter: result 1
+static constexpr u32 k_OR_HEADER = 16;          ///< command bytes before the objects
+static constexpr u32 k_OR_ANSWER_HEADER = 18;   ///< answer bytes before the entries
+static constexpr u32 k_OR_ERROR_ANSWER = 14;    ///< bytes of a refused object read's answer
+static constexpr u32 k_OR_OBJECT = 4;           ///< command bytes per object
+static constexpr u32 k_OR_ENTRY = 8;            ///< answer bytes per entry
+static constexpr u16 k_OR_VERSION = 1;          ///< format version
+static constexpr u16 k_OR_RES_SHORT = 1;        ///< command under 12 bytes
+static constexpr u16 k_OR_RES_LENGTH = 2;       ///< length or length word does not fit n
+static constexpr u16 k_OR_RES_FORMAT = 3;       ///< class or version wrong
+static constexpr u16 k_OR_RES_TRUNCATED = 4;    ///< the objects did not fit
+static constexpr u16 k_OR_RES_SERVICE = 5;      ///< service byte not 1
+static constexpr u16 k_OR_RES_MIXED = 0x100;    ///< the entries carry different error bytes
+/// Largest object-read answer the channel buffer holds.
+static constexpr u32 k_OR_ANSWER_MAX = MFWQZ_kStatusSize;
+
+static void MFWQZ_PutU16(u8* p, u32 value) {
+  p[0] = static_cast<u8>(value);
+  p[1] = static_cast<u8>(value >> 8);
+}
+static void MFWQZ_PutU32(u8* p, u32 value) {
+  MFWQZ_PutU16(p, value);
+  MFWQZ_PutU16(p + 2, value >> 16);
+}
+static void MFWQZ_SetBit(u8* bits, u32 j) { bits[j / 8] = static_cast<u8>(bits[j / 8] | (1u << (j % 8))); }
+
+/// 0 after raising the null-argument event of record n when answer or cmd is null, else 1.
+static u32 MFWQZ_RecordArgs(const u8* answer, const u8* cmd, u32 record) {
+  if (answer == nullptr || cmd == nullptr) {
+    HNFevt_EnregisterEventInfo(MFWQZ_kEvtNullArgument, k_NULL_RECORDS, record);
+    return 0;
+  }
+  return 1;
+}
+
+/// class, echo and result at 0, 2, 4 of every answer.
+static void MFWQZ_PutHead(u8* answer, const u8* cmd, u16 result) {
+  std::memcpy(answer, cmd, 4);
+  MFWQZ_PutU16(answer + 4, result);
+}
+
+/// While the firmware acceptance has become final, firmware differences are not shown.
+static u32 MFWQZ_FirmwareHidden(void) {
+  return ((MFWQZ_Remote.ulLastCompleted & MFWQZ_kCodeFirmware) != 0 && MFWQZ_Remote.ulState == MFWQZ_k_RS_FINAL)
+             ? 1
+             : 0;
+}
+
+/// Offset 15 and state bit 0x01: a key-medium change can be accepted.
+static u32 MFWQZ_KeyChangeAcceptable(void) {
+  if ((MFWQZ_Remote.ulLastCompleted & MFWQZ_kCodeKeyMedium) != 0 && MFWQZ_Remote.ulState == MFWQZ_k_RS_FINAL) {
+    return 0;
+  }
+  return (MFWQZ_bCvnFromQorAvailable != 0 && MFWQZ_bTargetMacAvailable != 0 && MFWQZ_bCorvaneChanged != 0 &&
+          MFWQZ_gbRemoteActive != 0 && HNFstp_IsCorvaneEmpty() == 0 && MFWQZ_IsSetupModeActive() == 0)
+             ? 1
+             : 0;
+}
+
+/// The per-module counts of the classic and new records.
+struct MFWQZ_ModuleCounts {
+  u32 ulMissing;     ///< registered missing (no mismatch, no firmware difference)
+  u32 ulMismatches;  ///< bits 0x400 and 0x800000 summed
+  u32 ulFirmware;    ///< firmware differences
+  u32 ulConfigured;  ///< configured modules
+};
+
+/// Walks the configured modules in SADR order; with a record, writes the first 101 SADRs and class bits.
+static MFWQZ_ModuleCounts MFWQZ_CountModules(u8* record) {
+  MFWQZ_ModuleCounts counts{};
+  const u32 ulHideFw = MFWQZ_FirmwareHidden();
+  for (u32 sadr = 1; sadr < MFWQZ_kModuleCount; ++sadr) {
+    const u32 ulFlags = MFWQZ_ModuleInfo[sadr].ulFlags;
+    if ((ulFlags & MFWQZ_kFlagConfigured) == 0) {
+      continue;
+    }
+    const u32 j = counts.ulConfigured++;
+    const u32 ulMismatch = ((ulFlags & k_FLAG_MISMATCH) != 0 ? 1u : 0u) + ((ulFlags & k_FLAG_ENCODER) != 0 ? 1u : 0u);
+    u32 ulArray = 0;  // 0 none, else the offset of the module's bit array
+    if (ulMismatch != 0) {
+      counts.ulMismatches += ulMismatch;
+      ulArray = 244;
+    } else if ((ulFlags & k_FLAG_FW_DIFF) != 0 && ulHideFw == 0) {
+      ++counts.ulFirmware;
+      ulArray = 260;
+    } else if ((ulFlags & k_FLAG_MISSING) != 0) {
+      ++counts.ulMissing;
+      ulArray = 228;
+    }
+    if (record != nullptr && j < MFWQZ_kStatusModules) {
+      MFWQZ_PutU16(record + 26 + 2 * j, sadr);
+      if (ulArray != 0) {
+        MFWQZ_SetBit(record + ulArray, j);
+      }
+    }
+  }
+  if (MFWQZ_IsSetupModeActive() != 0) {
+    counts.ulMismatches = 0;
+    counts.ulFirmware = 0;
+  }
+  return counts;
+}
+
+u32 MFWQZ_RCStatus_Build(u8* answer, const u8* cmd, u16 result) {
+  if (MFWQZ_RecordArgs(answer, cmd, k_REC_STATUS) == 0) {
+    return 0;
+  }
+  std::memset(answer, 0, MFWQZ_kStatusSize);
+  MFWQZ_PutHead(answer, cmd, result);
+  const u16 usStoredCode = MFWQZ_GetU16(MFWQZ_RemoteCmd + MFWQZ_kCmdOffCode);
+  const u32 ulState = MFWQZ_Remote.ulState;
+  const u32 ulShown = ((MFWQZ_Remote.ulLastCompleted | MFWQZ_Remote.ulCode) == usStoredCode ||
+                       (ulState != MFWQZ_k_RS_NONE && ulState != MFWQZ_k_RS_FINAL))
+                          ? ulState
+                          : MFWQZ_k_RS_CONFIRMING;
+  MFWQZ_PutU16(answer + 6, ulShown);
+  MFWQZ_PutU16(answer + 8, usStoredCode);
+  std::memcpy(answer + 10, MFWQZ_RemoteCmd + MFWQZ_kCmdOffEcho, 2);
+  MFWQZ_PutU16(answer + 12, MFWQZ_Remote.ulLastCompleted);
+  answer[15] = static_cast<u8>(MFWQZ_KeyChangeAcceptable());
+  answer[17] = static_cast<u8>((MFWQZ_gbStartUp != 0 || MFWQZ_gbScanning != 0) ? 1 : 0);
+  answer[19] = static_cast<u8>(HNFiff_ModuleStateRead());
+  const MFWQZ_ModuleCounts counts = MFWQZ_CountModules(answer);
+  MFWQZ_PutU16(answer + 20, counts.ulMissing);
+  MFWQZ_PutU16(answer + 22, counts.ulMismatches);
+  MFWQZ_PutU16(answer + 24, counts.ulFirmware);
+  return 1;
+}
+
+u32 MFWQZ_RCPwdInfo_Build(u8* answer, const u8* cmd, u32 checkPassword) {
+  if (MFWQZ_RecordArgs(answer, cmd, k_REC_PWD_INFO) == 0) {
+    return 0;
+  }
+  std::memset(answer, 0, MFWQZ_kPwdInfoSize);
+  MFWQZ_PutHead(answer, cmd, MFWQZ_k_RES_OK);
+  std::memcpy(answer + 6, cmd + MFWQZ_kCmdOffCode, 2);
+  u32 ulAnswer = MFWQZ_IsPasswordEmpty() == 0 ? 1 : 0;
+  if (checkPassword != 0 && ulAnswer == 1 &&
+      std::memcmp(cmd + MFWQZ_kCmdOffPassword, MFWQZ_gaucPassword, MFWQZ_kPasswordBytes) != 0) {
+    ulAnswer = 0;
+  }
+  answer[8] = static_cast<u8>(ulAnswer);
+  return 1;
+}
+
+u32 MFWQZ_NewStatusBits(void) {
+  u32 ulBits = k_BITS_ALWAYS;
+  if (MFWQZ_KeyChangeAcceptable() != 0) {
+    ulBits |= k_BIT_KEY_ACCEPTABLE;
+  }
+  if (MFWQZ_gbStartUp != 0 || MFWQZ_gbScanning != 0) {
+    ulBits |= k_BIT_STARTUP_SCAN;
+  }
+  if (HNFiff_ModuleStateRead() != HNFiff_kModuleStateNormal) {
+    ulBits |= k_BIT_NOT_NORMAL;
+  }
+  if (MFWQZ_IsSetupModeActive() != 0) {
+    ulBits |= k_BIT_SETUP_MODE;
+  }
+  if (HNFstp_IsCorvaneEmpty() == 0) {
+    ulBits |= k_BIT_KEY_FILE;
+  }
+  if (MFWQZ_IsPasswordEmpty() == 0) {
+    ulBits |= k_BIT_PASSWORD;
+  }
+  return ulBits;
+}
+
+u32 MFWQZ_RCNewStatusBuild(u8* answer, const u8* cmd) {
+  if (MFWQZ_RecordArgs(answer, cmd, k_REC_NEW_STATUS) == 0) {
+    return 0;
+  }
+  std::memset(answer, 0, MFWQZ_kNewStatusSize);
+  MFWQZ_PutHead(answer, cmd, MFWQZ_k_RES_OK);
+  std::memcpy(answer + 6, cmd + MFWQZ_kCmdOffCode, 2);
+  answer[8] = MFWQZ_kNewStatusVersion;
+  const MFWQZ_ModuleCounts counts = MFWQZ_CountModules(nullptr);
+  MFWQZ_PutU16(answer + 10, counts.ulMissing);
+  MFWQZ_PutU16(answer + 12, counts.ulMismatches);
+  MFWQZ_PutU16(answer + 14, counts.ulFirmware);
+  MFWQZ_PutU16(answer + 16, counts.ulConfigured);
+  MFWQZ_PutU32(answer + 40, MFWQZ_NewStatusBits());
+  return 1;
+}
+
+/// Calls visit(position on the page, SADR, flags) for the configured modules of the command's page;
+/// the result code, 32 when the page begins past the list.
+template <typename Visit>
+static u16 MFWQZ_VisitPage(const u8* cmd, Visit visit) {
+  const u32 ulFirst = (MFWQZ_GetU16(cmd + MFWQZ_kCmdOffCode) & 0xFu) * MFWQZ_kPageModules;
+  u32 ulPosition = 0;
+  for (u32 sadr = 1; sadr < MFWQZ_kModuleCount; ++sadr) {
+    const u32 ulFlags = MFWQZ_ModuleInfo[sadr].ulFlags;
+    if ((ulFlags & MFWQZ_kFlagConfigured) == 0) {
+      continue;
+    }
+    if (ulPosition >= ulFirst && ulPosition < ulFirst + MFWQZ_kPageModules) {
+      visit(ulPosition - ulFirst, sadr, ulFlags);
+    }
+    ++ulPosition;
+  }
+  return ulFirst < ulPosition ? MFWQZ_k_RES_OK : MFWQZ_k_RES_STATUS_CODE;
+}
+
+u16 MFWQZ_RCS_AddressListBuild(u8* answer, const u8* cmd) {
+  if (MFWQZ_RecordArgs(answer, cmd, k_REC_ADDRESS_LIST) == 0) {
+    return MFWQZ_k_RES_STATUS_CODE;
+  }
+  std::memset(answer, 0, MFWQZ_kAddressListSize);
+  std::memcpy(answer + 6, cmd + MFWQZ_kCmdOffCode, 2);
+  const u16 usResult = MFWQZ_VisitPage(cmd, [answer](u32 k, u32 sadr, u32) { MFWQZ_PutU16(answer + 8 + 2 * k, sadr); });
+  MFWQZ_PutHead(answer, cmd, usResult);
+  if (usResult != MFWQZ_k_RES_OK) {
+    std::memset(answer + 8, 0, MFWQZ_kAddressListSize - 8);
+  }
+  return usResult;
+}
+
+u16 MFWQZ_RCModuleFlagsBuild(u8* answer, const u8* cmd) {
+  if (MFWQZ_RecordArgs(answer, cmd, k_REC_MODULE_FLAGS) == 0) {
+    return MFWQZ_k_RES_STATUS_CODE;
+  }
+  std::memset(answer, 0, MFWQZ_kModuleFlagsSize);
+  std::memcpy(answer + 6, cmd + MFWQZ_kCmdOffCode, 2);
+  const u32 ulHideFw = MFWQZ_FirmwareHidden();
+  const u16 usResult = MFWQZ_VisitPage(cmd, [answer, ulHideFw](u32 k, u32, u32 flags) {
+    if ((flags & k_FLAG_MISSING) != 0) {
+      MFWQZ_SetBit(answer + 8, k);
+    }
+    if ((flags & (k_FLAG_MISMATCH | k_FLAG_ENCODER)) != 0) {
+      MFWQZ_SetBit(answer + 24, k);
+    }
+    if ((flags & k_FLAG_FW_DIFF) != 0 && ulHideFw == 0) {
+      MFWQZ_SetBit(answer + 40, k);
+    }
+  });
+  MFWQZ_PutHead(answer, cmd, usResult);
+  return usResult;
+}
+
+u16 MFWQZ_ProcessStatusCommand(const u8* cmd, u8** answer, u32* length) {
+  if (cmd == nullptr || answer == nullptr || length == nullptr) {
+    HNFevt_EnregisterEventInfo(MFWQZ_kEvtNullArgument, k_NULL_RECORDS, k_REC_STATUS);
+    return MFWQZ_k_RES_STATUS_CODE;
+  }
+  const u16 usCode = MFWQZ_GetU16(cmd + MFWQZ_kCmdOffCode);
+  u8* pucAnswer = MFWQZ_aucRemoteAnswer;
+  u16 usResult = MFWQZ_k_RES_OK;
+  u32 ulLength = 0;
+  if (usCode == 0) {
+    (void)MFWQZ_RCStatus_Build(pucAnswer, cmd, MFWQZ_k_RES_OK);
+    ulLength = MFWQZ_kStatusSize;
+  } else if (usCode == MFWQZ_kCodeLongHold || usCode == MFWQZ_kCodeRescan) {
+    (void)MFWQZ_RCPwdInfo_Build(pucAnswer, cmd, usCode == MFWQZ_kCodeRescan ? 1 : 0);
+    ulLength = MFWQZ_kPwdInfoSize;
+  } else if (usCode == MFWQZ_kCodeNoAction3) {
+    std::memset(pucAnswer, 0, MFWQZ_kUdidAnswerSize);
+    MFWQZ_PutHead(pucAnswer, cmd, MFWQZ_k_RES_OK);
+    std::memcpy(pucAnswer + 6, cmd + MFWQZ_kCmdOffCode, 2);
+    std::memcpy(pucAnswer + 8, HNFstp_aucQorUdid, HNFstp_kUdidSize);
+    ulLength = MFWQZ_kUdidAnswerSize;
+  } else if (usCode == MFWQZ_kCodePassword) {
+    (void)MFWQZ_RCNewStatusBuild(pucAnswer, cmd);
+    ulLength = MFWQZ_kNewStatusSize;
+  } else if ((usCode & 0xFFF0u) == MFWQZ_kCodeAddressList) {
+    usResult = MFWQZ_RCS_AddressListBuild(pucAnswer, cmd);
+    ulLength = MFWQZ_kAddressListSize;
+  } else if ((usCode & 0xFFF0u) == MFWQZ_kCodeModuleFlags) {
+    usResult = MFWQZ_RCModuleFlagsBuild(pucAnswer, cmd);
+    ulLength = MFWQZ_kModuleFlagsSize;
+  } else {
+    usResult = MFWQZ_k_RES_STATUS_CODE;
+    (void)MFWQZ_RCStatus_Build(pucAnswer, cmd, usResult);
+    ulLength = MFWQZ_kStatusSize;
+  }
+  if (usResult != MFWQZ_k_RES_OK) {
+    HNFevt_EnregisterEventLevel(MFWQZ_kEvtRemote, usResult, usCode, MFWQZ_kRemoteEventLevel);
+  }
+  *answer = pucAnswer;
+  *length = ulLength;
+  return usResult;
+}
+
+/// Writes the short answer of a refused object read.
+static u32 MFWQZ_ObjectReadRefusal(u8* out, const u8* cmd, u16 result) {
+  std::memset(out, 0, k_OR_ERROR_ANSWER);
+  if (result != k_OR_RES_SHORT) {
+    std::memcpy(out, cmd, 2);
+    MFWQZ_PutU16(out + 2, k_OR_ERROR_ANSWER + 2);
+    std::memcpy(out + 4, cmd + 4, 2);
+    std::memcpy(out + 8, cmd + 8, 2);
+    std::memcpy(out + 12, cmd + 10, 2);
+  }
+  MFWQZ_PutU16(out + 10, result);
+  return k_OR_ERROR_ANSWER;
+}
+
+void MFWQZ_ProcessVariableSizeCommand(const u8* cmd, u16 length, u32 reply) {
+  if (cmd == nullptr) {
+    return;
+  }
+  // Sizes in 32 bits: n objects never make an answer larger than the channel's buffer.
+  const u32 ulCount = length >= k_OR_HEADER ? MFWQZ_GetU16(cmd + 12) : 0;
+  const u32 ulWanted = k_OR_HEADER + k_OR_OBJECT * ulCount;
+  u16 usResult = 0;
+  if (length < k_OR_MIN_LENGTH) {
+    usResult = k_OR_RES_SHORT;
+  } else if (MFWQZ_GetU16(cmd) != MFWQZ_kClassObjectRead || MFWQZ_GetU16(cmd + 10) != k_OR_VERSION) {
+    usResult = k_OR_RES_FORMAT;
+  } else if (length < k_OR_HEADER || length != ulWanted || MFWQZ_GetU16(cmd + 2) != ulWanted + 2) {
+    usResult = k_OR_RES_LENGTH;
+  }
+  const u32 ulAnswerLength =
+      usResult != 0 ? k_OR_ERROR_ANSWER : k_OR_ANSWER_HEADER + k_OR_ENTRY * (cmd[4] == 1 ? ulCount : 0);
+  u8* pucCursor = nullptr;
+  u8* pucHandle = HNFiff_GetCMDRSendBuffer(HNFiff_kCmdTypeRemoteControl,
+                                           ulAnswerLength <= k_OR_ANSWER_MAX ? ulAnswerLength : k_OR_ANSWER_MAX,
+                                           static_cast<u16>(reply), &pucCursor);
+  if (pucHandle == nullptr || pucCursor == nullptr) {
+    return;
+  }
+  if (usResult != 0) {
+    (void)MFWQZ_ObjectReadRefusal(pucCursor, cmd, usResult);
+    (void)HNFiff_SendOrFreeCMDRBuffer(pucHandle, pucCursor, k_OR_ERROR_ANSWER);
+    return;
+  }
+  std::memset(pucCursor, 0, ulAnswerLength);
+  std::memcpy(pucCursor, cmd, 2);
+  MFWQZ_PutU16(pucCursor + 2, ulAnswerLength + 2);
+  std::memcpy(pucCursor + 4, cmd + 4, 2);
+  std::memcpy(pucCursor + 8, cmd + 8, 2);
+  std::memcpy(pucCursor + 12, cmd + 10, 2);
+  u32 ulEntries = 0;
+  if (cmd[4] != 1) {
+    usResult = k_OR_RES_SERVICE;
+  } else {
+    u32 ulIn = k_OR_HEADER;
+    u32 ulOut = k_OR_ANSWER_HEADER;
+    u32 ulFirstError = 0;
+    while (ulEntries < ulCount && ulIn + k_OR_OBJECT <= length && ulOut + k_OR_ENTRY <= ulAnswerLength) {
+      const u16 usIndex = MFWQZ_GetU16(cmd + ulIn);
+      const u8 ucSub = cmd[ulIn + 2];
+      u32 ulValue = 0;
+      const u8 ucError = MFWqz_BusOdRead(usIndex, ucSub, &ulValue);
+      u8* pucEntry = pucCursor + ulOut;
+      MFWQZ_PutU16(pucEntry, usIndex);
+      pucEntry[2] = ucSub;
+      pucEntry[3] = ucError;
+      MFWQZ_PutU32(pucEntry + 4, ulValue);
+      if (ulEntries == 0) {
+        ulFirstError = ucError;
+      } else if (ucError != ulFirstError) {
+        usResult = k_OR_RES_MIXED;
+      }
+      ++ulEntries;
+      ulIn += k_OR_OBJECT;
+      ulOut += k_OR_ENTRY;
+    }
+    if (ulEntries < ulCount) {
+      usResult = k_OR_RES_TRUNCATED;
+    }
+  }
+  MFWQZ_PutU16(pucCursor + 10, usResult);
+  MFWQZ_PutU16(pucCursor + 14, ulEntries);
+  (void)HNFiff_SendOrFreeCMDRBuffer(pucHandle, pucCursor, ulAnswerLength);
+}
