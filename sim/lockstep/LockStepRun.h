@@ -70,6 +70,10 @@ class LockStepRun {
   u64 Undeliverable() const { return undeliverable_; }
   /// Answers lost because the firmware's "frame-send" queue was full.
   u64 AnswersLost() const { return answersLost_; }
+  /// The SCM UDID the firmware started with.
+  const std::array<u8, 6>& ScmUdid() const { return scmUdid_; }
+  /// The nodes' frames the next cycle puts on "frame-send" (plain).
+  const std::vector<SimNodes::Bytes>& Pending() const { return pending_; }
 
  private:
   /// Puts plain bytes complemented on a firmware-side queue.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/uio.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -98,12 +99,13 @@ constexpr size_t kRequestRoom = 4 + kRequestHead + 4 + SCM_HC_MAX_NAME;
 /// Pieces of a request: its own bytes between the callers' in-buffers.
 constexpr int kMaxPieces = 2 * 8 + 1;
 
-/// The calling thread's connection to the host.
+/// The calling thread's connection to the host. Trivially destructible on
+/// purpose: a thread-local with a destructor registers it at first use, and
+/// that registration allocates, in whatever task makes its first host call.
 struct Connection {
   int fd = -1;                      ///< socket, -1 = none
   pid_t owner = 0;                  ///< process that made it (a forked child must not share it)
   char path[sizeof(sockaddr_un::sun_path)] = {};  ///< socket path it was made to
-  ~Connection() { Drop(); }
   void Drop() {
     if (fd >= 0) ::close(fd);
     fd = -1;
@@ -111,6 +113,15 @@ struct Connection {
 };
 
 thread_local Connection tConnection;
+
+/// Key whose destructor closes a thread's connection when the thread ends
+/// (its first-level slots need no allocation).
+pthread_key_t gCloseKey;
+/// Creates gCloseKey once per process.
+pthread_once_t gCloseKeyOnce = PTHREAD_ONCE_INIT;
+
+void CloseAtThreadExit(void* connection) { static_cast<Connection*>(connection)->Drop(); }
+void MakeCloseKey() { (void)pthread_key_create(&gCloseKey, CloseAtThreadExit); }
 
 /// True when an idle connection was closed by its peer (a request/reply stream never has unread data).
 bool IsStale(int fd) {
@@ -135,6 +146,8 @@ int HostConnection(const char* path) {
     c.fd = ConnectUnix(path);
     c.owner = ::getpid();
     std::strcpy(c.path, path);
+    (void)pthread_once(&gCloseKeyOnce, MakeCloseKey);
+    (void)pthread_setspecific(gCloseKey, &c);
   }
   return c.fd;
 }
