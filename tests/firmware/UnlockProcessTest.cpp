@@ -46,6 +46,7 @@ class UnlockProcess : public ::testing::Test {
     ASSERT_EQ(r.error, "");
     config_.qorUdid = *r.domain.qorUdid;
     files_ = ScmGen::Generate(r.domain).files;
+    installed_ = ScmGen::Install(r.domain, config_.qorUdid);
   }
   void TearDown() override {
     op_.reset();
@@ -63,6 +64,11 @@ class UnlockProcess : public ::testing::Test {
     ASSERT_TRUE(host_->PutFile("kel_para.saf", kel));
     ASSERT_TRUE(host_->PutFile("corvane.dat", files_.corvaneDat));
     ASSERT_TRUE(host_->PutFile("pardata1.bin", *files_.parData1));
+    // The key medium installed and acknowledged: the checker's copies agree with the files.
+    ASSERT_TRUE(host_->PutFile(ScmGen::kCorvaneUidName, installed_.corvaneUid));
+    ASSERT_TRUE(host_->PutFile(ScmGen::kCorvaneUidChkName, installed_.corvaneUidChk));
+    ASSERT_TRUE(host_->PutFile(ScmGen::kCorvaneDatChkName, installed_.corvaneDatChk));
+    ASSERT_TRUE(host_->SetFlash(installed_.flash));
     op_ = std::make_unique<ScmSim::HostOperator>(*host_);
     ASSERT_GT(host_->Programs().Start(SCMCHECKER_PATH, {}), 0);
     ASSERT_GT(host_->Programs().Start(SCMFIRMWARE_PATH, {}), 0);
@@ -121,6 +127,7 @@ class UnlockProcess : public ::testing::Test {
 
   ScmSim::HostConfig config_;
   ScmGen::FileSet files_;
+  ScmGen::InstalledState installed_;  ///< the installed key medium and the checker's agreeing copies
   std::unique_ptr<ScmSim::HostSim> host_;
   std::unique_ptr<ScmSim::HostOperator> op_;
 };
