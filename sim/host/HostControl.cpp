@@ -175,6 +175,10 @@ std::pair<int, std::string> HostSim::Control(const std::vector<std::string>& arg
       const std::optional<Bytes> f = GetFile(Arg(argv, 1));
       if (!f) return {1, "no such file\n"};
       o << ToHex(*f) << "\n";
+    } else if ((cmd == "download" || cmd == "unlock" || cmd == "unlock-response") && RemoteHandlerCopy()) {
+      // A host with an operator (scmdemo, scmhost) sends and reads through it, as it does remote
+      // commands, so that no answer is taken from under it.
+      return RemoteHandlerCopy()(argv);
     } else if (cmd == "download") {
       if (!Download(Arg(argv, 1), ParseHex(Arg(argv, 2)), static_cast<uint32_t>(Number(Arg(argv, 3))))) {
         return {1, "file under 4 bytes, name refused or write failed\n"};
@@ -265,11 +269,7 @@ std::pair<int, std::string> HostSim::Control(const std::vector<std::string>& arg
     } else if (cmd == "stop") {
       if (!Programs().Stop(static_cast<int>(Number(Arg(argv, 1))))) return {1, "no such program\n"};
     } else if (cmd == "remote") {
-      RemoteHandler handler;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        handler = onRemote_;
-      }
+      const RemoteHandler handler = RemoteHandlerCopy();
       if (!handler) return {1, "this host has no operator for remote control\n"};
       return handler(argv);
     } else if (cmd == "shutdown") {

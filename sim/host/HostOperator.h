@@ -228,6 +228,11 @@ class HostOperator {
 /// when it does not parse.
 std::optional<RemoteOrder> ParseRemoteOrder(const std::vector<std::string>& argv, std::string& error);
 
+/// Runs one "download", "unlock" or "unlock-response" text command of the control interface
+/// through the operator (as the host runs it without one); the status (0 done, 1 refused or
+/// nothing waiting, 2 usage) and the text to print.
+std::pair<int, std::string> RunDownloadCommand(HostOperator& op, const std::vector<std::string>& argv);
+
 /// Runs one "remote ..." text command of the control interface against an operator (syntax: README.md
 /// beside this file); the status (0 answered, 1 refused or timed out, 2 usage) and the text to print.
 std::pair<int, std::string> RunRemoteCommand(HostOperator& op, const std::vector<std::string>& argv,

@@ -837,4 +837,9 @@ void HostSim::OnRemoteCommand(RemoteHandler handler) {
   onRemote_ = std::move(handler);
 }
 
+HostSim::RemoteHandler HostSim::RemoteHandlerCopy() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return onRemote_;
+}
+
 }  // namespace ScmSim

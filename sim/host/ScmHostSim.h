@@ -198,8 +198,11 @@ class HostSim {
   void OnShutdownRequest(std::function<void()> callback);
   /// Runs a client's "remote ..." command: (status, text).
   using RemoteHandler = std::function<std::pair<int, std::string>(const std::vector<std::string>&)>;
-  /// The operator that serves "remote ..." commands; without one they are refused.
+  /// The operator that serves "remote ..." commands, and "download", "unlock" and
+  /// "unlock-response"; without one remote commands are refused and the others served directly.
   void OnRemoteCommand(RemoteHandler handler);
+  /// The installed handler (empty when none).
+  RemoteHandler RemoteHandlerCopy() const;
 
   /// Serves one host call (used by the socket server). Fills the reply words.
   struct CallIn {
