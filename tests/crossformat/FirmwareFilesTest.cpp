@@ -275,7 +275,7 @@ TEST_F(AppFiles, FailedWritesOfFwRevCnfLeaveTheOldFileAndTheState) {
     MFWQZ_AcknowledgeFwMismatches = 1;
     MFWQZ_gbLockPostFw = 0;
     host.failWrites = c.failWrites;
-    host.shortWrites = c.shortWrites;
+    host.shortAnyWrites = c.shortWrites;
     host.failCloses = c.failCloses;
     if (c.refuseOpen) host.failing.insert(SCM_SC_OPEN_STORAGE);
     EXPECT_EQ(MFWQZ_RevStore(0), 0u);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <set>
@@ -299,6 +300,60 @@ INSTANTIATE_TEST_SUITE_P(CiScenarios, EndToEnd, ::testing::ValuesIn(Cases()), []
   std::replace(name.begin(), name.end(), '-', '_');
   return name;
 });
+
+/// The download step after the goal: the host's fault on the firmware's first write and the storage behaviour.
+struct DownloadCase {
+  const char* fault;    ///< --download-fault
+  const char* damaged;  ///< --damaged-writes
+};
+void PrintTo(const DownloadCase& c, std::ostream* os) { *os << c.fault << ", " << c.damaged; }
+
+class EndToEndDownload : public ::testing::TestWithParam<DownloadCase> {};
+
+TEST_P(EndToEndDownload, TheUnlockedFileBringsTheDomainUpAgainAfterOneFirmwareReset) {
+  const DownloadCase& c = GetParam();
+  const bool refused = std::string(c.fault) != "none";
+  DemoProcess demo(SCM_DEMO_PATH, "e2e-download");
+  // The second configuration beside the default domain gives node 3 a new parameter set.
+  const std::string second =
+      std::filesystem::path(SimDomain::DefaultDomainPath()).replace_filename("download-domain.toml").string();
+  const ScmDemoTest::Ended e = demo.Run({"--time-limit", kReachLimit, "--download", second, "--download-fault", c.fault,
+                                         "--damaged-writes", c.damaged});
+  EXPECT_EQ(e.status, Exit::Success) << e.output;
+  ASSERT_TRUE(demo.HasSummary());
+  const json s = demo.Summary();
+  const json& d = s["download"];
+  ASSERT_TRUE(d.is_object()) << s.dump();
+  // Every request echoed; a refused first write answers -1 and a second request before the reset 0.
+  ASSERT_EQ(d["requests"].size(), refused ? 2u : 1u) << d.dump();
+  for (size_t i = 0; i < d["requests"].size(); ++i) {
+    EXPECT_EQ(d["requests"][i]["identifier"], i + 1);
+    EXPECT_EQ(d["requests"][i]["result"], refused && i == 0 ? -1 : 0);
+  }
+  EXPECT_EQ(EventsOfCode(s, "0x6200AF1D"), refused ? 1u : 0u) << s["events"].dump();
+  EXPECT_TRUE(d["fileUnlocked"].get<bool>());
+  // Exactly one domain reset, by the firmware, 5 s or a little more after the first request; no controller reset.
+  EXPECT_EQ(d["resets"]["domain"], 1);
+  EXPECT_EQ(d["resets"]["plc"], 0);
+  EXPECT_TRUE(d["resets"]["byFirmware"].get<bool>());
+  EXPECT_GE(d["resets"]["secondsAfterRequest"].get<double>(), 4.95);
+  EXPECT_LE(d["resets"]["secondsAfterRequest"].get<double>(), 8.0);
+  EXPECT_TRUE(d["secondGoalSeconds"].is_number());
+  // The new configuration at work: node 3 took the new set from the restarted firmware (the first
+  // download of the run was the old set, which its start-up checksum asked for).
+  EXPECT_EQ(d["changedNodes"], json::array({3})) << d.dump();
+  EXPECT_EQ(Node(s, 3)["record"]["downloadsMatching"], 2) << Node(s, 3).dump();
+  for (const json& p : s["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
+  OthersOperational(s, true);
+  NeverFailSafe(s);
+  EXPECT_EQ(EventsOfCode(s, "0x0000E20E"), 0u);
+  EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Download, EndToEndDownload,
+                         ::testing::Values(DownloadCase{"none", "commit"}, DownloadCase{"short", "commit"},
+                                           DownloadCase{"refuse", "commit"}, DownloadCase{"short", "discard"},
+                                           DownloadCase{"refuse", "discard"}));
 
 // A correct firmware on an imperfect network is never stopped: the twelve-node
 // demo domain with seeded drops, duplicates and delays on every node in both

@@ -413,7 +413,6 @@ TEST_F(FwRemote, PasswordChangeCommitsOnlyAWrittenFile) {
   MFWQZ_Remote.ulCode = 0x5000;
 
   // "fwrevcnf.bin" holds the old password; a refused write leaves it so.
-  host.createOnWrite = true;
   ASSERT_EQ(MFWQZ_RevStore(0), 1u);
   const Bytes before = host.files["FWREVCNF.BIN"];
   MFWQZ_gbLockPostFw = 0;
