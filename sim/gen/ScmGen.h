@@ -72,6 +72,8 @@ struct AdditionalSet {
   Bytes payload;               ///< the set's bytes
   std::uint32_t timestamp = 0; ///< the set's timestamp
   std::string origin;          ///< where the set was described, for messages ("set[i]" when empty)
+  bool inNodeList = false;     ///< carried by the node list of "kel_para.saf" (object 0xE3FF + SADR,
+                               ///< sub-index number + 1) instead of "pardata1.bin"
 };
 
 /// One SADR with its UDID, as "corvane.dat" and "autocnf.bin" list them.
@@ -123,7 +125,8 @@ struct CorvaneUid {
 struct Domain {
   ScmSettings scm;                      ///< the SCM's settings
   std::vector<Node> nodes;              ///< the node list, 1 to 12 nodes
-  std::vector<AdditionalSet> sets;      ///< additional parameter sets
+  std::vector<AdditionalSet> sets;      ///< additional parameter sets; one in "pardata1.bin" replaces
+                                        ///< the node list's set of the same SADR and number
   std::optional<std::uint16_t> sdn;     ///< safety domain number of the demo
   std::optional<Udid> qorUdid;          ///< Qor controller UDID of the demo
   std::optional<AutoCnf> autoCnf;       ///< "autocnf.bin", written when present
@@ -135,7 +138,7 @@ struct Domain {
 struct FileSet {
   Bytes kelParaSaf;               ///< "kel_para.saf"
   Bytes corvaneDat;               ///< "corvane.dat"
-  std::optional<Bytes> parData1;  ///< "pardata1.bin", only when a set exists
+  std::optional<Bytes> parData1;  ///< "pardata1.bin", only when a set outside the node list exists
   std::optional<Bytes> autoCnf;   ///< "autocnf.bin", when the domain describes it
   std::optional<Bytes> fwRevCnf;  ///< "fwrevcnf.bin", when the domain describes it
   std::optional<Bytes> corvaneUid;  ///< "corvane.uid", when the domain describes it
@@ -157,8 +160,8 @@ inline constexpr std::uint64_t kInstalledCorvaneTime = 0x000F123456789ABCull;
 
 /// Bytes of the safe file space both "kel_para.saf" and "pardata1.bin" must share.
 inline constexpr std::uint32_t kSafeSpaceSize = 196608;
-/// Largest "pardata1.bin" the checker reads.
-inline constexpr std::uint32_t kParData1Max = 65536;
+/// Largest "pardata1.bin" the firmware and the checker read: the whole safe file space.
+inline constexpr std::uint32_t kParData1Max = 196608;
 
 /// Checks a domain; an empty string when it can be written, else a message naming the field.
 std::string Validate(const Domain& domain);

@@ -127,6 +127,21 @@ Bytes ParameterArea(const Domain& d) {
     AppendRecord(area, index, 1, Le16(a.main));
     AppendRecord(area, index, 2, Le16(a.txSpdo));
   }
+  // The node list's additional sets: object 0xE3FF + SADR, sub-index number + 1,
+  // each the 16-byte entry header and the payload, as "pardata1.bin" carries them.
+  std::vector<const AdditionalSet*> listed;
+  for (const auto& s : d.sets) {
+    if (s.inNodeList) {
+      listed.push_back(&s);
+    }
+  }
+  std::sort(listed.begin(), listed.end(), [](const AdditionalSet* x, const AdditionalSet* y) {
+    return x->sadr != y->sadr ? x->sadr < y->sadr : x->number < y->number;
+  });
+  for (const AdditionalSet* s : listed) {
+    AppendRecord(area, static_cast<std::uint16_t>(kAddParBase + s->sadr), static_cast<std::uint8_t>(s->number + 1),
+                 ParData1Entry(s->number, s->sadr, s->payload, s->timestamp));
+  }
   return area;
 }
 
@@ -138,12 +153,20 @@ Bytes CorvaneDat(const Domain& d) {
   return CorvaneDatFile(CorvaneDatAllRecords(udids));
 }
 
-Bytes ParData1(const Domain& d) {
+/// "pardata1.bin" of the sets outside the node list; none when there is no such set.
+std::optional<Bytes> ParData1(const Domain& d) {
   Bytes data;
+  std::uint16_t count = 0;
   for (const auto& s : d.sets) {
-    ByteWriter(data).Append(ParData1Entry(s.number, s.sadr, s.payload, s.timestamp));
+    if (!s.inNodeList) {
+      ByteWriter(data).Append(ParData1Entry(s.number, s.sadr, s.payload, s.timestamp));
+      ++count;
+    }
   }
-  return ParData1File(data, static_cast<std::uint16_t>(d.sets.size()), 0);
+  if (count == 0) {
+    return std::nullopt;
+  }
+  return ParData1File(data, count, 0);
 }
 
 /// Bytes a file takes in the firmware's file space.
@@ -163,9 +186,7 @@ Result Generate(const Domain& domain) {
   }
   r.files.kelParaSaf = KelParaSafFile(ParameterArea(domain));
   r.files.corvaneDat = CorvaneDat(domain);
-  if (!domain.sets.empty()) {
-    r.files.parData1 = ParData1(domain);
-  }
+  r.files.parData1 = ParData1(domain);
   if (domain.autoCnf) {
     r.files.autoCnf = AutoCnfBin(*domain.autoCnf);
   }

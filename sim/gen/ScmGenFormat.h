@@ -16,6 +16,7 @@ inline constexpr std::uint16_t kMaxSsdoPayload = 128;   ///< largest SSDO payloa
 inline constexpr std::uint32_t kDomainMax = 0x20000;    ///< largest domain of the object list
 inline constexpr std::uint32_t kHeaderSize = 64;        ///< header of every file
 inline constexpr std::uint32_t kEntryHeaderSize = 16;   ///< header of a "pardata1.bin" entry
+inline constexpr std::uint16_t kAddParBase = 0xE3FF;    ///< additional sets of SADR s: object kAddParBase + s
 inline constexpr std::uint32_t kCrcBlock = 16384;       ///< bytes per block CRC
 inline constexpr std::uint16_t kSadrCount = 1023;       ///< SADRs of the domain
 inline constexpr std::size_t kMaxAutoUdids = 12;        ///< UDIDs of "autocnf.bin" the firmware takes

@@ -2,6 +2,7 @@
 // field that breaks it.
 #include <set>
 #include <sstream>
+#include <tuple>
 #include <utility>
 
 #include "ScmGen.h"
@@ -97,7 +98,8 @@ std::string CheckAdditionalSadrs(const Domain& d, const std::set<std::uint16_t>&
 }
 
 std::string CheckSets(const Domain& d, const std::set<std::uint16_t>& nodeSadrs) {
-  std::set<std::pair<std::uint16_t, std::uint8_t>> seen;
+  // Each file carries a SADR's set number once; the two files may both carry it.
+  std::set<std::tuple<std::uint16_t, std::uint8_t, bool>> seen;
   for (size_t i = 0; i < d.sets.size(); ++i) {
     const auto& s = d.sets[i];
     const std::string at = s.origin.empty() ? Msg("set[", i, "].") : s.origin + ".";
@@ -107,7 +109,7 @@ std::string CheckSets(const Domain& d, const std::set<std::uint16_t>& nodeSadrs)
     if (s.number < 1 || s.number > 15) {
       return Msg(at, "number: ", unsigned{s.number}, " is outside 1 to 15");
     }
-    if (!seen.insert({s.sadr, s.number}).second) {
+    if (!seen.insert({s.sadr, s.number, s.inNodeList}).second) {
       return Msg(at, "number: set ", unsigned{s.number}, " of SADR ", s.sadr, " is given twice");
     }
     if (s.payload.size() + kEntryHeaderSize > kDomainMax) {

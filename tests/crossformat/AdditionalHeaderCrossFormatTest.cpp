@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <memory>
 
 #include "CAutoCnfBin.h"
@@ -15,6 +16,7 @@
 #include "MFWQZ_Placeholder.h"
 #include "ParamFixture.h"
 #include "PersistenceTestSupport.h"
+#include "ScmGenBuild.h"
 
 namespace {
 
@@ -34,19 +36,48 @@ class AdditionalHeaderCrossFormat : public ParamTest::ParamFixture {
   }
 };
 
+/// The header of the set the firmware loads for each (SADR, number): a "pardata1.bin"
+/// set replaces the node list's set of the same SADR and number.
+std::map<std::pair<u16, u8>, ParamTest::Bytes> ExpectedHeaders(const ScmGen::Domain& domain) {
+  std::map<std::pair<u16, u8>, ParamTest::Bytes> out;
+  for (const bool nodeList : {true, false}) {
+    for (const ScmGen::AdditionalSet& set : domain.sets) {
+      if (set.inNodeList == nodeList) {
+        const ScmGen::Bytes entry = ScmGen::ParData1Entry(set.number, set.sadr, set.payload, set.timestamp);
+        out[{set.sadr, set.number}] = ParamTest::Bytes(entry.begin(), entry.begin() + 16);
+      }
+    }
+  }
+  return out;
+}
+
 TEST_F(AdditionalHeaderCrossFormat, EveryLoadedSetHasItsHeaderInTheCatalog) {
   std::vector<ScmGen::Domain> domains = {demo};
   ScmGen::Domain more = demo;
   more.sets.push_back({more.nodes[2].sadr, 2, ParamTest::Bytes(40, 0x3C), 0x12345678, {}});
   more.sets.push_back({more.nodes[3].sadr, 15, ParamTest::Bytes(3, 0x4D), 9, {}});
   domains.push_back(more);
+  // Node-list headers beside "pardata1.bin" sets, one of them replaced by the
+  // "pardata1.bin" set of the same SADR and number (14/2).
+  ScmGen::Domain listed = more;
+  listed.sets.push_back({listed.nodes[2].sadr, 3, ParamTest::Bytes(21, 0x5E), 0x0A0B0C0D, {}, true});
+  listed.sets.push_back({listed.nodes[3].sadr, 1, ParamTest::Bytes(), 0x11, {}, true});
+  listed.sets.push_back({12, 2, ParamTest::Bytes(17000, 0x6F), 0x22, {}, true});
+  listed.sets.push_back({14, 2, ParamTest::Bytes(33, 0x70), 0x33, {}, true});
+  domains.push_back(listed);
   for (const ScmGen::Domain& domain : domains) {
     SCOPED_TRACE(domain.sets.size());
     const ScmGen::FileSet files = ParamTest::Files(domain);
     ASSERT_TRUE(files.parData1.has_value());
     Init(files.kelParaSaf, files.corvaneDat, *files.parData1);
     const auto loaded = FirmwareHeaders();
-    ASSERT_EQ(loaded.size(), domain.sets.size());
+    const auto expected = ExpectedHeaders(domain);
+    ASSERT_EQ(loaded.size(), expected.size());
+    for (const auto& [key, header] : loaded) {
+      SCOPED_TRACE(testing::Message() << key.first << "/" << int(key.second));
+      ASSERT_EQ(expected.count(key), 1u);
+      EXPECT_EQ(header, expected.at(key));
+    }
 
     SetCheckerTestDomain(7);
     PersistenceTest::MemoryStorage storage;

@@ -167,10 +167,10 @@ const RefusalRow kRefusals[] = {
        }
      },
      "node:"},
-    {"pardata1.bin above 65536 bytes",
+    {"pardata1.bin above 196608 bytes",
      [](ScmGen::Domain& d) {
-       for (std::uint8_t k = 3; k < 8; ++k) {
-         d.sets.push_back({d.nodes[k].sadr, 1, Bytes(14000, 2), 0, {}});
+       for (std::uint8_t k = 3; k < 5; ++k) {
+         d.sets.push_back({d.nodes[k].sadr, 1, Bytes(100000, 2), 0, {}});
        }
      },
      "additional_sets:"},
@@ -258,7 +258,8 @@ const ProgramRow kProgramRows[] = {
      Description(12,
                  [](int i) {
                    return i == 1 ? std::string()
-                                 : "additional_sets = [\"" + Hex(4096, 3) + "\", \"" + Hex(4096, 4) + "\"]\n";
+                                 : "additional_sets = [\"" + Hex(4096, 3) + "\", \"" + Hex(4096, 4) + "\", \"" +
+                                       Hex(4096, 5) + "\", \"" + Hex(4096, 6) + "\", \"" + Hex(4096, 7) + "\"]\n";
                  }),
      "additional_sets:"},
 };

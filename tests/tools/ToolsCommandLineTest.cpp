@@ -17,6 +17,7 @@ struct Tool {
   const char* name;  ///< program name
   const char* path;  ///< the built executable
   int badStatus;     ///< status for an unknown option
+  bool native;       ///< built for the build machine (runs without the emulator in a cross build)
 };
 
 /// The programs of this build (the list comes from the build, which knows which are built).
@@ -36,7 +37,12 @@ std::string ReadAll(const std::string& path) {
 
 Ran RunTool(const Tool& tool, const std::string& argument) {
   const std::string base = "/tmp/scm-tools-test-" + std::to_string(::getpid());
-  const std::string command = std::string("'") + tool.path + "' " + argument + " >" + base + ".out 2>" + base + ".err";
+  // In a cross build the programs are the target's: run them under the emulator the tests are given.
+  const char* emulator = std::getenv("SCM_SIM_EMULATOR");
+  const std::string prefix =
+      emulator != nullptr && *emulator != '\0' && !tool.native ? std::string(emulator) + " " : std::string();
+  const std::string command =
+      prefix + "'" + tool.path + "' " + argument + " >" + base + ".out 2>" + base + ".err";
   const int raw = std::system(command.c_str());
   Ran ran;
   if (raw != -1 && WIFEXITED(raw)) ran.status = WEXITSTATUS(raw);
