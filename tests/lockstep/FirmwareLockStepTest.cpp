@@ -106,11 +106,13 @@ class FirmwareLockStep : public FwTest::FwFixture, public ::testing::WithParamIn
     FwFixture::TearDown();
   }
 
-  /// Generates the files, starts the stack through EPS_Init and builds the nodes.
-  void Start() {
+  /// Generates the files, starts the stack through EPS_Init and builds the nodes; corvaneDat, when
+  /// given, is loaded in place of the generated "corvane.dat" (a file the firmware wrote).
+  void Start(std::optional<Bytes> corvaneDat = std::nullopt) {
     // The fixture's queues are those of its domain; the nodes take the SDN the SCM gives them.
     SimLockStep::LockStepSettings settings;
     settings.queueSdn = FwTest::kSdn;
+    settings.corvaneDat = std::move(corvaneDat);
     settings.installFiles = [this](const std::vector<std::pair<std::string, std::vector<u8>>>& files,
                                    const std::vector<u8>& flash) {
       for (const auto& [name, bytes] : files) host.files[name] = bytes;
@@ -353,11 +355,8 @@ TEST_F(FirmwareLockStep, AUdidMismatchIsQuitThroughTheApplication) {
   run_.reset();
   // A fresh process: platform, queues, fake host and firmware state as at start-up.
   FwFixture::SetUp();
-  SimLockStep::LockStepSettings settings;
-  settings.queueSdn = FwTest::kSdn;
-  settings.corvaneDat = written;
-  run_ = std::make_unique<SimLockStep::LockStepRun>(description_, [this](u64 us) { host.counter = us; }, settings);
-  ASSERT_EQ(run_->Start(), "");
+  Start(written);
+  ASSERT_FALSE(HasFatalFailure());
   EXPECT_LT(RunUntilOperational(0, kLimit), kLimit);
   ASSERT_NE(NodeAt(kSadr), nullptr);
   EXPECT_EQ(Got(NodeAt(kSadr)->Record(), Service::UdidRequest), 0u);
