@@ -46,7 +46,8 @@ class UnlockProcess : public ::testing::Test {
     ASSERT_EQ(r.error, "");
     config_.qorUdid = *r.domain.qorUdid;
     files_ = ScmGen::Generate(r.domain).files;
-    installed_ = ScmGen::Install(r.domain, config_.qorUdid);
+    // Installed and acknowledged: the controller, the key medium and every node's firmware.
+    installed_ = ScmGen::Install(ScmGen::WithAcknowledgedFirmware(r.domain, config_.qorUdid), config_.qorUdid);
   }
   void TearDown() override {
     op_.reset();
@@ -68,6 +69,10 @@ class UnlockProcess : public ::testing::Test {
     ASSERT_TRUE(host_->PutFile(ScmGen::kCorvaneUidName, installed_.corvaneUid));
     ASSERT_TRUE(host_->PutFile(ScmGen::kCorvaneUidChkName, installed_.corvaneUidChk));
     ASSERT_TRUE(host_->PutFile(ScmGen::kCorvaneDatChkName, installed_.corvaneDatChk));
+    ASSERT_TRUE(host_->PutFile(ScmGen::kFwRevCnfName, installed_.fwRevCnf));
+    ASSERT_TRUE(installed_.fwRevCnfChk.has_value());
+    ASSERT_TRUE(host_->PutFile(ScmGen::kFwRevCnfChkName, *installed_.fwRevCnfChk));
+    ASSERT_TRUE(host_->PutFile(ScmGen::kAutoCnfName, installed_.autoCnf));
     ASSERT_TRUE(host_->SetFlash(installed_.flash));
     op_ = std::make_unique<ScmSim::HostOperator>(*host_);
     ASSERT_GT(host_->Programs().Start(SCMCHECKER_PATH, {}), 0);
