@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -42,7 +45,32 @@ constexpr const char* kFrameCrcWarning = "0x0000E2C0";
 struct Outcome {
   json summary;                    ///< the summary file
   std::vector<TraceFields> trace;  ///< the frame trace
+  std::string storage;             ///< the host's storage folder the run kept
 };
+
+/// Bytes of the SADR-UDID store "corvane.dat": header, one 13-byte record per SADR 1 to 1023, CRC.
+constexpr size_t kCorvaneDatSize = 13367;
+/// Offset of SADR 1's record in "corvane.dat", and of the UDID within a record.
+constexpr size_t kCorvaneFirstRecord = 64;
+constexpr size_t kCorvaneRecordUdid = 7;
+constexpr size_t kCorvaneRecordSize = 13;
+
+/// A file the run left on the host's storage; empty when there is none.
+std::vector<uint8_t> StoredFile(const Outcome& o, const std::string& name) {
+  std::ifstream in(o.storage + "/" + name, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+/// A UDID as the summary writes it ("02-5C-3E-A0-00-02").
+std::string UdidText(const uint8_t* udid) {
+  std::string text;
+  for (int i = 0; i < 6; ++i) {
+    char part[4];
+    std::snprintf(part, sizeof part, i == 0 ? "%02X" : "-%02X", udid[i]);
+    text += part;
+  }
+  return text;
+}
 
 /// Requests of a service a node received, from its record.
 unsigned Received(const json& node, const std::string& service) {
@@ -187,6 +215,14 @@ const std::vector<E2eCase>& Cases() {
          const std::vector<std::string> expected = {"3,0x5000", "30,0x0003", "30,0x0017", "5,0x0300", "6,0x0070",
                                                     "32,0x4000", "8,0x0060", "17,0x0050", "3,0x0060"};
          EXPECT_EQ(events, expected);
+         // The exchange is kept over restarts: the SADR-UDID store the firmware rewrote holds the
+         // UDID node 2 carries, and every other node's described UDID.
+         const std::vector<uint8_t> dat = StoredFile(o, "corvane.dat");
+         ASSERT_EQ(dat.size(), kCorvaneDatSize);
+         for (const json& n : o.summary["nodes"]) {
+           const size_t at = kCorvaneFirstRecord + kCorvaneRecordSize * (n["sadr"].get<size_t>() - 1) + kCorvaneRecordUdid;
+           EXPECT_EQ(UdidText(dat.data() + at), n["udid"].get<std::string>()) << n.dump();
+         }
        }},
       {"silent", Exit::TimeLimit,
        [](const Outcome& o) {
@@ -248,7 +284,7 @@ TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
 
   DemoProcess demo(SCM_DEMO_PATH, "e2e");
   const std::string trace = demo.Directory() + "/trace.txt";
-  std::vector<std::string> args{"--trace", trace};
+  std::vector<std::string> args{"--trace", trace, "--keep-storage"};
   if (it->operational) {
     args.insert(args.end(), {"--time-limit", it->operatorSteps.empty() ? kReachLimit : kOperatorLimit, "--duration",
                              kGuardSeconds});
@@ -266,7 +302,9 @@ TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
   }
 
   const ScmDemoTest::Ended e = demo.Run(args);
-  Outcome o{demo.Summary(), DemoProcess::ReadTrace(trace)};
+  const json summary = demo.Summary();
+  const std::string kept = summary.contains("runDirectory") ? summary["runDirectory"].get<std::string>() : "";
+  Outcome o{summary, DemoProcess::ReadTrace(trace), kept + "/storage"};
   EXPECT_EQ(e.status, c.status);
   ASSERT_TRUE(demo.HasSummary());
   EXPECT_EQ(o.summary["exitStatus"], c.status);
@@ -289,6 +327,8 @@ TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
   EXPECT_EQ(CheckerRecords(o.summary), std::string(c.name) == "corrupted-frame" ? 1u : 0u)
       << o.summary["events"].dump();
   EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
+  EXPECT_NE(kept, "") << "the run directory was not kept";
+  if (!kept.empty()) std::filesystem::remove_all(kept);
   if (HasFailure()) {
     std::printf("--- trace tail ---\n%s--- output and summary ---\n%s\n", DemoProcess::Tail(trace, kTraceTail).c_str(),
                 e.output.c_str());
