@@ -1,5 +1,6 @@
 #include "DemoRun.h"
 
+#include <strings.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <thread>
 
@@ -233,6 +235,7 @@ class Run {
       ReadNetwork();
       CountCycles();
       UpdateHandshake(now);
+      if (!download_) FollowResets();
       OperatorTurn(now);
       view_.Show(MakeSnapshot(now));
       if (!operatorFailure_.empty()) return End(ExitStatus::OperatorFailed, "operator-failed", operatorFailure_);
@@ -548,6 +551,7 @@ class Run {
   void NextStep() {
     ++step_;
     stepStart_.reset();
+    unlockSent_.reset();
   }
 
   void FailStep(const std::string& why) {
@@ -571,9 +575,103 @@ class Run {
         if (!pending_) FailStep("the command could not be sent");
         return;
       case OperatorStep::Kind::Wait:
+        if (step.condition == "restarted") {
+          if (RestartedSinceUnlock()) {
+            NextStep();
+          } else if (Since(*stepStart_, now) > step.seconds) {
+            FailStep("the domain did not restart with every node operational again within " +
+                     std::to_string(step.seconds) + " s");
+          }
+          return;
+        }
         if (!lastRead_ || Since(*lastRead_, now) >= kWaitReadSeconds) Send(ScmSim::RemoteOrder{}, true, now);
         return;
+      case OperatorStep::Kind::Download:
+        ScriptDownload(step);
+        return;
+      case OperatorStep::Kind::Unlock:
+        ScriptUnlock(step, now);
+        return;
     }
+  }
+
+  /// A download step: the file's bytes (the given file, else the run's own file of that name)
+  /// locked with the word beside its companion.
+  void ScriptDownload(const OperatorStep& step) {
+    std::optional<ScmSim::Bytes> plain;
+    if (step.source.empty()) {
+      for (const auto& [name, bytes] : plan_.files) {
+        if (strcasecmp(name.c_str(), step.file.c_str()) == 0) plain = bytes;
+      }
+      if (!plain) return FailStep("the run put no file of that name on the storage");
+    } else {
+      std::ifstream in(step.source, std::ios::binary);
+      if (!in) return FailStep("cannot read " + step.source);
+      plain = ScmSim::Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    if (plain->size() < ScmSim::kLockedBytes) return FailStep("a file under 4 bytes cannot be locked");
+    if (!operator_->Download(step.file, *plain, step.word.value_or(options_.unlockWord))) {
+      return FailStep("the host refused the download");
+    }
+    summary_.operatorSide.downloads.push_back(step.file);
+    NextStep();
+  }
+
+  /// An unlock step: the request once, then its answer, which must echo the identifier with the expected result.
+  void ScriptUnlock(const OperatorStep& step, Clock::time_point now) {
+    if (!unlockSent_) {
+      // answers no step waited for are not this step's
+      while (operator_->ReadUnlockResponse()) {
+      }
+      const ScmSim::ResetState resets = host_->Resets();
+      resetsAtUnlock_ = resets.done;
+      const auto checker = host_->Programs().Info(checker_);
+      const auto firmware = host_->Programs().Info(firmware_);
+      startsAtUnlock_ = {checker ? checker->starts : 0, firmware ? firmware->starts : 0};
+      if (!operator_->SendUnlockRequest(step.identifier, step.file, step.word.value_or(options_.unlockWord))) {
+        return FailStep("the unlock request could not be sent");
+      }
+      unlockSent_ = now;
+      return;
+    }
+    if (std::optional<ScmSim::UnlockResponse> answer = operator_->ReadUnlockResponse()) {
+      summary_.operatorSide.unlocks.push_back(std::to_string(answer->identifier) + "," +
+                                              std::to_string(answer->result));
+      if (answer->identifier != step.identifier) return FailStep("the answer does not echo the identifier");
+      if (answer->result != step.expectUnlock) {
+        return FailStep("expected result " + std::to_string(step.expectUnlock) + ", got " +
+                        std::to_string(answer->result));
+      }
+      NextStep();
+    } else if (now - *unlockSent_ > ScmSim::HostOperator::kDefaultAnswerLimit) {
+      FailStep("no answer within the limit");
+    }
+  }
+
+  /// The pump follows the queues and semaphore a domain reset re-creates; the set-to-operational
+  /// answers at each reset are kept so that only answers to the restarted firmware count.
+  void FollowResets() {
+    const uint32_t done = host_->Resets().done;
+    if (done != resetsFollowed_) {
+      resetsFollowed_ = done;
+      setOpAtReset_ = SetOperationalAnswers();
+      pumpFollows_ = pump_->Reopen();
+    } else if (!pumpFollows_) {
+      pumpFollows_ = pump_->Reopen();
+    }
+  }
+
+  /// Since the last unlock step's request: the domain reset it armed was carried out, both programs
+  /// started again, the handshake holds and every node answered the restarted firmware's
+  /// set-to-operational and is operational.
+  bool RestartedSinceUnlock() {
+    if (host_->Resets().done <= resetsAtUnlock_ || !pumpFollows_) return false;
+    const auto checker = host_->Programs().Info(checker_);
+    const auto firmware = host_->Programs().Info(firmware_);
+    const bool restarted = checker && firmware && checker->running && firmware->running &&
+                           checker->starts > startsAtUnlock_.first && firmware->starts > startsAtUnlock_.second;
+    const bool handshake = host_->Condition(1) && host_->Condition(2) && *host_->Condition(1) == *host_->Condition(2);
+    return restarted && handshake && SetOperationalSinceReset() && NotOperational().empty();
   }
 
   void ScriptAnswer(const ScmSim::RemoteExchange& x, Clock::time_point now) {
@@ -994,6 +1092,11 @@ class Run {
   std::vector<u32> setOpAtReset_;                   ///< set-to-operational answers per node when the reset was seen
   std::map<unsigned, u32> downloadsAtReset_;        ///< downloads of the described set per position at the reset
   int firmwarePidBeforeReset_ = 0;                  ///< scmfirmware's process that unlocked the file
+  uint32_t resetsFollowed_ = 0;                     ///< domain resets the pump has followed (outside the download step)
+  bool pumpFollows_ = true;                         ///< the pump opened the queues of the last reset
+  std::optional<Clock::time_point> unlockSent_;     ///< when the unlock step under way sent its request
+  uint32_t resetsAtUnlock_ = 0;                     ///< resets carried out when the last unlock step sent its request
+  std::pair<uint32_t, uint32_t> startsAtUnlock_;    ///< starts of checker and firmware then
   std::string handshakeText_ = "waiting for the checker (condition 1)";  ///< shown in the view
 };
 

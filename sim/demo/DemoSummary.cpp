@@ -245,7 +245,9 @@ std::string SummaryJson(const Summary& s) {
                    {"strayAnswers", op.strayAnswers}, {"scriptSteps", op.scriptSteps},
                    {"stepsDone", op.stepsDone},     {"failedStep", op.failedStep},
                    {"classicRecords", op.classicRecords}, {"classicRecordsSound", op.classicRecordsSound},
-                   {"remoteEvents", op.remoteEvents}};
+                   {"remoteEvents", op.remoteEvents},
+                   {"downloads", op.downloads},
+                   {"unlocks", op.unlocks}};
   const ScmSim::NetworkCounts& c = s.network;
   j["network"] = {{"fromFirmware", c.fromFirmware}, {"toNodes", c.toNodes},     {"noNode", c.noNode},
                   {"notRequest", c.notRequest},     {"toFirmware", c.toFirmware}, {"dropped", c.dropped},

@@ -90,6 +90,8 @@ struct OperatorSummary {
   unsigned classicRecords = 0;         ///< classic status records that came back
   unsigned classicRecordsSound = 0;    ///< those whose fail-safe byte read 0x55
   std::vector<std::string> remoteEvents;  ///< the firmware's remote-control events as "result,0xCODE"
+  std::vector<std::string> downloads;  ///< the files the script downloaded, in order
+  std::vector<std::string> unlocks;    ///< the script's unlock answers as "identifier,result"
   unsigned scriptSteps = 0;            ///< steps of the scripted operator
   unsigned stepsDone = 0;              ///< steps that passed
   std::string failedStep;              ///< the step that failed and why; empty when none

@@ -4,6 +4,7 @@
 // only (exit status, summary, node records in it, frame trace, events), never
 // the programs' memory. On failure the trace tail and the summary are printed.
 #include <gtest/gtest.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <set>
 #include <string>
 
+#include "DemoDomain.h"
 #include "DemoOptions.h"
 #include "DemoProcess.h"
 #include "DomainDescription.h"
@@ -223,6 +225,28 @@ const std::vector<E2eCase>& Cases() {
            const size_t at = kCorvaneFirstRecord + kCorvaneRecordSize * (n["sadr"].get<size_t>() - 1) + kCorvaneRecordUdid;
            EXPECT_EQ(UdidText(dat.data() + at), n["udid"].get<std::string>()) << n.dump();
          }
+       }},
+      {"download-unlocked", Exit::Success,
+       [](const Outcome& o) {
+         OthersOperational(o.summary, true);
+         NeverFailSafe(o.summary);
+         const json& op = o.summary["operator"];
+         EXPECT_EQ(op["failedStep"], "") << op.dump();
+         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         EXPECT_EQ(op["downloads"], std::vector<std::string>{"kel_para.saf"});
+         EXPECT_EQ(op["unlocks"], (std::vector<std::string>{"7,-1", "8,0"}));
+         // the wrong word's one event; the file unlocked as the run installed it, the companion emptied
+         EXPECT_EQ(EventsOfCode(o.summary, "0x6200AF1D"), 1u) << o.summary["events"].dump();
+         ScmDemo::DemoOptions options;
+         ScmDemo::DomainPlan plan;
+         ASSERT_EQ(ScmDemo::PlanDomain(options, plan), "");
+         const auto installed = std::find_if(plan.files.begin(), plan.files.end(),
+                                             [](const auto& f) { return strcasecmp(f.first.c_str(), "kel_para.saf") == 0; });
+         ASSERT_NE(installed, plan.files.end());
+         EXPECT_EQ(StoredFile(o, "kel_para.saf"), installed->second);
+         EXPECT_EQ(StoredFile(o, "kel_para.saf.swp"), std::vector<uint8_t>{});
+         // the one domain reset restarted both programs
+         for (const json& p : o.summary["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
        }},
       {"silent", Exit::TimeLimit,
        [](const Outcome& o) {
