@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <optional>
 
 #include "EPSod.h"
 #include "EPSudid.h"
@@ -13,6 +14,7 @@
 #include "HNFiff_ModuleState.h"
 #include "ParamFixture.h"
 #include "ParameterFileBuilders.h"
+#include "SOD.h"
 #include "ScmSystemCalls.h"
 
 namespace ParamTest {
@@ -210,6 +212,26 @@ TEST_F(UdidStore, ARequestDuringARewriteRunsAfterIt) {
   EXPECT_EQ(Count(SCM_SC_OPEN_STORAGE), 2);
   EXPECT_EQ(Count(SCM_SC_UNLOCK_RESET), 2);
   EXPECT_EQ(*Written(), TestFiles::BuildCorvaneDatFull(Entries()));
+}
+
+TEST_F(UdidStore, AnUnreadableUdidEndsTheRequestBeforeTheOpen) {
+  // SADR 5's UDID no longer reads as its six bytes: the snapshot fails, nothing is opened.
+  SOD_Access acc{};
+  acc.obj.usIndex = 0xCC05;
+  acc.obj.ucSubIndex = 1;
+  SOD_ErrorInfo err{};
+  ASSERT_NE(SOD_AttrGetVirt(&acc, &err), nullptr);
+  ASSERT_TRUE(SOD_ActualLenSetVirt(&acc, 5));
+  const Bytes* before = Written();
+  const std::optional<Bytes> old = before != nullptr ? std::optional<Bytes>(*before) : std::nullopt;
+  EPS_StartStoreSadrUdid();
+  Pass();
+  EXPECT_EQ(TakeEvents(), std::vector<Event>{StoreFault(EPS_kUdidFailRead)});
+  EXPECT_EQ(EPS_UdidStoreInProgress(), 0);
+  EXPECT_EQ(Count(SCM_SC_OPEN_STORAGE), 0);
+  EXPECT_EQ(Count(SCM_SC_UNLOCK_RESET), 1) << "the request ended once";
+  const Bytes* after = Written();
+  EXPECT_EQ(after != nullptr ? std::optional<Bytes>(*after) : std::nullopt, old);
 }
 
 TEST_F(UdidStore, AFailedEndOfTheHoldOffIsReported) {
