@@ -123,6 +123,16 @@ void NeverFailSafe(const json& s) {
   for (const json& p : s["programs"]) EXPECT_EQ(p["state"], "stopped by the run") << p.dump();
 }
 
+/// Every node operational, never fail-safe, and every step of the scripted operator done; its summary.
+const json& ScriptRanThrough(const json& s) {
+  OthersOperational(s, true);
+  NeverFailSafe(s);
+  const json& op = s["operator"];
+  EXPECT_EQ(op["failedStep"], "") << op.dump();
+  EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+  return op;
+}
+
 /// The network never echoed the firmware's frames: all it gave the firmware came from the nodes.
 void NoEcho(const json& s) {
   unsigned sent = 0;
@@ -199,11 +209,7 @@ const std::vector<E2eCase>& Cases() {
        }},
       {"udid-mismatch-accepted", Exit::Success,
        [](const Outcome& o) {
-         OthersOperational(o.summary, true);
-         NeverFailSafe(o.summary);
-         const json& op = o.summary["operator"];
-         EXPECT_EQ(op["failedStep"], "") << op.dump();
-         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         const json& op = ScriptRanThrough(o.summary);
          EXPECT_EQ(op["strayAnswers"], 0);
          // the last record: no mismatch, the exchange completed
          const std::string last = op["lastStatus"];
@@ -228,11 +234,7 @@ const std::vector<E2eCase>& Cases() {
        }},
       {"download-unlocked", Exit::Success,
        [](const Outcome& o) {
-         OthersOperational(o.summary, true);
-         NeverFailSafe(o.summary);
-         const json& op = o.summary["operator"];
-         EXPECT_EQ(op["failedStep"], "") << op.dump();
-         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         const json& op = ScriptRanThrough(o.summary);
          EXPECT_EQ(op["downloads"], std::vector<std::string>{"kel_para.saf"});
          EXPECT_EQ(op["unlocks"], (std::vector<std::string>{"7,-1", "8,0"}));
          // the wrong word's one event; the file unlocked as the run installed it, the companion emptied
