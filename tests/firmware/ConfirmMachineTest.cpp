@@ -597,7 +597,7 @@ TEST_F(Machines, AFailedWriteOfFwRevCnfChangesNothingUnderBothStorageBehaviours)
        }},
       {"refused open", [](FakeHost& h) { h.failing.insert(SCM_SC_OPEN_STORAGE); }},
       {"refused write", [](FakeHost& h) { h.failWrites = 1; }},
-      {"short write", [](FakeHost& h) { h.shortWrites = 1; }},
+      {"short write", [](FakeHost& h) { h.shortAnyWrites = 1; }},
       {"failing close", [](FakeHost& h) { h.failCloses = 1; }},
   };
   for (const bool discard : {false, true}) {

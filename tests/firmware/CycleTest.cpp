@@ -1,6 +1,8 @@
 // The firmware cycle, the two task passes and their handshakes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "EPSglobal.h"
 #include "EPSinit.h"
 #include "ScmFirmwareIdent.h"
