@@ -334,6 +334,29 @@ const std::vector<E2eCase>& Cases() {
          EXPECT_EQ(kept["flash"], kept["files"]["corvane.uid"]);
          EXPECT_EQ(EventsOfCode(o.summary, "0x6200C086"), 0u);
        }},
+      {"setup-mode-off-resets", Exit::Success,
+       [](const Outcome& o) {
+         const json& op = ScriptRanThrough(o.summary);
+         const std::vector<std::string> events = op["remoteEvents"];
+         EXPECT_EQ(events, (std::vector<std::string>{"3,0x9000", "3,0x9100"}));
+         // switched on (2, 0) and off (3, 0); the firmware's reset restarted both programs
+         EXPECT_EQ(EventsOfCode(o.summary, "0x6200C094"), 2u) << o.summary["events"].dump();
+         for (const json& p : o.summary["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
+         const json& kept = o.summary["kept"];
+         EXPECT_EQ(kept["qorVariables"]["6"], "0000") << kept.dump();
+         EXPECT_EQ(FwRevFlags(kept["files"]["fwrevcnf.bin"]), 0x07u);
+       }},
+      {"user-data-format", Exit::Success,
+       [](const Outcome& o) {
+         const json& op = ScriptRanThrough(o.summary);
+         const std::vector<std::string> events = op["remoteEvents"];
+         EXPECT_EQ(events, (std::vector<std::string>{"3,0x8000"}));
+         EXPECT_EQ(EventsOfCode(o.summary, "0x6200C07F"), 2u) << o.summary["events"].dump();
+         for (const json& p : o.summary["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
+         const json& kept = o.summary["kept"];
+         EXPECT_EQ(kept["files"]["pardata1.bin"], "") << kept.dump();
+         EXPECT_EQ(kept["files"]["autocnf.bin"], "");
+       }},
       {"silent", Exit::TimeLimit,
        [](const Outcome& o) {
          OthersOperational(o.summary, false);
