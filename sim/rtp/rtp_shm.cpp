@@ -17,6 +17,7 @@
 #include "rtp_runlock.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <linux/futex.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -83,7 +84,7 @@ long Futex(std::atomic<uint32_t>* word, int op, uint32_t value, const timespec* 
 
 bool DeadlinePassed(const timespec* deadline, timespec* remaining) {
   timespec now{};
-  syscall(SYS_clock_gettime, CLOCK_MONOTONIC, &now);
+  SystemClockGetTime(CLOCK_MONOTONIC, &now);
   int64_t ns = (static_cast<int64_t>(deadline->tv_sec) - now.tv_sec) * 1000000000LL +
                (deadline->tv_nsec - now.tv_nsec);
   if (ns <= 0) {
@@ -109,10 +110,22 @@ Handle* Register(Kind kind, ObjectHeader* object, size_t size, const std::string
   return raw;
 }
 
+/// This process's id as SelfPid gives it; 0 until first asked.
+std::atomic<uint32_t> gSelfPid{0};
+
+/// A forked child is another process: it takes its own id.
+void RenewSelfPid() { gSelfPid.store(static_cast<uint32_t>(getpid()), std::memory_order_relaxed); }
+
+/// Keeps the id current across fork from start-up on (registered before main).
+__attribute__((constructor)) void WatchForks() {
+  RenewSelfPid();
+  pthread_atfork(nullptr, nullptr, RenewSelfPid);
+}
+
 /// True when the process holding a lock has ended (gone, or a zombie not yet collected by its parent).
 bool HolderGone(uint32_t owner) {
   const pid_t pid = static_cast<pid_t>(owner & kSyncOwnerMask);
-  if (pid == getpid()) {
+  if (static_cast<uint32_t>(pid) == SelfPid()) {
     return false;  // another thread of this process: it lives as long as the caller does
   }
   if (kill(pid, 0) != 0) {
@@ -139,6 +152,7 @@ bool HolderGone(uint32_t owner) {
 void InitSync(SharedSync* sync, bool deleteOnLastClose) {
   sync->lock.store(0);
   sync->sequence.store(0);
+  sync->sleepers = 0;
   sync->deleted = 0;
   sync->openCount = 0;
   sync->deleteOnLastClose = deleteOnLastClose ? 1 : 0;
@@ -195,6 +209,15 @@ Probe ProbeExisting(const std::string& shmName, uint32_t magic, ObjectHeader** o
 
 }  // namespace
 
+uint32_t SelfPid() {
+  uint32_t pid = gSelfPid.load(std::memory_order_relaxed);
+  if (pid == 0) {
+    RenewSelfPid();
+    pid = gSelfPid.load(std::memory_order_relaxed);
+  }
+  return pid;
+}
+
 std::string NamespacePrefix() {
   const char* ns = getenv("SCM_SIM_NAMESPACE");
   std::string prefix = "scmsim.";
@@ -212,7 +235,7 @@ std::string ObjectName(Kind kind, const char* name) {
 }
 
 void LockSync(SharedSync* sync) {
-  const uint32_t self = static_cast<uint32_t>(getpid()) & kSyncOwnerMask;
+  const uint32_t self = SelfPid() & kSyncOwnerMask;
   uint32_t free = 0;
   if (sync->lock.compare_exchange_strong(free, self, std::memory_order_acquire)) {
     return;
@@ -256,9 +279,16 @@ void UnlockSync(SharedSync* sync) {
   }
 }
 
-void WakeAll(SharedSync* sync) {
+void UnlockAndWakeAll(SharedSync* sync) {
   sync->sequence.fetch_add(1);
-  Futex(&sync->sequence, FUTEX_WAKE, INT_MAX, nullptr);
+  const bool sleepers = sync->sleepers != 0;
+  UnlockSync(sync);
+  // A waiter counts itself under the lock before it sleeps; one that comes
+  // between the unlock and this wake sees the new word and at worst wakes once
+  // for nothing, looks and sleeps again.
+  if (sleepers) {
+    Futex(&sync->sequence, FUTEX_WAKE, INT_MAX, nullptr);
+  }
 }
 
 bool WaitChange(SharedSync* sync, const timespec* deadline) {
@@ -267,11 +297,15 @@ bool WaitChange(SharedSync* sync, const timespec* deadline) {
     return false;
   }
   const uint32_t seen = sync->sequence.load();
+  ++sync->sleepers;
   UnlockSync(sync);
   ScmSimBlockingBegin();
   Futex(&sync->sequence, FUTEX_WAIT, seen, deadline != nullptr ? &remaining : nullptr);
   ScmSimBlockingEnd();
   LockSync(sync);
+  if (sync->sleepers > 0) {
+    --sync->sleepers;
+  }
   return true;
 }
 
@@ -398,8 +432,7 @@ STATUS DeleteObject(Handle* handle) {
     return ERROR;
   }
   sync->deleted = 1;
-  WakeAll(sync);
-  UnlockSync(sync);
+  UnlockAndWakeAll(sync);
   // Only the one who marked it deleted removes the name, so a re-created object keeps its name.
   shm_unlink(handle->shmName.c_str());
   return OK;

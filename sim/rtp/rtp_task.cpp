@@ -185,6 +185,7 @@ bool SpawnRefused(const Scheduler& s, const std::string& name) {
 }  // namespace
 
 void StartInitialTask() {
+  FreezeSettings();
   WarmUpTaskExit();
   Scheduler& s = Sched();
   Task* task = nullptr;
