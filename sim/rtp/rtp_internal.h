@@ -56,12 +56,13 @@ enum class Kind : char {
 /// One handle of this process to a named object (closed handles stay registered, marked closed,
 /// so that a stale pointer is still recognised).
 struct Handle {
-  Kind kind;             ///< kind of object
-  ObjectHeader* object;  ///< mapping of the very object opened (a re-created one is another); null once unmapped
-  size_t size;           ///< bytes mapped
-  std::string shmName;   ///< shared-memory name, for the unlink on delete
-  bool closed;           ///< true after close; every later call fails (registry lock)
-  int users;             ///< calls inside through this handle now; the last one unmaps a closed handle (registry lock)
+  Kind kind;                           ///< kind of object
+  std::atomic<ObjectHeader*> object;   ///< mapping of the very object opened (a re-created one is another);
+                                       ///< null once unmapped
+  size_t size;                         ///< bytes mapped
+  std::string shmName;                 ///< shared-memory name, for the unlink on delete
+  std::atomic<bool> closed;            ///< true after close; every later call fails
+  std::atomic<int> users;              ///< calls inside through this handle now; the last one unmaps a closed handle
 };
 
 /// A call's use of a handle: resolves it and keeps its mapping until the call ends.

@@ -55,7 +55,7 @@ void InitQueue(ObjectHeader* object, const void* context) {
   SetRing(queue, 0, 0);
 }
 
-QueueObject* Object(const HandleRef& ref) { return reinterpret_cast<QueueObject*>(ref.get()->object); }
+QueueObject* Object(const HandleRef& ref) { return reinterpret_cast<QueueObject*>(ref.get()->object.load()); }
 
 /// Waits until ready() holds with the queue locked; on failure the lock is released and errno set.
 template <typename Ready>

@@ -30,7 +30,7 @@ void InitSem(ObjectHeader* object, const void* context) {
   sem->gives = 0;
 }
 
-SemObject* Object(const HandleRef& ref) { return reinterpret_cast<SemObject*>(ref.get()->object); }
+SemObject* Object(const HandleRef& ref) { return reinterpret_cast<SemObject*>(ref.get()->object.load()); }
 
 /// Locks a semaphore; false (unlocked, errno set) when it was deleted.
 bool LockLive(SemObject* sem) {

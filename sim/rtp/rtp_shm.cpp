@@ -51,15 +51,70 @@ constexpr long kLockCheckNanoseconds = 20 * 1000 * 1000;
 /// Bits of the lock word that hold the holder's process id (Linux ids stay below 2^22).
 constexpr uint32_t kSyncOwnerMask = ~kSyncWaiters;
 
+/// Slots of the table that finds a handle without taking the registry lock (a power of two).
+constexpr size_t kFindSlots = 4096;
+
 /// Every handle this process ever opened, closed ones included (so a stale pointer is recognised).
+/// A handle is never freed, so a pointer once found stays valid.
 struct Registry {
-  std::mutex lock;                                            ///< guards handles
+  std::mutex lock;                                            ///< guards handles and the table's filling
   std::unordered_map<const void*, std::unique_ptr<Handle>> handles;  ///< by address
+  std::atomic<Handle*> find[kFindSlots] = {};  ///< the first handles by hashed address (open addressing, never emptied)
+  std::atomic<bool> overflowed{false};         ///< a handle did not fit the table: look in handles too
 };
 
 Registry& TheRegistry() {
   static Registry* registry = new Registry;  // never destroyed: tasks may still run at exit
   return *registry;
+}
+
+/// First slot of the table for an address.
+size_t FindSlot(const void* address) {
+  return static_cast<size_t>((reinterpret_cast<uintptr_t>(address) >> 4) * 0x9E3779B1u) & (kFindSlots - 1);
+}
+
+/// Puts a new handle into the table when there is room (registry locked).
+void AddToTable(Registry& registry, Handle* handle) {
+  const size_t first = FindSlot(handle);
+  for (size_t i = 0; i < kFindSlots; ++i) {
+    std::atomic<Handle*>& slot = registry.find[(first + i) & (kFindSlots - 1)];
+    if (slot.load(std::memory_order_relaxed) == nullptr) {
+      slot.store(handle, std::memory_order_release);
+      return;
+    }
+  }
+  registry.overflowed.store(true);
+}
+
+/// The registered handle at that address, null when there is none; takes no lock while the table holds every handle.
+Handle* FindHandle(const void* address) {
+  Registry& registry = TheRegistry();
+  const size_t first = FindSlot(address);
+  for (size_t i = 0; i < kFindSlots; ++i) {
+    Handle* h = registry.find[(first + i) & (kFindSlots - 1)].load(std::memory_order_acquire);
+    if (h == address) {
+      return h;
+    }
+    if (h == nullptr) {
+      break;
+    }
+  }
+  if (!registry.overflowed.load()) {
+    return nullptr;
+  }
+  std::lock_guard<std::mutex> guard(registry.lock);
+  auto it = registry.handles.find(address);
+  return it != registry.handles.end() ? it->second.get() : nullptr;
+}
+
+/// Ends a call's use of a handle; the last use of a closed handle unmaps its object.
+void Unuse(Handle* handle) {
+  if (handle->users.fetch_sub(1) == 1 && handle->closed.load()) {
+    ObjectHeader* object = handle->object.exchange(nullptr);
+    if (object != nullptr) {
+      munmap(object, handle->size);
+    }
+  }
 }
 
 /// Appends name to out, keeping letters, digits, '-' and '_' and escaping everything else as %XX.
@@ -107,6 +162,7 @@ Handle* Register(Kind kind, ObjectHeader* object, size_t size, const std::string
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock);
   registry.handles.emplace(raw, std::move(handle));
+  AddToTable(registry, raw);
   return raw;
 }
 
@@ -396,15 +452,17 @@ Handle* OpenObject(Kind kind, const char* name, int mode, size_t createSize, uin
 }
 
 HandleRef::HandleRef(const void* handle, Kind kind) : handle_(nullptr) {
-  if (handle != nullptr) {
-    Registry& registry = TheRegistry();
-    std::lock_guard<std::mutex> guard(registry.lock);
-    auto it = registry.handles.find(handle);
-    if (it != registry.handles.end() && it->second->kind == kind && !it->second->closed) {
-      handle_ = it->second.get();
-      ++handle_->users;
+  Handle* found = handle != nullptr ? FindHandle(handle) : nullptr;
+  if (found != nullptr && found->kind == kind) {
+    // Counted before closed is looked at, and close sets closed before its own
+    // call's count is given back: either this call sees the handle closed, or
+    // the last count given back (this call's) unmaps it.
+    found->users.fetch_add(1);
+    if (!found->closed.load()) {
+      handle_ = found;
       return;
     }
+    Unuse(found);
   }
   errno = SCM_ERRNO_INVALID_ID;
 }
@@ -414,17 +472,12 @@ HandleRef::~HandleRef() {
     return;
   }
   const int savedErrno = errno;
-  Registry& registry = TheRegistry();
-  std::lock_guard<std::mutex> guard(registry.lock);
-  if (--handle_->users == 0 && handle_->closed && handle_->object != nullptr) {
-    munmap(handle_->object, handle_->size);
-    handle_->object = nullptr;
-  }
+  Unuse(handle_);
   errno = savedErrno;
 }
 
 STATUS DeleteObject(Handle* handle) {
-  SharedSync* sync = &handle->object->sync;
+  SharedSync* sync = &handle->object.load()->sync;
   LockSync(sync);
   if (sync->deleted != 0) {
     UnlockSync(sync);
@@ -439,16 +492,12 @@ STATUS DeleteObject(Handle* handle) {
 }
 
 STATUS CloseHandle(Handle* handle) {
-  {
-    Registry& registry = TheRegistry();
-    std::lock_guard<std::mutex> guard(registry.lock);
-    if (handle->closed) {
-      errno = SCM_ERRNO_INVALID_ID;
-      return ERROR;
-    }
-    handle->closed = true;  // the caller's HandleRef unmaps once the last call through it ends
+  if (handle->closed.exchange(true)) {
+    errno = SCM_ERRNO_INVALID_ID;
+    return ERROR;
   }
-  SharedSync* sync = &handle->object->sync;
+  // the caller's HandleRef unmaps once the last call through the handle ends
+  SharedSync* sync = &handle->object.load()->sync;
   LockSync(sync);
   if (sync->openCount > 0) {
     --sync->openCount;
