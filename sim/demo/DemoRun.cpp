@@ -1,5 +1,6 @@
 #include "DemoRun.h"
 
+#include <cstdio>
 #include <strings.h>
 #include <unistd.h>
 
@@ -762,6 +763,30 @@ class Run {
     return "";
   }
 
+  /// Takes the Qor variables, the application files and flash area 16 the host holds into the summary.
+  void ReadKept() {
+    if (!host_) return;
+    const auto hex = [](const std::vector<uint8_t>& bytes) {
+      std::string text;
+      char two[3];
+      for (const uint8_t b : bytes) {
+        std::snprintf(two, sizeof two, "%02x", b);
+        text += two;
+      }
+      return text;
+    };
+    KeptValues kept;
+    for (unsigned id = 0; id < 8; ++id) {
+      if (const auto value = host_->QorVariable(id)) kept.qorVariables.emplace_back(id, hex(*value));
+    }
+    for (const char* name : {"fwrevcnf.bin", "corvane.uid", "autocnf.bin", "pardata1.bin"}) {
+      if (const auto content = host_->GetFile(name)) kept.files.emplace_back(name, hex(*content));
+    }
+    const auto flash = host_->Flash();
+    kept.flash = flash ? hex(*flash) : "-";
+    summary_.kept = kept;
+  }
+
   /// Takes the nodes' records and the network's counts into the summary.
   void ReadNetwork() {
     if (!pump_) return;
@@ -975,6 +1000,7 @@ class Run {
       CountCycles();
       const Clock::time_point now = Clock::now();
       ReadNetwork();
+      ReadKept();
       if (status == ExitStatus::Success) {
         const std::string lost = NotOperational();
         if (!lost.empty()) {

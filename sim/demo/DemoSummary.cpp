@@ -192,6 +192,15 @@ std::string SummaryText(const Summary& s) {
   t += "\n";
   if (!op.failedStep.empty()) t += "    failed step: " + op.failedStep + "\n";
   if (!op.lastStatus.empty()) t += "    last status: " + op.lastStatus + "\n";
+  if (!s.kept.qorVariables.empty()) {
+    t += "  Qor variables:";
+    for (const auto& [id, bytes] : s.kept.qorVariables) t += " " + std::to_string(id) + "=" + bytes;
+    t += "\n";
+  }
+  for (const auto& [name, bytes] : s.kept.files) {
+    t += "  " + name + ": " + std::to_string(bytes.size() / 2) + " bytes\n";
+  }
+  if (!s.kept.files.empty()) t += "  flash area 16: " + s.kept.flash + "\n";
   return t;
 }
 
@@ -250,6 +259,11 @@ std::string SummaryJson(const Summary& s) {
                    {"remoteEvents", op.remoteEvents},
                    {"downloads", op.downloads},
                    {"unlocks", op.unlocks}};
+  nlohmann::json qor = nlohmann::json::object();
+  for (const auto& [id, bytes] : s.kept.qorVariables) qor[std::to_string(id)] = bytes;
+  nlohmann::json files = nlohmann::json::object();
+  for (const auto& [name, bytes] : s.kept.files) files[name] = bytes;
+  j["kept"] = {{"qorVariables", qor}, {"files", files}, {"flash", s.kept.flash}};
   const ScmSim::NetworkCounts& c = s.network;
   j["network"] = {{"fromFirmware", c.fromFirmware}, {"toNodes", c.toNodes},     {"noNode", c.noNode},
                   {"notRequest", c.notRequest},     {"toFirmware", c.toFirmware}, {"dropped", c.dropped},

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "NetworkPump.h"
@@ -55,6 +56,13 @@ struct NodeSummary {
   std::string operationalEnded;                ///< what ended its last operational time, empty when nothing did
   std::string reason;                          ///< why it is not operational, in words; empty when it is
   std::optional<SimNodes::NodeRecord> record;  ///< the node's record at the end (none before the network ran)
+};
+
+/// What the firmware keeps outside itself, as the host holds it at the end.
+struct KeptValues {
+  std::vector<std::pair<unsigned, std::string>> qorVariables;  ///< each written Qor variable and its bytes in hex
+  std::vector<std::pair<std::string, std::string>> files;      ///< each application file present and its bytes in hex
+  std::string flash;                                           ///< flash area 16 in hex, "-" when absent
 };
 
 /// One unlock request of the download step and its answer.
@@ -141,6 +149,7 @@ struct Summary {
   std::string hostSocket;              ///< the host's control socket (scmhostctl --socket)
   std::string simNamespace;            ///< the object namespace of the run's queues and semaphores
   OperatorSummary operatorSide;        ///< remote control
+  KeptValues kept;                     ///< Qor variables, application files and flash area 16 at the end
 };
 
 /// The summary for a person, several lines.

@@ -18,7 +18,8 @@ namespace SimDomain {
 namespace {
 
 /// Keys a description may hold, per table.
-const std::set<std::string_view> kTopKeys = {"sdn", "qor_udid", "faults", "guarding", "node", "scm"};
+const std::set<std::string_view> kTopKeys = {"sdn", "qor_udid", "faults", "guarding", "node", "scm", "install"};
+const std::set<std::string_view> kInstallKeys = {"key_medium"};
 const std::set<std::string_view> kScmKeys = {"time_base",    "ssdo_timeout",    "ssdo_retries",  "snmt_timeout",
                                              "snmt_retries", "machine_options", "commissioning", "configuration"};
 const std::set<std::string_view> kGuardingKeys = {"time_us", "life_factor"};
@@ -547,6 +548,25 @@ LoadResult ParseDomain(std::string_view text, std::string_view source) {
     result.error = r.error;
     return result;
   }
+  if (const toml::node* in = root.get("install")) {
+    const toml::table* it = in->as_table();
+    if (it == nullptr) {
+      result.error = "install: must be a table";
+      return result;
+    }
+    if (!r.Keys(*it, "install", kInstallKeys)) {
+      result.error = r.error;
+      return result;
+    }
+    if (const toml::node* km = it->get("key_medium")) {
+      const std::optional<std::string> value = km->value<std::string>();
+      if (!value || (*value != "acknowledged" && *value != "other-controller")) {
+        result.error = "install.key_medium: must be \"acknowledged\" or \"other-controller\"";
+        return result;
+      }
+      domain.keyMediumFromOtherController = *value == "other-controller";
+    }
+  }
   if (const toml::node* g = root.get("guarding")) {
     const toml::table* gt = g->as_table();
     if (gt == nullptr) {
@@ -692,6 +712,7 @@ std::string WriteDomain(const Domain& domain) {
   o << "# Safety domain description\n";
   o << "sdn = " << domain.sdn << "\n";
   o << "qor_udid = \"" << FormatUdid(domain.qorUdid) << "\"\n\n";
+  if (domain.keyMediumFromOtherController) o << "[install]\nkey_medium = \"other-controller\"\n\n";
   o << "[guarding]\ntime_us = " << domain.guardTimeUs << "\nlife_factor = " << unsigned(domain.lifeFactor) << "\n";
   const ScmDescription& scm = domain.scm;
   o << "\n[scm]\ntime_base = " << scm.timeBase << "\nssdo_timeout = " << scm.ssdoTimeout

@@ -43,6 +43,9 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"QorUdidZero", "qor_udid = \"00-00-00-00-00-00\"\n[[node]]\nsadr = 2\n", "qor_udid"},
         RefusalCase{"QorUdidNotHex", "qor_udid = \"02-5C-3E-10-20-XY\"\n[[node]]\nsadr = 2\n", "qor_udid"},
         RefusalCase{"UnknownTopKey", "colour = 3\n[[node]]\nsadr = 2\n", "colour"},
+        RefusalCase{"KeyMediumUnknown", "[install]\nkey_medium = \"lost\"\n[[node]]\nsadr = 2\n", "install.key_medium"},
+        RefusalCase{"InstallNotTable", "install = 3\n[[node]]\nsadr = 2\n", "install"},
+        RefusalCase{"InstallUnknownKey", "[install]\ncolour = 1\n[[node]]\nsadr = 2\n", "colour"},
         RefusalCase{"NoNodes", "sdn = 3\n", "node"},
         RefusalCase{"ThirteenNodes",
                     [] {
@@ -223,6 +226,7 @@ TEST(DomainDescription, WrittenFormReadsBackTheSame) {
   d.nodes[1].requiredAtStartup = true;
   d.nodes[2].notProcessed = true;
   d.nodes[3].autoConfigured = true;
+  d.keyMediumFromOtherController = true;
   const std::string text = SimDomain::WriteDomain(d);
   const LoadResult r = ParseDomain(text);
   ASSERT_TRUE(r.domain) << r.error << "\n" << text;
@@ -232,6 +236,7 @@ TEST(DomainDescription, WrittenFormReadsBackTheSame) {
   EXPECT_TRUE(r.domain->nodes[1].requiredAtStartup);
   EXPECT_TRUE(r.domain->nodes[2].notProcessed);
   EXPECT_TRUE(r.domain->nodes[3].autoConfigured);
+  EXPECT_TRUE(r.domain->keyMediumFromOtherController);
   EXPECT_FALSE(r.domain->nodes[3].optional || r.domain->nodes[3].requiredAtStartup || r.domain->nodes[3].notProcessed);
 }
 
