@@ -223,6 +223,12 @@ class Run {
     } catch (const std::exception& e) {
       return End(ExitStatus::SetupFailed, "setup-failed", std::string("the host simulator did not start: ") + e.what());
     }
+    if (options_.qorFirstWriteFails) {
+      ScmSim::QorReplyScript failing;
+      failing.kind = ScmSim::QorReplyScript::Kind::Raw;
+      failing.bytes = {0x00, 0x00, 0x00};
+      host_->ScriptQorReply(failing);
+    }
     const std::string storage = PrepareStorage(*host_, plan_);
     if (!storage.empty()) return End(ExitStatus::SetupFailed, "setup-failed", storage);
     if (!options_.traceFile.empty()) {
@@ -784,6 +790,7 @@ class Run {
     }
     const auto flash = host_->Flash();
     kept.flash = flash ? hex(*flash) : "-";
+    for (const ScmSim::Bytes& request : host_->QorRequests()) kept.qorRequests.push_back(hex(request));
     summary_.kept = kept;
   }
 

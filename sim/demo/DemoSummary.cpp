@@ -263,7 +263,7 @@ std::string SummaryJson(const Summary& s) {
   for (const auto& [id, bytes] : s.kept.qorVariables) qor[std::to_string(id)] = bytes;
   nlohmann::json files = nlohmann::json::object();
   for (const auto& [name, bytes] : s.kept.files) files[name] = bytes;
-  j["kept"] = {{"qorVariables", qor}, {"files", files}, {"flash", s.kept.flash}};
+  j["kept"] = {{"qorVariables", qor}, {"files", files}, {"flash", s.kept.flash}, {"qorRequests", s.kept.qorRequests}};
   const ScmSim::NetworkCounts& c = s.network;
   j["network"] = {{"fromFirmware", c.fromFirmware}, {"toNodes", c.toNodes},     {"noNode", c.noNode},
                   {"notRequest", c.notRequest},     {"toFirmware", c.toFirmware}, {"dropped", c.dropped},

@@ -63,6 +63,7 @@ struct KeptValues {
   std::vector<std::pair<unsigned, std::string>> qorVariables;  ///< each written Qor variable and its bytes in hex
   std::vector<std::pair<std::string, std::string>> files;      ///< each application file present and its bytes in hex
   std::string flash;                                           ///< flash area 16 in hex, "-" when absent
+  std::vector<std::string> qorRequests;                        ///< every request on the Qor variable channel in hex, in order
 };
 
 /// One unlock request of the download step and its answer.

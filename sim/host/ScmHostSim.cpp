@@ -406,6 +406,11 @@ std::optional<Bytes> HostSim::QorVariable(unsigned variable) const {
   return qor_.Variable(variable);
 }
 
+std::vector<Bytes> HostSim::QorRequests() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return qor_.Requests();
+}
+
 bool HostSim::PutFile(const std::string& name, const Bytes& content) {
   std::lock_guard<std::mutex> lock(mutex_);
   return storage_.Put(name, content);

@@ -147,6 +147,8 @@ class HostSim {
   void ScriptQorReply(const QorReplyScript& script);
   /// Stored value of variable 0..7, none when never written.
   std::optional<Bytes> QorVariable(unsigned variable) const;
+  /// Every request sent on the Qor variable channel so far (writes and probes), oldest first.
+  std::vector<Bytes> QorRequests() const;
 
   // ---- storage ----
   bool PutFile(const std::string& name, const Bytes& content);

@@ -556,6 +556,42 @@ TEST(EndToEndLossyWire, NeitherProgramFailsSafeAndTheCheckerLogsNothing) {
   EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
 }
 
+// A Qor controller that fails the firmware's first variable write (a 3-byte
+// reply) and then answers the probe: the failure is latched, the background
+// task resets the domain once, and the restarted firmware writes every Qor
+// variable again, in its start's order.
+TEST(EndToEndQorRecovery, AnAnsweredProbeResetsTheDomainOnceAndEveryVariableIsWrittenAgain) {
+  DemoProcess demo(SCM_DEMO_PATH, "e2e-qor");
+  const std::string script = demo.Directory() + "/operator.txt";
+  {
+    std::ofstream out(script);
+    out << "wait restarted within 60\n"
+        << "wait startup-over within 60\n"
+        << "pause 3\n";
+  }
+  const ScmDemoTest::Ended e =
+      demo.Run({"--qor-first-write-fails", "--operator", script, "--time-limit", kOperatorLimit, "--duration", kGuardSeconds});
+  EXPECT_EQ(e.status, Exit::Success) << e.output;
+  ASSERT_TRUE(demo.HasSummary());
+  const json s = demo.Summary();
+  ScriptRanThrough(s);
+  // one domain reset: each program started twice
+  for (const json& p : s["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
+  // Before the reset: the SCM version write (variable 5, 0x0401) answered with the failure, nothing
+  // more written, the probe (a read of variable 1) answered. After it: the version, no password
+  // (16 zeros), setup mode off and the empty optional-module list with its CRC-32 (0 over zeros).
+  const std::string version = "25020401";
+  const std::vector<std::string> expected = {version, "01", version, "2110" + std::string(32, '0'), "26020000",
+                                             "2318" + std::string(48, '0')};
+  EXPECT_EQ(s["kept"]["qorRequests"], expected) << s["kept"].dump();
+  EXPECT_EQ(s["kept"]["qorVariables"]["1"], std::string(32, '0'));
+  EXPECT_EQ(s["kept"]["qorVariables"]["3"], std::string(48, '0'));
+  EXPECT_EQ(s["kept"]["qorVariables"]["5"], "0401");
+  EXPECT_EQ(s["kept"]["qorVariables"]["6"], "0000");
+  EXPECT_EQ(CheckerRecords(s), 0u) << s["events"].dump();
+  EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
+}
+
 TEST(EndToEndScenarios, EveryScenarioOfTheFileIsChecked) {
   const SimDomain::ScenarioResult file = SimDomain::LoadScenarioFile(SimDomain::DefaultScenariosPath());
   ASSERT_EQ(file.error, "");
