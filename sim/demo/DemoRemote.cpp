@@ -97,6 +97,10 @@ std::optional<OperatorStep> ParseOperatorStep(const std::string& line, std::stri
       step.seconds = std::stod(w[1]);
       return step;
     }
+    if (w[0] == "restart" && w.size() == 1) {
+      step.kind = OperatorStep::Kind::Restart;
+      return step;
+    }
     if (w[0] == "password" && w.size() <= 2) {
       step.kind = OperatorStep::Kind::Password;
       const auto p = ScmSim::HostOperator::ParsePassword(w.size() == 2 ? w[1] : "");

@@ -50,6 +50,7 @@ struct OperatorStep {
     Pause,     ///< wait a while
     Download,  ///< put a file locked with a word beside its ".swp" companion on the storage
     Unlock,    ///< send an unlock request and expect its result
+    Restart,   ///< the host resets the domain as the host itself would (both programs restart)
   };
   Kind kind = Kind::Pause;                  ///< what the step does
   std::string text;                         ///< the step as written

@@ -615,7 +615,20 @@ class Run {
       case OperatorStep::Kind::Unlock:
         ScriptUnlock(step, now);
         return;
+      case OperatorStep::Kind::Restart:
+        MarkBeforeReset();
+        host_->TriggerReset();
+        NextStep();
+        return;
     }
+  }
+
+  /// What "wait restarted" compares with: the resets carried out and both programs' starts so far.
+  void MarkBeforeReset() {
+    resetsBefore_ = host_->Resets().done;
+    const auto checker = host_->Programs().Info(checker_);
+    const auto firmware = host_->Programs().Info(firmware_);
+    startsBefore_ = {checker ? checker->starts : 0, firmware ? firmware->starts : 0};
   }
 
   /// A download step: the file's bytes (the given file, else the run's own file of that name)
@@ -646,11 +659,7 @@ class Run {
       // answers no step waited for are not this step's
       while (operator_->ReadUnlockResponse()) {
       }
-      const ScmSim::ResetState resets = host_->Resets();
-      resetsAtUnlock_ = resets.done;
-      const auto checker = host_->Programs().Info(checker_);
-      const auto firmware = host_->Programs().Info(firmware_);
-      startsAtUnlock_ = {checker ? checker->starts : 0, firmware ? firmware->starts : 0};
+      MarkBeforeReset();
       if (!operator_->SendUnlockRequest(step.identifier, step.file, step.word.value_or(options_.unlockWord))) {
         return FailStep("the unlock request could not be sent");
       }
@@ -684,15 +693,15 @@ class Run {
     }
   }
 
-  /// Since the last unlock step's request: the domain reset it armed was carried out, both programs
+  /// Since the last unlock step's request or restart step: the domain reset it armed was carried out, both programs
   /// started again, the handshake holds and every node answered the restarted firmware's
   /// set-to-operational and is operational.
   bool RestartedSinceUnlock() {
-    if (host_->Resets().done <= resetsAtUnlock_ || !pumpFollows_) return false;
+    if (host_->Resets().done <= resetsBefore_ || !pumpFollows_) return false;
     const auto checker = host_->Programs().Info(checker_);
     const auto firmware = host_->Programs().Info(firmware_);
     const bool restarted = checker && firmware && checker->running && firmware->running &&
-                           checker->starts > startsAtUnlock_.first && firmware->starts > startsAtUnlock_.second;
+                           checker->starts > startsBefore_.first && firmware->starts > startsBefore_.second;
     const bool handshake = host_->Condition(1) && host_->Condition(2) && *host_->Condition(1) == *host_->Condition(2);
     return restarted && handshake && SetOperationalSinceReset() && NotOperational().empty();
   }
@@ -1145,8 +1154,8 @@ class Run {
   uint32_t resetsFollowed_ = 0;                     ///< domain resets the pump has followed (outside the download step)
   bool pumpFollows_ = true;                         ///< the pump opened the queues of the last reset
   std::optional<Clock::time_point> unlockSent_;     ///< when the unlock step under way sent its request
-  uint32_t resetsAtUnlock_ = 0;                     ///< resets carried out when the last unlock step sent its request
-  std::pair<uint32_t, uint32_t> startsAtUnlock_;    ///< starts of checker and firmware then
+  uint32_t resetsBefore_ = 0;                     ///< resets carried out at the last unlock request or restart step
+  std::pair<uint32_t, uint32_t> startsBefore_;    ///< starts of checker and firmware then
   std::string handshakeText_ = "waiting for the checker (condition 1)";  ///< shown in the view
 };
 
