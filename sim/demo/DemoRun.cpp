@@ -623,6 +623,27 @@ class Run {
     }
   }
 
+  /// The changes of the orders' progress (remote state, stored code, last completed code) the status
+  /// records answered since the last call, each with the time its request went out; all are kept.
+  std::vector<std::string> TakeProgress() {
+    std::vector<std::string> fresh;
+    for (const ScmSim::RemoteExchange& x : operator_->RemoteLog()) {
+      if (x.seq <= progressSeen_ || (!x.answer && !x.timedOut)) continue;
+      progressSeen_ = x.seq;
+      const auto r = x.answer ? TestFrames::ReadStatus(*x.answer) : std::nullopt;
+      if (!r) continue;
+      const std::array<uint16_t, 3> now{r->remoteState, r->storedCode, r->lastCompleted};
+      if (progressLast_ == now) continue;
+      progressLast_ = now;
+      char text[128];
+      std::snprintf(text, sizeof text, "%.3f s: remote %s, stored 0x%04X, last completed 0x%04X", Since(start_, x.sentAt),
+                    ScmSim::RemoteStateName(r->remoteState).c_str(), r->storedCode, r->lastCompleted);
+      fresh.push_back(text);
+      progress_.push_back(text);
+    }
+    return fresh;
+  }
+
   /// What "wait restarted" compares with: the resets carried out and both programs' starts so far.
   void MarkBeforeReset() {
     resetsBefore_ = host_->Resets().done;
@@ -939,6 +960,7 @@ class Run {
       s.newCommands.push_back(x.text);
       commandsShown_ = x.seq;
     }
+    s.newProgress = TakeProgress();
     s.eventTotal = operator_->EventTotal();
     for (const ScmSim::OperatorEvent& e : operator_->NewEvents()) {
       char at[32];
@@ -1062,6 +1084,8 @@ class Run {
         if (x.order.kind == ScmSim::RemoteOrder::Kind::ObjectRead) op.objectReads.push_back(x.text);
       }
       op.strayAnswers = operator_->StrayAnswers();
+      (void)TakeProgress();
+      op.orderProgress = progress_;
       if (const auto& r = operator_->LastStatus()) {
         op.lastStatus = ScmSim::DescribeAnswer(TestFrames::kStatusRequest, 0, TestFrames::BuildStatus(*r));
       }
@@ -1154,6 +1178,9 @@ class Run {
   uint32_t resetsFollowed_ = 0;                     ///< domain resets the pump has followed (outside the download step)
   bool pumpFollows_ = true;                         ///< the pump opened the queues of the last reset
   std::optional<Clock::time_point> unlockSent_;     ///< when the unlock step under way sent its request
+  uint64_t progressSeen_ = 0;                        ///< the last remote exchange TakeProgress looked at
+  std::optional<std::array<uint16_t, 3>> progressLast_;  ///< remote state, stored and last completed code last seen
+  std::vector<std::string> progress_;               ///< every change of the orders' progress, in order
   uint32_t resetsBefore_ = 0;                     ///< resets carried out at the last unlock request or restart step
   std::pair<uint32_t, uint32_t> startsBefore_;    ///< starts of checker and firmware then
   std::string handshakeText_ = "waiting for the checker (condition 1)";  ///< shown in the view

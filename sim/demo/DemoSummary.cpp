@@ -191,6 +191,8 @@ std::string SummaryText(const Summary& s) {
   }
   t += "\n";
   if (!op.failedStep.empty()) t += "    failed step: " + op.failedStep + "\n";
+  if (!op.orderProgress.empty()) t += "    order progress:\n";
+  for (const std::string& p : op.orderProgress) t += "      " + p + "\n";
   if (!op.lastStatus.empty()) t += "    last status: " + op.lastStatus + "\n";
   if (!s.kept.qorVariables.empty()) {
     t += "  Qor variables:";
@@ -257,6 +259,7 @@ std::string SummaryJson(const Summary& s) {
                    {"stepsDone", op.stepsDone},     {"failedStep", op.failedStep},
                    {"classicRecords", op.classicRecords}, {"classicRecordsSound", op.classicRecordsSound},
                    {"remoteEvents", op.remoteEvents},
+                   {"orderProgress", op.orderProgress},
                    {"downloads", op.downloads},
                    {"unlocks", op.unlocks}};
   nlohmann::json qor = nlohmann::json::object();

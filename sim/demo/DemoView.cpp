@@ -41,6 +41,10 @@ class TerminalView : public View {
       commands_.push_back(c);
       if (commands_.size() > kShownCommands) commands_.pop_front();
     }
+    for (const std::string& p : s.newProgress) {
+      progress_.push_back(p);
+      if (progress_.size() > kShownCommands) progress_.pop_front();
+    }
     const auto now = std::chrono::steady_clock::now();
     if (drawn_ > 0 && now - lastDraw_ < kRedrawPeriod) {
       pending_ = s;
@@ -75,6 +79,8 @@ class TerminalView : public View {
     }
     if (!s.remoteRecord.empty()) lines.push_back("status: " + s.remoteRecord);
     for (const std::string& c : commands_) lines.push_back("  " + c);
+    if (!progress_.empty()) lines.push_back("order progress:");
+    for (const std::string& p : progress_) lines.push_back("  " + p);
     lines.push_back("frames from the firmware: " + std::to_string(s.framesFromFirmware));
     lines.push_back("latest events (" + std::to_string(s.eventTotal) + " in all):");
     for (const std::string& e : events_) lines.push_back("  " + e);
@@ -89,6 +95,7 @@ class TerminalView : public View {
   size_t drawn_ = 0;                ///< lines of the last drawing
   std::deque<std::string> events_;  ///< latest events shown
   std::deque<std::string> commands_;  ///< latest remote commands shown
+  std::deque<std::string> progress_;  ///< latest changes of the order's progress shown
   static constexpr size_t kShownCommands = 4;  ///< remote commands the screen keeps
   std::chrono::steady_clock::time_point lastDraw_;  ///< when it was last drawn
   std::optional<Snapshot> pending_;  ///< the latest state not drawn yet
@@ -117,6 +124,7 @@ class LineView : public View {
     }
     for (const std::string& e : s.newEvents) Line(s.seconds, "event " + e);
     for (const std::string& c : s.newCommands) Line(s.seconds, "operator " + c);
+    for (const std::string& p : s.newProgress) Line(s.seconds, "order progress " + p);
     if (!s.remoteRecord.empty()) Change(s.seconds, "status", s.remoteRecord, record_);
   }
   void Finish() override { std::fflush(out_); }

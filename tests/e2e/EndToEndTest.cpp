@@ -133,6 +133,22 @@ const json& ScriptRanThrough(const json& s) {
   return op;
 }
 
+/// The order progress the operator side saw (each change of remote state, stored and last
+/// completed code, without its time) holds the expected changes in this order.
+void ProgressShows(const json& op, const std::vector<std::string>& expected) {
+  std::vector<std::string> seen;
+  for (const json& p : op["orderProgress"]) {
+    const std::string text = p.get<std::string>();
+    seen.push_back(text.substr(text.find(": ") + 2));
+  }
+  size_t next = 0;
+  for (const std::string& line : seen) {
+    if (next < expected.size() && line == expected[next]) ++next;
+  }
+  EXPECT_EQ(next, expected.size()) << "missing from the progress: " << (next < expected.size() ? expected[next] : "")
+                                   << "\n" << op["orderProgress"].dump(1);
+}
+
 /// One domain restart after the accepted order: both programs started twice, the checker's
 /// persistence kept what the firmware accepted (no checker record, checked for every scenario).
 void RestartedOnce(const json& s) {
@@ -294,6 +310,10 @@ const std::vector<E2eCase>& Cases() {
          const std::vector<std::string> events = op["remoteEvents"];
          EXPECT_EQ(events, (std::vector<std::string>{"3,0x5000", "3,0x0100"}));
          RestartedOnce(o.summary);
+         // the order's progress as it changed, then the restarted firmware's empty record
+         ProgressShows(op, {"remote accepted, stored 0x0100, last completed 0x0000",
+                            "remote none, stored 0x0100, last completed 0x0100",
+                            "remote none, stored 0x0000, last completed 0x0000"});
          // "fwrevcnf.bin" accepts node 2's minor revision 2 (entries by SADR: 1, 2, 3, 4).
          const std::string fwrev = o.summary["kept"]["files"]["fwrevcnf.bin"];
          EXPECT_EQ(HexByte(fwrev, 0), 4u) << fwrev;
@@ -308,6 +328,9 @@ const std::vector<E2eCase>& Cases() {
          const std::vector<std::string> events = op["remoteEvents"];
          EXPECT_EQ(events, (std::vector<std::string>{"3,0x5000", "3,0x0200"}));
          RestartedOnce(o.summary);
+         ProgressShows(op, {"remote accepted, stored 0x0200, last completed 0x0000",
+                            "remote none, stored 0x0200, last completed 0x0200",
+                            "remote none, stored 0x0000, last completed 0x0000"});
          const json& kept = o.summary["kept"];
          EXPECT_EQ(kept["flash"], kept["files"]["corvane.uid"]) << kept.dump();
          // "fwrevcnf.bin" accepts the host's Qor UDID and target id.
@@ -347,6 +370,11 @@ const std::vector<E2eCase>& Cases() {
          const json& op = ScriptRanThrough(o.summary);
          const std::vector<std::string> events = op["remoteEvents"];
          EXPECT_EQ(events, (std::vector<std::string>{"3,0x9000", "3,0x9100"}));
+         // the order stays final until the reset, then the restarted firmware's empty record
+         ProgressShows(op, {"remote none, stored 0x9000, last completed 0x9000",
+                            "remote accepted, stored 0x9100, last completed 0x0000",
+                            "remote final, stored 0x9100, last completed 0x0000",
+                            "remote none, stored 0x0000, last completed 0x0000"});
          // switched on (2, 0) and off (3, 0); the firmware's reset restarted both programs
          EXPECT_EQ(EventsOfCode(o.summary, "0x6200C094"), 2u) << o.summary["events"].dump();
          for (const json& p : o.summary["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
@@ -359,6 +387,9 @@ const std::vector<E2eCase>& Cases() {
          const json& op = ScriptRanThrough(o.summary);
          const std::vector<std::string> events = op["remoteEvents"];
          EXPECT_EQ(events, (std::vector<std::string>{"3,0x8000"}));
+         ProgressShows(op, {"remote accepted, stored 0x8000, last completed 0x0000",
+                            "remote final, stored 0x8000, last completed 0x0000",
+                            "remote none, stored 0x0000, last completed 0x0000"});
          EXPECT_EQ(EventsOfCode(o.summary, "0x6200C07F"), 2u) << o.summary["events"].dump();
          for (const json& p : o.summary["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
          const json& kept = o.summary["kept"];
