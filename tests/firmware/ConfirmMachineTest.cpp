@@ -8,12 +8,14 @@
 #include <array>
 #include <cstring>
 #include <functional>
+#include <optional>
 
 #include "MessageBuilder.h"
 #include "OrderFixture.h"
 #include "HNFcyc.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
+#include "MFWQZ_AppFiles.h"
 #include "MFWQZ_Confirm.h"
 #include "MFWQZ_Remote.h"
 #include "ScmSystemCalls.h"
@@ -674,6 +676,80 @@ TEST_F(Machines, EmptyingTheUserDataFilesUnderBothStorageBehaviours) {
     EXPECT_EQ(host.files["AUTOCNF.BIN"], Bytes({4, 5})) << discard << ": not touched";
     EXPECT_EQ(host.openHandles, 0) << discard;
     TearDown();
+  }
+}
+
+TEST_F(Machines, CorvaneUidUnderStorageFaultsUnderBothStorageBehaviours) {
+  const std::array<uint8_t, 6> udid = {0x02, 0x5C, 0x3E, 0x10, 0x20, 0x30};
+  struct Row {
+    const char* what;
+    bool present;                            // "corvane.uid" there before (a read), else created (a write)
+    std::function<void(FakeHost&)> inject;   // the fault in place for the one load
+    u32 information1;                        // 0x6200C087's information1: 0 open, 1 read, 3 create failed
+  };
+  const Row rows[] = {
+      {"read, busy past the limit", true,
+       [](FakeHost& h) {
+         h.busyOpens = 1000;
+         h.onCall = [&h](int n) {
+           if (n == SCM_SC_OPEN_STORAGE) h.counter += 1000000;
+         };
+       },
+       0},
+      {"read, refused open", true, [](FakeHost& h) { h.failing.insert(SCM_SC_OPEN_STORAGE); }, 0},
+      {"read, short read", true,
+       [](FakeHost& h) {
+         h.faultyFile = "corvane.uid";
+         h.shortReadBy = 1;
+       },
+       1},
+      {"create, refused write", false, [](FakeHost& h) { h.failWrites = 1; }, 3},
+      {"create, short write", false, [](FakeHost& h) { h.shortAnyWrites = 1; }, 3},
+      {"create, failing close", false, [](FakeHost& h) { h.failCloses = 1; }, 3},
+  };
+  for (const bool discard : {false, true}) {
+    for (const Row& r : rows) {
+      const std::string what = std::string(r.what) + (discard ? ", discarding host" : "");
+      SetUp();
+      host.discardFaultyWrites = discard;
+      if (!r.present) {
+        host.files.erase("CORVANE.UID");
+      }
+      const std::optional<Bytes> before =
+          host.Find("corvane.uid") != nullptr ? std::optional<Bytes>(*host.Find("corvane.uid")) : std::nullopt;
+      MFWQZ_bCorvaneUidKnown = 0;
+      TakeEvents();
+      r.inject(host);
+      EXPECT_EQ(MFWQZ_ReadCorvaneId(udid.data()), 0) << what << ": the load failed";
+      host.onCall = nullptr;
+      host.failing.clear();
+      host.busyOpens = 0;
+      host.shortReadBy = 0;
+      const std::vector<Event> events = TakeEvents();
+      EXPECT_TRUE(std::any_of(events.begin(), events.end(), [&r](const Event& e) {
+        return e == Event{2, 0x6200C087u, 0, r.information1};
+      })) << what;
+      EXPECT_EQ(MFWQZ_bCorvaneUidKnown, 0u) << what;
+      EXPECT_EQ(host.openHandles, 0) << what;
+      const Bytes* after = host.Find("corvane.uid");
+      if (r.present) {
+        ASSERT_NE(after, nullptr) << what;
+        EXPECT_EQ(*after, *before) << what << ": the file kept";
+      } else {
+        // Nothing to put back: what the failed create left is either no identity (missing or not 18
+        // bytes, created again at the next load) or, when only the close failed, the identity it wrote.
+        if (after != nullptr && after->size() == 18u) {
+          EXPECT_TRUE(std::equal(udid.begin(), udid.end(), after->begin() + 4)) << what;
+        }
+        EXPECT_EQ(MFWQZ_ReadCorvaneId(udid.data()), 1) << what << ": known at the next load";
+        const Bytes* next = host.Find("corvane.uid");
+        ASSERT_NE(next, nullptr) << what;
+        ASSERT_EQ(next->size(), 18u) << what;
+        EXPECT_TRUE(std::equal(udid.begin(), udid.end(), next->begin() + 4)) << what;
+        EXPECT_EQ(host.openHandles, 0) << what;
+      }
+      TearDown();
+    }
   }
 }
 
