@@ -644,22 +644,38 @@ TEST_F(Machines, AFailedWriteOfFwRevCnfChangesNothingUnderBothStorageBehaviours)
 }
 
 TEST_F(Machines, AFailedFlashWriteLeavesFlashAndTheKeyMediumChanged) {
-  MFWQZ_bCorvaneChanged = 1;
-  (void)MFWQZ_CorvaneChgCnf();
-  const std::vector<uint8_t> flash = *host.flash;
-  ASSERT_EQ(Order(0x200), 0);
-  EXPECT_EQ(ConfirmUntilAction(), 1);
-  host.failing.insert(SCM_SC_WRITE_QOR_FLASH_FILE);
-  EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
-  host.failing.clear();
-  EXPECT_EQ(*host.flash, flash);
-  EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_FAILED);
-  // "fwrevcnf.bin" was written: it is loaded again so that revisions are not held off for good.
-  EXPECT_EQ(MFWQZ_gbTriggerReloadRev, 1u);
-  MFWQZ_InitState = 2;
-  (void)MFWQZ_Main(0);
-  EXPECT_EQ(MFWQZ_gbLockPostFw, 0u);
-  EXPECT_EQ(MFWQZ_ValidFiles, 1u);
+  const struct {
+    const char* what;
+    std::function<void(FakeHost&)> inject;
+  } rows[] = {{"flash write refused", [](FakeHost& h) { h.failing.insert(SCM_SC_WRITE_QOR_FLASH_FILE); }},
+              {"flash write cut short", [](FakeHost& h) { h.shortFlashWrites = 1; }}};
+  for (const bool discard : {false, true}) {
+    for (const auto& r : rows) {
+      const std::string what = std::string(r.what) + (discard ? ", discarding host" : "");
+      SetUp();
+      host.discardFaultyWrites = discard;
+      MFWQZ_bCorvaneChanged = 1;
+      (void)MFWQZ_CorvaneChgCnf();
+      const std::vector<uint8_t> flash = *host.flash;
+      ASSERT_EQ(Order(0x200), 0);
+      EXPECT_EQ(ConfirmUntilAction(), 1);
+      r.inject(host);
+      EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
+      host.failing.clear();
+      EXPECT_EQ(*host.flash, flash) << what;
+      EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_FAILED) << what;
+      EXPECT_EQ(MFWQZ_bCorvaneChanged, 1u) << what << ": still changed";
+      EXPECT_EQ(host.openHandles, 0) << what;
+      EXPECT_EQ(host.lockResets, host.unlockResets) << what << ": the reset hold released";
+      // "fwrevcnf.bin" was written: it is loaded again so that revisions are not held off for good.
+      EXPECT_EQ(MFWQZ_gbTriggerReloadRev, 1u) << what;
+      MFWQZ_InitState = 2;
+      (void)MFWQZ_Main(0);
+      EXPECT_EQ(MFWQZ_gbLockPostFw, 0u) << what;
+      EXPECT_EQ(MFWQZ_ValidFiles, 1u) << what;
+      TearDown();
+    }
+  }
 }
 
 TEST_F(Machines, EmptyingTheUserDataFilesUnderBothStorageBehaviours) {

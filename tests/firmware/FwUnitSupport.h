@@ -66,6 +66,7 @@ class FakeHost {
   int failCloses = 0;                                  ///< next storage closes refused (the handle is gone)
   std::optional<std::vector<uint8_t>> flash;           ///< flash area 16; none: reads and writes fail
   int flashWrites = 0;                                 ///< 0x95 calls served
+  int shortFlashWrites = 0;                            ///< next flash writes transfer one byte less (the old content stays)
   int resetCalls = 0;                                  ///< 0x8F calls
   std::vector<int> calls;                              ///< every call number served
   /// The file stored under name compared without regard to case, as the host folds names; null when absent.
