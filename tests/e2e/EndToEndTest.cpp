@@ -149,6 +149,14 @@ void ProgressShows(const json& op, const std::vector<std::string>& expected) {
                                    << "\n" << op["orderProgress"].dump(1);
 }
 
+/// Writes the scripted operator's steps into the run's directory; the script's path.
+std::string OperatorScript(const DemoProcess& demo, const std::vector<std::string>& steps) {
+  const std::string script = demo.Directory() + "/operator.txt";
+  std::ofstream out(script);
+  for (const std::string& step : steps) out << step << "\n";
+  return script;
+}
+
 /// One domain restart after the accepted order: both programs started twice, the checker's
 /// persistence kept what the firmware accepted (no checker record, checked for every scenario).
 void RestartedOnce(const json& s) {
@@ -467,10 +475,7 @@ TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
   for (const std::string& f : it->faults) args.insert(args.end(), {"--fault", f});
   for (const std::string& w : it->wireFaults) args.insert(args.end(), {"--wire-fault", w});
   if (!it->operatorSteps.empty()) {
-    const std::string script = demo.Directory() + "/operator.txt";
-    std::ofstream out(script);
-    for (const std::string& step : it->operatorSteps) out << step << "\n";
-    args.insert(args.end(), {"--operator", script});
+    args.insert(args.end(), {"--operator", OperatorScript(demo, it->operatorSteps)});
   }
 
   const ScmDemoTest::Ended e = demo.Run(args);
@@ -601,13 +606,8 @@ TEST(EndToEndLossyWire, NeitherProgramFailsSafeAndTheCheckerLogsNothing) {
 // variable again, in its start's order.
 TEST(EndToEndQorRecovery, AnAnsweredProbeResetsTheDomainOnceAndEveryVariableIsWrittenAgain) {
   DemoProcess demo(SCM_DEMO_PATH, "e2e-qor");
-  const std::string script = demo.Directory() + "/operator.txt";
-  {
-    std::ofstream out(script);
-    out << "wait restarted within 60\n"
-        << "wait startup-over within 60\n"
-        << "pause 3\n";
-  }
+  const std::string script =
+      OperatorScript(demo, {"wait restarted within 60", "wait startup-over within 60", "pause 3"});
   const ScmDemoTest::Ended e =
       demo.Run({"--qor-first-write-fails", "--operator", script, "--time-limit", kOperatorLimit, "--duration", kGuardSeconds});
   EXPECT_EQ(e.status, Exit::Success) << e.output;
@@ -643,14 +643,9 @@ TEST(EndToEndScenarios, EveryScenarioOfTheFileIsChecked) {
 
 TEST(EndToEndOperator, AFailedStepEndsTheRunWithStatusSeven) {
   DemoProcess demo(SCM_DEMO_PATH, "e2e-operator");
-  const std::string script = demo.Directory() + "/operator.txt";
-  {
-    std::ofstream out(script);
-    out << "# no mismatch: accepting one exchanged module is refused with 16\n"
-        << "wait startup-over within 60\n"
-        << "send enter 0x0060 expect 0\n"
-        << "send status expect 0\n";
-  }
+  const std::string script = OperatorScript(demo, {"# no mismatch: accepting one exchanged module is refused with 16",
+                                                   "wait startup-over within 60", "send enter 0x0060 expect 0",
+                                                   "send status expect 0"});
   const ScmDemoTest::Ended e = demo.Run({"--operator", script, "--time-limit", kOperatorLimit});
   EXPECT_EQ(e.status, Exit::OperatorFailed);
   ASSERT_TRUE(demo.HasSummary());
