@@ -18,6 +18,7 @@ constexpr int ProgramExited = 4;  ///< scmchecker or scmfirmware ended by itself
 constexpr int BadOptions = 5;     ///< bad options or a bad domain description
 constexpr int NodeLost = 6;       ///< an operational node left operational during --duration
 constexpr int OperatorFailed = 7; ///< a step of the scripted operator failed
+constexpr int ScenarioDiffers = 9; ///< --scenario: every node operational where the scenario expects one out
 constexpr int Interrupted = 130;  ///< stopped by Ctrl-C, SIGTERM or SIGHUP
 }  // namespace ExitStatus
 
@@ -51,6 +52,7 @@ struct DemoOptions {
   std::string operatorFile;                ///< the scripted operator's steps; empty = none
   std::string scenario;                    ///< a scenario of the CI scenario file; empty = none
   std::vector<std::string> operatorSteps;  ///< the scenario's operator steps (in place of --operator)
+  bool scenarioOperational = true;         ///< the scenario's expected outcome: every node operational
   double statusPeriodSeconds = 2;          ///< seconds between reads of the status record; 0 = none
 };
 

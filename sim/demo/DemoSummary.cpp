@@ -147,6 +147,11 @@ std::string SummaryText(const Summary& s) {
                   static_cast<unsigned long long>(c.delayed), static_cast<unsigned long long>(c.corrupted),
                   static_cast<unsigned long long>(s.pump.lateAnswers));
     t += line;
+    if (!s.wireFaults.empty()) {
+      std::snprintf(line, sizeof line, "  seed of the wire faults: %llu (--seed %llu repeats them frame by frame)\n",
+                    static_cast<unsigned long long>(s.seed), static_cast<unsigned long long>(s.seed));
+      t += line;
+    }
   }
   std::snprintf(line, sizeof line, "  events: %llu", static_cast<unsigned long long>(s.eventTotal));
   t += line;
@@ -157,6 +162,7 @@ std::string SummaryText(const Summary& s) {
                   e.name.empty() ? "(unknown code)" : e.name.c_str());
     t += line;
   }
+  if (!s.scenario.empty()) t += "  scenario " + s.scenario + ": " + s.scenarioVerdict + "\n";
   if (!s.runDirectory.empty()) t += "  run directory kept: " + s.runDirectory + "\n";
   t += "  host socket: " + s.hostSocket + ", object namespace: " + s.simNamespace + "\n";
   const OperatorSummary& op = s.operatorSide;
@@ -247,9 +253,13 @@ std::string SummaryJson(const Summary& s) {
                     {"description", s.description},
                     {"faults", s.faults},
                     {"wireFaults", s.wireFaults},
+                    {"seed", s.seed},
                     {"durationSeconds", s.durationSeconds},
                     {"timeLimitSeconds", s.timeLimitSeconds}};
   j["runDirectory"] = s.runDirectory;
+  if (!s.scenario.empty()) {
+    j["scenario"] = {{"name", s.scenario}, {"verdict", s.scenarioVerdict}, {"asExpected", s.scenarioAsExpected}};
+  }
   return j.dump(2) + "\n";
 }
 

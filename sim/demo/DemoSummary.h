@@ -105,12 +105,16 @@ struct Summary {
   std::string description;             ///< --description
   std::vector<std::string> faults;     ///< --fault, as given
   std::vector<std::string> wireFaults; ///< --wire-fault, as given
+  uint64_t seed = 1;                   ///< --seed: with the same wire faults it repeats their frames
   double durationSeconds = 0;          ///< --duration
   double timeLimitSeconds = 0;         ///< --time-limit
   std::string runDirectory;            ///< kept run directory, empty when removed
   std::string hostSocket;              ///< the host's control socket (scmhostctl --socket)
   std::string simNamespace;            ///< the object namespace of the run's queues and semaphores
   OperatorSummary operatorSide;        ///< remote control
+  std::string scenario;                ///< --scenario, empty when none
+  std::string scenarioVerdict;         ///< the expected and the actual outcome, in words
+  bool scenarioAsExpected = false;     ///< the run ended as the scenario expects
 };
 
 /// The summary for a person, several lines.

@@ -17,6 +17,7 @@
 #include "DemoOptions.h"
 #include "DemoOutputs.h"
 #include "DemoRun.h"
+#include "DemoScenario.h"
 #include "DemoSummary.h"
 #include "DemoView.h"
 
@@ -103,6 +104,10 @@ int main(int argc, char** argv) {
   }
   std::printf("scmdemo: the goal is every node operational%s\n",
               options.durationSeconds > 0 ? ", and staying so for the duration" : "");
+  if (!options.scenario.empty()) {
+    std::printf("scmdemo: scenario %s expects %s\n", options.scenario.c_str(),
+                options.scenarioOperational ? "every node operational" : "a node to stay out until the time limit");
+  }
   std::fflush(stdout);
   std::unique_ptr<ScmDemo::View> view = ScmDemo::MakeView(stdout, OnTerminal());
   int status = ScmDemo::ExitStatus::SetupFailed;
@@ -113,6 +118,16 @@ int main(int argc, char** argv) {
     summary.outcome = "setup-failed";
     summary.exitStatus = status;
     summary.reason = e.what();
+  }
+  if (!options.scenario.empty()) {
+    // a scenario's run succeeds when it ends as the scenario file expects, whatever that is
+    const ScmDemo::ScenarioVerdict verdict =
+        ScmDemo::JudgeScenario(options.scenarioOperational, status, summary.handshakeAccepted);
+    summary.scenario = options.scenario;
+    summary.scenarioVerdict = verdict.text;
+    summary.scenarioAsExpected = verdict.asExpected;
+    status = verdict.exitStatus;
+    summary.exitStatus = status;
   }
   std::printf("%s", ScmDemo::SummaryText(summary).c_str());
   const std::string written = ScmDemo::WriteSummary(summary, options.summaryFile);

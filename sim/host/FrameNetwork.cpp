@@ -103,6 +103,14 @@ std::string SsdoName(const FrameBytes& p, bool response) {
   return "ssdo-" + Hex2(c);
 }
 
+/// One step of the SplitMix64 sequence: mixes a 64-bit value into a well-spread one.
+u64 Mix(u64 v) {
+  v += 0x9E3779B97F4A7C15ull;
+  v = (v ^ (v >> 30)) * 0xBF58476D1CE4E5B9ull;
+  v = (v ^ (v >> 27)) * 0x94D049BB133111EBull;
+  return v ^ (v >> 31);
+}
+
 std::string FaultText(const std::optional<WireFault>& f) {
   if (!f) {
     return "-";
@@ -180,6 +188,14 @@ std::string ParseWireFault(std::string_view text, WireFaultPlan& plan) {
   return {};
 }
 
+double RatedDraw(u64 seed, std::size_t fault, u16 node, WireDirection direction, u32 frame) {
+  u64 v = Mix(seed);
+  v = Mix(v ^ fault);
+  v = Mix(v ^ (static_cast<u64>(node) << 1 | (direction == WireDirection::FromNode ? 1u : 0u)));
+  v = Mix(v ^ frame);
+  return static_cast<double>(v >> 11) / static_cast<double>(1ull << 53);
+}
+
 std::string DescribeFrame(const FrameBytes& frame) {
   if (frame.size() <= kOneLe) {
     return "short";
@@ -222,7 +238,7 @@ std::string FormatTraceLine(const TraceLine& l) {
 }
 
 FrameNetwork::FrameNetwork(std::vector<SimNodes::NodeConfig> nodes, WireFaultPlan plan)
-    : plan_(std::move(plan)), rng_(plan_.seed) {
+    : plan_(std::move(plan)) {
   for (SimNodes::NodeConfig& c : nodes) {
     byPosition_[c.position] = nodes_.size();
     nodes_.emplace_back(std::move(c));
@@ -242,13 +258,12 @@ std::optional<WireFault> FrameNetwork::NextFault(u16 position, WireDirection dir
       hit = f.fault;
     }
   }
-  for (const RatedWireFault& f : plan_.rated) {
-    if (f.node != position || f.direction != direction) {
+  for (std::size_t i = 0; i < plan_.rated.size(); ++i) {
+    const RatedWireFault& f = plan_.rated[i];
+    if (f.node != position || f.direction != direction || hit) {
       continue;
     }
-    // Every rated fault draws for every frame it covers, so that runs repeat exactly.
-    const double draw = static_cast<double>(rng_() >> 11) / static_cast<double>(1ull << 53);
-    if (!hit && draw < f.rate) {
+    if (RatedDraw(plan_.seed, i, position, direction, k) < f.rate) {
       hit = f.fault;
     }
   }

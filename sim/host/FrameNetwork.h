@@ -18,7 +18,6 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,7 +64,10 @@ struct RatedWireFault {
   WireFault fault;                                  ///< what happens to a hit frame
 };
 
-/// Every wire fault of a run; a seeded rate makes each run repeatable.
+/// Every wire fault of a run. A rated fault is decided for the k-th frame of a
+/// node and direction from the seed, the fault's place in the plan, the node,
+/// the direction and k alone, never from time or from the other nodes' traffic:
+/// the same seed hits the same frames, and a delay counts cycles.
 struct WireFaultPlan {
   std::vector<ScheduledWireFault> scheduled;  ///< explicit schedule
   std::vector<RatedWireFault> rated;          ///< seeded rates
@@ -75,6 +77,10 @@ struct WireFaultPlan {
 /// Adds a wire fault written as NODE:to|from:K|rate=P:drop|duplicate|delay=D|corrupt
 /// (e.g. "3:to:2:drop", "4:from:rate=0.05:corrupt"); empty on success, else a message.
 std::string ParseWireFault(std::string_view text, WireFaultPlan& plan);
+
+/// The draw in [0, 1) that decides rated fault number `fault` of the plan for the
+/// `frame`-th frame (from 1) of a node in a direction under a seed.
+double RatedDraw(u64 seed, std::size_t fault, u16 node, WireDirection direction, u32 frame);
 
 /// The service or command a frame carries, read from sub-frame ONE.
 std::string DescribeFrame(const FrameBytes& frame);
@@ -161,7 +167,6 @@ class FrameNetwork {
   std::vector<SimNodes::SimNode> nodes_;                  ///< the nodes
   std::map<u16, std::size_t> byPosition_;                 ///< position -> node index
   WireFaultPlan plan_;                                    ///< wire faults
-  std::mt19937_64 rng_;                                   ///< rate draws
   std::map<std::pair<u16, WireDirection>, u32> frameCounts_;  ///< frames per node and direction so far
   std::vector<InFlight> toNodes_;                         ///< delayed frames for nodes
   std::vector<InFlight> toFirmware_;                      ///< frames for host "frame-send"
