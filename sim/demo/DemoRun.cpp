@@ -525,10 +525,13 @@ class Run {
       row.lastService = n.lastService;
       row.cycles = n.cyclesToOperational.value_or(cycle);
       row.reason = n.reason;
+      row.operational = n.record && SimNodes::HostSeesOperational(*n.record);
       for (const std::string& f : n.faults) row.faults += (row.faults.empty() ? "" : " ") + f;
       s.nodes.push_back(row);
     }
     s.framesFromFirmware = summary_.framesFromFirmware;
+    s.secondsLeft = goal_ ? options_.durationSeconds - Since(*goal_, now) : options_.timeLimitSeconds - s.seconds;
+    if (*s.secondsLeft < 0) s.secondsLeft = 0.0;
     s.hostSocket = summary_.hostSocket;
     s.simNamespace = summary_.simNamespace;
     if (const auto& r = operator_->LastStatus()) {
