@@ -2,12 +2,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <thread>
 
 #include "DemoCleanup.h"
@@ -425,6 +427,10 @@ class Run {
       if (!n.record) continue;
       const SimNodes::NodeRecord& r = *n.record;
       n.reason = i < plan_.nodes.size() ? NotOperationalReason(plan_.nodes[i], r) : "";
+      // the firmware's own events about the node, since it was last operational in the host's view
+      std::vector<std::string>& said = firmwareSays_[n.sadr];
+      if (SimNodes::HostSeesOperational(r)) said.clear();
+      for (const std::string& text : said) n.reason += (n.reason.empty() ? "" : "; ") + text;
       n.state = SimNodes::StateName(r.state);
       n.lastService = r.lastRequest ? std::string(SimNodes::ServiceName(*r.lastRequest)) : "-";
       n.guardAnswers = r.guardAnswers;
@@ -551,6 +557,10 @@ class Run {
     }
     s.eventTotal = operator_->EventTotal();
     for (const ScmSim::OperatorEvent& e : operator_->NewEvents()) {
+      if (const std::optional<NodeEvent> about = e.record ? NodeEventOf(*e.record) : std::nullopt) {
+        std::vector<std::string>& said = firmwareSays_[about->sadr];
+        if (std::find(said.begin(), said.end(), about->text) == said.end()) said.push_back(about->text);
+      }
       char at[32];
       std::snprintf(at, sizeof at, "%.3f s ", Since(start_, e.at));
       s.newEvents.push_back(at + (e.record ? ScmSim::DescribeEvent(*e.record)
@@ -753,6 +763,7 @@ class Run {
   std::optional<Clock::time_point> handshake_;      ///< when the ident words first matched
   std::optional<Clock::time_point> goal_;           ///< when the goal was reached
   std::vector<bool> out_;                           ///< per node: out of operational since the goal (--count-lost-nodes)
+  std::map<uint16_t, std::vector<std::string>> firmwareSays_;  ///< per SADR: the firmware's events about it, in words
   std::unique_ptr<GiveCounter> checkerGives_;       ///< the checker's cycles
   std::unique_ptr<GiveCounter> firmwareGives_;      ///< the firmware's cycles
   std::string handshakeText_ = "waiting for the checker (condition 1)";  ///< shown in the view
