@@ -16,6 +16,7 @@
 #include "DemoReasons.h"
 #include "DemoRemote.h"
 #include "FrameNetwork.h"
+#include "HostControlClient.h"
 #include "HostOperator.h"
 #include "NetworkPump.h"
 #include "RemoteNames.h"
@@ -156,19 +157,25 @@ class Run {
 
   int Execute() {
     FillRequested();
-    char pattern[] = "/tmp/scmdemo-XXXXXX";  // kRunDirectoryParent / kRunDirectoryPrefix
-    if (::mkdtemp(pattern) == nullptr) return End(ExitStatus::SetupFailed, "setup-failed", "no run directory in /tmp");
+    std::string pattern = ScmSim::RunDirectoryParent() + "/" + ScmSim::kRunDirectoryPrefix + "XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      return End(ExitStatus::SetupFailed, "setup-failed", "no run directory in " + ScmSim::RunDirectoryParent());
+    }
     directory_ = pattern;
     // a later start removes this directory when the run dies without its clean-up
     if (!MarkRunDirectory(directory_)) return End(ExitStatus::SetupFailed, "setup-failed", "cannot write into " + directory_);
     ScmSim::HostConfig config;
     config.sdn = plan_.sdn;
     if (plan_.qorUdid) config.qorUdid = *plan_.qorUdid;
-    config.socketPath = directory_ + "/host.sock";
+    config.socketPath = directory_ + "/" + ScmSim::kRunSocketName;
     config.storageDir = directory_ + "/storage";
     config.simNamespace = RunNamespace(::getpid());
     summary_.hostSocket = config.socketPath;
     summary_.simNamespace = config.simNamespace;
+    // said before anything starts, so scmhostctl can attach from the first moment
+    std::printf("scmdemo: host socket %s, object namespace %s (scmhostctl finds it alone when it is the only run)\n",
+                config.socketPath.c_str(), config.simNamespace.c_str());
+    std::fflush(stdout);
     if (!options_.operatorFile.empty()) {
       std::string error;
       script_ = ReadOperatorScript(options_.operatorFile, error);
