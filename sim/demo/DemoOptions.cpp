@@ -60,6 +60,12 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
   app.add_option("--time-limit", options.timeLimitSeconds, "seconds within which the goal must be reached")
       ->check(CLI::Range(0.001, 86400.0));
   app.add_option("--trace", options.traceFile, "write the frame trace to this file");
+  app.add_option("--pcap", options.pcapFile,
+                 "write every frame of the trace into this pcap capture (UDP on the loopback interface)");
+  app.add_option("--pcap-port", options.pcapPort,
+                 "the capture's UDP port of the firmware side; the nodes' side is the next port")
+      ->check(CLI::Range(1, 65534))
+      ->capture_default_str();
   app.add_flag("--keep-storage", options.keepStorage, "keep the run's directory and storage files");
   app.add_option("--summary", options.summaryFile, "the machine-readable summary file")
       ->capture_default_str();

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "PcapFile.h"
+
 namespace ScmDemo {
 
 /// Exit statuses of scmdemo.
@@ -43,6 +45,8 @@ struct DemoOptions {
                                            ///< at the end of --duration the run waits up to --time-limit for it to return
   double timeLimitSeconds = 60;            ///< the goal must be reached within this
   std::string traceFile;                   ///< frame trace; empty = none
+  std::string pcapFile;                    ///< the frames as a pcap capture; empty = none
+  uint16_t pcapPort = ScmSim::kDefaultPcapPort;  ///< the capture's UDP port of the firmware side (the nodes' is the next)
   bool keepStorage = false;                ///< keep the run's directory with the storage files
   std::string summaryFile = "scmdemo-summary.json";  ///< machine-readable summary
   std::string checkerPath;                 ///< scmchecker to start

@@ -19,6 +19,7 @@
 #include "HostControlClient.h"
 #include "HostOperator.h"
 #include "NetworkPump.h"
+#include "PcapFile.h"
 #include "RemoteNames.h"
 #include "ScmHostSim.h"
 #include "rtp_testhooks.h"
@@ -200,6 +201,10 @@ class Run {
     if (!options_.traceFile.empty()) {
       trace_.open(options_.traceFile, std::ios::trunc);
       if (!trace_) return End(ExitStatus::SetupFailed, "setup-failed", "cannot write the trace " + options_.traceFile);
+    }
+    if (!options_.pcapFile.empty()) {
+      const std::string failed = pcap_.Open(options_.pcapFile);
+      if (!failed.empty()) return End(ExitStatus::SetupFailed, "setup-failed", failed);
     }
     const std::string network = StartNetwork();
     if (!network.empty()) return End(ExitStatus::SetupFailed, "setup-failed", network);
@@ -406,6 +411,12 @@ class Run {
     if (trace_.is_open()) {
       // written by the pump's thread only, while it runs
       network_->SetTraceSink([this](const std::string& line) { trace_ << line << '\n'; });
+    }
+    if (pcap_.IsOpen()) {
+      // the same frames as the trace, written by the pump's thread only, while it runs
+      network_->SetLineSink([this](const ScmSim::TraceLine& line) {
+        pcap_.Write(ScmSim::PcapFrame{line.timeUs, line.direction != "node>fw", line.bytes});
+      });
     }
     const Clock::time_point start = start_;
     pump_ = std::make_unique<ScmSim::NetworkPump>(plan_.sdn, *network_, [start] {
@@ -713,6 +724,15 @@ class Run {
         summary_.reason = "cannot write the trace " + options_.traceFile + ": " + std::strerror(errno);
       }
     }
+    if (pcap_.IsOpen()) {
+      const std::string failed = pcap_.Close();
+      if (!failed.empty()) {
+        status = ExitStatus::SetupFailed;
+        summary_.exitStatus = status;
+        summary_.outcome = "output-failed";
+        summary_.reason = failed;
+      }
+    }
     checkerGives_.reset();
     firmwareGives_.reset();
     operator_.reset();
@@ -760,6 +780,7 @@ class Run {
   std::string operatorFailure_;                     ///< the failed step and why; empty while none failed
   uint64_t commandsShown_ = 0;                      ///< running number of the last command handed to the view
   std::ofstream trace_;                             ///< frame trace, when asked for
+  ScmSim::PcapWriter pcap_{options_.pcapPort};      ///< the frames as a capture, when asked for
   std::unique_ptr<ScmSim::FrameNetwork> network_;   ///< the simulated nodes on their network
   std::unique_ptr<ScmSim::NetworkPump> pump_;       ///< carries frames between the queues and the network
   /// CPU seconds (process, cyclic task) of checker [0] and firmware [1] at the goal and at the end.

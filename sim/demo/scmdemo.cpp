@@ -78,7 +78,10 @@ int main(int argc, char** argv) {
   // every file the run was asked to write is checked before anything starts
   const std::string descriptionCopy = options.nodes != 0 ? DescriptionBeside(options.summaryFile) : "";
   const std::string unwritable = ScmDemo::CheckOutputs(
-      {{"summary", options.summaryFile}, {"trace", options.traceFile}, {"description copy", descriptionCopy}});
+      {{"summary", options.summaryFile},
+       {"trace", options.traceFile},
+       {"pcap", options.pcapFile},
+       {"description copy", descriptionCopy}});
   if (!unwritable.empty()) {
     std::fprintf(stderr, "scmdemo: %s\n", unwritable.c_str());
     return ScmDemo::ExitStatus::SetupFailed;

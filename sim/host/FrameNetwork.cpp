@@ -224,6 +224,65 @@ std::string DescribeFrame(const FrameBytes& frame) {
   }
 }
 
+std::string DecodedValue(const FrameBytes& frame) {
+  if (frame.size() <= kOneLe) {
+    return "";
+  }
+  const u8 id = frame[kOneIdAdrHigh] >> 2;
+  const std::size_t le = frame[kOneLe];
+  if (frame.size() < kOnePayload + le || le == 0) {
+    return "";
+  }
+  const FrameBytes p(frame.begin() + kOnePayload, frame.begin() + static_cast<std::ptrdiff_t>(kOnePayload + le));
+  const auto hex = [&p](std::size_t from) {
+    std::string text;
+    for (std::size_t i = from; i < p.size(); ++i) {
+      text += Hex2(p[i]);
+    }
+    return text;
+  };
+  switch (id) {
+    case 0x29:
+    case 0x2B: {
+      // the node's UDID, as the node list writes it
+      std::string udid;
+      for (u8 b : p) {
+        udid += (udid.empty() ? "" : "-") + Hex2(b);
+      }
+      return udid;
+    }
+    case 0x2D:
+      return p.size() > 1 ? hex(1) : "";
+    case 0x39:
+    case 0x3B: {
+      const u8 c = p[0];
+      if (c == 0x20 && p.size() > 4) {
+        // an expedited upload: the value, least significant byte first
+        if (p.size() - 4 > 4) {
+          return hex(4);
+        }
+        u32 v = 0;
+        for (std::size_t i = p.size(); i-- > 4;) {
+          v = (v << 8) | p[i];
+        }
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%0*X", static_cast<int>(2 * (p.size() - 4)), v);
+        return text;
+      }
+      if (c == 0x28 && p.size() >= 8) {
+        return "size=" + std::to_string(static_cast<u32>(p[4] | (p[5] << 8) | (p[6] << 16)) |
+                                        (static_cast<u32>(p[7]) << 24));
+      }
+      if ((c & 0xAF) == 0x08 && p.size() > 1) {
+        return hex(1);  // an upload segment's bytes
+      }
+      return "";
+    }
+    default:
+      return "";
+  }
+}
+
 std::string FormatTraceLine(const TraceLine& l) {
   std::string bytes;
   for (u8 b : l.bytes) {
@@ -234,7 +293,7 @@ std::string FormatTraceLine(const TraceLine& l) {
                 static_cast<unsigned long long>(l.cycle), static_cast<unsigned long long>(l.timeUs),
                 l.direction.c_str(), static_cast<unsigned>(l.node), static_cast<unsigned>(l.id));
   return std::string(head) + "service=" + l.service + " le=" + std::to_string(l.le) + " fault=" + l.fault +
-         " note=" + l.note + " bytes=" + (bytes.empty() ? "-" : bytes);
+         " note=" + l.note + " bytes=" + (bytes.empty() ? "-" : bytes) + (l.value.empty() ? "" : " value=" + l.value);
 }
 
 FrameNetwork::FrameNetwork(std::vector<SimNodes::NodeConfig> nodes, WireFaultPlan plan)
@@ -280,11 +339,15 @@ void FrameNetwork::Record(u64 cycle, u64 timeUs, std::string_view direction, u16
   line.id = frame.size() > kOneIdAdrHigh ? frame[kOneIdAdrHigh] >> 2 : 0;
   line.le = frame.size() > kOneLe ? frame[kOneLe] : 0;
   line.service = DescribeFrame(frame);
+  line.value = DecodedValue(frame);
   line.fault = fault;
   line.note = note;
   line.bytes = frame;
   if (sink_) {
     sink_(FormatTraceLine(line));
+  }
+  if (lineSink_) {
+    lineSink_(line);
   }
   trace_.push_back(std::move(line));
 }

@@ -9,6 +9,7 @@
 //
 // Trace line (one per frame, fields separated by single spaces):
 //   cycle=12 time_us=48211 dir=fw>node node=3 id=0x2C service=guard le=1 fault=- note=- bytes=03B0...
+// and, for an SSDO upload answer or an SNMT answer, value=... last (DecodedValue).
 // dir is fw>node (a request carried to a node), node>fw (a node's frame put on
 // host "frame-send") or fw>none (a frame carried nowhere; note tells why:
 // no-node, not-request). fault is -, drop, duplicate, delay=D or corrupt.
@@ -82,6 +83,12 @@ std::string ParseWireFault(std::string_view text, WireFaultPlan& plan);
 /// `frame`-th frame (from 1) of a node in a direction under a seed.
 double RatedDraw(u64 seed, std::size_t fault, u16 node, WireDirection direction, u32 frame);
 
+/// The value an SSDO upload answer or an SNMT answer carries, decoded: a UDID as
+/// 02-5C-..., an expedited value as 0x... (least significant byte first on the
+/// wire), a segmented upload's size=N, a segment's or a status answer's bytes in
+/// hex; empty for other frames.
+std::string DecodedValue(const FrameBytes& frame);
+
 /// The service or command a frame carries, read from sub-frame ONE.
 std::string DescribeFrame(const FrameBytes& frame);
 
@@ -97,6 +104,7 @@ struct TraceLine {
   std::string fault;      ///< wire fault applied, "-" for none
   std::string note;       ///< why a frame went nowhere, "-" otherwise
   FrameBytes bytes;       ///< the frame as it crossed the host-side queue
+  std::string value;      ///< decoded value of an SSDO upload or SNMT answer; empty for other frames
 };
 
 /// The trace line as text.
@@ -142,6 +150,8 @@ class FrameNetwork {
   const std::vector<TraceLine>& Trace() const { return trace_; }
   /// Also hands every trace line, formatted, to sink (a trace file).
   void SetTraceSink(std::function<void(const std::string&)> sink) { sink_ = std::move(sink); }
+  /// Also hands every trace line as it is to sink (a capture file).
+  void SetLineSink(std::function<void(const TraceLine&)> sink) { lineSink_ = std::move(sink); }
 
  private:
   /// A frame on its way.
@@ -174,6 +184,7 @@ class FrameNetwork {
   NetworkCounts counts_;                                  ///< frame counts
   std::vector<TraceLine> trace_;                          ///< the trace
   std::function<void(const std::string&)> sink_;          ///< trace file, if any
+  std::function<void(const TraceLine&)> lineSink_;        ///< capture file, if any
 };
 
 }  // namespace ScmSim
