@@ -15,6 +15,7 @@
 #include "DemoCleanup.h"
 #include "DemoReasons.h"
 #include "DemoRemote.h"
+#include "DemoTimeline.h"
 #include "FrameNetwork.h"
 #include "HostControlClient.h"
 #include "HostOperator.h"
@@ -453,6 +454,10 @@ class Run {
       n.lastService = r.lastRequest ? std::string(SimNodes::ServiceName(*r.lastRequest)) : "-";
       n.guardAnswers = r.guardAnswers;
       n.operationalEnded = OperationalEndedText(r);
+      timeline_.State(i, summary_.checkerCycles,
+                      SimNodes::HostSeesOperational(r)                   ? "operational"
+                      : r.state == SimNodes::NodeState::Operational ? "lost"
+                                                                         : std::string(SimNodes::StateName(r.state)));
       if (!n.cyclesToOperational && r.state == SimNodes::NodeState::Operational && r.operationalAt) {
         // the answer went out while the count stood at this cycle; the next cycle carries it to the firmware
         n.cyclesToOperational = r.operationalAt->cycle + 1;
@@ -574,7 +579,12 @@ class Run {
       commandsShown_ = x.seq;
     }
     s.eventTotal = operator_->EventTotal();
+    if (f.Any() && !timeline_.failSafeCycle) {
+      timeline_.failSafeCycle = summary_.checkerCycles;
+      timeline_.failSafeText = s.failSafe;
+    }
     for (const ScmSim::OperatorEvent& e : operator_->NewEvents()) {
+      if (e.record) timeline_.events.emplace_back(summary_.checkerCycles, ScmSim::DescribeEvent(*e.record));
       if (const std::optional<NodeEvent> about = e.record ? NodeEventOf(*e.record) : std::nullopt) {
         std::vector<std::string>& said = firmwareSays_[about->sadr];
         if (std::find(said.begin(), said.end(), about->text) == said.end()) said.push_back(about->text);
@@ -622,6 +632,7 @@ class Run {
       node.lastService = "-";
       node.faults = n.faults;
       summary_.nodes.push_back(node);
+      timeline_.rows.push_back({"SADR " + std::to_string(n.sadr), {}});
     }
     summary_.nodesRequested = options_.nodes;
     summary_.description = options_.description;
@@ -631,6 +642,23 @@ class Run {
     summary_.durationSeconds = options_.durationSeconds;
     summary_.timeLimitSeconds = options_.timeLimitSeconds;
     summary_.cycleCounting = kCycleCounting;
+  }
+
+  /// Writes the SVG timeline beside the summary (the network's pump has stopped); empty or the failure.
+  std::string WriteTimeline() {
+    timeline_.lastCycle = std::max(timeline_.lastCycle, summary_.checkerCycles);
+    if (network_) {
+      for (const ScmSim::TraceLine& l : network_->Trace()) {
+        ++timeline_.framesPerCycle[l.cycle];
+        timeline_.lastCycle = std::max(timeline_.lastCycle, l.cycle);
+      }
+    }
+    const std::string path = TimelinePath(options_.summaryFile);
+    std::ofstream out(path, std::ios::trunc);
+    out << TimelineSvg(timeline_);
+    if (!out.flush()) return "cannot write the timeline " + path + ": " + std::strerror(errno);
+    summary_.timelineFile = path;
+    return "";
   }
 
   /// Takes the last messages, fills the summary, stops everything and removes the run's objects.
@@ -724,6 +752,15 @@ class Run {
         summary_.reason = "cannot write the trace " + options_.traceFile + ": " + std::strerror(errno);
       }
     }
+    if (!options_.summaryFile.empty() && host_) {
+      const std::string failed = WriteTimeline();
+      if (!failed.empty()) {
+        status = ExitStatus::SetupFailed;
+        summary_.exitStatus = status;
+        summary_.outcome = "output-failed";
+        summary_.reason = failed;
+      }
+    }
     if (pcap_.IsOpen()) {
       const std::string failed = pcap_.Close();
       if (!failed.empty()) {
@@ -780,6 +817,7 @@ class Run {
   std::string operatorFailure_;                     ///< the failed step and why; empty while none failed
   uint64_t commandsShown_ = 0;                      ///< running number of the last command handed to the view
   std::ofstream trace_;                             ///< frame trace, when asked for
+  Timeline timeline_;                               ///< what the SVG timeline shows
   ScmSim::PcapWriter pcap_{options_.pcapPort};      ///< the frames as a capture, when asked for
   std::unique_ptr<ScmSim::FrameNetwork> network_;   ///< the simulated nodes on their network
   std::unique_ptr<ScmSim::NetworkPump> pump_;       ///< carries frames between the queues and the network

@@ -162,6 +162,7 @@ std::string SummaryText(const Summary& s) {
                   e.name.empty() ? "(unknown code)" : e.name.c_str());
     t += line;
   }
+  if (!s.timelineFile.empty()) t += "  timeline: " + s.timelineFile + "\n";
   if (!s.scenario.empty()) t += "  scenario " + s.scenario + ": " + s.scenarioVerdict + "\n";
   if (!s.runDirectory.empty()) t += "  run directory kept: " + s.runDirectory + "\n";
   t += "  host socket: " + s.hostSocket + ", object namespace: " + s.simNamespace + "\n";
@@ -257,6 +258,7 @@ std::string SummaryJson(const Summary& s) {
                     {"durationSeconds", s.durationSeconds},
                     {"timeLimitSeconds", s.timeLimitSeconds}};
   j["runDirectory"] = s.runDirectory;
+  j["timeline"] = s.timelineFile;
   if (!s.scenario.empty()) {
     j["scenario"] = {{"name", s.scenario}, {"verdict", s.scenarioVerdict}, {"asExpected", s.scenarioAsExpected}};
   }

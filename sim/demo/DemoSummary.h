@@ -112,6 +112,7 @@ struct Summary {
   std::string hostSocket;              ///< the host's control socket (scmhostctl --socket)
   std::string simNamespace;            ///< the object namespace of the run's queues and semaphores
   OperatorSummary operatorSide;        ///< remote control
+  std::string timelineFile;            ///< the SVG timeline written beside the summary, empty when none
   std::string scenario;                ///< --scenario, empty when none
   std::string scenarioVerdict;         ///< the expected and the actual outcome, in words
   bool scenarioAsExpected = false;     ///< the run ended as the scenario expects

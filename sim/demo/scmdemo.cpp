@@ -18,6 +18,7 @@
 #include "DemoOutputs.h"
 #include "DemoRun.h"
 #include "DemoScenario.h"
+#include "DemoTimeline.h"
 #include "DemoSummary.h"
 #include "DemoView.h"
 
@@ -79,6 +80,7 @@ int main(int argc, char** argv) {
   const std::string descriptionCopy = options.nodes != 0 ? DescriptionBeside(options.summaryFile) : "";
   const std::string unwritable = ScmDemo::CheckOutputs(
       {{"summary", options.summaryFile},
+       {"timeline", ScmDemo::TimelinePath(options.summaryFile)},
        {"trace", options.traceFile},
        {"pcap", options.pcapFile},
        {"description copy", descriptionCopy}});
