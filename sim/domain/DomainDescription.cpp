@@ -676,6 +676,22 @@ LoadResult ParseFields(std::string_view text, std::string_view source) {
 
 }  // namespace
 
+std::vector<std::string> DescriptionKeys() {
+  std::vector<std::string> keys;
+  const auto add = [&keys](const std::string& prefix, const std::set<std::string_view>& names,
+                           std::initializer_list<std::string_view> tables) {
+    for (std::string_view n : names) {
+      if (std::find(tables.begin(), tables.end(), n) == tables.end()) keys.push_back(prefix + std::string(n));
+    }
+  };
+  add("", kTopKeys, {"guarding", "node", "scm"});
+  add("guarding.", kGuardingKeys, {});
+  add("scm.", kScmKeys, {});
+  add("node.", kNodeKeys, {"device"});
+  add("node.device.", kDeviceKeys, {});
+  return keys;
+}
+
 LoadResult ParseDomain(std::string_view text, std::string_view source) {
   LoadResult result = ParseFields(text, source);
   // every refusal names the file first (a syntax error already does)
