@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -13,6 +14,7 @@
 
 #include "DemoOptions.h"
 #include "DemoProcess.h"
+#include "FrameNetwork.h"
 #include "PcapFile.h"
 
 namespace {
@@ -89,6 +91,36 @@ TEST(DemoCapture, PcapHoldsEveryFrameOfTheTraceAndTcpdumpReadsIt) {
               std::string::npos)
         << udp;
     EXPECT_NE(udp.find("length " + std::to_string(FromHex(lines[i].at("bytes")).size())), std::string::npos) << udp;
+  }
+}
+
+// The same seed gives the same wire faults on the same frames: the k-th frame
+// to a node meets the same fault in both runs, whatever the timing of each.
+TEST(DemoCapture, SameSeedRepeatsTheWireFaultsFrameByFrame) {
+  const auto faultsToNode2 = [](const std::string& seed) {
+    DemoProcess demo(SCM_DEMO_PATH, "seed");
+    const std::string trace = demo.Directory() + "/trace.txt";
+    const auto e = demo.Run({"--nodes", "3", "--wire-fault", "2:to:rate=0.3:drop", "--wire-fault",
+                             "3:from:rate=0.2:duplicate", "--seed", seed, "--count-lost-nodes", "--duration", "3",
+                             "--trace", trace});
+    EXPECT_EQ(e.status, ScmDemo::ExitStatus::Success) << e.output;
+    EXPECT_EQ(demo.Summary()["requested"]["seed"], std::stoull(seed));
+    std::vector<std::string> faults;
+    for (const ScmDemoTest::TraceFields& l : DemoProcess::ReadTrace(trace)) {
+      if (l.at("dir") == "fw>node" && l.at("node") == "2") faults.push_back(l.at("fault"));
+    }
+    return faults;
+  };
+  const std::vector<std::string> first = faultsToNode2("9");
+  const std::vector<std::string> second = faultsToNode2("9");
+  const size_t common = std::min(first.size(), second.size());
+  ASSERT_GT(common, 10u);
+  EXPECT_TRUE(std::equal(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(common), second.begin()));
+  EXPECT_NE(std::find(first.begin(), first.end(), "drop"), first.end());
+  // and each fate is the one the seed draws for that frame number
+  for (size_t k = 0; k < common; ++k) {
+    const bool drop = ScmSim::RatedDraw(9, 0, 2, ScmSim::WireDirection::ToNode, static_cast<u32>(k + 1)) < 0.3;
+    EXPECT_EQ(first[k], drop ? "drop" : "-") << "frame " << k + 1;
   }
 }
 
