@@ -40,6 +40,8 @@ constexpr const char* kNotStarted = "not started";
 constexpr const char* kCycleCounting =
     "gives of the cycle semaphores: checker ~frame-send (the cycle), firmware ~frame-receive; "
     "a node is operational from the cycle that carries its operational answer to the firmware";
+/// Drops and returns the summary names one by one (--count-lost-nodes); the counts go on beyond.
+constexpr size_t kMostDropsNamed = 1000;
 /// Microseconds between two passes of the network's pump: far below one cycle, so answers make their cycle.
 constexpr u32 kPumpPeriodUs = 200;
 /// How the summary shows a program that ran until the run stopped it.
@@ -475,9 +477,22 @@ class Run {
       if (!operational && !out_[i]) {
         out_[i] = true;
         ++summary_.nodeLeaves;
+        if (summary_.nodeDrops.size() < kMostDropsNamed) {
+          NodeDrop d;
+          d.position = n.position;
+          const bool ended = n.record && n.record->operationalEndedAt;
+          d.leftCycle = ended ? n.record->operationalEndedAt->cycle : summary_.checkerCycles;
+          d.why = ended ? n.record->operationalEndedBy : n.state;
+          summary_.nodeDrops.push_back(d);
+        }
       } else if (operational && out_[i]) {
         out_[i] = false;
         ++summary_.nodeReturns;
+        for (auto d = summary_.nodeDrops.rbegin(); d != summary_.nodeDrops.rend(); ++d) {
+          if (d->position != n.position) continue;
+          if (!d->backCycle) d->backCycle = n.record->operationalAt ? n.record->operationalAt->cycle + 1 : summary_.checkerCycles;
+          break;
+        }
       }
     }
   }

@@ -135,6 +135,15 @@ std::string SummaryText(const Summary& s) {
     std::snprintf(line, sizeof line, "  nodes taken out after the goal: %u; brought back: %u\n", s.nodeLeaves,
                   s.nodeReturns);
     t += line;
+    constexpr size_t kDropLines = 20;  // the JSON holds them all
+    for (size_t i = 0; i < s.nodeDrops.size() && i < kDropLines; ++i) {
+      const NodeDrop& d = s.nodeDrops[i];
+      std::snprintf(line, sizeof line, "    node %u left in cycle %llu (%s), ", d.position,
+                    static_cast<unsigned long long>(d.leftCycle), d.why.c_str());
+      t += line;
+      t += d.backCycle ? "back in cycle " + std::to_string(*d.backCycle) + "\n" : std::string("not back\n");
+    }
+    if (s.nodeDrops.size() > kDropLines) t += "    ... " + std::to_string(s.nodeDrops.size() - kDropLines) + " more\n";
   }
   if (s.nodesSimulated) {
     const ScmSim::NetworkCounts& c = s.network;
@@ -219,6 +228,11 @@ std::string SummaryJson(const Summary& s) {
   j["statusResponses"] = s.statusResponses;
   j["nodeLeaves"] = s.nodeLeaves;
   j["nodeReturns"] = s.nodeReturns;
+  j["nodeDrops"] = nlohmann::json::array();
+  for (const NodeDrop& d : s.nodeDrops) {
+    j["nodeDrops"].push_back(
+        {{"position", d.position}, {"leftCycle", d.leftCycle}, {"why", d.why}, {"backCycle", Optional(d.backCycle)}});
+  }
   j["unlockResponses"] = s.unlockResponses;
   j["hostSocket"] = s.hostSocket;
   j["namespace"] = s.simNamespace;

@@ -70,6 +70,14 @@ struct OperatorSummary {
   std::string failedStep;              ///< the step that failed and why; empty when none
 };
 
+/// One time a node left operational after the goal, and its return (--count-lost-nodes).
+struct NodeDrop {
+  unsigned position = 0;              ///< the node
+  uint64_t leftCycle = 0;             ///< the cycle that ended its operational time
+  std::string why;                    ///< what ended it ("assign-sadr request", "guarding stopped", ...)
+  std::optional<uint64_t> backCycle;  ///< the cycle that carried its operational answer again; none while out
+};
+
 /// Everything the run reports.
 struct Summary {
   std::string outcome;                 ///< "success", "time-limit", "fail-safe", "program-exited", ...
@@ -98,6 +106,7 @@ struct Summary {
   uint64_t statusResponses = 0;        ///< status responses taken
   uint32_t nodeLeaves = 0;             ///< times a node left operational after the goal (--count-lost-nodes)
   uint32_t nodeReturns = 0;            ///< times such a node was operational again
+  std::vector<NodeDrop> nodeDrops;     ///< each drop and return, the first 1000
   uint64_t unlockResponses = 0;        ///< unlock responses taken
   bool nodesSimulated = false;         ///< the run had simulated nodes
   std::vector<NodeSummary> nodes;      ///< per node
