@@ -122,33 +122,49 @@ std::string HexBytes(const ScmSim::Bytes& bytes) {
   return text;
 }
 
-/// CPU seconds a thread has run, from its schedstat (nanoseconds on the CPU); none when unreadable.
-std::optional<double> ThreadCpuSeconds(const std::filesystem::path& task) {
+/// What a thread's schedstat says: nanoseconds on the CPU and the times it was put on a CPU.
+struct ThreadRun {
+  double seconds = 0;             ///< CPU seconds it has run
+  unsigned long long slices = 0;  ///< times it was switched in (each wake-up and each return from preemption)
+};
+
+/// A program's CPU use so far; each part none when unreadable.
+struct CpuSample {
+  std::optional<double> process;            ///< CPU seconds of all its threads
+  std::optional<double> cyclic;             ///< CPU seconds of its cyclic task, when it has one
+  std::optional<unsigned long long> slices; ///< times any of its threads was switched in
+};
+
+/// A thread's run so far from its schedstat; none when unreadable.
+std::optional<ThreadRun> ReadThreadRun(const std::filesystem::path& task) {
   std::ifstream in(task / "schedstat");
   unsigned long long nanoseconds = 0;
-  if (!(in >> nanoseconds)) return std::nullopt;
-  return static_cast<double>(nanoseconds) / 1e9;
+  unsigned long long waited = 0;
+  ThreadRun run;
+  if (!(in >> nanoseconds >> waited >> run.slices)) return std::nullopt;
+  run.seconds = static_cast<double>(nanoseconds) / 1e9;
+  return run;
 }
 
-/// CPU seconds of a process (all its threads) and of its thread whose name ends in suffix, when there is one.
-std::pair<std::optional<double>, std::optional<double>> CpuSeconds(int pid, const char* suffix) {
-  if (pid <= 0) return {};
-  std::optional<double> process;
-  std::optional<double> thread;
+/// CPU seconds and slices of a process (all its threads) and the CPU seconds of its thread whose name ends in suffix.
+CpuSample SampleProcessCpu(int pid, const char* suffix) {
+  CpuSample sample;
+  if (pid <= 0) return sample;
   const std::string_view wanted(suffix);
   std::error_code ec;
   for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
-    const std::optional<double> seconds = ThreadCpuSeconds(task.path());
-    if (!seconds) continue;
-    process = process.value_or(0) + *seconds;
+    const std::optional<ThreadRun> run = ReadThreadRun(task.path());
+    if (!run) continue;
+    sample.process = sample.process.value_or(0) + run->seconds;
+    sample.slices = sample.slices.value_or(0) + run->slices;
     std::ifstream comm(task.path() / "comm");
     std::string name;
     std::getline(comm, name);
     if (name.size() >= wanted.size() && std::string_view(name).substr(name.size() - wanted.size()) == wanted) {
-      thread = seconds;
+      sample.cyclic = run->seconds;
     }
   }
-  return {process, thread};
+  return sample;
 }
 
 /// What ended a node's last operational time, in words with its cycle and frame; empty when nothing did.
@@ -853,8 +869,7 @@ class Run {
     const int ids[2] = {checker_, firmware_};
     for (int i = 0; i < 2; ++i) {
       const auto info = host_->Programs().Info(ids[i]);
-      const auto [process, cyclic] = CpuSeconds(info && info->running ? info->pid : 0, kCyclicTaskSuffix);
-      (atGoal ? cpuAtGoal_ : cpuAtEnd_)[i] = {process, cyclic};
+      (atGoal ? cpuAtGoal_ : cpuAtEnd_)[i] = SampleProcessCpu(info && info->running ? info->pid : 0, kCyclicTaskSuffix);
     }
   }
 
@@ -962,10 +977,12 @@ class Run {
       p.state = info ? (info->running ? "running" : ScmSim::ProgramEndText(*info)) : "not started";
       p.cycles = id == checker_ ? summary_.checkerCycles : summary_.firmwareCycles;
       const size_t k = id == checker_ ? 0 : 1;
-      p.cpuSecondsAtGoal = cpuAtGoal_[k].first;
-      p.cyclicCpuSecondsAtGoal = cpuAtGoal_[k].second;
-      p.cpuSecondsAtEnd = cpuAtEnd_[k].first;
-      p.cyclicCpuSecondsAtEnd = cpuAtEnd_[k].second;
+      p.cpuSecondsAtGoal = cpuAtGoal_[k].process;
+      p.cyclicCpuSecondsAtGoal = cpuAtGoal_[k].cyclic;
+      p.cpuSlicesAtGoal = cpuAtGoal_[k].slices;
+      p.cpuSecondsAtEnd = cpuAtEnd_[k].process;
+      p.cyclicCpuSecondsAtEnd = cpuAtEnd_[k].cyclic;
+      p.cpuSlicesAtEnd = cpuAtEnd_[k].slices;
       facts.push_back(p);
     }
     return facts;
@@ -1173,7 +1190,7 @@ class Run {
   std::unique_ptr<ScmSim::FrameNetwork> network_;   ///< the simulated nodes on their network
   std::unique_ptr<ScmSim::NetworkPump> pump_;       ///< carries frames between the queues and the network
   /// CPU seconds (process, cyclic task) of checker [0] and firmware [1] at the goal and at the end.
-  std::pair<std::optional<double>, std::optional<double>> cpuAtGoal_[2], cpuAtEnd_[2];
+  CpuSample cpuAtGoal_[2], cpuAtEnd_[2];
   int checker_ = 0;                                 ///< supervisor id of scmchecker
   int firmware_ = 0;                                ///< supervisor id of scmfirmware
   Clock::time_point start_ = Clock::now();          ///< when the host started

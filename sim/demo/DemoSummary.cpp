@@ -237,7 +237,9 @@ std::string SummaryJson(const Summary& s) {
                              {"cpuSeconds", {{"atGoal", Optional(p.cpuSecondsAtGoal)},
                                              {"atEnd", Optional(p.cpuSecondsAtEnd)},
                                              {"cyclicAtGoal", Optional(p.cyclicCpuSecondsAtGoal)},
-                                             {"cyclicAtEnd", Optional(p.cyclicCpuSecondsAtEnd)}}}});
+                                             {"cyclicAtEnd", Optional(p.cyclicCpuSecondsAtEnd)}}},
+                             {"cpuSlices", {{"atGoal", Optional(p.cpuSlicesAtGoal)},
+                                            {"atEnd", Optional(p.cpuSlicesAtEnd)}}}});
   }
   j["failSafe"] = nlohmann::json::array();
   for (const FailSafeEntry& f : s.failSafe) {

@@ -30,6 +30,8 @@ struct ProgramSummary {
   std::optional<double> cpuSecondsAtEnd;         ///< process CPU time at the end of the run
   std::optional<double> cyclicCpuSecondsAtGoal;  ///< CPU time of its cyclic task alone at the goal, when it has one
   std::optional<double> cyclicCpuSecondsAtEnd;   ///< the same at the end
+  std::optional<uint64_t> cpuSlicesAtGoal;       ///< times any of its threads was switched in, at the goal
+  std::optional<uint64_t> cpuSlicesAtEnd;        ///< the same at the end
 };
 
 /// One fail-safe signal.
