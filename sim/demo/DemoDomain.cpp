@@ -46,7 +46,7 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
   } else {
     const std::string path = SimDomain::DefaultDomainPath();
     SimDomain::LoadResult loaded = SimDomain::LoadDomainFile(path);
-    if (!loaded.domain) return "the default domain " + path + ": " + loaded.error;
+    if (!loaded.domain) return "the default domain: " + loaded.error;
     domain = std::move(*loaded.domain);
     plan.source = path;
   }

@@ -4,6 +4,7 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -17,9 +18,12 @@
 #include "DemoCleanup.h"
 #include "DemoReasons.h"
 #include "DemoRemote.h"
+#include "DemoTimeline.h"
 #include "FrameNetwork.h"
+#include "HostControlClient.h"
 #include "HostOperator.h"
 #include "NetworkPump.h"
+#include "PcapFile.h"
 #include "RemoteNames.h"
 #include "ScmHostSim.h"
 #include "rtp_testhooks.h"
@@ -55,6 +59,8 @@ constexpr const char* kNotStarted = "not started";
 constexpr const char* kCycleCounting =
     "gives of the cycle semaphores: checker ~frame-send (the cycle), firmware ~frame-receive; "
     "a node is operational from the cycle that carries its operational answer to the firmware";
+/// Drops and returns the summary names one by one (--count-lost-nodes); the counts go on beyond.
+constexpr size_t kMostDropsNamed = 1000;
 /// Microseconds between two passes of the network's pump: far below one cycle, so answers make their cycle.
 constexpr u32 kPumpPeriodUs = 200;
 /// How the summary shows a program that ran until the run stopped it.
@@ -190,19 +196,25 @@ class Run {
 
   int Execute() {
     FillRequested();
-    char pattern[] = "/tmp/scmdemo-XXXXXX";  // kRunDirectoryParent / kRunDirectoryPrefix
-    if (::mkdtemp(pattern) == nullptr) return End(ExitStatus::SetupFailed, "setup-failed", "no run directory in /tmp");
+    std::string pattern = ScmSim::RunDirectoryParent() + "/" + ScmSim::kRunDirectoryPrefix + "XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      return End(ExitStatus::SetupFailed, "setup-failed", "no run directory in " + ScmSim::RunDirectoryParent());
+    }
     directory_ = pattern;
     // a later start removes this directory when the run dies without its clean-up
     if (!MarkRunDirectory(directory_)) return End(ExitStatus::SetupFailed, "setup-failed", "cannot write into " + directory_);
     ScmSim::HostConfig config;
     config.sdn = plan_.sdn;
     if (plan_.qorUdid) config.qorUdid = *plan_.qorUdid;
-    config.socketPath = directory_ + "/host.sock";
+    config.socketPath = directory_ + "/" + ScmSim::kRunSocketName;
     config.storageDir = directory_ + "/storage";
     config.simNamespace = RunNamespace(::getpid());
     summary_.hostSocket = config.socketPath;
     summary_.simNamespace = config.simNamespace;
+    // said before anything starts, so scmhostctl can attach from the first moment
+    std::printf("scmdemo: host socket %s, object namespace %s (scmhostctl finds it alone when it is the only run)\n",
+                config.socketPath.c_str(), config.simNamespace.c_str());
+    std::fflush(stdout);
     if (!options_.operatorFile.empty()) {
       std::string error;
       script_ = ReadOperatorScript(options_.operatorFile, error);
@@ -234,6 +246,10 @@ class Run {
     if (!options_.traceFile.empty()) {
       trace_.open(options_.traceFile, std::ios::trunc);
       if (!trace_) return End(ExitStatus::SetupFailed, "setup-failed", "cannot write the trace " + options_.traceFile);
+    }
+    if (!options_.pcapFile.empty()) {
+      const std::string failed = pcap_.Open(options_.pcapFile);
+      if (!failed.empty()) return End(ExitStatus::SetupFailed, "setup-failed", failed);
     }
     const std::string network = StartNetwork();
     if (!network.empty()) return End(ExitStatus::SetupFailed, "setup-failed", network);
@@ -788,6 +804,12 @@ class Run {
       // written by the pump's thread only, while it runs
       network_->SetTraceSink([this](const std::string& line) { trace_ << line << '\n'; });
     }
+    if (pcap_.IsOpen()) {
+      // the same frames as the trace, written by the pump's thread only, while it runs
+      network_->SetLineSink([this](const ScmSim::TraceLine& line) {
+        pcap_.Write(ScmSim::PcapFrame{line.timeUs, line.direction != "node>fw", line.bytes});
+      });
+    }
     const Clock::time_point start = start_;
     pump_ = std::make_unique<ScmSim::NetworkPump>(plan_.sdn, *network_, [start] {
       return static_cast<u64>(
@@ -840,10 +862,18 @@ class Run {
       if (!n.record) continue;
       const SimNodes::NodeRecord& r = *n.record;
       n.reason = i < plan_.nodes.size() ? NotOperationalReason(plan_.nodes[i], r) : "";
+      // the firmware's own events about the node, since it was last operational in the host's view
+      std::vector<std::string>& said = firmwareSays_[n.sadr];
+      if (SimNodes::HostSeesOperational(r)) said.clear();
+      for (const std::string& text : said) n.reason += (n.reason.empty() ? "" : "; ") + text;
       n.state = SimNodes::StateName(r.state);
       n.lastService = r.lastRequest ? std::string(SimNodes::ServiceName(*r.lastRequest)) : "-";
       n.guardAnswers = r.guardAnswers;
       n.operationalEnded = OperationalEndedText(r);
+      timeline_.State(i, summary_.checkerCycles,
+                      SimNodes::HostSeesOperational(r)                   ? "operational"
+                      : r.state == SimNodes::NodeState::Operational ? "lost"
+                                                                         : std::string(SimNodes::StateName(r.state)));
       if (!n.cyclesToOperational && r.state == SimNodes::NodeState::Operational && r.operationalAt) {
         // the answer went out while the count stood at this cycle; the next cycle carries it to the firmware
         n.cyclesToOperational = r.operationalAt->cycle + 1;
@@ -861,9 +891,22 @@ class Run {
       if (!operational && !out_[i]) {
         out_[i] = true;
         ++summary_.nodeLeaves;
+        if (summary_.nodeDrops.size() < kMostDropsNamed) {
+          NodeDrop d;
+          d.position = n.position;
+          const bool ended = n.record && n.record->operationalEndedAt;
+          d.leftCycle = ended ? n.record->operationalEndedAt->cycle : summary_.checkerCycles;
+          d.why = ended ? n.record->operationalEndedBy : n.state;
+          summary_.nodeDrops.push_back(d);
+        }
       } else if (operational && out_[i]) {
         out_[i] = false;
         ++summary_.nodeReturns;
+        for (auto d = summary_.nodeDrops.rbegin(); d != summary_.nodeDrops.rend(); ++d) {
+          if (d->position != n.position) continue;
+          if (!d->backCycle) d->backCycle = n.record->operationalAt ? n.record->operationalAt->cycle + 1 : summary_.checkerCycles;
+          break;
+        }
       }
     }
   }
@@ -939,10 +982,13 @@ class Run {
       row.lastService = n.lastService;
       row.cycles = n.cyclesToOperational.value_or(cycle);
       row.reason = n.reason;
+      row.operational = n.record && SimNodes::HostSeesOperational(*n.record);
       for (const std::string& f : n.faults) row.faults += (row.faults.empty() ? "" : " ") + f;
       s.nodes.push_back(row);
     }
     s.framesFromFirmware = summary_.framesFromFirmware;
+    s.secondsLeft = goal_ ? options_.durationSeconds - Since(*goal_, now) : options_.timeLimitSeconds - s.seconds;
+    if (*s.secondsLeft < 0) s.secondsLeft = 0.0;
     s.hostSocket = summary_.hostSocket;
     s.simNamespace = summary_.simNamespace;
     if (const auto& r = operator_->LastStatus()) {
@@ -962,7 +1008,16 @@ class Run {
     }
     s.newProgress = TakeProgress();
     s.eventTotal = operator_->EventTotal();
+    if (f.Any() && !timeline_.failSafeCycle) {
+      timeline_.failSafeCycle = summary_.checkerCycles;
+      timeline_.failSafeText = s.failSafe;
+    }
     for (const ScmSim::OperatorEvent& e : operator_->NewEvents()) {
+      if (e.record) timeline_.events.emplace_back(summary_.checkerCycles, ScmSim::DescribeEvent(*e.record));
+      if (const std::optional<NodeEvent> about = e.record ? NodeEventOf(*e.record) : std::nullopt) {
+        std::vector<std::string>& said = firmwareSays_[about->sadr];
+        if (std::find(said.begin(), said.end(), about->text) == said.end()) said.push_back(about->text);
+      }
       char at[32];
       std::snprintf(at, sizeof at, "%.3f s ", Since(start_, e.at));
       s.newEvents.push_back(at + (e.record ? ScmSim::DescribeEvent(*e.record)
@@ -1008,14 +1063,33 @@ class Run {
       node.lastService = "-";
       node.faults = n.faults;
       summary_.nodes.push_back(node);
+      timeline_.rows.push_back({"SADR " + std::to_string(n.sadr), {}});
     }
     summary_.nodesRequested = options_.nodes;
     summary_.description = options_.description;
     for (const FaultOption& f : options_.faults) summary_.faults.push_back(std::to_string(f.sadr) + ":" + f.fault);
     summary_.wireFaults = options_.wireFaults;
+    summary_.seed = options_.seed;
     summary_.durationSeconds = options_.durationSeconds;
     summary_.timeLimitSeconds = options_.timeLimitSeconds;
     summary_.cycleCounting = kCycleCounting;
+  }
+
+  /// Writes the SVG timeline beside the summary (the network's pump has stopped); empty or the failure.
+  std::string WriteTimeline() {
+    timeline_.lastCycle = std::max(timeline_.lastCycle, summary_.checkerCycles);
+    if (network_) {
+      for (const ScmSim::TraceLine& l : network_->Trace()) {
+        ++timeline_.framesPerCycle[l.cycle];
+        timeline_.lastCycle = std::max(timeline_.lastCycle, l.cycle);
+      }
+    }
+    const std::string path = TimelinePath(options_.summaryFile);
+    std::ofstream out(path, std::ios::trunc);
+    out << TimelineSvg(timeline_);
+    if (!out.flush()) return "cannot write the timeline " + path + ": " + std::strerror(errno);
+    summary_.timelineFile = path;
+    return "";
   }
 
   /// Takes the last messages, fills the summary, stops everything and removes the run's objects.
@@ -1039,7 +1113,10 @@ class Run {
       const Clock::time_point now = Clock::now();
       ReadNetwork();
       ReadKept();
-      if (status == ExitStatus::Success) {
+      // With --count-lost-nodes the verdict is the look that found every node back
+      // at the end of the duration; a node the wire faults take out a moment later
+      // belongs to no run. Without it every node must still be operational now.
+      if (status == ExitStatus::Success && !options_.countLostNodes) {
         const std::string lost = NotOperational();
         if (!lost.empty()) {
           status = ExitStatus::NodeLost;
@@ -1109,6 +1186,24 @@ class Run {
         summary_.reason = "cannot write the trace " + options_.traceFile + ": " + std::strerror(errno);
       }
     }
+    if (!options_.summaryFile.empty() && host_) {
+      const std::string failed = WriteTimeline();
+      if (!failed.empty()) {
+        status = ExitStatus::SetupFailed;
+        summary_.exitStatus = status;
+        summary_.outcome = "output-failed";
+        summary_.reason = failed;
+      }
+    }
+    if (pcap_.IsOpen()) {
+      const std::string failed = pcap_.Close();
+      if (!failed.empty()) {
+        status = ExitStatus::SetupFailed;
+        summary_.exitStatus = status;
+        summary_.outcome = "output-failed";
+        summary_.reason = failed;
+      }
+    }
     checkerGives_.reset();
     firmwareGives_.reset();
     operator_.reset();
@@ -1156,6 +1251,8 @@ class Run {
   std::string operatorFailure_;                     ///< the failed step and why; empty while none failed
   uint64_t commandsShown_ = 0;                      ///< running number of the last command handed to the view
   std::ofstream trace_;                             ///< frame trace, when asked for
+  Timeline timeline_;                               ///< what the SVG timeline shows
+  ScmSim::PcapWriter pcap_{options_.pcapPort};      ///< the frames as a capture, when asked for
   std::unique_ptr<ScmSim::FrameNetwork> network_;   ///< the simulated nodes on their network
   std::unique_ptr<ScmSim::NetworkPump> pump_;       ///< carries frames between the queues and the network
   /// CPU seconds (process, cyclic task) of checker [0] and firmware [1] at the goal and at the end.
@@ -1166,6 +1263,7 @@ class Run {
   std::optional<Clock::time_point> handshake_;      ///< when the ident words first matched
   std::optional<Clock::time_point> goal_;           ///< when the goal was reached
   std::vector<bool> out_;                           ///< per node: out of operational since the goal (--count-lost-nodes)
+  std::map<uint16_t, std::vector<std::string>> firmwareSays_;  ///< per SADR: the firmware's events about it, in words
   std::unique_ptr<GiveCounter> checkerGives_;       ///< the checker's cycles
   std::unique_ptr<GiveCounter> firmwareGives_;      ///< the firmware's cycles
   std::optional<DownloadPhase> download_;           ///< the download step under way, none before it

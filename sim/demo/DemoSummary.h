@@ -109,6 +109,14 @@ struct OperatorSummary {
   std::string failedStep;              ///< the step that failed and why; empty when none
 };
 
+/// One time a node left operational after the goal, and its return (--count-lost-nodes).
+struct NodeDrop {
+  unsigned position = 0;              ///< the node
+  uint64_t leftCycle = 0;             ///< the cycle that ended its operational time
+  std::string why;                    ///< what ended it ("assign-sadr request", "guarding stopped", ...)
+  std::optional<uint64_t> backCycle;  ///< the cycle that carried its operational answer again; none while out
+};
+
 /// Everything the run reports.
 struct Summary {
   std::string outcome;                 ///< "success", "time-limit", "fail-safe", "program-exited", ...
@@ -137,6 +145,7 @@ struct Summary {
   uint64_t statusResponses = 0;        ///< status responses taken
   uint32_t nodeLeaves = 0;             ///< times a node left operational after the goal (--count-lost-nodes)
   uint32_t nodeReturns = 0;            ///< times such a node was operational again
+  std::vector<NodeDrop> nodeDrops;     ///< each drop and return, the first 1000
   uint64_t unlockResponses = 0;        ///< unlock responses taken
   bool nodesSimulated = false;         ///< the run had simulated nodes
   std::vector<NodeSummary> nodes;      ///< per node
@@ -144,6 +153,7 @@ struct Summary {
   std::string description;             ///< --description
   std::vector<std::string> faults;     ///< --fault, as given
   std::vector<std::string> wireFaults; ///< --wire-fault, as given
+  uint64_t seed = 1;                   ///< --seed: with the same wire faults it repeats their frames
   double durationSeconds = 0;          ///< --duration
   double timeLimitSeconds = 0;         ///< --time-limit
   std::string runDirectory;            ///< kept run directory, empty when removed
@@ -152,6 +162,10 @@ struct Summary {
   std::string simNamespace;            ///< the object namespace of the run's queues and semaphores
   OperatorSummary operatorSide;        ///< remote control
   KeptValues kept;                     ///< Qor variables, application files and flash area 16 at the end
+  std::string timelineFile;            ///< the SVG timeline written beside the summary, empty when none
+  std::string scenario;                ///< --scenario, empty when none
+  std::string scenarioVerdict;         ///< the expected and the actual outcome, in words
+  bool scenarioAsExpected = false;     ///< the run ended as the scenario expects
 };
 
 /// The summary for a person, several lines.

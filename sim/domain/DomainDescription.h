@@ -158,6 +158,9 @@ struct LoadResult {
 LoadResult ParseDomain(std::string_view text, std::string_view source = "description");
 /// Reads a description file.
 LoadResult LoadDomainFile(const std::string& path);
+/// Every key a description may hold, as dotted paths ("sdn", "guarding.time_us",
+/// "node.sadr", "node.device.position", ...).
+std::vector<std::string> DescriptionKeys();
 /// Checks a domain for contradictions; empty when it holds.
 std::string ValidateDomain(const Domain& domain);
 /// Adds a fault given as "SADR:fault" (the command-line form); empty on success.

@@ -595,6 +595,14 @@ TEST(EndToEndLossyWire, NeitherProgramFailsSafeAndTheCheckerLogsNothing) {
   NeverFailSafe(s);
   EXPECT_EQ(CheckerRecords(s), 0u) << s["events"].dump();
   EXPECT_EQ(s["nodeReturns"], s["nodeLeaves"]) << "every node taken out came back";
+  // each drop is named with its cycle and cause, and its return
+  const json& drops = s["nodeDrops"];
+  EXPECT_EQ(drops.size(), std::min<size_t>(s["nodeLeaves"].get<size_t>(), 1000));
+  for (const json& d : drops) {
+    ASSERT_FALSE(d["backCycle"].is_null()) << d.dump();
+    EXPECT_GT(d["backCycle"].get<uint64_t>(), d["leftCycle"].get<uint64_t>()) << d.dump();
+    EXPECT_NE(d["why"], "") << d.dump();
+  }
   EXPECT_GT(s["network"]["dropped"].get<unsigned>(), 0u);
   EXPECT_GT(s["network"]["delayed"].get<unsigned>(), 0u);
   EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
