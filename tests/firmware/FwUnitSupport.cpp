@@ -68,6 +68,10 @@ void FakeHost::Install() {
   cpuSerialNumber = 0x12345678;
   openHandles = 0;
   resetCalls = 0;
+  qorFailSafeState = 0;
+  qorRequests.clear();
+  qorReads = 0;
+  qorRequestPending_ = false;
   calls.clear();
   onCall = nullptr;
   open_.clear();
@@ -75,6 +79,15 @@ void FakeHost::Install() {
 }
 
 FakeHost::~FakeHost() { ScmMemSetSyscallHook({}); }
+
+namespace {
+/// The Qor variable channel, the handle the fake gives it, and the variable of the key medium.
+constexpr _Vx_usr_arg_t kQorChannel = 6;
+constexpr _Vx_usr_arg_t kQorChannelHandle = 60;
+constexpr uint8_t kQorKeyMediumVariable = 4;
+/// What one empty poll of the channel costs (microseconds).
+constexpr uint64_t kQorPollUs = 10000;
+}  // namespace
 
 _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
   calls.push_back(number);
@@ -204,6 +217,41 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       const auto* src = reinterpret_cast<const uint8_t*>(w[4]);
       flash->assign(src, src + w[3]);
       *OutWord(w[5]) = static_cast<uint32_t>(w[3]);
+      return 0;
+    }
+    case SCM_SC_GET_QOR_FAIL_SAFE_STATE:
+      *reinterpret_cast<uint8_t*>(w[1]) = qorFailSafeState;
+      return 0;
+    case SCM_SC_OPEN_CHANNEL:
+      if (w[1] != kQorChannel) {
+        errno = kHostIo;
+        return -1;
+      }
+      *OutWord(w[4]) = kQorChannelHandle;
+      return 0;
+    case SCM_SC_CLOSE_CHANNEL:
+      return w[0] == kQorChannelHandle ? 0 : -1;
+    case SCM_SC_SEND_CHANNEL: {
+      const auto* src = reinterpret_cast<const uint8_t*>(w[2]);
+      qorRequests.emplace_back(src, src + w[1]);
+      qorRequestPending_ = w[1] == 1 && src[0] == kQorKeyMediumVariable;
+      *OutWord(w[3]) = static_cast<uint32_t>(w[1]);
+      return 0;
+    }
+    case SCM_SC_RECEIVE_CHANNEL: {
+      if (!qorRequestPending_ || !flash) {
+        counter += kQorPollUs;
+        *OutWord(w[3]) = 0;
+        return 0;
+      }
+      std::vector<uint8_t> reply = {static_cast<uint8_t>(kQorKeyMediumVariable | 0x80),
+                                    static_cast<uint8_t>(flash->size())};
+      reply.insert(reply.end(), flash->begin(), flash->end());
+      const size_t count = std::min<size_t>(static_cast<size_t>(w[1]), reply.size());
+      std::memcpy(reinterpret_cast<void*>(w[2]), reply.data(), count);
+      *OutWord(w[3]) = static_cast<uint32_t>(count);
+      qorRequestPending_ = false;
+      ++qorReads;
       return 0;
     }
     case SCM_SC_LOCK_RESET:

@@ -62,6 +62,11 @@ class FakeHost {
   int failCloses = 0;                                  ///< next storage closes refused (the handle is gone)
   std::optional<std::vector<uint8_t>> flash;           ///< flash area 16; none: reads and writes fail
   int flashWrites = 0;                                 ///< 0x95 calls served
+  uint8_t qorFailSafeState = 0;                        ///< 0x92: the Qor controller's fail-safe state
+  std::vector<std::vector<uint8_t>> qorRequests;       ///< requests sent on the Qor variable channel (6)
+  /// Reply of the Qor variable channel to a read of variable 4: {0x84, 18, flash}; without
+  /// flash none ever comes, and each empty poll costs 1/100 s of the counter.
+  int qorReads = 0;                                    ///< replies the Qor variable channel gave
   int resetCalls = 0;                                  ///< 0x8F calls
   std::vector<int> calls;                              ///< every call number served
   std::function<void(int)> onCall;                     ///< called with each call number before it is served
@@ -71,6 +76,7 @@ class FakeHost {
     size_t pos;        ///< read position
   };
   std::map<int, Open> open_;  ///< open handles
+  bool qorRequestPending_ = false;  ///< a variable-4 read waits for its reply
   int nextHandle_ = 3;        ///< next handle number
   _Vx_usr_arg_t Serve(const _Vx_usr_arg_t w[8], int number);
 };
