@@ -8,6 +8,7 @@
 #include "EPSpar.h"
 #include "EPSudid.h"
 #include "HNFevt.h"
+#include "HNFhwt.h"
 #include "SCM.h"
 #include "SNMTS.h"
 #include "SOD.h"
@@ -102,7 +103,7 @@ void EPS_Init(const HNFstp_File* files, const HNFstp_Identity* identity) {
     HNFevt_EnregisterEvent(EPS_kEvtInit, EPS_kInitMissingArgument);
     return;
   }
-  EPS_gGlobal.ulCrcRequest = 0;
+  EPS_IdleInit();
   EPS_gGlobal.ulModuleState = EPS_kModuleStateNormal;
   EPS_gGlobal.ulMachineOptions = 0;
   EPS_gGlobal.ulRequests = 0;

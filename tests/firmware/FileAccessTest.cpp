@@ -6,6 +6,7 @@
 #include "HNFffs.h"
 #include "HNFiff_ModuleState.h"
 #include "HNFstp.h"
+#include "ScmSystemCalls.h"
 
 namespace FwTest {
 namespace {
@@ -39,8 +40,22 @@ TEST_F(FwFileAccess, OpenResults) {
   host.busyOpens = 1;
   EXPECT_EQ(HNFffs_Open("A.BIN", "r"), HNFffs_kBusy);
   EXPECT_TRUE(TakeEvents().empty());
-  EXPECT_EQ(HNFffs_Open("MISSING.BIN", "w"), HNFffs_kOpenFailed);
+  EXPECT_EQ(HNFffs_Open("MISSING.BIN", "r"), HNFffs_kOpenFailed);
   EXPECT_EQ(TakeEvents(), (std::vector<Event>{{2, 0x62008A02, 0, 3}}));
+  host.failing = {SCM_SC_OPEN_STORAGE};
+  EXPECT_EQ(HNFffs_Open("A.BIN", "w"), HNFffs_kOpenFailed);
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{2, 0x62008A02, 0, 3}}));
+  EXPECT_EQ(host.files["A.BIN"], (std::vector<uint8_t>{1, 2, 3}));
+}
+
+TEST_F(FwFileAccess, AWriteOpenCreatesAMissingFileUnderItsLowerCaseName) {
+  const int32_t handle = HNFffs_Open("MISSING.BIN", "w");
+  ASSERT_GE(handle, 0);
+  const uint8_t bytes[2] = {7, 8};
+  EXPECT_EQ(HNFffs_Write(bytes, 2, handle), 2);
+  EXPECT_EQ(HNFffs_Close(handle), 0);
+  EXPECT_EQ(host.files["missing.bin"], (std::vector<uint8_t>{7, 8}));
+  EXPECT_TRUE(TakeEvents().empty());
 }
 
 TEST_F(FwFileAccess, MissingAdditionalParametersGiveThePseudoHandle) {

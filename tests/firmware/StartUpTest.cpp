@@ -13,6 +13,7 @@
 #include "ApplicationFileBuilders.h"
 #include "FwUnitSupport.h"
 #include "HNFcyc.h"
+#include "HNFhwt.h"
 #include "HNFiff_ModuleState.h"
 #include "HNFstp.h"
 #include "ParameterFileBuilders.h"
@@ -122,6 +123,15 @@ class FwStartUp : public FwFixture {
     HNFstp_aFileSpace[0].ulUsed = 0;
     HNFstp_aFileSpace[1].ulUsed = 0;
     glFailSafeB = 0;
+    // Five small protected sections of the test's own, one of them empty.
+    for (size_t i = 0; i < sizeof(sectionBytes); ++i) {
+      sectionBytes[i] = static_cast<uint8_t>(i);
+    }
+    for (uint32_t s = 0; s < HNFhwt_kSectionCount; ++s) {
+      const uint32_t size = s == 2 ? 0 : 100 * (s + 1);
+      sections[s] = HNFhwt_Section{sectionBytes, sectionBytes + size, &references[s], &references[s] + (size ? 1 : 0)};
+    }
+    HNFhwt_SetSections(sections, HNFhwt_kSectionCount);
   }
   void TearDown() override {
     unsetenv("SafetyDomainNumber");
@@ -137,6 +147,9 @@ class FwStartUp : public FwFixture {
     return names;
   }
   std::string executable;
+  uint8_t sectionBytes[500];                     ///< bytes behind the protected sections
+  uint32_t references[HNFhwt_kSectionCount];     ///< their reference CRCs
+  HNFhwt_Section sections[HNFhwt_kSectionCount];  ///< the table handed to the manager
 };
 
 TEST_F(FwStartUp, RunsInOrderAndSpawnsBothTasks) {
