@@ -17,7 +17,7 @@ namespace {
 constexpr uint32_t N = HNFiff_kModuleStateNormal;
 constexpr uint32_t F = HNFiff_kModuleStateFailSafe;
 /// Node state in which the SCM waits for the SN-failure acknowledge.
-constexpr uint32_t kWaitsForSnFailAck = 21;
+constexpr uint32_t kWaitsForSnFailAck = SCM_k_ST_WF_SAPL_ACK;
 
 class FwEventStore : public FwFixture {};
 

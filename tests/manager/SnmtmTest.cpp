@@ -262,9 +262,9 @@ TEST_F(SnmtmTest, ResetGuardingReachesTheGuardAndRetryWaits) {
   g_v.nodes[1].sadr = 6;
   g_v.nodes[2].sadr = 7;
   ASSERT_TRUE(SCM_Activate());
-  SCM_as_FsmCb[0].ulState = 22;
-  SCM_as_FsmCb[1].ulState = 6;
-  SCM_as_FsmCb[2].ulState = 19;
+  SCM_as_FsmCb[0].ulState = SCM_StateNo(22);
+  SCM_as_FsmCb[1].ulState = SCM_StateNo(6);
+  SCM_as_FsmCb[2].ulState = SCM_StateNo(19);
   for (SCM_FsmCb& cb : SCM_as_FsmCb) {
     cb.usEvents = 0;
   }
