@@ -49,7 +49,7 @@ bool Hits(Target t, const ParsedFrame& r) {
     case Target::Vendor: return r.id == 0x38 && b0 == 0x20 && r.payload[3] == 1;
     case Target::Checksum: return r.id == 0x38 && b0 == 0x20 && r.payload[3] == 6;
     case Target::PreOp: return r.id == 0x2C && b0 == 0x00;
-    case Target::Download: return r.id == 0x3A && (b0 == 0x2B || b0 == 0x21);
+    case Target::Download: return r.id == 0x3A && (b0 == (SCM_kLegacy ? 0x29 : 0x2B) || b0 == 0x21);
     case Target::Op: return r.id == 0x2C && b0 == 0x02;
     default: return r.id == 0x2C && b0 == 0x08;
   }
