@@ -4,8 +4,8 @@
 //
 // Sections: module table and module flags; node-state callbacks, scans and
 // quits; application init and main cycle; functions whose bodies are still
-// stand-ins (remote control, confirmations, setup mode, Qor variables,
-// application files), declared here so that their owners replace bodies only.
+// the remote control, confirmations, setup mode, Qor variables and
+// application files the platform and the cycle call.
 #pragma once
 #include "MFWQZ_AppFiles.h"
 #include "ScmTypes.h"
@@ -392,19 +392,23 @@ u8 MFWQZ_AppliStates(void);
 u8 MFWQZ_AuthorCheckTarget(void);
 /// 2 target id not available, 1 key medium changed, 0 the stack may go operational.
 u8 MFWQZ_RequestSwitchOperational(void);
+/// 1 when the running Qor-controller UDID equals the accepted one (both known).
+u8 MFWQZ_QorUdidIsAccepted(void);
 /// Sets the accepted Qor-controller UDID and target id; 1, 0 for a null pointer.
 u8 MFWQZ_AuthorSetReqUdid(const u8 udid[MFWQZ_kUdidBytes], const u8 targetId[MFWQZ_kTargetIdBytes]);
 /// The running Qor-controller UDID and target id; 1 when the target id was read.
 u8 MFWQZ_AuthorGetActUdid(u8 udid[MFWQZ_kUdidBytes], u8 targetId[MFWQZ_kTargetIdBytes]);
 
 // ============================================================================
-// Functions owned by later work, with stand-in bodies in MFWQZ_Placeholder.cpp
+// Remote control, confirmations, setup mode, Qor variables, application files
 // ============================================================================
 
 /// A remote-control command without its channel header.
 void MFWQZ_RemoteControlRcv(const u8* payload, u16 length, u32 reply);
 /// Changes the remote state of a pending command of this code.
 void MFWQZ_SetRemoteEnterState(u32 code, u32 state);
+/// Ends the pending order of code as done (remote state 0, last completed code).
+void MFWQZ_CompleteRemoteOrder(u32 code);
 /// Module exchange machine; 1 when it may go on.
 u8 MFWQZ_ModuleXChg(void);
 /// Key-medium change machine; 1 when it may go on.

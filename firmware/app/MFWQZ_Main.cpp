@@ -99,6 +99,11 @@ u8 MFWQZ_InitModuleInfo(void) {
     MFWQZ_SetupModeInit();
     return 1;
   }
+  // The key medium's state from the files just loaded: the stack asks before its first
+  // set-to-operational, which comes long before the first 5-s check.
+  if (MFWQZ_bTargetMacAvailable != 0) {
+    (void)MFWQZ_AuthorCheckTarget();
+  }
   MFWQZ_ulScansAtStartup = MFWQZ_gulScansAtStartup;
   const u8 ucScan = MFWQZ_StartScan(0);
   MFWQZ_InitState = 2;
@@ -139,6 +144,13 @@ static u8 MFWQZ_CompareHardware(const u8* running, const u8* accepted, u32 lengt
     }
   }
   return std::memcmp(running, accepted, length) == 0 ? MFWQZ_kCmpEqual : MFWQZ_kCmpDiffer;
+}
+
+u8 MFWQZ_QorUdidIsAccepted(void) {
+  return MFWQZ_CompareHardware(MFWQZ_pucActQzUdid, MFWQZ_sReqHardwareId.aucQzUdid, MFWQZ_kUdidBytes) ==
+                 MFWQZ_kCmpEqual
+             ? 1
+             : 0;
 }
 
 u8 MFWQZ_AuthorCheckTarget(void) {

@@ -200,6 +200,12 @@ u16 MFWQZ_ProcessEnterCommand(const u8* cmd, u16 length, u32 passwordEmpty);
 u16 Check_Remote_Enter_Command(u16 code, u32 keyAcceptOrdered, u32 raiseEvents);
 /// Sets the remote state when the order of code is pending (state neither 0 nor 4).
 void MFWQZ_SetRemoteEnterState(u32 code, u32 state);
+/// 1 while an order of code is pending (accepted, running or being confirmed).
+u32 MFWQZ_RemoteOrderPending(u32 code);
+/// Ends the pending order of code as done: remote state 0, code as the last completed.
+void MFWQZ_CompleteRemoteOrder(u32 code);
+/// Holds off the host's resets of the domain (event 0x6200C090 when refused).
+void MFWQZ_HoldOffResets(void);
 /// Commits the new password of the stored command; 1 when "fwrevcnf.bin" was written.
 u32 MFWQZ_CnfPasswordChange(void);
 /// 1 when no password is set.

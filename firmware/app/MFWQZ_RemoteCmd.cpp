@@ -10,7 +10,7 @@
 #include "HNFiff_ModuleState.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
-#include "MFWQZ_Confirm_Placeholder.h"
+#include "MFWQZ_Confirm.h"
 #include "MFWQZ_Remote.h"
 #include "ScmSystemCalls.h"
 
@@ -116,10 +116,29 @@ u16 Check_Remote_Enter_Command(u16 code, u32 keyAcceptOrdered, u32 raiseEvents) 
   return MFWQZ_k_RES_CODE;
 }
 
+u32 MFWQZ_RemoteOrderPending(u32 code) {
+  return (MFWQZ_Remote.ulState != MFWQZ_k_RS_NONE && MFWQZ_Remote.ulState != MFWQZ_k_RS_FINAL &&
+          MFWQZ_Remote.ulCode == code)
+             ? 1
+             : 0;
+}
+
 void MFWQZ_SetRemoteEnterState(u32 code, u32 state) {
-  if (MFWQZ_Remote.ulState != MFWQZ_k_RS_NONE && MFWQZ_Remote.ulState != MFWQZ_k_RS_FINAL &&
-      MFWQZ_Remote.ulCode == code) {
+  if (MFWQZ_RemoteOrderPending(code) == 1) {
     MFWQZ_Remote.ulState = state;
+  }
+}
+
+void MFWQZ_CompleteRemoteOrder(u32 code) {
+  if (MFWQZ_RemoteOrderPending(code) == 1) {
+    MFWQZ_Remote.ulState = MFWQZ_k_RS_NONE;
+    MFWQZ_Remote.ulLastCompleted = code;
+  }
+}
+
+void MFWQZ_HoldOffResets(void) {
+  if (ScmLockReset(HNFstp_usSdn) != 0) {
+    HNFevt_EnregisterEventInfo(MFWQZ_kEvtLockReset, 0, 0);
   }
 }
 
@@ -228,9 +247,7 @@ void MFWQZ_ProcessFixSizeCommand(const u8* cmd, u16 length, u32 reply) {
     }
   }
   if (usResult == MFWQZ_k_RES_OK && usClass == MFWQZ_kClassEnter && MFWQZ_NeedsResetLock(usCode) == 1) {
-    if (ScmLockReset(HNFstp_usSdn) != 0) {
-      HNFevt_EnregisterEventInfo(MFWQZ_kEvtLockReset, 0, 0);
-    }
+    MFWQZ_HoldOffResets();
   }
   if (HNFiff_RemoteControlSnd(pucAnswer, ulAnswerLength, static_cast<u16>(reply)) != 1) {
     MFWQZ_RemoteEvent(MFWQZ_k_RES_SEND, 0);
@@ -263,7 +280,7 @@ u32 MFWQZ_CnfPasswordChange(void) {
     return 0;
   }
   HNFcyc_TriggerSendPasswordToQorInBgTask = 1;
-  MFWQZ_SetRemoteEnterState(MFWQZ_kCodePassword, MFWQZ_k_RS_NONE);
+  MFWQZ_CompleteRemoteOrder(MFWQZ_kCodePassword);
   MFWQZ_ValidFiles = 0;
   MFWQZ_gbTriggerReloadRev = 1;
   MFWQZ_gbScanAfterReloadRev = 0;

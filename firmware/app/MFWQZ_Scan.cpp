@@ -39,8 +39,6 @@ static constexpr u32 MFWQZ_kScanCommands[] = {0x20, 0x30, 0x40, 0x50, 0x60, 0x20
 static constexpr u32 MFWQZ_kCmdScan = 0x2000;
 /// Remote state of a running command.
 static constexpr u32 MFWQZ_kRemoteRunning = 2;
-/// Remote state of no command.
-static constexpr u32 MFWQZ_kRemoteNone = 0;
 
 u8 MFWQZ_StartScan(u32 afterQuit) {
   MFWQZ_gbScanning = 1;
@@ -102,7 +100,7 @@ void MFWQZ_EndOfScan(u32 flag) {
   }
   if (MFWQZ_gbScanning == 0 && MFWQZ_gbStartUp == 0) {
     for (const u32 ulCode : MFWQZ_kScanCommands) {
-      MFWQZ_SetRemoteEnterState(ulCode, MFWQZ_kRemoteNone);
+      MFWQZ_CompleteRemoteOrder(ulCode);
     }
   }
 }

@@ -3,115 +3,79 @@
 // channel 6 with a one-byte request and written like every other variable.
 // A failed read is fatal and latches like a failed write: no further exchange
 // with the Qor controller is tried until it answers again and is reset.
+#include "MFWQZ_KeyMediumQorVariable.h"
+
 #include <cstring>
 
-#include "HNFcyc.h"
-#include "HNFevt.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
+#include "MFWQZ_Confirm.h"
 #include "MFWQZ_KeyMedium.h"
-#include "MFWQZ_KeyMediumQorVariable.h"
-#include "MFWQZ_Placeholder.h"
 #include "ScmSystemCalls.h"
-#include "vxworks.h"
 
 namespace {
 
-/// Host channel of the Qor variables.
-constexpr u32 kQorChannel = 6;
-/// Send and receive sizes of the channel (bytes).
-constexpr u32 kQorChannelSize = 200;
-/// Fail-safe state "not known yet": ask again.
-constexpr u8 kFailSafeUnknown = 0xFF;
-/// Polls per second of the fail-safe state and the reply.
-constexpr int kPollDivisor = 100;
-/// Longest wait for a reply (microseconds): a reply later than this is a time-out.
-constexpr u64 kReplyTimeoutUs = 9999999;
 /// Bit of the first reply byte that marks a read answer.
 constexpr u8 kReadAnswerBit = 0x80;
-
-/// The failure latch shared with the variable writes.
-void LatchFailed() { MFWQZ_gaucPlaceholderQorLatches[0] = 1; }
-
-/// One failure of the channel exchange: its event, fatal, and the latch.
-i32 Fail(u16 information0, u32 information1) {
-  HNFevt_EnregisterEventInfo(MFWQZ_kEvtQorVariable, information0, information1);
-  LatchFailed();
-  return -1;
-}
-
-/// Waits until the Qor controller is not fail-safe; 1 when state 0 was reported.
-u8 WaitForQorNotFailSafe() {
-  for (;;) {
-    u8 ucState = kFailSafeUnknown;
-    (void)ScmGetQorFailSafeState(HNFstp_usSdn, &ucState);
-    if (ucState == 0) {
-      return 1;
-    }
-    if (ucState != kFailSafeUnknown) {
-      HNFevt_EnregisterEventInfo(MFWQZ_kEvtQorFailSafe, ucState, HNFstp_usSdn);
-      LatchFailed();
-      return 0;
-    }
-    (void)taskDelay(GetTaskDelayTickCount(kPollDivisor));
-  }
-}
+/// The reply being received.
+u8 s_aucReply[MFWQZ_kQorChannelSize];
 
 }  // namespace
 
 i32 WaitForValidResponse(u8 id, u8* data, u32 length) {
-  if (MFWQZ_QorHasFailed() != 0) {
+  if (MFWQZ_gbQorFailed != 0) {
     return -1;
   }
-  if (WaitForQorNotFailSafe() == 0) {
+  const u16 usSdn = HNFstp_usSdn;
+  u8 ucState = 0;
+  if (MFWQZ_QorWaitNormal(&ucState) == 0) {
+    MFWQZ_gbQorFailed = 1;
+    MFWQZ_EnregisterEvent(MFWQZ_kEvtQorFailSafe, ucState, usSdn);
     return -1;
   }
-  const i32 lChannel = ScmOpenChannel(HNFstp_usSdn, kQorChannel, kQorChannelSize, kQorChannelSize);
-  if (lChannel < 0) {
-    return Fail(MFWQZ_kQorOpenFailed, HNFstp_usSdn);
+  const i32 lHandle = ScmOpenChannel(usSdn, MFWQZ_kQorChannel, MFWQZ_kQorChannelSize, MFWQZ_kQorChannelSize);
+  if (lHandle < 0) {
+    return MFWQZ_QorFail(MFWQZ_kQorOpen, usSdn);
   }
-  if (ScmSendChannel(lChannel, 1, &id) != 1) {
-    (void)ScmCloseChannel(lChannel);
-    return Fail(MFWQZ_kQorSendFailed, HNFstp_usSdn);
-  }
-  static u8 aucReply[kQorChannelSize];
-  i32 lReceived = 0;
-  const u64 ullStart = ScmGetUSecCounter();
-  for (;;) {
-    lReceived = ScmReceiveChannel(lChannel, kQorChannelSize, aucReply);
-    if (lReceived < 0) {
-      (void)ScmCloseChannel(lChannel);
-      return Fail(MFWQZ_kQorReplyFailed, HNFstp_usSdn);
+  i32 lResult = 0;
+  i32 lGot = 0;
+  if (ScmSendChannel(lHandle, 1, &id) != 1) {
+    lResult = MFWQZ_QorFail(MFWQZ_kQorSend, usSdn);
+  } else {
+    lGot = MFWQZ_QorAwaitReply(lHandle, s_aucReply, sizeof(s_aucReply));
+    if (lGot < 0) {
+      lResult = MFWQZ_QorFail(MFWQZ_kQorReply, usSdn);
+    } else if (lGot == 0) {
+      lResult = MFWQZ_QorFail(MFWQZ_kQorTimeOut, id);
     }
-    if (lReceived > 0) {
-      break;
-    }
-    if (ScmGetUSecCounter() - ullStart > kReplyTimeoutUs) {
-      (void)ScmCloseChannel(lChannel);
-      return Fail(MFWQZ_kQorReplyTimeout, id);
-    }
-    (void)taskDelay(GetTaskDelayTickCount(kPollDivisor));
   }
-  if (ScmCloseChannel(lChannel) != 0) {
-    return Fail(MFWQZ_kQorCloseFailed, HNFstp_usSdn);
+  if (ScmCloseChannel(lHandle) != 0) {
+    lResult = MFWQZ_QorFail(MFWQZ_kQorClose, usSdn);
   }
-  const u32 ulReceived = static_cast<u32>(lReceived);
-  if (ulReceived == 3) {
-    return Fail(MFWQZ_kQorReplyThreeBytes,
-                aucReply[0] + (static_cast<u32>(aucReply[1]) << 8) + (static_cast<u32>(aucReply[2]) << 16));
+  if (lResult != 0 || lGot <= 0) {
+    return -1;
   }
-  if (ulReceived != length + 2) {
-    return Fail(MFWQZ_kQorReplyLength, ulReceived);
+  const u32 ulGot = static_cast<u32>(lGot);
+  if (ulGot == 3) {
+    return MFWQZ_QorFail(MFWQZ_kQorReplyThreeBytes,
+                         s_aucReply[0] + (static_cast<u32>(s_aucReply[1]) << 8) + (static_cast<u32>(s_aucReply[2]) << 16));
   }
-  if (aucReply[0] != static_cast<u8>(id | kReadAnswerBit) || aucReply[1] != length) {
-    return Fail(MFWQZ_kQorReplyHeader, aucReply[0] + (static_cast<u32>(aucReply[1]) << 8));
+  if (ulGot != length + 2) {
+    return MFWQZ_QorFail(MFWQZ_kQorReadLength, ulGot);
   }
-  std::memcpy(data, aucReply + 2, length);
+  if (s_aucReply[0] != static_cast<u8>(id | kReadAnswerBit) || s_aucReply[1] != length) {
+    return MFWQZ_QorFail(MFWQZ_kQorReplyHeader, s_aucReply[0] + (static_cast<u32>(s_aucReply[1]) << 8));
+  }
+  std::memcpy(data, s_aucReply + 2, length);
   return 0;
 }
 
 i32 MFWQZ_LoadCorvaneIdFromQor(u8 id[MFWQZ_kCorvaneUidBytes]) {
   return WaitForValidResponse(MFWQZ_kQorVarKeyMedium, id, MFWQZ_kCorvaneUidBytes);
+}
+
+i32 MFWQZ_SaveCorvaneIdToQor(const u8 id[MFWQZ_kCorvaneUidBytes]) {
+  return WriteValueToQor(MFWQZ_kQorVarKeyMedium, MFWQZ_kCorvaneUidBytes, id);
 }
 
 u8 MFWQZ_ReadKeyMediumCopy(u8 id[MFWQZ_kCorvaneUidBytes]) { return MFWQZ_LoadCorvaneIdFromQor(id) == 0 ? 1 : 0; }

@@ -6,21 +6,12 @@
 
 /// Qor variable of the key-medium identity (18 bytes, the layout of "corvane.uid").
 inline constexpr u8 MFWQZ_kQorVarKeyMedium = 4;
-/// Fatal: a Qor-variable exchange failed (information0 says where, below).
-inline constexpr u32 MFWQZ_kEvtQorVariable = 0x9200C092u;
-/// Fatal: the Qor controller reported a fail-safe state (information0 the state, information1 the SDN).
-inline constexpr u32 MFWQZ_kEvtQorFailSafe = 0x9200C093u;
 
-/// What information0 of MFWQZ_kEvtQorVariable names on a read.
+/// What information0 of MFWQZ_kEvtQorWrite names on a read, beside the write's codes.
 enum : u16 {
-  MFWQZ_kQorOpenFailed = 0,       ///< channel open failed (information1 the SDN)
-  MFWQZ_kQorSendFailed = 1,       ///< request not sent (information1 the SDN)
-  MFWQZ_kQorCloseFailed = 3,      ///< channel close failed (information1 the SDN)
-  MFWQZ_kQorReplyFailed = 7,      ///< receive error (information1 the SDN)
   MFWQZ_kQorReplyHeader = 10,     ///< wrong first or length byte (second x 256 + first)
   MFWQZ_kQorReplyThreeBytes = 11, ///< a 3-byte reply (first + second x 256 + third x 65536)
-  MFWQZ_kQorReplyLength = 12,     ///< a reply of another length (the length)
-  MFWQZ_kQorReplyTimeout = 13,    ///< no reply within 10 s (the variable id)
+  MFWQZ_kQorReadLength = 12,      ///< a reply of another length (the length)
 };
 
 /// Reads Qor variable id: requests it and waits for the reply {id OR 0x80, length,

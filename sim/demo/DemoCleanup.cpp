@@ -11,6 +11,8 @@
 #include <fstream>
 #include <optional>
 
+#include "HostControlClient.h"
+
 namespace ScmDemo {
 
 namespace {
@@ -63,9 +65,10 @@ Cleaned RemoveDeadRuns() {
     if (!owner || Alive(*owner) || !OwnedByMe(entry.path())) continue;
     if (::shm_unlink(("/" + name).c_str()) == 0) cleaned.objects.push_back(name);
   }
-  for (const auto& entry : std::filesystem::directory_iterator(kRunDirectoryParent, ec)) {
+  const std::string prefix = ScmSim::kRunDirectoryPrefix;
+  for (const auto& entry : std::filesystem::directory_iterator(ScmSim::RunDirectoryParent(), ec)) {
     const std::string name = entry.path().filename().string();
-    if (name.compare(0, std::char_traits<char>::length(kRunDirectoryPrefix), kRunDirectoryPrefix) != 0) continue;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
     if (!OwnedByMe(entry.path()) || !entry.is_directory(ec)) continue;
     std::ifstream in(entry.path() / kOwnerFile);
     long owner = 0;

@@ -1,6 +1,6 @@
 // The leftovers of runs whose scmdemo is dead (killed with SIGKILL, say): the
 // shared-memory objects of their namespace "scmdemo<pid>" and their run
-// directory /tmp/scmdemo-XXXXXX, which names its owner in the file "owner".
+// directory scmdemo-XXXXXX in $TMPDIR or /tmp, which names its owner in the file "owner".
 // A new run removes them before it starts, and says so; `scmdemo --cleanup`
 // does it on demand. Objects of a living run are never touched.
 #pragma once
@@ -15,10 +15,6 @@ namespace ScmDemo {
 std::string RunNamespace(pid_t pid);
 /// Name of the file in a run directory that holds its owner's pid.
 inline constexpr const char* kOwnerFile = "owner";
-/// Where run directories are made.
-inline constexpr const char* kRunDirectoryParent = "/tmp";
-/// Prefix of a run directory's name.
-inline constexpr const char* kRunDirectoryPrefix = "scmdemo-";
 
 /// Writes the owner file (this process's pid) into a run directory; false when it cannot.
 bool MarkRunDirectory(const std::string& directory);

@@ -46,7 +46,7 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
   } else {
     const std::string path = SimDomain::DefaultDomainPath();
     SimDomain::LoadResult loaded = SimDomain::LoadDomainFile(path);
-    if (!loaded.domain) return "the default domain " + path + ": " + loaded.error;
+    if (!loaded.domain) return "the default domain: " + loaded.error;
     domain = std::move(*loaded.domain);
     plan.source = path;
   }
@@ -83,6 +83,11 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
   plan.files.emplace_back(ScmGen::kCorvaneDatChkName, installed.corvaneDatChk);
   if (installed.fwRevCnfChk) plan.files.emplace_back(ScmGen::kFwRevCnfChkName, *installed.fwRevCnfChk);
   plan.flash = installed.flash;
+  if (domain.keyMediumFromOtherController && plan.flash.size() >= 10) {
+    // Another controller's identity: its UDID's last byte and its creation time differ.
+    plan.flash[9] ^= 0xFF;
+    plan.flash[10] ^= 0xFF;
+  }
   for (const SimDomain::NodeEntry& n : domain.nodes) {
     PlannedNode p;
     p.sadr = n.sadr;

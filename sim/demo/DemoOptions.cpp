@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "DemoScenario.h"
 #include "DomainDescription.h"
 
 namespace ScmDemo {
@@ -39,7 +40,9 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
       "Runs one simulated safety domain: the host simulator, scmchecker and scmfirmware.\n"
       "Exit status: 0 success, 1 set-up failed, 2 time limit, 3 domain fail-safe,\n"
       "4 a program exited, 5 bad options or description, 6 a node left operational,\n"
-      "7 a step of the scripted operator failed, 130 interrupted.",
+      "7 a step of the scripted operator failed, 8 the download step failed,\n"
+      "9 a scenario's nodes all operational where it\n"
+      "expects one out, 130 interrupted. With --scenario, 0 whenever the run ends as the scenario expects.",
       "scmdemo"};
   std::vector<std::string> faults;
   auto* nodes = app.add_option("-n,--nodes", options.nodes, "a uniform domain of N ideal nodes at SADR 1..N")
@@ -58,6 +61,12 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
   app.add_option("--time-limit", options.timeLimitSeconds, "seconds within which the goal must be reached")
       ->check(CLI::Range(0.001, 86400.0));
   app.add_option("--trace", options.traceFile, "write the frame trace to this file");
+  app.add_option("--pcap", options.pcapFile,
+                 "write every frame of the trace into this pcap capture (UDP on the loopback interface)");
+  app.add_option("--pcap-port", options.pcapPort,
+                 "the capture's UDP port of the firmware side; the nodes' side is the next port")
+      ->check(CLI::Range(1, 65534))
+      ->capture_default_str();
   app.add_flag("--keep-storage", options.keepStorage, "keep the run's directory and storage files");
   app.add_option("--summary", options.summaryFile, "the machine-readable summary file")
       ->capture_default_str();
@@ -84,6 +93,10 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
   app.add_option("--scenario", options.scenario,
                  "a scenario of the CI scenario file: its domain, faults, wire faults and operator steps")
       ->excludes(operatorFile);
+  bool listScenarios = false;
+  bool listFaults = false;
+  app.add_flag("--list-scenarios", listScenarios, "list the shipped scenarios, one line each, and end");
+  app.add_flag("--list-faults", listFaults, "list every node fault and wire fault with its meaning, and end");
   app.add_option("--status-period", options.statusPeriodSeconds,
                  "seconds between reads of the status record (0: none)")
       ->check(CLI::Range(0.0, 3600.0))
@@ -99,6 +112,22 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
   } catch (const CLI::ParseError& e) {
     out.message = std::string("scmdemo: ") + e.what() + "\n" + kUsageLine;
     out.exitStatus = ExitStatus::BadOptions;
+    return out;
+  }
+  if (listScenarios || listFaults) {
+    if (listScenarios) {
+      const std::string path = SimDomain::DefaultScenariosPath();
+      const SimDomain::ScenarioResult file = SimDomain::LoadScenarioFile(path);
+      if (!file.error.empty()) {
+        out.message = "scmdemo: " + path + ": " + file.error;
+        out.exitStatus = ExitStatus::SetupFailed;
+        return out;
+      }
+      out.message = ScenarioListText(file, path);
+    }
+    if (listFaults) out.message += FaultListText();
+    if (!out.message.empty() && out.message.back() == '\n') out.message.pop_back();
+    out.exitStatus = ExitStatus::Success;
     return out;
   }
   auto refuse = [&](const std::string& text) {
@@ -150,6 +179,7 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
     faults.insert(faults.begin(), it->faults.begin(), it->faults.end());
     options.wireFaults.insert(options.wireFaults.begin(), it->wireFaults.begin(), it->wireFaults.end());
     options.operatorSteps = it->operatorSteps;
+    options.scenarioOperational = it->operational;
   }
   for (const std::string& text : faults) {
     FaultOption f;

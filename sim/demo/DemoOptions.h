@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "PcapFile.h"
+
 namespace ScmDemo {
 
 /// Exit statuses of scmdemo.
@@ -19,6 +21,7 @@ constexpr int BadOptions = 5;     ///< bad options or a bad domain description
 constexpr int NodeLost = 6;       ///< an operational node left operational during --duration
 constexpr int OperatorFailed = 7; ///< a step of the scripted operator failed
 constexpr int DownloadFailed = 8; ///< the download step did not go as the operator expects
+constexpr int ScenarioDiffers = 9; ///< --scenario: every node operational where the scenario expects one out
 constexpr int Interrupted = 130;  ///< stopped by Ctrl-C, SIGTERM or SIGHUP
 }  // namespace ExitStatus
 
@@ -43,6 +46,8 @@ struct DemoOptions {
                                            ///< at the end of --duration the run waits up to --time-limit for it to return
   double timeLimitSeconds = 60;            ///< the goal must be reached within this
   std::string traceFile;                   ///< frame trace; empty = none
+  std::string pcapFile;                    ///< the frames as a pcap capture; empty = none
+  uint16_t pcapPort = ScmSim::kDefaultPcapPort;  ///< the capture's UDP port of the firmware side (the nodes' is the next)
   bool keepStorage = false;                ///< keep the run's directory with the storage files
   std::string summaryFile = "scmdemo-summary.json";  ///< machine-readable summary
   std::string checkerPath;                 ///< scmchecker to start
@@ -56,6 +61,7 @@ struct DemoOptions {
   std::string operatorFile;                ///< the scripted operator's steps; empty = none
   std::string scenario;                    ///< a scenario of the CI scenario file; empty = none
   std::vector<std::string> operatorSteps;  ///< the scenario's operator steps (in place of --operator)
+  bool scenarioOperational = true;         ///< the scenario's expected outcome: every node operational
   double statusPeriodSeconds = 2;          ///< seconds between reads of the status record; 0 = none
 };
 

@@ -73,4 +73,29 @@ std::string NotOperationalReason(const PlannedNode& planned, const SimNodes::Nod
   return text;
 }
 
+std::optional<NodeEvent> NodeEventOf(const ScmSim::EventRecord& e) {
+  // events whose information1 is the SADR
+  constexpr uint32_t kBySadr[] = {0x6200C089u, 0x6200C08Du, 0x6200C08Eu, 0x6200C030u};
+  // the configuration manager's events with (something << 16 | SADR) in information1
+  constexpr uint32_t kByLowSadr[] = {0x6200A105u, 0x6200A10Fu};
+  // the revision difference: information0 the SADR, information1 the revision received
+  constexpr uint32_t kRevision = 0x6200C08Au;
+  NodeEvent n;
+  const std::string name = ScmSim::EventCodeName(e.code);
+  for (uint32_t code : kBySadr) {
+    if (e.code == code && e.information1 <= 0xFFFFu) n.sadr = static_cast<uint16_t>(e.information1);
+  }
+  for (uint32_t code : kByLowSadr) {
+    if (e.code == code) n.sadr = static_cast<uint16_t>(e.information1 & 0xFFFFu);
+  }
+  if (e.code == kRevision) {
+    n.sadr = e.information0;
+    n.text = "firmware: " + name + " (received " + Hex32(e.information1) + ")";
+    return n.sadr != 0 ? std::optional<NodeEvent>(n) : std::nullopt;
+  }
+  if (n.sadr == 0) return std::nullopt;
+  n.text = "firmware: " + name;
+  return n;
+}
+
 }  // namespace ScmDemo

@@ -1,8 +1,10 @@
 #include "DemoRun.h"
 
+#include <cstdio>
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -16,9 +18,12 @@
 #include "DemoCleanup.h"
 #include "DemoReasons.h"
 #include "DemoRemote.h"
+#include "DemoTimeline.h"
 #include "FrameNetwork.h"
+#include "HostControlClient.h"
 #include "HostOperator.h"
 #include "NetworkPump.h"
+#include "PcapFile.h"
 #include "RemoteNames.h"
 #include "ScmHostSim.h"
 #include "rtp_testhooks.h"
@@ -54,6 +59,8 @@ constexpr const char* kNotStarted = "not started";
 constexpr const char* kCycleCounting =
     "gives of the cycle semaphores: checker ~frame-send (the cycle), firmware ~frame-receive; "
     "a node is operational from the cycle that carries its operational answer to the firmware";
+/// Drops and returns the summary names one by one (--count-lost-nodes); the counts go on beyond.
+constexpr size_t kMostDropsNamed = 1000;
 /// Microseconds between two passes of the network's pump: far below one cycle, so answers make their cycle.
 constexpr u32 kPumpPeriodUs = 200;
 /// How the summary shows a program that ran until the run stopped it.
@@ -116,33 +123,49 @@ std::string HexBytes(const ScmSim::Bytes& bytes) {
   return text;
 }
 
-/// CPU seconds a thread has run, from its schedstat (nanoseconds on the CPU); none when unreadable.
-std::optional<double> ThreadCpuSeconds(const std::filesystem::path& task) {
+/// What a thread's schedstat says: nanoseconds on the CPU and the times it was put on a CPU.
+struct ThreadRun {
+  double seconds = 0;             ///< CPU seconds it has run
+  unsigned long long slices = 0;  ///< times it was switched in (each wake-up and each return from preemption)
+};
+
+/// A program's CPU use so far; each part none when unreadable.
+struct CpuSample {
+  std::optional<double> process;            ///< CPU seconds of all its threads
+  std::optional<double> cyclic;             ///< CPU seconds of its cyclic task, when it has one
+  std::optional<unsigned long long> slices; ///< times any of its threads was switched in
+};
+
+/// A thread's run so far from its schedstat; none when unreadable.
+std::optional<ThreadRun> ReadThreadRun(const std::filesystem::path& task) {
   std::ifstream in(task / "schedstat");
   unsigned long long nanoseconds = 0;
-  if (!(in >> nanoseconds)) return std::nullopt;
-  return static_cast<double>(nanoseconds) / 1e9;
+  unsigned long long waited = 0;
+  ThreadRun run;
+  if (!(in >> nanoseconds >> waited >> run.slices)) return std::nullopt;
+  run.seconds = static_cast<double>(nanoseconds) / 1e9;
+  return run;
 }
 
-/// CPU seconds of a process (all its threads) and of its thread whose name ends in suffix, when there is one.
-std::pair<std::optional<double>, std::optional<double>> CpuSeconds(int pid, const char* suffix) {
-  if (pid <= 0) return {};
-  std::optional<double> process;
-  std::optional<double> thread;
+/// CPU seconds and slices of a process (all its threads) and the CPU seconds of its thread whose name ends in suffix.
+CpuSample SampleProcessCpu(int pid, const char* suffix) {
+  CpuSample sample;
+  if (pid <= 0) return sample;
   const std::string_view wanted(suffix);
   std::error_code ec;
   for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
-    const std::optional<double> seconds = ThreadCpuSeconds(task.path());
-    if (!seconds) continue;
-    process = process.value_or(0) + *seconds;
+    const std::optional<ThreadRun> run = ReadThreadRun(task.path());
+    if (!run) continue;
+    sample.process = sample.process.value_or(0) + run->seconds;
+    sample.slices = sample.slices.value_or(0) + run->slices;
     std::ifstream comm(task.path() / "comm");
     std::string name;
     std::getline(comm, name);
     if (name.size() >= wanted.size() && std::string_view(name).substr(name.size() - wanted.size()) == wanted) {
-      thread = seconds;
+      sample.cyclic = run->seconds;
     }
   }
-  return {process, thread};
+  return sample;
 }
 
 /// What ended a node's last operational time, in words with its cycle and frame; empty when nothing did.
@@ -173,19 +196,25 @@ class Run {
 
   int Execute() {
     FillRequested();
-    char pattern[] = "/tmp/scmdemo-XXXXXX";  // kRunDirectoryParent / kRunDirectoryPrefix
-    if (::mkdtemp(pattern) == nullptr) return End(ExitStatus::SetupFailed, "setup-failed", "no run directory in /tmp");
+    std::string pattern = ScmSim::RunDirectoryParent() + "/" + ScmSim::kRunDirectoryPrefix + "XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      return End(ExitStatus::SetupFailed, "setup-failed", "no run directory in " + ScmSim::RunDirectoryParent());
+    }
     directory_ = pattern;
     // a later start removes this directory when the run dies without its clean-up
     if (!MarkRunDirectory(directory_)) return End(ExitStatus::SetupFailed, "setup-failed", "cannot write into " + directory_);
     ScmSim::HostConfig config;
     config.sdn = plan_.sdn;
     if (plan_.qorUdid) config.qorUdid = *plan_.qorUdid;
-    config.socketPath = directory_ + "/host.sock";
+    config.socketPath = directory_ + "/" + ScmSim::kRunSocketName;
     config.storageDir = directory_ + "/storage";
     config.simNamespace = RunNamespace(::getpid());
     summary_.hostSocket = config.socketPath;
     summary_.simNamespace = config.simNamespace;
+    // said before anything starts, so scmhostctl can attach from the first moment
+    std::printf("scmdemo: host socket %s, object namespace %s (scmhostctl finds it alone when it is the only run)\n",
+                config.socketPath.c_str(), config.simNamespace.c_str());
+    std::fflush(stdout);
     if (!options_.operatorFile.empty()) {
       std::string error;
       script_ = ReadOperatorScript(options_.operatorFile, error);
@@ -211,6 +240,10 @@ class Run {
     if (!options_.traceFile.empty()) {
       trace_.open(options_.traceFile, std::ios::trunc);
       if (!trace_) return End(ExitStatus::SetupFailed, "setup-failed", "cannot write the trace " + options_.traceFile);
+    }
+    if (!options_.pcapFile.empty()) {
+      const std::string failed = pcap_.Open(options_.pcapFile);
+      if (!failed.empty()) return End(ExitStatus::SetupFailed, "setup-failed", failed);
     }
     const std::string network = StartNetwork();
     if (!network.empty()) return End(ExitStatus::SetupFailed, "setup-failed", network);
@@ -735,6 +768,12 @@ class Run {
       // written by the pump's thread only, while it runs
       network_->SetTraceSink([this](const std::string& line) { trace_ << line << '\n'; });
     }
+    if (pcap_.IsOpen()) {
+      // the same frames as the trace, written by the pump's thread only, while it runs
+      network_->SetLineSink([this](const ScmSim::TraceLine& line) {
+        pcap_.Write(ScmSim::PcapFrame{line.timeUs, line.direction != "node>fw", line.bytes});
+      });
+    }
     const Clock::time_point start = start_;
     pump_ = std::make_unique<ScmSim::NetworkPump>(plan_.sdn, *network_, [start] {
       return static_cast<u64>(
@@ -744,6 +783,30 @@ class Run {
     pump_->Start(kPumpPeriodUs);
     summary_.nodesSimulated = true;
     return "";
+  }
+
+  /// Takes the Qor variables, the application files and flash area 16 the host holds into the summary.
+  void ReadKept() {
+    if (!host_) return;
+    const auto hex = [](const std::vector<uint8_t>& bytes) {
+      std::string text;
+      char two[3];
+      for (const uint8_t b : bytes) {
+        std::snprintf(two, sizeof two, "%02x", b);
+        text += two;
+      }
+      return text;
+    };
+    KeptValues kept;
+    for (unsigned id = 0; id < 8; ++id) {
+      if (const auto value = host_->QorVariable(id)) kept.qorVariables.emplace_back(id, hex(*value));
+    }
+    for (const char* name : {"fwrevcnf.bin", "corvane.uid", "autocnf.bin", "pardata1.bin"}) {
+      if (const auto content = host_->GetFile(name)) kept.files.emplace_back(name, hex(*content));
+    }
+    const auto flash = host_->Flash();
+    kept.flash = flash ? hex(*flash) : "-";
+    summary_.kept = kept;
   }
 
   /// Takes the nodes' records and the network's counts into the summary.
@@ -762,10 +825,18 @@ class Run {
       if (!n.record) continue;
       const SimNodes::NodeRecord& r = *n.record;
       n.reason = i < plan_.nodes.size() ? NotOperationalReason(plan_.nodes[i], r) : "";
+      // the firmware's own events about the node, since it was last operational in the host's view
+      std::vector<std::string>& said = firmwareSays_[n.sadr];
+      if (SimNodes::HostSeesOperational(r)) said.clear();
+      for (const std::string& text : said) n.reason += (n.reason.empty() ? "" : "; ") + text;
       n.state = SimNodes::StateName(r.state);
       n.lastService = r.lastRequest ? std::string(SimNodes::ServiceName(*r.lastRequest)) : "-";
       n.guardAnswers = r.guardAnswers;
       n.operationalEnded = OperationalEndedText(r);
+      timeline_.State(i, summary_.checkerCycles,
+                      SimNodes::HostSeesOperational(r)                   ? "operational"
+                      : r.state == SimNodes::NodeState::Operational ? "lost"
+                                                                         : std::string(SimNodes::StateName(r.state)));
       if (!n.cyclesToOperational && r.state == SimNodes::NodeState::Operational && r.operationalAt) {
         // the answer went out while the count stood at this cycle; the next cycle carries it to the firmware
         n.cyclesToOperational = r.operationalAt->cycle + 1;
@@ -783,9 +854,22 @@ class Run {
       if (!operational && !out_[i]) {
         out_[i] = true;
         ++summary_.nodeLeaves;
+        if (summary_.nodeDrops.size() < kMostDropsNamed) {
+          NodeDrop d;
+          d.position = n.position;
+          const bool ended = n.record && n.record->operationalEndedAt;
+          d.leftCycle = ended ? n.record->operationalEndedAt->cycle : summary_.checkerCycles;
+          d.why = ended ? n.record->operationalEndedBy : n.state;
+          summary_.nodeDrops.push_back(d);
+        }
       } else if (operational && out_[i]) {
         out_[i] = false;
         ++summary_.nodeReturns;
+        for (auto d = summary_.nodeDrops.rbegin(); d != summary_.nodeDrops.rend(); ++d) {
+          if (d->position != n.position) continue;
+          if (!d->backCycle) d->backCycle = n.record->operationalAt ? n.record->operationalAt->cycle + 1 : summary_.checkerCycles;
+          break;
+        }
       }
     }
   }
@@ -810,8 +894,7 @@ class Run {
     const int ids[2] = {checker_, firmware_};
     for (int i = 0; i < 2; ++i) {
       const auto info = host_->Programs().Info(ids[i]);
-      const auto [process, cyclic] = CpuSeconds(info && info->running ? info->pid : 0, kCyclicTaskSuffix);
-      (atGoal ? cpuAtGoal_ : cpuAtEnd_)[i] = {process, cyclic};
+      (atGoal ? cpuAtGoal_ : cpuAtEnd_)[i] = SampleProcessCpu(info && info->running ? info->pid : 0, kCyclicTaskSuffix);
     }
   }
 
@@ -862,10 +945,13 @@ class Run {
       row.lastService = n.lastService;
       row.cycles = n.cyclesToOperational.value_or(cycle);
       row.reason = n.reason;
+      row.operational = n.record && SimNodes::HostSeesOperational(*n.record);
       for (const std::string& f : n.faults) row.faults += (row.faults.empty() ? "" : " ") + f;
       s.nodes.push_back(row);
     }
     s.framesFromFirmware = summary_.framesFromFirmware;
+    s.secondsLeft = goal_ ? options_.durationSeconds - Since(*goal_, now) : options_.timeLimitSeconds - s.seconds;
+    if (*s.secondsLeft < 0) s.secondsLeft = 0.0;
     s.hostSocket = summary_.hostSocket;
     s.simNamespace = summary_.simNamespace;
     if (const auto& r = operator_->LastStatus()) {
@@ -884,7 +970,16 @@ class Run {
       commandsShown_ = x.seq;
     }
     s.eventTotal = operator_->EventTotal();
+    if (f.Any() && !timeline_.failSafeCycle) {
+      timeline_.failSafeCycle = summary_.checkerCycles;
+      timeline_.failSafeText = s.failSafe;
+    }
     for (const ScmSim::OperatorEvent& e : operator_->NewEvents()) {
+      if (e.record) timeline_.events.emplace_back(summary_.checkerCycles, ScmSim::DescribeEvent(*e.record));
+      if (const std::optional<NodeEvent> about = e.record ? NodeEventOf(*e.record) : std::nullopt) {
+        std::vector<std::string>& said = firmwareSays_[about->sadr];
+        if (std::find(said.begin(), said.end(), about->text) == said.end()) said.push_back(about->text);
+      }
       char at[32];
       std::snprintf(at, sizeof at, "%.3f s ", Since(start_, e.at));
       s.newEvents.push_back(at + (e.record ? ScmSim::DescribeEvent(*e.record)
@@ -907,10 +1002,12 @@ class Run {
       p.state = info ? (info->running ? "running" : ScmSim::ProgramEndText(*info)) : "not started";
       p.cycles = id == checker_ ? summary_.checkerCycles : summary_.firmwareCycles;
       const size_t k = id == checker_ ? 0 : 1;
-      p.cpuSecondsAtGoal = cpuAtGoal_[k].first;
-      p.cyclicCpuSecondsAtGoal = cpuAtGoal_[k].second;
-      p.cpuSecondsAtEnd = cpuAtEnd_[k].first;
-      p.cyclicCpuSecondsAtEnd = cpuAtEnd_[k].second;
+      p.cpuSecondsAtGoal = cpuAtGoal_[k].process;
+      p.cyclicCpuSecondsAtGoal = cpuAtGoal_[k].cyclic;
+      p.cpuSlicesAtGoal = cpuAtGoal_[k].slices;
+      p.cpuSecondsAtEnd = cpuAtEnd_[k].process;
+      p.cyclicCpuSecondsAtEnd = cpuAtEnd_[k].cyclic;
+      p.cpuSlicesAtEnd = cpuAtEnd_[k].slices;
       facts.push_back(p);
     }
     return facts;
@@ -928,14 +1025,33 @@ class Run {
       node.lastService = "-";
       node.faults = n.faults;
       summary_.nodes.push_back(node);
+      timeline_.rows.push_back({"SADR " + std::to_string(n.sadr), {}});
     }
     summary_.nodesRequested = options_.nodes;
     summary_.description = options_.description;
     for (const FaultOption& f : options_.faults) summary_.faults.push_back(std::to_string(f.sadr) + ":" + f.fault);
     summary_.wireFaults = options_.wireFaults;
+    summary_.seed = options_.seed;
     summary_.durationSeconds = options_.durationSeconds;
     summary_.timeLimitSeconds = options_.timeLimitSeconds;
     summary_.cycleCounting = kCycleCounting;
+  }
+
+  /// Writes the SVG timeline beside the summary (the network's pump has stopped); empty or the failure.
+  std::string WriteTimeline() {
+    timeline_.lastCycle = std::max(timeline_.lastCycle, summary_.checkerCycles);
+    if (network_) {
+      for (const ScmSim::TraceLine& l : network_->Trace()) {
+        ++timeline_.framesPerCycle[l.cycle];
+        timeline_.lastCycle = std::max(timeline_.lastCycle, l.cycle);
+      }
+    }
+    const std::string path = TimelinePath(options_.summaryFile);
+    std::ofstream out(path, std::ios::trunc);
+    out << TimelineSvg(timeline_);
+    if (!out.flush()) return "cannot write the timeline " + path + ": " + std::strerror(errno);
+    summary_.timelineFile = path;
+    return "";
   }
 
   /// Takes the last messages, fills the summary, stops everything and removes the run's objects.
@@ -958,7 +1074,11 @@ class Run {
       CountCycles();
       const Clock::time_point now = Clock::now();
       ReadNetwork();
-      if (status == ExitStatus::Success) {
+      ReadKept();
+      // With --count-lost-nodes the verdict is the look that found every node back
+      // at the end of the duration; a node the wire faults take out a moment later
+      // belongs to no run. Without it every node must still be operational now.
+      if (status == ExitStatus::Success && !options_.countLostNodes) {
         const std::string lost = NotOperational();
         if (!lost.empty()) {
           status = ExitStatus::NodeLost;
@@ -1026,6 +1146,24 @@ class Run {
         summary_.reason = "cannot write the trace " + options_.traceFile + ": " + std::strerror(errno);
       }
     }
+    if (!options_.summaryFile.empty() && host_) {
+      const std::string failed = WriteTimeline();
+      if (!failed.empty()) {
+        status = ExitStatus::SetupFailed;
+        summary_.exitStatus = status;
+        summary_.outcome = "output-failed";
+        summary_.reason = failed;
+      }
+    }
+    if (pcap_.IsOpen()) {
+      const std::string failed = pcap_.Close();
+      if (!failed.empty()) {
+        status = ExitStatus::SetupFailed;
+        summary_.exitStatus = status;
+        summary_.outcome = "output-failed";
+        summary_.reason = failed;
+      }
+    }
     checkerGives_.reset();
     firmwareGives_.reset();
     operator_.reset();
@@ -1073,16 +1211,19 @@ class Run {
   std::string operatorFailure_;                     ///< the failed step and why; empty while none failed
   uint64_t commandsShown_ = 0;                      ///< running number of the last command handed to the view
   std::ofstream trace_;                             ///< frame trace, when asked for
+  Timeline timeline_;                               ///< what the SVG timeline shows
+  ScmSim::PcapWriter pcap_{options_.pcapPort};      ///< the frames as a capture, when asked for
   std::unique_ptr<ScmSim::FrameNetwork> network_;   ///< the simulated nodes on their network
   std::unique_ptr<ScmSim::NetworkPump> pump_;       ///< carries frames between the queues and the network
   /// CPU seconds (process, cyclic task) of checker [0] and firmware [1] at the goal and at the end.
-  std::pair<std::optional<double>, std::optional<double>> cpuAtGoal_[2], cpuAtEnd_[2];
+  CpuSample cpuAtGoal_[2], cpuAtEnd_[2];
   int checker_ = 0;                                 ///< supervisor id of scmchecker
   int firmware_ = 0;                                ///< supervisor id of scmfirmware
   Clock::time_point start_ = Clock::now();          ///< when the host started
   std::optional<Clock::time_point> handshake_;      ///< when the ident words first matched
   std::optional<Clock::time_point> goal_;           ///< when the goal was reached
   std::vector<bool> out_;                           ///< per node: out of operational since the goal (--count-lost-nodes)
+  std::map<uint16_t, std::vector<std::string>> firmwareSays_;  ///< per SADR: the firmware's events about it, in words
   std::unique_ptr<GiveCounter> checkerGives_;       ///< the checker's cycles
   std::unique_ptr<GiveCounter> firmwareGives_;      ///< the firmware's cycles
   std::optional<DownloadPhase> download_;           ///< the download step under way, none before it

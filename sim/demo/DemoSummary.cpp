@@ -159,6 +159,15 @@ std::string SummaryText(const Summary& s) {
     std::snprintf(line, sizeof line, "  nodes taken out after the goal: %u; brought back: %u\n", s.nodeLeaves,
                   s.nodeReturns);
     t += line;
+    constexpr size_t kDropLines = 20;  // the JSON holds them all
+    for (size_t i = 0; i < s.nodeDrops.size() && i < kDropLines; ++i) {
+      const NodeDrop& d = s.nodeDrops[i];
+      std::snprintf(line, sizeof line, "    node %u left in cycle %llu (%s), ", d.position,
+                    static_cast<unsigned long long>(d.leftCycle), d.why.c_str());
+      t += line;
+      t += d.backCycle ? "back in cycle " + std::to_string(*d.backCycle) + "\n" : std::string("not back\n");
+    }
+    if (s.nodeDrops.size() > kDropLines) t += "    ... " + std::to_string(s.nodeDrops.size() - kDropLines) + " more\n";
   }
   if (s.nodesSimulated) {
     const ScmSim::NetworkCounts& c = s.network;
@@ -171,6 +180,11 @@ std::string SummaryText(const Summary& s) {
                   static_cast<unsigned long long>(c.delayed), static_cast<unsigned long long>(c.corrupted),
                   static_cast<unsigned long long>(s.pump.lateAnswers));
     t += line;
+    if (!s.wireFaults.empty()) {
+      std::snprintf(line, sizeof line, "  seed of the wire faults: %llu (--seed %llu repeats them frame by frame)\n",
+                    static_cast<unsigned long long>(s.seed), static_cast<unsigned long long>(s.seed));
+      t += line;
+    }
   }
   std::snprintf(line, sizeof line, "  events: %llu", static_cast<unsigned long long>(s.eventTotal));
   t += line;
@@ -181,6 +195,8 @@ std::string SummaryText(const Summary& s) {
                   e.name.empty() ? "(unknown code)" : e.name.c_str());
     t += line;
   }
+  if (!s.timelineFile.empty()) t += "  timeline: " + s.timelineFile + "\n";
+  if (!s.scenario.empty()) t += "  scenario " + s.scenario + ": " + s.scenarioVerdict + "\n";
   if (!s.runDirectory.empty()) t += "  run directory kept: " + s.runDirectory + "\n";
   t += "  host socket: " + s.hostSocket + ", object namespace: " + s.simNamespace + "\n";
   const OperatorSummary& op = s.operatorSide;
@@ -192,6 +208,15 @@ std::string SummaryText(const Summary& s) {
   t += "\n";
   if (!op.failedStep.empty()) t += "    failed step: " + op.failedStep + "\n";
   if (!op.lastStatus.empty()) t += "    last status: " + op.lastStatus + "\n";
+  if (!s.kept.qorVariables.empty()) {
+    t += "  Qor variables:";
+    for (const auto& [id, bytes] : s.kept.qorVariables) t += " " + std::to_string(id) + "=" + bytes;
+    t += "\n";
+  }
+  for (const auto& [name, bytes] : s.kept.files) {
+    t += "  " + name + ": " + std::to_string(bytes.size() / 2) + " bytes\n";
+  }
+  if (!s.kept.files.empty()) t += "  flash area 16: " + s.kept.flash + "\n";
   return t;
 }
 
@@ -221,7 +246,9 @@ std::string SummaryJson(const Summary& s) {
                              {"cpuSeconds", {{"atGoal", Optional(p.cpuSecondsAtGoal)},
                                              {"atEnd", Optional(p.cpuSecondsAtEnd)},
                                              {"cyclicAtGoal", Optional(p.cyclicCpuSecondsAtGoal)},
-                                             {"cyclicAtEnd", Optional(p.cyclicCpuSecondsAtEnd)}}}});
+                                             {"cyclicAtEnd", Optional(p.cyclicCpuSecondsAtEnd)}}},
+                             {"cpuSlices", {{"atGoal", Optional(p.cpuSlicesAtGoal)},
+                                            {"atEnd", Optional(p.cpuSlicesAtEnd)}}}});
   }
   j["failSafe"] = nlohmann::json::array();
   for (const FailSafeEntry& f : s.failSafe) {
@@ -236,6 +263,11 @@ std::string SummaryJson(const Summary& s) {
   j["statusResponses"] = s.statusResponses;
   j["nodeLeaves"] = s.nodeLeaves;
   j["nodeReturns"] = s.nodeReturns;
+  j["nodeDrops"] = nlohmann::json::array();
+  for (const NodeDrop& d : s.nodeDrops) {
+    j["nodeDrops"].push_back(
+        {{"position", d.position}, {"leftCycle", d.leftCycle}, {"why", d.why}, {"backCycle", Optional(d.backCycle)}});
+  }
   j["unlockResponses"] = s.unlockResponses;
   j["hostSocket"] = s.hostSocket;
   j["namespace"] = s.simNamespace;
@@ -248,6 +280,11 @@ std::string SummaryJson(const Summary& s) {
                    {"remoteEvents", op.remoteEvents},
                    {"downloads", op.downloads},
                    {"unlocks", op.unlocks}};
+  nlohmann::json qor = nlohmann::json::object();
+  for (const auto& [id, bytes] : s.kept.qorVariables) qor[std::to_string(id)] = bytes;
+  nlohmann::json files = nlohmann::json::object();
+  for (const auto& [name, bytes] : s.kept.files) files[name] = bytes;
+  j["kept"] = {{"qorVariables", qor}, {"files", files}, {"flash", s.kept.flash}};
   const ScmSim::NetworkCounts& c = s.network;
   j["network"] = {{"fromFirmware", c.fromFirmware}, {"toNodes", c.toNodes},     {"noNode", c.noNode},
                   {"notRequest", c.notRequest},     {"toFirmware", c.toFirmware}, {"dropped", c.dropped},
@@ -273,9 +310,14 @@ std::string SummaryJson(const Summary& s) {
                     {"description", s.description},
                     {"faults", s.faults},
                     {"wireFaults", s.wireFaults},
+                    {"seed", s.seed},
                     {"durationSeconds", s.durationSeconds},
                     {"timeLimitSeconds", s.timeLimitSeconds}};
   j["runDirectory"] = s.runDirectory;
+  j["timeline"] = s.timelineFile;
+  if (!s.scenario.empty()) {
+    j["scenario"] = {{"name", s.scenario}, {"verdict", s.scenarioVerdict}, {"asExpected", s.scenarioAsExpected}};
+  }
   if (s.download) {
     const DownloadSummary& d = *s.download;
     nlohmann::json requests = nlohmann::json::array();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "NetworkPump.h"
@@ -30,6 +31,8 @@ struct ProgramSummary {
   std::optional<double> cpuSecondsAtEnd;         ///< process CPU time at the end of the run
   std::optional<double> cyclicCpuSecondsAtGoal;  ///< CPU time of its cyclic task alone at the goal, when it has one
   std::optional<double> cyclicCpuSecondsAtEnd;   ///< the same at the end
+  std::optional<uint64_t> cpuSlicesAtGoal;       ///< times any of its threads was switched in, at the goal
+  std::optional<uint64_t> cpuSlicesAtEnd;        ///< the same at the end
 };
 
 /// One fail-safe signal.
@@ -53,6 +56,13 @@ struct NodeSummary {
   std::string operationalEnded;                ///< what ended its last operational time, empty when nothing did
   std::string reason;                          ///< why it is not operational, in words; empty when it is
   std::optional<SimNodes::NodeRecord> record;  ///< the node's record at the end (none before the network ran)
+};
+
+/// What the firmware keeps outside itself, as the host holds it at the end.
+struct KeptValues {
+  std::vector<std::pair<unsigned, std::string>> qorVariables;  ///< each written Qor variable and its bytes in hex
+  std::vector<std::pair<std::string, std::string>> files;      ///< each application file present and its bytes in hex
+  std::string flash;                                           ///< flash area 16 in hex, "-" when absent
 };
 
 /// One unlock request of the download step and its answer.
@@ -97,6 +107,14 @@ struct OperatorSummary {
   std::string failedStep;              ///< the step that failed and why; empty when none
 };
 
+/// One time a node left operational after the goal, and its return (--count-lost-nodes).
+struct NodeDrop {
+  unsigned position = 0;              ///< the node
+  uint64_t leftCycle = 0;             ///< the cycle that ended its operational time
+  std::string why;                    ///< what ended it ("assign-sadr request", "guarding stopped", ...)
+  std::optional<uint64_t> backCycle;  ///< the cycle that carried its operational answer again; none while out
+};
+
 /// Everything the run reports.
 struct Summary {
   std::string outcome;                 ///< "success", "time-limit", "fail-safe", "program-exited", ...
@@ -125,6 +143,7 @@ struct Summary {
   uint64_t statusResponses = 0;        ///< status responses taken
   uint32_t nodeLeaves = 0;             ///< times a node left operational after the goal (--count-lost-nodes)
   uint32_t nodeReturns = 0;            ///< times such a node was operational again
+  std::vector<NodeDrop> nodeDrops;     ///< each drop and return, the first 1000
   uint64_t unlockResponses = 0;        ///< unlock responses taken
   bool nodesSimulated = false;         ///< the run had simulated nodes
   std::vector<NodeSummary> nodes;      ///< per node
@@ -132,6 +151,7 @@ struct Summary {
   std::string description;             ///< --description
   std::vector<std::string> faults;     ///< --fault, as given
   std::vector<std::string> wireFaults; ///< --wire-fault, as given
+  uint64_t seed = 1;                   ///< --seed: with the same wire faults it repeats their frames
   double durationSeconds = 0;          ///< --duration
   double timeLimitSeconds = 0;         ///< --time-limit
   std::string runDirectory;            ///< kept run directory, empty when removed
@@ -139,6 +159,11 @@ struct Summary {
   std::string hostSocket;              ///< the host's control socket (scmhostctl --socket)
   std::string simNamespace;            ///< the object namespace of the run's queues and semaphores
   OperatorSummary operatorSide;        ///< remote control
+  KeptValues kept;                     ///< Qor variables, application files and flash area 16 at the end
+  std::string timelineFile;            ///< the SVG timeline written beside the summary, empty when none
+  std::string scenario;                ///< --scenario, empty when none
+  std::string scenarioVerdict;         ///< the expected and the actual outcome, in words
+  bool scenarioAsExpected = false;     ///< the run ended as the scenario expects
 };
 
 /// The summary for a person, several lines.

@@ -1,5 +1,9 @@
 #include "DemoView.h"
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <optional>
@@ -8,8 +12,8 @@ namespace ScmDemo {
 
 namespace {
 
-/// Latest events the terminal view keeps below the table.
-constexpr size_t kShownEvents = 8;
+/// Latest events the terminal view keeps below the table (shown as the screen allows).
+constexpr size_t kShownEvents = 40;
 /// Least time between two drawings of the terminal view.
 constexpr std::chrono::milliseconds kRedrawPeriod{200};
 
@@ -20,18 +24,75 @@ std::string ProgramText(const ProgramSummary& p) {
   return line;
 }
 
-std::string NodeText(const NodeRow& n) {
-  char line[200];
-  std::snprintf(line, sizeof line, "%8u  %-17s  %-16s  %-22s  %8llu  %s", n.position, n.udid.c_str(),
-                n.state.c_str(), n.lastService.c_str(), static_cast<unsigned long long>(n.cycles),
-                n.faults.c_str());
-  return line;
+/// The text cut to width characters; a cut shows as '~' in the last place.
+std::string Fit(const std::string& text, size_t width) {
+  if (text.size() <= width) return text;
+  if (width == 0) return "";
+  return text.substr(0, width - 1) + "~";
+}
+
+/// The text cut or padded to exactly width characters.
+std::string Cell(const std::string& text, size_t width) {
+  std::string cell = Fit(text, width);
+  cell.resize(width, ' ');
+  return cell;
+}
+
+/// Width of the faults column, shown from kWideColumns on.
+constexpr size_t kFaultsWidth = 22;
+/// Screens at least this wide show the faults column and the handshake in full.
+constexpr unsigned kWideColumns = 110;
+/// Events the view keeps shown before the optional lines get their room.
+constexpr size_t kFirstEvents = 3;
+
+/// The first word of a text ("accepted" of "accepted (ident ...)").
+std::string FirstWord(const std::string& text) { return text.substr(0, text.find_first_of(" :(")); }
+
+std::string HeaderText(const Snapshot& s, bool wide) {
+  unsigned operational = 0;
+  for (const NodeRow& n : s.nodes) operational += n.operational ? 1 : 0;
+  char text[256];
+  // whole seconds on a narrow screen: the header keeps within 80 columns
+  const char* seconds = wide ? "%.1f s" : "%.0f s";
+  const std::string failSafe = s.failSafe == "no" ? "no" : "YES: " + s.failSafe;
+  std::snprintf(text, sizeof text, "SDN %u, handshake %s, fail-safe %s, %u of %zu operational, ", s.sdn,
+                (wide ? s.handshake : FirstWord(s.handshake)).c_str(), failSafe.c_str(), operational, s.nodes.size());
+  std::string header = text;
+  std::snprintf(text, sizeof text, seconds, s.seconds);
+  header += text;
+  if (s.secondsLeft) {
+    std::snprintf(text, sizeof text, seconds, *s.secondsLeft);
+    header += std::string(", ") + text + " left";
+  }
+  return header;
+}
+
+/// SADR, UDID, state, last service, cycles: the columns before the reason.
+constexpr size_t kSadrWidth = 4, kUdidWidth = 17, kStateWidth = 15, kServiceWidth = 13, kCyclesWidth = 7;
+
+std::string NodeHeading(bool wide) {
+  return Cell("SADR", kSadrWidth) + " " + Cell("UDID", kUdidWidth) + " " + Cell("state", kStateWidth) + " " +
+         Cell("last service", kServiceWidth) + " " + Cell(" cycles", kCyclesWidth) + " " +
+         (wide ? Cell("faults", kFaultsWidth) + " " : "") + "reason";
+}
+
+std::string NodeText(const NodeRow& n, const std::string& mark, bool wide) {
+  char number[32];
+  std::snprintf(number, sizeof number, "%*u", static_cast<int>(kSadrWidth), n.position);
+  char cycles[32];
+  std::snprintf(cycles, sizeof cycles, "%*llu", static_cast<int>(kCyclesWidth),
+                static_cast<unsigned long long>(n.cycles));
+  std::string reason = n.reason;
+  if (!mark.empty()) reason = "[" + mark + "] " + reason;
+  return Fit(number, kSadrWidth) + " " + Cell(n.udid, kUdidWidth) + " " + Cell(n.state, kStateWidth) + " " +
+         Cell(n.lastService, kServiceWidth) + " " + Fit(cycles, kCyclesWidth) + " " +
+         (wide ? Cell(n.faults.empty() ? "-" : n.faults, kFaultsWidth) + " " : "") + reason;
 }
 
 /// One screen, redrawn in place with cursor movements.
 class TerminalView : public View {
  public:
-  explicit TerminalView(std::FILE* out) : out_(out) {}
+  TerminalView(std::FILE* out, std::function<ScreenSize()> size) : out_(out), size_(std::move(size)) {}
   void Show(const Snapshot& s) override {
     for (const std::string& e : s.newEvents) {
       events_.push_back(e);
@@ -58,26 +119,7 @@ class TerminalView : public View {
 
  private:
   void Draw(const Snapshot& s) {
-    std::vector<std::string> lines;
-    char head[160];
-    std::snprintf(head, sizeof head, "scmdemo: domain %u, %.1f s", s.sdn, s.seconds);
-    lines.push_back(head);
-    if (!s.hostSocket.empty()) lines.push_back("host socket: " + s.hostSocket + "   namespace: " + s.simNamespace);
-    lines.push_back("handshake: " + s.handshake);
-    lines.push_back("fail-safe: " + s.failSafe);
-    for (const ProgramSummary& p : s.programs) lines.push_back(ProgramText(p));
-    if (!s.nodesSimulated) lines.push_back("nodes: none simulated in this run");
-    if (!s.nodes.empty()) {
-      lines.push_back("position  UDID               state             last service            cycles    faults");
-      for (size_t i = 0; i < s.nodes.size(); ++i) {
-        lines.push_back(NodeText(s.nodes[i]) + (i < s.marks.size() && !s.marks[i].empty() ? "  [" + s.marks[i] + "]" : ""));
-      }
-    }
-    if (!s.remoteRecord.empty()) lines.push_back("status: " + s.remoteRecord);
-    for (const std::string& c : commands_) lines.push_back("  " + c);
-    lines.push_back("frames from the firmware: " + std::to_string(s.framesFromFirmware));
-    lines.push_back("latest events (" + std::to_string(s.eventTotal) + " in all):");
-    for (const std::string& e : events_) lines.push_back("  " + e);
+    const std::vector<std::string> lines = ScreenLines(s, events_, commands_, size_());
     // back to the first line of the last drawing, clear to the end, draw again
     if (drawn_ > 0) std::fprintf(out_, "\033[%zuF\033[J", drawn_);
     for (const std::string& l : lines) std::fprintf(out_, "%s\n", l.c_str());
@@ -86,6 +128,7 @@ class TerminalView : public View {
   }
 
   std::FILE* out_;                  ///< the terminal
+  std::function<ScreenSize()> size_;  ///< the terminal's size now
   size_t drawn_ = 0;                ///< lines of the last drawing
   std::deque<std::string> events_;  ///< latest events shown
   std::deque<std::string> commands_;  ///< latest remote commands shown
@@ -143,9 +186,72 @@ class LineView : public View {
 
 }  // namespace
 
-std::unique_ptr<View> MakeView(std::FILE* out, bool terminal) {
-  if (terminal) return std::make_unique<TerminalView>(out);
-  return std::make_unique<LineView>(out);
+std::vector<std::string> ScreenLines(const Snapshot& s, const std::deque<std::string>& events,
+                                     const std::deque<std::string>& commands, ScreenSize size) {
+  const size_t width = std::max(1u, size.columns);
+  const bool wide = size.columns >= kWideColumns;
+  // the line under the last one holds the cursor: a full screen would scroll
+  const size_t room = size.lines > 1 ? size.lines - 1 : 1;
+  std::vector<std::string> top{HeaderText(s, wide)};
+  std::vector<std::string> table;
+  if (!s.nodesSimulated) {
+    table.push_back("nodes: none simulated in this run");
+  } else if (!s.nodes.empty()) {
+    table.push_back(NodeHeading(wide));
+    for (size_t i = 0; i < s.nodes.size(); ++i) {
+      table.push_back(NodeText(s.nodes[i], i < s.marks.size() ? s.marks[i] : "", wide));
+    }
+  }
+  if (top.size() + table.size() > room) {
+    // a small screen: the nodes that fit, and how many do not
+    const size_t keep = room > top.size() + 1 ? room - top.size() - 1 : 0;
+    const size_t hidden = table.size() - keep;
+    table.resize(keep);
+    if (top.size() + table.size() < room) table.push_back("... " + std::to_string(hidden) + " more line(s)");
+  }
+  size_t left = room - std::min(room, top.size() + table.size());
+  // what else fits, by priority: the first events, the socket, the status record, the programs, commands, more events
+  const auto take = [&left](size_t wanted) {
+    const size_t n = std::min(wanted, left);
+    left -= n;
+    return n;
+  };
+  const std::string eventsTitle = "latest events (" + std::to_string(s.eventTotal) + " in all):";
+  const size_t titleLines = take(1);
+  size_t eventLines = take(std::min(kFirstEvents, events.size()));
+  const bool socket = !s.hostSocket.empty() && take(1) == 1;
+  const bool status = !s.remoteRecord.empty() && take(1) == 1;
+  const size_t programLines = take(s.programs.size());
+  const size_t commandLines = take(commands.size());
+  eventLines += take(events.size() - eventLines);
+
+  std::vector<std::string> lines = top;
+  if (socket) lines.push_back("host socket " + s.hostSocket + ", namespace " + s.simNamespace);
+  for (size_t i = 0; i < programLines; ++i) lines.push_back(ProgramText(s.programs[i]));
+  lines.insert(lines.end(), table.begin(), table.end());
+  if (status) lines.push_back("status: " + s.remoteRecord);
+  for (size_t i = commands.size() - commandLines; i < commands.size(); ++i) lines.push_back("  " + commands[i]);
+  if (titleLines == 1) lines.push_back(eventsTitle);
+  for (size_t i = events.size() - eventLines; i < events.size(); ++i) lines.push_back("  " + events[i]);
+  for (std::string& l : lines) l = Fit(l, width);
+  return lines;
+}
+
+std::unique_ptr<View> MakeView(std::FILE* out, bool terminal, std::function<ScreenSize()> size) {
+  if (!terminal) return std::make_unique<LineView>(out);
+  if (!size) {
+    const int fd = ::fileno(out);
+    size = [fd] {
+      winsize w{};
+      ScreenSize s;
+      if (fd >= 0 && ::ioctl(fd, TIOCGWINSZ, &w) == 0 && w.ws_col > 0 && w.ws_row > 0) {
+        s.columns = w.ws_col;
+        s.lines = w.ws_row;
+      }
+      return s;
+    };
+  }
+  return std::make_unique<TerminalView>(out, std::move(size));
 }
 
 }  // namespace ScmDemo

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstdio>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,7 @@ struct NodeRow {
   uint64_t cycles = 0;       ///< cycles to operational, or so far
   std::string faults;        ///< faults applied
   std::string reason;        ///< why it is not operational, empty when it is
+  bool operational = false;  ///< the host sees it operational
 };
 
 /// Everything the view shows at one moment.
@@ -39,7 +43,22 @@ struct Snapshot {
   std::string remoteRecord;            ///< the last status record, one line; empty when none
   std::vector<std::string> marks;      ///< per node row: its mark in the record ("mismatch", ...), or empty
   std::vector<std::string> newCommands;  ///< commands answered since the last snapshot, with their answers
+  std::optional<double> secondsLeft;   ///< seconds left of the time limit (before the goal) or the duration
 };
+
+/// Columns and lines of a terminal.
+struct ScreenSize {
+  unsigned columns = 80;  ///< characters per line
+  unsigned lines = 24;    ///< lines on the screen
+};
+
+/// The terminal view's lines for a screen of this size: none longer than its
+/// columns, fewer than its lines (the cursor's line stays free, so nothing
+/// scrolls). A header, one line per node with its reason cut to fit, then the
+/// latest remote commands and events as space allows; wider screens add
+/// columns, taller ones the programs and the host socket.
+std::vector<std::string> ScreenLines(const Snapshot& snapshot, const std::deque<std::string>& events,
+                                     const std::deque<std::string>& commands, ScreenSize size);
 
 /// A live view.
 class View {
@@ -52,6 +71,7 @@ class View {
 };
 
 /// The view for this output: redrawn in place on a terminal, one line per change elsewhere.
-std::unique_ptr<View> MakeView(std::FILE* out, bool terminal);
+/// size tells the terminal's size at each drawing (default: asked of out's terminal, else 80x24).
+std::unique_ptr<View> MakeView(std::FILE* out, bool terminal, std::function<ScreenSize()> size = {});
 
 }  // namespace ScmDemo

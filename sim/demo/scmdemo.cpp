@@ -17,6 +17,8 @@
 #include "DemoOptions.h"
 #include "DemoOutputs.h"
 #include "DemoRun.h"
+#include "DemoScenario.h"
+#include "DemoTimeline.h"
 #include "DemoSummary.h"
 #include "DemoView.h"
 
@@ -77,7 +79,11 @@ int main(int argc, char** argv) {
   // every file the run was asked to write is checked before anything starts
   const std::string descriptionCopy = options.nodes != 0 ? DescriptionBeside(options.summaryFile) : "";
   const std::string unwritable = ScmDemo::CheckOutputs(
-      {{"summary", options.summaryFile}, {"trace", options.traceFile}, {"description copy", descriptionCopy}});
+      {{"summary", options.summaryFile},
+       {"timeline", ScmDemo::TimelinePath(options.summaryFile)},
+       {"trace", options.traceFile},
+       {"pcap", options.pcapFile},
+       {"description copy", descriptionCopy}});
   if (!unwritable.empty()) {
     std::fprintf(stderr, "scmdemo: %s\n", unwritable.c_str());
     return ScmDemo::ExitStatus::SetupFailed;
@@ -103,6 +109,10 @@ int main(int argc, char** argv) {
   }
   std::printf("scmdemo: the goal is every node operational%s\n",
               options.durationSeconds > 0 ? ", and staying so for the duration" : "");
+  if (!options.scenario.empty()) {
+    std::printf("scmdemo: scenario %s expects %s\n", options.scenario.c_str(),
+                options.scenarioOperational ? "every node operational" : "a node to stay out until the time limit");
+  }
   std::fflush(stdout);
   std::unique_ptr<ScmDemo::View> view = ScmDemo::MakeView(stdout, OnTerminal());
   int status = ScmDemo::ExitStatus::SetupFailed;
@@ -113,6 +123,16 @@ int main(int argc, char** argv) {
     summary.outcome = "setup-failed";
     summary.exitStatus = status;
     summary.reason = e.what();
+  }
+  if (!options.scenario.empty()) {
+    // a scenario's run succeeds when it ends as the scenario file expects, whatever that is
+    const ScmDemo::ScenarioVerdict verdict =
+        ScmDemo::JudgeScenario(options.scenarioOperational, status, summary.handshakeAccepted);
+    summary.scenario = options.scenario;
+    summary.scenarioVerdict = verdict.text;
+    summary.scenarioAsExpected = verdict.asExpected;
+    status = verdict.exitStatus;
+    summary.exitStatus = status;
   }
   std::printf("%s", ScmDemo::SummaryText(summary).c_str());
   const std::string written = ScmDemo::WriteSummary(summary, options.summaryFile);

@@ -18,7 +18,8 @@ namespace SimDomain {
 namespace {
 
 /// Keys a description may hold, per table.
-const std::set<std::string_view> kTopKeys = {"sdn", "qor_udid", "faults", "guarding", "node", "scm"};
+const std::set<std::string_view> kTopKeys = {"sdn", "qor_udid", "faults", "guarding", "node", "scm", "install"};
+const std::set<std::string_view> kInstallKeys = {"key_medium"};
 const std::set<std::string_view> kScmKeys = {"time_base",    "ssdo_timeout",    "ssdo_retries",  "snmt_timeout",
                                              "snmt_retries", "machine_options", "commissioning", "configuration"};
 const std::set<std::string_view> kGuardingKeys = {"time_us", "life_factor"};
@@ -64,6 +65,23 @@ std::optional<Bytes> ParseHex(std::string_view text) {
   return out;
 }
 
+/// The unit of a field's value as messages name it (" us", " bytes", ...), empty for plain numbers.
+std::string UnitOf(std::string_view key) {
+  static const std::pair<std::string_view, const char*> units[] = {
+      {"time_us", " us"},          {"reset_guard_interval_us", " us"}, {"payload_length", " bytes"},
+      {"payload_limit", " bytes"}, {"ssdo_timeout", " CT ticks"},     {"snmt_timeout", " CT ticks"},
+      {"preload_window", " segments"}, {"life_factor", " guard times"}, {"reset_guard_limit", " resets"},
+  };
+  for (const auto& [name, unit] : units) {
+    if (key == name) return unit;
+  }
+  return "";
+}
+
+/// How messages name a node: by its SADR once it is known, else by its place in the file (from 1).
+std::string NodeName(u16 sadr) { return "node(SADR " + std::to_string(sadr) + ")"; }
+std::string NodeInFile(std::size_t index) { return "node(number " + std::to_string(index + 1) + " in the file)"; }
+
 /// Reads fields of one table, keeping the first error with its field path.
 class Reader {
  public:
@@ -99,7 +117,8 @@ class Reader {
       return Fail(field, "must be an integer");
     }
     if (*v < min || *v > max) {
-      return Fail(field, std::to_string(*v) + " is outside " + std::to_string(min) + ".." + std::to_string(max));
+      return Fail(field, std::to_string(*v) + " is outside " + std::to_string(min) + ".." + std::to_string(max) +
+                             UnitOf(key));
     }
     out = static_cast<T>(*v);
     return true;
@@ -237,15 +256,17 @@ std::optional<Bytes> AskedSet(const NodeEntry& e, u8 code) {
 }
 
 /// Reads one [[node]] entry.
-bool ReadNode(Reader& r, const toml::table& t, const std::string& path, const Domain& domain, NodeEntry& out) {
-  if (!r.Keys(t, path, kNodeKeys)) {
-    return false;
-  }
+bool ReadNode(Reader& r, const toml::table& t, std::string path, const Domain& domain, NodeEntry& out) {
   u16 sadr = 0;
   if (t.get("sadr") == nullptr) {
     return r.Fail(path + ".sadr", "missing");
   }
   if (!r.Int(t, "sadr", path, sadr, 1, DomainLimits::MaxSadr)) {
+    return false;
+  }
+  // from here on the node is named by its SADR
+  path = NodeName(sadr);
+  if (!r.Keys(t, path, kNodeKeys)) {
     return false;
   }
   out = DefaultNode(sadr, domain.qorUdid);
@@ -464,10 +485,10 @@ std::string ValidateDomain(const Domain& domain) {
     return "qor_udid: must not be all zero";
   }
   if (domain.guardTimeUs == 0) {
-    return "guarding.time_us: must be above 0";
+    return "guarding.time_us: 0 is outside 1..140737488355327 us";
   }
   if (domain.lifeFactor == 0) {
-    return "guarding.life_factor: must be above 0";
+    return "guarding.life_factor: 0 is outside 1..255 guard times";
   }
   if (domain.scm.timeBase < 0 || domain.scm.timeBase > 3) {
     return "scm.time_base: " + std::to_string(domain.scm.timeBase) + " is outside 0..3";
@@ -484,26 +505,26 @@ std::string ValidateDomain(const Domain& domain) {
   std::map<Udid, std::size_t> udids;
   for (std::size_t i = 0; i < domain.nodes.size(); ++i) {
     const NodeEntry& n = domain.nodes[i];
-    const std::string path = "node[" + std::to_string(i) + "]";
+    const std::string path = NodeName(n.sadr);
     const SimNodes::NodeConfig& d = n.device;
     if (n.sadr < 1 || n.sadr > DomainLimits::MaxSadr) {
       return path + ".sadr: " + std::to_string(n.sadr) + " is outside 1..1023";
     }
     if (!sadrs.emplace(n.sadr, i).second) {
-      return path + ".sadr: " + std::to_string(n.sadr) + " is taken by node[" + std::to_string(sadrs[n.sadr]) + "]";
+      return path + ".sadr: " + std::to_string(n.sadr) + " is also the SADR of an earlier node";
     }
     if (d.position < 1 || d.position > DomainLimits::MaxSadr) {
       return path + ".device.position: " + std::to_string(d.position) + " is outside 1..1023";
     }
     if (!positions.emplace(d.position, i).second) {
-      return path + ".device.position: " + std::to_string(d.position) + " is taken by node[" +
-             std::to_string(positions[d.position]) + "]";
+      return path + ".device.position: " + std::to_string(d.position) + " is taken by " +
+             NodeName(domain.nodes[positions[d.position]].sadr);
     }
     if (std::all_of(n.udid.begin(), n.udid.end(), [](u8 b) { return b == 0; })) {
       return path + ".udid: must not be all zero";
     }
     if (!udids.emplace(n.udid, i).second) {
-      return path + ".udid: " + FormatUdid(n.udid) + " is taken by node[" + std::to_string(udids[n.udid]) + "]";
+      return path + ".udid: " + FormatUdid(n.udid) + " is taken by " + NodeName(domain.nodes[udids[n.udid]].sadr);
     }
     if (n.sadr == DomainLimits::QorSadr && n.udid != domain.qorUdid) {
       return path + ".udid: the node at SADR 1 stands for the Qor controller and carries qor_udid " +
@@ -514,13 +535,13 @@ std::string ValidateDomain(const Domain& domain) {
              FormatUdid(domain.qorUdid);
     }
     if (n.payloadLength < SimNodes::Limits::MinPayload || n.payloadLength > SimNodes::Limits::MaxPayload) {
-      return path + ".payload_length: " + std::to_string(n.payloadLength) + " is outside 8..254";
+      return path + ".payload_length: " + std::to_string(n.payloadLength) + " is outside 8..254 bytes";
     }
     if (d.payloadLimit < SimNodes::Limits::MinPayload || d.payloadLimit > SimNodes::Limits::MaxPayload) {
-      return path + ".device.payload_limit: " + std::to_string(d.payloadLimit) + " is outside 8..254";
+      return path + ".device.payload_limit: " + std::to_string(d.payloadLimit) + " is outside 8..254 bytes";
     }
     if (d.preloadWindow < SimNodes::Limits::MinWindow || d.preloadWindow > SimNodes::Limits::MaxWindow) {
-      return path + ".device.preload_window: " + std::to_string(d.preloadWindow) + " is outside 1..15";
+      return path + ".device.preload_window: " + std::to_string(d.preloadWindow) + " is outside 1..15 segments";
     }
     if (n.additionalSets.size() > DomainLimits::MaxAdditionalSets) {
       return path + ".additional_sets: at most 16 sets";
@@ -529,7 +550,10 @@ std::string ValidateDomain(const Domain& domain) {
   return {};
 }
 
-LoadResult ParseDomain(std::string_view text, std::string_view source) {
+namespace {
+
+/// Reads a description; messages name the field, not yet the file.
+LoadResult ParseFields(std::string_view text, std::string_view source) {
   LoadResult result;
   toml::table root;
   try {
@@ -546,6 +570,25 @@ LoadResult ParseDomain(std::string_view text, std::string_view source) {
       !r.UdidField(root, "qor_udid", "", domain.qorUdid)) {
     result.error = r.error;
     return result;
+  }
+  if (const toml::node* in = root.get("install")) {
+    const toml::table* it = in->as_table();
+    if (it == nullptr) {
+      result.error = "install: must be a table";
+      return result;
+    }
+    if (!r.Keys(*it, "install", kInstallKeys)) {
+      result.error = r.error;
+      return result;
+    }
+    if (const toml::node* km = it->get("key_medium")) {
+      const std::optional<std::string> value = km->value<std::string>();
+      if (!value || (*value != "acknowledged" && *value != "other-controller")) {
+        result.error = "install.key_medium: must be \"acknowledged\" or \"other-controller\"";
+        return result;
+      }
+      domain.keyMediumFromOtherController = *value == "other-controller";
+    }
   }
   if (const toml::node* g = root.get("guarding")) {
     const toml::table* gt = g->as_table();
@@ -625,7 +668,7 @@ LoadResult ParseDomain(std::string_view text, std::string_view source) {
     }
     for (std::size_t i = 0; i < a->size(); ++i) {
       NodeEntry entry;
-      if (!ReadNode(r, *a->get(i)->as_table(), "node[" + std::to_string(i) + "]", domain, entry)) {
+      if (!ReadNode(r, *a->get(i)->as_table(), NodeInFile(i), domain, entry)) {
         result.error = r.error;
         return result;
       }
@@ -647,6 +690,35 @@ LoadResult ParseDomain(std::string_view text, std::string_view source) {
   result.error = ValidateDomain(domain);
   if (result.error.empty()) {
     result.domain = std::move(domain);
+  }
+  return result;
+}
+
+}  // namespace
+
+std::vector<std::string> DescriptionKeys() {
+  std::vector<std::string> keys;
+  const auto add = [&keys](const std::string& prefix, const std::set<std::string_view>& names,
+                           std::initializer_list<std::string_view> tables) {
+    for (std::string_view n : names) {
+      if (std::find(tables.begin(), tables.end(), n) == tables.end()) keys.push_back(prefix + std::string(n));
+    }
+  };
+  add("", kTopKeys, {"guarding", "node", "scm", "install"});
+  add("guarding.", kGuardingKeys, {});
+  add("install.", kInstallKeys, {});
+  add("scm.", kScmKeys, {});
+  add("node.", kNodeKeys, {"device"});
+  add("node.device.", kDeviceKeys, {});
+  return keys;
+}
+
+LoadResult ParseDomain(std::string_view text, std::string_view source) {
+  LoadResult result = ParseFields(text, source);
+  // every refusal names the file first (a syntax error already does)
+  const std::string prefix = std::string(source) + ":";
+  if (!result.error.empty() && result.error.compare(0, prefix.size(), prefix) != 0) {
+    result.error = prefix + " " + result.error;
   }
   return result;
 }
@@ -692,6 +764,7 @@ std::string WriteDomain(const Domain& domain) {
   o << "# Safety domain description\n";
   o << "sdn = " << domain.sdn << "\n";
   o << "qor_udid = \"" << FormatUdid(domain.qorUdid) << "\"\n\n";
+  if (domain.keyMediumFromOtherController) o << "[install]\nkey_medium = \"other-controller\"\n\n";
   o << "[guarding]\ntime_us = " << domain.guardTimeUs << "\nlife_factor = " << unsigned(domain.lifeFactor) << "\n";
   const ScmDescription& scm = domain.scm;
   o << "\n[scm]\ntime_base = " << scm.timeBase << "\nssdo_timeout = " << scm.ssdoTimeout

@@ -7,6 +7,9 @@
 //   sdn = 7                              # 1..1023
 //   qor_udid = "02-5C-3E-10-20-30"       # the UDID the host serves; node SADR 1 carries it
 //   faults = ["3:wrong-vendor"]          # SADR:fault, as on the command line
+//   [install]                            # how the key medium is installed (optional)
+//   key_medium = "other-controller"      # flash area 16 holds another controller's identity;
+//                                        #   "acknowledged" (the default): it holds this key medium's
 //   [guarding]
 //   time_us = 10000000                   # guard time in microseconds (written as CT ticks, rounded up)
 //   life_factor = 3                      # guard times before a node gives up
@@ -134,6 +137,7 @@ struct Domain {
   u8 lifeFactor = DomainDefaults::LifeFactor;    ///< life time factor
   std::vector<NodeEntry> nodes;                  ///< the nodes, in description order
   ScmDescription scm;                            ///< the SCM's own settings beyond guarding
+  bool keyMediumFromOtherController = false;     ///< flash area 16 holds another controller's identity
 };
 
 /// CT multipliers of the time bases 0..3: the CT is (microseconds x multiplier) >> 32.
@@ -154,6 +158,9 @@ struct LoadResult {
 LoadResult ParseDomain(std::string_view text, std::string_view source = "description");
 /// Reads a description file.
 LoadResult LoadDomainFile(const std::string& path);
+/// Every key a description may hold, as dotted paths ("sdn", "guarding.time_us",
+/// "node.sadr", "node.device.position", ...).
+std::vector<std::string> DescriptionKeys();
 /// Checks a domain for contradictions; empty when it holds.
 std::string ValidateDomain(const Domain& domain);
 /// Adds a fault given as "SADR:fault" (the command-line form); empty on success.

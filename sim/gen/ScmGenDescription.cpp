@@ -51,7 +51,7 @@ Domain FromDescription(const SimDomain::Domain& description) {
       set.number = static_cast<std::uint8_t>(j + 1);
       set.payload = e.additionalSets[j];
       set.timestamp = j < e.additionalSetTimestamps.size() ? e.additionalSetTimestamps[j] : 0;
-      set.origin = "node[" + std::to_string(i) + "].additional_sets[" + std::to_string(j) + "]";
+      set.origin = "node(SADR " + std::to_string(e.sadr) + ").additional_sets[" + std::to_string(j) + "]";
       d.sets.push_back(set);
     }
   }

@@ -57,8 +57,8 @@ std::string CheckScm(const ScmSettings& s) {
   return {};
 }
 
-std::string CheckNode(const Node& n, size_t i, std::set<std::uint16_t>& sadrs) {
-  const std::string at = Msg("node[", i, "].");
+std::string CheckNode(const Node& n, std::set<std::uint16_t>& sadrs) {
+  const std::string at = Msg("node(SADR ", n.sadr, ").");
   if (n.sadr < 1 || n.sadr > kMaxNodeSadr) {
     return Msg(at, "sadr: ", n.sadr, " is outside 1 to ", kMaxNodeSadr);
   }
@@ -67,7 +67,7 @@ std::string CheckNode(const Node& n, size_t i, std::set<std::uint16_t>& sadrs) {
   }
   if (n.ssdoPayloadLength < kMinSsdoPayload || n.ssdoPayloadLength > kMaxSsdoPayload) {
     return Msg(at, "payload_length: ", n.ssdoPayloadLength, " is outside ", kMinSsdoPayload, " to ",
-               kMaxSsdoPayload);
+               kMaxSsdoPayload, " bytes");
   }
   if (n.checksum.size() < 4 || n.checksum.size() > 256 || n.checksum.size() % 4 != 0) {
     return Msg(at, "checksum: ", n.checksum.size(), " bytes, must be 4 to 256 and a multiple of 4");
@@ -85,7 +85,7 @@ std::string CheckAdditionalSadrs(const Domain& d, const std::set<std::uint16_t>&
   std::set<std::uint16_t> seen;
   for (size_t i = 0; i < d.nodes.size(); ++i) {
     for (const auto a : d.nodes[i].additionalSadrs) {
-      const std::string at = Msg("node[", i, "].additional_sadrs: ");
+      const std::string at = Msg("node(SADR ", d.nodes[i].sadr, ").additional_sadrs: ");
       if (a < 1 || a > kMaxNodeSadr) {
         return Msg(at, a, " is outside 1 to ", kMaxNodeSadr);
       }
@@ -252,7 +252,7 @@ std::string Validate(const Domain& d) {
   }
   std::set<std::uint16_t> sadrs;
   for (size_t i = 0; i < d.nodes.size(); ++i) {
-    if (std::string e = CheckNode(d.nodes[i], i, sadrs); !e.empty()) {
+    if (std::string e = CheckNode(d.nodes[i], sadrs); !e.empty()) {
       return e;
     }
   }

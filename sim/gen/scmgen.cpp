@@ -81,7 +81,9 @@ int main(int argc, char** argv) {
     error = ScmGen::WriteInstalledState(ScmGen::Install(domain, kHostQorUdid), output);
   }
   if (!error.empty()) {
-    std::fprintf(stderr, "scmgen: %s\n", error.c_str());
+    // a refusal of the domain names the description it came from
+    const bool refused = !ScmGen::Validate(domain).empty();
+    std::fprintf(stderr, "scmgen: %s%s\n", refused ? (input + ": ").c_str() : "", error.c_str());
     return 1;
   }
   for (const auto& [name, time] : Files(output)) {

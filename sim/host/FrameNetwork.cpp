@@ -103,6 +103,14 @@ std::string SsdoName(const FrameBytes& p, bool response) {
   return "ssdo-" + Hex2(c);
 }
 
+/// One step of the SplitMix64 sequence: mixes a 64-bit value into a well-spread one.
+u64 Mix(u64 v) {
+  v += 0x9E3779B97F4A7C15ull;
+  v = (v ^ (v >> 30)) * 0xBF58476D1CE4E5B9ull;
+  v = (v ^ (v >> 27)) * 0x94D049BB133111EBull;
+  return v ^ (v >> 31);
+}
+
 std::string FaultText(const std::optional<WireFault>& f) {
   if (!f) {
     return "-";
@@ -180,6 +188,14 @@ std::string ParseWireFault(std::string_view text, WireFaultPlan& plan) {
   return {};
 }
 
+double RatedDraw(u64 seed, std::size_t fault, u16 node, WireDirection direction, u32 frame) {
+  u64 v = Mix(seed);
+  v = Mix(v ^ fault);
+  v = Mix(v ^ (static_cast<u64>(node) << 1 | (direction == WireDirection::FromNode ? 1u : 0u)));
+  v = Mix(v ^ frame);
+  return static_cast<double>(v >> 11) / static_cast<double>(1ull << 53);
+}
+
 std::string DescribeFrame(const FrameBytes& frame) {
   if (frame.size() <= kOneLe) {
     return "short";
@@ -208,6 +224,65 @@ std::string DescribeFrame(const FrameBytes& frame) {
   }
 }
 
+std::string DecodedValue(const FrameBytes& frame) {
+  if (frame.size() <= kOneLe) {
+    return "";
+  }
+  const u8 id = frame[kOneIdAdrHigh] >> 2;
+  const std::size_t le = frame[kOneLe];
+  if (frame.size() < kOnePayload + le || le == 0) {
+    return "";
+  }
+  const FrameBytes p(frame.begin() + kOnePayload, frame.begin() + static_cast<std::ptrdiff_t>(kOnePayload + le));
+  const auto hex = [&p](std::size_t from) {
+    std::string text;
+    for (std::size_t i = from; i < p.size(); ++i) {
+      text += Hex2(p[i]);
+    }
+    return text;
+  };
+  switch (id) {
+    case 0x29:
+    case 0x2B: {
+      // the node's UDID, as the node list writes it
+      std::string udid;
+      for (u8 b : p) {
+        udid += (udid.empty() ? "" : "-") + Hex2(b);
+      }
+      return udid;
+    }
+    case 0x2D:
+      return p.size() > 1 ? hex(1) : "";
+    case 0x39:
+    case 0x3B: {
+      const u8 c = p[0];
+      if (c == 0x20 && p.size() > 4) {
+        // an expedited upload: the value, least significant byte first
+        if (p.size() - 4 > 4) {
+          return hex(4);
+        }
+        u32 v = 0;
+        for (std::size_t i = p.size(); i-- > 4;) {
+          v = (v << 8) | p[i];
+        }
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%0*X", static_cast<int>(2 * (p.size() - 4)), v);
+        return text;
+      }
+      if (c == 0x28 && p.size() >= 8) {
+        return "size=" + std::to_string(static_cast<u32>(p[4] | (p[5] << 8) | (p[6] << 16)) |
+                                        (static_cast<u32>(p[7]) << 24));
+      }
+      if ((c & 0xAF) == 0x08 && p.size() > 1) {
+        return hex(1);  // an upload segment's bytes
+      }
+      return "";
+    }
+    default:
+      return "";
+  }
+}
+
 std::string FormatTraceLine(const TraceLine& l) {
   std::string bytes;
   for (u8 b : l.bytes) {
@@ -218,11 +293,11 @@ std::string FormatTraceLine(const TraceLine& l) {
                 static_cast<unsigned long long>(l.cycle), static_cast<unsigned long long>(l.timeUs),
                 l.direction.c_str(), static_cast<unsigned>(l.node), static_cast<unsigned>(l.id));
   return std::string(head) + "service=" + l.service + " le=" + std::to_string(l.le) + " fault=" + l.fault +
-         " note=" + l.note + " bytes=" + (bytes.empty() ? "-" : bytes);
+         " note=" + l.note + " bytes=" + (bytes.empty() ? "-" : bytes) + (l.value.empty() ? "" : " value=" + l.value);
 }
 
 FrameNetwork::FrameNetwork(std::vector<SimNodes::NodeConfig> nodes, WireFaultPlan plan)
-    : plan_(std::move(plan)), rng_(plan_.seed) {
+    : plan_(std::move(plan)) {
   for (SimNodes::NodeConfig& c : nodes) {
     byPosition_[c.position] = nodes_.size();
     nodes_.emplace_back(std::move(c));
@@ -247,13 +322,12 @@ std::optional<WireFault> FrameNetwork::NextFault(u16 position, WireDirection dir
       hit = f.fault;
     }
   }
-  for (const RatedWireFault& f : plan_.rated) {
-    if (f.node != position || f.direction != direction) {
+  for (std::size_t i = 0; i < plan_.rated.size(); ++i) {
+    const RatedWireFault& f = plan_.rated[i];
+    if (f.node != position || f.direction != direction || hit) {
       continue;
     }
-    // Every rated fault draws for every frame it covers, so that runs repeat exactly.
-    const double draw = static_cast<double>(rng_() >> 11) / static_cast<double>(1ull << 53);
-    if (!hit && draw < f.rate) {
+    if (RatedDraw(plan_.seed, i, position, direction, k) < f.rate) {
       hit = f.fault;
     }
   }
@@ -270,11 +344,15 @@ void FrameNetwork::Record(u64 cycle, u64 timeUs, std::string_view direction, u16
   line.id = frame.size() > kOneIdAdrHigh ? frame[kOneIdAdrHigh] >> 2 : 0;
   line.le = frame.size() > kOneLe ? frame[kOneLe] : 0;
   line.service = DescribeFrame(frame);
+  line.value = DecodedValue(frame);
   line.fault = fault;
   line.note = note;
   line.bytes = frame;
   if (sink_) {
     sink_(FormatTraceLine(line));
+  }
+  if (lineSink_) {
+    lineSink_(line);
   }
   trace_.push_back(std::move(line));
 }

@@ -9,6 +9,7 @@
 //
 // Trace line (one per frame, fields separated by single spaces):
 //   cycle=12 time_us=48211 dir=fw>node node=3 id=0x2C service=guard le=1 fault=- note=- bytes=03B0...
+// and, for an SSDO upload answer or an SNMT answer, value=... last (DecodedValue).
 // dir is fw>node (a request carried to a node), node>fw (a node's frame put on
 // host "frame-send") or fw>none (a frame carried nowhere; note tells why:
 // no-node, not-request). fault is -, drop, duplicate, delay=D or corrupt.
@@ -18,7 +19,6 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,7 +65,10 @@ struct RatedWireFault {
   WireFault fault;                                  ///< what happens to a hit frame
 };
 
-/// Every wire fault of a run; a seeded rate makes each run repeatable.
+/// Every wire fault of a run. A rated fault is decided for the k-th frame of a
+/// node and direction from the seed, the fault's place in the plan, the node,
+/// the direction and k alone, never from time or from the other nodes' traffic:
+/// the same seed hits the same frames, and a delay counts cycles.
 struct WireFaultPlan {
   std::vector<ScheduledWireFault> scheduled;  ///< explicit schedule
   std::vector<RatedWireFault> rated;          ///< seeded rates
@@ -75,6 +78,16 @@ struct WireFaultPlan {
 /// Adds a wire fault written as NODE:to|from:K|rate=P:drop|duplicate|delay=D|corrupt
 /// (e.g. "3:to:2:drop", "4:from:rate=0.05:corrupt"); empty on success, else a message.
 std::string ParseWireFault(std::string_view text, WireFaultPlan& plan);
+
+/// The draw in [0, 1) that decides rated fault number `fault` of the plan for the
+/// `frame`-th frame (from 1) of a node in a direction under a seed.
+double RatedDraw(u64 seed, std::size_t fault, u16 node, WireDirection direction, u32 frame);
+
+/// The value an SSDO upload answer or an SNMT answer carries, decoded: a UDID as
+/// 02-5C-..., an expedited value as 0x... (least significant byte first on the
+/// wire), a segmented upload's size=N, a segment's or a status answer's bytes in
+/// hex; empty for other frames.
+std::string DecodedValue(const FrameBytes& frame);
 
 /// The service or command a frame carries, read from sub-frame ONE.
 std::string DescribeFrame(const FrameBytes& frame);
@@ -91,6 +104,7 @@ struct TraceLine {
   std::string fault;      ///< wire fault applied, "-" for none
   std::string note;       ///< why a frame went nowhere, "-" otherwise
   FrameBytes bytes;       ///< the frame as it crossed the host-side queue
+  std::string value;      ///< decoded value of an SSDO upload or SNMT answer; empty for other frames
 };
 
 /// The trace line as text.
@@ -138,6 +152,8 @@ class FrameNetwork {
   const std::vector<TraceLine>& Trace() const { return trace_; }
   /// Also hands every trace line, formatted, to sink (a trace file).
   void SetTraceSink(std::function<void(const std::string&)> sink) { sink_ = std::move(sink); }
+  /// Also hands every trace line as it is to sink (a capture file).
+  void SetLineSink(std::function<void(const TraceLine&)> sink) { lineSink_ = std::move(sink); }
 
  private:
   /// A frame on its way.
@@ -163,7 +179,6 @@ class FrameNetwork {
   std::vector<SimNodes::SimNode> nodes_;                  ///< the nodes
   std::map<u16, std::size_t> byPosition_;                 ///< position -> node index
   WireFaultPlan plan_;                                    ///< wire faults
-  std::mt19937_64 rng_;                                   ///< rate draws
   std::map<std::pair<u16, WireDirection>, u32> frameCounts_;  ///< frames per node and direction so far
   std::vector<InFlight> toNodes_;                         ///< delayed frames for nodes
   std::vector<InFlight> toFirmware_;                      ///< frames for host "frame-send"
@@ -171,6 +186,7 @@ class FrameNetwork {
   NetworkCounts counts_;                                  ///< frame counts
   std::vector<TraceLine> trace_;                          ///< the trace
   std::function<void(const std::string&)> sink_;          ///< trace file, if any
+  std::function<void(const TraceLine&)> lineSink_;        ///< capture file, if any
 };
 
 }  // namespace ScmSim

@@ -63,7 +63,7 @@ const std::string& Arg(const std::vector<std::string>& argv, size_t i) {
 
 /// Help text: the commands and their arguments.
 constexpr const char* kHelp =
-    "status | queues | inject Q HEX | inject-complement ~Q HEX | collect Q | collect-complement ~Q |\n"
+    "status | domain | queues | inject Q HEX | inject-complement ~Q HEX | collect Q | collect-complement ~Q |\n"
     "collect-all Q | udid [HEX] | failsafe [N] | product-code [N|fail] | serial [N|fail] |\n"
     "counter [N] | counter-advance US | flash [HEX|absent] | qor-script normal|none|raw [HEX] [DELAY-MS] |\n"
     "qor-var N | put NAME HEX | get NAME | download NAME HEX WORD | unlock ID NAME WORD |\n"
@@ -84,6 +84,9 @@ std::pair<int, std::string> HostSim::Control(const std::vector<std::string>& arg
       o << kHelp;
     } else if (cmd == "status") {
       o << Status() << "\n";
+    } else if (cmd == "domain") {
+      // what a client needs to reach the domain's objects by name, from the socket alone
+      o << "sdn=" << config_.sdn << " namespace=" << config_.simNamespace << " socket=" << config_.socketPath << "\n";
     } else if (cmd == "queues") {
       for (const QueueDef& q : kQueues) o << FullName(q.name) << " " << Waiting(q.name) << "\n";
     } else if (cmd == "inject" || cmd == "inject-complement") {

@@ -55,6 +55,85 @@ constexpr std::array kNamedCodes{
     NamedCode{0x9200AF16u, EventKind::ParameterFile, "time base value missing"},
     NamedCode{0x9200AF42u, EventKind::ParameterFile, "machine option value missing"},
     NamedCode{0x9200AF0Cu, EventKind::ParameterFile, "stack initialisation failed"},
+    // the configuration manager's errors the firmware reports as events
+    NamedCode{0x6200A105u, EventKind::StackError, "SCM: unexpected event, the node starts again"},
+    NamedCode{0x6200A10Au, EventKind::StackError, "SCM: unexpected answer to set-to-operational, the node starts again"},
+    NamedCode{0x6200A10Bu, EventKind::StackError, "SCM: unexpected guard answer, the node starts again"},
+    NamedCode{0x6200A10Eu, EventKind::StackError, "SCM: SSDO transfer aborted by the node (abort code)"},
+    NamedCode{0x6200A10Fu, EventKind::StackError, "SCM: SSDO transfer aborted by the node (state, SADR)"},
+    NamedCode{0x6200A110u, EventKind::StackError, "SCM: additional parameter set refused: version byte not 1"},
+    NamedCode{0x6200A111u, EventKind::StackError, "SCM: additional parameter set refused: SADR field differs"},
+    NamedCode{0x6200A112u, EventKind::StackError, "SCM: additional parameter set refused: 15 bytes or fewer"},
+    NamedCode{0x6200A113u, EventKind::StackError, "SCM: additional parameter set refused: not readable"},
+    NamedCode{0x6200A115u, EventKind::StackError, "SCM: parameter read refused: answer too long"},
+    NamedCode{0x6200A117u, EventKind::StackError, "SCM: parameter checksum length differs"},
+    NamedCode{0x9200A101u, EventKind::StackError, "fatal SCM: operator acknowledge with a bad index"},
+    NamedCode{0x9200A102u, EventKind::StackError, "fatal SCM: operator acknowledge in a wrong state"},
+    NamedCode{0x9200A103u, EventKind::StackError, "fatal SCM: SN FAIL acknowledge with a bad index"},
+    NamedCode{0x9200A104u, EventKind::StackError, "fatal SCM: SN FAIL acknowledge in a wrong state"},
+    NamedCode{0x9200A106u, EventKind::StackError, "fatal SCM: state out of range"},
+    NamedCode{0x9200A107u, EventKind::StackError, "fatal SCM: no node configured"},
+    NamedCode{0x9200A108u, EventKind::StackError, "fatal SCM: node status not writable"},
+    NamedCode{0x9200A109u, EventKind::StackError, "fatal SCM: resource kind out of range"},
+    NamedCode{0x9200A10Cu, EventKind::StackError, "fatal SCM: object with callbacks cannot be bound"},
+    NamedCode{0x9200A10Du, EventKind::StackError, "fatal SCM: no free-frame counter"},
+    NamedCode{0x9200A116u, EventKind::StackError, "fatal SCM: initial CT above 40 bits"},
+    NamedCode{0x9200A501u, EventKind::StackError, "fatal SNMT master: send on a busy slot"},
+    NamedCode{0x9200A502u, EventKind::StackError, "fatal SNMT master: bad transition kind"},
+    NamedCode{0x9200A503u, EventKind::StackError, "fatal SNMT master: no UDID"},
+    NamedCode{0x9200A504u, EventKind::StackError, "fatal SNMT master: additional SADR out of range"},
+    NamedCode{0x9200A505u, EventKind::StackError, "fatal SNMT master: TxSPDO number out of range"},
+    NamedCode{0x9200A511u, EventKind::StackError, "fatal SNMT master: response or timer on a free slot"},
+    NamedCode{0x9200A513u, EventKind::StackError, "fatal SNMT master: no free-frame counter"},
+    NamedCode{0x9200A514u, EventKind::StackError, "fatal SNMT master: no free slot"},
+    NamedCode{0x9200AA1Cu, EventKind::StackError, "fatal SSDO client: bad state"},
+    NamedCode{0x9200AA1Du, EventKind::StackError, "fatal SSDO client: no free client"},
+    NamedCode{0x9200AA25u, EventKind::StackError, "fatal SSDO client: no free-frame counter"},
+    NamedCode{0x9200AA26u, EventKind::StackError, "fatal SSDO client: bad service event"},
+    NamedCode{0x9200AA27u, EventKind::StackError, "fatal SSDO client: bad service event"},
+    NamedCode{0x9200AA28u, EventKind::StackError, "fatal SSDO client: a transfer already runs for this SADR"},
+    NamedCode{0x9200AA2Bu, EventKind::StackError, "fatal SSDO client: no completion at a time-out"},
+    NamedCode{0x9200A201u, EventKind::StackError, "fatal domain number: its object has a before-read callback"},
+    NamedCode{0x9200A305u, EventKind::StackError, "fatal frame serializer: LE 255 asked for"},
+    NamedCode{0x9200A30Bu, EventKind::StackError, "fatal frame serializer: data type out of range"},
+    NamedCode{0x9200A316u, EventKind::StackError, "fatal frame serializer: no frame block from the platform"},
+    NamedCode{0x9200A317u, EventKind::StackError, "fatal frame serializer: frame block not marked for sending"},
+    NamedCode{0x9200A319u, EventKind::StackError, "fatal frame serializer: object with a before-read callback"},
+    NamedCode{0x9200A602u, EventKind::StackError, "fatal SNMT slave: no free-frame counter"},
+    NamedCode{0x9200A606u, EventKind::StackError, "fatal SNMT slave: unconfirmed SN FAIL of group 4"},
+    NamedCode{0x9200A61Bu, EventKind::StackError, "fatal SNMT slave: no output for the state"},
+    NamedCode{0x9200A61Cu, EventKind::StackError, "fatal SNMT slave: state out of range"},
+    NamedCode{0x9200A643u, EventKind::StackError, "fatal SNMT slave: event without request and response headers"},
+    NamedCode{0x9200A648u, EventKind::StackError, "fatal SNMT slave: guard check while not running"},
+    NamedCode{0x9200A706u, EventKind::StackError, "fatal object dictionary: no data"},
+    NamedCode{0x9200A708u, EventKind::StackError, "fatal object dictionary: offset or size for a fixed-size type"},
+    NamedCode{0x9200A709u, EventKind::StackError, "fatal object dictionary: offset or size beyond the object"},
+    NamedCode{0x9200A716u, EventKind::StackError, "fatal object dictionary: length above the maximum"},
+    NamedCode{0x9200A717u, EventKind::StackError, "fatal object dictionary: length set on a fixed-size type"},
+    NamedCode{0x9200A719u, EventKind::StackError, "fatal object dictionary: no output for the length"},
+    NamedCode{0x9200A71Bu, EventKind::StackError, "fatal object dictionary: no table"},
+    NamedCode{0x9200A71Cu, EventKind::StackError, "fatal object dictionary: empty table"},
+    NamedCode{0x9200A724u, EventKind::StackError, "fatal object dictionary: invalid handle"},
+    NamedCode{0x9200A729u, EventKind::StackError, "fatal object dictionary: unlock while not locked"},
+    NamedCode{0x9200A72Cu, EventKind::StackError, "fatal object dictionary: write already enabled"},
+    NamedCode{0x9200A734u, EventKind::StackError, "fatal object dictionary: table not in ascending order"},
+    NamedCode{0x9200A74Eu, EventKind::StackError, "fatal object dictionary: no structure"},
+    NamedCode{0x9200A74Fu, EventKind::StackError, "fatal object dictionary: no data to write"},
+    NamedCode{0x9200A751u, EventKind::StackError, "fatal object dictionary: offset or size for a fixed-size type"},
+    NamedCode{0x9200A755u, EventKind::StackError, "fatal object dictionary: virtual object without structure"},
+    NamedCode{0x9200A756u, EventKind::StackError, "fatal object dictionary: virtual length above the maximum"},
+    NamedCode{0x9200A757u, EventKind::StackError, "fatal object dictionary: virtual length set on a fixed-size type"},
+    NamedCode{0x9200A759u, EventKind::StackError, "fatal object dictionary: virtual object without structure"},
+    NamedCode{0x9200A75Au, EventKind::StackError, "fatal object dictionary: no output for the virtual length"},
+    NamedCode{0x9200A905u, EventKind::StackError, "fatal stack control: no frame given"},
+    NamedCode{0x9200A908u, EventKind::StackError, "fatal stack control: state out of range"},
+    NamedCode{0x9200AA0Bu, EventKind::StackError, "fatal SSDO client: buffer smaller than its type"},
+    NamedCode{0x9200AA0Cu, EventKind::StackError, "fatal SSDO client: payload length below 12"},
+    NamedCode{0x9200AA0Du, EventKind::StackError, "fatal SSDO client: size wrong for its type"},
+    NamedCode{0x9200AB03u, EventKind::StackError, "fatal SSDO server: state out of range"},
+    NamedCode{0x9200AB09u, EventKind::StackError, "fatal SSDO server: unexpected stored command"},
+    NamedCode{0x9200AB0Bu, EventKind::StackError, "fatal SSDO server: unexpected stored command"},
+    NamedCode{0x9200AB14u, EventKind::StackError, "fatal SSDO server: partial write pending without the lock"},
     NamedCode{0x6200AF5Fu, EventKind::StackError, "SNMT master errors increased"},
     NamedCode{0x6200AF60u, EventKind::StackError, "frame serializer errors increased"},
     // file access
@@ -87,6 +166,21 @@ constexpr std::array kNamedCodes{
     NamedCode{0x6200C08Eu, EventKind::Application, "module parameters refused"},
     NamedCode{0x6200C08Bu, EventKind::Application, "remote control: command answered or order confirmed (result, code)"},
     NamedCode{0x6200C090u, EventKind::Application, "remote control: the host refused to hold off resets"},
+    // confirmations, setup mode, Qor variables and application files
+    NamedCode{0x9200C000u, EventKind::Application, "confirmation: machine in a state it cannot be in (tag, state)"},
+    NamedCode{0x9200C001u, EventKind::Application, "confirmation: code that no order carries"},
+    NamedCode{0x6200C07Fu, EventKind::Application, "user-data format: file emptied (2 pardata1.bin, 3 autocnf.bin)"},
+    NamedCode{0x6200C094u, EventKind::Application, "setup mode: switched or accepted by itself (case, count)"},
+    NamedCode{0x6200C095u, EventKind::Application, "setup mode off: accepted by the commissioning settings (case, count)"},
+    NamedCode{0x9200C092u, EventKind::Application, "Qor variable not written (where, detail)"},
+    NamedCode{0x9200C093u, EventKind::Application, "Qor controller fail-safe: variable not written (state, domain)"},
+    NamedCode{0x6200C086u, EventKind::Application, "fwrevcnf.bin unusable or not written (reason, detail)"},
+    NamedCode{0x6200C087u, EventKind::Application, "key-medium identity: corvane.uid or flash area 16 (reason)"},
+    NamedCode{0x6200C088u, EventKind::Application, "autocnf.bin of the old layout read"},
+    NamedCode{0x9200C012u, EventKind::Application, "autocnf.bin unusable (check, detail)"},
+    NamedCode{0x9200C017u, EventKind::Application, "machine options asked with a bad argument"},
+    NamedCode{0x9200C018u, EventKind::Application, "machine options and their requirement disagree"},
+    NamedCode{0x9200C019u, EventKind::Application, "autocnf.bin module-flag section unusable"},
     NamedCode{0x9200C01Au, EventKind::Application, "application: null argument"},
     NamedCode{0x9200C002u, EventKind::Application, "application: UDID-mismatch count below zero"},
     NamedCode{0x9200C003u, EventKind::Application, "application: erroneous-module count below zero"},
@@ -170,6 +264,22 @@ const char* StackUnitName(uint32_t unit) {
     case 0xA: return "SSDOC";
     case 0xB: return "SSDOS";
     default: return nullptr;
+  }
+}
+
+/// What a unit does, in words, for the codes of it that have no name of their own.
+const char* StackUnitWords(uint32_t unit) {
+  switch (unit) {
+    case 0x1: return "configuration manager";
+    case 0x2: return "domain number";
+    case 0x3: return "frame serializer";
+    case 0x5: return "SNMT master";
+    case 0x6: return "SNMT slave";
+    case 0x7: return "object dictionary";
+    case 0x9: return "stack control";
+    case 0xA: return "SSDO client: argument refused or internal error";
+    case 0xB: return "SSDO server";
+    default: return "";
   }
 }
 
@@ -269,9 +379,9 @@ std::string HexCode(uint32_t code) {
 std::string EventCodeName(uint32_t code) {
   if (const NamedCode* n = FindNamed(code)) return n->name;
   if (auto unit = StackUnitOf(code)) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%sstack error %s 0x%02X", IsFatalEvent(code) ? "fatal " : "",
-                  StackUnitName(*unit), code & 0xFFu);
+    char text[112];
+    std::snprintf(text, sizeof text, "%sstack error %s 0x%02X (%s)", IsFatalEvent(code) ? "fatal " : "",
+                  StackUnitName(*unit), code & 0xFFu, StackUnitWords(*unit));
     return text;
   }
   if (IsCheckerRecord(code)) {

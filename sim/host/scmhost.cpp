@@ -10,9 +10,12 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "HostControlClient.h"
 #include "HostOperator.h"
+#include "rtp_testhooks.h"
 #include "ScmHostSim.h"
 
 namespace {
@@ -59,6 +62,25 @@ ScmSim::Udid ParseUdid(const std::string& s) {
   ScmSim::Udid u{};
   for (size_t i = 0; i < 6; ++i) u[i] = static_cast<uint8_t>(std::stoul(digits.substr(2 * i, 2), nullptr, 16));
   return u;
+}
+
+/// A host socket at our path that nobody answers is what a host killed without
+/// its clean-up left behind: it goes, and with it the objects of our namespace,
+/// and the run says so. A socket a host answers on is left for the start to refuse.
+void RemoveOwnLeftovers(const ScmSim::HostConfig& config) {
+  struct stat st;
+  if (::lstat(config.socketPath.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) return;
+  if (ScmSim::SendControl(config.socketPath, {"domain"}).first != ScmSim::kControlUnreachable) return;
+  if (config.simNamespace.empty()) {
+    ::unsetenv("SCM_SIM_NAMESPACE");
+  } else {
+    ::setenv("SCM_SIM_NAMESPACE", config.simNamespace.c_str(), 1);
+  }
+  const int objects = ScmSimRemoveNamespaceObjects();
+  ::unlink(config.socketPath.c_str());
+  std::printf("scmhost: removed what a dead host left behind: the socket %s and %d shared-memory object(s) of "
+              "namespace %s\n",
+              config.socketPath.c_str(), objects, config.simNamespace.empty() ? "default" : config.simNamespace.c_str());
 }
 
 }  // namespace
@@ -121,6 +143,8 @@ int main(int argc, char** argv) {
     config.socketPath = env;
   }
   if (config.storageDir.empty()) Usage("--storage is required");
+
+  RemoveOwnLeftovers(config);
 
   // Every thread inherits the block, so that only the wait below takes these signals.
   sigset_t stopSignals;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ namespace {
 /// Usage text.
 constexpr const char* kUsage =
     "usage: scmhostctl [--socket PATH] COMMAND [ARGS...]   (where hex is expected, @FILE stands for FILE's bytes)\n"
+    "       without --socket and SCM_SIM_HOST_SOCKET: the one running scmdemo domain of this account\n"
     "       scmhostctl [--socket PATH] get-file NAME LOCAL-PATH\n"
     "       scmhostctl [--socket PATH] probe [--sdn N] [--timeout SECONDS]\n"
     "       scmhostctl [--socket PATH] help    (the host's commands)\n";
@@ -140,14 +142,34 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (socket.empty()) {
-    std::fprintf(stderr, "scmhostctl: no --socket and no SCM_SIM_HOST_SOCKET\n");
-    return 2;
+    // no socket named: the single running domain of this account
+    const std::vector<std::string> running = ScmSim::FindRunningDomains();
+    if (running.size() != 1) {
+      std::fprintf(stderr, "scmhostctl: no --socket and no SCM_SIM_HOST_SOCKET, and %s\n",
+                   running.empty() ? ("no running domain of this account in " + ScmSim::RunDirectoryParent()).c_str()
+                                   : "several running domains; name one with --socket:");
+      for (const std::string& r : running) std::fprintf(stderr, "  %s\n", r.c_str());
+      return 2;
+    }
+    socket = running.front();
   }
   // The seam finds the host through the environment, like any program of the domain.
   ::setenv("SCM_SIM_HOST_SOCKET", socket.c_str(), 1);
 
   if (args[0] == "probe") {
     u16 sdn = ScmGetSafetyDomainNumberFromEnvironment(SCM_SDN_ENVIRONMENT_NAME);
+    // the domain's number and object namespace come over the socket, so the socket alone is enough
+    const auto [known, answer] = ScmSim::SendControl(socket, {"domain"});
+    if (known == 0) {
+      if (const std::optional<ScmSim::DomainIdentity> id = ScmSim::ParseDomainIdentity(answer)) {
+        if (sdn == 0) sdn = static_cast<u16>(id->sdn);
+        if (id->simNamespace.empty()) {
+          ::unsetenv("SCM_SIM_NAMESPACE");
+        } else {
+          ::setenv("SCM_SIM_NAMESPACE", id->simNamespace.c_str(), 1);
+        }
+      }
+    }
     unsigned timeout = 10;
     for (size_t i = 1; i + 1 < args.size(); i += 2) {
       if (args[i] == "--sdn") {

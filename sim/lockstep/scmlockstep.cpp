@@ -63,6 +63,8 @@ struct OpenFile {
 };
 std::map<int, OpenFile> g_open;
 int g_nextHandle = 1;
+/// The Qor controller behind channel 6: the reply waiting on each open channel (a write's success).
+std::map<int, std::vector<u8>> g_qorChannels;
 
 /// The storage calls: the files of a commissioned domain in memory.
 _Vx_usr_arg_t ServeStorage(const _Vx_usr_arg_t w[8], int number) {
@@ -142,6 +144,30 @@ _Vx_usr_arg_t Serve(const _Vx_usr_arg_t w[8], int number) {
     case SCM_SC_LOCK_RESET:
     case SCM_SC_UNLOCK_RESET:
       return 0;
+    case SCM_SC_GET_QOR_FAIL_SAFE_STATE:  // the Qor controller runs normally
+      *reinterpret_cast<u8*>(w[1]) = 0;
+      return 0;
+    case SCM_SC_OPEN_CHANNEL:
+      g_qorChannels[g_nextHandle] = {};
+      *reinterpret_cast<u32*>(w[4]) = static_cast<u32>(g_nextHandle++);
+      return 0;
+    case SCM_SC_CLOSE_CHANNEL:
+      g_qorChannels.erase(static_cast<int>(w[0]));
+      return 0;
+    case SCM_SC_SEND_CHANNEL: {  // every write succeeds
+      const auto* src = reinterpret_cast<const u8*>(w[2]);
+      g_qorChannels[static_cast<int>(w[0])] = {static_cast<u8>(w[1] != 0 ? src[0] | 0x80 : 0x80), 0};
+      *reinterpret_cast<u32*>(w[3]) = static_cast<u32>(w[1]);
+      return 0;
+    }
+    case SCM_SC_RECEIVE_CHANNEL: {
+      std::vector<u8>& reply = g_qorChannels[static_cast<int>(w[0])];
+      const size_t count = std::min<size_t>(static_cast<size_t>(w[1]), reply.size());
+      std::memcpy(reinterpret_cast<void*>(w[2]), reply.data(), count);
+      reply.clear();
+      *reinterpret_cast<u32*>(w[3]) = static_cast<u32>(count);
+      return 0;
+    }
     case SCM_SC_SET_CONDITION:
       g_conditions[static_cast<u32>(w[1])] = static_cast<u32>(w[2]);
       return 0;

@@ -106,7 +106,35 @@ std::string ApplyFault(std::string_view text, NodeFaults& faults) {
     faults.snFail = SnFailFault{static_cast<u8>(*group), static_cast<u8>(*code), name == FaultNames::SnFailAlways};
     return {};
   }
-  return quoted + ": unknown fault";
+  return quoted + ": unknown fault; the valid ones: " + ValidFaultForms();
+}
+
+const std::vector<FaultUsage>& FaultUsages() {
+  static const std::vector<FaultUsage> usages = {
+      {"silent", "never sends anything"},
+      {"silent-after=K", "sends K frames, then nothing"},
+      {"silent-after-op", "silent from its operational answer on"},
+      {"wrong-vendor", "reports another vendor id"},
+      {"wrong-product", "reports another product code"},
+      {"wrong-revision", "reports another revision number"},
+      {"wrong-checksum", "starts with another parameter checksum (the download road)"},
+      {"wrong-timestamp", "starts with another parameter timestamp"},
+      {"short-timestamp", "answers the parameter timestamp read with its first 2 bytes (segmented)"},
+      {"udid-mismatch", "the device carries another UDID than the node list expects"},
+      {"busy=N", "N busy answers to set-to-operational before the outcome"},
+      {"always-busy", "answers set-to-operational with busy for ever"},
+      {"sn-fail=G/C", "SN FAIL group G code C at the first set-to-operational"},
+      {"sn-fail-always=G/C", "SN FAIL group G code C at every set-to-operational"},
+      {"preload-refused", "refuses segmented downloads with preload"},
+      {"oversize", "SSDO answers as long as a frame allows, beyond the payload limit"},
+  };
+  return usages;
+}
+
+std::string ValidFaultForms() {
+  std::string text;
+  for (const FaultUsage& u : FaultUsages()) text += (text.empty() ? "" : ", ") + std::string(u.form);
+  return text;
 }
 
 std::vector<std::string> DescribeFaults(const NodeFaults& faults) {

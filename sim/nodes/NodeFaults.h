@@ -83,6 +83,16 @@ constexpr std::string_view Oversize = "oversize";                 ///< oversize
 /// Every fault name, in the order of the list above.
 const std::vector<std::string_view>& AllFaultNames();
 
+/// One fault as a person writes it, with what it does.
+struct FaultUsage {
+  std::string_view form;     ///< "name" or "name=VALUE" as written
+  std::string_view meaning;  ///< what the node does with it
+};
+/// Every fault in its written form with its meaning, in the order of the list above.
+const std::vector<FaultUsage>& FaultUsages();
+/// The written forms of every fault, separated by ", " (what an unknown name is told).
+std::string ValidFaultForms();
+
 /// Adds one fault given as "name" or "name=value" to faults. Returns an empty
 /// string on success, else a message naming the fault and what is wrong.
 std::string ApplyFault(std::string_view text, NodeFaults& faults);

@@ -23,6 +23,7 @@
 
 #include "hostcall_protocol.h"
 #include "hostclock.h"
+#include "rtp_internal.h"
 #include "rtp_runlock.h"
 #include "vxworks.h"
 
@@ -134,7 +135,7 @@ bool IsStale(int fd) {
 int HostConnection(const char* path) {
   Connection& c = tConnection;
   if (c.fd >= 0) {
-    if (c.owner != ::getpid()) {
+    if (c.owner != static_cast<pid_t>(scmsim::SelfPid())) {
       // inherited through fork: the parent still uses this socket, so only forget it here
       ::close(c.fd);
       c.fd = -1;
@@ -144,7 +145,7 @@ int HostConnection(const char* path) {
   }
   if (c.fd < 0 && std::strlen(path) < sizeof(c.path)) {
     c.fd = ConnectUnix(path);
-    c.owner = ::getpid();
+    c.owner = static_cast<pid_t>(scmsim::SelfPid());
     std::strcpy(c.path, path);
     (void)pthread_once(&gCloseKeyOnce, MakeCloseKey);
     (void)pthread_setspecific(gCloseKey, &c);
@@ -154,7 +155,7 @@ int HostConnection(const char* path) {
 
 /// The host's socket path, null when none is configured.
 const char* HostSocketPath() {
-  const char* path = std::getenv("SCM_SIM_HOST_SOCKET");
+  const char* path = scmsim::ReadSetting(scmsim::Setting::HostSocket);
   return path != nullptr && *path != '\0' ? path : nullptr;
 }
 

@@ -11,6 +11,7 @@
 #include "rtp_testhooks.h"
 
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -25,10 +26,38 @@
 #include <string>
 
 namespace scmsim {
+namespace {
+
+/// The C library's clock_gettime.
+using ClockFunction = int (*)(clockid_t, timespec*);
+
+/// The clock_gettime that this file's definition stands in front of (the C
+/// library's, which reads the clocks through the vDSO without entering the
+/// kernel), null when it cannot be found (then the system call serves).
+ClockFunction NextClock() {
+  static const ClockFunction next = [] {
+    auto* found = reinterpret_cast<ClockFunction>(dlsym(RTLD_NEXT, "clock_gettime"));
+    return found == &clock_gettime ? nullptr : found;
+  }();
+  return next;
+}
+
+/// Finds the C library's clock before main, so that no running task's first reading looks it up.
+__attribute__((constructor)) void FindNextClock() { (void)NextClock(); }
+
+}  // namespace
+
+int SystemClockGetTime(clockid_t clock, timespec* ts) {
+  const ClockFunction next = NextClock();
+  if (next != nullptr) {
+    return next(clock, ts);
+  }
+  return static_cast<int>(syscall(SYS_clock_gettime, clock, ts));
+}
 
 timespec DeadlineAfterTicks(int ticks) {
   timespec now{};
-  syscall(SYS_clock_gettime, CLOCK_MONOTONIC, &now);
+  SystemClockGetTime(CLOCK_MONOTONIC, &now);
   const int64_t ns = static_cast<int64_t>(ticks) * 1000000000LL / sysClkRateGet();
   int64_t total = now.tv_nsec + ns % 1000000000LL;
   timespec deadline{};
@@ -146,7 +175,7 @@ int64_t CurrentOffset() {
 }  // namespace
 
 int sysClkRateGet(void) {
-  const char* env = getenv("SCM_SIM_CLK_RATE");
+  const char* env = scmsim::ReadSetting(scmsim::Setting::ClockRate);
   int rate = kDefaultClkRate;
   if (env != nullptr && *env != 0) {
     const int savedErrno = errno;
@@ -162,9 +191,9 @@ int sysClkRateGet(void) {
 }
 
 extern "C" int clock_gettime(clockid_t clock, struct timespec* ts) noexcept {
-  const long rc = syscall(SYS_clock_gettime, clock, ts);
+  const int rc = scmsim::SystemClockGetTime(clock, ts);
   if (rc != 0 || clock != CLOCK_REALTIME) {
-    return static_cast<int>(rc);
+    return rc;
   }
   const int64_t offset = CurrentOffset();
   if (offset != 0) {
@@ -252,8 +281,7 @@ extern "C" int ScmSimRemoveNamespaceObjects(void) {
           if (object->magic.load() != 0) {
             scmsim::LockSync(&object->sync);
             object->sync.deleted = 1;
-            scmsim::WakeAll(&object->sync);
-            scmsim::UnlockSync(&object->sync);
+            scmsim::UnlockAndWakeAll(&object->sync);
           }
           munmap(base, static_cast<size_t>(st.st_size));
         }

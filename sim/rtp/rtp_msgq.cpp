@@ -27,7 +27,7 @@ struct QueueObject {
   uint64_t ring;          ///< slot of the oldest message (high half) and messages waiting (low half),
                           ///< one word so that a holder killed mid-update leaves both or neither changed
 };
-static_assert(sizeof(QueueObject) == 48 && offsetof(QueueObject, ring) == 40, "same layout on every target");
+static_assert(sizeof(QueueObject) == 56 && offsetof(QueueObject, ring) == 48, "same layout on every target");
 
 uint32_t Count(const QueueObject* queue) { return static_cast<uint32_t>(queue->ring); }
 uint32_t Head(const QueueObject* queue) { return static_cast<uint32_t>(queue->ring >> 32); }
@@ -55,7 +55,7 @@ void InitQueue(ObjectHeader* object, const void* context) {
   SetRing(queue, 0, 0);
 }
 
-QueueObject* Object(const HandleRef& ref) { return reinterpret_cast<QueueObject*>(ref.get()->object); }
+QueueObject* Object(const HandleRef& ref) { return reinterpret_cast<QueueObject*>(ref.get()->object.load()); }
 
 /// Waits until ready() holds with the queue locked; on failure the lock is released and errno set.
 template <typename Ready>
@@ -143,8 +143,7 @@ STATUS msgQSend(MSG_Q_ID id, char* buffer, unsigned int nBytes, int timeout, int
     memcpy(slot + sizeof(length), buffer, nBytes);
   }
   SetRing(queue, Head(queue), Count(queue) + 1);  // last, so a holder dying mid-copy leaves the queue as it was
-  WakeAll(&queue->header.sync);
-  UnlockSync(&queue->header.sync);
+  UnlockAndWakeAll(&queue->header.sync);
   return OK;
 }
 
@@ -173,8 +172,7 @@ ssize_t msgQReceive(MSG_Q_ID id, char* buffer, unsigned int maxNBytes, int timeo
     memcpy(buffer, slot + sizeof(length), copied);
   }
   SetRing(queue, (Head(queue) + 1) % queue->maxMsgs, Count(queue) - 1);
-  WakeAll(&queue->header.sync);
-  UnlockSync(&queue->header.sync);
+  UnlockAndWakeAll(&queue->header.sync);
   return static_cast<ssize_t>(copied);
 }
 

@@ -20,7 +20,7 @@ struct SemObject {
   uint32_t waiters;     ///< takes waiting now (a waiter killed while waiting stays counted)
   uint64_t gives;       ///< successful semGive calls since creation (read by the simulator only)
 };
-static_assert(sizeof(SemObject) == 48 && offsetof(SemObject, gives) == 40, "same layout on every target");
+static_assert(sizeof(SemObject) == 56 && offsetof(SemObject, gives) == 48, "same layout on every target");
 
 void InitSem(ObjectHeader* object, const void* context) {
   auto* sem = reinterpret_cast<SemObject*>(object);
@@ -30,7 +30,7 @@ void InitSem(ObjectHeader* object, const void* context) {
   sem->gives = 0;
 }
 
-SemObject* Object(const HandleRef& ref) { return reinterpret_cast<SemObject*>(ref.get()->object); }
+SemObject* Object(const HandleRef& ref) { return reinterpret_cast<SemObject*>(ref.get()->object.load()); }
 
 /// Locks a semaphore; false (unlocked, errno set) when it was deleted.
 bool LockLive(SemObject* sem) {
@@ -114,8 +114,7 @@ STATUS semGive(SEM_ID id) {
   SemObject* sem = Object(ref);
   sem->full = 1;  // binary: a give on a full semaphore leaves it full
   ++sem->gives;
-  WakeAll(&sem->header.sync);
-  UnlockSync(&sem->header.sync);
+  UnlockAndWakeAll(&sem->header.sync);
   return OK;
 }
 
@@ -126,8 +125,7 @@ STATUS semFlush(SEM_ID id) {
   }
   SemObject* sem = Object(ref);
   ++sem->flushes;
-  WakeAll(&sem->header.sync);
-  UnlockSync(&sem->header.sync);
+  UnlockAndWakeAll(&sem->header.sync);
   return OK;
 }
 

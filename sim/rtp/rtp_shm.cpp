@@ -17,6 +17,7 @@
 #include "rtp_runlock.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <linux/futex.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -50,15 +51,70 @@ constexpr long kLockCheckNanoseconds = 20 * 1000 * 1000;
 /// Bits of the lock word that hold the holder's process id (Linux ids stay below 2^22).
 constexpr uint32_t kSyncOwnerMask = ~kSyncWaiters;
 
+/// Slots of the table that finds a handle without taking the registry lock (a power of two).
+constexpr size_t kFindSlots = 4096;
+
 /// Every handle this process ever opened, closed ones included (so a stale pointer is recognised).
+/// A handle is never freed, so a pointer once found stays valid.
 struct Registry {
-  std::mutex lock;                                            ///< guards handles
+  std::mutex lock;                                            ///< guards handles and the table's filling
   std::unordered_map<const void*, std::unique_ptr<Handle>> handles;  ///< by address
+  std::atomic<Handle*> find[kFindSlots] = {};  ///< the first handles by hashed address (open addressing, never emptied)
+  std::atomic<bool> overflowed{false};         ///< a handle did not fit the table: look in handles too
 };
 
 Registry& TheRegistry() {
   static Registry* registry = new Registry;  // never destroyed: tasks may still run at exit
   return *registry;
+}
+
+/// First slot of the table for an address.
+size_t FindSlot(const void* address) {
+  return static_cast<size_t>((reinterpret_cast<uintptr_t>(address) >> 4) * 0x9E3779B1u) & (kFindSlots - 1);
+}
+
+/// Puts a new handle into the table when there is room (registry locked).
+void AddToTable(Registry& registry, Handle* handle) {
+  const size_t first = FindSlot(handle);
+  for (size_t i = 0; i < kFindSlots; ++i) {
+    std::atomic<Handle*>& slot = registry.find[(first + i) & (kFindSlots - 1)];
+    if (slot.load(std::memory_order_relaxed) == nullptr) {
+      slot.store(handle, std::memory_order_release);
+      return;
+    }
+  }
+  registry.overflowed.store(true);
+}
+
+/// The registered handle at that address, null when there is none; takes no lock while the table holds every handle.
+Handle* FindHandle(const void* address) {
+  Registry& registry = TheRegistry();
+  const size_t first = FindSlot(address);
+  for (size_t i = 0; i < kFindSlots; ++i) {
+    Handle* h = registry.find[(first + i) & (kFindSlots - 1)].load(std::memory_order_acquire);
+    if (h == address) {
+      return h;
+    }
+    if (h == nullptr) {
+      break;
+    }
+  }
+  if (!registry.overflowed.load()) {
+    return nullptr;
+  }
+  std::lock_guard<std::mutex> guard(registry.lock);
+  auto it = registry.handles.find(address);
+  return it != registry.handles.end() ? it->second.get() : nullptr;
+}
+
+/// Ends a call's use of a handle; the last use of a closed handle unmaps its object.
+void Unuse(Handle* handle) {
+  if (handle->users.fetch_sub(1) == 1 && handle->closed.load()) {
+    ObjectHeader* object = handle->object.exchange(nullptr);
+    if (object != nullptr) {
+      munmap(object, handle->size);
+    }
+  }
 }
 
 /// Appends name to out, keeping letters, digits, '-' and '_' and escaping everything else as %XX.
@@ -83,7 +139,7 @@ long Futex(std::atomic<uint32_t>* word, int op, uint32_t value, const timespec* 
 
 bool DeadlinePassed(const timespec* deadline, timespec* remaining) {
   timespec now{};
-  syscall(SYS_clock_gettime, CLOCK_MONOTONIC, &now);
+  SystemClockGetTime(CLOCK_MONOTONIC, &now);
   int64_t ns = (static_cast<int64_t>(deadline->tv_sec) - now.tv_sec) * 1000000000LL +
                (deadline->tv_nsec - now.tv_nsec);
   if (ns <= 0) {
@@ -106,13 +162,26 @@ Handle* Register(Kind kind, ObjectHeader* object, size_t size, const std::string
   Registry& registry = TheRegistry();
   std::lock_guard<std::mutex> guard(registry.lock);
   registry.handles.emplace(raw, std::move(handle));
+  AddToTable(registry, raw);
   return raw;
+}
+
+/// This process's id as SelfPid gives it; 0 until first asked.
+std::atomic<uint32_t> gSelfPid{0};
+
+/// A forked child is another process: it takes its own id.
+void RenewSelfPid() { gSelfPid.store(static_cast<uint32_t>(getpid()), std::memory_order_relaxed); }
+
+/// Keeps the id current across fork from start-up on (registered before main).
+__attribute__((constructor)) void WatchForks() {
+  RenewSelfPid();
+  pthread_atfork(nullptr, nullptr, RenewSelfPid);
 }
 
 /// True when the process holding a lock has ended (gone, or a zombie not yet collected by its parent).
 bool HolderGone(uint32_t owner) {
   const pid_t pid = static_cast<pid_t>(owner & kSyncOwnerMask);
-  if (pid == getpid()) {
+  if (static_cast<uint32_t>(pid) == SelfPid()) {
     return false;  // another thread of this process: it lives as long as the caller does
   }
   if (kill(pid, 0) != 0) {
@@ -139,6 +208,7 @@ bool HolderGone(uint32_t owner) {
 void InitSync(SharedSync* sync, bool deleteOnLastClose) {
   sync->lock.store(0);
   sync->sequence.store(0);
+  sync->sleepers = 0;
   sync->deleted = 0;
   sync->openCount = 0;
   sync->deleteOnLastClose = deleteOnLastClose ? 1 : 0;
@@ -195,6 +265,15 @@ Probe ProbeExisting(const std::string& shmName, uint32_t magic, ObjectHeader** o
 
 }  // namespace
 
+uint32_t SelfPid() {
+  uint32_t pid = gSelfPid.load(std::memory_order_relaxed);
+  if (pid == 0) {
+    RenewSelfPid();
+    pid = gSelfPid.load(std::memory_order_relaxed);
+  }
+  return pid;
+}
+
 std::string NamespacePrefix() {
   const char* ns = getenv("SCM_SIM_NAMESPACE");
   std::string prefix = "scmsim.";
@@ -212,7 +291,7 @@ std::string ObjectName(Kind kind, const char* name) {
 }
 
 void LockSync(SharedSync* sync) {
-  const uint32_t self = static_cast<uint32_t>(getpid()) & kSyncOwnerMask;
+  const uint32_t self = SelfPid() & kSyncOwnerMask;
   uint32_t free = 0;
   if (sync->lock.compare_exchange_strong(free, self, std::memory_order_acquire)) {
     return;
@@ -256,9 +335,16 @@ void UnlockSync(SharedSync* sync) {
   }
 }
 
-void WakeAll(SharedSync* sync) {
+void UnlockAndWakeAll(SharedSync* sync) {
   sync->sequence.fetch_add(1);
-  Futex(&sync->sequence, FUTEX_WAKE, INT_MAX, nullptr);
+  const bool sleepers = sync->sleepers != 0;
+  UnlockSync(sync);
+  // A waiter counts itself under the lock before it sleeps; one that comes
+  // between the unlock and this wake sees the new word and at worst wakes once
+  // for nothing, looks and sleeps again.
+  if (sleepers) {
+    Futex(&sync->sequence, FUTEX_WAKE, INT_MAX, nullptr);
+  }
 }
 
 bool WaitChange(SharedSync* sync, const timespec* deadline) {
@@ -267,11 +353,15 @@ bool WaitChange(SharedSync* sync, const timespec* deadline) {
     return false;
   }
   const uint32_t seen = sync->sequence.load();
+  ++sync->sleepers;
   UnlockSync(sync);
   ScmSimBlockingBegin();
   Futex(&sync->sequence, FUTEX_WAIT, seen, deadline != nullptr ? &remaining : nullptr);
   ScmSimBlockingEnd();
   LockSync(sync);
+  if (sync->sleepers > 0) {
+    --sync->sleepers;
+  }
   return true;
 }
 
@@ -362,15 +452,17 @@ Handle* OpenObject(Kind kind, const char* name, int mode, size_t createSize, uin
 }
 
 HandleRef::HandleRef(const void* handle, Kind kind) : handle_(nullptr) {
-  if (handle != nullptr) {
-    Registry& registry = TheRegistry();
-    std::lock_guard<std::mutex> guard(registry.lock);
-    auto it = registry.handles.find(handle);
-    if (it != registry.handles.end() && it->second->kind == kind && !it->second->closed) {
-      handle_ = it->second.get();
-      ++handle_->users;
+  Handle* found = handle != nullptr ? FindHandle(handle) : nullptr;
+  if (found != nullptr && found->kind == kind) {
+    // Counted before closed is looked at, and close sets closed before its own
+    // call's count is given back: either this call sees the handle closed, or
+    // the last count given back (this call's) unmaps it.
+    found->users.fetch_add(1);
+    if (!found->closed.load()) {
+      handle_ = found;
       return;
     }
+    Unuse(found);
   }
   errno = SCM_ERRNO_INVALID_ID;
 }
@@ -380,17 +472,12 @@ HandleRef::~HandleRef() {
     return;
   }
   const int savedErrno = errno;
-  Registry& registry = TheRegistry();
-  std::lock_guard<std::mutex> guard(registry.lock);
-  if (--handle_->users == 0 && handle_->closed && handle_->object != nullptr) {
-    munmap(handle_->object, handle_->size);
-    handle_->object = nullptr;
-  }
+  Unuse(handle_);
   errno = savedErrno;
 }
 
 STATUS DeleteObject(Handle* handle) {
-  SharedSync* sync = &handle->object->sync;
+  SharedSync* sync = &handle->object.load()->sync;
   LockSync(sync);
   if (sync->deleted != 0) {
     UnlockSync(sync);
@@ -398,24 +485,19 @@ STATUS DeleteObject(Handle* handle) {
     return ERROR;
   }
   sync->deleted = 1;
-  WakeAll(sync);
-  UnlockSync(sync);
+  UnlockAndWakeAll(sync);
   // Only the one who marked it deleted removes the name, so a re-created object keeps its name.
   shm_unlink(handle->shmName.c_str());
   return OK;
 }
 
 STATUS CloseHandle(Handle* handle) {
-  {
-    Registry& registry = TheRegistry();
-    std::lock_guard<std::mutex> guard(registry.lock);
-    if (handle->closed) {
-      errno = SCM_ERRNO_INVALID_ID;
-      return ERROR;
-    }
-    handle->closed = true;  // the caller's HandleRef unmaps once the last call through it ends
+  if (handle->closed.exchange(true)) {
+    errno = SCM_ERRNO_INVALID_ID;
+    return ERROR;
   }
-  SharedSync* sync = &handle->object->sync;
+  // the caller's HandleRef unmaps once the last call through the handle ends
+  SharedSync* sync = &handle->object.load()->sync;
   LockSync(sync);
   if (sync->openCount > 0) {
     --sync->openCount;

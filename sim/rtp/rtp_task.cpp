@@ -107,6 +107,10 @@ Task* BestReady(const Scheduler& s) {
 /// Queues the task as ready and waits for its turn (scheduler locked by guard).
 void WaitForTurn(Scheduler& s, std::unique_lock<std::mutex>& guard, Task* task) {
   task->ticket = ++s.tickets;
+  if (s.owner == nullptr && s.ready.empty()) {
+    s.owner = task;  // nobody else is ready (and so nobody waits): the turn is the caller's at once
+    return;
+  }
   s.ready.push_back(task);
   s.changed.notify_all();
   s.changed.wait(guard, [&] { return s.owner == nullptr && BestReady(s) == task; });
@@ -139,7 +143,9 @@ void Release(Task* task) {
   if (s.owner == task) {
     s.owner = nullptr;
   }
-  s.changed.notify_all();
+  if (!s.ready.empty()) {  // only ready tasks wait for a turn
+    s.changed.notify_all();
+  }
 }
 
 /// Ends the calling task: gives up the run lock and, in a program, ends the process with its last task.
@@ -185,6 +191,7 @@ bool SpawnRefused(const Scheduler& s, const std::string& name) {
 }  // namespace
 
 void StartInitialTask() {
+  FreezeSettings();
   WarmUpTaskExit();
   Scheduler& s = Sched();
   Task* task = nullptr;

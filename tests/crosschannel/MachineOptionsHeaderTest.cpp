@@ -10,7 +10,6 @@
 #include "HNFhwt.h"
 #include "MFWQZ_AppFiles.h"
 #include "MFWQZ.h"
-#include "MFWQZ_Placeholder.h"
 #include "ParamFixture.h"
 #include "ScmGenBuild.h"
 

@@ -24,7 +24,7 @@
 #include "Hmi/CDecodedStatusNew.h"
 #include "Hmi/CResponseDecoder.h"
 #include "MFWQZ.h"
-#include "MFWQZ_Confirm_Placeholder.h"
+#include "MFWQZ_Confirm.h"
 #include "MFWQZ_Remote.h"
 #include "MessageBuilder.h"
 #include "RemoteMessages.h"

@@ -13,7 +13,6 @@
 #include "HNFhwt.h"
 #include "MFWQZ.h"
 #include "MFWQZ_AppFiles.h"
-#include "MFWQZ_Placeholder.h"
 #include "ParamFixture.h"
 #include "PersistenceTestSupport.h"
 #include "ScmGenBuild.h"

@@ -17,7 +17,7 @@
 #include "MFWQZ.h"
 #include "MFWQZ_AppFiles.h"
 #include "MFWQZ_BusOd.h"
-#include "MFWQZ_Confirm_Placeholder.h"
+#include "MFWQZ_Confirm.h"
 #include "ScmSystemCalls.h"
 
 namespace FwTest {
@@ -71,7 +71,7 @@ TEST_F(AppFiles, WhatTheFirmwareWritesTheCheckerReadsAndTheGeneratorWritesTheSam
     Accept(c.entries);
     std::memcpy(MFWQZ_gaucPassword, c.password.data(), 16);
     HNFstp_bCorvaneEmpty = c.corvaneEmpty;
-    MFWQZ_gulPlaceholderSetupMode = c.setupMode;
+    MFWQZ_SetupModeDesc.ulState = c.setupMode != 0 ? MFWQZ_k_SM_ON : MFWQZ_k_SM_OFF;
     ASSERT_EQ(MFWQZ_RevStore(1), 1u);
     TestFiles::FwRevCnfContent expected;
     expected.entries = c.entries;
@@ -97,7 +97,7 @@ TEST_F(AppFiles, WhatTheFirmwareWritesTheCheckerReadsAndTheGeneratorWritesTheSam
     reader.StopReadingModuleSection();
     EXPECT_EQ(host.openHandles, 0);
     HNFstp_bCorvaneEmpty = 0;
-    MFWQZ_gulPlaceholderSetupMode = 0;
+    MFWQZ_SetupModeDesc.ulState = MFWQZ_k_SM_OFF;
     TearDown();
   }
 }

@@ -18,6 +18,7 @@
 #include "DemoOptions.h"
 #include "DemoOutputs.h"
 #include "DemoProcess.h"
+#include "DemoReasons.h"
 #include "DemoSpawn.h"
 #include "NodeRecord.h"
 
@@ -97,18 +98,49 @@ TEST_F(DemoTrustTest, NodeTheFirmwareLostEndsTheRunNamingItsCycle) {
   for (size_t i : {0u, 2u, 3u}) EXPECT_EQ(s["nodes"][i]["operationalEnded"], "") << s["nodes"][i].dump();
 }
 
+// The reason joins what the host saw (the value read beside the one expected)
+// and the firmware's own event about the node, in words.
 TEST_F(DemoTrustTest, RefusedNodeIsGivenItsReasonInWords) {
-  const Ended e = process_.Run({"--nodes", "2", "--fault", "2:wrong-vendor", "--time-limit", "3"});
+  const Ended e = process_.Run({"--nodes", "2", "--fault", "2:wrong-vendor", "--time-limit", "6"});
   ASSERT_EQ(e.status, Exit::TimeLimit) << e.output;
   const nlohmann::json s = process_.Summary();
-  // the device answers the complement of the described vendor id 0x0025C3E0
-  EXPECT_EQ(s["nodes"][1]["reason"], "vendor id read 0xFFDA3C1F expected 0x0025C3E0") << s["nodes"][1].dump();
+  // the device answers the complement of the described vendor id 0x0025C3E0; the
+  // firmware marks the module invalid at its second refusal
+  const std::string reason = "vendor id read 0xFFDA3C1F expected 0x0025C3E0; firmware: module invalid";
+  EXPECT_EQ(s["nodes"][1]["reason"], reason) << s["nodes"][1].dump();
   EXPECT_EQ(s["nodes"][0]["reason"], "");
-  EXPECT_NE(s["reason"].get<std::string>().find("node 2 (pre-operational: vendor id read 0xFFDA3C1F expected 0x0025C3E0)"),
-            std::string::npos)
+  EXPECT_NE(s["reason"].get<std::string>().find("node 2 (pre-operational: " + reason + ")"), std::string::npos)
       << s["reason"];
-  EXPECT_NE(e.output.find("not operational: vendor id read 0xFFDA3C1F expected 0x0025C3E0"), std::string::npos)
-      << e.output;
+  EXPECT_NE(e.output.find("not operational: " + reason), std::string::npos) << e.output;
+}
+
+struct NodeEventCase {
+  ScmSim::EventRecord record;  ///< as the host took it
+  bool aboutANode;             ///< names a node
+  uint16_t sadr;               ///< which
+  const char* text;            ///< in words
+};
+
+TEST(NodeEvents, TheFirmwaresEventsAboutANodeInWords) {
+  const NodeEventCase cases[] = {
+      {{2, 0x6200C08Du, 0, 2}, true, 2, "firmware: module invalid"},
+      {{2, 0x6200C089u, 0, 7}, true, 7, "firmware: module missing"},
+      {{2, 0x6200C08Eu, 0, 3}, true, 3, "firmware: module parameters refused"},
+      {{2, 0x6200C08Au, 5, 0x0201}, true, 5,
+       "firmware: module revision differs from the accepted one (received 0x00000201)"},
+      {{2, 0x6200A105u, 0, 0x00040009u}, true, 9, "firmware: SCM: unexpected event, the node starts again"},
+      {{2, 0x6200A10Fu, 0, 0x00070004u}, true, 4, "firmware: SCM: SSDO transfer aborted by the node (state, SADR)"},
+      {{1, 0x6200AF40u, 0, 0x01040003u}, false, 0, ""},  // the host's own view already names an SN FAIL
+      {{2, 0x6200C08Bu, 3, 0x0060}, false, 0, ""},
+      {{2, 0x6200C08Du, 0, 0x10000}, false, 0, ""},  // no SADR
+  };
+  for (const NodeEventCase& c : cases) {
+    const std::optional<ScmDemo::NodeEvent> n = ScmDemo::NodeEventOf(c.record);
+    ASSERT_EQ(n.has_value(), c.aboutANode) << std::hex << c.record.code;
+    if (!n) continue;
+    EXPECT_EQ(n->sadr, c.sadr) << std::hex << c.record.code;
+    EXPECT_EQ(n->text, c.text);
+  }
 }
 
 TEST(HostSeesOperational, NeedsTheNodesWordAndNoEndSince) {

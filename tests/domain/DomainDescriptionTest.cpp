@@ -43,6 +43,9 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"QorUdidZero", "qor_udid = \"00-00-00-00-00-00\"\n[[node]]\nsadr = 2\n", "qor_udid"},
         RefusalCase{"QorUdidNotHex", "qor_udid = \"02-5C-3E-10-20-XY\"\n[[node]]\nsadr = 2\n", "qor_udid"},
         RefusalCase{"UnknownTopKey", "colour = 3\n[[node]]\nsadr = 2\n", "colour"},
+        RefusalCase{"KeyMediumUnknown", "[install]\nkey_medium = \"lost\"\n[[node]]\nsadr = 2\n", "install.key_medium"},
+        RefusalCase{"InstallNotTable", "install = 3\n[[node]]\nsadr = 2\n", "install"},
+        RefusalCase{"InstallUnknownKey", "[install]\ncolour = 1\n[[node]]\nsadr = 2\n", "colour"},
         RefusalCase{"NoNodes", "sdn = 3\n", "node"},
         RefusalCase{"ThirteenNodes",
                     [] {
@@ -51,53 +54,53 @@ INSTANTIATE_TEST_SUITE_P(
                       return t;
                     }(),
                     "node"},
-        RefusalCase{"SadrMissing", "[[node]]\nvendor_id = 1\n", "node[0].sadr"},
-        RefusalCase{"MarkNotBoolean", "[[node]]\nsadr = 2\noptional = 1\n", "node[0].optional"},
-        RefusalCase{"SadrZero", "[[node]]\nsadr = 0\n", "node[0].sadr"},
-        RefusalCase{"DuplicateSadr", TwoNodes("", "[[node]]\nsadr = 5\n"), "node[2].sadr"},
+        RefusalCase{"SadrMissing", "[[node]]\nvendor_id = 1\n", "case.toml: node(number 1 in the file).sadr: missing"},
+        RefusalCase{"MarkNotBoolean", "[[node]]\nsadr = 2\noptional = 1\n", "case.toml: node(SADR 2).optional"},
+        RefusalCase{"SadrZero", "[[node]]\nsadr = 0\n", "node(number 1 in the file).sadr: 0 is outside 1..1023"},
+        RefusalCase{"DuplicateSadr", TwoNodes("", "[[node]]\nsadr = 5\n"), "node(SADR 5).sadr: 5 is also the SADR of an earlier node"},
         RefusalCase{"DuplicatePosition", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\nposition = 5\n"),
-                    "node[2].device.position"},
+                    "node(SADR 6).device.position: 5 is taken by node(SADR 5)"},
         RefusalCase{"PositionHigh", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\nposition = 1024\n"),
-                    "node[2].device.position"},
+                    "node(SADR 6).device.position: 1024 is outside 1..1023"},
         RefusalCase{"DuplicateUdid", TwoNodes("", "[[node]]\nsadr = 6\nudid = \"02-5C-3E-A0-00-05\"\n"),
-                    "node[2].udid"},
-        RefusalCase{"QorNodeOtherUdid", "[[node]]\nsadr = 1\nudid = \"02-5C-3E-A0-00-01\"\n", "node[0].udid"},
+                    "node(SADR 6).udid: 02-5C-3E-A0-00-05 is taken by node(SADR 5)"},
+        RefusalCase{"QorNodeOtherUdid", "[[node]]\nsadr = 1\nudid = \"02-5C-3E-A0-00-01\"\n", "node(SADR 1).udid"},
         RefusalCase{"QorDeviceOtherUdid", "[[node]]\nsadr = 1\n[node.device]\nudid = \"02-5C-3E-A0-00-01\"\n",
-                    "node[0].device.udid"},
-        RefusalCase{"UnknownFault", TwoNodes("", "[[node]]\nsadr = 6\nfaults = [\"loud\"]\n"), "node[2].faults"},
+                    "node(SADR 1).device.udid"},
+        RefusalCase{"UnknownFault", TwoNodes("", "[[node]]\nsadr = 6\nfaults = [\"loud\"]\n"), "node(SADR 6).faults"},
         RefusalCase{"FaultBadValue", TwoNodes("", "[[node]]\nsadr = 6\nfaults = [\"busy=x\"]\n"),
-                    "node[2].faults"},
+                    "node(SADR 6).faults"},
         RefusalCase{"FaultForMissingNode", TwoNodes("faults = [\"7:silent\"]"), "faults"},
         RefusalCase{"UnknownDomainFault", TwoNodes("faults = [\"5:loud\"]"), "faults"},
         RefusalCase{"FaultWithoutSadr", TwoNodes("faults = [\"silent\"]"), "faults"},
         RefusalCase{"PayloadLow", TwoNodes("", "[[node]]\nsadr = 6\npayload_length = 7\n"),
-                    "node[2].payload_length"},
+                    "node(SADR 6).payload_length: 7 is outside 8..254 bytes"},
         RefusalCase{"PayloadLimitHigh", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\npayload_limit = 255\n"),
-                    "node[2].device.payload_limit"},
+                    "node(SADR 6).device.payload_limit: 255 is outside 8..254 bytes"},
         RefusalCase{"WindowZero", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\npreload_window = 0\n"),
-                    "node[2].device.preload_window"},
+                    "node(SADR 6).device.preload_window: 0 is outside 1..15 segments"},
         RefusalCase{"WindowHigh", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\npreload_window = 16\n"),
-                    "node[2].device.preload_window"},
-        RefusalCase{"VendorNegative", TwoNodes("", "[[node]]\nsadr = 6\nvendor_id = -1\n"), "node[2].vendor_id"},
-        RefusalCase{"VendorZero", TwoNodes("", "[[node]]\nsadr = 6\nvendor_id = 0\n"), "node[2].vendor_id"},
-        RefusalCase{"ProductZero", TwoNodes("", "[[node]]\nsadr = 6\nproduct_code = 0\n"), "node[2].product_code"},
+                    "node(SADR 6).device.preload_window"},
+        RefusalCase{"VendorNegative", TwoNodes("", "[[node]]\nsadr = 6\nvendor_id = -1\n"), "node(SADR 6).vendor_id"},
+        RefusalCase{"VendorZero", TwoNodes("", "[[node]]\nsadr = 6\nvendor_id = 0\n"), "node(SADR 6).vendor_id"},
+        RefusalCase{"ProductZero", TwoNodes("", "[[node]]\nsadr = 6\nproduct_code = 0\n"), "node(SADR 6).product_code"},
         RefusalCase{"RevisionMinorZero", TwoNodes("", "[[node]]\nsadr = 6\nrevision = 0x00010000\n"),
-                    "node[2].revision"},
+                    "node(SADR 6).revision"},
         RefusalCase{"RevisionMajorZero", TwoNodes("", "[[node]]\nsadr = 6\nrevision = 0x00000001\n"),
-                    "node[2].revision"},
+                    "node(SADR 6).revision"},
         RefusalCase{"TimestampHigh", TwoNodes("", "[[node]]\nsadr = 6\ntimestamp = 0x100000000\n"),
-                    "node[2].timestamp"},
-        RefusalCase{"ChecksumNotHex", TwoNodes("", "[[node]]\nsadr = 6\nchecksum = \"ABC\"\n"), "node[2].checksum"},
-        RefusalCase{"UnknownNodeKey", TwoNodes("", "[[node]]\nsadr = 6\ncolour = 1\n"), "node[2].colour"},
+                    "node(SADR 6).timestamp"},
+        RefusalCase{"ChecksumNotHex", TwoNodes("", "[[node]]\nsadr = 6\nchecksum = \"ABC\"\n"), "node(SADR 6).checksum"},
+        RefusalCase{"UnknownNodeKey", TwoNodes("", "[[node]]\nsadr = 6\ncolour = 1\n"), "node(SADR 6).colour"},
         RefusalCase{"UnknownDeviceKey", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\ncolour = 1\n"),
-                    "node[2].device.colour"},
+                    "node(SADR 6).device.colour"},
         RefusalCase{"AskForMissingSet", TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\nask_additional = 2\n"),
-                    "node[2].device.ask_additional"},
+                    "node(SADR 6).device.ask_additional"},
         RefusalCase{"ResetGuardingNotBool",
                     TwoNodes("", "[[node]]\nsadr = 6\n[node.device]\nreset_guarding = 1\n"),
-                    "node[2].device.reset_guarding"},
-        RefusalCase{"LifeFactorZero", TwoNodes("[guarding]\nlife_factor = 0\n"), "guarding.life_factor"},
-        RefusalCase{"GuardTimeZero", TwoNodes("[guarding]\ntime_us = 0\n"), "guarding.time_us"},
+                    "node(SADR 6).device.reset_guarding"},
+        RefusalCase{"LifeFactorZero", TwoNodes("[guarding]\nlife_factor = 0\n"), "case.toml: guarding.life_factor: 0 is outside 1..255 guard times"},
+        RefusalCase{"GuardTimeZero", TwoNodes("[guarding]\ntime_us = 0\n"), "case.toml: guarding.time_us: 0 is outside 1..140737488355327 us"},
         // 4473924267 us are 2^32 CT ticks at time base 0: one more than 0x100C/1 holds
         RefusalCase{"GuardTimeBeyondTheObject", TwoNodes("[guarding]\ntime_us = 4473924267\n[scm]\ntime_base = 0\n"),
                     "guarding.time_us"},
@@ -223,6 +226,7 @@ TEST(DomainDescription, WrittenFormReadsBackTheSame) {
   d.nodes[1].requiredAtStartup = true;
   d.nodes[2].notProcessed = true;
   d.nodes[3].autoConfigured = true;
+  d.keyMediumFromOtherController = true;
   const std::string text = SimDomain::WriteDomain(d);
   const LoadResult r = ParseDomain(text);
   ASSERT_TRUE(r.domain) << r.error << "\n" << text;
@@ -232,6 +236,7 @@ TEST(DomainDescription, WrittenFormReadsBackTheSame) {
   EXPECT_TRUE(r.domain->nodes[1].requiredAtStartup);
   EXPECT_TRUE(r.domain->nodes[2].notProcessed);
   EXPECT_TRUE(r.domain->nodes[3].autoConfigured);
+  EXPECT_TRUE(r.domain->keyMediumFromOtherController);
   EXPECT_FALSE(r.domain->nodes[3].optional || r.domain->nodes[3].requiredAtStartup || r.domain->nodes[3].notProcessed);
 }
 

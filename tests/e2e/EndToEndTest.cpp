@@ -149,6 +149,15 @@ unsigned CheckerRecords(const json& summary) {
   return n;
 }
 
+/// The byte at offset of a hex string.
+unsigned HexByte(const std::string& hex, size_t offset) { return std::stoul(hex.substr(2 * offset, 2), nullptr, 16); }
+
+/// The flags word of a 0x0101 "fwrevcnf.bin" given in hex.
+unsigned FwRevFlags(const std::string& hex) {
+  const size_t at = 8 + 4 * (HexByte(hex, 0) | (HexByte(hex, 1) << 8)) + 4 + 4;
+  return HexByte(hex, at) | (HexByte(hex, at + 1) << 8);
+}
+
 /// One end-to-end scenario: the name in the scenario file, the status and the checks.
 struct E2eCase {
   const char* name;                              ///< scenario name in ci-scenarios.toml
@@ -249,6 +258,104 @@ const std::vector<E2eCase>& Cases() {
          EXPECT_EQ(StoredFile(o, "kel_para.saf.swp"), std::vector<uint8_t>{});
          // the one domain reset restarted both programs
          for (const json& p : o.summary["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
+       }},
+      {"setup-mode-and-rescan", Exit::Success,
+       [](const Outcome& o) {
+         const json& op = ScriptRanThrough(o.summary);
+         const std::string last = op["lastStatus"];
+         EXPECT_NE(last.find("last completed 0x2000"), std::string::npos) << last;
+         EXPECT_EQ(op["classicRecordsSound"], op["classicRecords"]);
+         // the password change, the old password refused, setup mode on, the rescan
+         const std::vector<std::string> events = op["remoteEvents"];
+         const std::vector<std::string> expected = {"3,0x5000", "8,0x0060", "3,0x9000", "3,0x2000"};
+         EXPECT_EQ(events, expected);
+         // What the firmware keeps: the password in "fwrevcnf.bin" and variable 1, setup mode in flag 0x10
+         // and variable 6, the SCM version in variable 5, flash area 16 equal to "corvane.uid".
+         const json& kept = o.summary["kept"];
+         const std::string secret = "736563726574" + std::string(20, '0');
+         EXPECT_EQ(kept["qorVariables"]["1"], secret) << kept.dump();
+         EXPECT_EQ(kept["qorVariables"]["5"], "0401");
+         EXPECT_EQ(kept["qorVariables"]["6"], "0100");
+         EXPECT_EQ(kept["qorVariables"]["3"].get<std::string>().size(), 48u);
+         const std::string fwrev = kept["files"]["fwrevcnf.bin"];
+         EXPECT_EQ(FwRevFlags(fwrev), 0x17u) << fwrev;
+         EXPECT_NE(fwrev.find(secret), std::string::npos) << fwrev;
+         EXPECT_EQ(kept["flash"], kept["files"]["corvane.uid"]);
+       }},
+      {"firmware-accepted", Exit::Success,
+       [](const Outcome& o) {
+         const json& op = ScriptRanThrough(o.summary);
+         const std::vector<std::string> events = op["remoteEvents"];
+         EXPECT_EQ(events, (std::vector<std::string>{"3,0x5000", "3,0x0100"}));
+         // "fwrevcnf.bin" accepts node 2's minor revision 2 (entries by SADR: 1, 2, 3, 4).
+         const std::string fwrev = o.summary["kept"]["files"]["fwrevcnf.bin"];
+         EXPECT_EQ(HexByte(fwrev, 0), 4u) << fwrev;
+         EXPECT_EQ(HexByte(fwrev, 12) | (HexByte(fwrev, 13) << 8), 2u) << fwrev;
+         EXPECT_EQ(HexByte(fwrev, 14) | (HexByte(fwrev, 15) << 8), 2u) << fwrev;
+         EXPECT_EQ(FwRevFlags(fwrev) & 0x10u, 0u) << "setup mode off";
+       }},
+      {"key-medium-accepted", Exit::Success,
+       [](const Outcome& o) {
+         // No set-to-operational before the acceptance: the checker would have recorded one (0xE249).
+         const json& op = ScriptRanThrough(o.summary);
+         const std::vector<std::string> events = op["remoteEvents"];
+         EXPECT_EQ(events, (std::vector<std::string>{"3,0x5000", "3,0x0200"}));
+         const json& kept = o.summary["kept"];
+         EXPECT_EQ(kept["flash"], kept["files"]["corvane.uid"]) << kept.dump();
+         // "fwrevcnf.bin" accepts the host's Qor UDID and target id.
+         const std::string fwrev = kept["files"]["fwrevcnf.bin"];
+         EXPECT_NE(fwrev.find("025c3e102030" "45230100eeffc000"), std::string::npos) << fwrev;
+         EXPECT_EQ(FwRevFlags(fwrev), 0x07u) << fwrev;
+       }},
+      {"setup-mode-accepts-firmware", Exit::Success,
+       [](const Outcome& o) {
+         const json& op = ScriptRanThrough(o.summary);
+         // The operator confirmed only the password and setup mode; the firmware it accepted by
+         // itself, with the setup-mode events of switching on and of the acceptance.
+         const std::vector<std::string> events = op["remoteEvents"];
+         EXPECT_EQ(events, (std::vector<std::string>{"3,0x5000", "3,0x9000"}));
+         EXPECT_EQ(EventsOfCode(o.summary, "0x6200C094"), 2u) << o.summary["events"].dump();
+         const json& kept = o.summary["kept"];
+         EXPECT_EQ(kept["qorVariables"]["6"], "0100");
+         const std::string fwrev = kept["files"]["fwrevcnf.bin"];
+         EXPECT_EQ(HexByte(fwrev, 14) | (HexByte(fwrev, 15) << 8), 2u) << fwrev;
+         EXPECT_EQ(FwRevFlags(fwrev), 0x17u) << fwrev;
+       }},
+      {"order-invalid-at-validation", Exit::Success,
+       [](const Outcome& o) {
+         const json& op = ScriptRanThrough(o.summary);
+         const std::vector<std::string> events = op["remoteEvents"];
+         EXPECT_EQ(events, (std::vector<std::string>{"4,0x9100", "16,0x0060"}));
+         // Nothing written: the installed "fwrevcnf.bin" (flags 0x07, no password), no password in variable 1.
+         const json& kept = o.summary["kept"];
+         EXPECT_EQ(FwRevFlags(kept["files"]["fwrevcnf.bin"]), 0x07u);
+         EXPECT_EQ(kept["qorVariables"]["1"], std::string(32, '0'));
+         EXPECT_EQ(kept["qorVariables"]["6"], "0000");
+         EXPECT_EQ(kept["flash"], kept["files"]["corvane.uid"]);
+         EXPECT_EQ(EventsOfCode(o.summary, "0x6200C086"), 0u);
+       }},
+      {"setup-mode-off-resets", Exit::Success,
+       [](const Outcome& o) {
+         const json& op = ScriptRanThrough(o.summary);
+         const std::vector<std::string> events = op["remoteEvents"];
+         EXPECT_EQ(events, (std::vector<std::string>{"3,0x9000", "3,0x9100"}));
+         // switched on (2, 0) and off (3, 0); the firmware's reset restarted both programs
+         EXPECT_EQ(EventsOfCode(o.summary, "0x6200C094"), 2u) << o.summary["events"].dump();
+         for (const json& p : o.summary["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
+         const json& kept = o.summary["kept"];
+         EXPECT_EQ(kept["qorVariables"]["6"], "0000") << kept.dump();
+         EXPECT_EQ(FwRevFlags(kept["files"]["fwrevcnf.bin"]), 0x07u);
+       }},
+      {"user-data-format", Exit::Success,
+       [](const Outcome& o) {
+         const json& op = ScriptRanThrough(o.summary);
+         const std::vector<std::string> events = op["remoteEvents"];
+         EXPECT_EQ(events, (std::vector<std::string>{"3,0x8000"}));
+         EXPECT_EQ(EventsOfCode(o.summary, "0x6200C07F"), 2u) << o.summary["events"].dump();
+         for (const json& p : o.summary["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
+         const json& kept = o.summary["kept"];
+         EXPECT_EQ(kept["files"]["pardata1.bin"], "") << kept.dump();
+         EXPECT_EQ(kept["files"]["autocnf.bin"], "");
        }},
       {"silent", Exit::TimeLimit,
        [](const Outcome& o) {
@@ -444,6 +551,14 @@ TEST(EndToEndLossyWire, NeitherProgramFailsSafeAndTheCheckerLogsNothing) {
   NeverFailSafe(s);
   EXPECT_EQ(CheckerRecords(s), 0u) << s["events"].dump();
   EXPECT_EQ(s["nodeReturns"], s["nodeLeaves"]) << "every node taken out came back";
+  // each drop is named with its cycle and cause, and its return
+  const json& drops = s["nodeDrops"];
+  EXPECT_EQ(drops.size(), std::min<size_t>(s["nodeLeaves"].get<size_t>(), 1000));
+  for (const json& d : drops) {
+    ASSERT_FALSE(d["backCycle"].is_null()) << d.dump();
+    EXPECT_GT(d["backCycle"].get<uint64_t>(), d["leftCycle"].get<uint64_t>()) << d.dump();
+    EXPECT_NE(d["why"], "") << d.dump();
+  }
   EXPECT_GT(s["network"]["dropped"].get<unsigned>(), 0u);
   EXPECT_GT(s["network"]["delayed"].get<unsigned>(), 0u);
   EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());

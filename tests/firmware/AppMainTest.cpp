@@ -11,7 +11,7 @@
 #include "AppFixture.h"
 #include "HNFcyc.h"
 #include "MFWQZ.h"
-#include "MFWQZ_Placeholder.h"
+#include "MFWQZ_Confirm.h"
 #include "ScmSystemCalls.h"
 
 namespace FwTest {
@@ -19,14 +19,6 @@ namespace {
 
 using TestFiles::Record;
 using AppMain = AppFixture;
-
-/// The stand-ins' calls so far, in order.
-std::vector<int> Calls() {
-  const uint32_t n = std::min<uint32_t>(MFWQZ_gulPlaceholderCallCount, MFWQZ_kPlaceholderCallsMax);
-  return std::vector<int>(MFWQZ_gaucPlaceholderCalls, MFWQZ_gaucPlaceholderCalls + n);
-}
-/// Forgets the recorded calls.
-void ClearCalls() { MFWQZ_gulPlaceholderCallCount = 0; }
 
 const u8 kQorUdid[6] = {0x00, 0x60, 0x65, 0x01, 0x02, 0x03};
 const TestFiles::Udid kQorUdidArray = {0x00, 0x60, 0x65, 0x01, 0x02, 0x03};
@@ -69,9 +61,9 @@ TEST_F(AppMain, InitStates) {
     EXPECT_EQ(MFWQZ_bCvnFromQorAvailable, c.identity) << c.what;
     EXPECT_EQ(MFWQZ_bCvnChanged, c.identity == 1 ? 0u : 1u) << c.what;
     // A flash area that does not answer passes silently; Qor variable 4 that
-    // does not answer within 10 s is fatal (time-out, the variable's number).
+    // answers without its 18 bytes is fatal (a reply of another length, its length).
     const std::vector<Event> expected =
-        (SCM_kLegacy && c.identity == 0) ? std::vector<Event>{{3, 0x9200C092, 13, 4}} : std::vector<Event>{};
+        (SCM_kLegacy && c.identity == 0) ? std::vector<Event>{{3, 0x9200C092, 12, 2}} : std::vector<Event>{};
     EXPECT_EQ(TakeEvents(), expected) << c.what;
     TearDown();
   }
@@ -111,10 +103,11 @@ TEST_F(AppMain, InitModuleInfoBuildsTheTableLoadsTheFilesAndStartsTheFirstScan) 
   InstallFiles(kTwoNodeRevisions, kQorUdidArray);
   (void)MFWQZ_GetTargetId();
   ASSERT_EQ(MFWQZ_Init(kQorUdid, 0x0102), 0);
-  ClearCalls();
   EXPECT_EQ(MFWQZ_InitModuleInfo(), 0);
   EXPECT_EQ(MFWQZ_InitState, 2u);
-  EXPECT_EQ(Calls(), (std::vector<int>{MFWQZ_kPhSetupModeInit}));
+  // Setup mode initialised: the file's flag is off, so it is switched off from the initialisation.
+  EXPECT_EQ(MFWQZ_SetupModeDesc.ulState, MFWQZ_k_SM_OFF_REQ);
+  EXPECT_EQ(MFWQZ_SetupModeDesc.ulFromInit, 1u);
   EXPECT_EQ(std::vector<uint8_t>(MFWQZ_gaucOptFlags, MFWQZ_gaucOptFlags + 128), SadrArray({9}));
   EXPECT_EQ(std::vector<uint8_t>(MFWQZ_gaucStpFlags, MFWQZ_gaucStpFlags + 128), SadrArray({5}));
   EXPECT_EQ(std::vector<uint8_t>(MFWQZ_gaucNprFlags, MFWQZ_gaucNprFlags + 128), SadrArray({9}));
@@ -141,12 +134,12 @@ TEST_F(AppMain, InitModuleInfoFailures) {
     uint32_t stateBefore;
     std::vector<Record> records;
     uint8_t revFile;  // "fwrevcnf.bin" is there
-    std::vector<int> calls;
+    uint32_t setupState;  // setup mode after the step (0: not initialised)
     uint32_t validFiles;
     std::vector<Event> events;
   } cases[] = {
-      {"not after the first step", 0, TwoNodes(), 1, {}, 1, {}},
-      {"revisions not loaded", 1, TwoNodes(), 0, {MFWQZ_kPhSetupModeInit}, 0,
+      {"not after the first step", 0, TwoNodes(), 1, MFWQZ_k_SM_OFF, 1, {}},  // as the fixture left it
+      {"revisions not loaded", 1, TwoNodes(), 0, MFWQZ_k_SM_OFF_REQ, 0,
        {{2, 0x62008A02, 0, 3}, {2, 0x6200C086, 3, 0x80000001}}},
       {"table not built", 1,
        [] {
@@ -154,7 +147,7 @@ TEST_F(AppMain, InitModuleInfoFailures) {
          r.push_back(Record{0x101B, 1, {1}});
          return r;
        }(),
-       1, {MFWQZ_kPhSetupModeInit}, 0, {{3, 0x9200C013, 1, 0}}},
+       1, MFWQZ_k_SM_OFF_REQ, 0, {{3, 0x9200C013, 1, 0}}},
   };
   for (const auto& c : cases) {
     SetUp();
@@ -166,7 +159,7 @@ TEST_F(AppMain, InitModuleInfoFailures) {
     }
     EXPECT_EQ(MFWQZ_InitModuleInfo(), 1) << c.what;
     EXPECT_EQ(MFWQZ_InitState, c.stateBefore) << c.what;
-    EXPECT_EQ(Calls(), c.calls) << c.what;
+    EXPECT_EQ(MFWQZ_SetupModeDesc.ulState, c.setupState) << c.what;
     EXPECT_EQ(MFWQZ_ValidFiles, c.validFiles) << c.what;
     EXPECT_EQ(MFWQZ_gbStartScan, 0u) << c.what;
     EXPECT_EQ(TakeEvents(), c.events) << c.what;
@@ -174,33 +167,55 @@ TEST_F(AppMain, InitModuleInfoFailures) {
   }
 }
 
+/// Puts one machine into a state in which its step returns 0 (the cycle holds).
+void HoldMachine(int which) {
+  switch (which) {
+    case 0: MFWQZ_ModChg.ulState = 9; break;          // module exchange: unknown state
+    case 1: MFWQZ_KeyCnf.ulState = 9; break;          // key-medium change: state above 5
+    case 2: MFWQZ_Confirm.ulState = 9; break;         // confirmation: unknown state
+    case 3: MFWQZ_UsrDataFormat.ulState = 1; break;   // user-data format: state 1
+    case 4: MFWQZ_SetupModeDesc.ulState = MFWQZ_k_SM_ERROR; break;
+    default: break;
+  }
+}
+
 TEST_F(AppMain, StepOrder) {
-  constexpr int X = MFWQZ_kPhModuleXChg, K = MFWQZ_kPhCorvaneChgCnf, C = MFWQZ_kPhConfirmation,
-                F = MFWQZ_kPhCorvaneFormat, U = MFWQZ_kPhUsrDataFormat, S = MFWQZ_kPhSetupMode;
+  // Each machine is put where its step leaves a mark: the exchange sees a mismatch, the key medium
+  // counts as changed, the confirmation starts, the user-data format empties "PARDATA1.BIN", setup
+  // mode switches on from the initialisation.
   const struct {
     const char* what;
     uint32_t stackRunning;
-    int failing;  // step whose stand-in returns 0, -1 none
-    std::vector<int> calls;
+    int holding;  // machine whose step returns 0, -1 none (HoldMachine)
+    std::array<bool, 5> ran;  // exchange, key medium, confirmation, user-data format, setup mode
     uint32_t seconds;
     uint8_t result;
   } cases[] = {
-      {"stack running", 1, -1, {X, K, C, F, U, S}, 5, 0},
-      {"before the stack runs", 0, -1, {C, F, U, S}, 0, 0},
-      {"exchange machine holds", 1, X, {X, C, F, U, S}, 5, 1},
-      {"confirmation holds", 1, C, {X, K, C, S}, 5, 1},
-      {"key-medium format holds", 0, F, {C, F, S}, 0, 1},
-      {"setup mode fails", 0, S, {C, F, U, S}, 0, 1},
+      {"stack running", 1, -1, {true, true, true, true, true}, 5, 0},
+      {"before the stack runs", 0, -1, {false, false, true, true, true}, 0, 0},
+      {"exchange machine holds", 1, 0, {false, false, true, true, true}, 5, 1},
+      {"key-medium machine holds", 1, 1, {true, false, true, true, true}, 5, 1},
+      {"confirmation holds", 1, 2, {true, true, false, false, true}, 5, 1},
+      {"user-data format holds", 0, 3, {false, false, true, false, true}, 0, 1},
+      {"setup mode fails", 0, 4, {false, false, true, true, false}, 0, 1},
   };
   for (const auto& c : cases) {
     SetUp();
     MFWQZ_InitState = 2;
     host.counter = 5000001;
-    if (c.failing >= 0) {
-      MFWQZ_gaucPlaceholderResults[c.failing] = 0;
-    }
+    host.files["PARDATA1.BIN"] = {1, 2, 3};
+    MFWQZ_ulNumberOfUdidMisMatches = 1;
+    MFWQZ_bCorvaneChanged = 1;
+    MFWQZ_UsrDataFormat.ulState = MFWQZ_k_USR_PARDATA;
+    MFWQZ_ActivateSetupMode(1);
+    HoldMachine(c.holding);
     EXPECT_EQ(MFWQZ_Main(c.stackRunning), c.result) << c.what;
-    EXPECT_EQ(Calls(), c.calls) << c.what;
+    const std::array<bool, 5> ran = {MFWQZ_ModChg.ulState == MFWQZ_k_XCHG_FEW,
+                                     MFWQZ_KeyCnf.ulState == MFWQZ_k_KEY_CHANGED,
+                                     MFWQZ_Confirm.ulState == MFWQZ_k_CNF_IDLE,
+                                     MFWQZ_UsrDataFormat.ulState == MFWQZ_k_USR_AUTOCNF,
+                                     MFWQZ_SetupModeDesc.ulState == MFWQZ_k_SM_ON};
+    EXPECT_EQ(ran, c.ran) << c.what;
     EXPECT_EQ(MFWQZ_ulSeconds, c.seconds) << c.what;
     // The 5-s check is also the hardware check.
     EXPECT_EQ(MFWQZ_bTargetMacAvailable, c.seconds != 0 ? 1u : 0u) << c.what;
@@ -225,20 +240,18 @@ TEST_F(AppMain, TheChainValueGatesTheReloads) {
     const char* what;
     uint32_t initState;
     uint8_t fromCyc;
-    int failing;
+    int holding;
     bool reloaded;
   } cases[] = {{"every step went on", 2, 0, -1, true},
                {"not initialised", 1, 0, -1, false},
                {"called while the cyclic function runs", 2, 1, -1, false},
-               {"user-data format holds", 2, 0, MFWQZ_kPhUsrDataFormat, false},
-               {"exchange machine holds", 2, 0, MFWQZ_kPhModuleXChg, false}};
+               {"user-data format holds", 2, 0, 3, false},
+               {"exchange machine holds", 2, 0, 0, false}};
   for (const auto& c : cases) {
     SetUp();
     MFWQZ_InitState = c.initState;
     HNFcyc_gbCalledFromCyc = c.fromCyc;
-    if (c.failing >= 0) {
-      MFWQZ_gaucPlaceholderResults[c.failing] = 0;
-    }
+    HoldMachine(c.holding);
     MFWQZ_gbTriggerReloadRev = 1;
     MFWQZ_gbScanAfterReloadRev = 1;
     MFWQZ_gbTriggerReloadCVid = 1;
@@ -278,9 +291,7 @@ TEST_F(AppMain, TheScmVersionSentToTheQorControllerIsThatOfTheObjectList) {
   InstallFiles(kTwoNodeRevisions, kQorUdidArray);
   HNFcyc_TriggerSendScmVersionToQorInBgTask = 1;
   (void)HNFcyc_BackgroundPass();
-  ASSERT_GE(MFWQZ_gulPlaceholderQorLogCount, 1u);
-  EXPECT_EQ(MFWQZ_gaPlaceholderQorLog[0].ulKind, 0u);
-  EXPECT_EQ(MFWQZ_gaPlaceholderQorLog[0].ulValue, 0x104u) << "0x1018/9's default";
+  EXPECT_EQ(host.qorVariables[5], (std::vector<u8>{0x04, 0x01})) << "0x1018/9's default";
 }
 
 TEST_F(AppMain, StartUpTimer) {

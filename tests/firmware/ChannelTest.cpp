@@ -6,7 +6,6 @@
 #include "HNFevt.h"
 #include "HNFiff_CmdChnl.h"
 #include "HNFiff_ModuleState.h"
-#include "MFWQZ_Placeholder.h"
 
 namespace FwTest {
 namespace {

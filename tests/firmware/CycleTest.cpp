@@ -12,7 +12,8 @@
 #include "HNFiff_ModuleState.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
-#include "MFWQZ_Placeholder.h"
+#include "HNFiff_Crc.h"
+#include "MFWQZ_Confirm.h"
 #include "SCMint.h"
 #include "ScmSystemCalls.h"
 
@@ -301,17 +302,18 @@ TEST_F(FwBackground, TriggersRunOnceInOrderAndAreCleared) {
   MFWQZ_gbScanInit = 1;
   EXPECT_EQ(HNFcyc_BackgroundPass(), 1);
   EXPECT_EQ(HNFcyc_BackgroundPass(), 1);
-  // Version (0x1018/9, its default 0x104), password, optional modules, setup mode (off).
-  ASSERT_EQ(MFWQZ_gulPlaceholderQorLogCount, 4u);
-  const u32 expected[4][2] = {{0, 0x104}, {1, 0}, {2, 0}, {3, 0}};
-  for (u32 i = 0; i < 4; ++i) {
-    EXPECT_EQ(MFWQZ_gaPlaceholderQorLog[i].ulKind, expected[i][0]) << i;
-    EXPECT_EQ(MFWQZ_gaPlaceholderQorLog[i].ulValue, expected[i][1]) << i;
+  // Version (0x1018/9, its default 0x104), password, optional modules with their CRC, setup mode (off).
+  std::vector<u8> password = {0x21, 16};
+  password.insert(password.end(), MFWQZ_gaucPassword, MFWQZ_gaucPassword + 16);
+  std::vector<u8> list = {0x23, 24, 9, 0};
+  list.resize(22, 0);
+  const uint32_t crc = HNFiff_Crc32CalcSwp(0, 20, list.data() + 2);
+  for (int i = 0; i < 4; ++i) {
+    list.push_back(static_cast<u8>(crc >> (8 * i)));
   }
-  EXPECT_EQ(std::vector<u8>(MFWQZ_gaucPlaceholderPassword, MFWQZ_gaucPlaceholderPassword + 16),
-            std::vector<u8>(MFWQZ_gaucPassword, MFWQZ_gaucPassword + 16));
-  EXPECT_EQ(std::vector<uint16_t>(MFWQZ_gausPlaceholderOptionalList, MFWQZ_gausPlaceholderOptionalList + 10),
-            (std::vector<uint16_t>{9, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(host.qorRequests, (std::vector<std::vector<u8>>{{0x25, 2, 0x04, 0x01}, password, list, {0x26, 2, 0, 0}}));
+  EXPECT_EQ(host.qorChannelsOpen, 0);
+  EXPECT_EQ(MFWQZ_QorHasFailed(), 0);
   EXPECT_EQ(HNFcyc_TriggerSendScmVersionToQorInBgTask | HNFcyc_TriggerSendPasswordToQorInBgTask |
                 HNFcyc_TriggerSendOptionalModulesToQorInBgTask | HNFcyc_TriggerSendSetupModeToQorInBgTask,
             0u);
@@ -344,8 +346,14 @@ TEST_F(FwBackground, OptionalModuleListHoldsAtMostTen) {
   }
   HNFcyc_TriggerSendOptionalModulesToQorInBgTask = 1;
   HNFcyc_BackgroundPass();
-  EXPECT_EQ(std::vector<uint16_t>(MFWQZ_gausPlaceholderOptionalList, MFWQZ_gausPlaceholderOptionalList + 10),
-            (std::vector<uint16_t>{100, 101, 102, 103, 104, 105, 106, 107, 108, 109}));
+  ASSERT_EQ(host.qorVariables.count(3), 1u);
+  const std::vector<u8>& value = host.qorVariables[3];
+  ASSERT_EQ(value.size(), 24u);
+  std::vector<uint16_t> sadrs;
+  for (int i = 0; i < 10; ++i) {
+    sadrs.push_back(static_cast<uint16_t>(value[2 * i] | (value[2 * i + 1] << 8)));
+  }
+  EXPECT_EQ(sadrs, (std::vector<uint16_t>{100, 101, 102, 103, 104, 105, 106, 107, 108, 109}));
 }
 
 TEST_F(FwBackground, ServesOneCommandPerPass) {
@@ -361,10 +369,12 @@ TEST_F(FwBackground, ServesOneCommandPerPass) {
 TEST_F(FwBackground, SafeControllerResetEndsTheTaskOnlyWhenTheHostAcceptsIt) {
   host.failing.insert(SCM_SC_RESET);
   EXPECT_EQ(HNFcyc_BackgroundPass(), 1) << "no failure latched";
-  EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), SCM_SC_RESET), 0);
-  MFWQZ_gaucPlaceholderQorLatches[0] = 1;
+  EXPECT_EQ(host.resetCalls, 0);
+  MFWQZ_gbQorFailed = 1;
+  MFWQZ_gbQorRecovered = 0;
+  host.qorStates = {4};
   EXPECT_EQ(HNFcyc_BackgroundPass(), 1) << "not recovered";
-  MFWQZ_gaucPlaceholderQorLatches[1] = 1;
+  MFWQZ_gbQorRecovered = 1;
   EXPECT_EQ(HNFcyc_BackgroundPass(), 1);
   EXPECT_EQ(HNFcyc_BackgroundPass(), 1);
   EXPECT_EQ(TakeEvents(), (std::vector<Event>{{2, 0x6200C090, 0, 3}}));
@@ -377,8 +387,8 @@ TEST_F(FwBackground, SafeControllerResetEndsTheTaskOnlyWhenTheHostAcceptsIt) {
 }
 
 TEST_F(FwBackground, BackgroundTaskEndsThroughTaskExitAfterTheReset) {
-  MFWQZ_gaucPlaceholderQorLatches[0] = 1;
-  MFWQZ_gaucPlaceholderQorLatches[1] = 1;
+  MFWQZ_gbQorFailed = 1;
+  MFWQZ_gbQorRecovered = 1;
   EXPECT_THROW(DoBackgroundWork(0, 0, 0, 0, 0, 0, 0, 0, 0, 0), ScmMemTaskExit);
   EXPECT_EQ(host.resetCalls, 1);
 }

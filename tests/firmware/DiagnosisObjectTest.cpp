@@ -13,7 +13,7 @@
 #include "HNFiff_CmdChnl.h"
 #include "MFWQZ.h"
 #include "MFWQZ_BusOd.h"
-#include "MFWQZ_Confirm_Placeholder.h"
+#include "MFWQZ_Confirm.h"
 #include "MFWQZ_Remote.h"
 #include "MessageBuilder.h"
 #include "SERR.h"

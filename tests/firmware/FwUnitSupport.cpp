@@ -3,6 +3,7 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 
 #include <cerrno>
@@ -20,10 +21,9 @@
 #include "HNFiff_ModuleState.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
-#include "MFWQZ_Placeholder.h"
 #include "FwRemoteSupport.h"
 #include "MFWQZ_BusOd.h"
-#include "MFWQZ_Confirm_Placeholder.h"
+#include "MFWQZ_Confirm.h"
 #include "MFWQZ_Remote.h"
 #include "SCMint.h"
 #include "ScmQueueNames.h"
@@ -76,26 +76,26 @@ void FakeHost::Install() {
   cpuSerialNumber = 0x12345678;
   openHandles = 0;
   resetCalls = 0;
-  qorFailSafeState = 0;
-  qorRequests.clear();
-  qorReads = 0;
-  qorRequestPending_ = false;
   calls.clear();
   onCall = nullptr;
   open_.clear();
+  qorStates.clear();
+  qorStateCalls = 0;
+  qorRequests.clear();
+  qorReplies.clear();
+  qorVariables.clear();
+  qorChannelsOpen = 0;
+  lockResets = unlockResets = 0;
+  qorPending_.clear();
+  discardFaultyWrites = false;
+  beforeWrite_.clear();
+  faultyHandles_.clear();
   ScmMemSetSyscallHook([this](const _Vx_usr_arg_t w[8], int number) { return Serve(w, number); });
 }
 
 FakeHost::~FakeHost() { ScmMemSetSyscallHook({}); }
 
 namespace {
-/// The Qor variable channel, the handle the fake gives it, and the variable of the key medium.
-constexpr _Vx_usr_arg_t kQorChannel = 6;
-constexpr _Vx_usr_arg_t kQorChannelHandle = 60;
-constexpr uint8_t kQorKeyMediumVariable = 4;
-/// What one empty poll of the channel costs (microseconds).
-constexpr uint64_t kQorPollUs = 10000;
-
 bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
 }  // namespace
 
@@ -107,6 +107,11 @@ std::vector<uint8_t>* FakeHost::Find(const std::string& name) {
   }
   return nullptr;
 }
+
+namespace {
+/// The Qor variable of the key-medium copy in the older release.
+constexpr uint8_t kQorKeyMediumVariable = 4;
+}  // namespace
 
 _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
   calls.push_back(number);
@@ -163,6 +168,7 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       }
       // A write open starts the file anew: harder than the host, which replaces it only at the close.
       if (write) {
+        beforeWrite_[nextHandle_] = *file;
         file->clear();
       }
       for (const auto& [stored, content] : files) {
@@ -176,7 +182,8 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       return 0;
     }
     case SCM_SC_CLOSE_STORAGE: {
-      auto it = open_.find(static_cast<int>(w[0]));
+      const int handle = static_cast<int>(w[0]);
+      auto it = open_.find(handle);
       if (it == open_.end()) {
         errno = 0x3E0004;
         return -1;
@@ -184,6 +191,15 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       const std::string name = it->second.name;
       open_.erase(it);
       --openHandles;
+      const bool discard = discardFaultyWrites && faultyHandles_.erase(handle) != 0;
+      if (discard) {
+        files[name] = beforeWrite_[handle];
+      }
+      beforeWrite_.erase(handle);
+      if (discard) {
+        errno = kHostIo;
+        return -1;
+      }
       if (failCloses > 0) {
         --failCloses;
         errno = kHostIo;
@@ -232,6 +248,7 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       }
       if (failWrites > 0) {
         --failWrites;
+        faultyHandles_.insert(static_cast<int>(w[0]));
         errno = kHostIo;
         return -1;
       }
@@ -241,10 +258,12 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       if (shortAnyWrites > 0 && count > 0) {
         --shortAnyWrites;
         --count;
+        faultyHandles_.insert(static_cast<int>(w[0]));
       }
       if (shortWrites > 0 && SameName(it->second.name, faultyFile)) {
         --shortWrites;
         count = count > static_cast<size_t>(shortWriteBy) ? count - shortWriteBy : 0;
+        faultyHandles_.insert(static_cast<int>(w[0]));
       }
       data.insert(data.end(), src, src + count);
       *OutWord(w[3]) = static_cast<uint32_t>(count);
@@ -271,44 +290,81 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       *OutWord(w[5]) = static_cast<uint32_t>(w[3]);
       return 0;
     }
-    case SCM_SC_GET_QOR_FAIL_SAFE_STATE:
-      *reinterpret_cast<uint8_t*>(w[1]) = qorFailSafeState;
+    case SCM_SC_LOCK_RESET:
+      ++lockResets;
       return 0;
+    case SCM_SC_UNLOCK_RESET:
+      ++unlockResets;
+      return 0;
+    case SCM_SC_GET_QOR_FAIL_SAFE_STATE: {
+      ++qorStateCalls;
+      const size_t index = std::min<size_t>(static_cast<size_t>(qorStateCalls - 1), qorStates.size() - 1);
+      *reinterpret_cast<uint8_t*>(w[1]) = qorStates.empty() ? 0 : qorStates[index];
+      return 0;
+    }
     case SCM_SC_OPEN_CHANNEL:
-      if (w[1] != kQorChannel) {
+      if (w[1] != 6) {
         errno = kHostIo;
         return -1;
       }
-      *OutWord(w[4]) = kQorChannelHandle;
+      qorPending_[nextHandle_] = std::nullopt;
+      *OutWord(w[4]) = static_cast<uint32_t>(nextHandle_++);
+      ++qorChannelsOpen;
       return 0;
     case SCM_SC_CLOSE_CHANNEL:
-      return w[0] == kQorChannelHandle ? 0 : -1;
+      if (qorPending_.erase(static_cast<int>(w[0])) == 0) {
+        errno = 0x3E0004;
+        return -1;
+      }
+      --qorChannelsOpen;
+      return 0;
     case SCM_SC_SEND_CHANNEL: {
+      auto it = qorPending_.find(static_cast<int>(w[0]));
+      if (it == qorPending_.end()) {
+        errno = 0x3E0004;
+        return -1;
+      }
       const auto* src = reinterpret_cast<const uint8_t*>(w[2]);
-      qorRequests.emplace_back(src, src + w[1]);
-      qorRequestPending_ = w[1] == 1 && src[0] == kQorKeyMediumVariable;
-      *OutWord(w[3]) = static_cast<uint32_t>(w[1]);
+      const std::vector<uint8_t> request(src, src + w[1]);
+      qorRequests.push_back(request);
+      if (!qorReplies.empty()) {
+        it->second = qorReplies.front();
+        qorReplies.pop_front();
+      } else if (request.size() >= 2 && (request[0] & 0xF8) == 0x20 && request.size() == 2u + request[1]) {
+        qorVariables[request[0] & 0x07] = std::vector<uint8_t>(request.begin() + 2, request.end());
+        it->second = std::vector<uint8_t>{static_cast<uint8_t>(request[0] | 0x80), 0};
+      } else if (request.size() == 1 && request[0] < 8 && (qorVariables.count(request[0]) != 0 ||
+                                                           (request[0] == kQorKeyMediumVariable && flash))) {
+        // A read: the variable as stored; the key-medium copy is kept once, as flash
+        // area 16 and as variable 4, whichever the release reads.
+        const std::vector<uint8_t>& value =
+            qorVariables.count(request[0]) != 0 ? qorVariables[request[0]] : *flash;
+        std::vector<uint8_t> reply = {static_cast<uint8_t>(request[0] | 0x80), static_cast<uint8_t>(value.size())};
+        reply.insert(reply.end(), value.begin(), value.end());
+        it->second = reply;
+      } else {
+        it->second = std::vector<uint8_t>{static_cast<uint8_t>(request.empty() ? 0x80 : request[0] | 0x80), 0};
+      }
+      *OutWord(w[3]) = static_cast<uint32_t>(request.size());
       return 0;
     }
     case SCM_SC_RECEIVE_CHANNEL: {
-      if (!qorRequestPending_ || !flash) {
-        counter += kQorPollUs;
-        *OutWord(w[3]) = 0;
-        return 0;
+      auto it = qorPending_.find(static_cast<int>(w[0]));
+      if (it == qorPending_.end()) {
+        errno = 0x3E0004;
+        return -1;
       }
-      std::vector<uint8_t> reply = {static_cast<uint8_t>(kQorKeyMediumVariable | 0x80),
-                                    static_cast<uint8_t>(flash->size())};
-      reply.insert(reply.end(), flash->begin(), flash->end());
-      const size_t count = std::min<size_t>(static_cast<size_t>(w[1]), reply.size());
-      std::memcpy(reinterpret_cast<void*>(w[2]), reply.data(), count);
+      size_t count = 0;
+      if (it->second) {
+        count = std::min<size_t>(static_cast<size_t>(w[1]), it->second->size());
+        if (count != 0) {
+          std::memcpy(reinterpret_cast<void*>(w[2]), it->second->data(), count);
+        }
+        it->second.reset();
+      }
       *OutWord(w[3]) = static_cast<uint32_t>(count);
-      qorRequestPending_ = false;
-      ++qorReads;
       return 0;
     }
-    case SCM_SC_LOCK_RESET:
-    case SCM_SC_UNLOCK_RESET:
-      return 0;
     case SCM_SC_RESET:
       ++resetCalls;
       return 0;
@@ -378,13 +434,18 @@ void ResetApplication() {
   MFWQZ_bCorvaneUidKnown = 0;
   std::memset(MFWQZ_aucCorvaneUid, 0, sizeof(MFWQZ_aucCorvaneUid));
   std::memset(MFWQZ_aucMachineOptions, 0, sizeof(MFWQZ_aucMachineOptions));
-  std::memset(MFWQZ_gaulPlaceholderQorSends, 0, sizeof(MFWQZ_gaulPlaceholderQorSends));
-  std::memset(MFWQZ_gaPlaceholderQorLog, 0, sizeof(MFWQZ_gaPlaceholderQorLog));
-  MFWQZ_gulPlaceholderQorLogCount = 0;
-  std::memset(MFWQZ_gaucPlaceholderQorLatches, 0, sizeof(MFWQZ_gaucPlaceholderQorLatches));
-  std::memset(MFWQZ_gaucPlaceholderCalls, 0, sizeof(MFWQZ_gaucPlaceholderCalls));
-  MFWQZ_gulPlaceholderCallCount = 0;
-  std::memset(MFWQZ_gaucPlaceholderResults, 1, sizeof(MFWQZ_gaucPlaceholderResults));
+  MFWQZ_Confirm = MFWQZ_ConfirmState{};
+  MFWQZ_ModChg = MFWQZ_MachineState{};
+  MFWQZ_KeyCnf = MFWQZ_MachineState{};
+  MFWQZ_KeyFormat = MFWQZ_MachineState{};
+  MFWQZ_UsrDataFormat = MFWQZ_UsrDataFormatState{};
+  MFWQZ_gulConfirmCode = 0;
+  MFWQZ_gulHandedSelection = 0;
+  MFWQZ_SetupModeDesc = MFWQZ_SetupModeRecord{};
+  MFWQZ_gbSetupKeyDone = MFWQZ_gbSetupUdidDone = MFWQZ_gbSetupFwDone = 0;
+  MFWQZ_gbSetupErrorReported = 0;
+  MFWQZ_gullSetupLogUs = 0;
+  MFWQZ_gbQorFailed = MFWQZ_gbQorRecovered = 0;
 }
 
 void FwFixture::SetUp() {
@@ -540,9 +601,12 @@ void ResetRemoteControl() {
   MFWQZ_gbRemoteActive = 0;
   MFWQZ_RequiredReloadedFileMissing = 0;
   MFWQZ_Confirm = MFWQZ_ConfirmState{};
+  MFWQZ_ModChg = MFWQZ_MachineState{};
   MFWQZ_KeyCnf = MFWQZ_MachineState{};
   MFWQZ_KeyFormat = MFWQZ_MachineState{};
-  MFWQZ_gulPlaceholderSetupMode = 0;
+  MFWQZ_UsrDataFormat = MFWQZ_UsrDataFormatState{};
+  MFWQZ_SetupModeDesc = MFWQZ_SetupModeRecord{};
+  MFWQZ_SetupModeDesc.ulState = MFWQZ_k_SM_OFF;
   MFWQZ_ulNumberOfUdidMisMatches = 0;
   MFWQZ_ulNumberOfDiffFirmware = 0;
   MFWQZ_ulNumberOfErroneousModules = 0;

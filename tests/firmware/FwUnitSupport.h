@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -65,23 +66,32 @@ class FakeHost {
   int failCloses = 0;                                  ///< next storage closes refused (the handle is gone)
   std::optional<std::vector<uint8_t>> flash;           ///< flash area 16; none: reads and writes fail
   int flashWrites = 0;                                 ///< 0x95 calls served
-  uint8_t qorFailSafeState = 0;                        ///< 0x92: the Qor controller's fail-safe state
-  std::vector<std::vector<uint8_t>> qorRequests;       ///< requests sent on the Qor variable channel (6)
-  /// Reply of the Qor variable channel to a read of variable 4: {0x84, 18, flash}; without
-  /// flash none ever comes, and each empty poll costs 1/100 s of the counter.
-  int qorReads = 0;                                    ///< replies the Qor variable channel gave
   int resetCalls = 0;                                  ///< 0x8F calls
   std::vector<int> calls;                              ///< every call number served
   /// The file stored under name compared without regard to case, as the host folds names; null when absent.
   std::vector<uint8_t>* Find(const std::string& name);
   std::function<void(int)> onCall;                     ///< called with each call number before it is served
+  // The Qor controller behind channel 6.
+  std::vector<uint8_t> qorStates;                      ///< fail-safe states 0x92 reports in turn (last repeats; none: 0)
+  int qorStateCalls = 0;                               ///< 0x92 calls served
+  std::vector<std::vector<uint8_t>> qorRequests;       ///< every request sent on channel 6, in order
+  std::deque<std::optional<std::vector<uint8_t>>> qorReplies;  ///< replies to the next requests (none: silent)
+  std::map<int, std::vector<uint8_t>> qorVariables;    ///< values the writes stored, by variable id (reads answer them)
+  int qorChannelsOpen = 0;                             ///< channel-6 handles open now
+  /// The host replaces a file at its close: after a short or refused write on the handle, the close
+  /// discards what was written (fails, old content kept); false: it commits the partial file.
+  bool discardFaultyWrites = false;
+  int lockResets = 0;                                  ///< 0x8D calls
+  int unlockResets = 0;                                ///< 0x8E calls
  private:
   struct Open {
     std::string name;  ///< file
     size_t pos;        ///< read position
   };
   std::map<int, Open> open_;  ///< open handles
-  bool qorRequestPending_ = false;  ///< a variable-4 read waits for its reply
+  std::map<int, std::optional<std::vector<uint8_t>>> qorPending_;  ///< reply waiting on each open channel
+  std::map<int, std::vector<uint8_t>> beforeWrite_;  ///< content at each write open (what a discard restores)
+  std::set<int> faultyHandles_;                      ///< write handles that met a short or refused write
   int nextHandle_ = 3;        ///< next handle number
   std::map<int, int> served_; ///< calls served so far per call number
   _Vx_usr_arg_t Serve(const _Vx_usr_arg_t w[8], int number);

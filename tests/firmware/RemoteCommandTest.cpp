@@ -15,7 +15,7 @@
 #include "HNFiff_CmdChnl.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
-#include "MFWQZ_Confirm_Placeholder.h"
+#include "MFWQZ_Confirm.h"
 #include "MFWQZ_Remote.h"
 #include "MessageBuilder.h"
 #include "ScmSystemCalls.h"
@@ -508,36 +508,46 @@ TEST_F(FwRemote, EveryPayloadLengthOfEveryClassGetsOneAnswer) {
   }
 }
 
-TEST_F(FwRemote, ConfirmationTakesTheOrderRunsItAndCompletesIt) {
+TEST_F(FwRemote, ConfirmationTakesTheOrderRunsItAndTheScanCompletesIt) {
   MFWQZ_ulNumberOfUdidMisMatches = 1;
   EXPECT_EQ(U16(Answer(Enter(0x0060)), 8), 0);
   host.counter = 1000000;
-  EXPECT_EQ(MFWQZ_Confirmation(), 1u);
+  EXPECT_EQ(MFWQZ_Confirmation(), 1u);  // takes the order
   EXPECT_EQ(MFWQZ_Remote.ulState, 3u);
   EXPECT_EQ(MFWQZ_Remote.ulCode, 0x60u);
   EXPECT_EQ(U16(Answer(Enter(0x0060)), 8), 9) << "pending";
   TakeEvents();
+  EXPECT_EQ(MFWQZ_Confirmation(), 1u);  // on to the wait
+  EXPECT_EQ(MFWQZ_Confirmation(), 1u);  // the wait starts at 1 s
   host.counter += 499999;
   EXPECT_EQ(MFWQZ_Confirmation(), 1u);
-  EXPECT_EQ(MFWQZ_gbStartQuit, 0u) << "not before half a second";
+  EXPECT_EQ(MFWQZ_Confirm.ulState, MFWQZ_k_CNF_WAIT) << "not before half a second";
   host.counter += 1;
   EXPECT_EQ(MFWQZ_Confirmation(), 1u);
-  EXPECT_EQ(MFWQZ_gbStartQuit, 1u);
+  EXPECT_EQ(MFWQZ_Confirmation(), 1u);  // the action: the exchange machine is told to quit
+  EXPECT_EQ(MFWQZ_ModChg.ulState, MFWQZ_k_XCHG_QUIT);
   EXPECT_EQ(TakeEvents(), (std::vector<Event>{{1, kEvt, 3, 0x60}}));
-  host.counter += 799999;
+  EXPECT_EQ(MFWQZ_ModuleXChg(), 1u);
+  EXPECT_EQ(MFWQZ_gbStartQuit, 1u);
+  host.counter += 800000;
   MFWQZ_Confirmation();
-  EXPECT_EQ(MFWQZ_Remote.ulState, 3u);
-  host.counter += 1;
   MFWQZ_Confirmation();
+  EXPECT_EQ(MFWQZ_Confirm.ulState, MFWQZ_k_CNF_IDLE);
+  EXPECT_EQ(MFWQZ_Remote.ulState, 3u) << "the order ends with its scan";
+  MFWQZ_gbStartUp = 0;
+  MFWQZ_ulScansAtStartup = 0;
+  MFWQZ_EndOfScan(1);
   EXPECT_EQ(MFWQZ_Remote.ulState, 0u);
   EXPECT_EQ(MFWQZ_Remote.ulLastCompleted, 0x60u);
-  EXPECT_EQ(MFWQZ_Confirm.ulState, MFWQZ_k_CNF_IDLE);
 }
 
 TEST_F(FwRemote, LongConfirmationHoldsFiveSeconds) {
   EXPECT_EQ(U16(Answer(Enter(0x1000)), 8), 0);
+  for (int i = 0; i < 3; ++i) {
+    MFWQZ_Confirmation();
+  }
+  host.counter += 500000;
   MFWQZ_Confirmation();
-  host.counter += 500001;
   MFWQZ_Confirmation();
   EXPECT_EQ(MFWQZ_Remote.ulState, 2u);
   EXPECT_EQ(MFWQZ_Remote.ulLongHold, 1u);

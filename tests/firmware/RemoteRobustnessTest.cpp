@@ -14,7 +14,7 @@
 #include "HNFiff_CmdChnl.h"
 #include "HNFiff_ModuleState.h"
 #include "MFWQZ.h"
-#include "MFWQZ_Confirm_Placeholder.h"
+#include "MFWQZ_Confirm.h"
 #include "MFWQZ_Remote.h"
 #include "MessageBuilder.h"
 

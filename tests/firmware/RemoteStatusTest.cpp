@@ -15,7 +15,7 @@
 #include "HNFiff_ModuleState.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
-#include "MFWQZ_Confirm_Placeholder.h"
+#include "MFWQZ_Confirm.h"
 #include "MFWQZ_Remote.h"
 #include "MessageBuilder.h"
 
@@ -114,7 +114,7 @@ TEST_F(FwRecords, SetupModeZeroesTheCountsButKeepsTheBits) {
   Configure(2, kMismatch);
   Configure(4, kFirmware);
   Configure(6, kMissing);
-  MFWQZ_gulPlaceholderSetupMode = 1;
+  MFWQZ_SetupModeDesc.ulState = MFWQZ_k_SM_ON;
   TestFrames::StatusSpec fields = ClassicSpec();
   fields.missing = 1;
   fields.sadrs[0] = 2;
@@ -180,7 +180,7 @@ void KeyAcceptable() {
   MFWQZ_bCorvaneChanged = 1;
   MFWQZ_gbRemoteActive = 1;
   HNFstp_bCorvaneEmpty = 0;
-  MFWQZ_gulPlaceholderSetupMode = 0;
+  MFWQZ_SetupModeDesc.ulState = MFWQZ_k_SM_OFF;
 }
 
 TEST_F(FwRecords, KeyChangeStartUpAndModuleStateBytes) {
@@ -197,7 +197,7 @@ TEST_F(FwRecords, KeyChangeStartUpAndModuleStateBytes) {
       {"key medium unchanged", [] { MFWQZ_bCorvaneChanged = 0; }, 0, 0, 0x55},
       {"remote off", [] { MFWQZ_gbRemoteActive = 0; }, 0, 0, 0x55},
       {"key file empty at start-up", [] { HNFstp_bCorvaneEmpty = 1; }, 0, 0, 0x55},
-      {"setup mode", [] { MFWQZ_gulPlaceholderSetupMode = 1; }, 0, 0, 0x55},
+      {"setup mode", [] { MFWQZ_SetupModeDesc.ulState = MFWQZ_k_SM_ON; }, 0, 0, 0x55},
       {"key accepted for good",
        [] {
          MFWQZ_Remote.ulLastCompleted = 0x0200;
@@ -238,7 +238,7 @@ TEST_F(FwRecords, NewRecordCountsAndStateBits) {
       {"key acceptable", KeyAcceptable, 0x0E41},
       {"start-up", [] { MFWQZ_gbStartUp = 1; }, 0x0E44},
       {"fail-safe", [] { HNFiff_ModuleStateFailSafe(); }, 0x0E50},
-      {"setup mode", [] { MFWQZ_gulPlaceholderSetupMode = 1; }, 0x0E60},
+      {"setup mode", [] { MFWQZ_SetupModeDesc.ulState = MFWQZ_k_SM_ON; }, 0x0E60},
       {"key file empty at start-up", [] { HNFstp_bCorvaneEmpty = 1; }, 0x0E00},
       {"password set", [] { MFWQZ_gaucPassword[15] = 1; }, 0x0EC0},
   };

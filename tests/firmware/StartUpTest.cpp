@@ -175,8 +175,9 @@ TEST_F(FwStartUp, RunsInOrderAndSpawnsBothTasks) {
   // The seven queues before the Qor UDID, condition 1 and the target id before
   // the files, the counter and the identity while the stack initialises, then
   // the application's files, each open timed by the counter ("corvane.uid"
-  // with flash area 16, "fwrevcnf.bin", "autocnf.bin"), the two cycle
-  // semaphores before condition 2, and both tasks last.
+  // with flash area 16, "fwrevcnf.bin", "autocnf.bin"), setup mode's
+  // initialisation taking the time of its switch, the two cycle semaphores
+  // before condition 2, and both tasks last.
   // The older release reads the key-medium copy as Qor variable 4: the
   // fail-safe state, then channel 6 opened, the request sent, the reply polled
   // (timed by the counter) and the channel closed, where the current release
@@ -193,7 +194,8 @@ TEST_F(FwStartUp, RunsInOrderAndSpawnsBothTasks) {
                   : std::vector<std::string>{"0x94 handles+7 spawns 0"};
   expected.insert(expected.end(), keyMediumCopy.begin(), keyMediumCopy.end());
   expected.insert(expected.end(), {"0x80 handles+7 spawns 0", "storage handles+7 spawns 0", "0x80 handles+7 spawns 0",
-                                   "storage handles+7 spawns 0", "0x91 handles+9 spawns 0", "end handles+9 spawns 2"});
+                                   "storage handles+7 spawns 0", "0x80 handles+7 spawns 0", "0x91 handles+9 spawns 0",
+                                   "end handles+9 spawns 2"});
   EXPECT_EQ(steps, expected);
   EXPECT_EQ(host.conditions[2], SCM_FW_IDENT_WORD);
   const auto spawns = ScmMemSpawns();

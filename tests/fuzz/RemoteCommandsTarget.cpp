@@ -27,7 +27,7 @@
 #include "HNFiff_ModuleState.h"
 #include "MFWQZ.h"
 #include "MFWQZ_BusOd.h"
-#include "MFWQZ_Confirm_Placeholder.h"
+#include "MFWQZ_Confirm.h"
 #include "MFWQZ_Remote.h"
 #include "MessageBuilder.h"
 #include "RemoteMessages.h"
@@ -92,7 +92,7 @@ void SetState(FwTest::FakeHost& host, u8 which, u8 value, u8 extra) {
         host.failing.erase(SCM_SC_WRITE_STORAGE);
       }
       break;
-    case 11: MFWQZ_gulPlaceholderSetupMode = value & 1u; break;
+    case 11: MFWQZ_SetupModeDesc.ulState = (value & 1u) != 0 ? MFWQZ_k_SM_ON : MFWQZ_k_SM_OFF; break;
     case 12:
       // The first 4 * value modules configured: the pages past the first fill.
       for (u32 sadr = 1; sadr <= 4u * value; ++sadr) MFWQZ_ModuleInfo[sadr].ulFlags |= MFWQZ_kFlagConfigured;

@@ -165,6 +165,41 @@ TEST(FrameNetwork, SeededRatesRepeatAndReachTheirBounds) {
   EXPECT_EQ(run("3:to:rate=1:drop", 1).find('.'), std::string::npos);
 }
 
+// A seed decides each frame's fate by the node, the direction and the frame's
+// number: other nodes' traffic and the cycles and times the frames cross in
+// change nothing, so a run repeats its wire faults.
+TEST(FrameNetwork, RatedFaultsFollowTheFrameNumberAloneNotTimeOrOtherTraffic) {
+  const std::vector<std::string> faults{"3:to:rate=0.3:drop", "2:to:rate=0.5:duplicate", "3:to:rate=0.2:delay=4"};
+  const auto faultsOfNode3 = [](const FrameNetwork& net) {
+    std::string text;
+    for (const auto& line : net.Trace()) {
+      if (line.direction == "fw>node" && line.node == 3) text += line.fault + ",";
+    }
+    return text;
+  };
+  FrameNetwork alone = Network(faults, 9);
+  for (int i = 0; i < 100; ++i) alone.FromFirmware(UdidRequest(3), static_cast<u64>(i), 0);
+  FrameNetwork mixed = Network(faults, 9);
+  for (int i = 0; i < 100; ++i) {
+    // another node's frames in between, other cycles and times
+    mixed.FromFirmware(UdidRequest(2), static_cast<u64>(3 * i), static_cast<u64>(7777 * i));
+    if (i % 3 == 0) mixed.FromFirmware(UdidRequest(2), static_cast<u64>(3 * i + 1), 5);
+    mixed.FromFirmware(UdidRequest(3), static_cast<u64>(3 * i + 2), static_cast<u64>(1000 * i + 13));
+  }
+  const std::string expected = faultsOfNode3(alone);
+  EXPECT_EQ(faultsOfNode3(mixed), expected);
+  // the draws themselves: frame k of node 3 towards it under seed 9, rated fault 0 then 2
+  std::string fromDraws;
+  for (u32 k = 1; k <= 100; ++k) {
+    fromDraws += ScmSim::RatedDraw(9, 0, 3, ScmSim::WireDirection::ToNode, k) < 0.3   ? "drop,"
+                 : ScmSim::RatedDraw(9, 2, 3, ScmSim::WireDirection::ToNode, k) < 0.2 ? "delay=4,"
+                                                                                       : "-,";
+  }
+  EXPECT_EQ(fromDraws, expected);
+  EXPECT_NE(expected.find("drop"), std::string::npos);
+  EXPECT_NE(expected.find("delay=4"), std::string::npos);
+}
+
 TEST(FrameNetwork, TraceLinesCarryEveryField) {
   FrameNetwork net = Network({"3:from:1:delay=2"});
   std::vector<std::string> sunk;

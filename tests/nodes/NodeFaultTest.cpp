@@ -222,5 +222,32 @@ TEST(NodeFaults, EveryNameIsListed) {
   EXPECT_EQ(SimNodes::AllFaultNames().size(), 16u);
 }
 
+// Each listed usage names one fault, in the order of the names, and its
+// written form is accepted (values filled in); an unknown name is told them all.
+TEST(NodeFaults, EveryUsageNamesItsFaultAndAnUnknownNameListsThem) {
+  const auto& usages = SimNodes::FaultUsages();
+  ASSERT_EQ(usages.size(), SimNodes::AllFaultNames().size());
+  for (size_t i = 0; i < usages.size(); ++i) {
+    const std::string form(usages[i].form);
+    EXPECT_EQ(form.substr(0, form.find('=')), SimNodes::AllFaultNames()[i]);
+    std::string written = form;
+    for (const auto& [placeholder, value] : {std::pair<std::string, std::string>{"=K", "=3"}, {"=N", "=2"},
+                                             {"=G/C", "=6/2"}}) {
+      if (written.size() > placeholder.size() &&
+          written.compare(written.size() - placeholder.size(), placeholder.size(), placeholder) == 0) {
+        written.replace(written.size() - placeholder.size(), placeholder.size(), value);
+      }
+    }
+    SimNodes::NodeFaults f;
+    EXPECT_EQ(SimNodes::ApplyFault(written, f), "") << written;
+    EXPECT_FALSE(usages[i].meaning.empty());
+  }
+  SimNodes::NodeFaults f;
+  EXPECT_EQ(SimNodes::ApplyFault("loud", f),
+            "fault \"loud\": unknown fault; the valid ones: silent, silent-after=K, silent-after-op, wrong-vendor, "
+            "wrong-product, wrong-revision, wrong-checksum, wrong-timestamp, short-timestamp, udid-mismatch, busy=N, "
+            "always-busy, sn-fail=G/C, sn-fail-always=G/C, preload-refused, oversize");
+}
+
 }  // namespace
 }  // namespace NodeTest

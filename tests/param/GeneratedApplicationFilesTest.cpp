@@ -258,13 +258,13 @@ TEST(GeneratedApplicationFilesWriting, RefusedDomainsNameTheFieldAndWriteNothing
          d.nodes[2].optional = true;
          d.nodes[2].notProcessed = true;
        },
-       "node[2].marks: SADR 997"},
+       "node(SADR 997).marks: SADR 997"},
       {"node marked required at start-up and optional",
        [](ScmGen::Domain& d) {
          d.nodes[0].requiredAtStartup = true;
          d.nodes[0].optional = true;
        },
-       "node[0].marks: SADR 1"},
+       "node(SADR 1).marks: SADR 1"},
       {"old layout with options", [](ScmGen::Domain& d) { d.autoCnf->oldLayout = true; }, "autocnf.old_layout"},
       {"options not required", [](ScmGen::Domain& d) { d.scm.configuration->machineOptionsActive = 0; },
        "autocnf.machine_options: present"},

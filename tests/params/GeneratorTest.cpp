@@ -143,20 +143,20 @@ TEST_P(GeneratorRefuses, NamesTheFieldAndWritesNothing) {
 }
 
 const RefusalRow kRefusals[] = {
-    {"duplicate SADR", [](ScmGen::Domain& d) { d.nodes[3].sadr = d.nodes[1].sadr; }, "node[3].sadr"},
-    {"SADR of the SCM", [](ScmGen::Domain& d) { d.nodes[2].sadr = 1023; }, "node[2].sadr"},
+    {"duplicate SADR", [](ScmGen::Domain& d) { d.nodes[3].sadr = d.nodes[1].sadr; }, "node(SADR 11).sadr: duplicate SADR 11"},
+    {"SADR of the SCM", [](ScmGen::Domain& d) { d.nodes[2].sadr = 1023; }, "node(SADR 1023).sadr"},
     {"no node", [](ScmGen::Domain& d) { d.nodes.clear(); d.sets.clear(); }, "node:"},
     {"too many nodes", [](ScmGen::Domain& d) { d.nodes.push_back(d.nodes.back()); d.nodes.back().sadr = 900; },
      "node:"},
-    {"checksum of 6 bytes", [](ScmGen::Domain& d) { d.nodes[4].checksum = Bytes(6, 1); }, "node[4].checksum"},
-    {"checksum of 260 bytes", [](ScmGen::Domain& d) { d.nodes[4].checksum = Bytes(260, 1); }, "node[4].checksum"},
-    {"SSDO payload of 129", [](ScmGen::Domain& d) { d.nodes[0].ssdoPayloadLength = 129; }, "node[0].payload_length"},
+    {"checksum of 6 bytes", [](ScmGen::Domain& d) { d.nodes[4].checksum = Bytes(6, 1); }, "node(SADR 14).checksum"},
+    {"checksum of 260 bytes", [](ScmGen::Domain& d) { d.nodes[4].checksum = Bytes(260, 1); }, "node(SADR 14).checksum"},
+    {"SSDO payload of 129", [](ScmGen::Domain& d) { d.nodes[0].ssdoPayloadLength = 129; }, "node(SADR 1).payload_length: 129 is outside 8 to 128 bytes"},
     {"set for a SADR outside the node list", [](ScmGen::Domain& d) { d.sets[1].sadr = 600; }, "set[1].sadr"},
     {"set for SADR 1", [](ScmGen::Domain& d) { d.sets[0].sadr = 1; }, "set[0].sadr"},
     {"set number 0", [](ScmGen::Domain& d) { d.sets[0].number = 0; }, "set[0].number"},
     {"set given twice", [](ScmGen::Domain& d) { d.sets[1] = d.sets[0]; }, "set[1].number"},
     {"additional SADR of a node", [](ScmGen::Domain& d) { d.nodes[0].additionalSadrs = {d.nodes[5].sadr}; },
-     "node[0].additional_sadrs"},
+     "node(SADR 1).additional_sadrs"},
     {"guard time", [](ScmGen::Domain& d) { d.scm.guardTime = 59999; }, "guarding.time_us"},
     {"time base", [](ScmGen::Domain& d) { d.scm.timeBase = 4; }, "scm.time_base"},
     {"machine option 33", [](ScmGen::Domain& d) { d.scm.machineOptions.push_back({33, 1}); }, "scm.machine_options"},
@@ -247,13 +247,13 @@ TEST_P(ScmgenRefuses, WithAMessageAndNoFile) {
 }
 
 const ProgramRow kProgramRows[] = {
-    {"duplicate SADR", Description(3) + "\n[[node]]\nsadr = 2\n", "node[3].sadr"},
+    {"duplicate SADR", Description(3) + "\n[[node]]\nsadr = 2\n", "node(SADR 2).sadr: 2 is also the SADR of an earlier node"},
     {"too many nodes", Description(13), "node:"},
     {"bad checksum length", Description(3, [](int i) { return i == 2 ? "checksum = \"01 02 03\"\n" : ""; }),
-     "node[1].checksum"},
+     "node(SADR 2).checksum"},
     {"set for a SADR outside the node list",
      Description(2, [](int i) { return i == 1 ? "additional_sets = [\"" + Hex(16, 1) + "\"]\n" : std::string(); }),
-     "node[0].additional_sets[0].sadr"},
+     "node(SADR 1).additional_sets[0].sadr"},
     {"too large for the safe space",
      Description(12,
                  [](int i) {
@@ -415,11 +415,11 @@ TEST(GeneratorDescription, MalformedAddedFieldsAreNamed) {
     const char* text;   ///< description
     const char* field;  ///< named in the message
   } cases[] = {
-      {"[scm]\nretries = 1\n[[node]]\nsadr = 1\n", "scm.retries"},
-      {"[scm]\ncommissioning = [1, 2]\n[[node]]\nsadr = 1\n", "scm.commissioning"},
-      {"[scm]\nmachine_options = [[1]]\n[[node]]\nsadr = 1\n", "scm.machine_options[0]"},
-      {"[[node]]\nsadr = 2\nadditional_sadrs = [0]\n", "node[0].additional_sadrs"},
-      {"[[node]]\nsadr = 2\nadditional_set_timestamps = [1]\n", "node[0].additional_set_timestamps"},
+      {"[scm]\nretries = 1\n[[node]]\nsadr = 1\n", "description: scm.retries"},
+      {"[scm]\ncommissioning = [1, 2]\n[[node]]\nsadr = 1\n", "description: scm.commissioning"},
+      {"[scm]\nmachine_options = [[1]]\n[[node]]\nsadr = 1\n", "description: scm.machine_options[0]"},
+      {"[[node]]\nsadr = 2\nadditional_sadrs = [0]\n", "description: node(SADR 2).additional_sadrs"},
+      {"[[node]]\nsadr = 2\nadditional_set_timestamps = [1]\n", "description: node(SADR 2).additional_set_timestamps"},
   };
   for (const auto& c : cases) {
     const SimDomain::LoadResult r = SimDomain::ParseDomain(c.text);

@@ -13,7 +13,6 @@
 #include "HNFiff_Crc.h"
 #include "MFWQZ.h"
 #include "MFWQZ_AppFiles.h"
-#include "MFWQZ_Placeholder.h"
 #include "ParamFixture.h"
 #include "ParameterFileBuilders.h"
 #include "SERR.h"

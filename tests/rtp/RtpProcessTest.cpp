@@ -54,6 +54,14 @@ TEST_F(RtpProcessTest, TasksOfAProgramIncludingTheInitialOneNeverOverlap) {
   EXPECT_EQ(run.output, "max-inside 1\n");
 }
 
+TEST_F(RtpProcessTest, AProgramTakesItsClockRateOnceBeforeMain) {
+  // A test process reads the setting at every call (RtpClkRateTest); a program
+  // keeps what its environment said when it started.
+  const RunResult run = RunProgram({kProbe, "clock-rate"}, {NamespaceSetting(ns_), "SCM_SIM_CLK_RATE=200"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output, "rate 200 then 200\n");
+}
+
 TEST_F(RtpProcessTest, RtpInfoGetGivesTheRealPathOfTheExecutable) {
   RTP_DESC desc{};
   ASSERT_EQ(rtpInfoGet(getpid(), &desc), OK);

@@ -164,6 +164,29 @@ TEST_F(RtpSemTest, NullAndClosedHandlesFail) {
   EXPECT_EQ(semDelete(sem), OK);
 }
 
+TEST_F(RtpSemTest, HandlesBeyondTheLockFreeTableWorkAndCloseAlone) {
+  // More handles than the lookup table that needs no lock holds (4096): the
+  // later ones are found in the registry, and closing one ends only it.
+  constexpr int kHandles = 5000;
+  SEM_ID sem = CreateSem(kSem);
+  ASSERT_NE(sem, nullptr);
+  std::vector<SEM_ID> handles;
+  for (int i = 0; i < kHandles; ++i) {
+    SEM_ID opened = OpenSem(kSem);
+    ASSERT_NE(opened, nullptr) << "handle " << i;
+    handles.push_back(opened);
+  }
+  EXPECT_EQ(semGive(handles.back()), OK);
+  EXPECT_EQ(semTake(handles.front(), NO_WAIT), OK);
+  EXPECT_EQ(semClose(handles.back()), OK);
+  errno = 0;
+  EXPECT_EQ(semGive(handles.back()), ERROR);
+  EXPECT_EQ(errno, SCM_ERRNO_INVALID_ID);
+  EXPECT_EQ(semGive(handles[kHandles - 2]), OK);
+  EXPECT_EQ(semTake(sem, NO_WAIT), OK);
+  EXPECT_EQ(semDelete(sem), OK);
+}
+
 TEST_F(RtpSemTest, ReCreatedSemaphoreIsNotReachableThroughOldHandles) {
   SEM_ID old = CreateSem(kSem);
   ASSERT_EQ(semDelete(old), OK);

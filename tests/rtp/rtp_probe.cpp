@@ -6,6 +6,7 @@
 //                 that ever ran at once
 //   clock         prints CLOCK_REALTIME seconds
 //   rtpinfo       prints rtpInfoGet's path or its errno
+//   clock-rate    prints sysClkRateGet, changes SCM_SIM_CLK_RATE, prints it again
 #include <time.h>
 #include <unistd.h>
 
@@ -123,6 +124,12 @@ int main(int argc, char** argv) {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     printf("%lld\n", static_cast<long long>(now.tv_sec));
+    return 0;
+  }
+  if (strcmp(mode, "clock-rate") == 0) {
+    const int before = sysClkRateGet();
+    setenv("SCM_SIM_CLK_RATE", "50", 1);
+    printf("rate %d then %d\n", before, sysClkRateGet());
     return 0;
   }
   if (strcmp(mode, "rtpinfo") == 0) {

@@ -12,9 +12,14 @@
 // counter built, both programs run with it preloaded and the allocations after
 // their cycle started are reported; with valgrind on the PATH, the firmware's
 // cyclic function (IRQ) is counted in instructions per guarding cycle under
-// callgrind over scmlockstep of the same domain. A table for people, a JSON
-// file for scripts. Measure in the release build (cmake --preset default).
+// callgrind over scmlockstep of the same domain. Since a program's CPU time
+// per cycle is mostly the cost of its tasks' wake-ups, which the machine's load
+// sets, each program's wake-ups per guarding cycle are given too, beside the
+// CPU cost of a bare timed wake-up measured on this machine during the same
+// run and the load average. A table for people, a JSON file for scripts.
+// Measure in the release build (cmake --preset default).
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -28,6 +33,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -35,6 +41,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -66,6 +73,14 @@ std::string Micros(std::optional<double> seconds) {
   return text;
 }
 
+/// A number with that many decimals, or "-".
+std::string Fixed(std::optional<double> value, int decimals) {
+  if (!value) return "-";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.*f", decimals, *value);
+  return text;
+}
+
 /// Percent of the 10-ms cycle, or "-".
 std::string Percent(std::optional<double> share) {
   if (!share) return "-";
@@ -83,6 +98,64 @@ std::string Percent(std::optional<double> share) {
 /// No lock-step program in this build: the runs have no reference.
 #define SCM_BENCH_LOCKSTEP_PATH ""
 #endif
+
+/// The calling thread's CPU seconds and the times it was put on a CPU, from its schedstat; none when unreadable.
+std::optional<std::pair<double, double>> OwnRun() {
+  std::ifstream in("/proc/thread-self/schedstat");
+  unsigned long long nanoseconds = 0, waited = 0, slices = 0;
+  if (!(in >> nanoseconds >> waited >> slices)) return std::nullopt;
+  return std::make_pair(static_cast<double>(nanoseconds) / 1e9, static_cast<double>(slices));
+}
+
+/// A thread that wakes every 10 ms by an absolute timed sleep and does nothing
+/// else, for as long as a run goes on: the CPU time of one such wake-up is what
+/// this machine charges a task for being woken, under its load of the moment.
+class WakeUpReference {
+ public:
+  WakeUpReference() : thread_([this] { Loop(); }) {}
+  ~WakeUpReference() { Stop(); }
+  WakeUpReference(const WakeUpReference&) = delete;
+  WakeUpReference& operator=(const WakeUpReference&) = delete;
+
+  /// Ends the thread; the CPU seconds per wake-up, none when it could not be read or never woke.
+  std::optional<double> Stop() {
+    stop_.store(true);
+    if (thread_.joinable()) thread_.join();
+    return perWakeUp_;
+  }
+
+ private:
+  void Loop() {
+    const std::optional<std::pair<double, double>> start = OwnRun();
+    timespec next{};
+    ::clock_gettime(CLOCK_MONOTONIC, &next);
+    while (!stop_.load()) {
+      next.tv_nsec += static_cast<long>(ScmBench::kCycleSeconds * 1e9);
+      if (next.tv_nsec >= 1000000000L) {
+        next.tv_nsec -= 1000000000L;
+        ++next.tv_sec;
+      }
+      while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr) == EINTR) {
+      }
+    }
+    const std::optional<std::pair<double, double>> end = OwnRun();
+    if (start && end && end->second > start->second) {
+      perWakeUp_ = (end->first - start->first) / (end->second - start->second);
+    }
+  }
+
+  std::atomic<bool> stop_{false};       ///< set to end the loop
+  std::optional<double> perWakeUp_;     ///< the result, once the loop ended
+  std::thread thread_;                  ///< the waking thread (last: starts once the rest is set)
+};
+
+/// The one-minute load average, none when unreadable.
+std::optional<double> LoadAverage() {
+  std::ifstream in("/proc/loadavg");
+  double load = 0;
+  if (!(in >> load)) return std::nullopt;
+  return load;
+}
 
 /// Runs a program with the arguments, output to log; its exit status, -1 when it did not exit.
 int RunLogged(const std::string& program, const std::vector<std::string>& args, const std::string& log,
@@ -122,6 +195,9 @@ json Measure(const json& s, unsigned nodes, int status) {
         {"cyclicGuarding", Opt(PerCycle(Number(cpu["cyclicAtGoal"]), Number(cpu["cyclicAtEnd"]), cycles - atGoal))}};
     json& entry = r["cpuPerCycle"][p["name"].get<std::string>()];
     entry["guardingShareOfCycle"] = Opt(ScmBench::ShareOfCycle(Number(entry["guarding"])));
+    const json& slices = p["cpuSlices"];
+    entry["wakeUpsPerGuardingCycle"] =
+        Opt(PerCycle(Number(slices["atGoal"]), Number(slices["atEnd"]), cycles - atGoal));
   }
   r["firmwareCycles"] = cycles;
   r["lateAnswers"] = s["network"]["lateAnswers"];
@@ -285,10 +361,13 @@ int main(int argc, char** argv) {
       std::filesystem::create_directories(countDir);
       env = {{"LD_PRELOAD", countLib}, {"SCM_ALLOC_COUNT_DIR", countDir}};
     }
+    const std::optional<double> load = LoadAverage();
+    WakeUpReference reference;
     const int ended = RunLogged(demo, {"--nodes", std::to_string(n), "--duration", std::to_string(guarding),
                                      "--time-limit", std::to_string(timeLimit), "--summary", summary,
                                      "--status-period", "0"},
                               log, env);
+    const std::optional<double> perWakeUp = reference.Stop();
     std::ifstream in(summary);
     const json s = in ? json::parse(in, nullptr, false) : json();
     if (ended != 0 || s.is_discarded() || !s.is_object()) {
@@ -299,6 +378,8 @@ int main(int argc, char** argv) {
       if (!s.is_object()) continue;
     }
     json r = Measure(s, n, ended);
+    r["loadAverage"] = Opt(load);
+    r["referenceWakeUpSeconds"] = Opt(perWakeUp);
     if (!AddReference(r, s, lockstep, work + "/lockstep-" + std::to_string(n) + ".txt")) status = kRunFailed;
     AddAllocations(r, countDir);
     AddInstructions(r, s, valgrind, lockstep, callgrindCycles, work);
@@ -324,10 +405,12 @@ int main(int argc, char** argv) {
   }
   std::printf("CPU time from /proc schedstat; the checker has no cyclic task of its own to tell apart.\n"
               "ratio: last node's cycles / lock-step cycles of the same domain; late answers void it.\n\n");
-  std::printf("%5s %12s %12s %12s %12s %12s %12s %14s\n", "nodes", "fw guard", "fw share", "checker grd",
-              "checker shr", "fw allocs", "ck allocs", "IRQ instr");
-  std::printf("%5s %12s %12s %12s %12s %12s %12s %14s\n", "", "(us/cycle)", "(of 10 ms)", "(us/cycle)",
-              "(of 10 ms)", "(after st.)", "(after st.)", "(per cycle)");
+  std::printf("%5s %12s %12s %12s %12s %12s %12s %14s %9s %9s %9s %6s\n", "nodes", "fw guard", "fw share",
+              "checker grd", "checker shr", "fw allocs", "ck allocs", "IRQ instr", "fw wakes", "ck wakes",
+              "wake-up", "load");
+  std::printf("%5s %12s %12s %12s %12s %12s %12s %14s %9s %9s %9s %6s\n", "", "(us/cycle)", "(of 10 ms)",
+              "(us/cycle)", "(of 10 ms)", "(after st.)", "(after st.)", "(per cycle)", "(/cycle)", "(/cycle)", "(us)",
+              "(1 min)");
   for (const json& r : results) {
     const json& fw = r["cpuPerCycle"]["scmfirmware"];
     const json& ck = r["cpuPerCycle"]["scmchecker"];
@@ -336,15 +419,20 @@ int main(int argc, char** argv) {
     const json& fwAllocs = a.is_object() && a.contains("scmfirmware") ? a["scmfirmware"]["afterStart"] : none;
     const json& ckAllocs = a.is_object() && a.contains("scmchecker") ? a["scmchecker"]["afterStart"] : none;
     const json& ir = r["cyclicInstructionsPerGuardingCycle"];
-    std::printf("%5u %12s %12s %12s %12s %12s %12s %14s\n", r["nodes"].get<unsigned>(),
+    std::printf("%5u %12s %12s %12s %12s %12s %12s %14s %9s %9s %9s %6s\n", r["nodes"].get<unsigned>(),
                 Micros(Number(fw["guarding"])).c_str(), Percent(Number(fw["guardingShareOfCycle"])).c_str(),
                 Micros(Number(ck["guarding"])).c_str(), Percent(Number(ck["guardingShareOfCycle"])).c_str(),
                 Count(fwAllocs).c_str(), Count(ckAllocs).c_str(),
-                ir.is_number() ? std::to_string(std::llround(ir.get<double>())).c_str() : "-");
+                ir.is_number() ? std::to_string(std::llround(ir.get<double>())).c_str() : "-",
+                Fixed(Number(fw["wakeUpsPerGuardingCycle"]), 2).c_str(),
+                Fixed(Number(ck["wakeUpsPerGuardingCycle"]), 2).c_str(),
+                Micros(Number(r["referenceWakeUpSeconds"])).c_str(), Fixed(Number(r["loadAverage"]), 1).c_str());
   }
   std::printf("share: CPU time per guarding cycle over the 10-ms cycle. allocs: allocations after the cyclic and\n"
               "check tasks started (preloaded counter; - when not built). IRQ instr: callgrind over scmlockstep\n"
-              "of the same domain, the firmware's cyclic function per guarding cycle (- without valgrind).\n");
+              "of the same domain, the firmware's cyclic function per guarding cycle (- without valgrind).\n"
+              "wakes: times a thread of the program was put on a CPU per guarding cycle. wake-up: CPU time of one\n"
+              "bare 10-ms timed wake-up of a thread during the run; load: load average when the run began.\n");
   std::ofstream out(output, std::ios::trunc);
   out << json{{"runs", results}, {"guardingSeconds", guarding}, {"callgrindCycles", callgrindCycles}}.dump(2) << "\n";
   if (!out.flush()) {
