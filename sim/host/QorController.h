@@ -52,6 +52,8 @@ class QorController {
   void Script(const QorReplyScript& script) { script_.push_back(script); }
   /// Stored value of a variable, none when never written.
   std::optional<std::vector<uint8_t>> Variable(unsigned variable) const;
+  /// Sets a variable as a write would (none: never written); false for a variable or length out of range.
+  bool SetVariable(unsigned variable, std::optional<std::vector<uint8_t>> value);
   /// The reply a request deserves; a valid write is stored.
   std::vector<uint8_t> Answer(const std::vector<uint8_t>& request);
 

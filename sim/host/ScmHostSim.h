@@ -147,6 +147,8 @@ class HostSim {
   void ScriptQorReply(const QorReplyScript& script);
   /// Stored value of variable 0..7, none when never written.
   std::optional<Bytes> QorVariable(unsigned variable) const;
+  /// Sets variable 0..7 as the controller keeps it (none: never written); false when out of range.
+  bool SetQorVariable(unsigned variable, std::optional<Bytes> value);
 
   // ---- storage ----
   bool PutFile(const std::string& name, const Bytes& content);

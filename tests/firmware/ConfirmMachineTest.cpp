@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 
+#include "ScmProfile.h"
 #include "MessageBuilder.h"
 #include "OrderFixture.h"
 #include "HNFcyc.h"
@@ -304,6 +305,9 @@ TEST_F(Machines, AQuitOrderEndsAfterItsScanAndTheSadrUdidList) {
 }
 
 TEST_F(Machines, AFirmwareOrderWritesReloadsAndScansOrFailsWithTheFileUnchanged) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release's key-change and firmware-acceptance machines are not built yet";
+  }
   const struct {
     const char* what;
     int failWrites;
@@ -350,6 +354,9 @@ TEST_F(Machines, AFirmwareOrderWritesReloadsAndScansOrFailsWithTheFileUnchanged)
 // ---- key-medium change ----
 
 TEST_F(Machines, KeyMediumChangeWritesBothAndReloads) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release's key-change and firmware-acceptance machines are not built yet";
+  }
   MFWQZ_bCorvaneChanged = 1;
   EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
   EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_CHANGED);
@@ -390,6 +397,9 @@ TEST_F(Machines, KeyMediumChangeWritesBothAndReloads) {
 }
 
 TEST_F(Machines, AKeyMediumWriteFailingEndsTheOrderAfterFiveSecondsStillChanged) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release's key-change and firmware-acceptance machines are not built yet";
+  }
   const struct {
     const char* what;
     bool flashFails;
@@ -642,6 +652,9 @@ TEST_F(Machines, AFailedWriteOfFwRevCnfChangesNothingUnderBothStorageBehaviours)
 }
 
 TEST_F(Machines, AFailedFlashWriteLeavesFlashAndTheKeyMediumChanged) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release's key-change and firmware-acceptance machines are not built yet";
+  }
   MFWQZ_bCorvaneChanged = 1;
   (void)MFWQZ_CorvaneChgCnf();
   const std::vector<uint8_t> flash = *host.flash;
