@@ -2,6 +2,7 @@
 // allocated after construction; the result stays valid until the next call
 // and while the caller's buffer is unchanged.
 #pragma once
+#include "CCommandDecoding.h"
 #include "CDecodedAcknowledgeCorvane.h"
 #include "CDecodedAcknowledgeFirmware.h"
 #include "CDecodedAcknowledgeModules.h"
@@ -13,17 +14,17 @@
 
 namespace Hmi {
 
-class CCommandDecoder {
+class CCommandDecoder : public CCommandDecoding {
  public:
   CCommandDecoder();
-  virtual ~CCommandDecoder();
+  ~CCommandDecoder() override;
 
   CCommandDecoder(const CCommandDecoder&) = delete;
   CCommandDecoder& operator=(const CCommandDecoder&) = delete;
 
   /// First matching kind in table order, else the unknown command. Null
   /// 0xE200; shorter than 26 bytes 0xE2C6 (i1 length).
-  const CDecodedCommand* GetDecodedCommand(u8 length, const u8* command);
+  const CDecodedCommand* GetDecodedCommand(u8 length, const u8* command) override;
 
  private:
   CDecodedChangePassword m_ChangePassword;            ///< data 0x5000
