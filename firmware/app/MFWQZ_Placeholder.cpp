@@ -10,7 +10,7 @@
 
 
 u16 MFWQZ_gausPlaceholderOptionalList[10];
-u32 MFWQZ_gaulPlaceholderQorSends[4];
+u32 MFWQZ_gaulPlaceholderQorSends[5];
 MFWQZ_PlaceholderQorSend MFWQZ_gaPlaceholderQorLog[MFWQZ_kPlaceholderQorLogMax];
 u32 MFWQZ_gulPlaceholderQorLogCount;
 u8 MFWQZ_gaucPlaceholderPassword[16];
@@ -61,4 +61,12 @@ i32 MFWQZ_SendOptionalModulesToQor(const u16* sadrs) {
 i32 MFWQZ_SendSetupModeToQor(u32 on) {
   PlaceholderQorSent(3, on);
   return 0;
+}
+
+// The older release's write of the key-medium identity as Qor variable 4,
+// recorded like the other sends until the variable writes land.
+i32 MFWQZ_SaveCorvaneIdToQor(const u8* id) {
+  (void)id;
+  PlaceholderQorSent(4, 0);
+  return MFWQZ_gaucPlaceholderQorLatches[0] != 0 ? -1 : 0;
 }

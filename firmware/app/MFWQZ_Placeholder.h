@@ -7,11 +7,11 @@
 
 /// Optional-module list the stand-in was last asked to send.
 extern u16 MFWQZ_gausPlaceholderOptionalList[10];
-/// Calls of each stand-in send to the Qor controller: version, password, optional modules, setup mode.
-extern u32 MFWQZ_gaulPlaceholderQorSends[4];
+/// Calls of each stand-in send to the Qor controller: version, password, optional modules, setup mode, key medium (older release).
+extern u32 MFWQZ_gaulPlaceholderQorSends[5];
 /// One send to the Qor controller as the stand-in saw it.
 struct MFWQZ_PlaceholderQorSend {
-  u32 ulKind;   ///< index of MFWQZ_gaulPlaceholderQorSends: 0 version, 1 password, 2 optional modules, 3 setup mode
+  u32 ulKind;   ///< index of MFWQZ_gaulPlaceholderQorSends: 0 version, 1 password, 2 optional modules, 3 setup mode, 4 key medium
   u32 ulValue;  ///< version or setup-mode flag; 0 for the password and the list (kept whole elsewhere)
 };
 /// Sends the log keeps; later ones are counted only.
