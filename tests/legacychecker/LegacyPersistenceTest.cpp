@@ -7,6 +7,7 @@
 // differ.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -36,10 +37,24 @@ constexpr const char* kFwChk = "fwrevcnf.bin.chk";
 
 using Files = std::map<std::string, Bytes>;
 
+/// The controller's flash copy as the current build finds it (this binary links the older
+/// host library, which has no flash-file calls).
+class FlashCopy : public Main::CCorvaneCopySource {
+ public:
+  Bytes flash;  ///< the copy
+  i32 ReadCorvaneCopy(u32 capacity, u8* buffer) override {
+    const size_t n = std::min<size_t>(capacity, flash.size());
+    std::copy(flash.begin(), flash.begin() + static_cast<std::ptrdiff_t>(n), buffer);
+    return static_cast<i32>(n);
+  }
+};
+
 /// The current build's persistence over a storage (on the heap: about 770 KiB).
 struct Subject {
   MemoryStorage storage;
-  std::unique_ptr<CDefaultPersistence> persistence = std::make_unique<CDefaultPersistence>(storage);
+  FlashCopy flash;
+  std::unique_ptr<CDefaultPersistence> persistence =
+      std::make_unique<CDefaultPersistence>(storage, flash, Main::ms_CurrentPersistenceProfile);
 };
 
 /// A storage that also records the names read.
@@ -142,7 +157,7 @@ TEST_F(LegacyPersistenceTest, HeadersComeFromTheNodeListAndTheMachineOptionsOnly
 
   Subject current;
   InstallHost(Host{});
-  host.flash = parDataFiles.at(kUid);
+  current.flash.flash = parDataFiles.at(kUid);
   current.storage.files = parDataFiles;
   ASSERT_TRUE(current.persistence->TryInitialize());
   const Deliveries currentDeliveries = Deliver(*current.persistence);
