@@ -1,5 +1,6 @@
 #include "CheckerHarness.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -43,6 +44,10 @@ uint32_t LittleEndian(const Bytes& bytes, size_t offset, size_t count) {
 }  // namespace
 
 uint32_t BuildIdentWord() { return static_cast<uint32_t>(SCM_FIRMWARE_IDENT); }
+
+uint32_t LegacyIdentWord() { return static_cast<uint32_t>(SCM_HARNESS_LEGACY_IDENT); }
+
+std::string LegacyCheckerPath() { return SCM_HARNESS_LEGACY_CHECKER_PATH; }
 
 std::set<std::string> TaskNames(pid_t pid) {
   std::set<std::string> names;
@@ -116,6 +121,8 @@ Bytes InstalledEmptyDomainFlash() {
   return ScmGen::Install(ScmGen::Domain{}, ScmSim::HostConfig{}.qorUdid).flash;
 }
 
+Bytes InstalledEmptyDomainVariable4() { return InstalledEmptyDomainFiles().at(ScmGen::kCorvaneUidName); }
+
 void CheckerHarness::Start() {
   host_->Start();
   for (const auto& [name, bytes] : options_.storage) {
@@ -127,6 +134,17 @@ void CheckerHarness::Start() {
     throw std::runtime_error("flash area 16 holds at most 18 bytes");
   }
   host_->SetStorageBusy(options_.storageBusy);
+  if (options_.qorVariable4) {
+    // The read request of variable 4 is the first request on channel 6.
+    ScmSim::QorReplyScript reply;
+    reply.kind = ScmSim::QorReplyScript::Kind::Raw;
+    const Bytes& value = *options_.qorVariable4;
+    reply.bytes.assign(2 + value.size(), 0);
+    reply.bytes[0] = 0x84;
+    reply.bytes[1] = static_cast<uint8_t>(value.size());
+    std::copy(value.begin(), value.end(), reply.bytes.begin() + 2);
+    host_->ScriptQorReply(reply);
+  }
   if (options_.omitSemaphores.count("~frame-send") == 0) {
     toScm_ = semOpen(host_->FullName("~frame-send").c_str(), 0, 0, 0, 0, nullptr);
   }
@@ -268,6 +286,23 @@ bool CheckerHarness::TakeCycle(std::chrono::milliseconds timeout) {
   }
   ++cycles_;
   return true;
+}
+
+bool CheckerHarness::OpenCycleSemaphores() {
+  if (toScm_ == nullptr) {
+    toScm_ = semOpen(host_->FullName("~frame-send").c_str(), 0, 0, 0, 0, nullptr);
+  }
+  if (fromScm_ == nullptr) {
+    fromScm_ = semOpen(host_->FullName("~frame-receive").c_str(), 0, 0, 0, 0, nullptr);
+  }
+  return toScm_ != nullptr && fromScm_ != nullptr;
+}
+
+void CheckerHarness::DeleteFrameReceiveSemaphore() {
+  if (fromScm_ != nullptr) {
+    semDelete(fromScm_);
+    fromScm_ = nullptr;
+  }
 }
 
 void CheckerHarness::GiveCycle() {
