@@ -277,7 +277,20 @@ bool CheckerHarness::Handshake() {
     return false;
   }
   AnswerCondition2(*value);
+  if (options_.checkerGivesInitially) {
+    // Its first cycle runs on the initial gives; it then gives "~frame-send" again and
+    // waits for "~frame-receive", where a current checker's first cycle starts.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  }
   return true;
+}
+
+CheckerHarnessOptions LegacyCheckerOptions(CheckerHarnessOptions options) {
+  options.executable = LegacyCheckerPath();
+  options.qorVariable4 = options.flash;
+  options.flash.reset();
+  options.checkerGivesInitially = true;
+  return options;
 }
 
 bool CheckerHarness::TakeCycle(std::chrono::milliseconds timeout) {

@@ -56,7 +56,15 @@ struct CheckerHarnessOptions {
   /// checker's copy of the key-medium identity); none = the controller's own answer
   /// (nothing written: no bytes).
   std::optional<Bytes> qorVariable4;
+  /// The checker gives both cycle semaphores once before its first cycle (the older
+  /// checker): the handshake then waits until that first cycle is over, so that the
+  /// firmware side's cycles are in lock-step with the checker's from then on.
+  bool checkerGivesInitially = false;
 };
+
+/// The options that run scmchecker-legacy on the same domain: its executable, variable 4
+/// holding what flash area 16 held (none when none), its initial gives allowed for.
+CheckerHarnessOptions LegacyCheckerOptions(CheckerHarnessOptions options);
 
 /// One message the harness collected.
 struct CollectedMessage {
