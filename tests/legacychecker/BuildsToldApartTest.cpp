@@ -13,6 +13,8 @@
 
 #include "CheckerHarness.h"
 #include "MessageBuilder.h"
+#include "NodeConversation.h"
+#include "ScmGenBuild.h"
 #include "vxworks.h"
 
 namespace {
@@ -45,6 +47,7 @@ CheckerHarnessOptions OptionsFor(const Program& program) {
   if (program.older) {
     options.flash.reset();
     options.qorVariable4 = ScmTest::InstalledEmptyDomainVariable4();
+    options.checkerGivesInitially = true;
   }
   return options;
 }
@@ -181,25 +184,33 @@ std::string OtherIdentWord(const Program& program) {
          "; " + State(harness);
 }
 
-/// Where the identity is: "flash" (area 16) or "variable" (Qor variable 4).
+/// Where the identity is: "flash" (area 16) or "variable" (Qor variable 4); the other place
+/// holds another controller's identity. The firmware then sets node 5 operational: 0xE249
+/// while the key medium is not acknowledged, else the UDID check refuses the never-assigned
+/// node (0xE2D8).
 std::string IdentityOnlyIn(const Program& program, const std::string& where) {
   CheckerHarnessOptions options = OptionsFor(program);
-  options.flash.reset();
-  options.qorVariable4.reset();
-  if (where == "flash") options.flash = ScmTest::InstalledEmptyDomainFlash();
-  if (where == "variable") options.qorVariable4 = ScmTest::InstalledEmptyDomainVariable4();
-  CheckerHarness harness(options);
-  StartAndRun(harness, program.ident);
-  if (!harness.Cycle()) return "no cycle";
+  const Bytes other = ScmGen::CorvaneUidFile({{0x02, 0x5C, 0x3E, 0x77, 0x77, 0x77}, 0x000F000000000001ull});
+  const Bytes identity = ScmTest::InstalledEmptyDomainVariable4();
+  options.flash = where == "flash" ? identity : other;
+  options.qorVariable4 = where == "variable" ? identity : other;
+  const ScmTest::ConversationFrames frames(options.sdn, 1, {0x02, 0x5C, 0x3E, 0x10, 0x20, 0x31});
+  ScmTest::NodeConversation c(options, frames);
+  if (!c.Started()) return "not started";
   bool channelBeforeCondition1 = false;
   bool flashRead = false;
   bool condition1 = false;
-  for (const ScmSim::CallRecord& r : harness.Host().CallLog()) {
+  for (const ScmSim::CallRecord& r : c.Harness().Host().CallLog()) {
     condition1 = condition1 || (r.number == 0x91 && r.values[1] == 1);
     channelBeforeCondition1 = channelBeforeCondition1 || (r.number == 0x89 && !condition1);
     flashRead = flashRead || r.number == 0x94;
   }
-  return Records(harness.CollectLog()) + "; " + State(harness) +
+  const std::vector<LogRecord> startLog = c.Harness().CollectLog();
+  static_cast<void>(c.FirmwareSends(frames.SetToOp(5)));
+  std::vector<LogRecord> log = c.Harness().CollectLog();
+  log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(startLog.size()));
+  const std::string setToOp = log.empty() ? "passed" : Records({log[0]}).substr(0, 4);
+  return Records(startLog) + "; set-to-operational " + setToOp +
          (channelBeforeCondition1 ? "; channel 6 before condition 1" : "") + (flashRead ? "; 0x94" : "");
 }
 
@@ -227,9 +238,11 @@ TEST(BuildsToldApart, OneTableAColumnPerProgram) {
       {"the other build's ident word", OtherIdentWord, "E203 with the other word; fail-safe",
        "E203 with the other word; fail-safe"},
       {"the identity in flash area 16 only", [](const Program& p) { return IdentityOnlyIn(p, "flash"); },
-       "no record; healthy; 0x94", "E216/3 0 0; fail-safe; channel 6 before condition 1"},
+       "no record; set-to-operational E2D8; 0x94",
+       "no record; set-to-operational E249; channel 6 before condition 1"},
       {"the identity in Qor variable 4 only", [](const Program& p) { return IdentityOnlyIn(p, "variable"); },
-       "no record; fail-safe; 0x94", "no record; healthy; channel 6 before condition 1"},
+       "no record; set-to-operational E249; 0x94",
+       "no record; set-to-operational E2D8; channel 6 before condition 1"},
   };
   for (const Row& row : rows) {
     for (const Program& program : Programs()) {

@@ -5,6 +5,8 @@
 // fails safe without a record of its own and resets the safety domain exactly
 // once when the controller answers again, every storage file unchanged; a
 // variable 4 never written logs 0xE216, fails safe and resets nothing.
+// (Options() holds variable 4 as the first answer: a scripted failure takes
+// its place, and the controller then answers as it holds.)
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -70,6 +72,16 @@ TEST(LegacyChannelRecovery, AFailedReadFailsSafeSilentlyAndResetsTheDomainOnceTh
       {"a fail-safe controller", [](CheckerHarness& h) { h.Host().SetQorFailSafeState(2); },
        [](CheckerHarness& h) { h.Host().SetQorFailSafeState(0); }, false},
       {"channel 6 cannot be opened", [](CheckerHarness& h) { h.Host().InjectFault(0x89, 1); },
+       [](CheckerHarness&) {}, false},
+      // Kept as specified: an error answer to variable 4 marks the channel failed, and the
+      // working channel then resets the domain once in every start.
+      {"an error answer",
+       [](CheckerHarness& h) {
+         ScmSim::QorReplyScript error;
+         error.kind = ScmSim::QorReplyScript::Kind::Raw;
+         error.bytes = {0xC4, 0x00};
+         h.Host().ScriptQorReply(error);
+       },
        [](CheckerHarness&) {}, false},
   };
   for (const FailureRow& row : rows) {
