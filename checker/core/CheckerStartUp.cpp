@@ -146,6 +146,25 @@ bool SpawnCheckTask(int priority, FUNCPTR run) {
   return true;
 }
 
+bool AwaitGo(const u8*& fwIdent) {
+  fwIdent = GetFirmwareIdentBlock();
+  if (fwIdent == nullptr) {
+    return false;
+  }
+  u32 go = 0;
+  static_cast<void>(ScmWaitForCondition(GetSafetyDomainNumber(), 0, &go));
+  return true;
+}
+
+bool CompleteStartUp(const SStartUpParts& parts, u32 identWord, int priority, FUNCPTR run) {
+  InitializeProcessImageTester(parts.m_Tester, parts.m_Session, parts.m_ProcessImageValid);
+  InitializePersistenceAndCheckers(parts.m_Persistence, parts.m_UdidChecker, parts.m_FirmwareChecker,
+                                   parts.m_ParameterChecker, parts.m_AdditionalCatalog, parts.m_Session);
+  ExchangeIdentWord(identWord, parts.m_Session);
+  SynchronizeInitialSignatures(parts.m_Persistence, parts.m_Session);
+  return SpawnCheckTask(priority, run);
+}
+
 void RunCheckTask(const SCheckTask& task) {
   int period = sysClkRateGet() / ms_CycleDivisor;
   if (period < ms_MinimumCycleTicks) {

@@ -52,6 +52,24 @@ void SynchronizeInitialSignatures(CDefaultPersistence& persistence, CSession& se
 /// Spawns the check task ("scm%04d/check", priority 128, 16 KiB); false after logging 0xE204.
 bool SpawnCheckTask(int priority, FUNCPTR run);
 
+/// The objects the start-up after the cycle semaphores works on.
+struct SStartUpParts {
+  Util::CProcessImageTester& m_Tester;                               ///< the memory self-test
+  CSession& m_Session;                                               ///< the relay
+  bool& m_ProcessImageValid;                                         ///< false for good after the memory test failed
+  CDefaultPersistence& m_Persistence;                                ///< the files
+  Check::CPersistentUdidChecker& m_UdidChecker;                      ///< required and acknowledged UDIDs
+  Check::CPersistentFirmwareChecker& m_FirmwareChecker;              ///< required and acknowledged identities
+  Check::CPersistentParameterChecker& m_ParameterChecker;            ///< required checksums
+  Check::CPersistentAdditionalParameterCatalog& m_AdditionalCatalog;  ///< expected headers
+};
+
+/// The ident block found (else false after its message), then the wait for host condition 0.
+bool AwaitGo(const u8*& fwIdent);
+/// The start-up after the cycle semaphores: reference CRCs, files and checks, the handshake
+/// with identWord, the initial copy, the check task's spawn; false after a failed spawn.
+bool CompleteStartUp(const SStartUpParts& parts, u32 identWord, int priority, FUNCPTR run);
+
 /// What the check task does in every cycle of its loop.
 struct SCheckTask {
   Util::CProcessImageTester* m_Tester;  ///< the memory self-test

@@ -18,8 +18,8 @@
 #include "Check/CPersistentParameterChecker.h"
 #include "Check/CPersistentUdidChecker.h"
 #include "CProcessImageTester.h"
-#include "CProcessImageTesterSectionMap.h"
 #include "CRuntimeFileStorage.h"
+#include "CheckerSections.h"
 #include "CheckerStartUp.h"
 #include "ErrorCodes.h"
 #include "SafetyDomainNumber.h"
@@ -27,40 +27,17 @@
 #include "ScmSystemCalls.h"
 #include "vxworks.h"
 
-// Bounds of the protected sections and their reference-CRC tables, defined by
-// the program's linker-script fragment.
-extern "C" {
-extern const u8 LdInitStart[], LdInitEnd[], LdTextStart[], LdTextEnd[], LdFiniStart[], LdFiniEnd[];
-extern const u8 LdRoDataStart[], LdRoDataEnd[], LdRoData1Start[], LdRoData1End[];
-extern u32 LdInitCrcStart[], LdInitCrcEnd[], LdTextCrcStart[], LdTextCrcEnd[], LdFiniCrcStart[],
-    LdFiniCrcEnd[];
-extern u32 LdRoDataCrcStart[], LdRoDataCrcEnd[], LdRoData1CrcStart[], LdRoData1CrcEnd[];
-}
 
 namespace {
 
 using Util::CException;
 using Util::ErrorCodes;
 
-constexpr u32 ms_SectionCount = 5;  ///< protected sections of the image
 
-constexpr Util::CProcessImageTesterSectionMap initSectionMap(LdInitStart, LdInitEnd, LdInitCrcStart,
-                                                             LdInitCrcEnd);
-constexpr Util::CProcessImageTesterSectionMap textSectionMap(LdTextStart, LdTextEnd, LdTextCrcStart,
-                                                             LdTextCrcEnd);
-constexpr Util::CProcessImageTesterSectionMap finiSectionMap(LdFiniStart, LdFiniEnd, LdFiniCrcStart,
-                                                             LdFiniCrcEnd);
-constexpr Util::CProcessImageTesterSectionMap roDataSectionMap(LdRoDataStart, LdRoDataEnd, LdRoDataCrcStart,
-                                                               LdRoDataCrcEnd);
-constexpr Util::CProcessImageTesterSectionMap roData1SectionMap(LdRoData1Start, LdRoData1End,
-                                                                LdRoData1CrcStart, LdRoData1CrcEnd);
-/// The five maps in testing order.
-constexpr const Util::CProcessImageTesterSectionMap* sectionMaps[ms_SectionCount] = {
-    &initSectionMap, &textSectionMap, &finiSectionMap, &roDataSectionMap, &roData1SectionMap};
 
 // ---- the static objects, in building order ----
 constexpr int TaskPriority = Main::CDefaultSession::ms_TimeoutTaskPriority + 1;  ///< 1: check task's priority
-Util::CProcessImageTester processImageTester(ms_SectionCount, sectionMaps);      ///< 2: memory self-test
+Util::CProcessImageTester processImageTester(Main::ms_SectionCount, Main::sectionMaps);      ///< 2: memory self-test
 const u16 safetyDomainNumber = Main::ReadSafetyDomainNumberOrExit();             ///< 3: domain number
 Main::CDefaultMessaging messaging;                                               ///< 4: the fourteen queues
 Main::CRuntimeFileStorage fileStorage;                                           ///< 5: host storage
@@ -139,12 +116,9 @@ int Start() {
     CException::LogError(error);
     return -1;
   }
-  Main::InitializeProcessImageTester(processImageTester, session, processImageValid);
-  Main::InitializePersistenceAndCheckers(persistence, udidChecker, firmwareChecker, parameterChecker,
-                                         additionalParameterCatalog, session);
-  Main::ExchangeIdentWord(Main::ReadIdentWord(fwIdent), session);
-  Main::SynchronizeInitialSignatures(persistence, session);
-  if (!Main::SpawnCheckTask(TaskPriority, Run)) {
+  const Main::SStartUpParts parts{processImageTester, session,         processImageValid, persistence,
+                                  udidChecker,        firmwareChecker, parameterChecker,  additionalParameterCatalog};
+  if (!Main::CompleteStartUp(parts, Main::ReadIdentWord(fwIdent), TaskPriority, Run)) {
     return -1;
   }
   taskExit(0);
@@ -155,11 +129,8 @@ int Start() {
 u16 GetSafetyDomainNumber() { return safetyDomainNumber; }
 
 int main() {
-  fwIdent = Main::GetFirmwareIdentBlock();
-  if (fwIdent == nullptr) {
+  if (!Main::AwaitGo(fwIdent)) {
     return -1;
   }
-  u32 go = 0;
-  static_cast<void>(ScmWaitForCondition(safetyDomainNumber, 0, &go));
   return Start();
 }

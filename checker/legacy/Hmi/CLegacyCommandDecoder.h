@@ -6,11 +6,7 @@
 #pragma once
 #include "CDecodedCombinedAcknowledgement.h"
 #include "Hmi/CCommandDecoding.h"
-#include "Hmi/CDecodedAcknowledgeCorvane.h"
-#include "Hmi/CDecodedAcknowledgeFirmware.h"
-#include "Hmi/CDecodedAcknowledgeModules.h"
-#include "Hmi/CDecodedChangePassword.h"
-#include "Hmi/CDecodedRequestStatus.h"
+#include "Hmi/CCommandKinds.h"
 #include "Hmi/CDecodedUnknownCommand.h"
 
 namespace Hmi {
@@ -29,13 +25,9 @@ class CLegacyCommandDecoder : public CCommandDecoding {
   const CDecodedCommand* GetDecodedCommand(u8 length, const u8* command) override;
 
  private:
-  CDecodedChangePassword m_ChangePassword;            ///< data 0x5000
-  CDecodedAcknowledgeCorvane m_AcknowledgeCorvane;    ///< data 0x0200
-  CDecodedAcknowledgeModules m_AcknowledgeModules;    ///< data 0x0020 to 0x0060
-  CDecodedAcknowledgeFirmware m_AcknowledgeFirmware;  ///< data 0x0100
-  CDecodedRequestStatus m_RequestStatus;              ///< status request
-  CDecodedCombinedAcknowledgement m_Combined;         ///< combined acknowledgement codes
-  CDecodedUnknownCommand m_Unknown;                   ///< any other command
+  CCommandKinds m_CommonKinds;                 ///< password change, acknowledgements, status request
+  CDecodedCombinedAcknowledgement m_Combined;  ///< combined acknowledgement codes
+  CDecodedUnknownCommand m_Unknown;            ///< any other command
 };
 
 }  // namespace Hmi
