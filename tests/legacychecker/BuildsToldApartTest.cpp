@@ -13,7 +13,9 @@
 
 #include "CheckerHarness.h"
 #include "MessageBuilder.h"
+#include "CheckerTestSupport.h"
 #include "NodeConversation.h"
+#include "PersistenceDomain.h"
 #include "ScmGenBuild.h"
 #include "vxworks.h"
 
@@ -214,6 +216,57 @@ std::string IdentityOnlyIn(const Program& program, const std::string& where) {
          (channelBeforeCondition1 ? "; channel 6 before condition 1" : "") + (flashRead ? "; 0x94" : "");
 }
 
+/// A frame of domain 42 from id, ADR, CT, TADR and payload; coded with the SCM UDID when asked.
+Bytes DomainFrame(u8 id, u16 adr, u16 ct, u16 tadr, Bytes payload, bool coded) {
+  constexpr TestFrames::Udid kScmUdid = {0x02, 0x5C, 0x3E, 0x10, 0x20, 0x31};
+  return CheckerTest::DomainFrame(id, adr, 42, ct, tadr, std::move(payload),
+                                  coded ? std::optional<TestFrames::Udid>(kScmUdid) : std::nullopt);
+}
+
+/// The installed domain of the persistence tests, whose node 5 has its set 1 only in
+/// "pardata1.bin": the node asks for its set and the firmware downloads the set's header.
+std::string SetOnlyInParData(const Program& program) {
+  constexpr u16 kNode = 5;
+  CheckerHarnessOptions options;
+  options.storage = PersistenceTest::InstalledFiles(PersistenceTest::InstalledDomain());
+  options.flash = options.storage.at("corvane.uid");
+  if (program.older) options = ScmTest::LegacyCheckerOptions(options);
+  Bytes header;
+  for (const auto& set : PersistenceTest::InstalledDomain().sets) {
+    if (set.sadr == kNode) {
+      const Bytes entry = ScmGen::ParData1Entry(set.number, set.sadr, set.payload, set.timestamp);
+      header.assign(entry.begin(), entry.begin() + 16);
+    }
+  }
+  CheckerHarness harness(options);
+  harness.Start();
+  if (!harness.Handshake() || !harness.TakeCycle()) return "not started";
+  const TestFrames::Udid scm = {0x02, 0x5C, 0x3E, 0x10, 0x20, 0x31};
+  const Bytes assign = DomainFrame(TestFrames::Ids::SnmtService, 1, 0, 1,
+                                   {0x0E, scm[0], scm[1], scm[2], scm[3], scm[4], scm[5]}, false);
+  const Bytes snFail = DomainFrame(TestFrames::Ids::SnmtServiceResponse, 1, 0, kNode, {0x07, 5, 0}, false);
+  Bytes payload = {0x21, 0x1A, 0x10, 0x00};
+  payload.insert(payload.end(), header.begin(), header.end());
+  const Bytes download = DomainFrame(TestFrames::Ids::SsdoRequest, kNode, 11, 1, payload, true);
+  auto next = [&] {
+    harness.GiveCycle();
+    return harness.TakeCycle();
+  };
+  harness.FirmwareSend("frame-receive", assign);
+  if (!next() || harness.HostCollect("frame-receive").size() != 1) return "SCM UDID not assigned";
+  harness.HostSend("frame-send", snFail);
+  if (!next() || harness.FirmwareCollect("frame-send").size() != 1) return "no request";
+  harness.FirmwareSend("frame-receive", download);
+  if (!next()) return "no cycle";
+  const bool passed = harness.HostCollect("frame-receive") == std::vector<Bytes>{download};
+  bool opened = false;
+  for (const ScmSim::CallRecord& r : harness.Host().CallLog()) {
+    opened = opened || (r.number == 0x84 && r.inString == "pardata1.bin");
+  }
+  return Records(harness.CollectLog()) + (passed ? "; passed" : "; refused") +
+         (opened ? "; pardata1.bin opened" : "; pardata1.bin never opened");
+}
+
 struct Row {
   const char* name;                                   ///< the situation
   std::function<std::string(const Program&)> run;    ///< runs one program through it
@@ -237,6 +290,8 @@ TEST(BuildsToldApart, OneTableAColumnPerProgram) {
       {"~frame-receive deleted during the wait", FrameReceiveDeleted, "E206/3 3 ", "E206/3 1 "},
       {"the other build's ident word", OtherIdentWord, "E203 with the other word; fail-safe",
        "E203 with the other word; fail-safe"},
+      {"an additional set named only in pardata1.bin", SetOnlyInParData,
+       "no record; passed; pardata1.bin opened", "E2EC/3 5 1; refused; pardata1.bin never opened"},
       {"the identity in flash area 16 only", [](const Program& p) { return IdentityOnlyIn(p, "flash"); },
        "no record; set-to-operational E2D8; 0x94",
        "no record; set-to-operational E249; channel 6 before condition 1"},
