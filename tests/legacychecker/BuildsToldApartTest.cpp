@@ -267,6 +267,54 @@ std::string SetOnlyInParData(const Program& program) {
          (opened ? "; pardata1.bin opened" : "; pardata1.bin never opened");
 }
 
+/// Node 13 of a domain whose node list allows automatic firmware acknowledgement (0x210B/2 = 1)
+/// answers with a minor revision never acknowledged; the firmware reports the firmware
+/// acknowledged (level-1 event 0x6200C095, information0 9) and sets the node operational.
+std::string AutomaticFirmwareAcknowledgement(const Program& program) {
+  constexpr u16 kNode = 13;
+  constexpr u32 kRevision = 0x00020005;
+  const TestFrames::Udid udid = {0x02, 0x5C, 0x3E, 0xA0, 0x00, 0x13};
+  const Bytes checksum = {0xC1, 0xC2, 0xC3, 0xC4};
+  ScmGen::Domain d;
+  d.sdn = 42;
+  ScmGen::Node n;
+  n.sadr = kNode;
+  n.udid = udid;
+  n.vendorId = 0x0025C3E0;
+  n.productCode = 0x1013;
+  n.revision = kRevision;
+  n.checksum = checksum;
+  n.parameterSet = ScmTest::ConversationFrames::Record(0x1018, 6, checksum);
+  d.nodes.push_back(n);
+  d.scm.commissioning = std::array<uint32_t, 3>{0, 1, 0};
+  d.fwRevCnf = ScmGen::FwRevCnf{};
+  d.fwRevCnf->entries = {{kNode, static_cast<u16>(kRevision & 0xFFFF)}};
+  d.fwRevCnf->qorUdid = ScmSim::HostConfig{}.qorUdid;
+  CheckerHarnessOptions options = ScmTest::InstalledDomainOptions(d);
+  if (program.older) options = ScmTest::LegacyCheckerOptions(options);
+  const ScmTest::ConversationFrames frames(42, 1, {0x02, 0x5C, 0x3E, 0x10, 0x20, 0x31});
+  ScmTest::NodeConversation c(options, frames);
+  if (!c.Started()) return "not started";
+  using Conv = ScmTest::ConversationFrames;
+  bool ok = c.FirmwareSends(frames.AssignSadr(kNode, udid)) && c.NodeAnswers(frames.SadrAssigned(kNode, udid)) &&
+            c.NodeAnswers(frames.UploadExpedited(kNode, 0x1018, 1, Conv::U32(n.vendorId), 20)) &&
+            c.NodeAnswers(frames.UploadExpedited(kNode, 0x1018, 2, Conv::U32(n.productCode), 21)) &&
+            c.NodeAnswers(frames.UploadExpedited(kNode, 0x1018, 3, Conv::U32(kRevision + 1), 22)) &&
+            c.NodeAnswers(frames.UploadExpedited(kNode, 0x1018, 6, checksum, 23));
+  if (!ok) return "conversation broken";
+  const Bytes event = TestFrames::BuildEvent(1, 0x6200C095, 9, 0);
+  c.Harness().FirmwareSend("event", event);
+  const bool passed = c.FirmwareSends(frames.SetToOp(kNode));
+  // The older checker relays events last: after a refused frame, in the next cycle.
+  c.Harness().GiveCycle();
+  if (!c.Harness().TakeCycle()) return "no cycle";
+  const std::vector<Bytes> events = c.Harness().HostCollect("event");
+  const bool forwarded = std::find(events.begin(), events.end(), event) != events.end();
+  const std::vector<LogRecord> log = c.Harness().LogRecords();
+  return std::string(passed ? "set-to-operational passed" : "set-to-operational refused") + "; " + Records(log) +
+         (forwarded ? "; event forwarded" : "; event lost");
+}
+
 struct Row {
   const char* name;                                   ///< the situation
   std::function<std::string(const Program&)> run;    ///< runs one program through it
@@ -290,6 +338,9 @@ TEST(BuildsToldApart, OneTableAColumnPerProgram) {
       {"~frame-receive deleted during the wait", FrameReceiveDeleted, "E206/3 3 ", "E206/3 1 "},
       {"the other build's ident word", OtherIdentWord, "E203 with the other word; fail-safe",
        "E203 with the other word; fail-safe"},
+      {"automatic firmware acknowledgement allowed, then the firmware-acknowledged event",
+       AutomaticFirmwareAcknowledgement, "set-to-operational passed; no record; event forwarded",
+       "set-to-operational refused; E2DF/3 13 15; event forwarded"},
       {"an additional set named only in pardata1.bin", SetOnlyInParData,
        "no record; passed; pardata1.bin opened", "E2EC/3 5 1; refused; pardata1.bin never opened"},
       {"the identity in flash area 16 only", [](const Program& p) { return IdentityOnlyIn(p, "flash"); },
