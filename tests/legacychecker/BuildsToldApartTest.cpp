@@ -315,6 +315,22 @@ std::string AutomaticFirmwareAcknowledgement(const Program& program) {
          (forwarded ? "; event forwarded" : "; event lost");
 }
 
+/// A status response waiting on "~status" when the handshake ends, and the firmware side
+/// never ends a cycle: the older checker's initial gives let it run one cycle at once
+/// (the lock-step shifted by one cycle, kept as specified).
+std::string ResponseBeforeTheFirstCycle(const Program& program) {
+  CheckerHarness harness(OptionsFor(program));
+  harness.Start();
+  const auto ident = harness.WaitCondition1();
+  if (!ident) return "no handshake";
+  TestFrames::StatusSpec status;
+  status.result = 1;
+  harness.FirmwareSend("status", TestFrames::BuildStatus(status));
+  harness.AnswerCondition2(*ident);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  return harness.HostCollect("status").size() == 1 ? "relayed at once" : "held until the firmware's cycle";
+}
+
 struct Row {
   const char* name;                                   ///< the situation
   std::function<std::string(const Program&)> run;    ///< runs one program through it
@@ -341,6 +357,8 @@ TEST(BuildsToldApart, OneTableAColumnPerProgram) {
       {"automatic firmware acknowledgement allowed, then the firmware-acknowledged event",
        AutomaticFirmwareAcknowledgement, "set-to-operational passed; no record; event forwarded",
        "set-to-operational refused; E2DF/3 13 15; event forwarded"},
+      {"a response waiting before the first cycle", ResponseBeforeTheFirstCycle, "held until the firmware's cycle",
+       "relayed at once"},
       {"an additional set named only in pardata1.bin", SetOnlyInParData,
        "no record; passed; pardata1.bin opened", "E2EC/3 5 1; refused; pardata1.bin never opened"},
       {"the identity in flash area 16 only", [](const Program& p) { return IdentityOnlyIn(p, "flash"); },

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "CheckerHarness.h"
+#include "MessageBuilder.h"
 
 namespace {
 
@@ -133,6 +134,26 @@ TEST(LegacyChannelRecovery, AVariableNeverWrittenLogsE216AndResetsNothing) {
   EXPECT_EQ(log[0].information1, 0u);
   EXPECT_EQ(harness.Host().Waiting("frame-send"), -1) << "fail-safe";
   EXPECT_EQ(harness.Host().Resets().domainRequests, 0u);
+}
+
+// Kept as specified: the recovery probe takes and gives back the reset lock itself, so it
+// also releases the lock the check task took for a command whose response is still to come.
+TEST(LegacyChannelRecovery, TheProbeReleasesTheResetLockOfAPendingCommand) {
+  CheckerHarness harness(Options());
+  harness.Host().SetQorFailSafeState(2);
+  harness.Start();
+  ASSERT_TRUE(harness.Handshake());
+  ASSERT_TRUE(harness.Cycle());
+  TestFrames::CommandSpec command;
+  command.commandClass = TestFrames::kStatusRequest;
+  ASSERT_TRUE(harness.HostSend("command", TestFrames::BuildCommand(command)));
+  ASSERT_TRUE(harness.Cycle());
+  ASSERT_TRUE(harness.Cycle());
+  EXPECT_TRUE(harness.Host().ResetLock().locked) << "the command holds the lock until its response";
+  harness.Host().SetQorFailSafeState(0);
+  CycleUntilResets(harness, 1, 50);
+  EXPECT_EQ(harness.Host().Resets().domainRequests, 1u);
+  EXPECT_FALSE(harness.Host().ResetLock().locked) << "released by the probe, no response came";
 }
 
 }  // namespace
