@@ -276,12 +276,28 @@ bool CheckerHarness::Handshake() {
   if (!value) {
     return false;
   }
-  AnswerCondition2(*value);
-  if (options_.checkerGivesInitially) {
-    // Its first cycle runs on the initial gives; it then gives "~frame-send" again and
-    // waits for "~frame-receive", where a current checker's first cycle starts.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  if (!options_.checkerGivesInitially) {
+    AnswerCondition2(*value);
+    return true;
   }
+  // Its first cycle runs on the initial gives and relays events last: once a marker event
+  // has come through, that cycle is over; after its delay the checker gives "~frame-send"
+  // again and waits for "~frame-receive", where a current checker's first cycle starts.
+  const Bytes marker = {1, 0, 0, 0, 0, 0xFE, 0xCA, 0, 0, 0, 0};
+  FirmwareSend("event", marker);
+  AnswerCondition2(*value);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  for (;;) {
+    const std::vector<Bytes> events = HostCollect("event");
+    if (std::find(events.begin(), events.end(), marker) != events.end()) {
+      break;
+    }
+    if (std::chrono::steady_clock::now() >= end || !Running()) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   return true;
 }
 
