@@ -267,44 +267,56 @@ std::string SetOnlyInParData(const Program& program) {
          (opened ? "; pardata1.bin opened" : "; pardata1.bin never opened");
 }
 
-/// Node 13 of a domain whose node list allows automatic firmware acknowledgement (0x210B/2 = 1)
-/// answers with a minor revision never acknowledged; the firmware reports the firmware
-/// acknowledged (level-1 event 0x6200C095, information0 9) and sets the node operational.
-std::string AutomaticFirmwareAcknowledgement(const Program& program) {
-  constexpr u16 kNode = 13;
-  constexpr u32 kRevision = 0x00020005;
-  const TestFrames::Udid udid = {0x02, 0x5C, 0x3E, 0xA0, 0x00, 0x13};
-  const Bytes checksum = {0xC1, 0xC2, 0xC3, 0xC4};
+constexpr u16 kNode13 = 13;                                          ///< the node of the conversations below
+constexpr u32 kRevision13 = 0x00020005;                              ///< its required revision
+const TestFrames::Udid kUdid13 = {0x02, 0x5C, 0x3E, 0xA0, 0x00, 0x13};  ///< its acknowledged UDID
+const Bytes kChecksum13 = {0xC1, 0xC2, 0xC3, 0xC4};                  ///< its parameter checksum
+const ScmTest::ConversationFrames kFrames42(42, 1, {0x02, 0x5C, 0x3E, 0x10, 0x20, 0x31});  ///< domain 42's frames
+
+/// Domain 42 with node 13 alone, its UDID and minor revision acknowledged.
+ScmGen::Domain Node13Domain() {
   ScmGen::Domain d;
   d.sdn = 42;
   ScmGen::Node n;
-  n.sadr = kNode;
-  n.udid = udid;
+  n.sadr = kNode13;
+  n.udid = kUdid13;
   n.vendorId = 0x0025C3E0;
   n.productCode = 0x1013;
-  n.revision = kRevision;
-  n.checksum = checksum;
-  n.parameterSet = ScmTest::ConversationFrames::Record(0x1018, 6, checksum);
+  n.revision = kRevision13;
+  n.checksum = kChecksum13;
+  n.parameterSet = ScmTest::ConversationFrames::Record(0x1018, 6, kChecksum13);
   d.nodes.push_back(n);
-  d.scm.commissioning = std::array<uint32_t, 3>{0, 1, 0};
   d.fwRevCnf = ScmGen::FwRevCnf{};
-  d.fwRevCnf->entries = {{kNode, static_cast<u16>(kRevision & 0xFFFF)}};
+  d.fwRevCnf->entries = {{kNode13, static_cast<u16>(kRevision13 & 0xFFFF)}};
   d.fwRevCnf->qorUdid = ScmSim::HostConfig{}.qorUdid;
+  return d;
+}
+
+/// Node 13 assigned, answering with udid, its identity with revision and its checksum.
+bool Node13Answers(ScmTest::NodeConversation& c, const TestFrames::Udid& udid, u32 revision) {
+  using Conv = ScmTest::ConversationFrames;
+  return c.FirmwareSends(kFrames42.AssignSadr(kNode13, kUdid13)) &&
+         c.NodeAnswers(kFrames42.SadrAssigned(kNode13, udid)) &&
+         c.NodeAnswers(kFrames42.UploadExpedited(kNode13, 0x1018, 1, Conv::U32(0x0025C3E0), 20)) &&
+         c.NodeAnswers(kFrames42.UploadExpedited(kNode13, 0x1018, 2, Conv::U32(0x1013), 21)) &&
+         c.NodeAnswers(kFrames42.UploadExpedited(kNode13, 0x1018, 3, Conv::U32(revision), 22)) &&
+         c.NodeAnswers(kFrames42.UploadExpedited(kNode13, 0x1018, 6, kChecksum13, 23));
+}
+
+/// Node 13's list allows automatic firmware acknowledgement (0x210B/2 = 1); the node answers
+/// with a minor revision never acknowledged; the firmware reports the firmware acknowledged
+/// (level-1 event 0x6200C095, information0 9) and sets the node operational.
+std::string AutomaticFirmwareAcknowledgement(const Program& program) {
+  ScmGen::Domain d = Node13Domain();
+  d.scm.commissioning = std::array<uint32_t, 3>{0, 1, 0};
   CheckerHarnessOptions options = ScmTest::InstalledDomainOptions(d);
   if (program.older) options = ScmTest::LegacyCheckerOptions(options);
-  const ScmTest::ConversationFrames frames(42, 1, {0x02, 0x5C, 0x3E, 0x10, 0x20, 0x31});
-  ScmTest::NodeConversation c(options, frames);
+  ScmTest::NodeConversation c(options, kFrames42);
   if (!c.Started()) return "not started";
-  using Conv = ScmTest::ConversationFrames;
-  bool ok = c.FirmwareSends(frames.AssignSadr(kNode, udid)) && c.NodeAnswers(frames.SadrAssigned(kNode, udid)) &&
-            c.NodeAnswers(frames.UploadExpedited(kNode, 0x1018, 1, Conv::U32(n.vendorId), 20)) &&
-            c.NodeAnswers(frames.UploadExpedited(kNode, 0x1018, 2, Conv::U32(n.productCode), 21)) &&
-            c.NodeAnswers(frames.UploadExpedited(kNode, 0x1018, 3, Conv::U32(kRevision + 1), 22)) &&
-            c.NodeAnswers(frames.UploadExpedited(kNode, 0x1018, 6, checksum, 23));
-  if (!ok) return "conversation broken";
+  if (!Node13Answers(c, kUdid13, kRevision13 + 1)) return "conversation broken";
   const Bytes event = TestFrames::BuildEvent(1, 0x6200C095, 9, 0);
   c.Harness().FirmwareSend("event", event);
-  const bool passed = c.FirmwareSends(frames.SetToOp(kNode));
+  const bool passed = c.FirmwareSends(kFrames42.SetToOp(kNode13));
   // The older checker relays events last: after a refused frame, in the next cycle.
   c.Harness().GiveCycle();
   if (!c.Harness().TakeCycle()) return "no cycle";
@@ -313,6 +325,33 @@ std::string AutomaticFirmwareAcknowledgement(const Program& program) {
   const std::vector<LogRecord> log = c.Harness().LogRecords();
   return std::string(passed ? "set-to-operational passed" : "set-to-operational refused") + "; " + Records(log) +
          (forwarded ? "; event forwarded" : "; event lost");
+}
+
+/// The key medium not acknowledged and node 13 answering with a new UDID; the operator
+/// enters the combined code 0x0220 (key medium, all modules), which the firmware answers
+/// with success; then the firmware sets the node operational.
+std::string CombinedAcknowledgement(const Program& program) {
+  CheckerHarnessOptions options = ScmTest::UnacknowledgedKeyMediumOptions(Node13Domain());
+  if (program.older) options = ScmTest::LegacyCheckerOptions(options);
+  ScmTest::NodeConversation c(options, kFrames42);
+  if (!c.Started()) return "not started";
+  const TestFrames::Udid replaced = {0x02, 0x5C, 0x3E, 0xA0, 0x00, 0x77};
+  if (!Node13Answers(c, replaced, kRevision13)) return "conversation broken";
+  TestFrames::CommandSpec command;
+  command.code = 0x0220;
+  c.Harness().HostSend("command", TestFrames::BuildCommand(command));
+  c.Harness().GiveCycle();
+  if (!c.Harness().TakeCycle()) return "no cycle";
+  TestFrames::StatusSpec status;
+  status.storedCode = 0x0220;
+  if (c.StatusThrough(TestFrames::BuildStatus(status)).empty()) return "no response";
+  const bool passed = c.FirmwareSends(kFrames42.SetToOp(kNode13));
+  const std::optional<Bytes> datChk = c.Harness().Host().GetFile("corvane.dat.chk");
+  const bool newUdidAcknowledged =
+      datChk && std::search(datChk->begin(), datChk->end(), replaced.begin(), replaced.end(),
+                            [](u8 stored, u8 plain) { return stored == static_cast<u8>(~plain); }) != datChk->end();
+  return std::string(passed ? "set-to-operational passed" : "set-to-operational refused") + "; " +
+         Records(c.Harness().CollectLog()) + (newUdidAcknowledged ? "; new UDID acknowledged" : "");
 }
 
 /// A status response waiting on "~status" when the handshake ends, and the firmware side
@@ -359,6 +398,9 @@ TEST(BuildsToldApart, OneTableAColumnPerProgram) {
        "set-to-operational refused; E2DF/3 13 15; event forwarded"},
       {"a response waiting before the first cycle", ResponseBeforeTheFirstCycle, "held until the firmware's cycle",
        "relayed at once"},
+      {"a combined acknowledgement code (key medium, all modules) answered with success",
+       CombinedAcknowledgement, "set-to-operational refused; E249/3 0 0",
+       "set-to-operational passed; no record; new UDID acknowledged"},
       {"an additional set named only in pardata1.bin", SetOnlyInParData,
        "no record; passed; pardata1.bin opened", "E2EC/3 5 1; refused; pardata1.bin never opened"},
       {"the identity in flash area 16 only", [](const Program& p) { return IdentityOnlyIn(p, "flash"); },
