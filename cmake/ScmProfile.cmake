@@ -20,8 +20,18 @@
 # Suffixes of the two profiles, current first.
 set(SCM_PROFILE_SUFFIXES "" _legacy)
 
+# Every library built per profile, named before any folder is read, so that a
+# folder read early maps a library that a later folder defines.
+set_property(GLOBAL PROPERTY SCM_PROFILE_TARGETS
+  hostlib safetystack_core safetystack_core_headers safetystack_slave safetystack_manager safetystack
+  firmware_app firmware_platform
+  stack_testsupport stack_doubles slave_testsupport manager_testsupport)
+
 function(scm_profile_register name)
-  set_property(GLOBAL APPEND PROPERTY SCM_PROFILE_TARGETS ${name})
+  get_property(profiled GLOBAL PROPERTY SCM_PROFILE_TARGETS)
+  if(NOT name IN_LIST profiled)
+    set_property(GLOBAL APPEND PROPERTY SCM_PROFILE_TARGETS ${name})
+  endif()
 endfunction()
 
 function(scm_profile_libs out suffix)

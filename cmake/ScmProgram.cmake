@@ -19,3 +19,14 @@ function(scm_add_program name)
     COMMENT "CRC companion for ${name}"
     VERBATIM)
 endfunction()
+
+# scm_link_protected_sections(<target>)
+#
+# Links the target with the fragment that brackets the protected sections
+# (.init, .text, .fini, .rodata, .rodata1) by Ld*Start/Ld*End symbols and
+# reserves their reference-CRC tables (Ld*CrcStart/Ld*CrcEnd).
+function(scm_link_protected_sections name)
+  set(fragment ${PROJECT_SOURCE_DIR}/cmake/ScmProtectedSections.ld)
+  target_link_options(${name} PRIVATE "LINKER:-T,${fragment}")
+  set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS ${fragment})
+endfunction()

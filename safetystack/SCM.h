@@ -2,10 +2,11 @@
 // safety node of the domain to operational and guard it, their activation,
 // the acknowledges of the application and the completions of the masters.
 #pragma once
+#include "ScmProfile.h"
 #include "ScmTypes.h"
 
-/// Number of node blocks (nodes the SCM can configure).
-constexpr u16 SCM_k_MAX_NODES = 12;
+/// Number of node blocks (nodes the SCM can configure): 12, the older release 101.
+constexpr u16 SCM_k_MAX_NODES = static_cast<u16>(SCM_kProfileMaxNodes);
 /// Number of states of a node machine.
 constexpr u32 SCM_k_NUM_STATES = 27;
 /// Bytes of an SNMT response kept per node.

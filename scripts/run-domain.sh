@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs one simulated safety domain on this machine, after the default build:
 # starts the host simulator for the domain (own object namespace, socket and
-# storage directory), checks the domain from a second process, and stops the
-# host, checking that nothing is left behind.
+# storage directory), checks the domain from a second process, runs both
+# programs, downloads "kel_para.saf" anew and has the firmware unlock it (the
+# domain then restarts on it), and stops the host, checking that nothing is
+# left behind.
 #
 #   scripts/run-domain.sh [BUILD-DIR]      (default build/default)
 #   SCM_RUN_SDN=N scripts/run-domain.sh    (domain number, default 1)
@@ -27,6 +29,8 @@ export SCM_SIM_NAMESPACE=$run_id
 export SCM_SIM_HOST_SOCKET=$work/host.sock
 export SafetyDomainNumber=$sdn
 storage=$work/storage
+files=$work/generated
+word=0x5A5AA5C3
 host_pid=""
 
 log() { printf '[run-domain] %s\n' "$*"; }
@@ -80,7 +84,6 @@ probe_domain() {
 # also in the controller's flash area 16.
 put_files() {
   log "storage: files generated from $description"
-  local files=$work/generated
   mkdir -p "$files"
   "$scmgen" --installed "$description" "$files" >/dev/null || fail "the generator refused $description"
   "$scmhostctl" flash "$(od -An -tx1 "$files/corvane.uid" | tr -d ' \n')" >/dev/null || fail "cannot set flash area 16"
@@ -129,6 +132,42 @@ run_programs() {
   log "checker and firmware accepted each other and keep cycling"
 }
 
+# The operator's download: the file locked with a word and its companion go on
+# the storage, an unlock request names both; the firmware answers, writes the
+# file back unlocked, empties the companion and resets the domain 5 s later.
+download_and_unlock() {
+  log "download: kel_para.saf locked with word $word, and its companion kel_para.saf.swp"
+  "$scmhostctl" download kel_para.saf "@$files/kel_para.saf" "$word" >/dev/null || fail "download refused"
+  "$scmhostctl" unlock 7 kel_para.saf "$word" >/dev/null || fail "unlock request not sent"
+  local answer=""
+  for _ in $(seq 1 100); do
+    answer=$("$scmhostctl" unlock-response 2>/dev/null) && break
+    sleep 0.05
+  done
+  log "unlock response (identifier, result): $answer"
+  [ "$answer" = "7 0" ] || fail "the firmware did not unlock the file"
+  "$scmhostctl" get-file kel_para.saf "$work/unlocked.saf" || fail "cannot read kel_para.saf back"
+  cmp -s "$work/unlocked.saf" "$files/kel_para.saf" || fail "kel_para.saf is not the downloaded file"
+  [ "$("$scmhostctl" get kel_para.saf.swp)" = "-" ] || fail "the companion is not empty"
+  log "kel_para.saf stands unlocked, its companion is empty"
+  local resets=""
+  for _ in $(seq 1 200); do
+    resets=$("$scmhostctl" resets)
+    case $resets in *"domain-requests=1 "*"done=1"*) break ;; esac
+    sleep 0.05
+  done
+  log "resets: $resets"
+  case $resets in *"domain-requests=1 plc-requests=0 "*"done=1"*) ;; *) fail "no single domain reset after the unlock" ;; esac
+  sleep "$seconds"
+  local c1 c2
+  c1=$("$scmhostctl" cond 1 || true)
+  c2=$("$scmhostctl" cond 2 || true)
+  "$scmhostctl" programs | sed 's/^/  /'
+  "$scmhostctl" programs | grep -q 'ended' && fail "a program of the domain is not running after the reset"
+  [ -n "$c1" ] && [ "$c1" = "$c2" ] || fail "the restarted programs did not accept each other"
+  log "both programs restarted on the unlocked file and accepted each other again"
+}
+
 stop_host() {
   log "stopping the host simulator"
   "$scmhostctl" shutdown >/dev/null
@@ -151,6 +190,7 @@ start_host
 probe_domain
 put_files
 run_programs
+download_and_unlock
 stop_host
 check_clean
 log "domain $sdn: done"

@@ -1,7 +1,7 @@
 // The protected sections of a checker program's image for its memory
 // self-test: .init, .text, .fini, .rodata and .rodata1 with their
 // reference-CRC tables, bracketed by the program's linker-script fragment
-// (scmchecker_sections.ld). Included by each program's entry only.
+// (cmake/ScmProtectedSections.ld). Included by each program's entry only.
 #pragma once
 #include "CProcessImageTesterSectionMap.h"
 #include "ScmTypes.h"

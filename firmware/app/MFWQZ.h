@@ -446,6 +446,8 @@ extern u32 MFWQZ_ValidFiles;
 extern u32 MFWQZ_gbLockPostFw;
 /// Machine-option status (2 = loaded or none required).
 extern u32 MFWQZ_geMachineOptionsStatus;
+/// Copies length (at most 76) bytes of the machine options; 1 valid, 2 none or refused.
+u32 MFWQZ_GetMachineOptions(u8* buffer, u32 length);
 
 /// Commissioning parameters of object 0x210B/1-3.
 inline constexpr u32 MFWQZ_kCommissioningCount = 3;

@@ -49,3 +49,4 @@ extern u32 MFWQZ_gulPlaceholderCallCount;
 extern u8 MFWQZ_gaucPlaceholderResults[MFWQZ_kPhStepCount];
 /// Records a stand-in's call; its result.
 u8 MFWQZ_PhCall(MFWQZ_PlaceholderStep step);
+

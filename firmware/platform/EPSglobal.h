@@ -12,7 +12,6 @@ struct EPS_Global {
   u64 ullCtMultiplier = 0x02752546u;  ///< CT multiplier chosen by the time base 0x1200/3 (time base 2 until written)
   u32 aulErrorCounters[EPS_kErrorCounterCount];  ///< stack errors counted per unit
   u32 ulRequests;           ///< own-node requests: bit 0 switch to operational, bit 1 parameter checksum, bit 2 parameter set pending
-  u32 ulCrcRequest;         ///< CRC request word of the background parameter checks
   u32 ulMachineOptions;     ///< machine-option word: bit n-1 mirrors object 0x2100/n
   u8 ucParamError;          ///< set by any faulty record of a parameter stream
   u8 ucStackInitialised;    ///< set once the stack initialisation ran

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "EPSbytes.h"
 #include "EPSglobal.h"
 #include "EPSod.h"
 #include "EPSudid.h"
@@ -61,12 +62,6 @@ ParserState s_Parser = {k_ST_DONE, nullptr, 0, 0, 0, 0, 0, 0};  ///< the one str
 SOD_Access s_RecAcc;   ///< access structure of the current record's object
 SOD_Access s_InitAcc;  ///< access structure of the parser's own writes
 
-u16 Rd16(const u8* p) { return static_cast<u16>(p[0] | (p[1] << 8)); }
-u32 Rd32(const u8* p) {
-  return static_cast<u32>(p[0]) | (static_cast<u32>(p[1]) << 8) | (static_cast<u32>(p[2]) << 16) |
-         (static_cast<u32>(p[3]) << 24);
-}
-
 /// Number of 16 KiB blocks of an area.
 u64 BlockCount(u64 length) { return (length + EPS_kCrcBlockSize - 1) / EPS_kCrcBlockSize; }
 
@@ -80,7 +75,7 @@ u32 CheckBlocks(const u8* area, u32 length, const u8* crcList) {
   for (u32 b = 0; ulDone < length; ++b) {
     const u32 ulBlock = (length - ulDone) < EPS_kCrcBlockSize ? (length - ulDone) : EPS_kCrcBlockSize;
     const u32 ulCrc = HNFiff_Crc32CalcSwp(0, static_cast<i32>(ulBlock), area + ulDone);
-    if (ulCrc != Rd32(crcList + 4u * b)) {
+    if (ulCrc != EPS_Rd32(crcList + 4u * b)) {
       return length - ulDone;
     }
     ulDone += ulBlock;
@@ -218,9 +213,9 @@ u8 ParserStep(u8* start, u8 clear, const u8* data, u32 length, u8 udidOnly) {
         return 1;
       }
       const u8* p = s_Parser.pucData + s_Parser.ulPos;
-      s_Parser.usIndex = Rd16(p);
+      s_Parser.usIndex = EPS_Rd16(p);
       s_Parser.ucSub = p[2];
-      s_Parser.ulRecLen = Rd32(p + 3);
+      s_Parser.ulRecLen = EPS_Rd32(p + 3);
       s_Parser.ulPos += EPS_kRecordHeaderSize;
       s_Parser.ucState = k_ST_LENGTH;
       return 0;
@@ -298,12 +293,12 @@ bool CheckParDataFile(u32 size, const u8* data) {
     ParDataFault(EPS_kReasonLength, size);
     return false;
   }
-  const u16 usVersion = Rd16(data + 4);
-  const u16 usHeaderLen = Rd16(data + 2);
-  const u32 ulDataLen = Rd32(data + 12);
-  const u32 ulDataOff = Rd32(data + 16);
-  const u32 ulCrcCount = Rd32(data + 20);
-  const u32 ulCrcOff = Rd32(data + 24);
+  const u16 usVersion = EPS_Rd16(data + 4);
+  const u16 usHeaderLen = EPS_Rd16(data + 2);
+  const u32 ulDataLen = EPS_Rd32(data + 12);
+  const u32 ulDataOff = EPS_Rd32(data + 16);
+  const u32 ulCrcCount = EPS_Rd32(data + 20);
+  const u32 ulCrcOff = EPS_Rd32(data + 24);
   if (usVersion != k_PARDATA_V1 && usVersion != k_PARDATA_V2) {
     ParDataFault(EPS_kReasonVersion, usVersion);
     return false;
@@ -316,7 +311,7 @@ bool CheckParDataFile(u32 size, const u8* data) {
     ParDataFault(EPS_kReasonLength, size);
     return false;
   }
-  const u32 ulStored = Rd32(data + 60);
+  const u32 ulStored = EPS_Rd32(data + 60);
   if (HNFiff_Crc32CalcSwp(0, 60, data) != ulStored) {
     ParDataFault(EPS_kReasonHeaderCrc, ulStored);
     return false;
@@ -325,8 +320,8 @@ bool CheckParDataFile(u32 size, const u8* data) {
     ParDataFault(EPS_kReasonLayout, ulDataOff);
     return false;
   }
-  if (Rd16(data + 6) != EPS_kFileHeaderSize) {
-    ParDataFault(EPS_kReasonLayout, Rd16(data + 6));
+  if (EPS_Rd16(data + 6) != EPS_kFileHeaderSize) {
+    ParDataFault(EPS_kReasonLayout, EPS_Rd16(data + 6));
     return false;
   }
   // The size check above has placed the data area inside the file.
@@ -336,9 +331,9 @@ bool CheckParDataFile(u32 size, const u8* data) {
 
 /// Walks the entries of a checked "pardata1.bin"; false after a reported fault.
 bool LoadParDataEntries(const u8* data, u32* loaded) {
-  const u16 usCount = Rd16(data);
-  const u16 usVersion = Rd16(data + 4);
-  const u32 ulDataLen = Rd32(data + 12);
+  const u16 usCount = EPS_Rd16(data);
+  const u16 usVersion = EPS_Rd16(data + 4);
+  const u32 ulDataLen = EPS_Rd32(data + 12);
   const u8* pucArea = data + EPS_kFileHeaderSize;
   u64 q = 0;
   for (u32 e = 0; e < usCount; ++e) {
@@ -348,8 +343,8 @@ bool LoadParDataEntries(const u8* data, u32* loaded) {
     }
     const u8* pucEntry = pucArea + q;
     const u8 ucNumber = pucEntry[0];
-    const u16 usSadr = Rd16(pucEntry + 2);
-    const u32 ulPayload = Rd32(pucEntry + 4);
+    const u16 usSadr = EPS_Rd16(pucEntry + 2);
+    const u32 ulPayload = EPS_Rd32(pucEntry + 4);
     const bool skip = usVersion == k_PARDATA_V2 && usSadr >= k_PARDATA_SKIP_SADR;
     const bool valid = pucEntry[1] == k_ENTRY_VERSION && ucNumber <= k_ENTRY_NUMBER_MAX && usSadr >= 1 &&
                        usSadr <= k_SADR_MAX;
@@ -398,16 +393,16 @@ u8 EPS_KelParser(u32 size, const u8* data) {
     KelFault(EPS_kReasonLength, size);
     return 0;
   }
-  const u16 usHeaderLen = Rd16(data);
-  const u16 usVersion = Rd16(data + 2);
-  const u32 ulFileLen = Rd32(data + 4);
-  const u32 ulFirstLen = Rd32(data + 12);
-  const u32 ulFirstCrcs = Rd32(data + 20);
-  const u32 ulParOff = Rd32(data + 28);
-  const u32 ulParLen = Rd32(data + 32);
-  const u32 ulCrcOff = Rd32(data + 36);
-  const u32 ulCrcCount = Rd32(data + 40);
-  const u32 ulKind = Rd32(data + 44);
+  const u16 usHeaderLen = EPS_Rd16(data);
+  const u16 usVersion = EPS_Rd16(data + 2);
+  const u32 ulFileLen = EPS_Rd32(data + 4);
+  const u32 ulFirstLen = EPS_Rd32(data + 12);
+  const u32 ulFirstCrcs = EPS_Rd32(data + 20);
+  const u32 ulParOff = EPS_Rd32(data + 28);
+  const u32 ulParLen = EPS_Rd32(data + 32);
+  const u32 ulCrcOff = EPS_Rd32(data + 36);
+  const u32 ulCrcCount = EPS_Rd32(data + 40);
+  const u32 ulKind = EPS_Rd32(data + 44);
   if (usVersion != EPS_kKelVersion) {
     KelFault(EPS_kReasonVersion, usVersion + 0x2000000u);
     return 0;
@@ -417,7 +412,7 @@ u8 EPS_KelParser(u32 size, const u8* data) {
     KelFault(EPS_kReasonLength, ulFileLen);
     return 0;
   }
-  const u16 usStored = Rd16(data + 62);
+  const u16 usStored = EPS_Rd16(data + 62);
   if (HNFiff_Crc16_755B_CalcSwp(0, 62, data) != usStored) {
     KelFault(EPS_kReasonHeaderCrc, usStored);
     return 0;
@@ -444,13 +439,13 @@ u8 EPS_CorvaneParser(u32 size, const u8* data) {
     CorvaneFault(EPS_kReasonLength, size);
     return 0;
   }
-  const u16 usHeaderLen = Rd16(data);
-  const u16 usVersion = Rd16(data + 2);
-  const u32 ulFileLen = Rd32(data + 4);
-  const u32 ulDataOff = Rd32(data + 8);
-  const u32 ulDataLen = Rd32(data + 12);
-  const u32 ulCrcOff = Rd32(data + 16);
-  const u32 ulCrcCount = Rd32(data + 20);
+  const u16 usHeaderLen = EPS_Rd16(data);
+  const u16 usVersion = EPS_Rd16(data + 2);
+  const u32 ulFileLen = EPS_Rd32(data + 4);
+  const u32 ulDataOff = EPS_Rd32(data + 8);
+  const u32 ulDataLen = EPS_Rd32(data + 12);
+  const u32 ulCrcOff = EPS_Rd32(data + 16);
+  const u32 ulCrcCount = EPS_Rd32(data + 20);
   if (usVersion == 0 || usVersion > k_CORVANE_V2) {
     CorvaneFault(EPS_kReasonVersion, usVersion + 0x20000u);
     return 0;
@@ -460,7 +455,7 @@ u8 EPS_CorvaneParser(u32 size, const u8* data) {
     CorvaneFault(EPS_kReasonLength, ulFileLen);
     return 0;
   }
-  const u16 usStored = Rd16(data + 62);
+  const u16 usStored = EPS_Rd16(data + 62);
   const u16 usCrc = usVersion == k_CORVANE_V1 ? HNFiff_Crc16CalcSwp(0, 62, data) : HNFiff_Crc16_755B_CalcSwp(0, 62, data);
   if (usCrc != usStored) {
     CorvaneFault(EPS_kReasonHeaderCrc, usStored);
@@ -490,7 +485,7 @@ u8 EPS_AddParParser(const HNFstp_File* file) {
   }
   u32 ulLoaded = 0;
   const bool ok = CheckParDataFile(file->ulSize, file->pucData) && LoadParDataEntries(file->pucData, &ulLoaded);
-  if (!ok || Rd16(file->pucData) == 0) {
+  if (!ok || EPS_Rd16(file->pucData) == 0) {
     EmptyParData();
     return 0;
   }

@@ -198,8 +198,8 @@ void HNFcyc_BgTask(void) {
   (void)MFWQZ_Main(HNFcyc_statusInfo[1] > HNFcyc_kStepStack ? 1 : 0);
   EPS_Idle();
   if (HNFcyc_statusInfo[1] > HNFcyc_kStepStack) {
-    while (EPS_UdidStoreInProgress() != 0 && HNFiff_ModuleStateRead() == HNFiff_kModuleStateNormal) {
-      EPS_StoreSadrUdid();
+    // The writer says when the pass must stop: a busy storage or a wait between tries.
+    while (EPS_UdidStoreInProgress() != 0 && EPS_StoreSadrUdid() != 0) {
     }
   }
   if (HNFcyc_TriggerSendScmVersionToQorInBgTask != 0) {

@@ -13,7 +13,8 @@ inline constexpr u32 HNFcyc_kStepLoaded = 17;
 inline constexpr u64 HNFcyc_kMaxCycleGapUs = 10000000u;
 /// Event: two cycles lay more than 10 s apart (information1 = the gap's low 32 bits).
 inline constexpr u32 HNFcyc_kEvtCycleGap = 0x62008482u;
-/// Event: the safe-controller reset through the host failed (information1 = 3).
+/// Event: a reset call to the host failed (information1 = 1 the end of the UDID writer's
+/// hold-off, 2 the unlock's domain reset, 3 the safe-controller reset).
 inline constexpr u32 HNFcyc_kEvtResetFailed = 0x6200C090u;
 /// Priority of the cyclic task (higher than the background task).
 inline constexpr int HNFcyc_kCyclicPriority = 127;

@@ -113,6 +113,19 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
     if (!hasNode(f.node)) return "--wire-fault: no node at position " + std::to_string(f.node);
   }
   plan.descriptionText = SimDomain::WriteDomain(domain);
+  if (!options.download.empty()) {
+    // The second configuration: only its key file travels; the devices stay as planned.
+    DemoOptions second;
+    second.description = options.download;
+    DomainPlan next;
+    const std::string problem = PlanDomain(second, next);
+    if (!problem.empty()) return "--download " + problem;
+    if (next.sdn != plan.sdn) return "--download: the description is for domain " + std::to_string(next.sdn);
+    for (const auto& [name, bytes] : next.files) {
+      if (name == kKelParaSaf) plan.download = bytes;
+    }
+    plan.downloadNodes = next.nodes;
+  }
   return "";
 }
 

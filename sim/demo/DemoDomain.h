@@ -40,6 +40,8 @@ struct DomainPlan {
   std::vector<PlannedNode> nodes;     ///< the nodes
   ScmSim::WireFaultPlan wire;         ///< the wire faults, by node position
   std::string descriptionText;        ///< the domain as a description (uniform domains are written out)
+  std::optional<std::vector<uint8_t>> download;  ///< "kel_para.saf" of the --download description
+  std::vector<PlannedNode> downloadNodes;  ///< the nodes as the --download description has them
 };
 
 /// Builds the plan; an empty string, or the message naming the field or option that is wrong.

@@ -63,6 +63,17 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
       ->capture_default_str();
   app.add_flag("--cleanup", options.cleanupOnly,
                "remove what dead runs left behind (shared-memory objects, run directories) and end");
+  app.add_option("--download", options.download,
+                 "after the goal, download this description's kel_para.saf, unlock it and reach the goal again");
+  app.add_option("--download-fault", options.downloadFault,
+                 "the host cuts short or refuses the firmware's first write after the request")
+      ->check(CLI::IsMember({"none", "short", "refuse"}))
+      ->capture_default_str();
+  std::string damaged = "commit";
+  app.add_option("--damaged-writes", damaged, "a close after a short or refused write commits or discards the file")
+      ->check(CLI::IsMember({"commit", "discard"}))
+      ->capture_default_str();
+  app.add_option("--unlock-word", options.unlockWord, "the word the download is locked with");
   app.add_option("--checker", options.checkerPath, "scmchecker to start")->capture_default_str();
   app.add_option("--firmware", options.firmwarePath, "scmfirmware to start")->capture_default_str();
   std::string emulator;
@@ -115,6 +126,13 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
     }
     if (found.empty()) return refuse("--emulator: " + options.emulator.front() + " not found");
     options.emulator.front() = found;
+  }
+  options.commitDamagedWrites = damaged == "commit";
+  if (!options.download.empty()) {
+    std::ifstream file(options.download);
+    if (!file) return refuse("--download: cannot read " + options.download);
+  } else if (options.downloadFault != "none") {
+    return refuse("--download-fault needs --download");
   }
   if (!options.scenario.empty()) {
     const std::string path = SimDomain::DefaultScenariosPath();

@@ -18,6 +18,7 @@ constexpr int ProgramExited = 4;  ///< scmchecker or scmfirmware ended by itself
 constexpr int BadOptions = 5;     ///< bad options or a bad domain description
 constexpr int NodeLost = 6;       ///< an operational node left operational during --duration
 constexpr int OperatorFailed = 7; ///< a step of the scripted operator failed
+constexpr int DownloadFailed = 8; ///< the download step did not go as the operator expects
 constexpr int Interrupted = 130;  ///< stopped by Ctrl-C, SIGTERM or SIGHUP
 }  // namespace ExitStatus
 
@@ -48,6 +49,10 @@ struct DemoOptions {
   std::string firmwarePath;                ///< scmfirmware to start
   bool cleanupOnly = false;                ///< only remove what dead runs left behind, then end
   std::vector<std::string> emulator;       ///< command (and its arguments) that runs both programs; empty = none
+  std::string download;                    ///< description whose "kel_para.saf" is downloaded after the goal; empty = none
+  std::string downloadFault = "none";      ///< the host's fault on the firmware's first write after the request: none, short, refuse
+  bool commitDamagedWrites = true;         ///< the storage commits a damaged write at its close (else discards it)
+  uint32_t unlockWord = 0x5A5AA5C3u;       ///< word the download is locked with
   std::string operatorFile;                ///< the scripted operator's steps; empty = none
   std::string scenario;                    ///< a scenario of the CI scenario file; empty = none
   std::vector<std::string> operatorSteps;  ///< the scenario's operator steps (in place of --operator)

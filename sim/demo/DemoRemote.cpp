@@ -68,7 +68,7 @@ uint32_t Number(const std::string& s) {
 const std::pair<const char*, bool> kConditions[] = {
     {"startup-over", false}, {"mismatches", true},     {"missing", true},  {"firmware", true},
     {"remote-state", true},  {"last-completed", true}, {"stored", true},   {"marked", true},
-    {"unmarked", true},
+    {"unmarked", true},      {"restarted", false},
 };
 
 bool Marked(const TestFrames::StatusSpec& r, uint32_t sadr) {
@@ -121,6 +121,40 @@ std::optional<OperatorStep> ParseOperatorStep(const std::string& line, std::stri
       }
       error = "unknown condition: " + w[1];
       return std::nullopt;
+    }
+    if (w[0] == "download" || w[0] == "unlock") {
+      // download NAME [FILE] [--word W]; unlock ID NAME [--word W] expect RESULT
+      const bool unlock = w[0] == "unlock";
+      step.kind = unlock ? OperatorStep::Kind::Unlock : OperatorStep::Kind::Download;
+      std::vector<std::string> rest;
+      for (size_t i = 1; i < w.size(); ++i) {
+        if (w[i] == "--word" && i + 1 < w.size()) {
+          step.word = Number(w[++i]);
+        } else {
+          rest.push_back(w[i]);
+        }
+      }
+      if (unlock) {
+        if (rest.size() != 4 || rest[2] != "expect" || (rest[3] != "0" && rest[3] != "-1")) {
+          error = "an unlock step is unlock ID NAME [--word WORD] expect 0|-1: " + line;
+          return std::nullopt;
+        }
+        step.identifier = Number(rest[0]);
+        step.file = rest[1];
+        step.expectUnlock = rest[3] == "0" ? 0 : -1;
+      } else {
+        if (rest.empty() || rest.size() > 2) {
+          error = "a download step is download NAME [FILE] [--word WORD]: " + line;
+          return std::nullopt;
+        }
+        step.file = rest[0];
+        if (rest.size() == 2) step.source = rest[1];
+      }
+      if (step.file.size() > ScmSim::kUnlockNameSize) {
+        error = "a file to unlock has a name of at most 13 bytes: " + line;
+        return std::nullopt;
+      }
+      return step;
     }
     if (w[0] == "send") {
       step.kind = OperatorStep::Kind::Send;
@@ -201,7 +235,7 @@ bool ConditionHolds(const OperatorStep& step, const TestFrames::StatusSpec& r) {
   if (step.condition == "stored") return r.storedCode == v;
   if (step.condition == "marked") return Marked(r, v);
   if (step.condition == "unmarked") return !Marked(r, v);
-  return false;
+  return false;  // "restarted" is the run's to judge, not the record's
 }
 
 }  // namespace ScmDemo

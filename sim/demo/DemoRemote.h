@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -47,6 +48,8 @@ struct OperatorStep {
     Send,      ///< send a command and expect a result
     Wait,      ///< read the status record until a condition holds
     Pause,     ///< wait a while
+    Download,  ///< put a file locked with a word beside its ".swp" companion on the storage
+    Unlock,    ///< send an unlock request and expect its result
   };
   Kind kind = Kind::Pause;                  ///< what the step does
   std::string text;                         ///< the step as written
@@ -56,10 +59,16 @@ struct OperatorStep {
   std::string condition;                    ///< Wait: the condition's name
   std::string conditionValue;               ///< Wait: its value
   double seconds = 0;                       ///< Wait: the limit; Pause: the time
+  std::string file;                         ///< Download, Unlock: the file's name on the storage
+  std::string source;                       ///< Download: where its bytes come from (empty: the run's own file)
+  std::optional<uint32_t> word;             ///< Download, Unlock: the unlock word (none: the run's --unlock-word)
+  uint32_t identifier = 0;                  ///< Unlock: the request's identifier
+  int32_t expectUnlock = 0;                 ///< Unlock: the result it must bring (0 unlocked, -1 refused)
 };
 
 /// Reads one step ("send status expect 0", "send enter 0x60 --password x expect 8", "wait mismatches=0 within 60",
-/// "pause 2", "password hex:01");
+/// "pause 2", "password hex:01", "download kel_para.saf [FILE] [--word W]", "unlock 1 kel_para.saf [--word W]
+/// expect 0", "wait restarted within 30");
 /// none and the error when it does not parse.
 std::optional<OperatorStep> ParseOperatorStep(const std::string& line, std::string& error);
 /// Reads a script file: one step a line, '#' starts a comment; empty and the error on the first bad line.

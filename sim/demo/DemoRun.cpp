@@ -1,5 +1,6 @@
 #include "DemoRun.h"
 
+#include <strings.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,6 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <thread>
 
 #include "DemoCleanup.h"
@@ -27,8 +30,24 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-/// Call-log records the host keeps; the run never reads the log.
-constexpr size_t kCallLogRecords = 1024;
+/// Call-log records the host keeps; the download step looks for the firmware's reset call in it.
+constexpr size_t kCallLogRecords = 200000;
+/// Name of the downloaded file.
+constexpr const char* kDownloadName = "kel_para.saf";
+/// The firmware resets the domain this long after the first request (seconds).
+constexpr double kResetDelaySeconds = 5.0;
+/// A reset later than this after the request is no longer "5 s or a little more" (seconds).
+constexpr double kResetLateSeconds = 8.0;
+/// How long an answer to an unlock request may take (seconds).
+constexpr double kAnswerSeconds = 5.0;
+/// How long the reset may take after the request, and the second goal after the reset (seconds).
+constexpr double kRestartSeconds = 60.0;
+/// The firmware's event of a failed unlock.
+constexpr uint32_t kUnlockFailed = 0x6200AF1Du;
+/// The checker's record of a passed unlock deadline.
+constexpr uint32_t kUnlockDeadlinePassed = 0xE20Eu;
+/// Bytes the host lets through of a write it cuts short.
+constexpr uint32_t kShortWriteBytes = 16;
 /// State of a node before the network has run.
 constexpr const char* kNotStarted = "not started";
 /// How the cycles are counted.
@@ -179,6 +198,7 @@ class Run {
       script_.push_back(*step);
     }
     config.callLogLimit = kCallLogRecords;
+    config.commitDamagedWrites = options_.commitDamagedWrites;
     host_ = std::make_unique<ScmSim::HostSim>(config);
     start_ = Clock::now();
     try {
@@ -215,6 +235,7 @@ class Run {
       ReadNetwork();
       CountCycles();
       UpdateHandshake(now);
+      if (!download_) FollowResets();
       OperatorTurn(now);
       view_.Show(MakeSnapshot(now));
       if (!operatorFailure_.empty()) return End(ExitStatus::OperatorFailed, "operator-failed", operatorFailure_);
@@ -234,6 +255,12 @@ class Run {
         summary_.firmwareCyclesAtGoal = summary_.firmwareCycles;
         SampleCpu(true);
       }
+      if (download_) {
+        const std::optional<int> ended = StepDownload(now, notOperational);
+        if (ended) return *ended;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
+        continue;
+      }
       if (goal_ && !notOperational.empty() && !options_.countLostNodes) {
         return End(ExitStatus::NodeLost, "node-lost", "an operational node left operational: " + notOperational);
       }
@@ -242,6 +269,10 @@ class Run {
       }
       if (goal_ && Since(*goal_, now) >= options_.durationSeconds) {
         if (notOperational.empty()) {
+          if (plan_.download) {
+            StartDownload(now);
+            continue;
+          }
           return End(ExitStatus::Success, "success", "every node operational and guarded, no fail-safe");
         }
         // counted nodes that are out at the end get the time limit to come back
@@ -258,6 +289,217 @@ class Run {
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(kPollMilliseconds));
     }
+  }
+
+  /// Steps of the download after the goal.
+  enum class DownloadPhase {
+    Answer,        ///< waiting for the answer to the last request
+    Reset,         ///< waiting for the firmware's domain reset
+    SecondGoal,    ///< waiting for the handshake and every node operational again
+  };
+
+  /// Puts the new file locked beside its companion and sends the first unlock request.
+  void StartDownload(Clock::time_point now) {
+    DownloadSummary d;
+    d.description = options_.download;
+    d.word = options_.unlockWord;
+    d.fault = options_.downloadFault;
+    d.commitDamagedWrites = options_.commitDamagedWrites;
+    summary_.download = d;
+    download_ = DownloadPhase::Answer;
+    const auto firmware = host_->Programs().Info(firmware_);
+    firmwarePidBeforeReset_ = firmware ? firmware->pid : 0;
+    if (!operator_->Download(kDownloadName, *plan_.download, options_.unlockWord)) {
+      downloadProblem_ = "the host refused the download";
+      return;
+    }
+    ExpectNewParameterSets();
+    if (options_.downloadFault == "short") {
+      host_->InjectShortTransfer(0x88, 1, kShortWriteBytes);
+    } else if (options_.downloadFault == "refuse") {
+      host_->InjectFault(0x88, 1);
+    }
+    SendUnlockRequest(now);
+  }
+
+  /// The devices follow the new configuration: a node whose parameter set it changes takes the
+  /// new set as its described one (it holds the old one until the restarted firmware downloads it).
+  void ExpectNewParameterSets() {
+    for (const PlannedNode& next : plan_.downloadNodes) {
+      for (const PlannedNode& now : plan_.nodes) {
+        if (now.position != next.position) continue;
+        const SimNodes::NodeConfig& a = now.device;
+        const SimNodes::NodeConfig& b = next.device;
+        if (a.parameterSet == b.parameterSet && a.checksum == b.checksum && a.timestamp == b.timestamp) continue;
+        pump_->ChangeNetwork([&next](ScmSim::FrameNetwork& net) {
+          if (SimNodes::SimNode* node = net.NodeAt(static_cast<u16>(next.position))) {
+            node->ExpectParameterSet(next.device.parameterSet, next.device.checksum, next.device.timestamp);
+          }
+        });
+        summary_.download->changedNodes.push_back(next.position);
+      }
+    }
+  }
+
+  void SendUnlockRequest(Clock::time_point now) {
+    UnlockExchange r;
+    r.identifier = static_cast<uint32_t>(summary_.download->requests.size() + 1);
+    r.requestSeconds = Since(start_, now);
+    if (!operator_->SendUnlockRequest(r.identifier, kDownloadName, options_.unlockWord)) {
+      downloadProblem_ = "the unlock request could not be sent";
+    }
+    summary_.download->requests.push_back(r);
+    download_ = DownloadPhase::Answer;
+  }
+
+  /// One look at the download step; the exit status once the run ends.
+  std::optional<int> StepDownload(Clock::time_point now, const std::string& notOperational) {
+    DownloadSummary& d = *summary_.download;
+    auto fail = [this](const std::string& why) { return End(ExitStatus::DownloadFailed, "download-failed", why); };
+    if (!downloadProblem_.empty()) return fail(downloadProblem_);
+    const double sinceFirst = Since(start_, now) - d.requests.front().requestSeconds;
+    const ScmSim::ResetState resets = host_->Resets();
+    d.domainResets = resets.domainRequests;
+    d.plcResets = resets.plcRequests;
+    if (resets.plcRequests != 0) return fail("the controller was reset (the checker's deadline passed)");
+    if (resets.domainRequests > 1) return fail("more than one domain reset");
+    switch (*download_) {
+      case DownloadPhase::Answer: {
+        UnlockExchange& r = d.requests.back();
+        if (std::optional<ScmSim::UnlockResponse> answer = operator_->ReadUnlockResponse()) {
+          r.result = answer->result;
+          r.answerSeconds = Since(start_, now);
+          if (answer->identifier != r.identifier) return fail("the answer does not echo the request's identifier");
+          const bool refusedFirst = options_.downloadFault != "none" && d.requests.size() == 1;
+          if (answer->result != (refusedFirst ? -1 : 0)) {
+            return fail("unexpected unlock result " + std::to_string(answer->result));
+          }
+          const ScmSim::Bytes locked = *ScmSim::LockForDownload(*plan_.download, options_.unlockWord);
+          const ScmSim::Bytes companion(plan_.download->begin(), plan_.download->begin() + ScmSim::kLockedBytes);
+          if (refusedFirst) {
+            // file and companion stand as downloaded; a second request before the reset unlocks them
+            if (host_->GetFile(kDownloadName) != locked ||
+                host_->GetFile(ScmSim::CompanionName(kDownloadName)) != companion) {
+              return fail("after the refused write, file and companion are not as downloaded");
+            }
+            SendUnlockRequest(now);
+            return std::nullopt;
+          }
+          if (options_.downloadFault != "none" && !RefusedWriteReported()) {
+            return fail("the refused write was not reported as 0x6200AF1D (level 2, reason 9)");
+          }
+          d.fileUnlocked = host_->GetFile(kDownloadName) == *plan_.download &&
+                           host_->GetFile(ScmSim::CompanionName(kDownloadName)) == ScmSim::Bytes{};
+          if (!d.fileUnlocked) return fail("the file is not unlocked or its companion not empty");
+          download_ = DownloadPhase::Reset;
+        } else if (Since(start_, now) - r.requestSeconds > kAnswerSeconds) {
+          return fail("no answer to unlock request " + std::to_string(r.identifier));
+        }
+        return std::nullopt;
+      }
+      case DownloadPhase::Reset:
+        if (resets.done >= 1) {
+          const std::optional<double> at = FirmwareResetCall();
+          d.resetByFirmware = at.has_value();
+          if (!at) return fail("the domain reset was not asked for by scmfirmware");
+          d.resetSeconds = *at - d.requests.front().requestSeconds;
+          if (*d.resetSeconds < kResetDelaySeconds - 0.05 || *d.resetSeconds > kResetLateSeconds) {
+            return fail("the reset came " + std::to_string(*d.resetSeconds) + " s after the request");
+          }
+          resetSeen_ = now;
+          setOpAtReset_ = SetOperationalAnswers();
+          downloadsAtReset_ = MatchingDownloads();
+          download_ = DownloadPhase::SecondGoal;
+          pumpReopened_ = pump_->Reopen();
+        } else if (sinceFirst > kRestartSeconds) {
+          return fail("no domain reset after the unlock");
+        }
+        return std::nullopt;
+      case DownloadPhase::SecondGoal: {
+        // the queues are re-created with the reset; the network follows them
+        if (!pumpReopened_) pumpReopened_ = pump_->Reopen();
+        const auto checker = host_->Programs().Info(checker_);
+        const auto firmware = host_->Programs().Info(firmware_);
+        const bool restarted = checker && firmware && checker->starts >= 2 && firmware->starts >= 2 &&
+                               checker->running && firmware->running;
+        const bool handshake = host_->Condition(1) && host_->Condition(2) && *host_->Condition(1) == *host_->Condition(2);
+        if (restarted && handshake && notOperational.empty() && SetOperationalSinceReset() &&
+            NewSetsDownloadedSinceReset()) {
+          d.secondGoalSeconds = Since(start_, now);
+          if (operator_->EventCounts().count(kUnlockDeadlinePassed) != 0) {
+            return fail("the checker's unlock deadline passed");
+          }
+          return End(ExitStatus::Success, "success",
+                     "every node operational, the download unlocked and every node operational again after the restart");
+        }
+        if (Since(resetSeen_, now) > kRestartSeconds) {
+          return fail("not every node operational again after the restart");
+        }
+        return std::nullopt;
+      }
+    }
+    return std::nullopt;
+  }
+
+  /// Exactly one unlock failure reached the host, at level 2 with reason 9 (the write).
+  bool RefusedWriteReported() const {
+    int failures = 0;
+    bool reason9 = false;
+    for (const ScmSim::OperatorEvent& e : operator_->Events()) {
+      if (!e.record || e.record->code != kUnlockFailed) continue;
+      ++failures;
+      reason9 = e.record->level == 2 && e.record->information0 == 9;
+    }
+    return failures == 1 && reason9;
+  }
+
+  /// Downloads of the described set each node took so far, by position.
+  std::map<unsigned, u32> MatchingDownloads() const {
+    std::map<unsigned, u32> downloads;
+    for (const NodeSummary& n : summary_.nodes) {
+      downloads[n.position] = n.record ? n.record->downloadsMatching : 0;
+    }
+    return downloads;
+  }
+
+  /// Every node whose parameter set the new configuration changed took the new set from the restarted firmware.
+  bool NewSetsDownloadedSinceReset() {
+    const std::map<unsigned, u32> now = MatchingDownloads();
+    for (unsigned position : summary_.download->changedNodes) {
+      const auto before = downloadsAtReset_.find(position);
+      const auto after = now.find(position);
+      if (before == downloadsAtReset_.end() || after == now.end() || after->second <= before->second) return false;
+    }
+    return true;
+  }
+
+  /// Set-to-operational requests each node answered so far.
+  std::vector<u32> SetOperationalAnswers() const {
+    std::vector<u32> answers;
+    for (const NodeSummary& n : summary_.nodes) {
+      answers.push_back(n.record ? n.record->services[static_cast<size_t>(SimNodes::Service::SetOp)].answered : 0);
+    }
+    return answers;
+  }
+
+  /// Every node answered a set-to-operational request of the restarted firmware: only an answer
+  /// given after the restart counts.
+  bool SetOperationalSinceReset() const {
+    const std::vector<u32> now = SetOperationalAnswers();
+    for (size_t i = 0; i < now.size() && i < setOpAtReset_.size(); ++i) {
+      if (now[i] <= setOpAtReset_[i]) return false;
+    }
+    return now.size() == setOpAtReset_.size();
+  }
+
+  /// When scmfirmware asked for the domain reset (0x8F), from the host's start; none when another process did.
+  std::optional<double> FirmwareResetCall() const {
+    for (const ScmSim::CallRecord& r : host_->CallLog()) {
+      if (r.number != 0x8F) continue;
+      if (r.pid != firmwarePidBeforeReset_) return std::nullopt;
+      return Since(start_, r.at);
+    }
+    return std::nullopt;
   }
 
   /// Seconds between two reads of the record while a wait step waits.
@@ -309,6 +551,7 @@ class Run {
   void NextStep() {
     ++step_;
     stepStart_.reset();
+    unlockSent_.reset();
   }
 
   void FailStep(const std::string& why) {
@@ -332,9 +575,103 @@ class Run {
         if (!pending_) FailStep("the command could not be sent");
         return;
       case OperatorStep::Kind::Wait:
+        if (step.condition == "restarted") {
+          if (RestartedSinceUnlock()) {
+            NextStep();
+          } else if (Since(*stepStart_, now) > step.seconds) {
+            FailStep("the domain did not restart with every node operational again within " +
+                     std::to_string(step.seconds) + " s");
+          }
+          return;
+        }
         if (!lastRead_ || Since(*lastRead_, now) >= kWaitReadSeconds) Send(ScmSim::RemoteOrder{}, true, now);
         return;
+      case OperatorStep::Kind::Download:
+        ScriptDownload(step);
+        return;
+      case OperatorStep::Kind::Unlock:
+        ScriptUnlock(step, now);
+        return;
     }
+  }
+
+  /// A download step: the file's bytes (the given file, else the run's own file of that name)
+  /// locked with the word beside its companion.
+  void ScriptDownload(const OperatorStep& step) {
+    std::optional<ScmSim::Bytes> plain;
+    if (step.source.empty()) {
+      for (const auto& [name, bytes] : plan_.files) {
+        if (strcasecmp(name.c_str(), step.file.c_str()) == 0) plain = bytes;
+      }
+      if (!plain) return FailStep("the run put no file of that name on the storage");
+    } else {
+      std::ifstream in(step.source, std::ios::binary);
+      if (!in) return FailStep("cannot read " + step.source);
+      plain = ScmSim::Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    if (plain->size() < ScmSim::kLockedBytes) return FailStep("a file under 4 bytes cannot be locked");
+    if (!operator_->Download(step.file, *plain, step.word.value_or(options_.unlockWord))) {
+      return FailStep("the host refused the download");
+    }
+    summary_.operatorSide.downloads.push_back(step.file);
+    NextStep();
+  }
+
+  /// An unlock step: the request once, then its answer, which must echo the identifier with the expected result.
+  void ScriptUnlock(const OperatorStep& step, Clock::time_point now) {
+    if (!unlockSent_) {
+      // answers no step waited for are not this step's
+      while (operator_->ReadUnlockResponse()) {
+      }
+      const ScmSim::ResetState resets = host_->Resets();
+      resetsAtUnlock_ = resets.done;
+      const auto checker = host_->Programs().Info(checker_);
+      const auto firmware = host_->Programs().Info(firmware_);
+      startsAtUnlock_ = {checker ? checker->starts : 0, firmware ? firmware->starts : 0};
+      if (!operator_->SendUnlockRequest(step.identifier, step.file, step.word.value_or(options_.unlockWord))) {
+        return FailStep("the unlock request could not be sent");
+      }
+      unlockSent_ = now;
+      return;
+    }
+    if (std::optional<ScmSim::UnlockResponse> answer = operator_->ReadUnlockResponse()) {
+      summary_.operatorSide.unlocks.push_back(std::to_string(answer->identifier) + "," +
+                                              std::to_string(answer->result));
+      if (answer->identifier != step.identifier) return FailStep("the answer does not echo the identifier");
+      if (answer->result != step.expectUnlock) {
+        return FailStep("expected result " + std::to_string(step.expectUnlock) + ", got " +
+                        std::to_string(answer->result));
+      }
+      NextStep();
+    } else if (now - *unlockSent_ > ScmSim::HostOperator::kDefaultAnswerLimit) {
+      FailStep("no answer within the limit");
+    }
+  }
+
+  /// The pump follows the queues and semaphore a domain reset re-creates; the set-to-operational
+  /// answers at each reset are kept so that only answers to the restarted firmware count.
+  void FollowResets() {
+    const uint32_t done = host_->Resets().done;
+    if (done != resetsFollowed_) {
+      resetsFollowed_ = done;
+      setOpAtReset_ = SetOperationalAnswers();
+      pumpFollows_ = pump_->Reopen();
+    } else if (!pumpFollows_) {
+      pumpFollows_ = pump_->Reopen();
+    }
+  }
+
+  /// Since the last unlock step's request: the domain reset it armed was carried out, both programs
+  /// started again, the handshake holds and every node answered the restarted firmware's
+  /// set-to-operational and is operational.
+  bool RestartedSinceUnlock() {
+    if (host_->Resets().done <= resetsAtUnlock_ || !pumpFollows_) return false;
+    const auto checker = host_->Programs().Info(checker_);
+    const auto firmware = host_->Programs().Info(firmware_);
+    const bool restarted = checker && firmware && checker->running && firmware->running &&
+                           checker->starts > startsAtUnlock_.first && firmware->starts > startsAtUnlock_.second;
+    const bool handshake = host_->Condition(1) && host_->Condition(2) && *host_->Condition(1) == *host_->Condition(2);
+    return restarted && handshake && SetOperationalSinceReset() && NotOperational().empty();
   }
 
   void ScriptAnswer(const ScmSim::RemoteExchange& x, Clock::time_point now) {
@@ -748,6 +1085,18 @@ class Run {
   std::vector<bool> out_;                           ///< per node: out of operational since the goal (--count-lost-nodes)
   std::unique_ptr<GiveCounter> checkerGives_;       ///< the checker's cycles
   std::unique_ptr<GiveCounter> firmwareGives_;      ///< the firmware's cycles
+  std::optional<DownloadPhase> download_;           ///< the download step under way, none before it
+  std::string downloadProblem_;                     ///< why the download step cannot go on
+  Clock::time_point resetSeen_;                     ///< when the domain reset was seen carried out
+  bool pumpReopened_ = false;                       ///< the network's pump opened the re-created queues
+  std::vector<u32> setOpAtReset_;                   ///< set-to-operational answers per node when the reset was seen
+  std::map<unsigned, u32> downloadsAtReset_;        ///< downloads of the described set per position at the reset
+  int firmwarePidBeforeReset_ = 0;                  ///< scmfirmware's process that unlocked the file
+  uint32_t resetsFollowed_ = 0;                     ///< domain resets the pump has followed (outside the download step)
+  bool pumpFollows_ = true;                         ///< the pump opened the queues of the last reset
+  std::optional<Clock::time_point> unlockSent_;     ///< when the unlock step under way sent its request
+  uint32_t resetsAtUnlock_ = 0;                     ///< resets carried out when the last unlock step sent its request
+  std::pair<uint32_t, uint32_t> startsAtUnlock_;    ///< starts of checker and firmware then
   std::string handshakeText_ = "waiting for the checker (condition 1)";  ///< shown in the view
 };
 

@@ -131,6 +131,30 @@ std::string SummaryText(const Summary& s) {
                 static_cast<unsigned long long>(s.framesFromFirmware),
                 static_cast<unsigned long long>(s.statusResponses), static_cast<unsigned long long>(s.unlockResponses));
   t += line;
+  if (s.download) {
+    const DownloadSummary& d = *s.download;
+    std::snprintf(line, sizeof line, "  download: kel_para.saf of %s, word %s, first write %s, damaged writes %s\n",
+                  d.description.c_str(), Hex(d.word).c_str(), d.fault.c_str(),
+                  d.commitDamagedWrites ? "committed" : "discarded");
+    t += line;
+    for (const UnlockExchange& r : d.requests) {
+      std::snprintf(line, sizeof line, "    unlock request %u at %.2f s: %s\n", r.identifier, r.requestSeconds,
+                    r.result ? (*r.result == 0 ? "unlocked" : "refused") : "no answer");
+      t += line;
+    }
+    std::snprintf(line, sizeof line, "    file %s; domain resets %u (%s), controller resets %u; ",
+                  d.fileUnlocked ? "unlocked" : "not unlocked", d.domainResets,
+                  d.resetSeconds ? (std::to_string(*d.resetSeconds).substr(0, 5) + " s after the request").c_str()
+                                 : "none seen",
+                  d.plcResets);
+    t += line;
+    if (d.secondGoalSeconds) {
+      std::snprintf(line, sizeof line, "every node operational again at %.2f s\n", *d.secondGoalSeconds);
+    } else {
+      std::snprintf(line, sizeof line, "the second goal not reached\n");
+    }
+    t += line;
+  }
   if (s.nodeLeaves != 0 || s.nodeReturns != 0) {
     std::snprintf(line, sizeof line, "  nodes taken out after the goal: %u; brought back: %u\n", s.nodeLeaves,
                   s.nodeReturns);
@@ -221,7 +245,9 @@ std::string SummaryJson(const Summary& s) {
                    {"strayAnswers", op.strayAnswers}, {"scriptSteps", op.scriptSteps},
                    {"stepsDone", op.stepsDone},     {"failedStep", op.failedStep},
                    {"classicRecords", op.classicRecords}, {"classicRecordsSound", op.classicRecordsSound},
-                   {"remoteEvents", op.remoteEvents}};
+                   {"remoteEvents", op.remoteEvents},
+                   {"downloads", op.downloads},
+                   {"unlocks", op.unlocks}};
   const ScmSim::NetworkCounts& c = s.network;
   j["network"] = {{"fromFirmware", c.fromFirmware}, {"toNodes", c.toNodes},     {"noNode", c.noNode},
                   {"notRequest", c.notRequest},     {"toFirmware", c.toFirmware}, {"dropped", c.dropped},
@@ -250,6 +276,30 @@ std::string SummaryJson(const Summary& s) {
                     {"durationSeconds", s.durationSeconds},
                     {"timeLimitSeconds", s.timeLimitSeconds}};
   j["runDirectory"] = s.runDirectory;
+  if (s.download) {
+    const DownloadSummary& d = *s.download;
+    nlohmann::json requests = nlohmann::json::array();
+    for (const UnlockExchange& r : d.requests) {
+      requests.push_back({{"identifier", r.identifier},
+                          {"requestSeconds", r.requestSeconds},
+                          {"result", Optional(r.result)},
+                          {"answerSeconds", Optional(r.answerSeconds)}});
+    }
+    j["download"] = {{"description", d.description},
+                     {"word", Hex(d.word)},
+                     {"fault", d.fault},
+                     {"damagedWrites", d.commitDamagedWrites ? "commit" : "discard"},
+                     {"requests", requests},
+                     {"changedNodes", d.changedNodes},
+                     {"fileUnlocked", d.fileUnlocked},
+                     {"resets", {{"domain", d.domainResets},
+                                 {"plc", d.plcResets},
+                                 {"secondsAfterRequest", Optional(d.resetSeconds)},
+                                 {"byFirmware", d.resetByFirmware}}},
+                     {"secondGoalSeconds", Optional(d.secondGoalSeconds)}};
+  } else {
+    j["download"] = nullptr;
+  }
   return j.dump(2) + "\n";
 }
 

@@ -55,6 +55,31 @@ struct NodeSummary {
   std::optional<SimNodes::NodeRecord> record;  ///< the node's record at the end (none before the network ran)
 };
 
+/// One unlock request of the download step and its answer.
+struct UnlockExchange {
+  uint32_t identifier = 0;                ///< request identifier
+  double requestSeconds = 0;              ///< when it was sent (from the host's start)
+  std::optional<int32_t> result;          ///< the answer's result, none when none came
+  std::optional<double> answerSeconds;    ///< when the answer was taken
+};
+
+/// The download step after the goal: the file, the requests, the reset and the second goal.
+struct DownloadSummary {
+  std::string description;                ///< the description whose "kel_para.saf" was downloaded
+  uint32_t word = 0;                      ///< the unlock word
+  std::string fault;                      ///< the host's fault on the first write (none, short, refuse)
+  bool commitDamagedWrites = true;        ///< the storage behaviour after a damaged write
+  std::vector<UnlockExchange> requests;   ///< requests in the order sent
+  std::vector<unsigned> changedNodes;     ///< positions of the nodes whose parameter set the new file changes
+  bool fileUnlocked = false;              ///< "kel_para.saf" equals the download and its companion is empty
+  uint32_t domainResets = 0;              ///< domain reset requests (0x8F) seen
+  uint32_t plcResets = 0;                 ///< controller reset requests (0x93) seen
+  std::optional<double> resetSeconds;     ///< the firmware's reset call, after the first request
+  bool resetByFirmware = false;           ///< the 0x8F call came from scmfirmware
+  std::optional<double> secondGoalSeconds;  ///< every node operational again after the restart
+};
+
+
 /// What the operator did with remote control.
 struct OperatorSummary {
   std::vector<std::string> commands;   ///< each command with its decoded answer, in order
@@ -65,6 +90,8 @@ struct OperatorSummary {
   unsigned classicRecords = 0;         ///< classic status records that came back
   unsigned classicRecordsSound = 0;    ///< those whose fail-safe byte read 0x55
   std::vector<std::string> remoteEvents;  ///< the firmware's remote-control events as "result,0xCODE"
+  std::vector<std::string> downloads;  ///< the files the script downloaded, in order
+  std::vector<std::string> unlocks;    ///< the script's unlock answers as "identifier,result"
   unsigned scriptSteps = 0;            ///< steps of the scripted operator
   unsigned stepsDone = 0;              ///< steps that passed
   std::string failedStep;              ///< the step that failed and why; empty when none
@@ -108,6 +135,7 @@ struct Summary {
   double durationSeconds = 0;          ///< --duration
   double timeLimitSeconds = 0;         ///< --time-limit
   std::string runDirectory;            ///< kept run directory, empty when removed
+  std::optional<DownloadSummary> download;  ///< the download step, when asked for
   std::string hostSocket;              ///< the host's control socket (scmhostctl --socket)
   std::string simNamespace;            ///< the object namespace of the run's queues and semaphores
   OperatorSummary operatorSide;        ///< remote control

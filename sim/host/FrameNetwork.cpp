@@ -234,6 +234,11 @@ const SimNodes::SimNode* FrameNetwork::NodeAt(u16 position) const {
   return it == byPosition_.end() ? nullptr : &nodes_[it->second];
 }
 
+SimNodes::SimNode* FrameNetwork::NodeAt(u16 position) {
+  const auto it = byPosition_.find(position);
+  return it == byPosition_.end() ? nullptr : &nodes_[it->second];
+}
+
 std::optional<WireFault> FrameNetwork::NextFault(u16 position, WireDirection direction) {
   const u32 k = ++frameCounts_[{position, direction}];
   std::optional<WireFault> hit;

@@ -128,6 +128,8 @@ class FrameNetwork {
 
   /// The node at a position, or null.
   const SimNodes::SimNode* NodeAt(u16 position) const;
+  /// The node at a position for a change of its configuration, or null.
+  SimNodes::SimNode* NodeAt(u16 position);
   /// Every node, in description order.
   const std::vector<SimNodes::SimNode>& Nodes() const { return nodes_; }
   /// Frame counts.

@@ -3,6 +3,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "HostUnlock.h"
 #include "ScmHostSim.h"
 
 namespace ScmSim {
@@ -65,7 +66,8 @@ constexpr const char* kHelp =
     "status | queues | inject Q HEX | inject-complement ~Q HEX | collect Q | collect-complement ~Q |\n"
     "collect-all Q | udid [HEX] | failsafe [N] | product-code [N|fail] | serial [N|fail] |\n"
     "counter [N] | counter-advance US | flash [HEX|absent] | qor-script normal|none|raw [HEX] [DELAY-MS] |\n"
-    "qor-var N | put NAME HEX | get NAME | busy N | busy-for MS | busy on|off |\n"
+    "qor-var N | put NAME HEX | get NAME | download NAME HEX WORD | unlock ID NAME WORD |\n"
+    "unlock-response | busy N | busy-for MS | busy on|off | damaged-writes commit|discard |\n"
     "fault CALL COUNT [LIMIT] | cond N [VALUE|clear] | lock | reset | resets | reset-acts on|off on|off |\n"
     "log | log-clear | start PATH [ARGS...] | programs | output ID | stop ID | shutdown |\n"
     "remote enter CODE [NEW-PASSWORD] | remote status [CODE [PAGE]] | remote read INDEX/SUB... |\n"
@@ -173,6 +175,29 @@ std::pair<int, std::string> HostSim::Control(const std::vector<std::string>& arg
       const std::optional<Bytes> f = GetFile(Arg(argv, 1));
       if (!f) return {1, "no such file\n"};
       o << ToHex(*f) << "\n";
+    } else if ((cmd == "download" || cmd == "unlock" || cmd == "unlock-response") && RemoteHandlerCopy()) {
+      // A host with an operator (scmdemo, scmhost) sends and reads through it, as it does remote
+      // commands, so that no answer is taken from under it.
+      return RemoteHandlerCopy()(argv);
+    } else if (cmd == "download") {
+      if (!Download(Arg(argv, 1), ParseHex(Arg(argv, 2)), static_cast<uint32_t>(Number(Arg(argv, 3))))) {
+        return {1, "file under 4 bytes, name refused or write failed\n"};
+      }
+    } else if (cmd == "unlock") {
+      const std::optional<Bytes> m = UnlockRequestMessage(static_cast<uint32_t>(Number(Arg(argv, 1))), Arg(argv, 2),
+                                                          static_cast<uint32_t>(Number(Arg(argv, 3))));
+      if (!m) throw UsageError("a name has at most 13 bytes");
+      if (!Inject("unlock-request", *m)) return {1, "not sent (unknown, deleted or full)\n"};
+    } else if (cmd == "unlock-response") {
+      const std::optional<Bytes> b = Collect("unlock-response");
+      if (!b) return {1, "nothing waiting\n"};
+      const std::optional<UnlockResponse> r = DecodeUnlockResponse(*b);
+      if (!r) return {1, "not an unlock response: " + ToHex(*b) + "\n"};
+      o << r->identifier << " " << r->result << "\n";
+    } else if (cmd == "damaged-writes") {
+      const std::string a = Arg(argv, 1);
+      if (a != "commit" && a != "discard") throw UsageError("commit or discard expected: " + a);
+      SetCommitDamagedWrites(a == "commit");
     } else if (cmd == "busy") {
       const std::string& a = Arg(argv, 1);
       if (a == "on" || a == "off") {
@@ -244,11 +269,7 @@ std::pair<int, std::string> HostSim::Control(const std::vector<std::string>& arg
     } else if (cmd == "stop") {
       if (!Programs().Stop(static_cast<int>(Number(Arg(argv, 1))))) return {1, "no such program\n"};
     } else if (cmd == "remote") {
-      RemoteHandler handler;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        handler = onRemote_;
-      }
+      const RemoteHandler handler = RemoteHandlerCopy();
       if (!handler) return {1, "this host has no operator for remote control\n"};
       return handler(argv);
     } else if (cmd == "shutdown") {

@@ -110,6 +110,25 @@ std::vector<OperatorEvent> HostOperator::NewEvents() {
 
 bool HostOperator::SendCommand(const Bytes& command) { return host_.Inject("command", command); }
 
+bool HostOperator::SendUnlockRequest(uint32_t identifier, const std::string& name, uint32_t word) {
+  const std::optional<Bytes> m = UnlockRequestMessage(identifier, name, word);
+  return m && host_.Inject("unlock-request", *m);
+}
+
+std::optional<UnlockResponse> HostOperator::ReadUnlockResponse() {
+  for (const OperatorMessage& m : unlockResponses_) {
+    if (m.seq <= unlockReadUpTo_) continue;
+    unlockReadUpTo_ = m.seq;
+    if (std::optional<UnlockResponse> r = DecodeUnlockResponse(m.bytes)) return r;
+    ++malformedUnlockResponses_;
+  }
+  return std::nullopt;
+}
+
+bool HostOperator::Download(const std::string& name, const Bytes& plain, uint32_t word) {
+  return host_.Download(name, plain, word);
+}
+
 std::optional<OperatorMessage> HostOperator::ReadResponse() {
   if (responses_.empty()) return std::nullopt;
   OperatorMessage m = std::move(responses_.front());

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "HostEvents.h"
+#include "HostUnlock.h"
 #include "RemoteMessages.h"
 #include "ScmHostSim.h"
 
@@ -136,6 +137,15 @@ class HostOperator {
   const std::deque<OperatorMessage>& Responses() const { return responses_; }
   /// Unlock responses taken (kept raw).
   const std::deque<OperatorMessage>& UnlockResponses() const { return unlockResponses_; }
+  /// Sends an unlock request (identifier, name of at most 13 bytes, word) on host "unlock-request";
+  /// false when the name is too long or the queue full or gone.
+  bool SendUnlockRequest(uint32_t identifier, const std::string& name, uint32_t word);
+  /// The oldest unlock response not yet read, decoded (Poll fills them); none when none is waiting.
+  std::optional<UnlockResponse> ReadUnlockResponse();
+  /// Unlock responses that were not 8 bytes.
+  uint32_t MalformedUnlockResponses() const { return malformedUnlockResponses_; }
+  /// Puts a file locked with word and its companion, each whole, on the host's storage.
+  bool Download(const std::string& name, const Bytes& plain, uint32_t word);
 
   // ---- remote control: one command open at a time, paired with its answer by the echo word ----
   /// Longest wait for an answer by default (a quit or a file open can hold the firmware's pass for seconds).
@@ -197,6 +207,8 @@ class HostOperator {
   uint64_t nextResponseSeq_ = 1;                   ///< next status number
   std::deque<OperatorMessage> unlockResponses_;    ///< unlock responses taken
   uint64_t nextUnlockSeq_ = 1;                     ///< next unlock-response number
+  uint64_t unlockReadUpTo_ = 0;                    ///< last unlock-response number ReadUnlockResponse handed out
+  uint32_t malformedUnlockResponses_ = 0;          ///< unlock responses not 8 bytes long
   FailSafeState failSafe_;                         ///< latched signals
   uint32_t resetRequestsSeen_ = 0;                 ///< reset requests when the last reset was seen done
   uint32_t resetsDoneSeen_ = 0;                    ///< resets carried out, as last seen
@@ -215,6 +227,11 @@ class HostOperator {
 /// The order of a "remote enter|status|read|raw ..." command (argv[0] is "remote"); none and the error
 /// when it does not parse.
 std::optional<RemoteOrder> ParseRemoteOrder(const std::vector<std::string>& argv, std::string& error);
+
+/// Runs one "download", "unlock" or "unlock-response" text command of the control interface
+/// through the operator (as the host runs it without one); the status (0 done, 1 refused or
+/// nothing waiting, 2 usage) and the text to print.
+std::pair<int, std::string> RunDownloadCommand(HostOperator& op, const std::vector<std::string>& argv);
 
 /// Runs one "remote ..." text command of the control interface against an operator (syntax: README.md
 /// beside this file); the status (0 answered, 1 refused or timed out, 2 usage) and the text to print.

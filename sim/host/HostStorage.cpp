@@ -95,6 +95,8 @@ int32_t HostStorage::Close(int32_t handle, uint32_t& err) {
     return -1;
   }
   bool ok = ::close(h->fd) == 0;
+  // A damaged write is thrown away when so configured: the close fails, the old file stays.
+  if (h->write && h->damaged && !commitDamaged_) ok = false;
   if (h->write && ok) ok = ::rename(h->temp.c_str(), h->target.c_str()) == 0;
   if (h->write && !ok) ::unlink(h->temp.c_str());
   handles_.erase(handle);
@@ -155,6 +157,7 @@ int32_t HostStorage::Write(int32_t handle, const uint8_t* data, uint32_t count, 
     const ssize_t k = ::write(h->fd, data + put, count - put);
     if (k < 0 && errno == EINTR) continue;
     if (k <= 0) {
+      h->damaged = true;
       err = SCM_HOST_ERRNO_IO;
       return -1;
     }
@@ -162,6 +165,11 @@ int32_t HostStorage::Write(int32_t handle, const uint8_t* data, uint32_t count, 
   }
   h->pos += put;
   return static_cast<int32_t>(put);
+}
+
+void HostStorage::MarkDamaged(int32_t handle) {
+  Handle* h = Find(handle);
+  if (h != nullptr && h->write) h->damaged = true;
 }
 
 void HostStorage::DiscardAll() {

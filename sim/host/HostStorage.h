@@ -1,7 +1,9 @@
 // The simulated host's storage: files in one directory, names compared
 // without regard to case and kept in lower case on disk. A file opened for
 // writing goes to a temporary file that replaces the target only when closed,
-// so that a writer that never closes leaves the old content.
+// so that a writer that never closes leaves the old content. After a short or
+// refused write on a handle, its close either commits the partial file or
+// discards it (the close fails and the old content stays), as configured.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +39,11 @@ class HostStorage {
   int32_t Read(int32_t handle, uint32_t max, std::vector<uint8_t>& out, uint32_t& err);
   /// Appends the bytes ('w' handles only).
   int32_t Write(int32_t handle, const uint8_t* data, uint32_t count, uint32_t& err);
+  /// A short or refused write happened on a 'w' handle (unknown handles are ignored).
+  void MarkDamaged(int32_t handle);
+  /// What the close of a damaged handle does: true commits the partial file, false discards it.
+  void SetCommitDamaged(bool commit) { commitDamaged_ = commit; }
+  bool CommitDamaged() const { return commitDamaged_; }
   /// Drops every handle without replacing any target (reset, stop).
   void DiscardAll();
 
@@ -48,6 +55,7 @@ class HostStorage {
  private:
   struct Handle {
     bool write = false;        ///< opened with 'w'
+    bool damaged = false;      ///< a write on it was short or refused
     int fd = -1;               ///< open file ('r': the target, 'w': the temporary)
     uint64_t pos = 0;          ///< next byte to read / bytes written
     std::string target;        ///< path of the target file
@@ -60,6 +68,7 @@ class HostStorage {
   std::string tempDir_;                ///< where writers' temporary files live
   std::map<int32_t, Handle> handles_;  ///< open handles
   uint32_t tempSeq_ = 0;               ///< numbers temporary files
+  bool commitDamaged_ = true;          ///< the close of a damaged handle commits (else discards)
 };
 
 }  // namespace ScmSim

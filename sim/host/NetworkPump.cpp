@@ -45,10 +45,29 @@ bool NetworkPump::Open() {
 
 u64 NetworkPump::Cycle() const {
   if (cycleSem_ == nullptr) {
-    return 0;
+    return cycleBase_;
   }
   const long long gives = ScmSimSemGives(cycleSem_);
-  return gives < 0 ? 0 : static_cast<u64>(gives);
+  if (gives >= 0) {
+    lastGives_ = static_cast<u64>(gives);
+  }
+  return cycleBase_ + lastGives_;
+}
+
+bool NetworkPump::Reopen() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  (void)Cycle();
+  cycleBase_ += lastGives_;
+  lastGives_ = 0;
+  if (fromFirmware_ != nullptr) msgQClose(fromFirmware_);
+  if (toFirmware_ != nullptr) msgQClose(toFirmware_);
+  if (cycleSem_ != nullptr) semClose(cycleSem_);
+  fromFirmware_ = nullptr;
+  toFirmware_ = nullptr;
+  cycleSem_ = nullptr;
+  unsent_.clear();
+  queuesDeleted_ = false;
+  return Open();
 }
 
 void NetworkPump::Step() {
@@ -120,6 +139,11 @@ void NetworkPump::Stop() {
 PumpCounts NetworkPump::Counts() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return counts_;
+}
+
+void NetworkPump::ChangeNetwork(const std::function<void(FrameNetwork&)>& f) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  f(network_);
 }
 
 void NetworkPump::WithNetwork(const std::function<void(const FrameNetwork&)>& f) const {

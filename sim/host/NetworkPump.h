@@ -37,6 +37,9 @@ class NetworkPump {
   /// Opens host "frame-receive", host "frame-send" and the firmware-side "frame-send" semaphore; false
   /// when one is missing.
   bool Open();
+  /// After a domain reset, which re-creates the queues and the semaphore: opens them anew (the
+  /// frames still unsent are dropped with the old queue); the cycle count goes on from where it stood.
+  bool Reopen();
   /// One pass: cycle count, every waiting frame to the network, timers, due answers to the queue.
   void Step();
   /// Runs Step() every periodUs on a thread until Stop().
@@ -52,6 +55,8 @@ class NetworkPump {
   PumpCounts Counts() const;
   /// Runs f with the network, excluded from a running pump.
   void WithNetwork(const std::function<void(const FrameNetwork&)>& f) const;
+  /// Runs f with the network for a change, excluded from a running pump.
+  void ChangeNetwork(const std::function<void(FrameNetwork&)>& f);
 
  private:
   void StepLocked();
@@ -62,6 +67,8 @@ class NetworkPump {
   MSG_Q_ID fromFirmware_ = nullptr;          ///< host "frame-receive"
   MSG_Q_ID toFirmware_ = nullptr;            ///< host "frame-send"
   SEM_ID cycleSem_ = nullptr;                ///< firmware-side "frame-send" semaphore
+  u64 cycleBase_ = 0;                        ///< cycles counted on semaphores before a reset
+  mutable u64 lastGives_ = 0;                ///< gives of the current semaphore at the last look
   std::deque<DueFrame> unsent_;              ///< due frames the full queue refused
   PumpCounts counts_;                        ///< counts
   std::atomic<bool> queuesDeleted_{false};   ///< a frame queue was deleted

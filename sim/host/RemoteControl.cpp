@@ -267,8 +267,39 @@ std::optional<RemoteOrder> ParseRemoteOrder(const std::vector<std::string>& argv
   }
 }
 
+std::pair<int, std::string> RunDownloadCommand(HostOperator& op, const std::vector<std::string>& argv) {
+  const std::string usage = "download NAME HEX WORD | unlock ID NAME WORD | unlock-response\n";
+  try {
+    if (argv.size() == 4 && argv[0] == "download") {
+      if (!op.Download(argv[1], Hex(argv[2]), Number(argv[3]))) {
+        return {1, "file under 4 bytes, name refused or write failed\n"};
+      }
+      return {0, ""};
+    }
+    if (argv.size() == 4 && argv[0] == "unlock") {
+      if (!UnlockRequestMessage(Number(argv[1]), argv[2], Number(argv[3]))) return {2, "a name has at most 13 bytes\n"};
+      if (!op.SendUnlockRequest(Number(argv[1]), argv[2], Number(argv[3]))) {
+        return {1, "not sent (unknown, deleted or full)\n"};
+      }
+      return {0, ""};
+    }
+    if (argv.size() == 1 && argv[0] == "unlock-response") {
+      op.Poll();
+      const std::optional<UnlockResponse> r = op.ReadUnlockResponse();
+      if (!r) return {1, "nothing waiting\n"};
+      return {0, std::to_string(r->identifier) + " " + std::to_string(r->result) + "\n"};
+    }
+  } catch (const std::exception&) {
+    return {2, "not a number or not hex\n" + usage};
+  }
+  return {2, usage};
+}
+
 std::pair<int, std::string> RunRemoteCommand(HostOperator& op, const std::vector<std::string>& argvIn,
                                              std::chrono::milliseconds limit) {
+  if (!argvIn.empty() && (argvIn[0] == "download" || argvIn[0] == "unlock" || argvIn[0] == "unlock-response")) {
+    return RunDownloadCommand(op, argvIn);
+  }
   std::vector<std::string> argv;
   std::optional<RemotePassword> once;
   for (size_t i = 0; i < argvIn.size(); ++i) {

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "HostServer.h"
+#include "HostUnlock.h"
 #include "ScmQueueNames.h"
 #include "hostcall_protocol.h"
 #include "rtp_testhooks.h"
@@ -165,6 +166,7 @@ void HostSim::Start() {
   if (!config_.simNamespace.empty()) ::setenv("SCM_SIM_NAMESPACE", config_.simNamespace.c_str(), 1);
   ::setenv("SCM_SIM_HOST_SOCKET", config_.socketPath.c_str(), 1);
   storage_.Init(config_.storageDir);
+  storage_.SetCommitDamaged(config_.commitDamagedWrites);
   try {
     CreateObjects();
     server_ = std::make_unique<HostServer>(*this, config_.socketPath);
@@ -437,6 +439,16 @@ void HostSim::InjectFault(uint32_t number, int count) {
   }
   PublishCounterLocked();
 }
+void HostSim::SetCommitDamagedWrites(bool commit) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  storage_.SetCommitDamaged(commit);
+}
+bool HostSim::Download(const std::string& name, const Bytes& plain, uint32_t word) {
+  const std::optional<Bytes> locked = LockForDownload(plain, word);
+  if (!locked) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  return storage_.Put(name, *locked) && storage_.Put(CompanionName(name), Bytes(plain.begin(), plain.begin() + 4));
+}
 void HostSim::InjectShortTransfer(uint32_t number, int count, uint32_t limit) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (count == 0) {
@@ -560,6 +572,7 @@ void HostSim::RecordCall(const CallIn& in, const CallOut& out) {
   CallRecord rec;
   rec.number = in.number;
   rec.pid = in.pid;
+  rec.at = std::chrono::steady_clock::now();
   rec.inString = in.str;
   rec.inBytes = in.in;
   rec.result = out.result;
@@ -618,6 +631,7 @@ HostSim::CallOut HostSim::Serve(const CallIn& in) {
       out.err = SCM_HOST_ERRNO_STOPPING;
     } else if (applied && !applied->shortTransfer) {
       out.err = SCM_HOST_ERRNO_INJECTED;
+      if (in.number == 0x88) storage_.MarkDamaged(static_cast<int32_t>(in.w[0]));
     } else if (TakesSdn(in.number) && in.w[0] != config_.sdn) {
       out.err = SCM_HOST_ERRNO_WRONG_DOMAIN;
     } else if (in.number == SCM_HC_WAIT_FOR_CONDITION) {
@@ -717,6 +731,7 @@ HostSim::CallOut HostSim::Dispatch(const CallIn& in, const Fault* shortTransfer)
       const uint32_t count = shortTransfer ? std::min(w[1], shortTransfer->limit) : w[1];
       const int32_t n = storage_.Write(static_cast<int32_t>(w[0]), in.in.data(), count, out.err);
       if (n < 0) return fail(out.err);
+      if (count < w[1]) storage_.MarkDamaged(static_cast<int32_t>(w[0]));
       out.words[3] = static_cast<uint32_t>(n);
       return ok(n);
     }
@@ -822,6 +837,11 @@ void HostSim::OnShutdownRequest(std::function<void()> callback) {
 void HostSim::OnRemoteCommand(RemoteHandler handler) {
   std::lock_guard<std::mutex> lock(mutex_);
   onRemote_ = std::move(handler);
+}
+
+HostSim::RemoteHandler HostSim::RemoteHandlerCopy() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return onRemote_;
 }
 
 }  // namespace ScmSim

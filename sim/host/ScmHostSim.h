@@ -58,6 +58,7 @@ struct HostConfig {
   std::optional<uint32_t> serialNumber = 0x00C0FFEE; ///< CPU serial number; none = the call fails
   std::map<std::string, uint32_t> capacities;  ///< capacity per relative queue name (1..255)
   std::set<std::string> omit;            ///< relative queue or semaphore names not to create
+  bool commitDamagedWrites = true;       ///< a close after a short or refused write commits the partial file (else fails and keeps the old)
   bool resetActs = true;                 ///< 0x8F resets the domain (else only recorded)
   bool resetPlcActs = true;              ///< 0x93 resets the domain (else only recorded)
   size_t callLogLimit = 200000;          ///< call-log records kept (oldest dropped)
@@ -74,6 +75,7 @@ struct CallRecord {
   Bytes inBytes;                        ///< the in-buffer, if any
   int32_t result = -1;                  ///< result word
   uint32_t err = 0;                     ///< errno of a failure, else 0
+  std::chrono::steady_clock::time_point at;  ///< when it was served
 };
 
 /// Reset-lock state of the domain.
@@ -159,6 +161,11 @@ class HostSim {
   void InjectFault(uint32_t number, int count);
   /// The next count reads (0x87) or writes (0x88) transfer at most limit bytes.
   void InjectShortTransfer(uint32_t number, int count, uint32_t limit);
+  /// What a close after a short or refused write does: true commits the partial file, false discards it.
+  void SetCommitDamagedWrites(bool commit);
+  /// Puts a file locked for download, and its ".swp" companion with the four plain bytes;
+  /// false for a file under 4 bytes or a refused name.
+  bool Download(const std::string& name, const Bytes& plain, uint32_t word);
 
   // ---- conditions ----
   std::optional<uint32_t> Condition(unsigned number) const;
@@ -191,8 +198,11 @@ class HostSim {
   void OnShutdownRequest(std::function<void()> callback);
   /// Runs a client's "remote ..." command: (status, text).
   using RemoteHandler = std::function<std::pair<int, std::string>(const std::vector<std::string>&)>;
-  /// The operator that serves "remote ..." commands; without one they are refused.
+  /// The operator that serves "remote ..." commands, and "download", "unlock" and
+  /// "unlock-response"; without one remote commands are refused and the others served directly.
   void OnRemoteCommand(RemoteHandler handler);
+  /// The installed handler (empty when none).
+  RemoteHandler RemoteHandlerCopy() const;
 
   /// Serves one host call (used by the socket server). Fills the reply words.
   struct CallIn {

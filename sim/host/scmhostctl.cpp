@@ -23,7 +23,7 @@ namespace {
 
 /// Usage text.
 constexpr const char* kUsage =
-    "usage: scmhostctl [--socket PATH] COMMAND [ARGS...]   (an argument @FILE stands for FILE's bytes in hex)\n"
+    "usage: scmhostctl [--socket PATH] COMMAND [ARGS...]   (where hex is expected, @FILE stands for FILE's bytes)\n"
     "       scmhostctl [--socket PATH] get-file NAME LOCAL-PATH\n"
     "       scmhostctl [--socket PATH] probe [--sdn N] [--timeout SECONDS]\n"
     "       scmhostctl [--socket PATH] help    (the host's commands)\n";
@@ -43,6 +43,25 @@ std::string HexOfFile(const std::string& path) {
     s += digits[v & 15];
   }
   return s.empty() ? "-" : s;
+}
+
+/// Commands that take hex and the position of that argument (the command is position 0).
+struct HexArgument {
+  const char* command;  ///< control command
+  size_t position;      ///< its hex argument
+};
+constexpr HexArgument kHexArguments[] = {{"inject", 2}, {"inject-complement", 2}, {"udid", 1}, {"flash", 1},
+                                         {"qor-script", 2}, {"put", 2}, {"download", 2}};
+
+/// Replaces an @FILE argument by FILE's bytes in hex, only where the command expects hex,
+/// so that names such as "@@temp.szp" stay names.
+void SubstituteFiles(std::vector<std::string>& args) {
+  for (const HexArgument& h : kHexArguments) {
+    if (args[0] == h.command && h.position < args.size() && args[h.position].size() > 1 &&
+        args[h.position][0] == '@') {
+      args[h.position] = HexOfFile(args[h.position].substr(1));
+    }
+  }
 }
 
 /// The fourteen name getters, host side first.
@@ -150,9 +169,7 @@ int main(int argc, char** argv) {
     localPath = args[2];
     args = {"get", args[1]};
   }
-  for (std::string& a : args) {
-    if (a.size() > 1 && a[0] == '@') a = HexOfFile(a.substr(1));
-  }
+  SubstituteFiles(args);
   const auto [status, text] = ScmSim::SendControl(socket, args);
   if (status == 0 && !localPath.empty()) {
     std::ofstream out(localPath, std::ios::binary | std::ios::trunc);

@@ -56,7 +56,7 @@ std::string LockStepRun::Start() {
     return generated.error;
   }
   kel_ = generated.files.kelParaSaf;
-  corvane_ = generated.files.corvaneDat;
+  corvane_ = settings_.corvaneDat.value_or(generated.files.corvaneDat);
   parData_ = generated.files.parData1.value_or(SimNodes::Bytes{});
   const SimNodes::Bytes* copies[HNFstp_kFileCount] = {&kel_, &corvane_, &parData_};
   HNFstp_File slots[HNFstp_kFileCount] = {};

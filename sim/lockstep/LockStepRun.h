@@ -30,6 +30,7 @@ struct LockStepSettings {
   /// the caller serves, before the application starts; none: the caller serves no storage.
   std::function<void(const std::vector<std::pair<std::string, std::vector<u8>>>& files, const std::vector<u8>& flash)>
       installFiles;
+  std::optional<SimNodes::Bytes> corvaneDat;  ///< loaded in place of the generated "corvane.dat" (a file the firmware wrote)
 };
 
 /// One run of the firmware against the nodes of a description.

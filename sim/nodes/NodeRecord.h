@@ -86,7 +86,7 @@ struct NodeRecord {
   u32 resetGuardingSent = 0;                        ///< reset-guarding frames sent
   std::optional<Moment> assignedAt;                 ///< last SADR assignment taken
   std::optional<Moment> operationalAt;              ///< last operational answer
-  u32 operationalCount = 0;                         ///< operational answers to set-to-operational
+  u32 operationalCount = 0;                         ///< set-to-operational answers that began an operational time
   /// The last end of an operational time as the host sees it: a UDID, assign-SADR or SCM-UDID
   /// request to the node after its operational answer, or a life time without guard requests.
   std::optional<Moment> operationalEndedAt;

@@ -38,6 +38,14 @@ class SimNode {
   const NodeRecord& Record() const { return record_; }
   /// The node as configured.
   const NodeConfig& Config() const { return config_; }
+  /// A new configuration names another parameter set for the node: the set it takes as the
+  /// described one from now on, with its checksum and timestamp. What the node holds now
+  /// (0x1018/6 and 0x1018/7) stays until a download brings the new set.
+  void ExpectParameterSet(const Bytes& parameterSet, const Bytes& checksum, u32 timestamp) {
+    config_.parameterSet = parameterSet;
+    config_.checksum = checksum;
+    config_.timestamp = timestamp;
+  }
   /// Current parameter checksum (0x1018/6).
   const Bytes& Checksum() const { return checksum_; }
   /// Current parameter timestamp (0x1018/7).

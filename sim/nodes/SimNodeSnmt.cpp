@@ -124,6 +124,13 @@ std::optional<Bytes> SimNode::HandleService(const NodeRequest& req, const Moment
         return std::nullopt;
       }
       if (state == NodeState::Operational) {
+        if (!HostSeesOperational(record_)) {
+          // Started over by a restarted SCM while still operational: this answer begins the
+          // operational time the host sees anew.
+          ++record_.operationalCount;
+          record_.operationalAt = now;
+          lastGuardUs_ = now.timeUs;
+        }
         return ServiceAnswer(req, Bytes{kOpAnswer});
       }
       return HandleSetOp(req, now);

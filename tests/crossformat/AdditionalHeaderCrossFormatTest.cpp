@@ -3,11 +3,17 @@
 // complemented, in the catalog the checker's persistence builds from the files.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <memory>
 
+#include "CAutoCnfBin.h"
 #include "Check/CPersistentAdditionalParameterCatalog.h"
 #include "CheckerTestDomain.h"
+#include "HNFhwt.h"
+#include "MFWQZ.h"
+#include "MFWQZ_AppFiles.h"
+#include "MFWQZ_Placeholder.h"
 #include "ParamFixture.h"
 #include "PersistenceTestSupport.h"
 #include "ScmGenBuild.h"
@@ -90,6 +96,58 @@ TEST_F(AdditionalHeaderCrossFormat, EveryLoadedSetHasItsHeaderInTheCatalog) {
         EXPECT_EQ(stored[i], static_cast<u8>(~header[i])) << i;
       }
     }
+  }
+}
+
+// The SCM's own machine-option set (number 2 of SADR 1, behind 0xE400/2): the
+// header the firmware builds from the options of "autocnf.bin" is, complemented,
+// the one the checker's catalog holds for the same files.
+TEST_F(AdditionalHeaderCrossFormat, TheMachineOptionSetHasItsHeaderInTheCatalog) {
+  ScmGen::Domain domain = demo;
+  domain.scm.configuration = ScmGen::ConfigurationData{1, 0, 0, 5};
+  ScmGen::AutoCnf autoCnf;
+  autoCnf.timestamp = 0x61A2B3C4u;
+  autoCnf.machineOptions = ParamTest::Bytes(64);
+  for (size_t i = 0; i < autoCnf.machineOptions->size(); ++i) {
+    (*autoCnf.machineOptions)[i] = static_cast<u8>(5 * i + 2);
+  }
+  domain.autoCnf = autoCnf;
+  const ScmGen::FileSet files = ParamTest::Files(domain);
+  ASSERT_TRUE(files.parData1.has_value());
+  ASSERT_TRUE(files.autoCnf.has_value());
+
+  // The firmware's side: the application hands over the file's 76-byte option section.
+  Init(files.kelParaSaf, files.corvaneDat, *files.parData1);
+  host.files["AUTOCNF.BIN"] = *files.autoCnf;
+  Param::CAutoCnfBin file(static_cast<u32>(files.autoCnf->size()), files.autoCnf->data());
+  ASSERT_NO_THROW(file.ReadContent(static_cast<u32>(files.autoCnf->size())));
+  u16 length = 0;
+  const u8* section = nullptr;
+  file.GetRawMachineOptionSection(length, section);
+  ASSERT_EQ(length, MFWQZ_kMachineOptionBytes);
+  std::memcpy(MFWQZ_aucMachineOptions, section, length);
+  MFWQZ_geMachineOptionsStatus = 1;
+  EXPECT_EQ(MFWQZ_gbMachineOptionsActive, 1u) << "0x2106/4 of the key file";
+  EPS_WriteExternalMachineOptionsToSod();
+  MFWQZ_geMachineOptionsStatus = 2;
+  const auto set = Read(0xE400, EPS_kMachineOptionsNumber);
+  ASSERT_TRUE(set.has_value());
+  ASSERT_GE(set->size(), 16u);
+
+  // The checker's side, from the same files.
+  SetCheckerTestDomain(7);
+  PersistenceTest::MemoryStorage storage;
+  storage.files = {{"kel_para.saf", files.kelParaSaf}, {"corvane.dat", files.corvaneDat},
+                   {"pardata1.bin", *files.parData1}, {"autocnf.bin", *files.autoCnf}};
+  auto persistence = std::make_unique<Main::CDefaultPersistence>(storage);
+  static_cast<void>(persistence->TryInitialize());
+  auto catalog = std::make_unique<Check::CPersistentAdditionalParameterCatalog>(
+      persistence->GetRequiredInvertedAdditionalParameterHeaderReader());
+  catalog->Initialize();
+  ASSERT_TRUE(catalog->HasAdditionalParameter(1, EPS_kMachineOptionsNumber));
+  const u8* stored = catalog->GetInvertedAdditionalParameterHeader(1, EPS_kMachineOptionsNumber);
+  for (size_t i = 0; i < 16; ++i) {
+    EXPECT_EQ(stored[i], static_cast<u8>(~(*set)[i])) << i;
   }
 }
 

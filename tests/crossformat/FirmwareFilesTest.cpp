@@ -275,7 +275,7 @@ TEST_F(AppFiles, FailedWritesOfFwRevCnfLeaveTheOldFileAndTheState) {
     MFWQZ_AcknowledgeFwMismatches = 1;
     MFWQZ_gbLockPostFw = 0;
     host.failWrites = c.failWrites;
-    host.shortWrites = c.shortWrites;
+    host.shortAnyWrites = c.shortWrites;
     host.failCloses = c.failCloses;
     if (c.refuseOpen) host.failing.insert(SCM_SC_OPEN_STORAGE);
     EXPECT_EQ(MFWQZ_RevStore(0), 0u);
@@ -322,14 +322,17 @@ TEST_F(AppFiles, CorvaneUidIsCreatedWhenMissingAndTheFlashCopyIsWhatTheCheckerRe
   host.flash = Bytes(18, 0);
   ASSERT_EQ(MFWQZ_ReadCorvaneId(kQor.data()), 1);
   EXPECT_EQ(MFWQZ_bCvnChanged, 1u) << "flash area 16 holds another identity";
-  ASSERT_EQ(host.files[kUid].size(), 18u);
-  Bytes buffer = host.files[kUid];
+  // The host keeps a created file's name in lower case; look it up as the host does.
+  const Bytes* created = host.Find(kUid);
+  ASSERT_NE(created, nullptr);
+  ASSERT_EQ(created->size(), 18u);
+  Bytes buffer = *created;
   Param::CCorvaneUid file(18, buffer.data());
   file.ReadContent(18);
   EXPECT_EQ(0, std::memcmp(file.GetQorUdid(), kQor.data(), 6));
   EXPECT_LT(file.GetTimestamp(), 1ull << 52);
   ASSERT_EQ(MFWQZ_SetCorvaneId(), 1);
-  EXPECT_EQ(*host.flash, host.files[kUid]);
+  EXPECT_EQ(*host.flash, *host.Find(kUid));
   Bytes flashBuffer = *host.flash;
   Param::CCorvaneUid flash(18, flashBuffer.data());
   flash.ReadContent(18);

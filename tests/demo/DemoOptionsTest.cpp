@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "DemoOptions.h"
+#include "DomainDescription.h"
 
 namespace {
 
@@ -53,6 +54,19 @@ TEST(DemoOptionsTest, DefaultsAndEveryOption) {
   EXPECT_EQ(all.emulator[1], "-L");
   EXPECT_EQ(all.emulator[2], "/usr/lib");
   EXPECT_TRUE(options.emulator.empty()) << "no emulator unless named";
+  EXPECT_TRUE(all.download.empty());
+  EXPECT_EQ(all.downloadFault, "none");
+  EXPECT_TRUE(all.commitDamagedWrites);
+
+  DemoOptions download;
+  const auto withDownload = Parse({"--download", SimDomain::DefaultDomainPath(), "--download-fault", "short",
+                                   "--damaged-writes", "discard", "--unlock-word", "0x01020304"},
+                                  download);
+  ASSERT_TRUE(withDownload.run) << withDownload.message;
+  EXPECT_EQ(download.download, SimDomain::DefaultDomainPath());
+  EXPECT_EQ(download.downloadFault, "short");
+  EXPECT_FALSE(download.commitDamagedWrites);
+  EXPECT_EQ(download.unlockWord, 0x01020304u);
 }
 
 TEST(DemoOptionsTest, HelpEndsWithSuccess) {
@@ -100,6 +114,10 @@ TEST(DemoOptionsTest, RefusalsNameTheOption) {
       {{"--fault", "1:"}, "--fault 1:"},
       {{"--fault", "1024:silent"}, "--fault 1024:silent"},
       {{"--emulator", "no-such-emulator-here -L /"}, "--emulator: no-such-emulator-here not found"},
+      {{"--download", "/nonexistent/domain.toml"}, "--download"},
+      {{"--download-fault", "short"}, "--download-fault needs --download"},
+      {{"--download", SimDomain::DefaultDomainPath(), "--download-fault", "late"}, "--download-fault"},
+      {{"--download", SimDomain::DefaultDomainPath(), "--damaged-writes", "keep"}, "--damaged-writes"},
       {{"--status-period", "-1"}, "--status-period"},
       {{"--scenario", "no-such-scenario"}, "--scenario no-such-scenario"},
       {{"--scenario", "all-good", "--operator", "x.txt"}, "--scenario"},

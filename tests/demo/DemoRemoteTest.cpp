@@ -51,12 +51,45 @@ TEST(DemoRemoteTest, StepsParseIntoTheirOrders) {
   auto pause = ScmDemo::ParseOperatorStep("pause 0.5", error);
   ASSERT_TRUE(pause) << error;
   EXPECT_EQ(pause->seconds, 0.5);
+
+  auto own = ScmDemo::ParseOperatorStep("download kel_para.saf", error);
+  ASSERT_TRUE(own) << error;
+  EXPECT_EQ(own->kind, OperatorStep::Kind::Download);
+  EXPECT_EQ(own->file, "kel_para.saf");
+  EXPECT_EQ(own->source, "") << "the run's own file";
+  EXPECT_EQ(own->word, std::nullopt) << "the run's word";
+
+  auto given = ScmDemo::ParseOperatorStep("download @@temp.szp /tmp/new.szp --word 0x01020304", error);
+  ASSERT_TRUE(given) << error;
+  EXPECT_EQ(given->file, "@@temp.szp");
+  EXPECT_EQ(given->source, "/tmp/new.szp");
+  EXPECT_EQ(given->word, 0x01020304u);
+
+  auto unlock = ScmDemo::ParseOperatorStep("unlock 7 KEL_PARA.SAF --word 0x5A5AA5C3 expect -1", error);
+  ASSERT_TRUE(unlock) << error;
+  EXPECT_EQ(unlock->kind, OperatorStep::Kind::Unlock);
+  EXPECT_EQ(unlock->identifier, 7u);
+  EXPECT_EQ(unlock->file, "KEL_PARA.SAF");
+  EXPECT_EQ(unlock->word, 0x5A5AA5C3u);
+  EXPECT_EQ(unlock->expectUnlock, -1);
+  auto unlocked = ScmDemo::ParseOperatorStep("unlock 8 kel_para.saf expect 0", error);
+  ASSERT_TRUE(unlocked) << error;
+  EXPECT_EQ(unlocked->expectUnlock, 0);
+  EXPECT_EQ(unlocked->word, std::nullopt);
+
+  auto restarted = ScmDemo::ParseOperatorStep("wait restarted within 40", error);
+  ASSERT_TRUE(restarted) << error;
+  EXPECT_EQ(restarted->condition, "restarted");
+  EXPECT_EQ(restarted->seconds, 40);
 }
 
 TEST(DemoRemoteTest, BadStepsAreRefusedWithAReason) {
   for (const char* line : {"send enter 0x60", "send enter 0x60 expect", "send read 0x2410/10 expect 1,2",
                            "send read 0x2410 expect 1", "wait mismatches", "wait startup-over=1", "wait nothing=1",
-                           "wait mismatches=x", "password 0123456789abcdefXY", "dance", "pause"}) {
+                           "wait mismatches=x", "password 0123456789abcdefXY", "dance", "pause", "download",
+                           "download a b c", "download kel_para.saf --word x", "download fourteen_bytes",
+                           "unlock 1 kel_para.saf", "unlock 1 kel_para.saf expect 1", "unlock x kel_para.saf expect 0",
+                           "unlock 1 expect 0", "wait restarted=1"}) {
     SCOPED_TRACE(line);
     std::string error;
     EXPECT_FALSE(ScmDemo::ParseOperatorStep(line, error));
@@ -82,6 +115,7 @@ TEST(DemoRemoteTest, ConditionsReadTheClassicRecord) {
       {"wait missing=0", true},       {"wait firmware=1", false},   {"wait remote-state=3", true},
       {"wait last-completed=0x60", true}, {"wait stored=0x5000", true}, {"wait marked=2", true},
       {"wait marked=3", false},       {"wait unmarked=3", true},    {"wait unmarked=2", false},
+      {"wait restarted", false},  // the run judges it, never the record
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.step);

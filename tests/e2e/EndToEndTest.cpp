@@ -4,13 +4,19 @@
 // only (exit status, summary, node records in it, frame trace, events), never
 // the programs' memory. On failure the trace tail and the summary are printed.
 #include <gtest/gtest.h>
+#include <strings.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <set>
 #include <string>
 
+#include "DemoDomain.h"
 #include "DemoOptions.h"
 #include "DemoProcess.h"
 #include "DomainDescription.h"
@@ -41,7 +47,32 @@ constexpr const char* kFrameCrcWarning = "0x0000E2C0";
 struct Outcome {
   json summary;                    ///< the summary file
   std::vector<TraceFields> trace;  ///< the frame trace
+  std::string storage;             ///< the host's storage folder the run kept
 };
+
+/// Bytes of the SADR-UDID store "corvane.dat": header, one 13-byte record per SADR 1 to 1023, CRC.
+constexpr size_t kCorvaneDatSize = 13367;
+/// Offset of SADR 1's record in "corvane.dat", and of the UDID within a record.
+constexpr size_t kCorvaneFirstRecord = 64;
+constexpr size_t kCorvaneRecordUdid = 7;
+constexpr size_t kCorvaneRecordSize = 13;
+
+/// A file the run left on the host's storage; empty when there is none.
+std::vector<uint8_t> StoredFile(const Outcome& o, const std::string& name) {
+  std::ifstream in(o.storage + "/" + name, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+/// A UDID as the summary writes it ("02-5C-3E-A0-00-02").
+std::string UdidText(const uint8_t* udid) {
+  std::string text;
+  for (int i = 0; i < 6; ++i) {
+    char part[4];
+    std::snprintf(part, sizeof part, i == 0 ? "%02X" : "-%02X", udid[i]);
+    text += part;
+  }
+  return text;
+}
 
 /// Requests of a service a node received, from its record.
 unsigned Received(const json& node, const std::string& service) {
@@ -90,6 +121,16 @@ void OthersOperational(const json& s, bool includingFaulty) {
 void NeverFailSafe(const json& s) {
   EXPECT_TRUE(s["failSafe"].empty()) << s["failSafe"].dump();
   for (const json& p : s["programs"]) EXPECT_EQ(p["state"], "stopped by the run") << p.dump();
+}
+
+/// Every node operational, never fail-safe, and every step of the scripted operator done; its summary.
+const json& ScriptRanThrough(const json& s) {
+  OthersOperational(s, true);
+  NeverFailSafe(s);
+  const json& op = s["operator"];
+  EXPECT_EQ(op["failedStep"], "") << op.dump();
+  EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+  return op;
 }
 
 /// The network never echoed the firmware's frames: all it gave the firmware came from the nodes.
@@ -168,11 +209,7 @@ const std::vector<E2eCase>& Cases() {
        }},
       {"udid-mismatch-accepted", Exit::Success,
        [](const Outcome& o) {
-         OthersOperational(o.summary, true);
-         NeverFailSafe(o.summary);
-         const json& op = o.summary["operator"];
-         EXPECT_EQ(op["failedStep"], "") << op.dump();
-         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         const json& op = ScriptRanThrough(o.summary);
          EXPECT_EQ(op["strayAnswers"], 0);
          // the last record: no mismatch, the exchange completed
          const std::string last = op["lastStatus"];
@@ -186,6 +223,32 @@ const std::vector<E2eCase>& Cases() {
          const std::vector<std::string> expected = {"3,0x5000", "30,0x0003", "30,0x0017", "5,0x0300", "6,0x0070",
                                                     "32,0x4000", "8,0x0060", "17,0x0050", "3,0x0060"};
          EXPECT_EQ(events, expected);
+         // The exchange is kept over restarts: the SADR-UDID store the firmware rewrote holds the
+         // UDID node 2 carries, and every other node's described UDID.
+         const std::vector<uint8_t> dat = StoredFile(o, "corvane.dat");
+         ASSERT_EQ(dat.size(), kCorvaneDatSize);
+         for (const json& n : o.summary["nodes"]) {
+           const size_t at = kCorvaneFirstRecord + kCorvaneRecordSize * (n["sadr"].get<size_t>() - 1) + kCorvaneRecordUdid;
+           EXPECT_EQ(UdidText(dat.data() + at), n["udid"].get<std::string>()) << n.dump();
+         }
+       }},
+      {"download-unlocked", Exit::Success,
+       [](const Outcome& o) {
+         const json& op = ScriptRanThrough(o.summary);
+         EXPECT_EQ(op["downloads"], std::vector<std::string>{"kel_para.saf"});
+         EXPECT_EQ(op["unlocks"], (std::vector<std::string>{"7,-1", "8,0"}));
+         // the wrong word's one event; the file unlocked as the run installed it, the companion emptied
+         EXPECT_EQ(EventsOfCode(o.summary, "0x6200AF1D"), 1u) << o.summary["events"].dump();
+         ScmDemo::DemoOptions options;
+         ScmDemo::DomainPlan plan;
+         ASSERT_EQ(ScmDemo::PlanDomain(options, plan), "");
+         const auto installed = std::find_if(plan.files.begin(), plan.files.end(),
+                                             [](const auto& f) { return strcasecmp(f.first.c_str(), "kel_para.saf") == 0; });
+         ASSERT_NE(installed, plan.files.end());
+         EXPECT_EQ(StoredFile(o, "kel_para.saf"), installed->second);
+         EXPECT_EQ(StoredFile(o, "kel_para.saf.swp"), std::vector<uint8_t>{});
+         // the one domain reset restarted both programs
+         for (const json& p : o.summary["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
        }},
       {"silent", Exit::TimeLimit,
        [](const Outcome& o) {
@@ -247,7 +310,7 @@ TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
 
   DemoProcess demo(SCM_DEMO_PATH, "e2e");
   const std::string trace = demo.Directory() + "/trace.txt";
-  std::vector<std::string> args{"--trace", trace};
+  std::vector<std::string> args{"--trace", trace, "--keep-storage"};
   if (it->operational) {
     args.insert(args.end(), {"--time-limit", it->operatorSteps.empty() ? kReachLimit : kOperatorLimit, "--duration",
                              kGuardSeconds});
@@ -265,7 +328,9 @@ TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
   }
 
   const ScmDemoTest::Ended e = demo.Run(args);
-  Outcome o{demo.Summary(), DemoProcess::ReadTrace(trace)};
+  const json summary = demo.Summary();
+  const std::string kept = summary.contains("runDirectory") ? summary["runDirectory"].get<std::string>() : "";
+  Outcome o{summary, DemoProcess::ReadTrace(trace), kept + "/storage"};
   EXPECT_EQ(e.status, c.status);
   ASSERT_TRUE(demo.HasSummary());
   EXPECT_EQ(o.summary["exitStatus"], c.status);
@@ -288,6 +353,8 @@ TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
   EXPECT_EQ(CheckerRecords(o.summary), std::string(c.name) == "corrupted-frame" ? 1u : 0u)
       << o.summary["events"].dump();
   EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
+  EXPECT_NE(kept, "") << "the run directory was not kept";
+  if (!kept.empty()) std::filesystem::remove_all(kept);
   if (HasFailure()) {
     std::printf("--- trace tail ---\n%s--- output and summary ---\n%s\n", DemoProcess::Tail(trace, kTraceTail).c_str(),
                 e.output.c_str());
@@ -299,6 +366,60 @@ INSTANTIATE_TEST_SUITE_P(CiScenarios, EndToEnd, ::testing::ValuesIn(Cases()), []
   std::replace(name.begin(), name.end(), '-', '_');
   return name;
 });
+
+/// The download step after the goal: the host's fault on the firmware's first write and the storage behaviour.
+struct DownloadCase {
+  const char* fault;    ///< --download-fault
+  const char* damaged;  ///< --damaged-writes
+};
+void PrintTo(const DownloadCase& c, std::ostream* os) { *os << c.fault << ", " << c.damaged; }
+
+class EndToEndDownload : public ::testing::TestWithParam<DownloadCase> {};
+
+TEST_P(EndToEndDownload, TheUnlockedFileBringsTheDomainUpAgainAfterOneFirmwareReset) {
+  const DownloadCase& c = GetParam();
+  const bool refused = std::string(c.fault) != "none";
+  DemoProcess demo(SCM_DEMO_PATH, "e2e-download");
+  // The second configuration beside the default domain gives node 3 a new parameter set.
+  const std::string second =
+      std::filesystem::path(SimDomain::DefaultDomainPath()).replace_filename("download-domain.toml").string();
+  const ScmDemoTest::Ended e = demo.Run({"--time-limit", kReachLimit, "--download", second, "--download-fault", c.fault,
+                                         "--damaged-writes", c.damaged});
+  EXPECT_EQ(e.status, Exit::Success) << e.output;
+  ASSERT_TRUE(demo.HasSummary());
+  const json s = demo.Summary();
+  const json& d = s["download"];
+  ASSERT_TRUE(d.is_object()) << s.dump();
+  // Every request echoed; a refused first write answers -1 and a second request before the reset 0.
+  ASSERT_EQ(d["requests"].size(), refused ? 2u : 1u) << d.dump();
+  for (size_t i = 0; i < d["requests"].size(); ++i) {
+    EXPECT_EQ(d["requests"][i]["identifier"], i + 1);
+    EXPECT_EQ(d["requests"][i]["result"], refused && i == 0 ? -1 : 0);
+  }
+  EXPECT_EQ(EventsOfCode(s, "0x6200AF1D"), refused ? 1u : 0u) << s["events"].dump();
+  EXPECT_TRUE(d["fileUnlocked"].get<bool>());
+  // Exactly one domain reset, by the firmware, 5 s or a little more after the first request; no controller reset.
+  EXPECT_EQ(d["resets"]["domain"], 1);
+  EXPECT_EQ(d["resets"]["plc"], 0);
+  EXPECT_TRUE(d["resets"]["byFirmware"].get<bool>());
+  EXPECT_GE(d["resets"]["secondsAfterRequest"].get<double>(), 4.95);
+  EXPECT_LE(d["resets"]["secondsAfterRequest"].get<double>(), 8.0);
+  EXPECT_TRUE(d["secondGoalSeconds"].is_number());
+  // The new configuration at work: node 3 took the new set from the restarted firmware (the first
+  // download of the run was the old set, which its start-up checksum asked for).
+  EXPECT_EQ(d["changedNodes"], json::array({3})) << d.dump();
+  EXPECT_EQ(Node(s, 3)["record"]["downloadsMatching"], 2) << Node(s, 3).dump();
+  for (const json& p : s["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
+  OthersOperational(s, true);
+  NeverFailSafe(s);
+  EXPECT_EQ(EventsOfCode(s, "0x0000E20E"), 0u);
+  EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Download, EndToEndDownload,
+                         ::testing::Values(DownloadCase{"none", "commit"}, DownloadCase{"short", "commit"},
+                                           DownloadCase{"refuse", "commit"}, DownloadCase{"short", "discard"},
+                                           DownloadCase{"refuse", "discard"}));
 
 // A correct firmware on an imperfect network is never stopped: the twelve-node
 // demo domain with seeded drops, duplicates and delays on every node in both

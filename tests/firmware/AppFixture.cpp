@@ -43,7 +43,6 @@ void AppFixture::InstallFiles(const std::vector<TestFiles::RevisionEntry>& revis
   host.files["AUTOCNF.BIN"] = {};
   host.files["CORVANE.UID"] = TestFiles::BuildCorvaneUid(qorUdid, 0x000123456789ABCDull);
   host.flash = host.files["CORVANE.UID"];
-  host.createOnWrite = true;
 }
 
 void AppFixture::TearDown() {

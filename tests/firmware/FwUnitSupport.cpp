@@ -1,6 +1,9 @@
 #include "FwUnitSupport.h"
 
+#include <strings.h>
 #include <unistd.h>
+
+#include <cctype>
 
 #include <cerrno>
 #include <cstdio>
@@ -59,7 +62,12 @@ void FakeHost::Install() {
   failing.clear();
   failAfterOpen = -1;
   shortReadBy = 0;
+  shortWriteBy = 0;
+  shortWrites = 0;
   faultyFile = "KEL_PARA.SAF";
+  failNth.clear();
+  failingCloses.clear();
+  served_.clear();
   udids.clear();
   udidCalls = 0;
   conditions.clear();
@@ -68,6 +76,10 @@ void FakeHost::Install() {
   cpuSerialNumber = 0x12345678;
   openHandles = 0;
   resetCalls = 0;
+  qorFailSafeState = 0;
+  qorRequests.clear();
+  qorReads = 0;
+  qorRequestPending_ = false;
   calls.clear();
   onCall = nullptr;
   open_.clear();
@@ -76,12 +88,37 @@ void FakeHost::Install() {
 
 FakeHost::~FakeHost() { ScmMemSetSyscallHook({}); }
 
+namespace {
+/// The Qor variable channel, the handle the fake gives it, and the variable of the key medium.
+constexpr _Vx_usr_arg_t kQorChannel = 6;
+constexpr _Vx_usr_arg_t kQorChannelHandle = 60;
+constexpr uint8_t kQorKeyMediumVariable = 4;
+/// What one empty poll of the channel costs (microseconds).
+constexpr uint64_t kQorPollUs = 10000;
+
+bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+}  // namespace
+
+std::vector<uint8_t>* FakeHost::Find(const std::string& name) {
+  for (auto& [stored, content] : files) {
+    if (SameName(stored, name)) {
+      return &content;
+    }
+  }
+  return nullptr;
+}
+
 _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
   calls.push_back(number);
   if (onCall) {
     onCall(number);
   }
-  if (failing.count(number) != 0) {
+  const int occurrence = ++served_[number];
+  const auto nth = failNth.find(number);
+  if (failing.count(number) != 0 || (nth != failNth.end() && nth->second == occurrence)) {
+    if (number == SCM_SC_CLOSE_STORAGE && open_.erase(static_cast<int>(w[0])) != 0) {
+      --openHandles;  // a failed close loses the handle all the same
+    }
     errno = kHostIo;
     return -1;
   }
@@ -110,35 +147,59 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
         errno = SCM_STORAGE_BUSY_ERRNO;
         return -1;
       }
-      const std::string name = reinterpret_cast<const char*>(w[1]);
-      if (files.count(name) == 0 && !(createOnWrite && static_cast<char>(w[2]) == 'w')) {
+      std::string name = reinterpret_cast<const char*>(w[1]);
+      std::vector<uint8_t>* file = Find(name);
+      const bool write = static_cast<char>(w[2]) == 'w';
+      if (file == nullptr && !write) {
         errno = 0x3E0003;
         return -1;
       }
-      // A write open starts the file anew, as the host's storage does.
-      if (static_cast<char>(w[2]) == 'w') {
-        files[name].clear();
+      if (file == nullptr) {
+        // A write open creates the file, named in lower case as the host keeps names.
+        for (auto& c : name) {
+          c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        file = &files[name];
+      }
+      // A write open starts the file anew: harder than the host, which replaces it only at the close.
+      if (write) {
+        file->clear();
+      }
+      for (const auto& [stored, content] : files) {
+        if (&content == file) {
+          name = stored;
+        }
       }
       open_[nextHandle_] = Open{name, 0};
       *OutWord(w[3]) = static_cast<uint32_t>(nextHandle_++);
       ++openHandles;
       return 0;
     }
-    case SCM_SC_CLOSE_STORAGE:
-      if (open_.erase(static_cast<int>(w[0])) == 0) {
+    case SCM_SC_CLOSE_STORAGE: {
+      auto it = open_.find(static_cast<int>(w[0]));
+      if (it == open_.end()) {
         errno = 0x3E0004;
         return -1;
       }
+      const std::string name = it->second.name;
+      open_.erase(it);
       --openHandles;
       if (failCloses > 0) {
         --failCloses;
         errno = kHostIo;
         return -1;
       }
+      for (const auto& failingName : failingCloses) {
+        if (SameName(failingName, name)) {
+          errno = kHostIo;
+          return -1;
+        }
+      }
       return 0;
+    }
     case SCM_SC_GET_STORAGE_LENGTH: {
       auto it = open_.find(static_cast<int>(w[0]));
-      if (it == open_.end() || (failAfterOpen == number && it->second.name == faultyFile)) {
+      if (it == open_.end() || (failAfterOpen == number && SameName(it->second.name, faultyFile))) {
         errno = 0x3E0004;
         return -1;
       }
@@ -147,13 +208,13 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
     }
     case SCM_SC_READ_STORAGE: {
       auto it = open_.find(static_cast<int>(w[0]));
-      if (it == open_.end() || (failAfterOpen == number && it->second.name == faultyFile)) {
+      if (it == open_.end() || (failAfterOpen == number && SameName(it->second.name, faultyFile))) {
         errno = 0x3E0004;
         return -1;
       }
       const auto& data = files[it->second.name];
       size_t count = std::min<size_t>(static_cast<size_t>(w[1]), data.size() - it->second.pos);
-      if (it->second.name == faultyFile) {
+      if (SameName(it->second.name, faultyFile)) {
         count = count > static_cast<size_t>(shortReadBy) ? count - shortReadBy : 0;
       }
       if (count != 0) {  // an empty file's data() may be null
@@ -177,9 +238,13 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       auto& data = files[it->second.name];
       const auto* src = reinterpret_cast<const uint8_t*>(w[2]);
       size_t count = static_cast<size_t>(w[1]);
-      if (shortWrites > 0 && count > 0) {
-        --shortWrites;
+      if (shortAnyWrites > 0 && count > 0) {
+        --shortAnyWrites;
         --count;
+      }
+      if (shortWrites > 0 && SameName(it->second.name, faultyFile)) {
+        --shortWrites;
+        count = count > static_cast<size_t>(shortWriteBy) ? count - shortWriteBy : 0;
       }
       data.insert(data.end(), src, src + count);
       *OutWord(w[3]) = static_cast<uint32_t>(count);
@@ -204,6 +269,41 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       const auto* src = reinterpret_cast<const uint8_t*>(w[4]);
       flash->assign(src, src + w[3]);
       *OutWord(w[5]) = static_cast<uint32_t>(w[3]);
+      return 0;
+    }
+    case SCM_SC_GET_QOR_FAIL_SAFE_STATE:
+      *reinterpret_cast<uint8_t*>(w[1]) = qorFailSafeState;
+      return 0;
+    case SCM_SC_OPEN_CHANNEL:
+      if (w[1] != kQorChannel) {
+        errno = kHostIo;
+        return -1;
+      }
+      *OutWord(w[4]) = kQorChannelHandle;
+      return 0;
+    case SCM_SC_CLOSE_CHANNEL:
+      return w[0] == kQorChannelHandle ? 0 : -1;
+    case SCM_SC_SEND_CHANNEL: {
+      const auto* src = reinterpret_cast<const uint8_t*>(w[2]);
+      qorRequests.emplace_back(src, src + w[1]);
+      qorRequestPending_ = w[1] == 1 && src[0] == kQorKeyMediumVariable;
+      *OutWord(w[3]) = static_cast<uint32_t>(w[1]);
+      return 0;
+    }
+    case SCM_SC_RECEIVE_CHANNEL: {
+      if (!qorRequestPending_ || !flash) {
+        counter += kQorPollUs;
+        *OutWord(w[3]) = 0;
+        return 0;
+      }
+      std::vector<uint8_t> reply = {static_cast<uint8_t>(kQorKeyMediumVariable | 0x80),
+                                    static_cast<uint8_t>(flash->size())};
+      reply.insert(reply.end(), flash->begin(), flash->end());
+      const size_t count = std::min<size_t>(static_cast<size_t>(w[1]), reply.size());
+      std::memcpy(reinterpret_cast<void*>(w[2]), reply.data(), count);
+      *OutWord(w[3]) = static_cast<uint32_t>(count);
+      qorRequestPending_ = false;
+      ++qorReads;
       return 0;
     }
     case SCM_SC_LOCK_RESET:

@@ -48,7 +48,11 @@ class FakeHost {
   std::set<int> failing;                               ///< call numbers that fail (errno 0x3E0005)
   int failAfterOpen = -1;                              ///< call number failing for faultyFile once open
   int shortReadBy = 0;                                 ///< reads of faultyFile return this many bytes fewer
-  std::string faultyFile;                              ///< the file the two faults above apply to
+  int shortWriteBy = 0;                                ///< short writes to faultyFile store and count this many bytes fewer
+  int shortWrites = 0;                                 ///< how many of the next writes to faultyFile come out short
+  std::string faultyFile;                              ///< the file the faults above apply to (any case)
+  std::map<int, int> failNth;                          ///< call number -> its occurrence (1-based) that fails
+  std::set<std::string> failingCloses;                 ///< files (any case) whose close fails; the handle goes all the same
   std::vector<std::array<uint8_t, 6>> udids;           ///< UDIDs answered in turn (last one repeats)
   int udidCalls = 0;                                   ///< 0x83 calls served
   std::map<uint32_t, uint32_t> conditions;             ///< conditions set
@@ -56,14 +60,20 @@ class FakeHost {
   uint32_t cpuProductCode = 0x00C0FFEE;                ///< CPU product code (0 = the call fails softly)
   uint32_t cpuSerialNumber = 0x12345678;               ///< CPU serial number
   int openHandles = 0;                                 ///< storage handles open now
-  bool createOnWrite = false;                          ///< a write open creates a missing file, as the host does
   int failWrites = 0;                                  ///< next storage writes refused
-  int shortWrites = 0;                                 ///< next storage writes take one byte less
+  int shortAnyWrites = 0;                              ///< next storage writes, to any file, take one byte less
   int failCloses = 0;                                  ///< next storage closes refused (the handle is gone)
   std::optional<std::vector<uint8_t>> flash;           ///< flash area 16; none: reads and writes fail
   int flashWrites = 0;                                 ///< 0x95 calls served
+  uint8_t qorFailSafeState = 0;                        ///< 0x92: the Qor controller's fail-safe state
+  std::vector<std::vector<uint8_t>> qorRequests;       ///< requests sent on the Qor variable channel (6)
+  /// Reply of the Qor variable channel to a read of variable 4: {0x84, 18, flash}; without
+  /// flash none ever comes, and each empty poll costs 1/100 s of the counter.
+  int qorReads = 0;                                    ///< replies the Qor variable channel gave
   int resetCalls = 0;                                  ///< 0x8F calls
   std::vector<int> calls;                              ///< every call number served
+  /// The file stored under name compared without regard to case, as the host folds names; null when absent.
+  std::vector<uint8_t>* Find(const std::string& name);
   std::function<void(int)> onCall;                     ///< called with each call number before it is served
  private:
   struct Open {
@@ -71,7 +81,9 @@ class FakeHost {
     size_t pos;        ///< read position
   };
   std::map<int, Open> open_;  ///< open handles
+  bool qorRequestPending_ = false;  ///< a variable-4 read waits for its reply
   int nextHandle_ = 3;        ///< next handle number
+  std::map<int, int> served_; ///< calls served so far per call number
   _Vx_usr_arg_t Serve(const _Vx_usr_arg_t w[8], int number);
 };
 

@@ -413,13 +413,15 @@ TEST_F(FwRemote, PasswordChangeCommitsOnlyAWrittenFile) {
   MFWQZ_Remote.ulCode = 0x5000;
 
   // "fwrevcnf.bin" holds the old password; a refused write leaves it so.
-  host.createOnWrite = true;
   ASSERT_EQ(MFWQZ_RevStore(0), 1u);
-  const Bytes before = host.files["FWREVCNF.BIN"];
+  // The host names a file it created in lower case; look it up as the host does.
+  ASSERT_NE(host.Find("FWREVCNF.BIN"), nullptr);
+  const Bytes before = *host.Find("FWREVCNF.BIN");
+  ASSERT_EQ(before.size(), 53u);
   MFWQZ_gbLockPostFw = 0;
   host.failWrites = 1;
   EXPECT_EQ(MFWQZ_CnfPasswordChange(), 0u);
-  EXPECT_EQ(host.files["FWREVCNF.BIN"], before);
+  EXPECT_EQ(*host.Find("FWREVCNF.BIN"), before);
   EXPECT_EQ(MFWQZ_gbLockPostFw, 0u);
   EXPECT_EQ(0, std::memcmp(MFWQZ_gaucPassword, kSecret.data(), 16)) << "old password kept";
   EXPECT_EQ(HNFcyc_TriggerSendPasswordToQorInBgTask, 0u);
@@ -433,7 +435,7 @@ TEST_F(FwRemote, PasswordChangeCommitsOnlyAWrittenFile) {
   EXPECT_EQ(MFWQZ_gbTriggerReloadRev, 1u);
   EXPECT_EQ(MFWQZ_gbScanAfterReloadRev, 0u);
   EXPECT_EQ(MFWQZ_Remote.ulState, 0u);
-  const Bytes& file = host.files["FWREVCNF.BIN"];
+  const Bytes& file = *host.Find("FWREVCNF.BIN");
   ASSERT_EQ(file.size(), 53u);  // no entry: header, CRC, second section
   EXPECT_EQ(0, std::memcmp(file.data() + 32, "new", 3)) << "the new password is in the file";
   // Each write allows resets again, failed or not.

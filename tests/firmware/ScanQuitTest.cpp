@@ -7,14 +7,12 @@
 
 #include "AppFixture.h"
 #include "EPSglobal.h"
+#include "EPSudid.h"
 #include "HNFcyc.h"
 #include "HNFiff_ModuleState.h"
 #include "MFWQZ.h"
 #include "SCMint.h"
 #include "rtp_mem_control.h"
-
-/// Write requests the SADR-UDID store has seen.
-extern u32 EPS_gulPlaceholderStoreRequests;
 
 namespace FwTest {
 namespace {
@@ -274,7 +272,7 @@ TEST_F(AppScanQuit, AQuitWithNothingToAcknowledgeEndsItsScanOnlyAfterTheStore) {
   MFWQZ_gbStartUp = 0;
   MFWQZ_ulScansAtStartup = 0;
   HNFcyc_ulStartUpProgress = 0;
-  const u32 storesBefore = EPS_gulPlaceholderStoreRequests;
+  host.files.erase("CORVANE.DAT");
   (void)MFWQZ_StartToQuitUdidMismatches();
   Cyclic();
   Background();  // nothing to quit: the scan after the quit is requested
@@ -287,18 +285,24 @@ TEST_F(AppScanQuit, AQuitWithNothingToAcknowledgeEndsItsScanOnlyAfterTheStore) {
   Report(5, 0x81, 0x81);
   Report(9, 0x81, 0x81);
   // Every module counted: the list is written before the scan ends.
-  EXPECT_EQ(EPS_gulPlaceholderStoreRequests, storesBefore + 1);
+  EXPECT_EQ(EPS_UdidStoreInProgress(), 1u);
   EXPECT_EQ(MFWQZ_gbUdidSaving, 1u);
   EXPECT_EQ(MFWQZ_gbScanning, 1u);
   Background();
   EXPECT_EQ(MFWQZ_gbScanning, 1u) << "the store has not reported its end";
+  // The background task's writer steps until the file is written.
+  while (EPS_UdidStoreInProgress() != 0 && EPS_StoreSadrUdid() != 0) {
+  }
+  EXPECT_EQ(EPS_UdidStoreInProgress(), 0u);
+  ASSERT_NE(host.Find("CORVANE.DAT"), nullptr);
+  EXPECT_EQ(host.Find("CORVANE.DAT")->size(), EPS_kUdidFileSize);
   Cyclic();  // the cyclic task copies the store's state: done
   EXPECT_EQ(MFWQZ_gbUdidSaving, 0u);
   Background();
   EXPECT_EQ(MFWQZ_gbScanning, 0u);
   EXPECT_EQ(MFWQZ_gbScanAfterQuit, 0u);
   Background();
-  EXPECT_EQ(EPS_gulPlaceholderStoreRequests, storesBefore + 1);
+  EXPECT_EQ(EPS_UdidStoreInProgress(), 0u) << "the list is written once";
   EXPECT_TRUE(TakeEvents().empty());
 }
 

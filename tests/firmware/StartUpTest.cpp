@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "ScmProfile.h"
 #include "FwKeyFile.h"
 #include "ApplicationFileBuilders.h"
 #include "FwUnitSupport.h"
 #include "HNFcyc.h"
+#include "HNFhwt.h"
 #include "HNFiff_ModuleState.h"
 #include "HNFstp.h"
 #include "ParameterFileBuilders.h"
@@ -121,6 +123,15 @@ class FwStartUp : public FwFixture {
     HNFstp_aFileSpace[0].ulUsed = 0;
     HNFstp_aFileSpace[1].ulUsed = 0;
     glFailSafeB = 0;
+    // Five small protected sections of the test's own, one of them empty.
+    for (size_t i = 0; i < sizeof(sectionBytes); ++i) {
+      sectionBytes[i] = static_cast<uint8_t>(i);
+    }
+    for (uint32_t s = 0; s < HNFhwt_kSectionCount; ++s) {
+      const uint32_t size = s == 2 ? 0 : 100 * (s + 1);
+      sections[s] = HNFhwt_Section{sectionBytes, sectionBytes + size, &references[s], &references[s] + (size ? 1 : 0)};
+    }
+    HNFhwt_SetSections(sections, HNFhwt_kSectionCount);
   }
   void TearDown() override {
     unsetenv("SafetyDomainNumber");
@@ -136,6 +147,9 @@ class FwStartUp : public FwFixture {
     return names;
   }
   std::string executable;
+  uint8_t sectionBytes[500];                     ///< bytes behind the protected sections
+  uint32_t references[HNFhwt_kSectionCount];     ///< their reference CRCs
+  HNFhwt_Section sections[HNFhwt_kSectionCount];  ///< the table handed to the manager
 };
 
 TEST_F(FwStartUp, RunsInOrderAndSpawnsBothTasks) {
@@ -163,13 +177,24 @@ TEST_F(FwStartUp, RunsInOrderAndSpawnsBothTasks) {
   // the application's files, each open timed by the counter ("corvane.uid"
   // with flash area 16, "fwrevcnf.bin", "autocnf.bin"), the two cycle
   // semaphores before condition 2, and both tasks last.
-  EXPECT_EQ(steps, (std::vector<std::string>{
-                       "0x83 handles+7 spawns 0", "0x90 handles+7 spawns 0", "0x81 handles+7 spawns 0",
-                       "0x82 handles+7 spawns 0", "storage handles+7 spawns 0", "0x80 handles+7 spawns 0",
-                       "0x81 handles+7 spawns 0", "0x82 handles+7 spawns 0", "0x80 handles+7 spawns 0",
-                       "storage handles+7 spawns 0", "0x94 handles+7 spawns 0", "0x80 handles+7 spawns 0",
-                       "storage handles+7 spawns 0", "0x80 handles+7 spawns 0", "storage handles+7 spawns 0",
-                       "0x91 handles+9 spawns 0", "end handles+9 spawns 2"}));
+  // The older release reads the key-medium copy as Qor variable 4: the
+  // fail-safe state, then channel 6 opened, the request sent, the reply polled
+  // (timed by the counter) and the channel closed, where the current release
+  // reads flash area 16.
+  std::vector<std::string> expected = {
+      "0x83 handles+7 spawns 0", "0x90 handles+7 spawns 0", "0x81 handles+7 spawns 0",
+      "0x82 handles+7 spawns 0", "storage handles+7 spawns 0", "0x80 handles+7 spawns 0",
+      "0x81 handles+7 spawns 0", "0x82 handles+7 spawns 0", "0x80 handles+7 spawns 0",
+      "storage handles+7 spawns 0"};
+  const std::vector<std::string> keyMediumCopy =
+      SCM_kLegacy ? std::vector<std::string>{"0x92 handles+7 spawns 0", "0x89 handles+7 spawns 0",
+                                             "0x8C handles+7 spawns 0", "0x80 handles+7 spawns 0",
+                                             "0x8B handles+7 spawns 0", "0x8A handles+7 spawns 0"}
+                  : std::vector<std::string>{"0x94 handles+7 spawns 0"};
+  expected.insert(expected.end(), keyMediumCopy.begin(), keyMediumCopy.end());
+  expected.insert(expected.end(), {"0x80 handles+7 spawns 0", "storage handles+7 spawns 0", "0x80 handles+7 spawns 0",
+                                   "storage handles+7 spawns 0", "0x91 handles+9 spawns 0", "end handles+9 spawns 2"});
+  EXPECT_EQ(steps, expected);
   EXPECT_EQ(host.conditions[2], SCM_FW_IDENT_WORD);
   const auto spawns = ScmMemSpawns();
   ASSERT_EQ(spawns.size(), 2u);

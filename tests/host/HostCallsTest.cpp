@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "HostTestSupport.h"
+#include "HostUnlock.h"
 #include "ScmSystemCalls.h"
 #include "hostcall_protocol.h"
 
@@ -535,6 +536,71 @@ TEST_F(HostCallsTest, CallLogRecordsEveryCallDecoded) {
   EXPECT_LT(log[0].seq, log[1].seq);
   host_->ClearCallLog();
   EXPECT_TRUE(host_->CallLog().empty());
+}
+
+// ---------------------------------------------------------------- downloads and damaged writes
+
+TEST_F(HostCallsTest, ADamagedWriteIsCommittedOrDiscardedAtTheCloseAsConfigured) {
+  const u8 fresh[6] = {9, 9, 9, 9, 9, 9};
+  const struct {
+    const char* what;
+    bool commit;
+    bool shortWrite;  ///< else the write is refused
+    int closeResult;
+    Bytes after;
+  } cases[] = {
+      {"short, commit", true, true, 0, Bytes{9, 9}},
+      {"refused, commit", true, false, 0, Bytes{}},
+      {"short, discard", false, true, -1, Bytes{1, 1, 1}},
+      {"refused, discard", false, false, -1, Bytes{1, 1, 1}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(host_->PutFile("kel_para.saf", Bytes{1, 1, 1}));
+    host_->SetCommitDamagedWrites(c.commit);
+    const i32 w = Open("KEL_PARA.SAF", 'w');
+    if (c.shortWrite) {
+      host_->InjectShortTransfer(0x88, 1, 2);
+      EXPECT_EQ(ScmWriteStorage(w, 6, fresh), 2);
+    } else {
+      host_->InjectFault(0x88, 1);
+      EXPECT_EQ(ScmWriteStorage(w, 6, fresh), -1);
+    }
+    EXPECT_EQ(ScmCloseStorage(w), c.closeResult);
+    EXPECT_EQ(host_->GetFile("kel_para.saf"), c.after);
+    // A whole write afterwards is committed under both behaviours.
+    const i32 again = Open("kel_para.saf", 'w');
+    EXPECT_EQ(ScmWriteStorage(again, 6, fresh), 6);
+    EXPECT_EQ(ScmCloseStorage(again), 0);
+    EXPECT_EQ(host_->GetFile("kel_para.saf"), Bytes(fresh, fresh + 6));
+  }
+}
+
+TEST_F(HostCallsTest, ADownloadPutsTheLockedFileAndItsCompanionUnderTheSwpNames) {
+  const Bytes plain{0x10, 0x20, 0x30, 0x40, 0x50};
+  for (const char* name : {"kel_para.saf", "@@temp.szp", "AUTOCNF.BIN", "pardata1.bin"}) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(host_->Download(name, plain, 0x04030201u));
+    EXPECT_EQ(host_->GetFile(name), (Bytes{0x11, 0x22, 0x33, 0x44, 0x50}));
+    EXPECT_EQ(host_->GetFile(std::string(name) + ".swp"), (Bytes{0x10, 0x20, 0x30, 0x40}));
+    // Through the host calls as the firmware reads and empties them.
+    const i32 r = Open((std::string(name) + ".SWP").c_str(), 'r');
+    EXPECT_EQ(ScmGetStorageLength(r), 4);
+    EXPECT_EQ(ScmCloseStorage(r), 0);
+    EXPECT_EQ(ScmCloseStorage(Open((std::string(name) + ".swp").c_str(), 'w')), 0);
+    EXPECT_EQ(host_->GetFile(std::string(name) + ".swp"), Bytes{});
+  }
+  EXPECT_FALSE(host_->Download("kel_para.saf", Bytes{1, 2, 3}, 1)) << "nothing to lock";
+}
+
+TEST_F(HostCallsTest, UnlockMessagesAreLittleEndianWithThirteenNameBytes) {
+  EXPECT_EQ(ScmSim::UnlockRequestMessage(0x01020304u, "@@temp.szp", 0xA0B0C0D0u),
+            (Bytes{4, 3, 2, 1, '@', '@', 't', 'e', 'm', 'p', '.', 's', 'z', 'p', 0, 0, 0, 0xD0, 0xC0, 0xB0, 0xA0}));
+  EXPECT_EQ(ScmSim::UnlockRequestMessage(1, "kel_para.safX", 0)->at(16), 'X') << "13 bytes, no NUL";
+  EXPECT_EQ(ScmSim::UnlockRequestMessage(1, "kel_para.safXY", 0), std::nullopt);
+  EXPECT_EQ(ScmSim::DecodeUnlockResponse(Bytes{7, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}),
+            (ScmSim::UnlockResponse{7, -1}));
+  EXPECT_EQ(ScmSim::DecodeUnlockResponse(Bytes(7, 0)), std::nullopt);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include "HostControlClient.h"
+#include "HostOperator.h"
+#include "HostUnlock.h"
 #include "HostTestSupport.h"
 #include "ScmQueueNames.h"
 #include "ScmSystemCalls.h"
@@ -347,6 +349,42 @@ TEST_F(HostDomainTest, TaskBlockedInAConditionWaitLetsItsProcessRunOn) {
 
 std::pair<int, std::string> Control(const std::string& socket, const std::vector<std::string>& argv) {
   return ScmSim::SendControl(socket, argv);
+}
+
+// With an operator installed (as scmdemo and scmhost do), download, unlock and
+// unlock-response go through it: the answer is the operator's, taken once, and
+// never read from under it by the control socket.
+TEST_F(HostDomainTest, DownloadAndUnlockGoThroughTheInstalledOperator) {
+  const std::string& s = config_.socketPath;
+  ScmSim::HostOperator op(*host_);
+  std::vector<std::string> served;
+  host_->OnRemoteCommand([&op, &served](const std::vector<std::string>& argv) {
+    served.push_back(argv[0]);
+    return ScmSim::RunRemoteCommand(op, argv);
+  });
+  const ScmSim::Bytes plain = {0x40, 0x00, 0x00, 0x02, 0x11, 0x22};
+  EXPECT_EQ(Control(s, {"download", "kel_para.saf", "400000021122", "0x5A5AA5C3"}), (std::pair<int, std::string>{0, ""}));
+  EXPECT_EQ(host_->GetFile("kel_para.saf"), ScmSim::LockForDownload(plain, 0x5A5AA5C3u));
+  EXPECT_EQ(host_->GetFile("kel_para.saf.swp"), ScmSim::Bytes(plain.begin(), plain.begin() + 4));
+  EXPECT_EQ(Control(s, {"unlock", "7", "kel_para.saf", "0x5A5AA5C3"}), (std::pair<int, std::string>{0, ""}));
+  const std::optional<ScmSim::Bytes> message = ScmSim::UnlockRequestMessage(7, "kel_para.saf", 0x5A5AA5C3u);
+  ASSERT_TRUE(message.has_value());
+  std::string request;
+  for (const uint8_t b : *message) {
+    char two[3];
+    std::snprintf(two, sizeof two, "%02x", b);
+    request += two;
+  }
+  EXPECT_EQ(Control(s, {"collect", "unlock-request"}).second, request + "\n");
+  EXPECT_EQ(Control(s, {"unlock-response"}), (std::pair<int, std::string>{1, "nothing waiting\n"}));
+  // The firmware's answer: identifier 7, result -1.
+  ASSERT_EQ(Control(s, {"inject", "unlock-response", "07000000ffffffff"}).first, 0);
+  EXPECT_EQ(Control(s, {"unlock-response"}), (std::pair<int, std::string>{0, "7 -1\n"}));
+  EXPECT_EQ(Control(s, {"unlock-response"}), (std::pair<int, std::string>{1, "nothing waiting\n"}));
+  EXPECT_EQ(Control(s, {"unlock", "8", "a-name-of-14-b", "1"}).first, 2);
+  EXPECT_EQ(served, (std::vector<std::string>{"download", "unlock", "unlock-response", "unlock-response",
+                                              "unlock-response", "unlock"}));
+  host_->OnRemoteCommand({});
 }
 
 TEST_F(HostDomainTest, ControlCommandsOverTheSocket) {

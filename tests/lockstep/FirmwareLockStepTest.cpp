@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "EPSudid.h"
 #include "FwUnitSupport.h"
 #include "HNFiff_ModuleState.h"
 #include "LockStepRun.h"
@@ -21,9 +22,6 @@
 #include "SCM.h"
 #include "SOD.h"
 #include "SimNode.h"
-
-/// Write requests the SADR-UDID store has seen.
-extern u32 EPS_gulPlaceholderStoreRequests;
 
 namespace {
 
@@ -108,16 +106,17 @@ class FirmwareLockStep : public FwTest::FwFixture, public ::testing::WithParamIn
     FwFixture::TearDown();
   }
 
-  /// Generates the files, starts the stack through EPS_Init and builds the nodes.
-  void Start() {
+  /// Generates the files, starts the stack through EPS_Init and builds the nodes; corvaneDat, when
+  /// given, is loaded in place of the generated "corvane.dat" (a file the firmware wrote).
+  void Start(std::optional<Bytes> corvaneDat = std::nullopt) {
     // The fixture's queues are those of its domain; the nodes take the SDN the SCM gives them.
     SimLockStep::LockStepSettings settings;
     settings.queueSdn = FwTest::kSdn;
+    settings.corvaneDat = std::move(corvaneDat);
     settings.installFiles = [this](const std::vector<std::pair<std::string, std::vector<u8>>>& files,
                                    const std::vector<u8>& flash) {
       for (const auto& [name, bytes] : files) host.files[name] = bytes;
       host.flash = flash;
-      host.createOnWrite = true;
     };
     run_ = std::make_unique<SimLockStep::LockStepRun>(description_, [this](u64 us) { host.counter = us; }, settings);
     ASSERT_EQ(run_->Start(), "");
@@ -325,7 +324,7 @@ TEST_F(FirmwareLockStep, AUdidMismatchIsQuitThroughTheApplication) {
   EXPECT_EQ(MFWQZ_gbStartUp, 0u);
   EXPECT_EQ(MFWQZ_ulNumberOfUdidMisMatches, 1u);
   EXPECT_GE(Got(node.Record(), Service::UdidRequest), 1u);
-  const u32 storesBefore = EPS_gulPlaceholderStoreRequests;
+  host.files.erase("CORVANE.DAT");
   ASSERT_EQ(MFWQZ_StartToQuitUdidMismatches(), 1);
   EXPECT_LT(RunUntilOperational(0, kLimit), kLimit);
   // The scan after the quit runs to its end.
@@ -336,11 +335,33 @@ TEST_F(FirmwareLockStep, AUdidMismatchIsQuitThroughTheApplication) {
   EXPECT_EQ(MFWQZ_gbQuitAll, 0u);
   EXPECT_EQ(MFWQZ_gbAckError, 0u);
   EXPECT_EQ(MFWQZ_ulNumberOfUdidMisMatches, 0u);
-  EXPECT_EQ(EPS_gulPlaceholderStoreRequests, storesBefore + 1);
   EXPECT_EQ(node.Record().state, NodeState::Operational);
   EXPECT_EQ(MFWQZ_ModuleInfo[kSadr].ulNodeState, 0x81u);
   const SimNodes::Udid carried = SimNodes::DeviceUdid(node.Config());
   EXPECT_EQ(ReadObject(static_cast<u16>(0xCC00 + kSadr), 1), Bytes(carried.begin(), carried.end()));
+  EXPECT_EQ(TakeEvents(), std::vector<Event>{});
+
+  // The scan after the quit had the list rewritten by the background task before it ended: the
+  // file holds the UDID the node carries.
+  EXPECT_EQ(EPS_UdidStoreInProgress(), 0u);
+  ASSERT_NE(host.Find("corvane.dat"), nullptr);
+  const Bytes written = *host.Find("corvane.dat");
+  ASSERT_EQ(written.size(), 13367u);
+  const std::size_t at = 64 + 13 * (kSadr - 1) + 7;
+  EXPECT_EQ(Bytes(written.begin() + at, written.begin() + at + 6), Bytes(carried.begin(), carried.end()));
+  EXPECT_EQ(TakeEvents(), std::vector<Event>{});
+
+  // A firmware started from that file assigns the node at once: no UDID request, no mismatch.
+  run_.reset();
+  // A fresh process: platform, queues, fake host and firmware state as at start-up.
+  FwFixture::SetUp();
+  Start(written);
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_LT(RunUntilOperational(0, kLimit), kLimit);
+  ASSERT_NE(NodeAt(kSadr), nullptr);
+  EXPECT_EQ(Got(NodeAt(kSadr)->Record(), Service::UdidRequest), 0u);
+  EXPECT_EQ(NodeAt(kSadr)->Record().state, NodeState::Operational);
+  EXPECT_EQ(MFWQZ_ModuleInfo[kSadr].ulNodeState, kStatusOperational);
   EXPECT_EQ(TakeEvents(), std::vector<Event>{});
 }
 

@@ -1,4 +1,5 @@
 // Configuration manager: scheduler, activation, acknowledges, completions and status reports.
+#include "ScmProfile.h"
 #include "ManagerFixture.h"
 #include "SNMTMint.h"
 
@@ -251,10 +252,10 @@ TEST_P(Acks, AreTakenOnlyInTheirState) {
 
 INSTANTIATE_TEST_SUITE_P(All, Acks,
                          ::testing::Values(AckCase{"Operator", false, 0, 5, 0},
-                                           AckCase{"OperatorIndex12", false, 12, 5, 0xF101},
+                                           AckCase{"OperatorIndexPastTheNodes", false, SCM_kLegacy ? 101 : 12, 5, 0xF101},
                                            AckCase{"OperatorWrongState", false, 0, 21, 0xF102},
                                            AckCase{"SnFail", true, 0, 21, 0},
-                                           AckCase{"SnFailIndex12", true, 12, 21, 0xF103},
+                                           AckCase{"SnFailIndexPastTheNodes", true, SCM_kLegacy ? 101 : 12, 21, 0xF103},
                                            AckCase{"SnFailInState19", true, 0, 19, 0xF104}),
                          [](const ::testing::TestParamInfo<AckCase>& i) { return std::string(i.param.name); });
 

@@ -2,6 +2,7 @@
 #include <functional>
 #include <map>
 
+#include "ScmProfile.h"
 #include "ManagerFixture.h"
 #include "SSDOCint.h"
 
@@ -144,18 +145,21 @@ TEST_F(SsdocTest, ReadBufferSizeIsChecked) {
   expectMaxCode = 0xFFFF;
 }
 
-TEST_F(SsdocTest, OneTransferPerSadrAndTwelveClients) {
+/// Clients: one per node, 12 in the current release and 101 in the older one.
+constexpr u16 k_CLIENTS = SCM_kLegacy ? 101 : 12;
+
+TEST_F(SsdocTest, OneTransferPerSadrAndOneClientPerNode) {
   ASSERT_TRUE(Read(0x1018, 1, SOD_k_UINT32, 4));
   EXPECT_TRUE(SSDOC_TransferRunning(k_NODE));
   EXPECT_FALSE(Read(0x1018, 2, SOD_k_UINT32, 4, 12, 2));
   EXPECT_EQ(g_fakes.errors.back().code, 0xFA28);
-  for (u16 s = 1; s <= 11; ++s) {
+  for (u16 s = 1; s < k_CLIENTS; ++s) {
     SSDOC_TransferReq r = {0x1018, 1, SOD_k_UINT32, 12, buf, 4};
-    ASSERT_TRUE(SSDOC_SendReadReq(static_cast<u16>(100 + s), static_cast<u16>(100 + s), Done, ct, &r));
+    ASSERT_TRUE(SSDOC_SendReadReq(static_cast<u16>(300 + s), static_cast<u16>(300 + s), Done, ct, &r));
   }
   EXPECT_FALSE(SSDOC_CheckFsmAvailable());
   SSDOC_TransferReq r = {0x1018, 1, SOD_k_UINT32, 12, buf, 4};
-  EXPECT_FALSE(SSDOC_SendReadReq(200, 200, Done, ct, &r));
+  EXPECT_FALSE(SSDOC_SendReadReq(500, 500, Done, ct, &r));
   EXPECT_EQ(g_fakes.errors.back().code, 0xFA1D);
   g_perHandle.clear();  // these transfers are not driven to their end
   expectMaxCode = 0xFFFF;

@@ -181,6 +181,30 @@ TEST(NodeSnmt, BusyAnswersComeFirstThenOperational) {
   EXPECT_EQ(node.Record().operationalAt->cycle, 7u);
 }
 
+// A restarted SCM assigns an operational node anew and sets it operational again: the node
+// stays operational throughout, and its answer to the new set-to-operational begins the
+// operational time the host sees; a repeated request while that time runs moves nothing.
+TEST(NodeSnmt, SetOperationalAfterAStartOverBeginsANewOperationalTime) {
+  SimNode node(DefaultConfig());
+  MakeOperational(node);
+  ASSERT_TRUE(node.Receive(SetOp(), {5, 500}));
+  EXPECT_EQ(node.Record().operationalAt->cycle, 0u) << "nothing ended it: the first answer's time stands";
+  EXPECT_EQ(node.Record().operationalCount, 1u);
+  ASSERT_TRUE(node.Receive(Snmt(0x2A, UdidBytes(kNodeUdid)), {10, 1000}));
+  EXPECT_EQ(node.Record().state, NodeState::Operational);
+  EXPECT_FALSE(SimNodes::HostSeesOperational(node.Record()));
+  const auto a = node.Receive(SetOp(), {12, 1200});
+  ASSERT_TRUE(a);
+  EXPECT_EQ(Parse(*a).payload, Bytes{0x03});
+  EXPECT_TRUE(SimNodes::HostSeesOperational(node.Record()));
+  EXPECT_EQ(node.Record().operationalAt->cycle, 12u);
+  EXPECT_EQ(node.Record().operationalCount, 2u);
+  ASSERT_TRUE(node.Receive(SetOp(), {13, 1300}));
+  EXPECT_EQ(node.Record().operationalAt->cycle, 12u);
+  EXPECT_EQ(node.Record().operationalCount, 2u);
+  EXPECT_EQ(node.Record().operationalEnds, 1u);
+}
+
 TEST(NodeSnmt, ErrorAcknowledgeClearsOnlyTheSentGroupAndCode) {
   SimNode node(DefaultConfig());
   Configure(node);

@@ -5,10 +5,9 @@
 #include <functional>
 
 #include "EPSglobal.h"
+#include "EPSudid.h"
 #include "ParamFixture.h"
 #include "ParameterFileBuilders.h"
-
-extern std::uint32_t EPS_gulPlaceholderStoreRequests;
 
 namespace ParamTest {
 namespace {
@@ -123,9 +122,9 @@ TEST_F(CorvaneParse, AVersion1FileRequestsTheRewrite) {
   Bytes f = demoFiles.corvaneDat;
   Put16(f, 2, 1);
   RefreshCorvaneHeader(f, true);
-  const std::uint32_t before = EPS_gulPlaceholderStoreRequests;
   Init(demoFiles.kelParaSaf, f, *demoFiles.parData1);
-  EXPECT_EQ(EPS_gulPlaceholderStoreRequests, before + 1);
+  EXPECT_EQ(EPS_gUdidStore.bRequested, 1);
+  EXPECT_EQ(EPS_UdidStoreInProgress(), 1);
 }
 
 TEST_F(CorvaneParse, OnlyUdidRecordsLoadEveryOtherIsAnUnknownObject) {

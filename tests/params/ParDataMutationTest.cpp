@@ -151,6 +151,8 @@ TEST_F(ParDataParse, AnEmptyOrMissingFileLoadsNothingAndRaisesNothing) {
 
 TEST_F(ParDataParse, AFileThatCannotBeOpenedToEmptyIsReason260) {
   host.files.erase("PARDATA1.BIN");
+  // The host refuses the write open (a write open of a missing file would create it).
+  host.failing = {SCM_SC_OPEN_STORAGE};
   Bytes f = *demoFiles.parData1;
   f[61] ^= 1;
   Init(demoFiles.kelParaSaf, demoFiles.corvaneDat, f);

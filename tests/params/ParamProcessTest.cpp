@@ -122,5 +122,66 @@ TEST_F(ParamProcess, AChangedUdidListIsReportedAndTheFirmwareStaysNormal) {
   EXPECT_EQ(Count(events, kCmdDropped), 3);
 }
 
+/// Version-1 file rewrite under both storage behaviours, with and without a first write cut short.
+struct RewriteCase {
+  const char* name;     ///< what the case shows
+  bool commitDamaged;   ///< the storage commits a damaged write at its close (else discards it)
+  bool cutShort;        ///< the host cuts the first write short
+};
+void PrintTo(const RewriteCase& c, std::ostream* os) { *os << c.name; }
+
+class ParamRewrite : public ParamProcess, public ::testing::WithParamInterface<RewriteCase> {};
+
+TEST_P(ParamRewrite, AVersion1UdidListIsRewrittenInVersion2ThatTheNextStartLoadsSilently) {
+  config_.commitDamagedWrites = GetParam().commitDamaged;
+  Bytes v1 = files_.corvaneDat;
+  Put16(v1, 2, 1);
+  RefreshCorvaneHeader(v1, true);
+  Start(files_.kelParaSaf, v1);
+  if (GetParam().cutShort) {
+    // Before the first cycle: the firmware's first write is the rewrite.
+    host_->InjectShortTransfer(0x88, 1, 100);
+  }
+  std::vector<StubEvent> events;
+  const auto end = std::chrono::steady_clock::now() + 15s;
+  const auto unlockCalls = [this] {
+    const auto log = host_->CallLog();
+    return std::count_if(log.begin(), log.end(), [](const ScmSim::CallRecord& r) { return r.number == 0x8E; });
+  };
+  // The hold-off ends right after the close that replaced the file: wait for both.
+  while (std::chrono::steady_clock::now() < end &&
+         (host_->GetFile("corvane.dat") != files_.corvaneDat || unlockCalls() == 0)) {
+    EXPECT_TRUE(stub_->Cycle(kCycleLimitMs));
+    for (const auto& e : stub_->TakeEvents()) {
+      events.push_back(e);
+    }
+    std::this_thread::sleep_for(5ms);
+  }
+  // The rewrite is the generator's own version-2 file: same records, version 2, its CRCs.
+  EXPECT_EQ(host_->GetFile("corvane.dat"), files_.corvaneDat);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events[0], (StubEvent{2, 0x6200AF19, 7, 0x20001}));
+  EXPECT_EQ(Count(events, 0x6200AF41), GetParam().cutShort ? (GetParam().commitDamaged ? 1 : 2) : 0);
+  EXPECT_EQ(Fatal(events), 0);
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(unlockCalls(), 1) << "one end of the reset hold-off per request";
+
+  // A second start from the written file raises nothing about it.
+  const Bytes written = *host_->GetFile("corvane.dat");
+  stub_.reset();
+  host_->Stop();
+  host_.reset();
+  Start(files_.kelParaSaf, written);
+  const auto again = CycleWithCommands(60);
+  EXPECT_EQ(Count(again, 0x6200AF19), 0);
+  EXPECT_EQ(Count(again, 0x6200AF41), 0);
+  EXPECT_EQ(Fatal(again), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Storage, ParamRewrite,
+                         ::testing::Values(RewriteCase{"commit", true, false}, RewriteCase{"discard", false, false},
+                                           RewriteCase{"commit, first write cut short", true, true},
+                                           RewriteCase{"discard, first write cut short", false, true}));
+
 }  // namespace
 }  // namespace ParamTest

@@ -1,7 +1,8 @@
-/* Added to the default link of scmchecker: brackets the five protected
-   sections with symbols and reserves, after .bss, one writable u32 per started
-   16 KiB of each for the memory self-test's reference CRCs. A section the
-   image lacks is empty, with bounds at the end of the section before it. */
+/* Added to the default link of both programs (and of the test binary of the
+   memory check): brackets the five protected sections with symbols and
+   reserves, after .bss, one writable u32 per started 16 KiB of each for the
+   memory self-test's reference CRCs. A section the image lacks is empty, with
+   bounds at the end of the section before it. GNU ld features only. */
 SECTIONS
 {
   .scm_crc_tables (NOLOAD) : ALIGN(16)
