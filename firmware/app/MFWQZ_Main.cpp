@@ -223,7 +223,7 @@ static void MFWQZ_FiveSecondCheck(void) {
 }
 
 /// Step 6: the reloads an action asked for.
-static void MFWQZ_Reloads(void) {
+[[maybe_unused]] static void MFWQZ_Reloads(void) {  // the older release has no reloads
   if (MFWQZ_gbTriggerReloadRev != 0) {
     MFWQZ_gbTriggerReloadRev = 0;
     MFWQZ_ValidFiles = MFWQZ_RevLoad(1);
