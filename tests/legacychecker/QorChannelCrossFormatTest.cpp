@@ -23,7 +23,7 @@
 #include "HNFstp.h"
 #include "MFWQZ.h"
 #include "MFWQZ_KeyMediumQorVariable.h"
-#include "MFWQZ_Placeholder.h"
+#include "MFWQZ_Confirm.h"
 #include "PersistenceTestSupport.h"
 #include "QorController.h"
 #include "ScmSystemCalls.h"
@@ -57,7 +57,8 @@ struct ControllerHost {
     ScmMemReset();
     SetCheckerTestDomain(kSdn);
     HNFstp_usSdn = kSdn;
-    MFWQZ_gaucPlaceholderQorLatches[0] = 0;  // the firmware's latch of a failed exchange
+    MFWQZ_gbQorFailed = 0;  // the firmware's latch of a failed exchange
+    MFWQZ_gbQorRecovered = 0;
     ScmMemSetSyscallHook([this](const _Vx_usr_arg_t w[8], int number) -> _Vx_usr_arg_t {
       auto out = [](_Vx_usr_arg_t word) { return reinterpret_cast<u32*>(static_cast<std::uintptr_t>(word)); };
       switch (number) {
