@@ -1,4 +1,5 @@
-# scm_add_gtest(<name> SOURCES ... LIBS ...): one GoogleTest binary registered with ctest.
+# scm_add_gtest(<name> SOURCES ... LIBS ... [TEST_SUFFIX <s>]): one GoogleTest binary
+# registered with ctest; TEST_SUFFIX tells apart the tests of a second build of the same sources.
 #
 # In a cross build ctest runs every test under CMAKE_CROSSCOMPILING_EMULATOR,
 # and SCM_SIM_EMULATOR tells the tests and the host simulator to start the
@@ -14,8 +15,9 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
 endif()
 
 function(scm_add_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TEST_SUFFIX" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 ENVIRONMENT "${scm_test_environment}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_SUFFIX "${ARG_TEST_SUFFIX}"
+                       PROPERTIES TIMEOUT 300 ENVIRONMENT "${scm_test_environment}")
 endfunction()

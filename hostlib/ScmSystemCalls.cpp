@@ -1,5 +1,8 @@
 #include "ScmSystemCalls.h"
 
+#include "ScmProfile.h"
+#include "ScmSyscallWords.h"
+
 #include <strings.h>
 
 #include <cerrno>
@@ -7,100 +10,24 @@
 #include <cstdlib>
 #include <cstring>
 
+using namespace ScmSyscall;
+
 namespace {
-
-/// The host's failure result.
-constexpr _Vx_usr_arg_t kCallFailed = -1;
-
-/// A 32-bit value zero-extended to a system-call word.
-_Vx_usr_arg_t Word(u32 value) {
-  return static_cast<_Vx_usr_arg_t>(static_cast<std::uintptr_t>(value));
-}
-
-/// An address as a system-call word.
-_Vx_usr_arg_t Address(const void* pointer) {
-  return static_cast<_Vx_usr_arg_t>(reinterpret_cast<std::uintptr_t>(pointer));
-}
-
-/// A handle as a system-call word: its 32 bits zero-extended like every value.
-_Vx_usr_arg_t HandleWord(i32 handle) {
-  return Word(static_cast<u32>(handle));
-}
-
-/// The one place that reaches the host: unused words are 0, the number comes last.
-_Vx_usr_arg_t Call(int number, _Vx_usr_arg_t w0 = 0, _Vx_usr_arg_t w1 = 0, _Vx_usr_arg_t w2 = 0,
-                   _Vx_usr_arg_t w3 = 0, _Vx_usr_arg_t w4 = 0, _Vx_usr_arg_t w5 = 0) {
-  return rtpSyscall(w0, w1, w2, w3, w4, w5, 0, 0, number);
-}
-
-/// 0 or -1 from a call that returns nothing through memory.
-i32 Status(_Vx_usr_arg_t result) {
-  return result == kCallFailed ? -1 : 0;
-}
-
-/// The host's out word as result; -1 when the call failed or the word is not
-/// a valid non-negative 32-bit result.
-i32 OutWord(_Vx_usr_arg_t result, u32 word) {
-  if (result == kCallFailed || word > static_cast<u32>(INT32_MAX)) {
-    return -1;
-  }
-  return static_cast<i32>(word);
-}
-
-/// A byte count the host returned: more than the caller allowed is a host fault
-/// the caller must not index its buffer with, so it counts as failure.
-i32 Count(_Vx_usr_arg_t result, u32 count, u32 limit) {
-  if (count > limit) {
-    return -1;
-  }
-  return OutWord(result, count);
-}
-
-/// A buffer the host would have to touch is missing: refused without a call.
-bool MissingBuffer(const void* buffer, u32 count) {
-  if (buffer == nullptr && count != 0) {
-    errno = SCM_ERRNO_HOST_CALL;
-    return true;
-  }
-  return false;
-}
-
-/// Read-like calls (storage, channel): handle, maximum, buffer, count word.
-i32 ReadCall(int number, i32 handle, u32 maxCount, void* buffer) {
-  if (MissingBuffer(buffer, maxCount)) {
-    return -1;
-  }
-  u32 count = 0;
-  const _Vx_usr_arg_t result = Call(number, HandleWord(handle), Word(maxCount), Address(buffer), Address(&count));
-  return Count(result, count, maxCount);
-}
-
-/// Write-like calls (storage, channel): handle, count, buffer, count word.
-i32 WriteCall(int number, i32 handle, u32 count, const void* buffer) {
-  if (MissingBuffer(buffer, count)) {
-    return -1;
-  }
-  u32 written = 0;
-  const _Vx_usr_arg_t result = Call(number, HandleWord(handle), Word(count), Address(buffer), Address(&written));
-  return Count(result, written, count);
-}
-
-/// Flash-file calls: SDN, area, offset, count, buffer, count word.
-i32 FlashCall(int number, u16 sdn, u32 area, u32 offset, u32 count, const void* buffer) {
-  if (MissingBuffer(buffer, count)) {
-    return -1;
-  }
-  u32 done = 0;
-  const _Vx_usr_arg_t result =
-      Call(number, Word(sdn), Word(area), Word(offset), Word(count), Address(buffer), Address(&done));
-  return Count(result, done, count);
-}
 
 /// Product code and serial number: one out word, 0 on failure.
 u32 CpuWord(int number) {
   u32 word = 0;
   const _Vx_usr_arg_t result = Call(number, Address(&word));
   return result == kCallFailed ? 0 : word;
+}
+
+/// The pseudo handle of a refused "pardata1.bin" in the release that has one;
+/// the older release's wrappers always make their call.
+bool IsPseudoHandle(i32 handle) {
+  if constexpr (SCM_kProfileHasParDataPseudoHandle) {
+    return handle == SCM_PARDATA_PSEUDO_HANDLE;
+  }
+  return false;
 }
 
 }  // namespace
@@ -142,22 +69,25 @@ i32 ScmOpenStorage(u16 sdn, const char* name, char mode) {
     return OutWord(result, handle);
   }
   // A busy storage is not a missing file: the caller must retry rather than
-  // read an existing additional-parameter file as empty.
-  if (errno != SCM_STORAGE_BUSY_ERRNO && strcasecmp(name, SCM_PARDATA_FILE_NAME) == 0) {
-    return SCM_PARDATA_PSEUDO_HANDLE;
+  // read an existing additional-parameter file as empty. The older release
+  // has no pseudo handle: every refusal is an ordinary open failure.
+  if constexpr (SCM_kProfileHasParDataPseudoHandle) {
+    if (errno != SCM_STORAGE_BUSY_ERRNO && strcasecmp(name, SCM_PARDATA_FILE_NAME) == 0) {
+      return SCM_PARDATA_PSEUDO_HANDLE;
+    }
   }
   return -1;
 }
 
 i32 ScmCloseStorage(i32 handle) {
-  if (handle == SCM_PARDATA_PSEUDO_HANDLE) {
+  if (IsPseudoHandle(handle)) {
     return 0;
   }
   return Status(Call(SCM_SC_CLOSE_STORAGE, HandleWord(handle)));
 }
 
 i32 ScmGetStorageLength(i32 handle) {
-  if (handle == SCM_PARDATA_PSEUDO_HANDLE) {
+  if (IsPseudoHandle(handle)) {
     return 0;
   }
   u32 length = 0;
@@ -166,14 +96,14 @@ i32 ScmGetStorageLength(i32 handle) {
 }
 
 i32 ScmReadStorage(i32 handle, u32 maxCount, void* buffer) {
-  if (handle == SCM_PARDATA_PSEUDO_HANDLE) {
+  if (IsPseudoHandle(handle)) {
     return 0;
   }
   return ReadCall(SCM_SC_READ_STORAGE, handle, maxCount, buffer);
 }
 
 i32 ScmWriteStorage(i32 handle, u32 count, const void* buffer) {
-  if (handle == SCM_PARDATA_PSEUDO_HANDLE) {
+  if (IsPseudoHandle(handle)) {
     // the stand-in for a missing file is read-only
     return -1;
   }
@@ -241,14 +171,6 @@ i32 ScmGetQorFailSafeState(u16 sdn, u8* state) {
 
 _Vx_usr_arg_t ScmResetPlc(_Vx_usr_arg_t word) {
   return Call(SCM_SC_RESET_PLC, word);
-}
-
-i32 ScmReadQorFlashFile(u16 sdn, u32 area, u32 offset, u32 count, void* buffer) {
-  return FlashCall(SCM_SC_READ_QOR_FLASH_FILE, sdn, area, offset, count, buffer);
-}
-
-i32 ScmWriteQorFlashFile(u16 sdn, u32 area, u32 offset, u32 count, const void* buffer) {
-  return FlashCall(SCM_SC_WRITE_QOR_FLASH_FILE, sdn, area, offset, count, buffer);
 }
 
 u16 ScmGetSafetyDomainNumberFromEnvironment(const char* name) {

@@ -18,6 +18,11 @@
 // Storage handle SCM_PARDATA_PSEUDO_HANDLE (0xFAFE) stands for a "pardata1.bin"
 // the host refused to open for a reason other than busy: it behaves as an
 // empty, read-only file and its calls never reach the host.
+//
+// The older release (ScmProfile.h) has no pseudo handle: every refused open is
+// -1 and every storage call reaches the host. Its host library leaves out the
+// Qor flash-file calls 0x94 and 0x95 (ScmQorFlashCalls.cpp), so older code that
+// uses them does not link.
 #pragma once
 
 #include "ScmTypes.h"

@@ -13,7 +13,8 @@ set(SCM_MANAGER_SOURCES
   ${SCM_MANAGER_DIR}/SSDOCservice.cpp
   ${SCM_MANAGER_DIR}/SSDOCprotocol.cpp
 )
-add_library(safetystack_manager STATIC ${SCM_MANAGER_SOURCES})
-target_include_directories(safetystack_manager PUBLIC ${SCM_MANAGER_DIR})
 # Linked beside the core objects (safetystack_core) and the doubles, never the whole stack.
-target_link_libraries(safetystack_manager PUBLIC safetystack_core_headers hostlib)
+scm_add_profile_library(safetystack_manager STATIC
+  SOURCES ${SCM_MANAGER_SOURCES}
+  PUBLIC_INCLUDES ${SCM_MANAGER_DIR}
+  LIBS safetystack_core_headers hostlib)

@@ -2,12 +2,13 @@
 // safety node of the domain to operational and guard it, their activation,
 // the acknowledges of the application and the completions of the masters.
 #pragma once
+#include "ScmProfile.h"
 #include "ScmTypes.h"
 
-/// Number of node blocks (nodes the SCM can configure).
-constexpr u16 SCM_k_MAX_NODES = 12;
-/// Number of states of a node machine.
-constexpr u32 SCM_k_NUM_STATES = 27;
+/// Number of node blocks (nodes the SCM can configure): 12, the older release 101.
+constexpr u16 SCM_k_MAX_NODES = static_cast<u16>(SCM_kProfileMaxNodes);
+/// Number of states of a node machine (the older release has no extended-CT state).
+constexpr u32 SCM_k_NUM_STATES = SCM_ProfileValue<u32>(27, 26);
 /// Bytes of an SNMT response kept per node.
 constexpr u8 SCM_k_RESP_DATA = 7;
 /// Bytes of a UDID.

@@ -1,6 +1,7 @@
 // Configuration manager: the node state machine up to the parameter check
 // (assignment, UDID recovery, extended CT, identity and checksum) and the
 // helpers all states share.
+#include <array>
 #include <cstring>
 
 #include "SAPL.h"
@@ -26,7 +27,7 @@ bool SnFail(SCM_FsmCb* cb, u16 n) {
   cb->aucRespData[0] = cb->ucSnErrGroup;
   cb->aucRespData[1] = cb->ucSnErrCode;
   cb->usEvents = SCM_k_EVT_ACK;
-  cb->ulState = 21;
+  cb->ulState = SCM_k_ST_WF_SAPL_ACK;
   SAPL_ScmSnFailClbk(cb->usSadr, cb->ucSnErrGroup, cb->ucSnErrCode, n);
   return true;
 }
@@ -48,7 +49,7 @@ bool SCM_SendAssignSadrReq(SCM_FsmCb* cb, u16 n, u32 ct) {
     return SCM_PutBack(cb, ev);
   }
   SCM_NumFreeFrmsDec();
-  cb->ulState = 1;
+  cb->ulState = SCM_k_ST_WF_ASSIGN_SADR;
   return true;
 }
 
@@ -58,7 +59,7 @@ bool SCM_WfAssignSadrResp(SCM_FsmCb* cb, u16 n, u32 ct) {
   if ((cb->usEvents & SCM_k_EVT_SNMT_RESP) != 0) {
     const u16 ev = SCM_TakeEvents(cb);
     const bool sent = SCM_AssignAnswered(cb, n, ct, ev);
-    if (sent && cb->ulState == 2) {
+    if (sent && cb->ulState == SCM_k_ST_WF_SCM_UDID) {
       cb->ucSadrAssigned = 1;
     }
     return sent;
@@ -69,7 +70,7 @@ bool SCM_WfAssignSadrResp(SCM_FsmCb* cb, u16 n, u32 ct) {
       return SCM_PutBack(cb, ev);
     }
     SCM_NumFreeFrmsDec();
-    cb->ulState = 3;
+    cb->ulState = SCM_k_ST_WF_UDID;
     return true;
   }
   return true;
@@ -80,7 +81,9 @@ bool SCM_WfAssignScmUdidResp(SCM_FsmCb* cb, u16 n, u32 ct) {
   SCFM_Tack();
   if ((cb->usEvents & SCM_k_EVT_SNMT_RESP) != 0) {
     const u16 ev = SCM_TakeEvents(cb);
-    if (cb->aucRespData[0] == k_SN_FAIL) {
+    // The older release neither tests for an SN failure here nor knows the
+    // extended CT: a matching answer always goes on to the vendor id.
+    if (!SCM_kLegacy && cb->aucRespData[0] == k_SN_FAIL) {
       return SnFail(cb, n);
     }
     const u8* scmUdid = static_cast<const u8*>(SCM_SodRead(k_IDX_SCM, 4));
@@ -91,14 +94,14 @@ bool SCM_WfAssignScmUdidResp(SCM_FsmCb* cb, u16 n, u32 ct) {
       return SCM_FailWait(cb, n, SCM_k_NS_NO_ANSWER, ct);
     }
     u32 flags = 0;
-    if (!Flags(cb, &flags)) {
+    if (!SCM_kLegacy && !Flags(cb, &flags)) {
       return false;
     }
-    if ((flags & SCM_k_FLAG_EXT_CT) == 0) {
+    if (SCM_kLegacy || (flags & SCM_k_FLAG_EXT_CT) == 0) {
       if (!SCM_ReadU32(cb, n, ct, k_IDX_IDENTITY, 1)) {
         return SCM_PutBack(cb, ev);
       }
-      cb->ulState = 7;
+      cb->ulState = SCM_k_ST_WF_VENDOR_ID;
       return true;
     }
     static const u8 k_zero[SCM_k_EXT_CT_LEN] = {};
@@ -111,7 +114,7 @@ bool SCM_WfAssignScmUdidResp(SCM_FsmCb* cb, u16 n, u32 ct) {
       return SCM_PutBack(cb, ev);
     }
     SCM_NumFreeFrmsDec();
-    cb->ulState = 4;
+    cb->ulState = SCM_k_ST_WF_EXT_CT;
     return true;
   }
   if ((cb->usEvents & SCM_k_EVT_SNMT_TMO) != 0) {
@@ -167,7 +170,7 @@ bool SCM_WfUdidResp(SCM_FsmCb* cb, u16 n, u32 ct) {
       return false;
     }
     if (found) {
-      SCM_Next(cb, 0);
+      SCM_Next(cb, SCM_k_ST_SEND_ASSIGN_SADR);
       return true;
     }
     std::memcpy(cb->aucRecvUdid, udid, SCM_k_UDID_LEN);
@@ -176,9 +179,9 @@ bool SCM_WfUdidResp(SCM_FsmCb* cb, u16 n, u32 ct) {
     }
     if (SCM_s.ucConfigMode != 0) {
       cb->ulDeadline = ct + SCM_s.ulGuardTime;
-      cb->ulState = 6;
+      cb->ulState = SCM_k_ST_IDLE2;
     } else {
-      cb->ulState = 5;
+      cb->ulState = SCM_k_ST_WF_OPERATOR_ACK;
     }
     SAPL_ScmUdidMismatchClbk(cb->usSadr, cb->aucRecvUdid, n);
     return true;
@@ -204,7 +207,7 @@ bool SCM_WfInitExtCtResp(SCM_FsmCb* cb, u16 n, u32 ct) {
     if (!SCM_ReadU32(cb, n, ct, k_IDX_IDENTITY, 1)) {
       return SCM_PutBack(cb, ev);
     }
-    cb->ulState = 7;
+    cb->ulState = SCM_k_ST_WF_VENDOR_ID;
     return true;
   }
   if ((cb->usEvents & SCM_k_EVT_SNMT_TMO) != 0) {
@@ -220,7 +223,7 @@ bool SCM_WfOperatorAck(SCM_FsmCb* cb, u16 n, u32 ct) {
   (void)ct;
   if ((cb->usEvents & SCM_k_EVT_ACK) != 0) {
     (void)SCM_TakeEvents(cb);
-    SCM_Next(cb, 16);
+    SCM_Next(cb, SCM_k_ST_VERIFY_UNIQ_UDID);
     return true;
   }
   if ((cb->usEvents & SCM_k_EVT_RESET_GUARD) != 0) {
@@ -235,7 +238,7 @@ bool SCM_Idle2(SCM_FsmCb* cb, u16 n, u32 ct) {
   SCFM_Tack();
   (void)n;
   (void)ct;
-  return SCM_TimerNext(cb, 0);
+  return SCM_TimerNext(cb, SCM_k_ST_SEND_ASSIGN_SADR);
 }
 
 /// States 7 and 8: the read value must equal the node list's sub; then the next read.
@@ -261,12 +264,12 @@ bool WfIdentity(SCM_FsmCb* cb, u16 n, u32 ct, u8 expectSub, u8 nextSub, u32 next
 
 bool SCM_WfVendorIdResp(SCM_FsmCb* cb, u16 n, u32 ct) {
   SCFM_Tack();
-  return WfIdentity(cb, n, ct, SCM_k_SUB_VENDOR, 2, 8);
+  return WfIdentity(cb, n, ct, SCM_k_SUB_VENDOR, 2, SCM_k_ST_WF_PRODUCT_CODE);
 }
 
 bool SCM_WfProductCodeResp(SCM_FsmCb* cb, u16 n, u32 ct) {
   SCFM_Tack();
-  return WfIdentity(cb, n, ct, SCM_k_SUB_PRODUCT, 3, 9);
+  return WfIdentity(cb, n, ct, SCM_k_SUB_PRODUCT, 3, SCM_k_ST_WF_REVISION);
 }
 
 /// Waits for the revision (state 9); then the timestamp or the checksum read.
@@ -300,7 +303,7 @@ bool SCM_WfRevisionNumberResp(SCM_FsmCb* cb, u16 n, u32 ct) {
     if (!sent) {
       return SCM_PutBack(cb, ev);
     }
-    cb->ulState = 10;
+    cb->ulState = SCM_k_ST_WF_TIMESTAMP;
     return true;
   }
   return SCM_SsdoFailed(cb, n, ct, SCM_k_NS_DEVICE_MISMATCH);
@@ -345,7 +348,7 @@ bool SCM_WfTimestamp(SCM_FsmCb* cb, u16 n, u32 ct) {
       return false;
     }
     if (equal) {
-      SCM_Next(cb, 17);
+      SCM_Next(cb, SCM_k_ST_SEND_PUT_TO_OP);
       return true;
     }
     if (!SNMTM_ReqSnTrans(ct, n, cb->usSadr, SNMTM_k_TRANS_PREOP, 0)) {
@@ -355,7 +358,7 @@ bool SCM_WfTimestamp(SCM_FsmCb* cb, u16 n, u32 ct) {
     if (lenDiffers) {
       SERR_SetError(0x1117, (static_cast<u32>(n) << 16) | (cb->ulSsdoLength & 0xFFFF));
     }
-    cb->ulState = 11;
+    cb->ulState = SCM_k_ST_WF_PREOP;
     return true;
   }
   if ((cb->usEvents & SCM_k_EVT_SSDO_TMO) == 0 && (cb->usEvents & SCM_k_EVT_SSDO_ABORT) != 0 &&
@@ -389,7 +392,7 @@ bool SCM_WfPreOpResp(SCM_FsmCb* cb, u16 n, u32 ct) {
     if (!SCM_Download(cb, n, ct, const_cast<u8*>(static_cast<const u8*>(data)), length)) {
       return SCM_PutBack(cb, ev);
     }
-    cb->ulState = 12;
+    cb->ulState = SCM_k_ST_WF_PARAM_DL;
     return true;
   }
   if ((cb->usEvents & SCM_k_EVT_SNMT_TMO) != 0) {
@@ -405,7 +408,7 @@ bool SCM_WfParamDlResp(SCM_FsmCb* cb, u16 n, u32 ct) {
   if ((cb->usEvents & SCM_k_EVT_SSDO_DONE) != 0) {
     (void)SCM_TakeEvents(cb);
     cb->usAddSadrCursor = 0;
-    SCM_Next(cb, 13);
+    SCM_Next(cb, SCM_k_ST_ASSIGN_ADD_SADR);
     return true;
   }
   return SCM_SsdoFailed(cb, n, ct, SCM_k_NS_DOWNLOAD_FAIL);
@@ -413,35 +416,58 @@ bool SCM_WfParamDlResp(SCM_FsmCb* cb, u16 n, u32 ct) {
 }  // namespace
 
 /// The 27 states of a node machine: {resources needed, function}, by state number.
-const SCM_StateEntry as_FsmStateFunctions[SCM_k_NUM_STATES] = {
-    /*  0 */ {SCM_k_RES_SNMT, SCM_SendAssignSadrReq},  // sends the SADR assignment
-    /*  1 */ {SCM_k_RES_SNMT, SCM_WfAssignSadrResp},  // waits for the SADR assignment answer
-    /*  2 */ {SCM_k_RES_BOTH, SCM_WfAssignScmUdidResp},  // waits for the SCM UDID answer
-    /*  3 */ {SCM_k_RES_NONE, SCM_WfUdidResp},  // waits for the node's UDID
-    /*  4 */ {SCM_k_RES_SSDO, SCM_WfInitExtCtResp},  // waits for the extended CT answer
-    /*  5 */ {SCM_k_RES_NONE, SCM_WfOperatorAck},  // waits for the operator after a UDID mismatch
-    /*  6 */ {SCM_k_RES_NONE, SCM_Idle2},  // retry wait of one guard time
-    /*  7 */ {SCM_k_RES_SSDO, SCM_WfVendorIdResp},  // waits for the vendor id
-    /*  8 */ {SCM_k_RES_SSDO, SCM_WfProductCodeResp},  // waits for the product code
-    /*  9 */ {SCM_k_RES_SSDO, SCM_WfRevisionNumberResp},  // waits for the revision number
-    /* 10 */ {SCM_k_RES_SNMT, SCM_WfTimestamp},  // waits for the timestamp or checksum
-    /* 11 */ {SCM_k_RES_SSDO, SCM_WfPreOpResp},  // waits for the pre-operational answer
-    /* 12 */ {SCM_k_RES_NONE, SCM_WfParamDlResp},  // waits for the parameter download
-    /* 13 */ {SCM_k_RES_SNMT, SCM_AssignAddSadr},  // assigns the next additional SADR
-    /* 14 */ {SCM_k_RES_NONE, SCM_WfAddSadrResp},  // waits for the additional SADR answer
-    /* 15 */ {SCM_k_RES_SNMT, SCM_WfAssignSadrResp2},  // waits for the assignment with the new UDID
-    /* 16 */ {SCM_k_RES_SNMT, SCM_VerifyUniqUdid},  // checks that the new UDID is unique
-    /* 17 */ {SCM_k_RES_SNMT, SCM_SendPutToOp},  // sends set-to-operational
-    /* 18 */ {SCM_k_RES_SSDO, SCM_SendReadTimestamp},  // reads the timestamp (no state leads here)
-    /* 19 */ {SCM_k_RES_NONE, SCM_WfOpResp},  // waits for the set-to-operational answer
-    /* 20 */ {SCM_k_RES_NONE, SCM_WfPollTimeout},  // waits one poll time after busy
-    /* 21 */ {SCM_k_RES_SNMT, SCM_WfSaplAck},  // waits for the SN-failure acknowledge
-    /* 22 */ {SCM_k_RES_SNMT, SCM_WfGuardTimer},  // waits for the next guard request
-    /* 23 */ {SCM_k_RES_NONE, SCM_WfGuardResp},  // waits for the guard answer
-    /* 24 */ {SCM_k_RES_SNMT, SCM_SendSaplAck},  // acknowledges an additional-parameter request
-    /* 25 */ {SCM_k_RES_SSDO, SCM_SendAddParam},  // sends the additional parameter set
-    /* 26 */ {SCM_k_RES_NONE, SCM_WfAddParamResp},  // waits for the additional parameter download
+namespace {
+/// One state of the table with its name.
+struct NamedState {
+  u32 ulNo;              ///< the state's number in this release (SCM_k_ST_NONE: not in it)
+  SCM_StateEntry entry;  ///< resources and function
 };
+
+/// The state table as an ordered list of named entries; the older release
+/// leaves out the extended-CT state, and its state 2 only reads over SSDO.
+constexpr NamedState k_namedStates[] = {
+    {SCM_k_ST_SEND_ASSIGN_SADR, {SCM_k_RES_SNMT, SCM_SendAssignSadrReq}},  // sends the SADR assignment
+    {SCM_k_ST_WF_ASSIGN_SADR, {SCM_k_RES_SNMT, SCM_WfAssignSadrResp}},  // waits for the SADR assignment answer
+    {SCM_k_ST_WF_SCM_UDID, {SCM_ProfileValue<u32>(SCM_k_RES_BOTH, SCM_k_RES_SSDO), SCM_WfAssignScmUdidResp}},  // waits for the SCM UDID answer
+    {SCM_k_ST_WF_UDID, {SCM_k_RES_NONE, SCM_WfUdidResp}},  // waits for the node's UDID
+    {SCM_k_ST_WF_EXT_CT, {SCM_k_RES_SSDO, SCM_WfInitExtCtResp}},  // waits for the extended CT answer
+    {SCM_k_ST_WF_OPERATOR_ACK, {SCM_k_RES_NONE, SCM_WfOperatorAck}},  // waits for the operator after a UDID mismatch
+    {SCM_k_ST_IDLE2, {SCM_k_RES_NONE, SCM_Idle2}},  // retry wait of one guard time
+    {SCM_k_ST_WF_VENDOR_ID, {SCM_k_RES_SSDO, SCM_WfVendorIdResp}},  // waits for the vendor id
+    {SCM_k_ST_WF_PRODUCT_CODE, {SCM_k_RES_SSDO, SCM_WfProductCodeResp}},  // waits for the product code
+    {SCM_k_ST_WF_REVISION, {SCM_k_RES_SSDO, SCM_WfRevisionNumberResp}},  // waits for the revision number
+    {SCM_k_ST_WF_TIMESTAMP, {SCM_k_RES_SNMT, SCM_WfTimestamp}},  // waits for the timestamp or checksum
+    {SCM_k_ST_WF_PREOP, {SCM_k_RES_SSDO, SCM_WfPreOpResp}},  // waits for the pre-operational answer
+    {SCM_k_ST_WF_PARAM_DL, {SCM_k_RES_NONE, SCM_WfParamDlResp}},  // waits for the parameter download
+    {SCM_k_ST_ASSIGN_ADD_SADR, {SCM_k_RES_SNMT, SCM_AssignAddSadr}},  // assigns the next additional SADR
+    {SCM_k_ST_WF_ADD_SADR, {SCM_k_RES_NONE, SCM_WfAddSadrResp}},  // waits for the additional SADR answer
+    {SCM_k_ST_WF_ASSIGN_SADR2, {SCM_k_RES_SNMT, SCM_WfAssignSadrResp2}},  // waits for the assignment with the new UDID
+    {SCM_k_ST_VERIFY_UNIQ_UDID, {SCM_k_RES_SNMT, SCM_VerifyUniqUdid}},  // checks that the new UDID is unique
+    {SCM_k_ST_SEND_PUT_TO_OP, {SCM_k_RES_SNMT, SCM_SendPutToOp}},  // sends set-to-operational
+    {SCM_k_ST_SEND_READ_TIMESTAMP, {SCM_k_RES_SSDO, SCM_SendReadTimestamp}},  // reads the timestamp (no state leads here)
+    {SCM_k_ST_WF_OP, {SCM_k_RES_NONE, SCM_WfOpResp}},  // waits for the set-to-operational answer
+    {SCM_k_ST_WF_POLL_TIMEOUT, {SCM_k_RES_NONE, SCM_WfPollTimeout}},  // waits one poll time after busy
+    {SCM_k_ST_WF_SAPL_ACK, {SCM_k_RES_SNMT, SCM_WfSaplAck}},  // waits for the SN-failure acknowledge
+    {SCM_k_ST_WF_GUARD_TIMER, {SCM_k_RES_SNMT, SCM_WfGuardTimer}},  // waits for the next guard request
+    {SCM_k_ST_WF_GUARD, {SCM_k_RES_NONE, SCM_WfGuardResp}},  // waits for the guard answer
+    {SCM_k_ST_SEND_SAPL_ACK, {SCM_k_RES_SNMT, SCM_SendSaplAck}},  // acknowledges an additional-parameter request
+    {SCM_k_ST_SEND_ADD_PARAM, {SCM_k_RES_SSDO, SCM_SendAddParam}},  // sends the additional parameter set
+    {SCM_k_ST_WF_ADD_PARAM, {SCM_k_RES_NONE, SCM_WfAddParamResp}},  // waits for the additional parameter download
+};
+
+/// The table indexed by state number.
+constexpr std::array<SCM_StateEntry, SCM_k_NUM_STATES> BuildStateTable() {
+  std::array<SCM_StateEntry, SCM_k_NUM_STATES> table{};
+  for (const NamedState& named : k_namedStates) {
+    if (named.ulNo != SCM_k_ST_NONE) {
+      table[named.ulNo] = named.entry;
+    }
+  }
+  return table;
+}
+}  // namespace
+
+const std::array<SCM_StateEntry, SCM_k_NUM_STATES> as_FsmStateFunctions = BuildStateTable();
 
 bool SCM_AssignAnswered(SCM_FsmCb* cb, u16 fsmIndex, u32 ct, u16 events) {
   SCFM_Tack();
@@ -459,7 +485,7 @@ bool SCM_AssignAnswered(SCM_FsmCb* cb, u16 fsmIndex, u32 ct, u16 events) {
     return SCM_PutBack(cb, events);
   }
   SCM_NumFreeFrmsDec();
-  cb->ulState = 2;
+  cb->ulState = SCM_k_ST_WF_SCM_UDID;
   return true;
 }
 
@@ -519,7 +545,7 @@ bool SCM_Restart(SCM_FsmCb* cb, u16 fsmIndex) {
   if (!SCM_SetNodeStatus(cb, fsmIndex, SCM_k_NS_NO_ANSWER, 0)) {
     return false;
   }
-  SCM_Next(cb, 0);
+  SCM_Next(cb, SCM_k_ST_SEND_ASSIGN_SADR);
   return true;
 }
 
@@ -529,7 +555,7 @@ bool SCM_FailWait(SCM_FsmCb* cb, u16 fsmIndex, u8 status, u32 ct) {
     return false;
   }
   cb->ulDeadline = ct + SCM_s.ulGuardTime;
-  cb->ulState = 6;
+  cb->ulState = SCM_k_ST_IDLE2;
   return true;
 }
 

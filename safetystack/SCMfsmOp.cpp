@@ -31,7 +31,7 @@ bool Guarded(SCM_FsmCb* cb, u16 n, u32 ct) {
   }
   cb->ulDeadline = ct + SCM_s.ulGuardTime;
   cb->ulLifeDeadline = ct + SCM_s.ulTotalGuardTime;
-  cb->ulState = 22;
+  cb->ulState = SCM_k_ST_WF_GUARD_TIMER;
   return true;
 }
 
@@ -42,7 +42,7 @@ void EnterSaplAck(SCM_FsmCb* cb, u8 group, u8 code) {
   cb->ucSnErrCode = code;
   cb->aucRespData[0] = group;
   cb->aucRespData[1] = code;
-  cb->ulState = 21;
+  cb->ulState = SCM_k_ST_WF_SAPL_ACK;
 }
 
 /// Checks an additional parameter set; 0 when accepted, else the refusal's code.
@@ -70,7 +70,7 @@ bool SCM_AssignAddSadr(SCM_FsmCb* cb, u16 n, u32 ct) {
   const u16 ev = SCM_TakeEvents(cb);
   const u16 a = SCM_GetNextAddSadr(cb->usSadr, cb->usAddSadrCursor);
   if (a == 0) {
-    SCM_Next(cb, 17);
+    SCM_Next(cb, SCM_k_ST_SEND_PUT_TO_OP);
     return true;
   }
   u16 txSpdo = 0;
@@ -82,7 +82,7 @@ bool SCM_AssignAddSadr(SCM_FsmCb* cb, u16 n, u32 ct) {
   }
   SCM_NumFreeFrmsDec();
   cb->usAddSadrCursor = a;
-  cb->ulState = 14;
+  cb->ulState = SCM_k_ST_WF_ADD_SADR;
   return true;
 }
 
@@ -95,7 +95,7 @@ bool SCM_WfAddSadrResp(SCM_FsmCb* cb, u16 n, u32 ct) {
     if (echoed != cb->usAddSadrCursor) {
       return SCM_FailWait(cb, n, SCM_k_NS_DOWNLOAD_FAIL, ct);
     }
-    SCM_Next(cb, 13);
+    SCM_Next(cb, SCM_k_ST_ASSIGN_ADD_SADR);
     return true;
   }
   if ((cb->usEvents & SCM_k_EVT_SNMT_TMO) != 0) {
@@ -135,7 +135,7 @@ bool SCM_VerifyUniqUdid(SCM_FsmCb* cb, u16 n, u32 ct) {
   SCM_NumFreeFrmsDec();
   std::memcpy(cb->pucExpUdid, cb->aucRecvUdid, SCM_k_UDID_LEN);
   cb->ucSadrAssigned = 1;
-  cb->ulState = 15;
+  cb->ulState = SCM_k_ST_WF_ASSIGN_SADR2;
   return true;
 }
 
@@ -154,7 +154,7 @@ bool SCM_SendPutToOp(SCM_FsmCb* cb, u16 n, u32 ct) {
     return SCM_PutBack(cb, ev);
   }
   SCM_NumFreeFrmsDec();
-  cb->ulState = 19;
+  cb->ulState = SCM_k_ST_WF_OP;
   return true;
 }
 
@@ -168,7 +168,7 @@ bool SCM_SendReadTimestamp(SCM_FsmCb* cb, u16 n, u32 ct) {
   if (!SCM_ReadU32(cb, n, ct, k_IDX_IDENTITY, 7)) {
     return SCM_PutBack(cb, ev);
   }
-  cb->ulState = 10;
+  cb->ulState = SCM_k_ST_WF_TIMESTAMP;
   return true;
 }
 
@@ -193,7 +193,7 @@ bool SCM_WfOpResp(SCM_FsmCb* cb, u16 n, u32 ct) {
         if (group == k_GROUP_ADD_PARAM) {
           cb->ucSnErrGroup = group;
           cb->ucSnErrCode = code;
-          SCM_Next(cb, 24);
+          SCM_Next(cb, SCM_k_ST_SEND_SAPL_ACK);
           return true;
         }
         EnterSaplAck(cb, group, code);
@@ -203,7 +203,7 @@ bool SCM_WfOpResp(SCM_FsmCb* cb, u16 n, u32 ct) {
         return true;
       case k_SN_BUSY:
         cb->ulDeadline = ct + cb->ulPollTime;
-        cb->ulState = 20;
+        cb->ulState = SCM_k_ST_WF_POLL_TIMEOUT;
         return true;
       default:
         // An answer the master matched but this state does not name: the node starts again.
@@ -223,7 +223,7 @@ bool SCM_WfPollTimeout(SCM_FsmCb* cb, u16 n, u32 ct) {
   SCFM_Tack();
   (void)n;
   (void)ct;
-  return SCM_TimerNext(cb, 17);
+  return SCM_TimerNext(cb, SCM_k_ST_SEND_PUT_TO_OP);
 }
 
 /// Waits for the SN-failure acknowledge; reports again once per poll time while notify is set (state 21).
@@ -236,7 +236,7 @@ bool SCM_WfSaplAck(SCM_FsmCb* cb, u16 n, u32 ct) {
       return SCM_PutBack(cb, SCM_k_EVT_ACK);
     }
     SCM_NumFreeFrmsDec();
-    SCM_Next(cb, 0);
+    SCM_Next(cb, SCM_k_ST_SEND_ASSIGN_SADR);
     return true;
   }
   if ((cb->usEvents & SCM_k_EVT_TIMER) != 0) {
@@ -263,7 +263,7 @@ bool SCM_WfGuardTimer(SCM_FsmCb* cb, u16 n, u32 ct) {
     return SCM_PutBack(cb, ev);
   }
   SCM_NumFreeFrmsDec();
-  cb->ulState = 23;
+  cb->ulState = SCM_k_ST_WF_GUARD;
   return true;
 }
 
@@ -286,7 +286,7 @@ bool SCM_WfGuardResp(SCM_FsmCb* cb, u16 n, u32 ct) {
     (void)SCM_TakeEvents(cb);
     if (static_cast<i32>(ct - cb->ulLifeDeadline) < 0) {
       cb->ulDeadline = ct + SCM_s.ulGuardTime;
-      cb->ulState = 22;
+      cb->ulState = SCM_k_ST_WF_GUARD_TIMER;
       return true;
     }
     return SCM_Restart(cb, n);
@@ -307,7 +307,7 @@ bool SCM_SendSaplAck(SCM_FsmCb* cb, u16 n, u32 ct) {
     return SCM_PutBack(cb, ev);
   }
   SCM_NumFreeFrmsDec();
-  SCM_Next(cb, 25);
+  SCM_Next(cb, SCM_k_ST_SEND_ADD_PARAM);
   return true;
 }
 
@@ -337,7 +337,7 @@ bool SCM_SendAddParam(SCM_FsmCb* cb, u16 n, u32 ct) {
   if (!SCM_Download(cb, n, ct, const_cast<u8*>(set), length)) {
     return SCM_PutBack(cb, ev);
   }
-  cb->ulState = 26;
+  cb->ulState = SCM_k_ST_WF_ADD_PARAM;
   return true;
 }
 
@@ -346,7 +346,7 @@ bool SCM_WfAddParamResp(SCM_FsmCb* cb, u16 n, u32 ct) {
   SCFM_Tack();
   if ((cb->usEvents & SCM_k_EVT_SSDO_DONE) != 0) {
     (void)SCM_TakeEvents(cb);
-    SCM_Next(cb, 17);
+    SCM_Next(cb, SCM_k_ST_SEND_PUT_TO_OP);
     return true;
   }
   return SCM_SsdoFailed(cb, n, ct, SCM_k_NS_DOWNLOAD_FAIL);

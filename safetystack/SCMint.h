@@ -1,7 +1,10 @@
 // Module-internal parts of the configuration manager shared by its source files.
 #pragma once
+#include <array>
+
 #include "SCM.h"
 #include "SOD.h"
+#include "ScmProfile.h"
 
 /// Module-wide state of the SCM.
 struct SCM_State {
@@ -14,6 +17,47 @@ struct SCM_State {
   u32 ulTotalGuardTime;  ///< guard time x life time factor (0x100C sub 2)
   u8 ucConfigMode;       ///< 0x101B sub 1
   u8* pucFreeFrames;     ///< the cycle's free-frame counter remembered for the state functions
+};
+
+/// The states of a node machine by name. The older release has no
+/// SCM_WfInitExtCtResp: every later state is numbered one lower there, and
+/// SCM_k_ST_WF_EXT_CT names no state (SCM_k_ST_NONE).
+constexpr u32 SCM_k_ST_NONE = 0xFFFFFFFFu;
+/// A state's number in this release from its number in the current release's table.
+constexpr u32 SCM_StateNo(u32 current) {
+  if (!SCM_kLegacy) {
+    return current;
+  }
+  return current < 4 ? current : (current == 4 ? SCM_k_ST_NONE : current - 1);
+}
+enum : u32 {
+  SCM_k_ST_SEND_ASSIGN_SADR = SCM_StateNo(0),        ///< sends the SADR assignment
+  SCM_k_ST_WF_ASSIGN_SADR = SCM_StateNo(1),          ///< waits for the SADR assignment answer
+  SCM_k_ST_WF_SCM_UDID = SCM_StateNo(2),             ///< waits for the SCM UDID answer
+  SCM_k_ST_WF_UDID = SCM_StateNo(3),                 ///< waits for the node's UDID
+  SCM_k_ST_WF_EXT_CT = SCM_StateNo(4),               ///< waits for the extended CT answer (current release only)
+  SCM_k_ST_WF_OPERATOR_ACK = SCM_StateNo(5),         ///< waits for the operator after a UDID mismatch
+  SCM_k_ST_IDLE2 = SCM_StateNo(6),                   ///< retry wait of one guard time
+  SCM_k_ST_WF_VENDOR_ID = SCM_StateNo(7),            ///< waits for the vendor id
+  SCM_k_ST_WF_PRODUCT_CODE = SCM_StateNo(8),         ///< waits for the product code
+  SCM_k_ST_WF_REVISION = SCM_StateNo(9),             ///< waits for the revision number
+  SCM_k_ST_WF_TIMESTAMP = SCM_StateNo(10),            ///< waits for the timestamp or checksum
+  SCM_k_ST_WF_PREOP = SCM_StateNo(11),                ///< waits for the pre-operational answer
+  SCM_k_ST_WF_PARAM_DL = SCM_StateNo(12),             ///< waits for the parameter download
+  SCM_k_ST_ASSIGN_ADD_SADR = SCM_StateNo(13),         ///< assigns the next additional SADR
+  SCM_k_ST_WF_ADD_SADR = SCM_StateNo(14),             ///< waits for the additional SADR answer
+  SCM_k_ST_WF_ASSIGN_SADR2 = SCM_StateNo(15),         ///< waits for the assignment with the new UDID
+  SCM_k_ST_VERIFY_UNIQ_UDID = SCM_StateNo(16),        ///< checks that the new UDID is unique
+  SCM_k_ST_SEND_PUT_TO_OP = SCM_StateNo(17),          ///< sends set-to-operational
+  SCM_k_ST_SEND_READ_TIMESTAMP = SCM_StateNo(18),     ///< reads the timestamp
+  SCM_k_ST_WF_OP = SCM_StateNo(19),                   ///< waits for the set-to-operational answer
+  SCM_k_ST_WF_POLL_TIMEOUT = SCM_StateNo(20),         ///< waits one poll time after busy
+  SCM_k_ST_WF_SAPL_ACK = SCM_StateNo(21),             ///< waits for the SN-failure acknowledge
+  SCM_k_ST_WF_GUARD_TIMER = SCM_StateNo(22),          ///< waits for the next guard request
+  SCM_k_ST_WF_GUARD = SCM_StateNo(23),                ///< waits for the guard answer
+  SCM_k_ST_SEND_SAPL_ACK = SCM_StateNo(24),           ///< acknowledges an additional-parameter request
+  SCM_k_ST_SEND_ADD_PARAM = SCM_StateNo(25),          ///< sends the additional parameter set
+  SCM_k_ST_WF_ADD_PARAM = SCM_StateNo(26),            ///< waits for the additional parameter download
 };
 
 /// Resource kinds of the state table.
@@ -58,7 +102,7 @@ enum : u32 {
 extern SCM_State SCM_s;                               ///< the module state
 extern SCM_FsmCb SCM_as_FsmCb[SCM_k_MAX_NODES];       ///< the node blocks
 extern u16 SCM_aw_MainSadr[1023];                     ///< main SADR of each additional SADR (0 = none)
-extern const SCM_StateEntry as_FsmStateFunctions[SCM_k_NUM_STATES];  ///< the state table
+extern const std::array<SCM_StateEntry, SCM_k_NUM_STATES> as_FsmStateFunctions;  ///< the state table
 
 // ---- object dictionary access ----
 /// Data of an object, or null (the SOD's error is raised).

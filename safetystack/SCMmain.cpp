@@ -20,13 +20,8 @@ constexpr u16 k_IDX_GUARD = 0x100C;          ///< guard time (sub 1) and life ti
 constexpr u16 k_IDX_CONFIG = 0x101B;         ///< configuration mode (sub 1)
 constexpr u16 k_MIN_PAYLOAD = 8;             ///< smallest SSDO payload length of a node
 constexpr u16 k_MAX_PAYLOAD = 254;           ///< largest SSDO payload length of a node
-/// States of the machine that the acknowledges and the guard resets look at.
-enum : u32 {
-  k_ST_WF_OPERATOR_ACK = 5,  ///< waits for the operator
-  k_ST_IDLE2 = 6,            ///< retry wait
-  k_ST_WF_SAPL_ACK = 21,     ///< waits for the SN-failure acknowledge
-  k_ST_WF_GUARD_TIMER = 22   ///< waits for the next guard request
-};
+/// Error of an event the state left unconsumed (the older release makes it fatal).
+constexpr u16 k_ERR_UNEXPECTED_EVENT = SCM_ProfileValue<u16>(0x2105, 0xF105);
 
 /// Reads a u8 object into out; false (raised) when unreadable.
 bool ReadU8(u16 index, u8 sub, u8* out) {
@@ -86,7 +81,7 @@ bool FillBlock(u16 listIdx, u16 sadr) {
   // The object's range keeps the payload length in 8..254; a value outside it is clamped.
   cb->usSsdoPayloadLen = payload < k_MIN_PAYLOAD ? k_MIN_PAYLOAD : (payload > k_MAX_PAYLOAD ? k_MAX_PAYLOAD : payload);
   cb->ulPollTime = poll;
-  cb->ulState = 0;
+  cb->ulState = SCM_k_ST_SEND_ASSIGN_SADR;
   cb->usEvents = SCM_k_EVT_GO;
   cb->ucNotify = 1;
   cb->pucChkSumBuf = chk;
@@ -125,7 +120,8 @@ void Turn(u16 n, u32 ct) {
     return;
   }
   const u32 state = cb->ulState;
-  if ((state == k_ST_IDLE2 || state == 20 || state == k_ST_WF_SAPL_ACK || state == k_ST_WF_GUARD_TIMER) &&
+  if ((state == SCM_k_ST_IDLE2 || state == SCM_k_ST_WF_POLL_TIMEOUT || state == SCM_k_ST_WF_SAPL_ACK ||
+       state == SCM_k_ST_WF_GUARD_TIMER) &&
       static_cast<i32>(ct - cb->ulDeadline) >= 0) {
     cb->usEvents |= SCM_k_EVT_TIMER;
   }
@@ -141,9 +137,9 @@ void Turn(u16 n, u32 ct) {
   }
   if (as_FsmStateFunctions[state].pfFunc(cb, n, ct) && cb->usEvents != 0 && cb->usEvents != SCM_k_EVT_GO &&
       cb->usEvents != SCM_k_EVT_ACK) {
-    SERR_SetError(0x2105, (static_cast<u32>(cb->usEvents) << 16) | cb->usSadr);
+    SERR_SetError(k_ERR_UNEXPECTED_EVENT, (static_cast<u32>(cb->usEvents) << 16) | cb->usSadr);
     cb->usEvents = SCM_k_EVT_GO;
-    cb->ulState = 0;
+    cb->ulState = SCM_k_ST_SEND_ASSIGN_SADR;
   }
 }
 }  // namespace
@@ -231,7 +227,7 @@ u8 SCM_OperatorAck(u16 fsmIndex) {
     SERR_SetError(0xF101, fsmIndex);
     return 0;
   }
-  if (SCM_as_FsmCb[fsmIndex].ulState != k_ST_WF_OPERATOR_ACK) {
+  if (SCM_as_FsmCb[fsmIndex].ulState != SCM_k_ST_WF_OPERATOR_ACK) {
     SERR_SetError(0xF102, fsmIndex);
     return 0;
   }
@@ -246,7 +242,7 @@ u8 SCM_SnFailAck(u16 fsmIndex, u8 group, u8 code) {
     return 0;
   }
   SCM_FsmCb* cb = &SCM_as_FsmCb[fsmIndex];
-  if (cb->ulState != k_ST_WF_SAPL_ACK) {
+  if (cb->ulState != SCM_k_ST_WF_SAPL_ACK) {
     SERR_SetError(0xF104, fsmIndex);
     return 0;
   }
@@ -261,10 +257,10 @@ u8 SCM_AwaitedAck(u16 fsmIndex) {
     return SCM_k_AWAIT_NONE;
   }
   const SCM_FsmCb* cb = &SCM_as_FsmCb[fsmIndex];
-  if (cb->ulState == k_ST_WF_OPERATOR_ACK) {
+  if (cb->ulState == SCM_k_ST_WF_OPERATOR_ACK) {
     return SCM_k_AWAIT_OPERATOR;
   }
-  if (cb->ulState == k_ST_WF_SAPL_ACK && (cb->usEvents & SCM_k_EVT_ACK) == 0) {
+  if (cb->ulState == SCM_k_ST_WF_SAPL_ACK && (cb->usEvents & SCM_k_EVT_ACK) == 0) {
     return SCM_k_AWAIT_SN_FAIL;
   }
   return SCM_k_AWAIT_NONE;
@@ -275,9 +271,9 @@ void SCM_ResetNodeGuarding() {
   for (u16 i = 0; i < SCM_s.usNodeCount; ++i) {
     SCM_FsmCb* cb = &SCM_as_FsmCb[i];
     cb->ucNotify = 1;
-    if (cb->ulState == k_ST_WF_OPERATOR_ACK) {
+    if (cb->ulState == SCM_k_ST_WF_OPERATOR_ACK) {
       cb->usEvents |= SCM_k_EVT_RESET_GUARD;
-    } else if (cb->ulState == k_ST_IDLE2 || cb->ulState == k_ST_WF_GUARD_TIMER) {
+    } else if (cb->ulState == SCM_k_ST_IDLE2 || cb->ulState == SCM_k_ST_WF_GUARD_TIMER) {
       cb->usEvents |= SCM_k_EVT_TIMER;
     }
   }
@@ -287,7 +283,7 @@ void SCM_SNMTM_ResetGuardClbk() {
   SCFM_Tack();
   for (u16 i = 0; i < SCM_s.usNodeCount; ++i) {
     SCM_FsmCb* cb = &SCM_as_FsmCb[i];
-    if (cb->ulState == k_ST_IDLE2 || cb->ulState == k_ST_WF_GUARD_TIMER) {
+    if (cb->ulState == SCM_k_ST_IDLE2 || cb->ulState == SCM_k_ST_WF_GUARD_TIMER) {
       cb->usEvents |= SCM_k_EVT_TIMER;
     }
   }
@@ -394,5 +390,5 @@ u16* SCM_GetPtrTo_w_SnRealNum() {
 
 const SCM_StateEntry* SCM_GetFsmStateFunctionsPtr() {
   SCFM_Tack();
-  return as_FsmStateFunctions;
+  return as_FsmStateFunctions.data();
 }

@@ -1,5 +1,6 @@
 // Error reporting of the safety stack and its statistic counters.
 #pragma once
+#include "ScmProfile.h"
 #include "ScmTypes.h"
 
 /// Stack error code: bits 15..14 fail-safe class, 13..12 type, 11..8 unit, 7..0 number.
@@ -7,8 +8,8 @@ using SERR_ErrorCode = u16;
 
 /// Number of common statistic counters (indices 0..12).
 constexpr u8 SERR_kCommonCounters = 13;
-/// Number of acyclic counter slots (one per SSDO client / SNMT master slot).
-constexpr u16 SERR_kAcycSlots = 12;
+/// Number of acyclic counter slots (one per SSDO client / SNMT master slot, 12 or 101).
+constexpr u16 SERR_kAcycSlots = static_cast<u16>(SCM_kProfileMaxNodes);
 /// Counters per acyclic slot.
 constexpr u8 SERR_kAcycCounters = 13;
 /// Highest acyclic index the reader hands out (SSDO client kinds 0, 1; SNMT master kinds 2, 3).

@@ -2,9 +2,10 @@
 // their repetitions and the matching of the answers to them.
 #pragma once
 #include "SFS.h"
+#include "ScmProfile.h"
 
-/// Number of request slots.
-constexpr u8 SNMTM_k_NUM_SLOTS = 12;
+/// Number of request slots (one per node: 12, the older release 101).
+constexpr u8 SNMTM_k_NUM_SLOTS = static_cast<u8>(SCM_kProfileMaxNodes);
 /// Bytes of request data a slot keeps.
 constexpr u8 SNMTM_k_REQ_DATA = 7;
 /// Requesting FSM index of a free slot.

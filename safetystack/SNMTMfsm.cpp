@@ -1,6 +1,7 @@
 // SNMT master: the slot machine, the repetitions and the matching of answers.
 #include <cstring>
 
+#include "ScmProfile.h"
 #include "SCFM.h"
 #include "SCM.h"
 #include "SERR.h"
@@ -22,12 +23,15 @@ enum : u8 {
 };
 
 constexpr u8 k_TABLE_SIZE = 9;        ///< rows and columns of the request/response table
-constexpr u8 k_MAX_SERVICE = 0x11;    ///< highest service code of an answer
+/// Highest service code of an answer (the older release's 8 x 8 table ends at 0x0F).
+constexpr u8 k_MAX_SERVICE = SCM_ProfileValue<u8>(0x11, 0x0F);
 constexpr u8 k_UDID_LE = 6;           ///< LE of a UDID answer and of an SADR assignment answer
 constexpr u8 k_NO_LE = 0xFF;          ///< a column that no request accepts
 
-/// ao_ReqRespTable: row = request service / 2, column = answer service / 2; non-zero = answers it.
-const u8 ao_ReqRespTable[k_TABLE_SIZE][k_TABLE_SIZE] = {
+/// Row = request service / 2, column = answer service / 2; non-zero = answers it.
+using ReqRespTable = u8[k_TABLE_SIZE][k_TABLE_SIZE];
+/// The current release's table: an SN FAIL (0x07) answers every request.
+constexpr ReqRespTable k_CurrentReqRespTable = {
     // answer: 0x01 0x03 0x05 0x07 0x09 0x0B 0x0D 0x0F 0x11
     {1, 0, 0, 1, 0, 0, 0, 0, 0},  // 0x00 SN set to pre-operational
     {0, 1, 0, 1, 1, 0, 0, 0, 0},  // 0x02 SN set to operational
@@ -39,6 +43,21 @@ const u8 ao_ReqRespTable[k_TABLE_SIZE][k_TABLE_SIZE] = {
     {0, 0, 0, 1, 0, 0, 0, 1, 0},  // 0x0E assign SCM UDID
     {0, 0, 0, 1, 0, 0, 0, 0, 1},  // 0x10 initialise extended CT
 };
+/// The older release's 8 x 8 table: an SN FAIL answers only the set-to-operational.
+constexpr ReqRespTable k_LegacyReqRespTable = {
+    // answer: 0x01 0x03 0x05 0x07 0x09 0x0B 0x0D 0x0F
+    {1, 0, 0, 0, 0, 0, 0, 0, 0},  // 0x00 SN set to pre-operational
+    {0, 1, 0, 1, 1, 0, 0, 0, 0},  // 0x02 SN set to operational
+    {0, 0, 0, 0, 0, 0, 0, 0, 0},  // 0x04 SCM set to stop
+    {0, 0, 0, 0, 0, 0, 0, 0, 0},  // 0x06 SCM set to operational
+    {1, 1, 0, 0, 0, 0, 0, 0, 0},  // 0x08 SCM guard SN
+    {0, 0, 1, 0, 0, 0, 0, 0, 0},  // 0x0A assign additional SADR
+    {0, 0, 0, 0, 0, 0, 0, 0, 0},  // 0x0C SN error acknowledge
+    {0, 0, 0, 0, 0, 0, 0, 1, 0},  // 0x0E assign SCM UDID
+    {0, 0, 0, 0, 0, 0, 0, 0, 0},  // (no 0x10 in the older release)
+};
+/// ao_ReqRespTable: the release's table.
+constexpr const ReqRespTable& ao_ReqRespTable = SCM_kLegacy ? k_LegacyReqRespTable : k_CurrentReqRespTable;
 
 /// Exact LE of a service answer by column (answer service / 2): a truncated answer matches nothing.
 const u8 k_AnswerLe[k_TABLE_SIZE] = {1, 1, 5, 3, 1, k_NO_LE, k_NO_LE, 7, 6};

@@ -6,6 +6,7 @@
 #include "SNMTS.h"
 #include "SNMTSint.h"
 #include "SPDO.h"
+#include "ScmProfile.h"
 
 u8 SNMTS_ucSnState = SNMTS_k_ST_INIT;
 
@@ -106,9 +107,17 @@ bool HasHeaders(const SNMTS_EvtCtx* ctx) {
   return ctx->pReq != nullptr && ctx->pucReq != nullptr && ctx->pResp != nullptr && ctx->pucResp != nullptr;
 }
 
+/// Class and type bits that make an unexpected event fatal in the older release.
+constexpr u16 k_FATAL_CLASS_TYPE = 0xF000;
+
 /// An event the state does not expect: reported, answered with SN FAIL when a frame came, state 1.
+/// The older release makes it fatal instead: the code with class and type 3, no answer, the state kept.
 bool Unexpected(u16 code, u8 event, SNMTS_EvtCtx* ctx) {
   SCFM_Tack();
+  if constexpr (SCM_kLegacy) {
+    SERR_SetError(static_cast<u16>(code | k_FATAL_CLASS_TYPE), event);
+    return false;
+  }
   SERR_SetError(code, event);
   SNMTS_ucSnState = SNMTS_k_ST_NO_SADR;
   if (!HasHeaders(ctx)) {
@@ -277,5 +286,7 @@ bool SNMTS_SnStateFsm(u8 event, SNMTS_EvtCtx* ctx) {
     return false;
   }
   const Row& row = k_table[state];
-  return RunStep(row.cells[event], event, row.unexpected, ctx);
+  // The older release has no extended CT: its initialisation falls to the unexpected step in every state.
+  const bool extCtUnknown = SCM_kLegacy && event == SNMTS_k_EVT_EXT_CT;
+  return RunStep(extCtUnknown ? k_x : row.cells[event], event, row.unexpected, ctx);
 }

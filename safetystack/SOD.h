@@ -2,6 +2,7 @@
 // and the access structure through which users read and write both.
 #pragma once
 #include "SCFM.h"
+#include "ScmProfile.h"
 #include "ScmTypes.h"
 
 struct SOD_Entry;
@@ -33,7 +34,7 @@ enum : u16 {
   SOD_k_ATTR_PTR = 0x0800,       ///< value reached through a pointer
   SOD_k_ATTR_VIRT = 0x2000,      ///< virtual object
   SOD_k_ATTR_ARRAY = 0x4000,     ///< array inside a virtual range
-  SOD_k_ATTR_RESERVED = 0xC0E0   ///< reserved bits of the real table
+  SOD_k_ATTR_RESERVED = SCM_kProfileSodReservedAttr  ///< reserved bits of the real table (older release: 0x2000 too)
 };
 
 /// Data types.

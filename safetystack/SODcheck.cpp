@@ -63,7 +63,9 @@ bool CheckLength(const SOD_Entry* obj) {
 bool CheckAttributes(const SOD_Entry* obj, bool virtualObj) {
   SCFM_Tack();
   const SOD_AttrPart& a = obj->attr;
-  const u16 reserved = virtualObj ? static_cast<u16>(SOD_k_ATTR_RESERVED & ~SOD_k_ATTR_ARRAY)
+  // A virtual object carries the virtual bit and may carry the array bit; the
+  // older release reserves the virtual bit in its real table, which is all it has.
+  const u16 reserved = virtualObj ? static_cast<u16>(SOD_k_ATTR_RESERVED & ~(SOD_k_ATTR_ARRAY | SOD_k_ATTR_VIRT))
                                   : static_cast<u16>(SOD_k_ATTR_RESERVED);
   if (a.usAttr == 0 || (a.usAttr & reserved) != 0) {
     return Fail(0xF735, obj);
@@ -83,7 +85,9 @@ bool CheckAttributes(const SOD_Entry* obj, bool virtualObj) {
   if ((a.usAttr & callbacks) != 0 && a.pfCallback == nullptr) {
     return Fail(0xF739, obj);
   }
-  if (a.pfCallback != nullptr && (a.usAttr & (callbacks | SOD_k_ATTR_VIRT)) == 0) {
+  // In the older release's real table only a callback bit allows a callback.
+  const u16 allowCallback = (SCM_kLegacy && !virtualObj) ? callbacks : static_cast<u16>(callbacks | SOD_k_ATTR_VIRT);
+  if (a.pfCallback != nullptr && (a.usAttr & allowCallback) == 0) {
     return Fail(0xF73A, obj);
   }
   return true;

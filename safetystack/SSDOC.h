@@ -1,10 +1,11 @@
 // SSDO client: reads and writes of the nodes' object dictionaries for the
-// configuration manager, up to 12 transfers at once and one per node.
+// configuration manager, up to one transfer per node at once and one per node.
 #pragma once
 #include "SFS.h"
+#include "ScmProfile.h"
 
-/// Number of clients (protocol and service machine pairs).
-constexpr u8 SSDOC_k_NUM_CLIENTS = 12;
+/// Number of clients (protocol and service machine pairs; one per node: 12, the older release 101).
+constexpr u8 SSDOC_k_NUM_CLIENTS = static_cast<u8>(SCM_kProfileMaxNodes);
 /// Largest SSDO payload of a request.
 constexpr u8 SSDOC_k_MAX_PAYLOAD = 254;
 /// Smallest SSDO payload length a transfer may ask for.

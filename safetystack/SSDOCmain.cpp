@@ -2,6 +2,7 @@
 // segments and the build call (preload segments and time-outs).
 #include <cstring>
 
+#include "ScmProfile.h"
 #include "SCFM.h"
 #include "SDN.h"
 #include "SERR.h"
@@ -316,7 +317,8 @@ bool SSDOC_SendWriteReq(u16 sadr, u16 handle, SSDOC_Completion completion, u32 c
     s->sReqHdr.ucLe = static_cast<u8>(req->ulLength + SSDOC_k_HDR_LEN);
     return SendInitiate(c, ct, SSDOC_k_DNLD_EXP);
   }
-  SSDOC_PutHeader(c, SSDOC_k_CMD_DN_PRELOAD);
+  // The older release has no preload: a segmented download always starts with 0x29.
+  SSDOC_PutHeader(c, SCM_kLegacy ? SSDOC_k_CMD_DN_SEG_INIT : SSDOC_k_CMD_DN_PRELOAD);
   for (u8 i = 0; i < 4; ++i) {
     s->aucReqPayload[SSDOC_k_HDR_LEN + i] = static_cast<u8>(req->ulLength >> (8 * i));
   }

@@ -2,6 +2,7 @@
 // abort frame) and the assignment of responses to them.
 #include <cstring>
 
+#include "ScmProfile.h"
 #include "SCFM.h"
 #include "SDN.h"
 #include "SERR.h"
@@ -160,6 +161,13 @@ bool SSDOC_ServiceCheck(u8 c, const SFS_FrameHeader* hdr) {
   SSDOC_ServFsm* s = &SSDOC_as_Serv[c];
   SSDOC_ProtFsm* p = &SSDOC_as_Prot[c];
   const u16 sano = hdr->usCt;
+  // The older release takes only responses whose TR is 0, before the sequence number.
+  if constexpr (SCM_kLegacy) {
+    if (hdr->ucTr != 0) {
+      SERR_SetError(0x2A29, hdr->ucTr);
+      return false;
+    }
+  }
   if (s->ucPreload == 0) {
     if (sano != s->sReqHdr.usCt) {
       SERR_SetError(0x2A2A, (static_cast<u32>(sano) << 16) | s->sReqHdr.usCt);

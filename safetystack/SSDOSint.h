@@ -3,6 +3,7 @@
 #include "SCFM.h"
 #include "SFS.h"
 #include "SOD.h"
+#include "ScmProfile.h"
 
 /// Server states.
 enum : u8 {
@@ -29,6 +30,16 @@ enum : u8 {
   SSDOS_k_TOGGLE = 0x10,         ///< toggle bit
   SSDOS_k_LAST = 0x40            ///< last-segment bit of an upload segment response
 };
+
+/// A command as this release knows it: the older release has no preload, so its
+/// initiate (0x2B) and middle segment (0x0B) come back as SSDOS_k_CMD_UNKNOWN.
+inline constexpr u8 SSDOS_k_CMD_UNKNOWN = 0xFF;
+constexpr u8 SSDOS_KnownCommand(u8 cmd) {
+  if (SCM_kLegacy && (cmd == SSDOS_k_CMD_DN_PRELD || cmd == SSDOS_k_CMD_DN_PRE)) {
+    return SSDOS_k_CMD_UNKNOWN;
+  }
+  return cmd;
+}
 
 /// SSDO abort codes the server sends.
 enum : u32 {

@@ -54,7 +54,8 @@ bool SSDOS_Initiate(SSDOS_Ctx* ctx) {
   }
   const u8 cmd = ctx->pucReq[0];
   SSDOS_s_Server.ucCmd = cmd;
-  switch (cmd) {
+  // The older release has no preload: its initiate is an unknown command there.
+  switch (SSDOS_KnownCommand(cmd)) {
     case SSDOS_k_CMD_ABORT:
       if (le != 8) {
         SERR_SetError(0x2B06, le);

@@ -317,7 +317,7 @@ bool SSDOS_DownloadSegment(SSDOS_Ctx* ctx) {
     SSDOS_SodAcsAbortResp(ctx, SSDOS_Refuse(0x2B0A, SSDOS_k_AB_LEN));
     return true;
   }
-  const u8 plain = ctx->pucReq[0] & static_cast<u8>(~SSDOS_k_TOGGLE);
+  const u8 plain = SSDOS_KnownCommand(ctx->pucReq[0] & static_cast<u8>(~SSDOS_k_TOGGLE));
   if (plain != SSDOS_k_CMD_DN_SEG && plain != SSDOS_k_CMD_DN_PRE && plain != SSDOS_k_CMD_DN_LAST) {
     SSDOS_SodAcsReset(true);
     return SSDOS_Initiate(ctx);

@@ -13,7 +13,8 @@ set(SCM_SLAVE_SOURCES
   ${SCM_SLAVE_DIR}/SSDOSsodAcs.cpp
   ${SCM_SLAVE_DIR}/SSDOSupDnwLd.cpp
 )
-add_library(safetystack_slave STATIC ${SCM_SLAVE_SOURCES})
-target_include_directories(safetystack_slave PUBLIC ${SCM_SLAVE_DIR})
 # Linked beside the core objects (safetystack_core) and the doubles, never the whole stack.
-target_link_libraries(safetystack_slave PUBLIC safetystack_core_headers hostlib)
+scm_add_profile_library(safetystack_slave STATIC
+  SOURCES ${SCM_SLAVE_SOURCES}
+  PUBLIC_INCLUDES ${SCM_SLAVE_DIR}
+  LIBS safetystack_core_headers hostlib)

@@ -20,8 +20,6 @@ namespace {
 
 constexpr u16 ms_OldCorvaneDatVersion = 1;         ///< "corvane.dat" version the firmware still reads
 constexpr u16 ms_OldFwRevCnfBinVersion = 0x0100;   ///< "fwrevcnf.bin" version the firmware still reads
-constexpr u32 ms_FlashFileWholeArea = 0xFFFFFFFFu; ///< offset word that reads the flash file from its start
-constexpr i32 ms_FlashFileAbsent = -1;             ///< read result of an empty or unreadable flash file
 
 /// The codes of one pair of streams read in step.
 struct SStepCodes {
@@ -193,8 +191,11 @@ bool TryReadFilePair(const CFileStorage& storage, u32 capacity, const char* plai
 
 }  // namespace
 
-CDefaultPersistence::CDefaultPersistence(CFileStorage& storage)
+CDefaultPersistence::CDefaultPersistence(CFileStorage& storage, CCorvaneCopySource& corvaneCopySource,
+                                         const SPersistenceProfile& profile)
     : m_Storage(storage),
+      m_CorvaneCopySource(corvaneCopySource),
+      m_Profile(profile),
       m_CorvaneUid(ms_CorvaneUidCapacity, m_CorvaneUidBuffer),
       m_CorvaneUidChk(ms_CorvaneUidCapacity, m_CorvaneUidChkBuffer),
       m_CorvaneCpu(ms_CorvaneCpuCapacity, m_CorvaneCpuBuffer),
@@ -203,8 +204,8 @@ CDefaultPersistence::CDefaultPersistence(CFileStorage& storage)
       m_KelParaSaf(ms_KelParaSafCapacity, m_KelParaSafBuffer),
       m_AutoCnfBin(ms_AutoCnfBinCapacity, m_AutoCnfBinBuffer),
       m_ParData1Bin(ms_ParData1BinCapacity, m_ParData1BinBuffer),
-      m_FwRevCnfBin(ms_FwRevCnfBinCapacity, m_FwRevCnfBinBuffer),
-      m_FwRevCnfBinChk(ms_FwRevCnfBinCapacity, m_FwRevCnfBinChkBuffer),
+      m_FwRevCnfBin(ms_FwRevCnfBinCapacity, m_FwRevCnfBinBuffer, profile.m_FwRevCnfFlagSet),
+      m_FwRevCnfBinChk(ms_FwRevCnfBinCapacity, m_FwRevCnfBinChkBuffer, profile.m_FwRevCnfFlagSet),
       m_NodeList(m_KelParaSaf),
       m_RequiredSafetyAddresses(m_NodeList),
       m_CorvaneDatChkUdids(m_CorvaneDatChk),
@@ -223,7 +224,7 @@ CDefaultPersistence::CDefaultPersistence(CFileStorage& storage)
       m_ParData1BinHeaders(m_ParData1Bin),
       m_InvertedParData1BinHeaders(m_ParData1BinHeaders),
       m_RequiredAdditionalParameterHeaders(m_InvertedNodeListHeaders, m_MachineOptionHeader,
-                                           m_InvertedParData1BinHeaders),
+                                           profile.m_ReadsParData1Bin ? &m_InvertedParData1BinHeaders : nullptr),
       m_PlainCommissioningFlags(m_NodeList),
       m_CommissioningFlags(m_PlainCommissioningFlags),
       m_PlainConfigurationData(m_NodeList),
@@ -239,10 +240,11 @@ bool CDefaultPersistence::TryInitialize() {
   const bool corvaneDats = TryInitializeCorvaneDats();
   const bool kelParaSaf = TryInitializeKelParaSaf();
   const bool autoCnfBin = TryInitializeAutoCnfBin();
-  const bool parData1Bin = TryInitializeParData1Bin();
+  // A build without "pardata1.bin" never opens it.
+  const bool parData1Bin = !m_Profile.m_ReadsParData1Bin || TryInitializeParData1Bin();
   const bool fwRevCnfBins = TryInitializeFwRevCnfBins();
   CompareCorvaneAndCpuSignatures();
-  if (!MachineOptionsActivationsAreConsistent()) {
+  if (m_Profile.m_HasCommissioning && !MachineOptionsActivationsAreConsistent()) {
     m_Initialized = true;
     return false;
   }
@@ -253,7 +255,9 @@ bool CDefaultPersistence::TryInitialize() {
     m_MachineOptionHeader.SetAdditionalParameter(ms_MachineOptionSafetyAddress, ms_MachineOptionParameterNumber,
                                                  m_AutoCnfBin.GetTimestamp(), length, data);
   }
-  DetermineAutomaticSetupMode();
+  if (m_Profile.m_HasCommissioning) {
+    DetermineAutomaticSetupMode();
+  }
   m_Initialized = true;
   return corvaneUids && corvaneCpu && corvaneDats && kelParaSaf && autoCnfBin && parData1Bin && fwRevCnfBins;
 }
@@ -265,9 +269,8 @@ bool CDefaultPersistence::TryInitializeCorvaneUids() {
 }
 
 bool CDefaultPersistence::TryInitializeCorvaneCpu() {
-  const i32 result = ScmReadQorFlashFile(GetSafetyDomainNumber(), ms_CorvaneFlashFile, ms_FlashFileWholeArea,
-                                         ms_CorvaneCpuCapacity, m_CorvaneCpuBuffer);
-  if (result == ms_FlashFileAbsent) {
+  const i32 result = m_CorvaneCopySource.ReadCorvaneCopy(ms_CorvaneCpuCapacity, m_CorvaneCpuBuffer);
+  if (result == CCorvaneCopySource::ms_NoCopy) {
     m_CorvaneCpu.ReadContent(0);
     return false;
   }
@@ -426,7 +429,9 @@ void CDefaultPersistence::CheckAuthentificationConsistency() const {
   CheckCpuUdidConsistency();
   CheckQorUdidConsistency();
   CheckPasswordConsistency();
-  CheckSetupModeConsistency();
+  if (m_Profile.m_HasCommissioning) {
+    CheckSetupModeConsistency();
+  }
 }
 
 void CDefaultPersistence::CheckCpuUdidConsistency() const {
@@ -463,6 +468,13 @@ void CDefaultPersistence::CheckSetupModeConsistency() const {
 
 void CDefaultPersistence::CheckInitialized() const { UTIL_CHECK(m_Initialized); }
 
+void CDefaultPersistence::CheckCommissioning() const { UTIL_CHECK(m_Profile.m_HasCommissioning); }
+
+Param::CInvertedCommissioningFlagReader& CDefaultPersistence::GetInvertedCommissioningFlagReader() {
+  CheckCommissioning();
+  return m_CommissioningFlags;
+}
+
 void CDefaultPersistence::Acknowledge() {
   CheckInitialized();
   m_Acknowledged = true;
@@ -471,11 +483,13 @@ void CDefaultPersistence::Acknowledge() {
 bool CDefaultPersistence::IsAcknowledged() const { return m_Acknowledged; }
 
 bool CDefaultPersistence::IsSetupModeActive() const {
+  CheckCommissioning();
   CheckInitialized();
   return m_FwRevCnfBinChk.IsSetupModeActive();
 }
 
 void CDefaultPersistence::SetSetupModeActive(bool active) {
+  CheckCommissioning();
   CheckInitialized();
   m_FwRevCnfBinChk.SetSetupModeActive(active);
   WriteFwRevCnfBinChk();
@@ -522,7 +536,10 @@ void CDefaultPersistence::WriteAcknowledgedInvertedMinorRevisions() {
   WriteFwRevCnfBinChk();
 }
 
-bool CDefaultPersistence::IsEmpty() const { return m_CorvaneEmpty; }
+bool CDefaultPersistence::IsEmpty() const {
+  CheckCommissioning();
+  return m_CorvaneEmpty;
+}
 
 bool CDefaultPersistence::TryRequestQorUdid(u8* udid) {
   std::memset(udid, 0, ms_UdidLength);
@@ -540,7 +557,9 @@ bool CDefaultPersistence::TryRequestQorUdid(u8* udid) {
 void CDefaultPersistence::WriteFwRevCnfBinChk() {
   // Every write binds the copy to the running controller and CPU, as the firmware's own
   // file is; a failed host call keeps the value stored before.
-  m_FwRevCnfBinChk.SetCorvaneEmpty(m_CorvaneEmpty);
+  if (m_Profile.m_HasCommissioning) {
+    m_FwRevCnfBinChk.SetCorvaneEmpty(m_CorvaneEmpty);
+  }
   const u32 productCode = ScmGetCpuProductCode();
   const u32 serialNumber = ScmGetCpuSerialNumber();
   if (productCode != 0 && serialNumber != 0) {

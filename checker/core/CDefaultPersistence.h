@@ -8,7 +8,10 @@
 #pragma once
 #include "CAuthentification.h"
 #include "CCorvane.h"
+#include "CCorvaneCopySource.h"
 #include "CFileStorage.h"
+#include "CFlashCorvaneCopySource.h"
+#include "SPersistenceProfile.h"
 #include "Check/CPersistentFirmwareCheckerCallback.h"
 #include "Check/CPersistentUdidCheckerCallback.h"
 #include "CAppendingInvertedAdditionalParameterHeaderReader.h"
@@ -60,7 +63,6 @@ class CDefaultPersistence : public CCorvane,
   static constexpr u32 ms_AutoCnfBinCapacity = 0x10000;    ///< bytes for "autocnf.bin"
   static constexpr u32 ms_ParData1BinCapacity = 196608;    ///< bytes for "pardata1.bin", the firmware's limit
   static constexpr u32 ms_FwRevCnfBinCapacity = 0x10000;   ///< bytes for "fwrevcnf.bin" and its copy
-  static constexpr u8 ms_CorvaneFlashFile = 16;            ///< controller flash file of the key-medium identity
   static constexpr u32 ms_CpuIdLength = 8;                 ///< bytes of the CPU id (product code, serial number)
   static constexpr u32 ms_CpuIdComparedLength = 6;         ///< CPU id bytes the pair check compares
   static constexpr u32 ms_UdidLength = 6;                  ///< bytes of a UDID
@@ -75,8 +77,13 @@ class CDefaultPersistence : public CCorvane,
   static constexpr const char* ms_FwRevCnfBinName = "fwrevcnf.bin";        ///< firmware revisions, password, flags
   static constexpr const char* ms_FwRevCnfBinChkName = "fwrevcnf.bin.chk"; ///< acknowledged copy
 
-  /// Builds buffers, file objects and streams; reads nothing.
-  explicit CDefaultPersistence(CFileStorage& storage);
+  /// Builds buffers, file objects and streams for the build the profile
+  /// describes, with the controller copy from corvaneCopySource; reads nothing.
+  CDefaultPersistence(CFileStorage& storage, CCorvaneCopySource& corvaneCopySource,
+                      const SPersistenceProfile& profile);
+  /// The current build: the copy in flash area 16, every file.
+  explicit CDefaultPersistence(CFileStorage& storage)
+      : CDefaultPersistence(storage, GetFlashCorvaneCopySource(), ms_CurrentPersistenceProfile) {}
   ~CDefaultPersistence() override = default;
   CDefaultPersistence(const CDefaultPersistence&) = delete;
   CDefaultPersistence& operator=(const CDefaultPersistence&) = delete;
@@ -101,7 +108,8 @@ class CDefaultPersistence : public CCorvane,
   /// Writes "corvane.uid.chk" from "corvane.uid" when the copy is empty (nothing when
   /// TryInitialize did not complete); errors escape.
   void SynchronizeInitialSignatures();
-  /// The key medium was empty ("kel_para.saf" of length 0) when TryInitialize read it.
+  /// The key medium was empty ("kel_para.saf" of length 0) when TryInitialize read it;
+  /// a build without commissioning throws 0xE200.
   bool IsEmpty() const;
 
   // Streams for the checks and the commissioner (no checks of the state).
@@ -123,7 +131,8 @@ class CDefaultPersistence : public CCorvane,
   Param::CInvertedAdditionalParameterHeaderReader& GetRequiredInvertedAdditionalParameterHeaderReader() {
     return m_RequiredAdditionalParameterHeaders;
   }
-  Param::CInvertedCommissioningFlagReader& GetInvertedCommissioningFlagReader() { return m_CommissioningFlags; }
+  /// A build without commissioning throws 0xE200.
+  Param::CInvertedCommissioningFlagReader& GetInvertedCommissioningFlagReader();
 
  private:
   bool TryInitializeCorvaneUids();
@@ -153,11 +162,16 @@ class CDefaultPersistence : public CCorvane,
   /// Throws 0xE200 before TryInitialize.
   void CheckInitialized() const;
 
+  /// Throws 0xE200 in a build without commissioning.
+  void CheckCommissioning() const;
+
   const CFileStorage& m_Storage;  ///< the host's storage, not owned
+  CCorvaneCopySource& m_CorvaneCopySource;  ///< the controller's copy of the identity, not owned
+  const SPersistenceProfile m_Profile;      ///< the build's files
 
   u8 m_CorvaneUidBuffer[ms_CorvaneUidCapacity] = {};     ///< "corvane.uid"
   u8 m_CorvaneUidChkBuffer[ms_CorvaneUidCapacity] = {};  ///< "corvane.uid.chk"
-  u8 m_CorvaneCpuBuffer[ms_CorvaneCpuCapacity] = {};     ///< controller's flash copy
+  u8 m_CorvaneCpuBuffer[ms_CorvaneCpuCapacity] = {};     ///< controller's copy
   u8 m_CorvaneDatBuffer[ms_CorvaneDatCapacity] = {};     ///< "corvane.dat"
   u8 m_CorvaneDatChkBuffer[ms_CorvaneDatCapacity] = {};  ///< "corvane.dat.chk"
   u8 m_KelParaSafBuffer[ms_KelParaSafCapacity] = {};     ///< "kel_para.saf"
@@ -168,7 +182,7 @@ class CDefaultPersistence : public CCorvane,
 
   Param::CCorvaneUid m_CorvaneUid;        ///< "corvane.uid"
   Param::CCorvaneUidChk m_CorvaneUidChk;  ///< "corvane.uid.chk"
-  Param::CCorvaneUid m_CorvaneCpu;        ///< controller's flash copy
+  Param::CCorvaneUid m_CorvaneCpu;        ///< controller's copy
   Param::CCorvaneDat m_CorvaneDat;        ///< "corvane.dat"
   Param::CCorvaneDatChk m_CorvaneDatChk;  ///< "corvane.dat.chk"
   Param::CKelParaSaf m_KelParaSaf;        ///< "kel_para.saf"
@@ -203,7 +217,7 @@ class CDefaultPersistence : public CCorvane,
   Param::CComputedInvertedAdditionalParameterHeaderReader m_MachineOptionHeader;  ///< from the machine options
   Param::CParData1BinAdditionalParameterHeaderReader m_ParData1BinHeaders;      ///< plain, from "pardata1.bin"
   Param::CInvertingAdditionalParameterHeaderReader m_InvertedParData1BinHeaders;  ///< complemented
-  Param::CAppendingInvertedAdditionalParameterHeaderReader m_RequiredAdditionalParameterHeaders;  ///< all three
+  Param::CAppendingInvertedAdditionalParameterHeaderReader m_RequiredAdditionalParameterHeaders;  ///< all sources of the build
   // (9) commissioning flags
   Param::CParameterCommissioningFlagReader m_PlainCommissioningFlags;  ///< plain, from the node list
   Param::CInvertingCommissioningFlagReader m_CommissioningFlags;       ///< negated

@@ -46,6 +46,10 @@ bool ReadRealTimeSeconds(u32& seconds) {
 }  // namespace
 
 CDefaultSession::CDefaultSession(CMessaging& messaging, CInspector& inspector)
+    : CDefaultSession(messaging, inspector, m_OwnCommandDecoder, m_OwnResponseDecoder, &m_OwnEventDecoder) {}
+
+CDefaultSession::CDefaultSession(CMessaging& messaging, CInspector& inspector, Hmi::CCommandDecoding& commandDecoder,
+                                 Hmi::CResponseDecoding& responseDecoder, Event::CEventDecoder* eventDecoder)
     : m_Messaging(messaging),
       m_Inspector(inspector),
       m_TimeoutTaskId(TASK_ID_ERROR),
@@ -59,6 +63,9 @@ CDefaultSession::CDefaultSession(CMessaging& messaging, CInspector& inspector)
       m_InvertedCommand{},
       m_Response{},
       m_Event{},
+      m_CommandDecoder(commandDecoder),
+      m_ResponseDecoder(responseDecoder),
+      m_pEventDecoder(eventDecoder),
       m_ScmUdid{},
       m_NotFailSafe(true),
       m_DroppedSentFrameCount(0),
@@ -229,9 +236,16 @@ void CDefaultSession::HandleAllEvents() {
 void CDefaultSession::HandleEvent() {
   const u8 length = m_Messaging.ReceiveInvertedEventFromScm(ms_EventLengthMax, m_Event);
   Complement(m_Event, length, m_Event);
+  if (m_pEventDecoder != nullptr) {
+    InspectEvent(length);
+  }
+  m_Messaging.SendEventToRuntime(length, m_Event);
+}
+
+void CDefaultSession::InspectEvent(u8 length) {
   LockReset();
   try {
-    const Event::CDecodedEvent* decoded = m_EventDecoder.GetDecodedEvent(length, m_Event);
+    const Event::CDecodedEvent* decoded = m_pEventDecoder->GetDecodedEvent(length, m_Event);
     m_Inspector.InspectEvent(*decoded);
   } catch (const CException&) {
     // The host still learns of the event and gets its reset lock back; the error goes on.
@@ -240,7 +254,6 @@ void CDefaultSession::HandleEvent() {
     throw;
   }
   UnlockReset();
-  m_Messaging.SendEventToRuntime(length, m_Event);
 }
 
 // ---- commands and responses ----
@@ -265,8 +278,18 @@ void CDefaultSession::HandleAllResponses() {
 void CDefaultSession::HandleResponse() {
   const u16 length = m_Messaging.ReceiveInvertedResponseFromScm(ms_ResponseLengthMax, m_Response);
   Complement(m_Response, length, m_Response);
+  Hmi::CDecodedResponse* decoded = nullptr;
   try {
-    Hmi::CDecodedResponse* decoded = m_ResponseDecoder.GetDecodedResponse(length, m_Response);
+    decoded = m_ResponseDecoder.GetDecodedResponse(length, m_Response);
+  } catch (const CException& error) {
+    // A response the decoder cannot read is the firmware's answer all the same: it reaches
+    // the host unmarked.
+    CException::LogWarning(error);
+    UnlockReset();
+    m_Messaging.SendResponseToRuntime(length, m_Response);
+    return;
+  }
+  try {
     decoded->Accept(*this);
   } catch (const CException&) {
     // The response reaches the host, marked fail-safe by the visit, before the error goes on.

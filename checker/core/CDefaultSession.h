@@ -13,8 +13,10 @@
 #include "Frame/CDecodedFrameVisitor.h"
 #include "Frame/CFrameDecoder.h"
 #include "Hmi/CCommandDecoder.h"
+#include "Hmi/CCommandDecoding.h"
 #include "Hmi/CDecodedResponseVisitor.h"
 #include "Hmi/CResponseDecoder.h"
+#include "Hmi/CResponseDecoding.h"
 #include "ScmTypes.h"
 #include "vxworks.h"
 
@@ -46,8 +48,14 @@ class CDefaultSession : public CSession,
   static constexpr unsigned ms_ResponsesPerCycle = 1;        ///< responses per cycle
   static constexpr _Vx_usr_arg_t ms_PlcResetWord = 32;       ///< argument of the controller reset
 
+  /// The current build's session: its own command, response and event decoders.
   /// Stores both references and clears every buffer; nothing else runs.
   CDefaultSession(CMessaging& messaging, CInspector& inspector);
+  /// A session with the given decoders; events == nullptr is the build without
+  /// events, whose events are only complemented and relayed (no reset lock, no
+  /// decoding, no inspection).
+  CDefaultSession(CMessaging& messaging, CInspector& inspector, Hmi::CCommandDecoding& commandDecoder,
+                  Hmi::CResponseDecoding& responseDecoder, Event::CEventDecoder* eventDecoder);
   ~CDefaultSession() override;
 
   CDefaultSession(const CDefaultSession&) = delete;
@@ -96,6 +104,8 @@ class CDefaultSession : public CSession,
   void DropSentFrame();
   void WarnOfDroppedSentFrames();
   void HandleEvent();
+  /// Reset lock, decoding and inspection of one plain event.
+  void InspectEvent(u8 length);
   void HandleCommand();
   void HandleResponse();
   /// Decodes the postponed command and hands it to the inspector.
@@ -121,9 +131,12 @@ class CDefaultSession : public CSession,
   u8 m_Response[ms_ResponseLengthMax];            ///< status response in transit
   u8 m_Event[ms_EventLengthMax];                  ///< event in transit
   Frame::CFrameDecoder m_FrameDecoder;            ///< decodes frames both ways
-  Hmi::CCommandDecoder m_CommandDecoder;          ///< decodes the postponed command
-  Hmi::CResponseDecoder m_ResponseDecoder;        ///< decodes status responses
-  Event::CEventDecoder m_EventDecoder;            ///< decodes events
+  Hmi::CCommandDecoder m_OwnCommandDecoder;       ///< the current build's command decoder
+  Hmi::CResponseDecoder m_OwnResponseDecoder;     ///< the current build's response decoder
+  Event::CEventDecoder m_OwnEventDecoder;         ///< the current build's event decoder
+  Hmi::CCommandDecoding& m_CommandDecoder;        ///< decodes the postponed command
+  Hmi::CResponseDecoding& m_ResponseDecoder;      ///< decodes status responses
+  Event::CEventDecoder* m_pEventDecoder;          ///< decodes events; null: events are only relayed
   u8 m_ScmUdid[6];                  ///< SCM UDID for descrambling SSDO frames, zero until assigned
   std::atomic<bool> m_NotFailSafe;  ///< false for good once fail-safe
   u32 m_DroppedSentFrameCount;      ///< sent frames dropped since the last warning

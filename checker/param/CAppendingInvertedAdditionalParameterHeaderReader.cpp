@@ -5,7 +5,9 @@ namespace Param {
 void CAppendingInvertedAdditionalParameterHeaderReader::Open() {
   m_A.Open();
   m_B.Open();
-  m_C.Open();
+  if (m_pC != nullptr) {
+    m_pC->Open();
+  }
 }
 
 bool CAppendingInvertedAdditionalParameterHeaderReader::TryReadNext(u16& sadr, u8& parameterNumber,
@@ -16,13 +18,15 @@ bool CAppendingInvertedAdditionalParameterHeaderReader::TryReadNext(u16& sadr, u
   if (m_B.TryReadNext(sadr, parameterNumber, header)) {
     return true;
   }
-  return m_C.TryReadNext(sadr, parameterNumber, header);
+  return m_pC != nullptr && m_pC->TryReadNext(sadr, parameterNumber, header);
 }
 
 void CAppendingInvertedAdditionalParameterHeaderReader::Close() {
   m_A.Close();
   m_B.Close();
-  m_C.Close();
+  if (m_pC != nullptr) {
+    m_pC->Close();
+  }
 }
 
 }  // namespace Param

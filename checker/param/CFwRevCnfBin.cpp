@@ -15,7 +15,8 @@ namespace {
 const u8 ms_ZeroField[CFwRevCnfBin::ms_PasswordLength] = {};  ///< the fields of the absent file
 }  // namespace
 
-CFwRevCnfBin::CFwRevCnfBin(u32 capacity, u8* buffer) : m_Capacity(capacity), m_Buffer(buffer) {
+CFwRevCnfBin::CFwRevCnfBin(u32 capacity, u8* buffer, u16 flagSet)
+    : m_FlagSet(flagSet), m_Capacity(capacity), m_Buffer(buffer) {
   UTIL_CHECK(buffer != nullptr);
 }
 
@@ -60,7 +61,7 @@ void CFwRevCnfBin::ReadContent(u32 length) {
                          ErrorCodes::ms_FwRevCnfBinAuthentificationLength);
   CFileFrame::RequireU16(b, p + 2, ms_AuthentificationDataOffset, ErrorCodes::ms_FwRevCnfBinAuthentificationOffset);
   const u16 flags = CLittleEndian::GetU16(b + p + 4);
-  if ((flags & ~ms_FlagsAll) != 0) {
+  if ((flags & ~m_FlagSet) != 0) {
     throw Util::CException(ErrorCodes::ms_FwRevCnfBinFlags, flags);
   }
   u32 position = p + 6;

@@ -25,10 +25,12 @@ class CFwRevCnfBin {
   static constexpr u16 ms_FlagPassword = 0x04;  ///< password present
   static constexpr u16 ms_FlagCorvaneEmpty = 0x08;  ///< key medium was empty
   static constexpr u16 ms_FlagSetupMode = 0x10; ///< setup mode active
-  static constexpr u16 ms_FlagsAll = 0x1F;      ///< every defined flag
+  static constexpr u16 ms_FlagsAll = 0x1F;      ///< every defined flag (the current build's flag set)
+  static constexpr u16 ms_FlagsWithoutCommissioning = 0x07;  ///< the older build's flag set: no key-medium or setup flag
 
-  /// Null buffer: 0xE200.
-  CFwRevCnfBin(u32 capacity, u8* buffer);
+  /// Null buffer: 0xE200. flagSet: the flags the build's files carry (ms_FlagsAll
+  /// or ms_FlagsWithoutCommissioning); any other bit read gives 0xE27D.
+  CFwRevCnfBin(u32 capacity, u8* buffer, u16 flagSet = ms_FlagsAll);
   virtual ~CFwRevCnfBin() = default;
 
   /// Checks the first length bytes; 0 is the absent file (empty content).
@@ -58,6 +60,7 @@ class CFwRevCnfBin {
   /// Throws 0xE200 before a good read.
   void CheckRead() const;
 
+  u16 m_FlagSet;                    ///< the flags this build's file may carry
   u32 m_Capacity;                   ///< bytes in the buffer
   u8* m_Buffer;                     ///< the caller's buffer
   u32 m_ContentLength = 0;          ///< bytes of the file

@@ -24,7 +24,7 @@ void FillOnes(u8* target, u32 count) {
 }
 }  // namespace
 
-CFwRevCnfBinChk::CFwRevCnfBinChk(u32 capacity, u8* buffer) : CFwRevCnfBin(capacity, buffer) {
+CFwRevCnfBinChk::CFwRevCnfBinChk(u32 capacity, u8* buffer, u16 flagSet) : CFwRevCnfBin(capacity, buffer, flagSet) {
   if (capacity < ms_FixedLength) {
     throw Util::CException(Util::ErrorCodes::ms_FwRevCnfBinLength, capacity);
   }
@@ -81,12 +81,14 @@ void CFwRevCnfBinChk::SetInvertedPassword(const u8* invertedPassword) {
 
 void CFwRevCnfBinChk::SetCorvaneEmpty(bool empty) {
   CheckRead();
+  UTIL_CHECK((m_FlagSet & ms_FlagCorvaneEmpty) != 0);
   m_CorvaneEmpty = empty;
   m_ContentUnchanged = false;
 }
 
 void CFwRevCnfBinChk::SetSetupModeActive(bool active) {
   CheckRead();
+  UTIL_CHECK((m_FlagSet & ms_FlagSetupMode) != 0);
   m_SetupModeActive = active;
   m_ContentUnchanged = false;
 }
@@ -127,10 +129,12 @@ void CFwRevCnfBinChk::WriteContent() {
   CLittleEndian::PutU16(b + 6, ms_EntryOffset);
   CLittleEndian::PutU32(b + ms_HeaderLength + entriesLength, CFileFrame::Crc32(b, ms_HeaderLength + entriesLength));
   const u32 p = ms_MinimumLength + entriesLength;
-  const u16 flags = static_cast<u16>((m_CpuIdValid ? ms_FlagCpuId : 0) | (m_QorUdidValid ? ms_FlagQorUdid : 0) |
-                                     (m_PasswordPresent ? ms_FlagPassword : 0) |
-                                     (m_CorvaneEmpty ? ms_FlagCorvaneEmpty : 0) |
-                                     (m_SetupModeActive ? ms_FlagSetupMode : 0));
+  // Only the build's flag set is written: the older copy has bits 3 to 15 clear.
+  const u16 flags = static_cast<u16>(((m_CpuIdValid ? ms_FlagCpuId : 0) | (m_QorUdidValid ? ms_FlagQorUdid : 0) |
+                                      (m_PasswordPresent ? ms_FlagPassword : 0) |
+                                      (m_CorvaneEmpty ? ms_FlagCorvaneEmpty : 0) |
+                                      (m_SetupModeActive ? ms_FlagSetupMode : 0)) &
+                                     m_FlagSet);
   CLittleEndian::PutU16(b + p, ms_PretendedAuthentificationSectionLength);
   CLittleEndian::PutU16(b + p + 2, ms_AuthentificationDataOffset);
   CLittleEndian::PutU16(b + p + 4, flags);

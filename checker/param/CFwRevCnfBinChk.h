@@ -9,8 +9,8 @@ namespace Param {
 
 class CFwRevCnfBinChk : private CFwRevCnfBin {
  public:
-  /// Capacity below 53: 0xE273; null buffer: 0xE200.
-  CFwRevCnfBinChk(u32 capacity, u8* buffer);
+  /// Capacity below 53: 0xE273; null buffer: 0xE200. flagSet as in CFwRevCnfBin.
+  CFwRevCnfBinChk(u32 capacity, u8* buffer, u16 flagSet = ms_FlagsAll);
 
   /// The base's read; own copies from the file (0xFF bytes when absent), content unchanged.
   void ReadContent(u32 length);
@@ -21,6 +21,8 @@ class CFwRevCnfBinChk : private CFwRevCnfBin {
   using CFwRevCnfBin::HasPassword;
   using CFwRevCnfBin::WasCorvaneEmpty;
   using CFwRevCnfBin::IsSetupModeActive;
+  using CFwRevCnfBin::ms_FlagsAll;
+  using CFwRevCnfBin::ms_FlagsWithoutCommissioning;
 
   const u8* GetInvertedCpuId() const;     ///< own 8 complemented bytes; unread: 0xE200
   const u8* GetInvertedQorUdid() const;   ///< own 6 complemented bytes; unread: 0xE200
@@ -31,9 +33,9 @@ class CFwRevCnfBinChk : private CFwRevCnfBin {
   void SetInvertedQorUdid(const u8* invertedUdid);
   /// Stores 16 complemented bytes and sets the password flag; null or unread: 0xE200.
   void SetInvertedPassword(const u8* invertedPassword);
-  /// Sets the key-medium-was-empty flag; unread: 0xE200.
+  /// Sets the key-medium-was-empty flag; unread or not in the flag set: 0xE200.
   void SetCorvaneEmpty(bool empty);
-  /// Sets the setup-mode flag; unread: 0xE200.
+  /// Sets the setup-mode flag; unread or not in the flag set: 0xE200.
   void SetSetupModeActive(bool active);
   /// Hands out the room for the module entries at 8; unread or in use: 0xE200.
   void StartWritingModuleSection(u32& room, u8*& entries);

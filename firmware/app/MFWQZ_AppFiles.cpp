@@ -17,6 +17,7 @@
 #include "HNFstp.h"
 #include "MFWQZ.h"
 #include "MFWQZ_BusOd.h"
+#include "MFWQZ_KeyMedium.h"
 #include "MFWQZ_Remote.h"
 #include "ScmSystemCalls.h"
 #include "vxworks.h"
@@ -815,8 +816,7 @@ u8 MFWQZ_ReadCorvaneId(const u8* qorUdid) {
     return 0;
   }
   u8 aucFlash[MFWQZ_kCorvaneUidBytes] = {};
-  if (ScmReadQorFlashFile(HNFstp_usSdn, MFWQZ_kQorFlashArea, MFWQZ_kQorFlashWhole, MFWQZ_kCorvaneUidBytes, aucFlash) !=
-      static_cast<i32>(MFWQZ_kCorvaneUidBytes)) {
+  if (MFWQZ_ReadKeyMediumCopy(aucFlash) == 0) {
     return 0;
   }
   MFWQZ_bCvnFromQorAvailable = 1;
@@ -832,8 +832,5 @@ u8 MFWQZ_SetCorvaneId(void) {
   if (MFWQZ_bCorvaneUidKnown == 0) {
     return 0;
   }
-  return ScmWriteQorFlashFile(HNFstp_usSdn, MFWQZ_kQorFlashArea, MFWQZ_kQorFlashWhole, MFWQZ_kCorvaneUidBytes,
-                              MFWQZ_aucCorvaneUid) == static_cast<i32>(MFWQZ_kCorvaneUidBytes)
-             ? 1
-             : 0;
+  return MFWQZ_WriteKeyMediumCopy(MFWQZ_aucCorvaneUid);
 }

@@ -109,7 +109,7 @@ u32 MFWQZ_RevStore(u32 acceptCurrent);
 u8 MFWQZ_RevLoad(u32 unlockFw);
 /// Loads "autocnf.bin" at initialisation; 1 loaded.
 u8 MFWQZ_AutoLoad(void);
-/// Writes "corvane.uid"'s 18 bytes into flash file 16; 1 when all were taken.
+/// Writes "corvane.uid"'s 18 bytes as the Qor controller's copy (MFWQZ_KeyMedium.h); 1 when all were taken.
 u8 MFWQZ_SetCorvaneId(void);
 /// Machine options into buffer (length <= 76); the status (1 valid, 2 none or bad argument).
 u32 MFWQZ_GetMachineOptions(u8* buffer, u32 length);

@@ -177,3 +177,24 @@ extern u32 MFWQZ_gbQorRecovered;
 
 /// One variable write; 0 written, -1 not.
 i32 WriteValueToQor(u8 id, u32 length, const u8* data);
+
+/// What information0 of MFWQZ_kEvtQorWrite names (the older release's variable read adds 10 to 12).
+enum : u16 {
+  MFWQZ_kQorOpen = 0,        ///< open failed (information1 the domain)
+  MFWQZ_kQorSend = 1,        ///< send failed (information1 the domain)
+  MFWQZ_kQorClose = 3,       ///< close failed (information1 the domain)
+  MFWQZ_kQorNullData = 4,    ///< no data (information1 the id)
+  MFWQZ_kQorTooLong = 5,     ///< longer than 198 bytes (information1 the id)
+  MFWQZ_kQorReply = 7,       ///< receive error (the domain) or another 2-byte reply (its two bytes)
+  MFWQZ_kQorReply3 = 8,      ///< a 3-byte reply (its three bytes)
+  MFWQZ_kQorReplyLength = 9, ///< a reply of another length (the length)
+  MFWQZ_kQorTimeOut = 13     ///< no reply within 10 s (information1 the id)
+};
+
+// Shared by the variable write and the older release's variable read.
+/// Latches the failure and raises MFWQZ_kEvtQorWrite; -1.
+i32 MFWQZ_QorFail(u16 information0, u32 information1);
+/// Waits until the Qor controller is known; 1 when it runs normally, else its state in *state.
+u8 MFWQZ_QorWaitNormal(u8* state);
+/// Polls the channel for a reply of at most max bytes for up to 10 s; bytes received, 0 none, -1 an error.
+i32 MFWQZ_QorAwaitReply(i32 handle, u8* buffer, u32 max);

@@ -4,6 +4,7 @@
 // decides whether the key medium counts as changed.
 #include <cstring>
 
+#include "ScmProfile.h"
 #include "HNFcyc.h"
 #include "MFWQZ.h"
 #include "MFWQZ_Remote.h"
@@ -222,7 +223,7 @@ static void MFWQZ_FiveSecondCheck(void) {
 }
 
 /// Step 6: the reloads an action asked for.
-static void MFWQZ_Reloads(void) {
+[[maybe_unused]] static void MFWQZ_Reloads(void) {  // the older release has no reloads
   if (MFWQZ_gbTriggerReloadRev != 0) {
     MFWQZ_gbTriggerReloadRev = 0;
     MFWQZ_ValidFiles = MFWQZ_RevLoad(1);
@@ -282,9 +283,12 @@ u8 MFWQZ_Main(u32 stackRunning) {
   if (MFWQZ_gbQuitAll == 1 && MFWQZ_QuitUdidMismatches() == 0) {
     ucChain = 0;
   }
-  // Step 6: reloads, only after a cycle in which every step went on.
-  if (ucChain == 1) {
-    MFWQZ_Reloads();
+  // Step 6: reloads, only after a cycle in which every step went on (the
+  // older release has none).
+  if constexpr (!SCM_kLegacy) {
+    if (ucChain == 1) {
+      MFWQZ_Reloads();
+    }
   }
   // Step 7: setup mode.
   const u8 ucSetup = MFWQZ_SetupMode();

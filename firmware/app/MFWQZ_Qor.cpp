@@ -33,32 +33,18 @@ static constexpr u8 MFWQZ_kQorProbe = 0x01;
 /// Bytes of the optional-module list before its CRC.
 static constexpr u32 MFWQZ_kQorListBytes = 2 * MFWQZ_kOptionalListCount;
 
-/// What information0 of MFWQZ_kEvtQorWrite names.
-enum : u16 {
-  MFWQZ_kQorOpen = 0,        ///< open failed (information1 the domain)
-  MFWQZ_kQorSend = 1,        ///< send failed (information1 the domain)
-  MFWQZ_kQorClose = 3,       ///< close failed (information1 the domain)
-  MFWQZ_kQorNullData = 4,    ///< no data (information1 the id)
-  MFWQZ_kQorTooLong = 5,     ///< longer than 198 bytes (information1 the id)
-  MFWQZ_kQorReply = 7,       ///< receive error (the domain) or another 2-byte reply (its two bytes)
-  MFWQZ_kQorReply3 = 8,      ///< a 3-byte reply (its three bytes)
-  MFWQZ_kQorReplyLength = 9, ///< a reply of another length (the length)
-  MFWQZ_kQorTimeOut = 13     ///< no reply within 10 s (information1 the id)
-};
 
 /// The request being sent and the probe's answer.
 static u8 MFWQZ_aucQorRequest[MFWQZ_kQorChannelSize];
 static u8 MFWQZ_aucQorAnswer[MFWQZ_kQorChannelSize];
 
-/// Latches the failure and raises its event; -1.
-static i32 MFWQZ_QorFail(u16 information0, u32 information1) {
+i32 MFWQZ_QorFail(u16 information0, u32 information1) {
   MFWQZ_gbQorFailed = 1;
   MFWQZ_EnregisterEvent(MFWQZ_kEvtQorWrite, information0, information1);
   return -1;
 }
 
-/// Waits until the Qor controller is known; 1 when it runs normally, else its state in *state.
-static u8 MFWQZ_QorWaitNormal(u8* state) {
+u8 MFWQZ_QorWaitNormal(u8* state) {
   for (;;) {
     *state = MFWQZ_kQorUnknown;
     (void)ScmGetQorFailSafeState(HNFstp_usSdn, state);
@@ -69,8 +55,7 @@ static u8 MFWQZ_QorWaitNormal(u8* state) {
   }
 }
 
-/// Polls the channel for a reply of at most max bytes for up to 10 s; bytes received, 0 none, -1 an error.
-static i32 MFWQZ_QorAwaitReply(i32 handle, u8* buffer, u32 max) {
+i32 MFWQZ_QorAwaitReply(i32 handle, u8* buffer, u32 max) {
   const u64 ullStart = ScmGetUSecCounter();
   for (;;) {
     const i32 lGot = ScmReceiveChannel(handle, max, buffer);

@@ -1,4 +1,5 @@
 // Stack error reports and safety node failures.
+#include "ScmProfile.h"
 #include "EPSerr.h"
 
 #include "EPSglobal.h"
@@ -17,6 +18,10 @@ void SAPL_SERR_SignalErrorClbk(u16 code, u32 info) {
     HNFevt_EnregisterEventLevel(EPSerr_kEvtScmError + (code & 0xFFFu), 0, info, ucLevel);
     return;
   }
+  // The older release keeps no per-unit counters: every other stack error is dropped.
+  if constexpr (SCM_kLegacy) {
+    return;
+  }
   // An optional node that does not answer the SNMT master is no error.
   if ((code & 0xFFFu) == EPSerr_kSnmtmRequestExpired && info <= 0xFFFFu &&
       MFWQZ_IsModuleOptionalSADR(static_cast<u16>(info)) != 0) {
@@ -30,7 +35,8 @@ void SAPL_ScmSnFailClbk(u16 SADR, u8 group, u8 code, u16 fsmIndex) {
   HNFevt_EnregisterEventLevel(EPSerr_kEvtSnFail, 0, ulInfo, HNFevt_kLevelInfo);
   if (group == EPSerr_kGroupEncoder && code == EPSerr_kCodeEncoderChanged) {
     MFWQZ_EncoderChg(SADR, fsmIndex);
-  } else if (group == EPSerr_kGroupAutoAck && (code == 1 || code == 4)) {
+  } else if (group == EPSerr_kGroupAutoAck && (code == 1 || (!SCM_kLegacy && code == 4))) {
+    // The older release acknowledges only code 1 at once; code 4 waits like any other failure.
     (void)SCM_SnFailAck(fsmIndex, group, code);
   }
 }

@@ -90,7 +90,9 @@ void FillIdentity(const HNFstp_Identity* identity) {
   WriteApp(0x1200, 1, &usSdn);
   WriteApp(0x1200, 2, &usScmSadr);
   WriteApp(0x1200, 4, pucUdid);
-  SPDO_InitExtCt();
+  if constexpr (!SCM_kLegacy) {
+    SPDO_InitExtCt();
+  }
 }
 }  // namespace
 
@@ -127,8 +129,11 @@ void EPS_Init(const HNFstp_File* files, const HNFstp_Identity* identity) {
     const bool activated = SCM_Activate();
     // Without a node list every entry of a sound "pardata1.bin" would be
     // refused and the file emptied on storage: it is not even parsed then.
-    if (ucKelLoaded != 0 && activated) {
-      (void)EPS_AddParParser(&files[2]);
+    // The older release has no additional-parameter file.
+    if constexpr (!SCM_kLegacy) {
+      if (ucKelLoaded != 0 && activated) {
+        (void)EPS_AddParParser(&files[2]);
+      }
     }
     if (!activated) {
       ulReason = EPS_kInitActivateFailed;

@@ -3,10 +3,11 @@
 // that fill and react to them.
 #pragma once
 #include "SOD.h"
+#include "ScmProfile.h"
 #include "ScmTypes.h"
 
-/// SCM nodes in the node list (objects 0xC400 to 0xC40B).
-inline constexpr u32 EPS_kNodeCount = 12;
+/// SCM nodes in the node list (objects 0xC400 to 0xC40B; the older release 0xC400 to 0xC464).
+inline constexpr u32 EPS_kNodeCount = SCM_kProfileMaxNodes;
 /// SADRs of a domain (1 to 1023).
 inline constexpr u32 EPS_kSadrCount = 1023;
 /// Additional parameter sets per SADR (sub-indices 1 to 16).
@@ -27,7 +28,7 @@ inline constexpr u16 EPS_kScmSadr = 1023;
 /// First object of the node list.
 inline constexpr u16 EPS_kNodeListFirst = 0xC400;
 /// Last object of the node list (its domains are copied, not pointed at).
-inline constexpr u16 EPS_kNodeListLast = 0xC40B;
+inline constexpr u16 EPS_kNodeListLast = static_cast<u16>(EPS_kNodeListFirst + EPS_kNodeCount - 1);
 /// First object of the additional SADRs.
 inline constexpr u16 EPS_kAddSadrFirst = 0xC801;
 /// Last object of the additional SADRs.

@@ -1,6 +1,7 @@
 // Frame pump: received frames into the stack's dispatcher, the stack's
 // requests out within the cycle's budget, and the transmit block with its
 // sub-frame rotation and send retry.
+#include "ScmProfile.h"
 #include "EPSrxtx.h"
 
 #include <cerrno>
@@ -130,6 +131,40 @@ void SHNF_ReleaseTxMemBlock(u8* block) {
   ReleaseBlock();
 }
 
+/// Rounds of the request builders one cycle may run in the older release.
+static constexpr u32 EPS_kLegacyBuilderRounds = 10;
+
+/// The send side of a cycle: the own node's timers, then rounds of the three
+/// request builders within the budget of free frames. The current release caps
+/// the budget at EPS_kMaxFramesPerCycle and stops after a round that sent
+/// nothing; the older one spends every free slot of the outgoing queue in at
+/// most EPS_kLegacyBuilderRounds rounds, whether or not a round sent anything.
+static void EPS_BuildRequests(u32 ct, u8 freeSlots) {
+  u8 freeFrames = freeSlots;
+  if constexpr (!SCM_kLegacy) {
+    if (freeFrames > EPS_kMaxFramesPerCycle) {
+      freeFrames = EPS_kMaxFramesPerCycle;
+    }
+  }
+  SNMTS_TimerCheck(ct, &freeFrames);
+  for (u32 ulRound = 0;; ++ulRound) {
+    if constexpr (SCM_kLegacy) {
+      if (ulRound >= EPS_kLegacyBuilderRounds || freeFrames == 0) {
+        break;
+      }
+    }
+    const u8 before = freeFrames;
+    SCM_Trigger(ct, &freeFrames);
+    SNMTM_BuildRequest(ct, &freeFrames);
+    SSDOC_BuildRequest(ct, &freeFrames);
+    if constexpr (!SCM_kLegacy) {
+      if (freeFrames == 0 || freeFrames >= before) {
+        break;
+      }
+    }
+  }
+}
+
 void EPS_RxTxSsdo(void) {
   if (EPS_gGlobal.ulModuleState != k_MODULE_STATE_NORMAL || MFWQZ_RequestSwitchOperational() != 0) {
     return;
@@ -154,18 +189,5 @@ void EPS_RxTxSsdo(void) {
     }
     HNFcom_FreeBuffer(HNFcom_kChFrame, message);
   }
-  u8 freeFrames = HNFcom_GetSendBufferCount(HNFcom_kChFrame);
-  if (freeFrames > EPS_kMaxFramesPerCycle) {
-    freeFrames = EPS_kMaxFramesPerCycle;
-  }
-  SNMTS_TimerCheck(ct, &freeFrames);
-  for (;;) {
-    const u8 before = freeFrames;
-    SCM_Trigger(ct, &freeFrames);
-    SNMTM_BuildRequest(ct, &freeFrames);
-    SSDOC_BuildRequest(ct, &freeFrames);
-    if (freeFrames == 0 || freeFrames >= before) {
-      break;
-    }
-  }
+  EPS_BuildRequests(ct, HNFcom_GetSendBufferCount(HNFcom_kChFrame));
 }

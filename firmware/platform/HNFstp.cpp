@@ -20,11 +20,18 @@
 u16 HNFstp_usSdn;
 u8 HNFstp_aucQorUdid[HNFstp_kUdidSize];
 u8 HNFstp_aucScmUdid[HNFstp_kUdidSize];
+#if !SCM_PROFILE_LEGACY
 HNFstp_FileListEntry HNFstp_aFileList[HNFstp_kFileCount] = {
     {HNFstp_kSpaceSafe, "KEL_PARA.SAF", 1, 0},
     {HNFstp_kSpaceNonSafe, "CORVANE.DAT", 1, HNFstp_kFlagEmptyIsNormal},
     {HNFstp_kSpaceSafe, "PARDATA1.BIN", 1, HNFstp_kFlagEmptyIsNormal},
 };
+#else
+HNFstp_FileListEntry HNFstp_aFileList[HNFstp_kFileCount] = {
+    {HNFstp_kSpaceSafe, "KEL_PARA.SAF", 1},
+    {HNFstp_kSpaceNonSafe, "CORVANE.DAT", 1},
+};
+#endif
 
 /// Backing store of the safe file space.
 alignas(4) static u8 HNFstp_aucSafeSpace[HNFstp_kSafeSpaceSize];
@@ -115,6 +122,17 @@ static i32 HNFstp_OpenBusyWait(const char* name) {
   return lHandle;
 }
 
+/// True when an empty file of this entry marks an empty key medium. The older
+/// release keeps no such flag: an empty file is loaded as an empty entry.
+template <typename Entry>
+static bool HNFstp_EmptyMarksKeyMedium(const Entry& rEntry) {
+  if constexpr (SCM_kLegacy) {
+    return false;
+  } else {
+    return (rEntry.ulFlags & HNFstp_kFlagEmptyIsNormal) == 0;
+  }
+}
+
 /// Loads list entry j into its slot; 1 when it was empty although empty is not normal.
 static u32 HNFstp_LoadEntry(u32 j) {
   const HNFstp_FileListEntry& rEntry = HNFstp_aFileList[j];
@@ -131,7 +149,7 @@ static u32 HNFstp_LoadEntry(u32 j) {
     return 0;
   }
   const u32 ulSize = static_cast<u32>(lSize);
-  if (ulSize == 0 && (rEntry.ulFlags & HNFstp_kFlagEmptyIsNormal) == 0) {
+  if (ulSize == 0 && HNFstp_EmptyMarksKeyMedium(rEntry)) {
     HNFstp_bCorvaneEmpty = 1;
     ulEmptyBit = 1;
   }

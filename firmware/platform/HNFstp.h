@@ -2,13 +2,14 @@
 // handshake, the parameter files loaded into the two file spaces, the stack and
 // application initialisation, the cycle semaphores and the two tasks.
 #pragma once
+#include "ScmProfile.h"
 #include "ScmTypes.h"
 #include "vxworks.h"
 
 /// Bytes of a UDID.
 inline constexpr u32 HNFstp_kUdidSize = 6;
-/// Entries of the file list.
-inline constexpr u32 HNFstp_kFileCount = 3;
+/// Entries of the file list (the older release has no "PARDATA1.BIN").
+inline constexpr u32 HNFstp_kFileCount = SCM_ProfileValue<u32>(3, 2);
 /// Characters of a file-list name, NUL included.
 inline constexpr u32 HNFstp_kListNameSize = 16;
 /// Characters of a loaded file's name kept, NUL included.
@@ -16,7 +17,7 @@ inline constexpr u32 HNFstp_kLoadedNameSize = 13;
 /// Bytes of the safe file space.
 inline constexpr u32 HNFstp_kSafeSpaceSize = 196608;
 /// Bytes of the non-safe file space.
-inline constexpr u32 HNFstp_kNonSafeSpaceSize = 524288;
+inline constexpr u32 HNFstp_kNonSafeSpaceSize = SCM_ProfileValue<u32>(524288, 262144);
 /// File-list space number of the safe space.
 inline constexpr u32 HNFstp_kSpaceSafe = 1;
 /// File-list space number of the non-safe space.
@@ -51,12 +52,14 @@ inline constexpr u32 HNFstp_kEvtFileSize = 0x92008808u;
 /// Fatal: a file-list entry does not fit in its file space (information1 = entry).
 inline constexpr u32 HNFstp_kEvtFileSpace = 0x92008809u;
 
-/// One entry of the file list (28 bytes on the target).
+/// One entry of the file list (28 bytes on the target; 24 in the older release, without flags).
 struct HNFstp_FileListEntry {
   u32 ulSpace;                        ///< 1 safe, 0 non-safe file space
   char acName[HNFstp_kListNameSize];  ///< file name on the storage
   u32 ulUsed;                         ///< 1 when the entry is in use
+#if !SCM_PROFILE_LEGACY
   u32 ulFlags;                        ///< bit 0: an empty file is normal
+#endif
 };
 
 /// A file space: allocations rounded up to 4 bytes, never freed.

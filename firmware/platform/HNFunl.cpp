@@ -1,4 +1,5 @@
 // Unlock request and file download.
+#include "ScmProfile.h"
 #include "HNFunl.h"
 
 #include <strings.h>
@@ -25,13 +26,17 @@ struct HNFunl_FileEntry {
   const char* pcCompanion;  ///< companion holding the four plain bytes
 };
 
-/// The four files that can be unlocked.
+/// The files that can be unlocked: four, the older release's first three (it has
+/// no "pardata1.bin", whose name is unknown there).
 static const HNFunl_FileEntry HNFunl_kFiles[] = {
     {"kel_para.saf", "kel_para.saf.swp"},
     {"@@temp.szp", "@@temp.szp.swp"},
     {"autocnf.bin", "autocnf.bin.swp"},
     {"pardata1.bin", "pardata1.bin.swp"},
 };
+/// Entries of HNFunl_kFiles this release knows.
+static constexpr u32 HNFunl_kFileCount = SCM_ProfileValue<u32>(4, 3);
+static_assert(HNFunl_kFileCount <= sizeof(HNFunl_kFiles) / sizeof(HNFunl_kFiles[0]));
 
 /// The first failure of one attempt: later failures on the way out (closes) do not hide it.
 struct HNFunl_Failure {
@@ -57,9 +62,9 @@ static void HNFunl_Report(const HNFunl_Failure* pFailure) {
 static u32 HNFunl_Errno(void) { return static_cast<u32>(errno); }
 
 static const HNFunl_FileEntry* HNFunl_Find(const char* name) {
-  for (const HNFunl_FileEntry& rEntry : HNFunl_kFiles) {
-    if (strcasecmp(name, rEntry.pcName) == 0) {
-      return &rEntry;
+  for (u32 i = 0; i < HNFunl_kFileCount; ++i) {
+    if (strcasecmp(name, HNFunl_kFiles[i].pcName) == 0) {
+      return &HNFunl_kFiles[i];
     }
   }
   return nullptr;

@@ -82,6 +82,12 @@ int32_t QorController::Receive(int32_t handle, uint32_t max, std::vector<uint8_t
   return static_cast<int32_t>(out.size());
 }
 
+bool QorController::SetVariable(unsigned variable, std::optional<std::vector<uint8_t>> value) {
+  if (variable >= kVariables || (value && value->size() > kMaxPayload)) return false;
+  variables_[variable] = std::move(value);
+  return true;
+}
+
 std::optional<std::vector<uint8_t>> QorController::Variable(unsigned variable) const {
   if (variable >= kVariables) return std::nullopt;
   return variables_[variable];

@@ -56,6 +56,8 @@ class QorController {
   std::optional<std::vector<uint8_t>> Variable(unsigned variable) const;
   /// Every request sent so far (up to kRequestsKept), oldest first.
   const std::vector<std::vector<uint8_t>>& Requests() const { return requests_; }
+  /// Sets a variable as a write would (none: never written); false for a variable or length out of range.
+  bool SetVariable(unsigned variable, std::optional<std::vector<uint8_t>> value);
   /// The reply a request deserves; a valid write is stored.
   std::vector<uint8_t> Answer(const std::vector<uint8_t>& request);
 

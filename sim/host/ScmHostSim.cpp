@@ -401,6 +401,10 @@ void HostSim::ScriptQorReply(const QorReplyScript& script) {
   std::lock_guard<std::mutex> lock(mutex_);
   qor_.Script(script);
 }
+bool HostSim::SetQorVariable(unsigned variable, std::optional<Bytes> value) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return qor_.SetVariable(variable, std::move(value));
+}
 std::optional<Bytes> HostSim::QorVariable(unsigned variable) const {
   std::lock_guard<std::mutex> lock(mutex_);
   return qor_.Variable(variable);

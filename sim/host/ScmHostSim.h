@@ -149,6 +149,8 @@ class HostSim {
   std::optional<Bytes> QorVariable(unsigned variable) const;
   /// Every request sent on the Qor variable channel so far (writes and probes), oldest first.
   std::vector<Bytes> QorRequests() const;
+  /// Sets variable 0..7 as the controller keeps it (none: never written); false when out of range.
+  bool SetQorVariable(unsigned variable, std::optional<Bytes> value);
 
   // ---- storage ----
   bool PutFile(const std::string& name, const Bytes& content);

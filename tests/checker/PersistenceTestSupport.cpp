@@ -94,7 +94,7 @@ void InstallHost(const Host& answers) {
   });
 }
 
-Deliveries Deliver(Main::CDefaultPersistence& p) {
+Deliveries Deliver(Main::CDefaultPersistence& p, bool commissioning) {
   Deliveries d;
   {
     auto& s = p.GetRequiredSafetyAddressReader();
@@ -144,7 +144,7 @@ Deliveries Deliver(Main::CDefaultPersistence& p) {
     while (s.TryReadNext(sadr, number, header)) d.headers.push_back({{sadr, number}, Bytes(header, header + 16)});
     s.Close();
   }
-  {
+  if (commissioning) {
     auto& s = p.GetInvertedCommissioningFlagReader();
     s.Open();
     bool a = false, b = false, c = false;

@@ -70,6 +70,7 @@ struct Deliveries {
   std::vector<bool> commissioning;                              ///< (9), negated, empty when absent
   bool operator==(const Deliveries&) const = default;
 };
-Deliveries Deliver(Main::CDefaultPersistence& persistence);
+/// Every stream read once; a build without commissioning has no stream (9) to read.
+Deliveries Deliver(Main::CDefaultPersistence& persistence, bool commissioning = true);
 
 }  // namespace PersistenceTest

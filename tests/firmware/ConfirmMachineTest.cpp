@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 
+#include "ScmProfile.h"
 #include "MessageBuilder.h"
 #include "OrderFixture.h"
 #include "HNFcyc.h"
@@ -306,6 +307,9 @@ TEST_F(Machines, AQuitOrderEndsAfterItsScanAndTheSadrUdidList) {
 }
 
 TEST_F(Machines, AFirmwareOrderWritesReloadsAndScansOrFailsWithTheFileUnchanged) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release's key-change and firmware-acceptance machines are not built yet";
+  }
   const struct {
     const char* what;
     int failWrites;
@@ -352,6 +356,9 @@ TEST_F(Machines, AFirmwareOrderWritesReloadsAndScansOrFailsWithTheFileUnchanged)
 // ---- key-medium change ----
 
 TEST_F(Machines, KeyMediumChangeWritesBothAndReloads) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release's key-change and firmware-acceptance machines are not built yet";
+  }
   MFWQZ_bCorvaneChanged = 1;
   EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
   EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_CHANGED);
@@ -392,6 +399,9 @@ TEST_F(Machines, KeyMediumChangeWritesBothAndReloads) {
 }
 
 TEST_F(Machines, AKeyMediumWriteFailingEndsTheOrderAfterFiveSecondsStillChanged) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release's key-change and firmware-acceptance machines are not built yet";
+  }
   const struct {
     const char* what;
     bool flashFails;
@@ -644,6 +654,9 @@ TEST_F(Machines, AFailedWriteOfFwRevCnfChangesNothingUnderBothStorageBehaviours)
 }
 
 TEST_F(Machines, AFailedFlashWriteLeavesFlashAndTheKeyMediumChanged) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release's key-change and firmware-acceptance machines are not built yet";
+  }
   const struct {
     const char* what;
     std::function<void(FakeHost&)> inject;

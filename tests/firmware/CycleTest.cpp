@@ -173,8 +173,8 @@ TEST_F(FwCycle, ScanAndQuitRequests) {
 
 TEST_F(FwCycle, UdidAcknowledges) {
   // Node states of the configuration manager: waiting for the operator, for the SN-failure acknowledge.
-  constexpr uint32_t kWfOperator = 5;
-  constexpr uint32_t kWfSnFailAck = 21;
+  constexpr uint32_t kWfOperator = SCM_k_ST_WF_OPERATOR_ACK;
+  constexpr uint32_t kWfSnFailAck = SCM_k_ST_WF_SAPL_ACK;
   const struct {
     const char* what;
     uint32_t flags;

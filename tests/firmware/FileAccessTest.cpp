@@ -1,6 +1,7 @@
 // File access through the host and the start-up file list.
 #include <gtest/gtest.h>
 
+#include "ScmProfile.h"
 #include "FwUnitSupport.h"
 #include "HNFffs.h"
 #include "HNFiff_ModuleState.h"
@@ -58,6 +59,9 @@ TEST_F(FwFileAccess, AWriteOpenCreatesAMissingFileUnderItsLowerCaseName) {
 }
 
 TEST_F(FwFileAccess, MissingAdditionalParametersGiveThePseudoHandle) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release has no pseudo handle (next test)";
+  }
   const int32_t handle = HNFffs_Open("PARDATA1.BIN", "r");
   EXPECT_EQ(handle, 0xFAFE);
   uint8_t buffer[4];
@@ -66,6 +70,14 @@ TEST_F(FwFileAccess, MissingAdditionalParametersGiveThePseudoHandle) {
   EXPECT_EQ(HNFffs_Write(buffer, 4, handle), HNFffs_kInvalidHandle);
   EXPECT_EQ(HNFffs_Close(handle), 0);
   EXPECT_EQ(TakeEvents(), (std::vector<Event>{{2, 0x62008A05, 0, 2}}));
+}
+
+TEST_F(FwFileAccess, OlderReleaseOpensAMissingAdditionalParameterFileAsAnyMissingFile) {
+  if constexpr (!SCM_kLegacy) {
+    GTEST_SKIP() << "the current release gives the pseudo handle";
+  }
+  EXPECT_EQ(HNFffs_Open("PARDATA1.BIN", "r"), HNFffs_kOpenFailed);
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{2, 0x62008A02, 0, 3}}));
 }
 
 TEST_F(FwFileAccess, HandleBufferAndHostErrors) {
@@ -123,13 +135,20 @@ class FwFileList : public FwFixture {
   }
 };
 
-TEST_F(FwFileList, LoadsTheThreeFilesInListOrder) {
+TEST_F(FwFileList, LoadsEveryFileOfTheListInListOrder) {
   EXPECT_EQ(HNFstp_ffsInit(), 0u);
-  EXPECT_EQ(Slots(), (std::vector<std::pair<uint32_t, int>>{{10, 0x11}, {7, 0x22}, {5, 0x33}}));
+  // The older release's list has no "PARDATA1.BIN".
+  const std::vector<std::pair<uint32_t, int>> expected =
+      SCM_kLegacy ? std::vector<std::pair<uint32_t, int>>{{10, 0x11}, {7, 0x22}}
+                  : std::vector<std::pair<uint32_t, int>>{{10, 0x11}, {7, 0x22}, {5, 0x33}};
+  EXPECT_EQ(Slots(), expected);
   EXPECT_STREQ(HNFstp_Files[0].acName, "KEL_PARA.SAF");
   EXPECT_STREQ(HNFstp_Files[1].acName, "CORVANE.DAT");
-  EXPECT_STREQ(HNFstp_Files[2].acName, "PARDATA1.BIN");
-  EXPECT_EQ(HNFstp_Files[2].pucData, HNFstp_Files[0].pucData + 12) << "safe space, rounded to 4";
+  if constexpr (!SCM_kLegacy) {
+    EXPECT_STREQ(HNFstp_Files[2].acName, "PARDATA1.BIN");
+    EXPECT_EQ(HNFstp_Files[2].pucData, HNFstp_Files[0].pucData + 12) << "safe space, rounded to 4";
+  }
+  EXPECT_EQ(HNFstp_kFileCount, SCM_kLegacy ? 2u : 3u);
   EXPECT_EQ(HNFstp_IsCorvaneEmpty(), 0);
   EXPECT_EQ(host.openHandles, 0);
   EXPECT_TRUE(TakeEvents().empty());
@@ -140,7 +159,10 @@ TEST_F(FwFileList, EmptyFiles) {
     const char* name;
     uint32_t result;
     uint8_t flag;
-  } cases[] = {{"KEL_PARA.SAF", 1, 1}, {"CORVANE.DAT", 0, 0}, {"PARDATA1.BIN", 0, 0}};
+  } cases[] = {// the older release keeps no key-medium-empty flag
+               {"KEL_PARA.SAF", SCM_kLegacy ? 0u : 1u, SCM_kLegacy ? uint8_t{0} : uint8_t{1}},
+               {"CORVANE.DAT", 0, 0},
+               {"PARDATA1.BIN", 0, 0}};
   for (const auto& c : cases) {
     SetUp();
     host.files[c.name].clear();
@@ -152,6 +174,9 @@ TEST_F(FwFileList, EmptyFiles) {
 }
 
 TEST_F(FwFileList, MissingAdditionalParametersLoadEmpty) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release never reads the additional-parameter file";
+  }
   host.files.erase("PARDATA1.BIN");
   EXPECT_EQ(HNFstp_ffsInit(), 0u);
   EXPECT_EQ(Slots()[2], (std::pair<uint32_t, int>{0, -1}));
@@ -190,13 +215,16 @@ TEST_F(FwFileList, EveryFailureOfAnEntryLeavesItsSlotEmptyAndClosesTheFile) {
        {{3, 0x92008809, 0, 2}}, 2},
   };
   for (const auto& c : cases) {
+    if (SCM_kLegacy && static_cast<uint32_t>(c.emptySlot) >= HNFstp_kFileCount) {
+      continue;  // the older release has no additional-parameter file
+    }
     SetUp();
     c.arrange(*this);
     HNFstp_ffsInit();
     EXPECT_EQ(TakeEvents(), c.events) << c.what;
     EXPECT_EQ(HNFstp_Files[c.emptySlot].pucData, nullptr) << c.what;
     EXPECT_EQ(HNFstp_Files[c.emptySlot].ulSize, 0u) << c.what;
-    for (int j = 0; j < 3; ++j) {
+    for (int j = 0; j < static_cast<int>(HNFstp_kFileCount); ++j) {
       if (j != c.emptySlot) {
         EXPECT_NE(HNFstp_Files[j].pucData, nullptr) << c.what << " slot " << j;
       }
@@ -209,7 +237,7 @@ TEST_F(FwFileList, EveryFailureOfAnEntryLeavesItsSlotEmptyAndClosesTheFile) {
 TEST_F(FwFileList, AnUnusedEntryIsFatal) {
   HNFstp_aFileList[1].ulUsed = 0;
   EXPECT_EQ(HNFstp_ffsInit(), 0u);
-  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{3, 0x92008807, 0, 2}}));
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{3, 0x92008807, 0, HNFstp_kFileCount - 1}}));
   EXPECT_TRUE(host.calls.empty());
   HNFstp_aFileList[1].ulUsed = 1;
 }

@@ -223,6 +223,55 @@ TEST_F(FirmwareProcess, WrongIdentWordMakesItFailSafeButItStillAnswersAndPaces) 
   EXPECT_LE(events.size(), 3u) << "at most two events after the switch";
 }
 
+TEST_F(FirmwareProcess, TheOlderFirmwareBesideTheCurrentCheckerFailsSafeAndNeverPairs) {
+  // The older release carries its own ident word: offered the current one, it
+  // reports the mismatch (fatal) and answers with its own, which the current
+  // checker refuses in turn.
+  static_assert(static_cast<u32>(SCM_TEST_IDENT_LEGACY) != SCM_FW_IDENT_WORD);
+  StartHost();
+  const ScmGen::InstalledState installed = ScmGen::Install(ScmGen::Domain{}, config_.qorUdid);
+  ASSERT_TRUE(host_->SetQorVariable(4, installed.corvaneUid));
+  ASSERT_TRUE(stub_->OfferIdent(SCM_FW_IDENT_WORD));
+  const int id = StartFirmware({}, SCMFIRMWARE_LEGACY_PATH);
+  ASSERT_TRUE(WaitCondition2(id));
+  EXPECT_EQ(stub_->AwaitIdent(), static_cast<u32>(SCM_TEST_IDENT_LEGACY));
+  std::vector<StubEvent> events;
+  // A fatal firmware may stop pacing its cycles; the events it sent are read either way.
+  for (int i = 0; i < 500 && events.empty(); ++i) {
+    const bool cycled = stub_->Cycle(kCycleLimitMs);
+    for (const auto& e : stub_->TakeEvents()) {
+      events.push_back(e);
+    }
+    if (!cycled) {
+      break;
+    }
+    std::this_thread::sleep_for(2ms);
+  }
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events[0], (StubEvent{3, 0x92008816, 0, SCM_FW_IDENT_WORD}));
+}
+
+TEST_F(FirmwareProcess, TheOlderFirmwarePairsWithItsOwnWordAndReadsTheKeyMediumFromVariableFour) {
+  // An installed older controller keeps "corvane.uid" as Qor variable 4.
+  StartHost();
+  const ScmGen::InstalledState installed = ScmGen::Install(ScmGen::Domain{}, config_.qorUdid);
+  ASSERT_TRUE(host_->SetQorVariable(4, installed.corvaneUid));
+  ASSERT_TRUE(host_->SetFlash(std::nullopt));
+  ASSERT_TRUE(stub_->OfferIdent(static_cast<u32>(SCM_TEST_IDENT_LEGACY)));
+  const int id = StartFirmware({}, SCMFIRMWARE_LEGACY_PATH);
+  ASSERT_TRUE(WaitCondition2(id));
+  EXPECT_EQ(stub_->AwaitIdent(), static_cast<u32>(SCM_TEST_IDENT_LEGACY));
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_TRUE(stub_->Cycle(kCycleLimitMs)) << "cycle " << i;
+  }
+  for (const StubEvent& e : stub_->TakeEvents()) {
+    EXPECT_NE(e.code >> 28, 9u) << std::hex << e.code << " " << e.info0 << " " << e.info1;
+  }
+  EXPECT_TRUE(host_->Programs().Info(id)->running);
+  // The older release never reads flash area 16 (its host library has no call for it).
+  EXPECT_FALSE(host_->Flash().has_value());
+}
+
 TEST_F(FirmwareProcess, StartUpFailuresEndTheProcessWithoutConditionTwo) {
   const struct {
     const char* what;

@@ -108,6 +108,11 @@ std::vector<uint8_t>* FakeHost::Find(const std::string& name) {
   return nullptr;
 }
 
+namespace {
+/// The Qor variable of the key-medium copy in the older release.
+constexpr uint8_t kQorKeyMediumVariable = 4;
+}  // namespace
+
 _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
   calls.push_back(number);
   if (onCall) {
@@ -334,6 +339,15 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       } else if (request.size() >= 2 && (request[0] & 0xF8) == 0x20 && request.size() == 2u + request[1]) {
         qorVariables[request[0] & 0x07] = std::vector<uint8_t>(request.begin() + 2, request.end());
         it->second = std::vector<uint8_t>{static_cast<uint8_t>(request[0] | 0x80), 0};
+      } else if (request.size() == 1 && request[0] < 8 && (qorVariables.count(request[0]) != 0 ||
+                                                           (request[0] == kQorKeyMediumVariable && flash))) {
+        // A read: the variable as stored; the key-medium copy is kept once, as flash
+        // area 16 and as variable 4, whichever the release reads.
+        const std::vector<uint8_t>& value =
+            qorVariables.count(request[0]) != 0 ? qorVariables[request[0]] : *flash;
+        std::vector<uint8_t> reply = {static_cast<uint8_t>(request[0] | 0x80), static_cast<uint8_t>(value.size())};
+        reply.insert(reply.end(), value.begin(), value.end());
+        it->second = reply;
       } else {
         it->second = std::vector<uint8_t>{static_cast<uint8_t>(request.empty() ? 0x80 : request[0] | 0x80), 0};
       }

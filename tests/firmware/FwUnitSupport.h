@@ -77,7 +77,7 @@ class FakeHost {
   int qorStateCalls = 0;                               ///< 0x92 calls served
   std::vector<std::vector<uint8_t>> qorRequests;       ///< every request sent on channel 6, in order
   std::deque<std::optional<std::vector<uint8_t>>> qorReplies;  ///< replies to the next requests (none: silent)
-  std::map<int, std::vector<uint8_t>> qorVariables;    ///< values the writes stored, by variable id
+  std::map<int, std::vector<uint8_t>> qorVariables;    ///< values the writes stored, by variable id (reads answer them)
   int qorChannelsOpen = 0;                             ///< channel-6 handles open now
   /// The host replaces a file at its close: after a short or refused write on the handle, the close
   /// discards what was written (fails, old content kept); false: it commits the partial file.

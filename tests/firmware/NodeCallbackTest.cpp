@@ -344,7 +344,7 @@ TEST_F(AppCallbacks, Revisions) {
 }
 
 TEST_F(AppCallbacks, EncoderChanges) {
-  constexpr uint32_t kWfSnFailAck = 21;
+  constexpr uint32_t kWfSnFailAck = SCM_k_ST_WF_SAPL_ACK;
   struct Row {
     const char* what;
     uint16_t sadr = kSadr;

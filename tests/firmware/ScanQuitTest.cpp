@@ -18,8 +18,8 @@ namespace FwTest {
 namespace {
 
 /// SCM states: waiting for the operator, for the SN-failure acknowledge.
-constexpr uint32_t kWfOperator = 5;
-constexpr uint32_t kWfSnFailAck = 21;
+constexpr uint32_t kWfOperator = SCM_k_ST_WF_OPERATOR_ACK;
+constexpr uint32_t kWfSnFailAck = SCM_k_ST_WF_SAPL_ACK;
 
 class AppScanQuit : public AppFixture {
  protected:

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "ScmFirmwareIdent.h"
+#include "ScmProfile.h"
 
 namespace {
 
@@ -23,6 +24,13 @@ TEST(FirmwareIdentTest, IdentWordIsLittleEndianAtBytes22To25AndEverythingElseIsZ
       EXPECT_EQ(LdFwIdentStart[i], 0) << "byte " << i;
     }
   }
+}
+
+TEST(FirmwareIdentTest, EachReleaseCarriesItsOwnWordSoThatTheTwoNeverPair) {
+  const u32 own = SCM_kLegacy ? static_cast<u32>(SCM_TEST_IDENT_LEGACY) : static_cast<u32>(SCM_TEST_IDENT_CURRENT);
+  const u32 other = SCM_kLegacy ? static_cast<u32>(SCM_TEST_IDENT_CURRENT) : static_cast<u32>(SCM_TEST_IDENT_LEGACY);
+  EXPECT_EQ(SCM_FW_IDENT_WORD, own);
+  EXPECT_NE(SCM_FW_IDENT_WORD, other);
 }
 
 TEST(FirmwareIdentTest, ReleaseOfThisBuildIsAtLeast256) {

@@ -1,4 +1,5 @@
 // Configuration manager: scheduler, activation, acknowledges, completions and status reports.
+#include "ScmProfile.h"
 #include "ManagerFixture.h"
 #include "SNMTMint.h"
 
@@ -17,7 +18,7 @@ class ScmTest : public ManagerFixture {
   /// Parks every node in the retry wait far in the future (nothing runs).
   static void ParkAll(u32 now) {
     for (u16 i = 0; i < SCM_k_MAX_NODES; ++i) {
-      SCM_as_FsmCb[i].ulState = 6;
+      SCM_as_FsmCb[i].ulState = SCM_StateNo(6);
       SCM_as_FsmCb[i].ulDeadline = now + 0x10000000u;
       SCM_as_FsmCb[i].usEvents = 0;
     }
@@ -35,9 +36,9 @@ TEST_F(ScmTest, SchedulerVisitsEachNodeInTurnAndSkipsRefusedOnes) {
     Trigger(ct);
   }
   EXPECT_EQ(g_fakes.processed, (std::vector<u16>{5, 6, 7, 5, 6, 7}));
-  EXPECT_EQ(Node(1).ulState, 0u);  // skipped: still waiting to send
-  EXPECT_EQ(Node(0).ulState, 1u);
-  EXPECT_EQ(Node(2).ulState, 1u);
+  EXPECT_EQ(Node(1).ulState, SCM_StateNo(0));  // skipped: still waiting to send
+  EXPECT_EQ(Node(0).ulState, SCM_StateNo(1));
+  EXPECT_EQ(Node(2).ulState, SCM_StateNo(1));
 }
 
 TEST_F(ScmTest, OneFramePerNodeTurn) {
@@ -52,7 +53,7 @@ TEST_P(TimerStates, FireAtTheirDeadline) {
   const u32 t = GetParam();
   AddNode(0, 5);
   ASSERT_TRUE(SCM_Activate());
-  for (u32 state : {6u, 20u, 21u, 22u}) {
+  for (u32 state : {SCM_k_ST_IDLE2, SCM_k_ST_WF_POLL_TIMEOUT, SCM_k_ST_WF_SAPL_ACK, SCM_k_ST_WF_GUARD_TIMER}) {
     SCM_as_FsmCb[0].ulState = state;
     SCM_as_FsmCb[0].usEvents = 0;
     SCM_as_FsmCb[0].ulDeadline = t + 1;
@@ -61,7 +62,7 @@ TEST_P(TimerStates, FireAtTheirDeadline) {
     EXPECT_EQ(Node(0).usEvents, 0) << state;
     SCM_as_FsmCb[0].ulDeadline = t;
     Trigger(t);
-    if (state == 21) {
+    if (state == SCM_k_ST_WF_SAPL_ACK) {
       EXPECT_EQ(Node(0).ulDeadline, t + Node(0).ulPollTime);  // the next report one poll time later
     } else {
       EXPECT_NE(Node(0).ulState, state) << state;  // acted on the timer
@@ -81,12 +82,12 @@ TEST_F(ScmTest, MissingResourcesKeepTheEvents) {
     SNMTM_as_Fsm[i].ucFree = 0;
   }
   Trigger(ct);
-  EXPECT_EQ(Node(0).ulState, 0u);
+  EXPECT_EQ(Node(0).ulState, SCM_StateNo(0));
   EXPECT_EQ(Node(0).usEvents, SCM_k_EVT_GO);
   EXPECT_TRUE(g_fakes.sent.empty());
   ASSERT_TRUE(SNMTM_InitFsm());
   Trigger(ct);
-  EXPECT_EQ(Node(0).ulState, 1u);
+  EXPECT_EQ(Node(0).ulState, SCM_StateNo(1));
 }
 
 TEST_F(ScmTest, ANodeWhoseTransferStillRunsIsSkippedWithItsEvents) {
@@ -95,10 +96,10 @@ TEST_F(ScmTest, ANodeWhoseTransferStillRunsIsSkippedWithItsEvents) {
   u8 dst[4];
   SSDOC_TransferReq r = {0x1018, 1, SOD_k_UINT32, 12, dst, 4};
   ASSERT_TRUE(SSDOC_SendReadReq(5, 0, SCM_SsdocClbk, ct, &r));  // e.g. left over from before a restart
-  SCM_as_FsmCb[0].ulState = 2;
+  SCM_as_FsmCb[0].ulState = SCM_StateNo(2);
   SCM_as_FsmCb[0].usEvents = SCM_k_EVT_SNMT_RESP;
   Trigger(ct);
-  EXPECT_EQ(Node(0).ulState, 2u);
+  EXPECT_EQ(Node(0).ulState, SCM_StateNo(2));
   EXPECT_EQ(Node(0).usEvents, SCM_k_EVT_SNMT_RESP);
   EXPECT_FALSE(HasError(0xFA28));
 }
@@ -106,14 +107,18 @@ TEST_F(ScmTest, ANodeWhoseTransferStillRunsIsSkippedWithItsEvents) {
 TEST_F(ScmTest, AnUnexpectedEventRestartsTheNode) {
   AddNode(0, 5);
   ASSERT_TRUE(SCM_Activate());
-  SCM_as_FsmCb[0].ulState = 6;
+  SCM_as_FsmCb[0].ulState = SCM_StateNo(6);
   SCM_as_FsmCb[0].ulDeadline = ct + 1000;
   SCM_as_FsmCb[0].usEvents = SCM_k_EVT_SNMT_RESP;
   Trigger(ct);
   ASSERT_EQ(g_fakes.errors.size(), 1u);
-  EXPECT_EQ(g_fakes.errors[0].code, 0x2105);
+  // The older release makes the unconsumed event fatal, with the same information and restart.
+  EXPECT_EQ(g_fakes.errors[0].code, SCM_kLegacy ? 0xF105 : 0x2105);
   EXPECT_EQ(g_fakes.errors[0].info, (0x0004u << 16) | 5);
-  EXPECT_EQ(Node(0).ulState, 0u);
+  if constexpr (SCM_kLegacy) {
+    expectMaxCode = 0xF105;
+  }
+  EXPECT_EQ(Node(0).ulState, SCM_StateNo(0));
   EXPECT_EQ(Node(0).usEvents, SCM_k_EVT_GO);
 }
 
@@ -121,12 +126,12 @@ TEST_F(ScmTest, NoCounterAndABadStateAreReported) {
   AddNode(0, 5);
   ASSERT_TRUE(SCM_Activate());
   SCM_Trigger(ct, nullptr);
-  SCM_as_FsmCb[0].ulState = 27;
+  SCM_as_FsmCb[0].ulState = SCM_k_NUM_STATES;
   Trigger(ct);
   ASSERT_EQ(g_fakes.errors.size(), 2u);
   EXPECT_EQ(g_fakes.errors[0].code, 0xF10D);
   EXPECT_EQ(g_fakes.errors[1].code, 0xF106);
-  EXPECT_EQ(g_fakes.errors[1].info, 27u);
+  EXPECT_EQ(g_fakes.errors[1].info, SCM_kLegacy ? 26u : 27u);
   expectMaxCode = 0xFFFF;
 }
 
@@ -149,7 +154,7 @@ TEST_F(ScmTest, ActivationReadsTheTimingAndTheAdditionalSadrs) {
   EXPECT_EQ(SCM_GetNextAddSadr(9, 1023), 0);
   EXPECT_EQ(SCM_GetNextAddSadr(3, 0), 0);
   EXPECT_EQ(*SCM_GetPtrTo_w_SnRealNum(), 1);
-  EXPECT_EQ(SCM_GetFsmStateFunctionsPtr(), as_FsmStateFunctions);
+  EXPECT_EQ(SCM_GetFsmStateFunctionsPtr(), as_FsmStateFunctions.data());
 }
 
 TEST_F(ScmTest, AListWithAGapUsesEachNodesOwnEntry) {
@@ -165,7 +170,7 @@ TEST_F(ScmTest, AListWithAGapUsesEachNodesOwnEntry) {
   Run(40);
   EXPECT_EQ(g_v.nodes[2].status, 0x81);  // the second node's status lands in its own entry
   EXPECT_EQ(g_v.nodes[1].status, 0);
-  EXPECT_EQ(Node(1).ulState, 22u) << Errors();
+  EXPECT_EQ(Node(1).ulState, SCM_StateNo(22)) << Errors();
 }
 
 TEST_F(ScmTest, ActivationFailures) {
@@ -211,7 +216,7 @@ TEST_F(ScmTest, DeactivationFreezesTheNodesButNotTheCounter) {
   EXPECT_EQ(Node(0).ulState, st);
   EXPECT_EQ(SCM_s.ullCtCounter, c0 + 0x200);
   ASSERT_TRUE(SCM_Activate());
-  EXPECT_EQ(Node(0).ulState, 0u);
+  EXPECT_EQ(Node(0).ulState, SCM_StateNo(0));
   EXPECT_EQ(Node(0).usEvents, SCM_k_EVT_GO);
 }
 
@@ -250,19 +255,19 @@ TEST_P(Acks, AreTakenOnlyInTheirState) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Acks,
-                         ::testing::Values(AckCase{"Operator", false, 0, 5, 0},
-                                           AckCase{"OperatorIndex12", false, 12, 5, 0xF101},
-                                           AckCase{"OperatorWrongState", false, 0, 21, 0xF102},
-                                           AckCase{"SnFail", true, 0, 21, 0},
-                                           AckCase{"SnFailIndex12", true, 12, 21, 0xF103},
-                                           AckCase{"SnFailInState19", true, 0, 19, 0xF104}),
+                         ::testing::Values(AckCase{"Operator", false, 0, SCM_k_ST_WF_OPERATOR_ACK, 0},
+                                           AckCase{"OperatorIndexPastTheNodes", false, SCM_kLegacy ? 101 : 12, SCM_k_ST_WF_OPERATOR_ACK, 0xF101},
+                                           AckCase{"OperatorWrongState", false, 0, SCM_k_ST_WF_SAPL_ACK, 0xF102},
+                                           AckCase{"SnFail", true, 0, SCM_k_ST_WF_SAPL_ACK, 0},
+                                           AckCase{"SnFailIndexPastTheNodes", true, SCM_kLegacy ? 101 : 12, SCM_k_ST_WF_SAPL_ACK, 0xF103},
+                                           AckCase{"SnFailInState19", true, 0, SCM_StateNo(19), 0xF104}),
                          [](const ::testing::TestParamInfo<AckCase>& i) { return std::string(i.param.name); });
 
 TEST_F(ScmTest, ResetGuardingSetsNotifyAndWakesTheWaits) {
   ThreeNodes();
-  SCM_as_FsmCb[0].ulState = 5;
-  SCM_as_FsmCb[1].ulState = 6;
-  SCM_as_FsmCb[2].ulState = 22;
+  SCM_as_FsmCb[0].ulState = SCM_StateNo(5);
+  SCM_as_FsmCb[1].ulState = SCM_StateNo(6);
+  SCM_as_FsmCb[2].ulState = SCM_StateNo(22);
   for (u16 i = 0; i < 3; ++i) {
     SCM_as_FsmCb[i].usEvents = 0;
     SCM_as_FsmCb[i].ucNotify = 0;
@@ -277,7 +282,7 @@ TEST_F(ScmTest, ResetGuardingSetsNotifyAndWakesTheWaits) {
   // reset guarding alone in state 5 restarts the node with status 0
   SCM_as_FsmCb[0].ucNodeStatus = 3;
   Trigger(ct);
-  EXPECT_EQ(Node(0).ulState, 0u);
+  EXPECT_EQ(Node(0).ulState, SCM_StateNo(0));
   EXPECT_EQ(g_v.nodes[0].status, 0);
 }
 
@@ -298,13 +303,13 @@ TEST_F(ScmTest, Completions) {
   SCM_SsdocClbk(0, 4, 0x05040000);
   EXPECT_EQ(Node(0).usEvents, SCM_k_EVT_SSDO_DONE | SCM_k_EVT_SSDO_TMO);
   EXPECT_TRUE(g_fakes.errors.empty());
-  SCM_as_FsmCb[0].ulState = 7;
+  SCM_as_FsmCb[0].ulState = SCM_StateNo(7);
   SCM_SsdocClbk(0, 0, 0x06020000);
   EXPECT_EQ(Node(0).usEvents & SCM_k_EVT_SSDO_ABORT, SCM_k_EVT_SSDO_ABORT);
   EXPECT_EQ(Node(0).ulSsdoAbortCode, 0x06020000u);
   ASSERT_EQ(g_fakes.errors.size(), 2u);
   EXPECT_EQ(g_fakes.errors[0].code, 0x210F);
-  EXPECT_EQ(g_fakes.errors[0].info, (7u << 16) | 5);
+  EXPECT_EQ(g_fakes.errors[0].info, (SCM_StateNo(7) << 16) | 5);
   EXPECT_EQ(g_fakes.errors[1].code, 0x210E);
   EXPECT_EQ(g_fakes.errors[1].info, 0x06020000u);
 }
@@ -364,11 +369,11 @@ TEST_F(ScmTest, ChecksumLengthDifferenceStartsTheDownloadAndIsReported) {
   g_v.nodes[0].chkVar.ulActLen = 4;
   std::memcpy(g_v.nodes[0].chk, "\1\2\3\4", 4);
   std::memcpy(g_v.nodes[0].chkBuf, "\1\2\3\4", 4);
-  SCM_as_FsmCb[0].ulState = 10;
+  SCM_as_FsmCb[0].ulState = SCM_StateNo(10);
   SCM_as_FsmCb[0].ulSsdoLength = 5;
   SCM_as_FsmCb[0].usEvents = SCM_k_EVT_SSDO_DONE;
   Trigger(ct);
-  EXPECT_EQ(Node(0).ulState, 11u);
+  EXPECT_EQ(Node(0).ulState, SCM_StateNo(11));
   EXPECT_TRUE(HasError(0x1117));
   EXPECT_EQ(g_fakes.errors.back().info, 5u);
 }

@@ -45,12 +45,12 @@ TEST_F(SlaveLink, SetToOperationalFromTheNetworkWhileTransfersRunRestartsTheNode
     Run(6);
     ScmService(0x06);
     Run(1);
-    EXPECT_LE(Node(0).ulState, 1u);  // every node started again
-    EXPECT_LE(Node(1).ulState, 1u);
+    EXPECT_LE(Node(0).ulState, SCM_StateNo(1));  // every node started again
+    EXPECT_LE(Node(1).ulState, SCM_StateNo(1));
   }
   EXPECT_FALSE(HasError(0x1617)) << Errors();  // the own node took the requests
-  EXPECT_TRUE(RunUntilState(0, 22, 300)) << Errors();
-  EXPECT_TRUE(RunUntilState(1, 22, 300)) << Errors();
+  EXPECT_TRUE(RunUntilState(0, SCM_StateNo(22), 300)) << Errors();
+  EXPECT_TRUE(RunUntilState(1, SCM_StateNo(22), 300)) << Errors();
   EXPECT_FALSE(HasError(0xFA28));
 }
 
@@ -66,7 +66,7 @@ TEST_F(SlaveLink, StopFromTheNetworkFreezesTheNodes) {
   EXPECT_EQ(Node(0).ulState, state);
   EXPECT_LE(g_fakes.sent.size(), sent + 3);  // at most the masters' repetitions and time-outs
   ScmService(0x06);
-  EXPECT_TRUE(RunUntilState(0, 22, 200)) << Errors();
+  EXPECT_TRUE(RunUntilState(0, SCM_StateNo(22), 200)) << Errors();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // SNMT master: builders, matching of answers and repetitions.
 #include <functional>
 
+#include "ScmProfile.h"
 #include "ManagerFixture.h"
 #include "SNMTMint.h"
 
@@ -194,7 +195,9 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"GuardOperational", k_guard, 0x2D, 9, {0x03}, 1, true},
         MatchCase{"GuardPreOp", k_guard, 0x2D, 9, {0x01}, 1, true},
         MatchCase{"GuardEvenCode", k_guard, 0x2D, 9, {0x02}, 1, true},
-        MatchCase{"GuardSnFail", k_guard, 0x2D, 9, {0x07, 1, 2}, 1, true},
+        // the older release's table takes an SN FAIL only as the answer to set-to-operational
+        MatchCase{"GuardSnFail", k_guard, 0x2D, 9, {0x07, 1, 2}, 1, !SCM_kLegacy},
+        MatchCase{"OpSnFail", k_op, 0x2D, 9, {0x07, 1, 2}, 1, true},
         MatchCase{"GuardSnFailShort", k_guard, 0x2D, 9, {0x07, 1}, 1, false},
         MatchCase{"GuardAddSadrAnswer", k_guard, 0x2D, 9, {0x05, 0, 0, 0, 0}, 1, false},
         MatchCase{"GuardLongAnswer", k_guard, 0x2D, 9, {0x03, 0}, 1, false},
@@ -209,7 +212,8 @@ INSTANTIATE_TEST_SUITE_P(
         MatchCase{"AddSadrAnswer", k_add, 0x2D, 9, {0x05, 20, 0, 30, 0}, 1, true},
         MatchCase{"ScmUdidAnswer", k_scm, 0x2D, 9, {0x0F, 1, 2, 3, 4, 5, 6}, 1, true},
         MatchCase{"ScmUdidShort", k_scm, 0x2D, 9, {0x0F, 1, 2, 3, 4, 5}, 1, false},
-        MatchCase{"ExtCtAnswer", k_ext, 0x2D, 9, {0x11, 1, 2, 3, 4, 5}, 1, true},
+        // an answer code above 0x0F matches nothing in the older release
+        MatchCase{"ExtCtAnswer", k_ext, 0x2D, 9, {0x11, 1, 2, 3, 4, 5}, 1, !SCM_kLegacy},
         MatchCase{"ServiceAnswerToUdidRequest", k_udid, 0x2D, 9, {0x03}, 1, false},
         MatchCase{"UdidAnswerToService", k_guard, 0x29, 9, {1, 2, 3, 4, 5, 6}, 1, false}),
     [](const ::testing::TestParamInfo<MatchCase>& i) { return std::string(i.param.name); });
@@ -262,9 +266,9 @@ TEST_F(SnmtmTest, ResetGuardingReachesTheGuardAndRetryWaits) {
   g_v.nodes[1].sadr = 6;
   g_v.nodes[2].sadr = 7;
   ASSERT_TRUE(SCM_Activate());
-  SCM_as_FsmCb[0].ulState = 22;
-  SCM_as_FsmCb[1].ulState = 6;
-  SCM_as_FsmCb[2].ulState = 19;
+  SCM_as_FsmCb[0].ulState = SCM_StateNo(22);
+  SCM_as_FsmCb[1].ulState = SCM_StateNo(6);
+  SCM_as_FsmCb[2].ulState = SCM_StateNo(19);
   for (SCM_FsmCb& cb : SCM_as_FsmCb) {
     cb.usEvents = 0;
   }

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "SlaveFixture.h"
+#include "ScmProfile.h"
 
 namespace SlaveTest {
 namespace {
@@ -46,8 +47,26 @@ const Answer k_udidSet = {0x2D, {0x0F, 0xB1, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6}};    
 const Answer k_extCt = {0x2D, {0x11, 1, 2, 3, 4, 5}};                            ///< extended CT taken
 const Answer k_fail44 = {0x2D, {0x07, 4, 4}};                                    ///< SN FAIL of an unexpected event
 
-/// Row of an unexpected event: SN FAIL 4/4, state 1, the row's code with the event as info.
-Row Unexp(u8 state, Req req, u16 code, u32 event) { return {state, req, k_fail44, 1, code, event}; }
+/// Class and type bits of the older release's fatal unexpected event.
+constexpr u16 k_FATAL = 0xF000;
+
+/// Row of an unexpected event: SN FAIL 4/4, state 1, the row's code with the event as info;
+/// in the older release fatal (class and type 3), not answered, the state kept.
+Row Unexp(u8 state, Req req, u16 code, u32 event) {
+  if (SCM_kLegacy) {
+    return {state, req, std::nullopt, state, static_cast<u16>(code | k_FATAL), event};
+  }
+  return {state, req, k_fail44, 1, code, event};
+}
+
+/// Row of the extended-CT initialisation in a state that takes it: answered 0x11 and kept;
+/// the older release has no extended CT, so there it is the state's unexpected event.
+Row ExtCt(u8 state, u16 unexpected) {
+  if (SCM_kLegacy) {
+    return Unexp(state, Req::ExtCt, unexpected, 10);
+  }
+  return {state, Req::ExtCt, k_extCt, state, 0, 0};
+}
 
 // clang-format off
 /// The table: every state with every framed request.
@@ -83,7 +102,7 @@ const Row k_rows[] = {
   {4, Req::Guard, k_preop, 4, 0, 0},
   {4, Req::ErrAck, {}, 4, 0x264C, 0},
   {4, Req::ScmUdid, k_noUdid, 4, 0x262B, 0},
-  {4, Req::ExtCt, k_extCt, 4, 0, 0},
+  ExtCt(4, 0x262C),
   // state 6: wait for the checksum
   {6, Req::Assign, k_sadr, 3, 0, 0},
   {6, Req::SetOp, k_busy, 6, 0, 0},
@@ -123,7 +142,7 @@ const Row k_rows[] = {
   {10, Req::Guard, k_op, 10, 0, 0},
   {10, Req::ErrAck, {}, 10, 0x2640, 0},
   {10, Req::ScmUdid, k_udidSet, 10, 0, 0},
-  {10, Req::ExtCt, k_extCt, 10, 0, 0},
+  ExtCt(10, 0x2641),
   // state 11: operational, SADR request pending
   {11, Req::Assign, k_sadr, 10, 0, 0},
   Unexp(11, Req::SetOp, 0x2642, 1), Unexp(11, Req::SetPreOp, 0x2642, 4), Unexp(11, Req::Guard, 0x2642, 6),
@@ -193,30 +212,39 @@ struct CallRow {
   u32 info;    ///< its info
 };
 
+/// Row of an unexpected frameless event: false, state 1 and the row's code; in the older
+/// release fatal (class and type 3) with the state kept.
+CallRow UnexpCall(u8 state, Call call, u16 code, u32 event) {
+  if (SCM_kLegacy) {
+    return {state, call, false, state, static_cast<u16>(code | k_FATAL), event};
+  }
+  return {state, call, false, 1, code, event};
+}
+
 // clang-format off
 /// The table: every state with every frameless event.
 const CallRow k_callRows[] = {
-  {0, Call::ChkSum, false, 1, 0x261D, 2}, {0, Call::AppOp, false, 1, 0x261D, 3},
-  {0, Call::TransPreOp, true, 1, 0, 0}, {0, Call::Timer, false, 1, 0x261D, 7},
-  {1, Call::ChkSum, false, 1, 0x2623, 2}, {1, Call::AppOp, false, 1, 0x2623, 3},
+  UnexpCall(0, Call::ChkSum, 0x261D, 2), UnexpCall(0, Call::AppOp, 0x261D, 3),
+  {0, Call::TransPreOp, true, 1, 0, 0}, UnexpCall(0, Call::Timer, 0x261D, 7),
+  UnexpCall(1, Call::ChkSum, 0x2623, 2), UnexpCall(1, Call::AppOp, 0x2623, 3),
   {1, Call::TransPreOp, true, 1, 0, 0}, {1, Call::Timer, true, 1, 0, 0},
-  {2, Call::ChkSum, false, 1, 0x2625, 2}, {2, Call::AppOp, false, 1, 0x2625, 3},
+  UnexpCall(2, Call::ChkSum, 0x2625, 2), UnexpCall(2, Call::AppOp, 0x2625, 3),
   {2, Call::TransPreOp, true, 2, 0, 0}, {2, Call::Timer, true, 2, 0, 0},
-  {3, Call::ChkSum, false, 1, 0x262A, 2}, {3, Call::AppOp, false, 1, 0x262A, 3},
+  UnexpCall(3, Call::ChkSum, 0x262A, 2), UnexpCall(3, Call::AppOp, 0x262A, 3),
   {3, Call::TransPreOp, true, 3, 0, 0}, {3, Call::Timer, true, 3, 0, 0},
-  {4, Call::ChkSum, false, 1, 0x262C, 2}, {4, Call::AppOp, false, 1, 0x262C, 3},
+  UnexpCall(4, Call::ChkSum, 0x262C, 2), UnexpCall(4, Call::AppOp, 0x262C, 3),
   {4, Call::TransPreOp, true, 4, 0, 0}, {4, Call::Timer, true, 4, 0, 0},
-  {6, Call::ChkSum, true, 7, 0, 0}, {6, Call::AppOp, false, 1, 0x2632, 3},
+  {6, Call::ChkSum, true, 7, 0, 0}, UnexpCall(6, Call::AppOp, 0x2632, 3),
   {6, Call::TransPreOp, true, 6, 0, 0}, {6, Call::Timer, true, 6, 0, 0},
-  {7, Call::ChkSum, false, 1, 0x2636, 2}, {7, Call::AppOp, false, 1, 0x2636, 3},
+  UnexpCall(7, Call::ChkSum, 0x2636, 2), UnexpCall(7, Call::AppOp, 0x2636, 3),
   {7, Call::TransPreOp, true, 7, 0, 0}, {7, Call::Timer, true, 7, 0, 0},
-  {8, Call::ChkSum, false, 1, 0x263A, 2}, {8, Call::AppOp, true, 9, 0, 0},
+  UnexpCall(8, Call::ChkSum, 0x263A, 2), {8, Call::AppOp, true, 9, 0, 0},
   {8, Call::TransPreOp, true, 8, 0, 0}, {8, Call::Timer, true, 8, 0, 0},
-  {9, Call::ChkSum, false, 1, 0x263E, 2}, {9, Call::AppOp, false, 1, 0x263E, 3},
+  UnexpCall(9, Call::ChkSum, 0x263E, 2), UnexpCall(9, Call::AppOp, 0x263E, 3),
   {9, Call::TransPreOp, true, 9, 0, 0}, {9, Call::Timer, true, 9, 0, 0},
-  {10, Call::ChkSum, false, 1, 0x2641, 2}, {10, Call::AppOp, false, 1, 0x2641, 3},
+  UnexpCall(10, Call::ChkSum, 0x2641, 2), UnexpCall(10, Call::AppOp, 0x2641, 3),
   {10, Call::TransPreOp, true, 4, 0, 0}, {10, Call::Timer, true, 10, 0, 0},
-  {11, Call::ChkSum, false, 1, 0x2642, 2}, {11, Call::AppOp, false, 1, 0x2642, 3},
+  UnexpCall(11, Call::ChkSum, 0x2642, 2), UnexpCall(11, Call::AppOp, 0x2642, 3),
   {11, Call::TransPreOp, true, 2, 0, 0}, {11, Call::Timer, true, 11, 0, 0},
   {5, Call::ChkSum, false, 5, 0xF61C, 5}, {5, Call::Timer, false, 5, 0xF61C, 5},
 };

@@ -2,6 +2,7 @@
 // life guarding while it is OPERATIONAL. Interval 50, retry limit 3, guard
 // time 100, life time factor 2 unless a test sets others.
 #include "SlaveFixture.h"
+#include "ScmProfile.h"
 
 namespace SlaveTest {
 namespace {
@@ -160,6 +161,9 @@ TEST_F(SnmtsTimer, LifeFactorZeroGuardsAsOne) {
 }
 
 TEST_F(SnmtsTimer, LifeLossRestartsResetGuardingWithFreshRetries) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release keeps the state at an unexpected event, so state 1 is not reached this way";
+  }
   ASSERT_TRUE(SNMTS_PerformTransPreOp(0));
   ASSERT_EQ(Run(0, 50, 10).size(), 3u);  // limit used up
   ToOp(1000);

@@ -1,6 +1,7 @@
 // SSDO server refusals: one row per request, the abort code it draws (or no
 // answer) and the error it reports, in each transfer state.
 #include "SlaveFixture.h"
+#include "ScmProfile.h"
 
 namespace SlaveTest {
 namespace {
@@ -71,8 +72,11 @@ const Row k_rows[] = {
      0x06070010},
     {"SegmentedLeBelow8", Pre::Idle, Set::None, Cat(Cmd(0x29, 0x2000, 2), {27, 0}), 0, 0x06070010, 0x2B11,
      0x06070010},
-    {"SegmentedFixedType", Pre::Idle, Set::None, Cat(Cat(Cmd(0x2B, 0x2000, 7), Le32(8)), Fill(4)), 0, 0x06070010,
-     0x2B0E, 0x06070010},
+    // a preload initiate: the older release has no preload and refuses the command itself
+    SCM_kLegacy ? Row{"SegmentedFixedType", Pre::Idle, Set::None, Cat(Cat(Cmd(0x2B, 0x2000, 7), Le32(8)), Fill(4)), 0,
+                      0x05040001, 0x2B07, 0x2B}
+                : Row{"SegmentedFixedType", Pre::Idle, Set::None, Cat(Cat(Cmd(0x2B, 0x2000, 7), Le32(8)), Fill(4)), 0,
+                      0x06070010, 0x2B0E, 0x06070010},
     {"InvalidCharacter", Pre::Idle, Set::None, Cat(Cmd(0x21, 0x2000, 2), {0x41, 0x7F}), 0, 0x06090030, 0x270C,
      0x06090030},
     {"AboveRange", Pre::Idle, Set::None, Cat(Cmd(0x21, 0x2000, 10), {200, 0}), 0, 0x06090031, 0x270D, 0x06090031},

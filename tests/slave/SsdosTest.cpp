@@ -1,6 +1,7 @@
 // SSDO server scenarios: uploads, downloads with and without preload, aborts,
 // write permission, the identity redirect and slim frames.
 #include "SlaveFixture.h"
+#include "ScmProfile.h"
 
 namespace SlaveTest {
 namespace {
@@ -139,7 +140,29 @@ TEST_F(Ssdos, SegmentedDownloadRunsTheAfterWriteOnceAtTheEnd) {
   EXPECT_EQ(g_sw.afterWrites, 1);
 }
 
+TEST_F(Ssdos, OlderReleaseAbortsAPreloadInitiateAndTakesAPreloadSegmentAsANewInitiate) {
+  if constexpr (!SCM_kLegacy) {
+    GTEST_SKIP() << "the current release takes the preload";
+  }
+  EXPECT_EQ(Answer(Cat(Cat(Cmd(0x2B, 0x2000, 2), Le32(27)), Seq(0x41, 4))),
+            Abort(0x2000, 2, 0x05040001));
+  EXPECT_EQ(g_errors, (std::vector<ErrorReport>{{0x2B07, 0x2B}}));
+  // In a segmented download a preloaded middle segment is no segment: the
+  // transfer is reset and the frame read as an initiate with an unknown command.
+  Answer(Cat(Cat(Cmd(0x29, 0x2000, 2), Le32(27)), Seq(0x41, 4)));
+  ASSERT_TRUE(SOD_IsLocked());
+  g_errors.clear();
+  const Bytes answer = Answer(Cat({0x1B}, Seq(0x45, 11)));
+  ASSERT_GE(answer.size(), 1u);
+  EXPECT_EQ(answer[0], 0x04);
+  EXPECT_EQ(g_errors, (std::vector<ErrorReport>{{0x2B07, 0x1B}}));
+  EXPECT_FALSE(SOD_IsLocked());
+}
+
 TEST_F(Ssdos, PreloadedDownload) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release has no preload";
+  }
   const Bytes text = Seq(0x41, 27);
   const ParsedFrame init = One(Ssdo(Cat(Cat(Cmd(0x2B, 0x2000, 2), Le32(27)), Seq(0x41, 4)), false, 10));
   EXPECT_EQ(init.payload, Cmd(0x2B, 0x2000, 2));
@@ -153,6 +176,9 @@ TEST_F(Ssdos, PreloadedDownload) {
 }
 
 TEST_F(Ssdos, PreloadGapAsksForTheExpectedSegmentAndWritesNothing) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release has no preload";
+  }
   Answer(Cat(Cat(Cmd(0x2B, 0x2000, 2), Le32(27)), Seq(0x41, 4)), false, 10);
   const ParsedFrame gap = One(Ssdo(Cat({0x1B}, Seq(0x50, 11)), false, 12));
   EXPECT_EQ(gap.payload, (Bytes{0x1B}));
@@ -165,6 +191,9 @@ TEST_F(Ssdos, PreloadGapAsksForTheExpectedSegmentAndWritesNothing) {
 }
 
 TEST_F(Ssdos, PreloadCountsFromOneAfterFFFF) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release has no preload";
+  }
   Answer(Cat(Cat(Cmd(0x2B, 0x2000, 2), Le32(27)), Seq(0x41, 4)), false, 0xFFFF);
   const ParsedFrame f = One(Ssdo(Cat({0x1B}, Seq(0x45, 11)), false, 1));
   EXPECT_EQ(f.tr, 0);
@@ -259,6 +288,9 @@ TEST_F(Ssdos, SlimRequestsGetSlimAnswers) {
 }
 
 TEST_F(Ssdos, QueueSizeGoesIntoThePreloadAnswer) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release has no preload";
+  }
   EXPECT_FALSE(SSDOS_SetQueueSize(0));
   EXPECT_FALSE(SSDOS_SetQueueSize(16));
   EXPECT_TRUE(SSDOS_SetQueueSize(15));

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ScmProfile.h"
 #include "EPSglobal.h"
 #include "EPSrxtx.h"
 #include "FrameBuilder.h"
@@ -109,29 +110,56 @@ INSTANTIATE_TEST_SUITE_P(Cases, PumpStopTest,
 
 struct BudgetCase {
   u8 freeSlots;  ///< free slots of the outgoing queue
-  u32 frames;    ///< frames the stack may send
+  u32 budget;    ///< frames the stack may send (seen by the timer check)
+  u32 rounds;    ///< rounds of the builders when the SCM spends one frame a round
+  u32 left;      ///< budget the last builder found
 };
 
 class PumpBudgetTest : public PumpTest, public ::testing::WithParamInterface<BudgetCase> {};
 
-TEST_P(PumpBudgetTest, BudgetIsTheFreeSlotsCappedAtTen) {
+TEST_P(PumpBudgetTest, BudgetAndRoundsFollowTheFreeSlots) {
   g_pump.freeSlots = GetParam().freeSlots;
   g_doubles.triggerSpend = 1;
   EPS_RxTxSsdo();
   ASSERT_FALSE(g_doubles.counterSeen.empty());
-  EXPECT_EQ(g_doubles.counterSeen[0], GetParam().frames) << "seen by the timer check";
-  EXPECT_EQ(Count("SCM_Trigger"), GetParam().frames);
-  EXPECT_EQ(g_doubles.counterSeen.back(), 0) << "the last builder found the budget spent";
+  EXPECT_EQ(g_doubles.counterSeen[0], GetParam().budget) << "seen by the timer check";
+  EXPECT_EQ(Count("SCM_Trigger"), GetParam().rounds);
+  EXPECT_EQ(g_doubles.counterSeen.back(), GetParam().left) << "the budget the last builder found";
 }
 
+// The current release caps the budget at ten frames; the older one spends every
+// free slot of the outgoing queue, in at most ten rounds of the three builders.
 INSTANTIATE_TEST_SUITE_P(Slots, PumpBudgetTest,
-                         ::testing::Values(BudgetCase{3, 3}, BudgetCase{10, 10}, BudgetCase{11, 10},
-                                           BudgetCase{50, 10}, BudgetCase{1, 1}));
+                         SCM_kLegacy ? ::testing::Values(BudgetCase{3, 3, 3, 0}, BudgetCase{10, 10, 10, 0},
+                                                         BudgetCase{11, 11, 10, 1}, BudgetCase{50, 50, 10, 40},
+                                                         BudgetCase{1, 1, 1, 0})
+                                     : ::testing::Values(BudgetCase{3, 3, 3, 0}, BudgetCase{10, 10, 10, 0},
+                                                         BudgetCase{11, 10, 10, 0}, BudgetCase{50, 10, 10, 0},
+                                                         BudgetCase{1, 1, 1, 0}));
+
+TEST_F(PumpTest, OlderReleaseSendsThirtyFramesFromThirtyFreeSlotsInTenRounds) {
+  if constexpr (!SCM_kLegacy) {
+    GTEST_SKIP() << "the current release caps the budget at ten frames";
+  }
+  g_pump.freeSlots = 30;
+  g_doubles.triggerSpend = 1;
+  g_doubles.snmtmSpend = 1;
+  g_doubles.ssdocSpend = 1;
+  EPS_RxTxSsdo();
+  EXPECT_EQ(Count("SCM_Trigger"), 10U);
+  EXPECT_EQ(Count("SSDOC_BuildRequest"), 10U);
+  // The last builder found the thirtieth frame and took it.
+  EXPECT_EQ(g_doubles.counterSeen.back(), 1);
+}
 
 TEST_F(PumpTest, TimerCheckRunsFirstAndARoundThatSendsNothingEndsTheRounds) {
   EPS_RxTxSsdo();
-  EXPECT_EQ(Builders(), (std::vector<std::string>{"SNMTS_TimerCheck", "SCM_Trigger", "SNMTM_BuildRequest",
-                                                  "SSDOC_BuildRequest"}));
+  // The older release runs its ten rounds whether or not a round sent anything.
+  std::vector<std::string> expected = {"SNMTS_TimerCheck"};
+  for (u32 round = 0; round < (SCM_kLegacy ? 10U : 1U); ++round) {
+    expected.insert(expected.end(), {"SCM_Trigger", "SNMTM_BuildRequest", "SSDOC_BuildRequest"});
+  }
+  EXPECT_EQ(Builders(), expected);
   for (u32 ct : g_doubles.ctSeen) EXPECT_EQ(ct, 0x1000U);
 }
 
@@ -149,7 +177,8 @@ TEST_F(PumpTest, RoundsStopWhenTheBudgetIsSpent) {
 TEST_F(PumpTest, FullQueueStillRunsOneRound) {
   g_pump.freeSlots = 0;
   EPS_RxTxSsdo();
-  EXPECT_EQ(Count("SCM_Trigger"), 1U);
+  // The older release runs its rounds only while frames are free.
+  EXPECT_EQ(Count("SCM_Trigger"), SCM_kLegacy ? 0U : 1U);
   EXPECT_EQ(g_doubles.counterSeen[0], 0);
 }
 

@@ -2,6 +2,7 @@
 // extended consecutive time.
 #include <gtest/gtest.h>
 
+#include "ScmProfile.h"
 #include "SCFM.h"
 #include "SDN.h"
 #include "SERR.h"
@@ -40,13 +41,16 @@ TEST_F(SerrTest, CommonAndSpdoCountersCount) {
   EXPECT_EQ(spdo2, spdo + 1);
 }
 
+/// Acyclic slots: one per node, 12 in the current release and 101 in the older one.
+constexpr u16 k_ACYC_SLOTS = SCM_kLegacy ? 101 : 12;
+
 TEST_F(SerrTest, ReadersRefuseBadIndicesAndNullOutputs) {
   u32 out = 0;
   EXPECT_TRUE(SERR_GetCommonStatCtr(12, &out));
   EXPECT_FALSE(SERR_GetCommonStatCtr(13, &out));
   EXPECT_FALSE(SERR_GetCommonStatCtr(0, nullptr));
-  EXPECT_TRUE(SERR_GetAcycStatCtr(11, 3, &out));
-  EXPECT_FALSE(SERR_GetAcycStatCtr(12, 0, &out));
+  EXPECT_TRUE(SERR_GetAcycStatCtr(k_ACYC_SLOTS - 1, 3, &out));
+  EXPECT_FALSE(SERR_GetAcycStatCtr(k_ACYC_SLOTS, 0, &out));
   EXPECT_FALSE(SERR_GetAcycStatCtr(0, 4, &out));
   EXPECT_FALSE(SERR_GetAcycStatCtr(0, 0, nullptr));
 }
@@ -63,7 +67,7 @@ TEST_F(SerrTest, AcyclicEventsCountTheirSlotAndCommonTwelveButBadIndicesCountNot
   SERR_GetAcycStatCtr(5, 2, &slot2);
   EXPECT_EQ(common2, common + 1);
   EXPECT_EQ(slot2, slot + 1);
-  SERR_CountAcycEvt(12, 0);
+  SERR_CountAcycEvt(k_ACYC_SLOTS, 0);
   SERR_CountAcycEvt(0, 13);
   SERR_CountCommonEvt(13);
   u32 common3 = 0;

@@ -164,6 +164,7 @@ const SOD_Entry k_F730[] = {{0x1001, 0, {0x04, SOD_k_BOOLEAN, 1, nullptr, s_scra
 const SOD_Entry k_F735a[] = {{0x1001, 0, {0x0000, SOD_k_UINT8, 1, nullptr, s_scratch, nullptr, nullptr}}, END_ROW};
 const SOD_Entry k_F735b[] = {{0x1001, 0, {0x0024, SOD_k_UINT8, 1, nullptr, s_scratch, nullptr, nullptr}}, END_ROW};
 const SOD_Entry k_F735c[] = {{0x1001, 0, {0x4004, SOD_k_UINT8, 1, nullptr, s_scratch, nullptr, nullptr}}, END_ROW};
+const SOD_Entry k_F735d[] = {{0x1001, 0, {0x2004, SOD_k_UINT8, 1, nullptr, s_scratch, nullptr, nullptr}}, END_ROW};
 const SOD_Entry k_F736[] = {{0x1001, 0, {0x0010, SOD_k_UINT8, 1, nullptr, s_scratch, nullptr, nullptr}}, END_ROW};
 const SOD_Entry k_F737[] = {{0x1001, 0, {0x0006, SOD_k_UINT8, 1, nullptr, s_scratch, nullptr, nullptr}}, END_ROW};
 const SOD_Entry k_F738[] = {{0x1001, 0, {0x0009, SOD_k_UINT8, 1, nullptr, s_scratch, nullptr, nullptr}}, END_ROW};
@@ -218,7 +219,8 @@ void UseTables(const SOD_Entry* real, const SOD_VirtRange* virt) {
 void UseMainTables() { UseTables(k_mainTable, k_mainVirt); }
 
 const std::vector<FaultyTable>& FaultyTables() {
-  static const std::vector<FaultyTable> k_tables = {
+  static const std::vector<FaultyTable> k_tables = [] {
+    std::vector<FaultyTable> tables = {
       {"null table", nullptr, nullptr, 0xF71B, 0},
       {"first record is the end record", k_firstIsEnd, nullptr, 0xF71C, 0},
       {"object in both tables", k_dupReal, k_testRangeOnly, 0xF75B, Info(0x3000, 1)},
@@ -245,7 +247,13 @@ const std::vector<FaultyTable>& FaultyTables() {
       {"index below the previous", k_F733, nullptr, 0xF733, Info(0x1000, 0)},
       {"sub-index not above the previous", k_F734, nullptr, 0xF734, Info(0x1000, 1)},
       {"default outside its range", k_badDefault, nullptr, 0x270D, 0x06090031},
-  };
+    };
+    // The older release reserves the virtual bit too: its table holds real objects only.
+    if (SCM_kLegacy) {
+      tables.push_back({"virtual bit in the real table", k_F735d, nullptr, 0xF735, Info(0x1001, 0)});
+    }
+    return tables;
+  }();
   return k_tables;
 }
 

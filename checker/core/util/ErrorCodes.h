@@ -54,6 +54,15 @@ class ErrorCodes {
   static constexpr std::uint16_t ms_StorageWriteFailed = 0xE234;  ///< ScmWriteStorage returned another length
   static constexpr std::uint16_t ms_StorageCloseFailed = 0xE235;  ///< ScmCloseStorage failed
 
+  // --- Qor variable channel (older build) ---
+  static constexpr std::uint16_t ms_QorFailSafe = 0xE238;  ///< controller reports fail-safe (i1 state)
+  static constexpr std::uint16_t ms_QorChannelOpenFailed = 0xE239;  ///< channel 6 cannot be opened
+  static constexpr std::uint16_t ms_QorChannelReceiveFailed = 0xE23A;  ///< channel receive failed
+  static constexpr std::uint16_t ms_QorChannelSendFailed = 0xE23B;  ///< read request not sent whole
+  static constexpr std::uint16_t ms_QorChannelCloseFailed = 0xE23C;  ///< channel cannot be closed
+  static constexpr std::uint16_t ms_QorNoReadResponse = 0xE23D;  ///< no read response (i0 length, i1 first four bytes)
+  static constexpr std::uint16_t ms_QorPayloadTooLong = 0xE23E;  ///< payload above the caller's maximum (i1 payload length)
+
   // --- queues, session and memory test ---
   static constexpr std::uint16_t ms_QueueOpenFailed = 0xE242;  ///< queue cannot be opened (i1 errno)
   static constexpr std::uint16_t ms_QueueInfoFailed = 0xE243;  ///< queue state cannot be read (i1 errno)
@@ -160,6 +169,9 @@ class ErrorCodes {
   static constexpr std::uint16_t ms_CommandTooShort = 0xE2C6;      ///< command shorter than the field read (i1 length)
   static constexpr std::uint16_t ms_EventTooShort = 0xE2C8;        ///< event shorter than 11 bytes (i1 length)
   static constexpr std::uint16_t ms_ResponseTooShort = 0xE2CA;     ///< response shorter than the field read (i1 length)
+  static constexpr std::uint16_t ms_QorRequestNoRoom = 0xE2CD;     ///< no room for a variable read request (i1 0)
+  static constexpr std::uint16_t ms_QorVariableNumber = 0xE2CE;    ///< variable number not below 8 (i1 the number)
+  static constexpr std::uint16_t ms_QorMessageTooShort = 0xE2D1;   ///< variable message too short for the field (i1 0 or length)
 
   // --- UDID checking ---
   static constexpr std::uint16_t ms_UdidSafetyAddress = 0xE2D4;     ///< UDID checker SADR outside 1 to 1023 (i1 SADR)

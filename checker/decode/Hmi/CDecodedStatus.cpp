@@ -32,11 +32,16 @@ void CDecodedStatus::SetFailSafeFlags(bool checkerFailSafe) {
     m_MarkedBinding = GetBinding();
     m_FirmwareFlags = *flags;
   }
+  SetFailSafeFlags(m_FirmwareFlags == ms_Ok, !checkerFailSafe);
+}
+
+void CDecodedStatus::SetFailSafeFlags(bool ok, bool checkerHealthy) {
+  u8* flags = WritableField(ms_FailSafeOffset, ms_StatusLength);
   // Whatever non-0x55 value the firmware wrote, the host sees only its flag.
-  if (m_FirmwareFlags == ms_Ok) {
-    *flags = checkerFailSafe ? ms_CheckerFailSafeFlag : ms_Ok;
+  if (ok) {
+    *flags = checkerHealthy ? ms_Ok : ms_CheckerFailSafeFlag;
   } else {
-    *flags = checkerFailSafe ? static_cast<u8>(ms_ScmFailSafeFlag | ms_CheckerFailSafeFlag) : ms_ScmFailSafeFlag;
+    *flags = checkerHealthy ? ms_ScmFailSafeFlag : static_cast<u8>(ms_ScmFailSafeFlag | ms_CheckerFailSafeFlag);
   }
 }
 

@@ -34,6 +34,9 @@ class CDecodedStatus : public CDecodedResponse {
   /// fail-safe). Marking the same response again starts from the firmware's
   /// value too, never from an earlier mark.
   void SetFailSafeFlags(bool checkerFailSafe);
+  /// Writes byte 23 from the firmware's verdict ok and the checker's health:
+  /// (ok, healthy) 0x55, (ok, not) 4, (not ok, healthy) 2, (neither) 6.
+  void SetFailSafeFlags(bool ok, bool checkerHealthy);
 
  private:
   u32 m_MarkedBinding = 0;  ///< binding whose firmware byte is kept below; 0 none (bindings count from 1)

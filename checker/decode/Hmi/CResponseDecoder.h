@@ -3,22 +3,23 @@
 // is the unknown response. The result may write into the caller's buffer.
 #pragma once
 #include "CDecodedStatus.h"
+#include "CResponseDecoding.h"
 #include "CDecodedStatusNew.h"
 #include "CDecodedUnknownResponse.h"
 
 namespace Hmi {
 
-class CResponseDecoder {
+class CResponseDecoder : public CResponseDecoding {
  public:
   CResponseDecoder();
-  virtual ~CResponseDecoder();
+  ~CResponseDecoder() override;
 
   CResponseDecoder(const CResponseDecoder&) = delete;
   CResponseDecoder& operator=(const CResponseDecoder&) = delete;
 
   /// The new status first, then the classic status, else the unknown
   /// response; a null response throws 0xE200.
-  CDecodedResponse* GetDecodedResponse(u16 length, u8* response);
+  CDecodedResponse* GetDecodedResponse(u16 length, u8* response) override;
 
  private:
   CDecodedStatus m_Status;             ///< classic 280-byte status

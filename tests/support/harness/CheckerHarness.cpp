@@ -1,5 +1,6 @@
 #include "CheckerHarness.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -43,6 +44,10 @@ uint32_t LittleEndian(const Bytes& bytes, size_t offset, size_t count) {
 }  // namespace
 
 uint32_t BuildIdentWord() { return static_cast<uint32_t>(SCM_FIRMWARE_IDENT); }
+
+uint32_t LegacyIdentWord() { return static_cast<uint32_t>(SCM_HARNESS_LEGACY_IDENT); }
+
+std::string LegacyCheckerPath() { return SCM_HARNESS_LEGACY_CHECKER_PATH; }
 
 std::set<std::string> TaskNames(pid_t pid) {
   std::set<std::string> names;
@@ -116,6 +121,8 @@ Bytes InstalledEmptyDomainFlash() {
   return ScmGen::Install(ScmGen::Domain{}, ScmSim::HostConfig{}.qorUdid).flash;
 }
 
+Bytes InstalledEmptyDomainVariable4() { return InstalledEmptyDomainFiles().at(ScmGen::kCorvaneUidName); }
+
 void CheckerHarness::Start() {
   host_->Start();
   for (const auto& [name, bytes] : options_.storage) {
@@ -127,6 +134,17 @@ void CheckerHarness::Start() {
     throw std::runtime_error("flash area 16 holds at most 18 bytes");
   }
   host_->SetStorageBusy(options_.storageBusy);
+  if (options_.qorVariable4) {
+    // The read request of variable 4 is the first request on channel 6.
+    ScmSim::QorReplyScript reply;
+    reply.kind = ScmSim::QorReplyScript::Kind::Raw;
+    const Bytes& value = *options_.qorVariable4;
+    reply.bytes.assign(2 + value.size(), 0);
+    reply.bytes[0] = 0x84;
+    reply.bytes[1] = static_cast<uint8_t>(value.size());
+    std::copy(value.begin(), value.end(), reply.bytes.begin() + 2);
+    host_->ScriptQorReply(reply);
+  }
   if (options_.omitSemaphores.count("~frame-send") == 0) {
     toScm_ = semOpen(host_->FullName("~frame-send").c_str(), 0, 0, 0, 0, nullptr);
   }
@@ -258,8 +276,37 @@ bool CheckerHarness::Handshake() {
   if (!value) {
     return false;
   }
+  if (!options_.checkerGivesInitially) {
+    AnswerCondition2(*value);
+    return true;
+  }
+  // Its first cycle runs on the initial gives and relays events last: once a marker event
+  // has come through, that cycle is over; after its delay the checker gives "~frame-send"
+  // again and waits for "~frame-receive", where a current checker's first cycle starts.
+  const Bytes marker = {1, 0, 0, 0, 0, 0xFE, 0xCA, 0, 0, 0, 0};
+  FirmwareSend("event", marker);
   AnswerCondition2(*value);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  for (;;) {
+    const std::vector<Bytes> events = HostCollect("event");
+    if (std::find(events.begin(), events.end(), marker) != events.end()) {
+      break;
+    }
+    if (std::chrono::steady_clock::now() >= end || !Running()) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   return true;
+}
+
+CheckerHarnessOptions LegacyCheckerOptions(CheckerHarnessOptions options) {
+  options.executable = LegacyCheckerPath();
+  options.qorVariable4 = options.flash;
+  options.flash.reset();
+  options.checkerGivesInitially = true;
+  return options;
 }
 
 bool CheckerHarness::TakeCycle(std::chrono::milliseconds timeout) {
@@ -268,6 +315,23 @@ bool CheckerHarness::TakeCycle(std::chrono::milliseconds timeout) {
   }
   ++cycles_;
   return true;
+}
+
+bool CheckerHarness::OpenCycleSemaphores() {
+  if (toScm_ == nullptr) {
+    toScm_ = semOpen(host_->FullName("~frame-send").c_str(), 0, 0, 0, 0, nullptr);
+  }
+  if (fromScm_ == nullptr) {
+    fromScm_ = semOpen(host_->FullName("~frame-receive").c_str(), 0, 0, 0, 0, nullptr);
+  }
+  return toScm_ != nullptr && fromScm_ != nullptr;
+}
+
+void CheckerHarness::DeleteFrameReceiveSemaphore() {
+  if (fromScm_ != nullptr) {
+    semDelete(fromScm_);
+    fromScm_ = nullptr;
+  }
 }
 
 void CheckerHarness::GiveCycle() {

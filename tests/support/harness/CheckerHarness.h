@@ -52,7 +52,19 @@ struct CheckerHarnessOptions {
   std::map<std::string, Bytes> storage = InstalledEmptyDomainFiles();  ///< files on the host's storage at the start
   std::optional<Bytes> flash = InstalledEmptyDomainFlash();            ///< flash area 16 at the start; none = absent
   bool storageBusy = false;  ///< the storage refuses every open as busy from the checker's start on
+  /// Qor variable 4 as the controller answers the first read on channel 6 (the older
+  /// checker's copy of the key-medium identity); none = the controller's own answer
+  /// (nothing written: no bytes).
+  std::optional<Bytes> qorVariable4;
+  /// The checker gives both cycle semaphores once before its first cycle (the older
+  /// checker): the handshake then waits until that first cycle is over, so that the
+  /// firmware side's cycles are in lock-step with the checker's from then on.
+  bool checkerGivesInitially = false;
 };
+
+/// The options that run scmchecker-legacy on the same domain: its executable, variable 4
+/// holding what flash area 16 held (none when none), its initial gives allowed for.
+CheckerHarnessOptions LegacyCheckerOptions(CheckerHarnessOptions options);
 
 /// One message the harness collected.
 struct CollectedMessage {
@@ -99,6 +111,11 @@ class CheckerHarness {
   bool Cycle(const std::function<void()>& firmwareWork = {});
   /// Cycles taken so far.
   int Cycles() const { return cycles_; }
+  /// Opens the cycle semaphores the harness has no handle of yet (the older checker
+  /// creates them when the host has not); true when both are open.
+  bool OpenCycleSemaphores();
+  /// Deletes the "~frame-receive" semaphore as a failing host would.
+  void DeleteFrameReceiveSemaphore();
 
   // ---- messages ----
   /// Puts plain bytes on a host-side queue.
@@ -151,6 +168,13 @@ class CheckerHarness {
 
 /// The ident word this build's programs carry.
 uint32_t BuildIdentWord();
+/// The ident word the older release's programs of this build carry.
+uint32_t LegacyIdentWord();
+/// The built scmchecker-legacy.
+std::string LegacyCheckerPath();
+/// Variable 4 of the older controller holding the installed empty domain's key-medium
+/// identity: the bytes of its "corvane.uid".
+Bytes InstalledEmptyDomainVariable4();
 
 /// Names of the live threads of a process (the stand-in names each task's thread
 /// after the task, cut to 15 characters).
