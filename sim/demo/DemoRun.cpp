@@ -614,6 +614,15 @@ class Run {
         if (!pending_) FailStep("the command could not be sent");
         return;
       case OperatorStep::Kind::Wait:
+        if (step.condition == "reset") {
+          if (ProgramsRestarted()) {
+            NextStep();
+          } else if (Since(*stepStart_, now) > step.seconds) {
+            FailStep("the domain did not reset and both programs start again within " + std::to_string(step.seconds) +
+                     " s");
+          }
+          return;
+        }
         if (step.condition == "restarted") {
           if (RestartedSinceUnlock()) {
             NextStep();
@@ -636,7 +645,41 @@ class Run {
         host_->TriggerReset();
         NextStep();
         return;
+      case OperatorStep::Kind::Fault:
+      case OperatorStep::Kind::Cut:
+        ScriptFault(step);
+        return;
+      case OperatorStep::Kind::Unchanged:
+        ScriptUnchanged(step);
+        return;
     }
+  }
+
+  /// A fault or cut step: armed for the running firmware's calls only, so that the checker's own
+  /// storage calls pass; a cut is a reset, which "wait restarted" then waits for.
+  void ScriptFault(const OperatorStep& step) {
+    const auto firmware = host_->Programs().Info(firmware_);
+    if (!firmware || firmware->pid <= 0) return FailStep("the firmware is not running");
+    if (step.kind == OperatorStep::Kind::Cut) {
+      MarkBeforeReset();
+      host_->InjectCut(step.call, *step.limit, firmware->pid);
+    } else if (step.limit) {
+      host_->InjectShortTransfer(step.call, step.count, *step.limit, firmware->pid);
+    } else {
+      host_->InjectFault(step.call, step.count, firmware->pid);
+    }
+    NextStep();
+  }
+
+  /// An unchanged step: the storage's file byte-equal to the one the run installed.
+  void ScriptUnchanged(const OperatorStep& step) {
+    for (const auto& [name, bytes] : plan_.files) {
+      if (strcasecmp(name.c_str(), step.file.c_str()) != 0) continue;
+      if (host_->GetFile(name) != bytes) return FailStep("the file differs from the one the run installed");
+      NextStep();
+      return;
+    }
+    FailStep("the run put no file of that name on the storage");
   }
 
   /// The changes of the orders' progress (remote state, stored code, last completed code) the status
@@ -734,13 +777,18 @@ class Run {
   /// started again, the handshake holds and every node answered the restarted firmware's
   /// set-to-operational and is operational.
   bool RestartedSinceUnlock() {
+    return ProgramsRestarted() && SetOperationalSinceReset() && NotOperational().empty();
+  }
+
+  /// A reset since the mark was carried out and both programs run again past their handshake.
+  bool ProgramsRestarted() {
     if (host_->Resets().done <= resetsBefore_ || !pumpFollows_) return false;
     const auto checker = host_->Programs().Info(checker_);
     const auto firmware = host_->Programs().Info(firmware_);
     const bool restarted = checker && firmware && checker->running && firmware->running &&
                            checker->starts > startsBefore_.first && firmware->starts > startsBefore_.second;
     const bool handshake = host_->Condition(1) && host_->Condition(2) && *host_->Condition(1) == *host_->Condition(2);
-    return restarted && handshake && SetOperationalSinceReset() && NotOperational().empty();
+    return restarted && handshake;
   }
 
   void ScriptAnswer(const ScmSim::RemoteExchange& x, Clock::time_point now) {

@@ -36,6 +36,8 @@ constexpr const char* kGuardSeconds = "1";
 constexpr const char* kReachLimit = "30";
 /// Time limit of a run in which one node stays out: long enough for the SCM's repeated rounds.
 constexpr const char* kStayOutLimit = "8";
+/// Time limit of a run in which one node stays out while a scripted operator acts: its steps take seconds.
+constexpr const char* kStayOutOperatorLimit = "15";
 /// Time limit of a run with a scripted operator: its waits and the confirmations take seconds.
 constexpr const char* kOperatorLimit = "120";
 /// Trace lines printed when a scenario fails.
@@ -123,9 +125,10 @@ void NeverFailSafe(const json& s) {
   for (const json& p : s["programs"]) EXPECT_EQ(p["state"], "stopped by the run") << p.dump();
 }
 
-/// Every node operational, never fail-safe, and every step of the scripted operator done; its summary.
-const json& ScriptRanThrough(const json& s) {
-  OthersOperational(s, true);
+/// Every node operational (but the faulty one unless includingFaulty), never fail-safe, and every
+/// step of the scripted operator done; its summary.
+const json& ScriptRanThrough(const json& s, bool includingFaulty = true) {
+  OthersOperational(s, includingFaulty);
   NeverFailSafe(s);
   const json& op = s["operator"];
   EXPECT_EQ(op["failedStep"], "") << op.dump();
@@ -193,7 +196,28 @@ struct E2eCase {
   const char* name;                              ///< scenario name in ci-scenarios.toml
   int status;                                    ///< documented exit status
   std::function<void(const Outcome&)> check;     ///< what the host side must show
+  std::vector<std::string> args = {};            ///< further scmdemo options of this run
 };
+
+/// An acceptance of node 2's firmware whose write of "fwrevcnf.bin" the host spoilt: the order failed
+/// for good with the file's events (storage event code and count, 0x6200C086 count), a further order
+/// refused, the file still accepting revision 1.
+void FirmwareWriteFailed(const Outcome& o, const char* storageEvent, unsigned fileEvents) {
+  const json& op = ScriptRanThrough(o.summary, false);
+  const std::vector<std::string> events = op["remoteEvents"];
+  EXPECT_EQ(events, (std::vector<std::string>{"3,0x0100", "9,0x0100"}));
+  ProgressShows(op, {"remote accepted, stored 0x0100, last completed 0x0000",
+                     "remote being confirmed, stored 0x0100, last completed 0x0000",
+                     "remote final, stored 0x0100, last completed 0x0000"});
+  EXPECT_EQ(EventsOfCode(o.summary, "0x6200C086"), fileEvents) << o.summary["events"].dump();
+  EXPECT_EQ(EventsOfCode(o.summary, storageEvent), 1u) << o.summary["events"].dump();
+  const std::string fwrev = o.summary["kept"]["files"]["fwrevcnf.bin"];
+  EXPECT_EQ(HexByte(fwrev, 12) | (HexByte(fwrev, 13) << 8), 2u) << fwrev;
+  EXPECT_EQ(HexByte(fwrev, 14) | (HexByte(fwrev, 15) << 8), 1u) << fwrev;
+  const json& n = Node(o.summary, kFaultyNode);
+  EXPECT_NE(n["state"], "operational") << n.dump();
+  for (const json& p : o.summary["programs"]) EXPECT_EQ(p["starts"], 1) << p.dump();
+}
 
 /// Names the case in test output.
 void PrintTo(const E2eCase& c, std::ostream* os) { *os << c.name; }
@@ -329,6 +353,12 @@ const std::vector<E2eCase>& Cases() {
          EXPECT_EQ(HexByte(fwrev, 14) | (HexByte(fwrev, 15) << 8), 2u) << fwrev;
          EXPECT_EQ(FwRevFlags(fwrev) & 0x10u, 0u) << "setup mode off";
        }},
+      // the refused write: "file write failed"; the empty file the close commits is written back
+      {"firmware-write-refused", Exit::TimeLimit, [](const Outcome& o) { FirmwareWriteFailed(o, "0x62008A05", 1); }},
+      // the short write, whose partial file the host discards at the close here (the default commits
+      // it): the short count and the failed close each reported, "file close failed" once
+      {"firmware-write-cut-short", Exit::TimeLimit, [](const Outcome& o) { FirmwareWriteFailed(o, "0x62008A01", 2); },
+       {"--damaged-writes", "discard"}},
       {"key-medium-accepted", Exit::Success,
        [](const Outcome& o) {
          // No set-to-operational before the acceptance: the checker would have recorded one (0xE249).
@@ -404,6 +434,21 @@ const std::vector<E2eCase>& Cases() {
          EXPECT_EQ(kept["files"]["pardata1.bin"], "") << kept.dump();
          EXPECT_EQ(kept["files"]["autocnf.bin"], "");
        }},
+      {"user-data-format-cut-by-reset", Exit::Success,
+       [](const Outcome& o) {
+         const json& op = ScriptRanThrough(o.summary);
+         // The confirmation's event and the cut close come in one cycle of the firmware: the
+         // reset may delete the event queue before the host read it.
+         const std::vector<std::string> events = op["remoteEvents"];
+         EXPECT_LE(events.size(), 1u);
+         for (const std::string& e : events) EXPECT_EQ(e, "3,0x8000");
+         // the power cut restarted both programs; nothing was emptied, so nothing was reported
+         RestartedOnce(o.summary);
+         EXPECT_EQ(EventsOfCode(o.summary, "0x6200C07F"), 0u) << o.summary["events"].dump();
+         const json& kept = o.summary["kept"];
+         EXPECT_EQ(kept["files"]["pardata1.bin"].get<std::string>().size(), 200u) << kept.dump();
+         EXPECT_EQ(kept["files"]["autocnf.bin"], "");
+       }},
       {"silent", Exit::TimeLimit,
        [](const Outcome& o) {
          OthersOperational(o.summary, false);
@@ -469,8 +514,9 @@ TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
     args.insert(args.end(), {"--time-limit", it->operatorSteps.empty() ? kReachLimit : kOperatorLimit, "--duration",
                              kGuardSeconds});
   } else {
-    args.insert(args.end(), {"--time-limit", kStayOutLimit});
+    args.insert(args.end(), {"--time-limit", it->operatorSteps.empty() ? kStayOutLimit : kStayOutOperatorLimit});
   }
+  args.insert(args.end(), c.args.begin(), c.args.end());
   if (!it->domain.empty()) args.insert(args.end(), {"--description", it->domain});
   for (const std::string& f : it->faults) args.insert(args.end(), {"--fault", f});
   for (const std::string& w : it->wireFaults) args.insert(args.end(), {"--wire-fault", w});
