@@ -53,7 +53,7 @@ struct OperatorStep {
     Restart,   ///< the host resets the domain as the host itself would (both programs restart)
     Fault,     ///< the firmware's next calls of a number fail or transfer fewer bytes
     Cut,       ///< the firmware's next call of a number is cut by a domain reset (a power cut)
-    Unchanged, ///< a storage file is byte-equal to what the run installed
+    Unchanged, ///< a storage file (or flash area 16) is byte-equal to what the run installed
   };
   Kind kind = Kind::Pause;                  ///< what the step does
   std::string text;                         ///< the step as written

@@ -671,8 +671,13 @@ class Run {
     NextStep();
   }
 
-  /// An unchanged step: the storage's file byte-equal to the one the run installed.
+  /// An unchanged step: the storage's file (or, for "flash", flash area 16) byte-equal to what the run installed.
   void ScriptUnchanged(const OperatorStep& step) {
+    if (step.file == "flash") {
+      if (host_->Flash() != plan_.flash) return FailStep("flash area 16 differs from what the run installed");
+      NextStep();
+      return;
+    }
     for (const auto& [name, bytes] : plan_.files) {
       if (strcasecmp(name.c_str(), step.file.c_str()) != 0) continue;
       if (host_->GetFile(name) != bytes) return FailStep("the file differs from the one the run installed");
