@@ -606,10 +606,7 @@ void Inject(StorageFault f, FakeHost& h) {
     case StorageFault::RefusedWrite: h.failWrites = 1; return;
     case StorageFault::ShortWrite: h.shortAnyWrites = 1; return;
     case StorageFault::FailingClose: h.failCloses = 1; return;
-    case StorageFault::ShortRead:
-      h.faultyFile = "corvane.uid";
-      h.shortReadBy = 1;
-      return;
+    case StorageFault::ShortRead: h.shortReadBy = 1; return;  // on the target's file
     case StorageFault::FlashRefused: h.failing.insert(SCM_SC_WRITE_QOR_FLASH_FILE); return;
     case StorageFault::FlashShort: h.shortFlashWrites = 1; return;
     case StorageFault::PowerCut: return;  // the target names the call it comes at
@@ -627,9 +624,9 @@ void ClearFaults(FakeHost& h) {
   h.shortFlashWrites = 0;
 }
 
-/// Every write of the application files and flash area 16 (and the read of "corvane.uid") under
-/// each storage fault that can meet it, under both storage behaviours (a close after a short or
-/// refused write commits the partial file, or discards it). After the fault: the stored bytes as
+/// Every write of the application files and flash area 16 (and the reads of "corvane.uid" and
+/// "fwrevcnf.bin") under each storage fault that can meet it, under both storage behaviours (a
+/// close after a short or refused write commits the partial file, or discards it). After the fault: the stored bytes as
 /// before, no handle open, the reset hold released, and the firmware as the target's row says;
 /// after a power cut, the restarted application loads the files as they were.
 TEST_F(Machines, ApplicationFilesAndFlashUnderStorageFaultsKeepTheStoredBytesUnderBothStorageBehaviours) {
@@ -765,6 +762,12 @@ TEST_F(Machines, ApplicationFilesAndFlashUnderStorageFaultsKeepTheStoredBytesUnd
              << what;
          EXPECT_EQ(MFWQZ_bCorvaneUidKnown, 0u) << what;
        }},
+      {"fwrevcnf.bin read", "FWREVCNF.BIN", {F::Busy, F::RefusedOpen, F::ShortRead}, 0, false, [] {},
+       [] { EXPECT_EQ(MFWQZ_RevLoad(1), 0) << "the load failed"; },
+       [](const std::string& what, F, const std::vector<Event>& events) {
+         ASSERT_FALSE(events.empty()) << what;
+         EXPECT_EQ(events.back().code, 0x6200C086u) << what;
+       }},
   };
   for (const bool discard : {false, true}) {
     for (const Target& t : targets) {
@@ -782,6 +785,7 @@ TEST_F(Machines, ApplicationFilesAndFlashUnderStorageFaultsKeepTheStoredBytesUnd
             : host.Find(t.file) != nullptr     ? std::optional<Bytes>(*host.Find(t.file))
                                                : std::nullopt;
         TakeEvents();
+        host.faultyFile = t.file != nullptr ? t.file : "";
         Inject(f, host);
         if (f == F::PowerCut) {
           host.cutAtCall = t.cutAt;
