@@ -641,7 +641,7 @@ TEST_F(Machines, ApplicationFilesAndFlashUnderStorageFaultsKeepTheStoredBytesUnd
   };
   Kept kept{};
   const auto remember = [&kept] { kept = Kept{MFWQZ_gbLockPostFw, MFWQZ_AcknowledgeFwMismatches}; };
-  const auto orderFailedUnchanged = [this, &kept](const std::string& what, F, const std::vector<Event>& events) {
+  const auto orderFailedUnchanged = [&kept](const std::string& what, F, const std::vector<Event>& events) {
     EXPECT_EQ(MFWQZ_ValidFiles, 1u) << what;
     EXPECT_EQ(MFWQZ_gbLockPostFw, kept.lockPost) << what;
     EXPECT_EQ(MFWQZ_AcknowledgeFwMismatches, kept.ack) << what;
