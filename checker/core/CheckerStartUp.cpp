@@ -94,32 +94,33 @@ bool OpenCycleSemaphoresAndSession(const SStartUpParts& parts) {
   return true;
 }
 
-/// Takes the memory test's reference CRCs; a failure is logged, fails safe and clears processImageValid.
-void InitializeProcessImageTester(Util::CProcessImageTester& tester, CSession& session, bool& processImageValid) {
+/// Takes the memory test's reference CRCs; a failure is logged and clears processImageValid.
+/// False when start-up is to fail safe.
+bool InitializeProcessImageTester(Util::CProcessImageTester& tester, bool& processImageValid) {
   try {
     tester.Initialize();
   } catch (const CException& error) {
     CException::LogError(error);
-    session.SwitchToFailSafe();
     processImageValid = false;
+    return false;
   }
+  return true;
 }
 
 /// Reads the files, then initializes the UDID, firmware, parameter and
-/// additional-parameter checks in this order; any failure is logged and fails
-/// safe, and start-up goes on.
-void InitializePersistenceAndCheckers(const SStartUpParts& parts) {
+/// additional-parameter checks in this order; a failure is logged and skips
+/// the rest. False when start-up is to fail safe.
+bool InitializePersistenceAndCheckers(const SStartUpParts& parts) {
   try {
-    if (!parts.m_Persistence.TryInitialize()) {
-      parts.m_Session.SwitchToFailSafe();
-    }
+    const bool filesSound = parts.m_Persistence.TryInitialize();
     parts.m_UdidChecker.Initialize();
     parts.m_FirmwareChecker.Initialize();
     parts.m_ParameterChecker.Initialize();
     parts.m_AdditionalCatalog.Initialize();
+    return filesSound;
   } catch (const CException& error) {
     CException::LogError(error);
-    parts.m_Session.SwitchToFailSafe();
+    return false;
   }
 }
 
@@ -177,9 +178,19 @@ int StartChecker(const SStartUpParts& parts) {
   if (!InitializeMessaging(parts.m_Messaging) || !VerifyExecutable() || !OpenCycleSemaphoresAndSession(parts)) {
     return -1;
   }
-  InitializeProcessImageTester(parts.m_Tester, parts.m_Session, parts.m_ProcessImageValid);
-  InitializePersistenceAndCheckers(parts);
+  const bool memorySound = InitializeProcessImageTester(parts.m_Tester, parts.m_ProcessImageValid);
+  const bool filesSound = InitializePersistenceAndCheckers(parts);
   ExchangeIdentWord(ReadIdentWord(parts.m_FwIdent), parts.m_Session);
+  // A fail-safe found before the handshake is logged at once but switched to only
+  // now: the switch deletes the frame queues for everyone, and a firmware that has
+  // not opened its queues yet (it does so early in its own start-up, which runs
+  // beside this one) could then not start at all, so that it could neither report
+  // why nor serve the unlock that brings the domain back. The firmware sets
+  // condition 2 only after it opened its queues, and no frame is relayed before
+  // the check task runs.
+  if (!memorySound || !filesSound) {
+    parts.m_Session.SwitchToFailSafe();
+  }
   SynchronizeInitialSignatures(parts.m_Persistence, parts.m_Session);
   if (!SpawnCheckTask(parts.m_Priority, parts.m_Run)) {
     return -1;

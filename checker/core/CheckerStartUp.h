@@ -48,8 +48,9 @@ struct SStartUpParts {
 /// The whole start-up, from main: the ident block (else its message), the wait for host
 /// condition 0, the queues, the executable self-test, the build's cycle semaphores and the
 /// session (a failure of these ends the start with -1), then the reference CRCs, files and
-/// checks, the ident-word handshake, the initial copy and the check task's spawn (a failed
-/// spawn: -1). After a good start the initial task ends itself; this never returns then.
+/// checks (a failure is logged at once and fails safe once the firmware answered the
+/// handshake), the ident-word handshake, the initial copy and the check task's spawn (a
+/// failed spawn: -1). After a good start the initial task ends itself; this never returns then.
 int StartChecker(const SStartUpParts& parts);
 
 /// What the check task does in every cycle of its loop.
