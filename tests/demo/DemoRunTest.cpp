@@ -69,13 +69,18 @@ TEST_F(DemoRunTest, BothProgramsCycleForTheDuration) {
   EXPECT_EQ(s["runDirectory"], "");
 }
 
-TEST_F(DemoRunTest, KeptStorageHoldsTheFiles) {
+TEST_F(DemoRunTest, KeptStorageHoldsTheFilesAndOutlivesTheCleanUpOfLaterRuns) {
   const Ended e = Run({"--nodes", "1", "--keep-storage"});
   ASSERT_EQ(e.status, Exit::Success) << e.output;
   const std::string kept = Summary()["runDirectory"];
   ASSERT_FALSE(kept.empty());
   EXPECT_TRUE(std::filesystem::exists(kept + "/storage/kel_para.saf"));
   EXPECT_FALSE(std::filesystem::exists(kept + "/host.sock"));
+  // kept on request, it is no dead run's leftover
+  const Ended cleanup = Run({"--cleanup"});
+  EXPECT_EQ(cleanup.status, Exit::Success) << cleanup.output;
+  EXPECT_EQ(cleanup.output.find(kept), std::string::npos) << cleanup.output;
+  EXPECT_TRUE(std::filesystem::exists(kept + "/storage/kel_para.saf"));
   std::filesystem::remove_all(kept);
   EXPECT_TRUE(Leftovers(e.pid).empty());
 }
