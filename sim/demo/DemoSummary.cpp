@@ -207,6 +207,8 @@ std::string SummaryText(const Summary& s) {
   }
   t += "\n";
   if (!op.failedStep.empty()) t += "    failed step: " + op.failedStep + "\n";
+  if (!op.orderProgress.empty()) t += "    order progress:\n";
+  for (const std::string& p : op.orderProgress) t += "      " + p + "\n";
   if (!op.lastStatus.empty()) t += "    last status: " + op.lastStatus + "\n";
   if (!s.kept.qorVariables.empty()) {
     t += "  Qor variables:";
@@ -281,13 +283,14 @@ std::string SummaryJson(const Summary& s) {
                    {"stepsDone", op.stepsDone},     {"failedStep", op.failedStep},
                    {"classicRecords", op.classicRecords}, {"classicRecordsSound", op.classicRecordsSound},
                    {"remoteEvents", op.remoteEvents},
+                   {"orderProgress", op.orderProgress},
                    {"downloads", op.downloads},
                    {"unlocks", op.unlocks}};
   nlohmann::json qor = nlohmann::json::object();
   for (const auto& [id, bytes] : s.kept.qorVariables) qor[std::to_string(id)] = bytes;
   nlohmann::json files = nlohmann::json::object();
   for (const auto& [name, bytes] : s.kept.files) files[name] = bytes;
-  j["kept"] = {{"qorVariables", qor}, {"files", files}, {"flash", s.kept.flash}};
+  j["kept"] = {{"qorVariables", qor}, {"files", files}, {"flash", s.kept.flash}, {"qorRequests", s.kept.qorRequests}};
   const ScmSim::NetworkCounts& c = s.network;
   j["network"] = {{"fromFirmware", c.fromFirmware}, {"toNodes", c.toNodes},     {"noNode", c.noNode},
                   {"notRequest", c.notRequest},     {"toFirmware", c.toFirmware}, {"dropped", c.dropped},
