@@ -198,3 +198,7 @@ i32 MFWQZ_QorFail(u16 information0, u32 information1);
 u8 MFWQZ_QorWaitNormal(u8* state);
 /// Polls the channel for a reply of at most max bytes for up to 10 s; bytes received, 0 none, -1 an error.
 i32 MFWQZ_QorAwaitReply(i32 handle, u8* buffer, u32 max);
+/// One exchange with the Qor controller: unless latched, waits for its normal state, opens channel 6,
+/// sends length bytes of request, waits for a reply of at most max bytes and closes the channel.
+/// The bytes received (at least 1), or -1 after the failure's event and the latch (a time-out names id).
+i32 MFWQZ_QorExchange(u8 id, const u8* request, u32 length, u8* reply, u32 max);
