@@ -78,7 +78,7 @@ class Machines : public OrderFixture {
 
 TEST_F(Machines, ConfirmationOfEveryValidCode) {
   if constexpr (SCM_kLegacy) {
-    GTEST_SKIP() << "the older release's confirmation waits for each part's action (LegacyConfirm tests)";
+    GTEST_SKIP() << "the older release's confirmation waits for each part's action (Machines.Older* tests)";
   }
   struct Row {
     const char* what;
@@ -318,15 +318,15 @@ TEST_F(Machines, AQuitOrderEndsAfterItsScanAndTheSadrUdidList) {
 }
 
 TEST_F(Machines, AFirmwareOrderWritesReloadsAndScansOrFailsWithTheFileUnchanged) {
-  if constexpr (SCM_kLegacy) {
-    GTEST_SKIP() << "the older release's key-change and firmware-acceptance machines are not built yet";
-  }
   const struct {
     const char* what;
     int failWrites;
     u8 result;
     u32 remote, last, validFiles, reload;
-  } rows[] = {{"written", 0, 1, 0, 0x100, 0, 1}, {"write refused", 1, 0, 4, 0, 1, 0}};
+  } rows[] = {// The older release reloads nothing: a written file makes the order final and the reset follows.
+              {"written", 0, 1, SCM_kLegacy ? 4u : 0u, SCM_kLegacy ? 0u : 0x100u, SCM_kLegacy ? 1u : 0u,
+               SCM_kLegacy ? 0u : 1u},
+              {"write refused", 1, 0, 4, 0, 1, 0}};
   for (const auto& r : rows) {
     SetUp();
     // Node 5 now runs revision 4: a firmware difference.
@@ -350,12 +350,27 @@ TEST_F(Machines, AFirmwareOrderWritesReloadsAndScansOrFailsWithTheFileUnchanged)
       ASSERT_GE(after.size(), 16u);
       EXPECT_EQ(after[8] | (after[9] << 8), 5) << r.what;
       EXPECT_EQ(after[10] | (after[11] << 8), 4) << r.what << ": the running revision accepted";
-      // The next cycle reloads the file and starts a scan.
-      MFWQZ_InitState = 2;
-      (void)MFWQZ_Main(0);
-      EXPECT_EQ(MFWQZ_ValidFiles, 1u) << r.what;
-      EXPECT_EQ(MFWQZ_gbStartScan, 1u) << r.what;
-      EXPECT_EQ(MFWQZ_gbLockPostFw, 0u) << r.what;
+      if constexpr (SCM_kLegacy) {
+        // The confirmation books the part and, the order done, resets the controller 5 s later.
+        host.counter += 800000;
+        EXPECT_EQ(MFWQZ_Confirmation(), 1) << r.what;
+        EXPECT_EQ(MFWQZ_Remote.ulLastCompleted, 0x100u) << r.what;
+        EXPECT_EQ(MFWQZ_Confirm.ulState, MFWQZ_k_CNF_RESET) << r.what;
+        EXPECT_EQ(MFWQZ_Confirmation(), 1) << r.what;  // the reset hold starts
+        host.counter += 4999999;
+        EXPECT_EQ(MFWQZ_Confirmation(), 1) << r.what;
+        EXPECT_EQ(host.resetCalls, 0) << r.what;
+        host.counter += 1;
+        EXPECT_EQ(MFWQZ_Confirmation(), 1) << r.what;
+        EXPECT_EQ(host.resetCalls, 1) << r.what;
+      } else {
+        // The next cycle reloads the file and starts a scan.
+        MFWQZ_InitState = 2;
+        (void)MFWQZ_Main(0);
+        EXPECT_EQ(MFWQZ_ValidFiles, 1u) << r.what;
+        EXPECT_EQ(MFWQZ_gbStartScan, 1u) << r.what;
+        EXPECT_EQ(MFWQZ_gbLockPostFw, 0u) << r.what;
+      }
     } else {
       EXPECT_EQ(after, before) << r.what;
       EXPECT_EQ(MFWQZ_gbLockPostFw, 0u) << r.what;
@@ -368,7 +383,43 @@ TEST_F(Machines, AFirmwareOrderWritesReloadsAndScansOrFailsWithTheFileUnchanged)
 
 TEST_F(Machines, KeyMediumChangeWritesBothAndReloads) {
   if constexpr (SCM_kLegacy) {
-    GTEST_SKIP() << "the older release's key-change and firmware-acceptance machines are not built yet";
+    // The older release: "fwrevcnf.bin" and variable 4 written, the order final 0.8 s later, the
+    // confirmation books the part and resets the controller 5 s after; nothing is reloaded.
+    MFWQZ_bCorvaneChanged = 1;
+    EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
+    EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_CHANGED);
+    ASSERT_EQ(Order(0x200), 0);
+    EXPECT_EQ(ConfirmUntilAction(), 1);
+    EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_WRITE);
+    host.qorRequests.clear();
+    const uint64_t tWrite = host.counter;
+    EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
+    EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_HOLD);
+    EXPECT_EQ(host.qorVariables[4], File("CORVANE.UID")) << "variable 4 holds the key medium's identity";
+    EXPECT_EQ(host.qorRequests.size(), 1u);
+    EXPECT_EQ(MFWQZ_gbLockPostFw, 0u) << "revision reports allowed again";
+    EXPECT_EQ(host.lockResets, host.unlockResets) << "the reset hold released by the write";
+    EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);  // the hold starts
+    host.counter = tWrite + 799999;
+    EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
+    EXPECT_EQ(MFWQZ_Remote.ulState, 3u);
+    host.counter = tWrite + 800000;
+    EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
+    EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_IDLE);
+    EXPECT_EQ(MFWQZ_Remote.ulState, 4u) << "final";
+    EXPECT_EQ(MFWQZ_bCorvaneChanged, 0u);
+    EXPECT_EQ(MFWQZ_ValidFiles, 1u) << "nothing to reload";
+    EXPECT_EQ(MFWQZ_gbTriggerReloadCVid, 0u);
+    EXPECT_EQ(MFWQZ_Confirmation(), 1);
+    EXPECT_EQ(MFWQZ_Remote.ulLastCompleted, 0x200u);
+    EXPECT_EQ(MFWQZ_Confirm.ulState, MFWQZ_k_CNF_RESET);
+    EXPECT_EQ(MFWQZ_Confirmation(), 1);
+    host.counter += 5000000;
+    EXPECT_EQ(MFWQZ_Confirmation(), 1);
+    EXPECT_EQ(host.resetCalls, 1);
+    const std::vector<Event> events = TakeEvents();
+    EXPECT_TRUE(std::none_of(events.begin(), events.end(), [](const Event& e) { return e.level == 3; }));
+    return;
   }
   MFWQZ_bCorvaneChanged = 1;
   EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
@@ -410,14 +461,11 @@ TEST_F(Machines, KeyMediumChangeWritesBothAndReloads) {
 }
 
 TEST_F(Machines, AKeyMediumWriteFailingEndsTheOrderAfterFiveSecondsStillChanged) {
-  if constexpr (SCM_kLegacy) {
-    GTEST_SKIP() << "the older release's key-change and firmware-acceptance machines are not built yet";
-  }
   const struct {
     const char* what;
-    bool flashFails;
+    bool flashFails;  // the copy's write fails: flash area 16, or the older release's variable 4
     int failWrites;
-  } rows[] = {{"flash area 16 refused", true, 0}, {"fwrevcnf.bin refused", false, 1}};
+  } rows[] = {{SCM_kLegacy ? "variable 4 refused" : "flash area 16 refused", true, 0}, {"fwrevcnf.bin refused", false, 1}};
   for (const auto& r : rows) {
     SetUp();
     MFWQZ_bCorvaneChanged = 1;
@@ -428,12 +476,14 @@ TEST_F(Machines, AKeyMediumWriteFailingEndsTheOrderAfterFiveSecondsStillChanged)
     EXPECT_EQ(ConfirmUntilAction(), 1);
     if (r.flashFails) {
       host.failing.insert(SCM_SC_WRITE_QOR_FLASH_FILE);
+      host.qorReplies.push_back(Bytes{0xA4, 3});
     }
     host.failWrites = r.failWrites;
     const uint64_t tWrite = host.counter;
     EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1) << r.what;
-    EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_FAILED) << r.what;
+    EXPECT_EQ(MFWQZ_KeyCnf.ulState, SCM_kLegacy ? MFWQZ_k_KEY_OLD_FAILED : MFWQZ_k_KEY_FAILED) << r.what;
     EXPECT_EQ(*host.flash, flashBefore) << r.what;
+    EXPECT_EQ(host.qorVariables.count(4), 0u) << r.what;
     if (!r.flashFails) {
       EXPECT_EQ(File("FWREVCNF.BIN"), fileBefore) << r.what;
     }
@@ -453,7 +503,7 @@ TEST_F(Machines, AKeyMediumWriteFailingEndsTheOrderAfterFiveSecondsStillChanged)
 
 TEST_F(Machines, KeyMediumReloadStateEnteredFromElsewhereIsFatal) {
   if constexpr (SCM_kLegacy) {
-    GTEST_SKIP() << "the older release's key-medium change has no reload state (LegacyConfirm tests)";
+    GTEST_SKIP() << "the older release's key-medium change has no reload state (Machines.Older* tests)";
   }
   MFWQZ_KeyCnf.ulState = MFWQZ_k_KEY_CHANGED;
   MFWQZ_KeyCnf.ulPrevious = MFWQZ_k_KEY_CHANGED;
@@ -476,7 +526,7 @@ TEST_F(Machines, KeyMediumFormatStaysIdle) {
 
 TEST_F(Machines, UserDataFormatEmptiesBothFilesHoldsAndResets) {
   if constexpr (SCM_kLegacy) {
-    GTEST_SKIP() << "the older release's format empties only \"AUTOCNF.BIN\" (LegacyConfirm tests)";
+    GTEST_SKIP() << "the older release's format empties only \"AUTOCNF.BIN\" (Machines.Older* tests)";
   }
   const struct {
     const char* what;
@@ -522,7 +572,7 @@ TEST_F(Machines, UserDataFormatEmptiesBothFilesHoldsAndResets) {
 
 TEST_F(Machines, UserDataFormatFailuresEndInStateSevenAndStillReset) {
   if constexpr (SCM_kLegacy) {
-    GTEST_SKIP() << "the older release's format ends in its states 2 and 3 (LegacyConfirm tests)";
+    GTEST_SKIP() << "the older release's format ends in its states 2 and 3 (Machines.Older* tests)";
   }
   const struct {
     const char* what;
@@ -681,15 +731,28 @@ TEST_F(Machines, AFailedWriteOfFwRevCnfChangesNothingUnderBothStorageBehaviours)
 }
 
 TEST_F(Machines, AFailedFlashWriteLeavesFlashAndTheKeyMediumChanged) {
-  if constexpr (SCM_kLegacy) {
-    GTEST_SKIP() << "the older release's key-change and firmware-acceptance machines are not built yet";
-  }
   MFWQZ_bCorvaneChanged = 1;
   (void)MFWQZ_CorvaneChgCnf();
   const std::vector<uint8_t> flash = *host.flash;
   ASSERT_EQ(Order(0x200), 0);
   EXPECT_EQ(ConfirmUntilAction(), 1);
   host.failing.insert(SCM_SC_WRITE_QOR_FLASH_FILE);
+  if constexpr (SCM_kLegacy) {
+    // The older release's copy is variable 4: its refused write is fatal and latches; the
+    // revision reports it held off are allowed again at once, as nothing is reloaded.
+    TakeEvents();
+    host.qorReplies.push_back(Bytes{0xA4, 3});
+    EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
+    EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_OLD_FAILED);
+    EXPECT_EQ(host.qorVariables.count(4), 0u);
+    EXPECT_EQ(TakeEvents(), (std::vector<Event>{{3, 0x9200C092, 7, 0x03A4}}));
+    EXPECT_EQ(MFWQZ_QorHasFailed(), 1);
+    EXPECT_EQ(MFWQZ_gbTriggerReloadRev, 0u);
+    EXPECT_EQ(MFWQZ_gbLockPostFw, 0u);
+    EXPECT_EQ(MFWQZ_ValidFiles, 1u);
+    EXPECT_EQ(MFWQZ_bCorvaneChanged, 1u);
+    return;
+  }
   EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
   host.failing.clear();
   EXPECT_EQ(*host.flash, flash);
@@ -704,7 +767,7 @@ TEST_F(Machines, AFailedFlashWriteLeavesFlashAndTheKeyMediumChanged) {
 
 TEST_F(Machines, EmptyingTheUserDataFilesUnderBothStorageBehaviours) {
   if constexpr (SCM_kLegacy) {
-    GTEST_SKIP() << "the older release's format empties only \"AUTOCNF.BIN\" (LegacyConfirm tests)";
+    GTEST_SKIP() << "the older release's format empties only \"AUTOCNF.BIN\" (Machines.Older* tests)";
   }
   for (const bool discard : {false, true}) {
     SetUp();
