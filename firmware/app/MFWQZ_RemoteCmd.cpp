@@ -106,7 +106,12 @@ void MFWQZ_SetRemoteEnterState(u32 code, u32 state) {
 void MFWQZ_CompleteRemoteOrder(u32 code) {
   if (MFWQZ_RemoteOrderPending(code) == 1) {
     MFWQZ_Remote.ulState = MFWQZ_k_RS_NONE;
-    MFWQZ_Remote.ulLastCompleted = code;
+    if constexpr (SCM_kLegacy) {
+      // The older release's order may have parts: the parts done before this one stay completed.
+      MFWQZ_Remote.ulLastCompleted |= code;
+    } else {
+      MFWQZ_Remote.ulLastCompleted = code;
+    }
   }
 }
 

@@ -787,3 +787,270 @@ TEST_F(Machines, EmptyingTheUserDataFilesUnderBothStorageBehaviours) {
 
 }  // namespace
 }  // namespace FwTest
+
+namespace FwTest {
+namespace {
+
+// ---- the older release's own confirmation, key-medium change and user-data format ----
+
+/// The older release's tests skip in the current build.
+#define SKIP_UNLESS_OLDER()                                                  \
+  if constexpr (!SCM_kLegacy) {                                              \
+    GTEST_SKIP() << "the older release's own machines (combined orders)"; \
+  }
+
+TEST_F(Machines, OlderCombinedCodesCheckEachPartInOrder) {
+  SKIP_UNLESS_OLDER();
+  struct Row {
+    const char* what;
+    u16 code;
+    bool keyChanged;
+    u32 firmware;
+    u32 mismatches;
+    u16 result;
+    std::vector<Event> events;
+  };
+  const Row rows[] = {
+      {"key, firmware, one module", 0x360, true, 1, 1, 0, {}},
+      {"key and firmware", 0x300, true, 1, 0, 0, {}},
+      {"key and five or more", 0x220, true, 0, 7, 0, {}},
+      {"firmware and two modules, key unchanged", 0x150, false, 1, 2, 0, {}},
+      {"key unchanged", 0x360, false, 1, 1, 14, {{1, kEvt, 14, 0x200}}},
+      {"no firmware difference", 0x360, true, 0, 1, 15, {{1, kEvt, 15, 0x100}}},
+      {"two mismatches for one module", 0x360, true, 1, 2, 16, {{1, kEvt, 16, 0x60}}},
+      {"every part refused: the key medium's result",
+       0x360,
+       false,
+       0,
+       2,
+       14,
+       {{1, kEvt, 14, 0x200}, {1, kEvt, 15, 0x100}, {1, kEvt, 16, 0x60}}},
+      {"firmware and exchange refused: the firmware's result", 0x350, true, 0, 1, 15,
+       {{1, kEvt, 15, 0x100}, {1, kEvt, 17, 0x50}}},
+      {"key changed, not ordered: firmware and exchange refused", 0x160, true, 1, 1, 22,
+       {{1, kEvt, 22, 0x100}, {1, kEvt, 22, 0x60}}},
+      {"exchange part 0x10", 0x310, true, 1, 1, 6, {{1, kEvt, 6, 0x310}}},
+      {"exchange part 0x70", 0x370, true, 1, 1, 6, {{1, kEvt, 6, 0x370}}},
+      {"exchange part 0x80", 0x080, true, 1, 1, 6, {{1, kEvt, 6, 0x080}}},
+      {"a low bit", 0x301, true, 1, 1, 6, {{1, kEvt, 6, 0x301}}},
+      {"a high bit", 0x1200, true, 1, 1, 6, {{1, kEvt, 6, 0x1200}}},
+      {"setup on", 0x9000, true, 1, 1, 6, {{1, kEvt, 6, 0x9000}}},
+      {"pass-through", 0xF000, true, 1, 1, 6, {{1, kEvt, 6, 0xF000}}},
+  };
+  for (const Row& r : rows) {
+    SetUp();
+    MFWQZ_bCorvaneChanged = r.keyChanged ? 1 : 0;
+    MFWQZ_ulNumberOfDiffFirmware = r.firmware;
+    MFWQZ_ulNumberOfUdidMisMatches = r.mismatches;
+    const long locks = host.lockResets;
+    EXPECT_EQ(Order(r.code), r.result) << r.what;
+    EXPECT_EQ(TakeEvents(), r.events) << r.what;
+    EXPECT_EQ(MFWQZ_Remote.ulState, r.result == 0 ? 1u : 0u) << r.what;
+    EXPECT_EQ(host.lockResets - locks, r.result == 0 ? 1 : 0) << r.what << ": resets held off for the writes";
+    TearDown();
+  }
+}
+
+TEST_F(Machines, OlderCombinedOrderIsConfirmedPartByPartUpToTheReset) {
+  SKIP_UNLESS_OLDER();
+  MFWQZ_bCorvaneChanged = 1;
+  (void)MFWQZ_CorvaneChgCnf();
+  MFWQZ_ModuleInfo[5].usConfiguredRev = 4;
+  MFWQZ_ulNumberOfDiffFirmware = 1;
+  MFWQZ_ulNumberOfUdidMisMatches = 1;
+  ASSERT_EQ(Order(0x360), 0);
+  // Part 1, the key medium: variable 4 written, the part final 0.8 s later.
+  EXPECT_EQ(ConfirmUntilAction(), 1);
+  EXPECT_EQ(MFWQZ_Remote.ulCode, 0x200u);
+  EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_WRITE);
+  EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
+  EXPECT_EQ(host.qorVariables[4], File("CORVANE.UID"));
+  EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
+  host.counter += 800000;
+  EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
+  EXPECT_EQ(MFWQZ_Remote.ulState, 4u);
+  // The confirmation books it and hands the order back to itself: remote state 1, not the final 4.
+  EXPECT_EQ(MFWQZ_Confirmation(), 1);
+  EXPECT_EQ(MFWQZ_Remote.ulLastCompleted, 0x200u);
+  EXPECT_EQ(MFWQZ_Remote.ulState, 1u);
+  EXPECT_EQ(MFWQZ_Confirm.ulState, MFWQZ_k_CNF_START);
+  // Part 2, the firmware: "fwrevcnf.bin" written with the running revision, the part final at once.
+  EXPECT_EQ(MFWQZ_Confirmation(), 1);
+  EXPECT_EQ(ConfirmUntilAction(), 1);
+  EXPECT_EQ(MFWQZ_Remote.ulCode, 0x100u);
+  EXPECT_EQ(MFWQZ_ModChg.ulState, MFWQZ_k_XCHG_ACCEPT);
+  EXPECT_EQ(MFWQZ_ModuleXChg(), 1);
+  EXPECT_EQ(MFWQZ_Remote.ulState, 4u);
+  EXPECT_EQ(host.resetCalls, 0) << "a remote acceptance waits for the order's end";
+  host.counter += 800000;
+  EXPECT_EQ(MFWQZ_Confirmation(), 1);
+  EXPECT_EQ(MFWQZ_Remote.ulLastCompleted, 0x300u);
+  EXPECT_EQ(MFWQZ_Remote.ulState, 1u);
+  // Part 3, the exchange: it ends with its scan and the SADR-UDID list.
+  EXPECT_EQ(MFWQZ_Confirmation(), 1);
+  EXPECT_EQ(ConfirmUntilAction(), 1);
+  EXPECT_EQ(MFWQZ_Remote.ulCode, 0x60u);
+  EXPECT_EQ(MFWQZ_ModuleXChg(), 1);
+  EXPECT_EQ(MFWQZ_gbStartQuit, 1u);
+  host.counter += 800000;
+  EXPECT_EQ(MFWQZ_Confirmation(), 1);
+  EXPECT_EQ(MFWQZ_Confirm.ulState, MFWQZ_k_CNF_HOLD) << "waits for the exchange";
+  MFWQZ_gbStartQuit = 0;
+  (void)MFWQZ_StartScan(1);
+  MFWQZ_gbStartScan = 0;
+  MFWQZ_EndOfScan(0);
+  MFWQZ_gbUdidSaving = 0;
+  MFWQZ_gulModuleScanned = MFWQZ_gulModuleCount;
+  EXPECT_EQ(MFWQZ_SignalMain(), 1);
+  EXPECT_EQ(MFWQZ_Remote.ulState, 0u);
+  EXPECT_EQ(MFWQZ_Remote.ulLastCompleted, 0x360u) << "the earlier parts stay completed";
+  // Every part done: 5 s later the safe controller is reset.
+  EXPECT_EQ(MFWQZ_Confirmation(), 1);
+  EXPECT_EQ(MFWQZ_Confirm.ulState, MFWQZ_k_CNF_RESET);
+  EXPECT_EQ(MFWQZ_Confirmation(), 1);
+  host.counter += 4999999;
+  EXPECT_EQ(MFWQZ_Confirmation(), 1);
+  EXPECT_EQ(host.resetCalls, 0);
+  host.counter += 1;
+  EXPECT_EQ(MFWQZ_Confirmation(), 1);
+  EXPECT_EQ(host.resetCalls, 1);
+  const std::vector<Event> events = TakeEvents();
+  EXPECT_TRUE(std::none_of(events.begin(), events.end(), [](const Event& e) { return e.level == 3; }));
+}
+
+TEST_F(Machines, OlderOrderWithoutResettingPartsEndsWithoutAReset) {
+  SKIP_UNLESS_OLDER();
+  ASSERT_EQ(Order(0x1000), 0);
+  EXPECT_EQ(ConfirmUntilAction(), 1);
+  EXPECT_EQ(MFWQZ_Remote.ulState, 2u);
+  host.counter += 5000000;
+  EXPECT_EQ(MFWQZ_Confirmation(), 1);
+  EXPECT_EQ(MFWQZ_Remote.ulState, 0u);
+  EXPECT_EQ(MFWQZ_Remote.ulLastCompleted, 0x1000u);
+  EXPECT_EQ(MFWQZ_Confirm.ulState, MFWQZ_k_CNF_START);
+  EXPECT_EQ(MFWQZ_Confirmation(), 1);
+  EXPECT_EQ(MFWQZ_Confirm.ulState, MFWQZ_k_CNF_IDLE);
+  EXPECT_EQ(host.resetCalls, 0);
+}
+
+TEST_F(Machines, OlderPartNotEndingWithinEightSecondsEndsInStateFive) {
+  SKIP_UNLESS_OLDER();
+  ASSERT_EQ(Order(0x3000), 0);  // no action: the order stays being confirmed
+  EXPECT_EQ(ConfirmUntilAction(), 0);
+  const uint64_t tHold = host.counter;
+  host.counter = tHold + 8000000;
+  EXPECT_EQ(MFWQZ_Confirmation(), 1);
+  EXPECT_EQ(MFWQZ_Confirm.ulState, MFWQZ_k_CNF_HOLD);
+  host.counter = tHold + 8000001;
+  EXPECT_EQ(MFWQZ_Confirmation(), 1);
+  EXPECT_EQ(MFWQZ_Confirm.ulState, MFWQZ_k_CNF_INVALID);
+  TakeEvents();
+  EXPECT_EQ(MFWQZ_Confirmation(), 1);
+  host.counter += 5000000;
+  EXPECT_EQ(MFWQZ_Confirmation(), 1);
+  EXPECT_EQ(MFWQZ_Remote.ulState, 0u);
+  EXPECT_EQ(TakeEvents(), (std::vector<Event>{{1, kEvt, 4, 0x3000}}));
+}
+
+TEST_F(Machines, OlderLocallyConfirmedKeyMediumAndFirmwareResetTheController) {
+  SKIP_UNLESS_OLDER();
+  // Key medium: 0.8 s after variable 4 was written.
+  MFWQZ_bCorvaneChanged = 1;
+  (void)MFWQZ_CorvaneChgCnf();
+  EXPECT_EQ(MFWQZ_ConfirmAction(0x200, 0), 1);
+  const uint64_t tWrite = host.counter;
+  EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
+  EXPECT_EQ(host.qorVariables[4], File("CORVANE.UID"));
+  EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
+  host.counter = tWrite + 799999;
+  EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
+  EXPECT_EQ(host.resetCalls, 0);
+  host.counter = tWrite + 800000;
+  EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
+  EXPECT_EQ(host.resetCalls, 1);
+  EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_IDLE);
+  // Firmware: at once after "fwrevcnf.bin" was written.
+  MFWQZ_ModuleInfo[5].usConfiguredRev = 4;
+  MFWQZ_ulNumberOfDiffFirmware = 1;
+  MFWQZ_ModChg.ulState = MFWQZ_k_XCHG_FIRMWARE;
+  EXPECT_EQ(MFWQZ_ConfirmAction(0x100, 0), 1);
+  EXPECT_EQ(MFWQZ_ModuleXChg(), 1);
+  EXPECT_EQ(host.resetCalls, 2);
+  EXPECT_EQ(MFWQZ_ValidFiles, 1u) << "nothing reloaded";
+  // A key-medium change state above 4 goes back to idle and holds the cycle.
+  MFWQZ_KeyCnf.ulState = 5;
+  EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 0);
+  EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_IDLE);
+}
+
+TEST_F(Machines, OlderRevisionLoadReleasesNoHoldOff) {
+  SKIP_UNLESS_OLDER();
+  MFWQZ_gbLockPostFw = 1;
+  EXPECT_EQ(MFWQZ_RevLoad(1), 1);
+  EXPECT_EQ(MFWQZ_gbLockPostFw, 1u) << "only the writers release it";
+  // The password change releases it after its write.
+  ASSERT_EQ(Order(0x5000), 0);
+  EXPECT_EQ(ConfirmUntilAction(), 1);
+  EXPECT_EQ(MFWQZ_gbLockPostFw, 0u);
+  EXPECT_EQ(MFWQZ_ValidFiles, 1u);
+  EXPECT_EQ(MFWQZ_gbTriggerReloadRev, 0u);
+}
+
+TEST_F(Machines, OlderUserDataFormatEmptiesAndClosesOnlyAutocnfThenResets) {
+  SKIP_UNLESS_OLDER();
+  const struct {
+    const char* what;
+    bool remote;
+    int busyOpens;     // opens answered busy
+    uint64_t busyStep; // microseconds each busy open takes
+    u32 end;           // state after the file step
+    std::vector<Event> events;
+    u32 holdUs;
+  } rows[] = {
+      {"ordered remotely", true, 0, 0, MFWQZ_k_USR_OLD_DONE, {{2, 0x6200C07F, 0, 3}}, 5000000},
+      {"locally", false, 0, 0, MFWQZ_k_USR_OLD_DONE, {{2, 0x6200C07F, 0, 3}}, 800000},
+      {"busy for less than a second", false, 3, 300000, MFWQZ_k_USR_OLD_DONE, {{2, 0x6200C07F, 0, 3}}, 800000},
+      {"busy for more than a second", true, 1000, 600000, MFWQZ_k_USR_OLD_FAILED, {}, 5000000},
+  };
+  for (const auto& r : rows) {
+    SetUp();
+    host.files["PARDATA1.BIN"] = {1, 2, 3};
+    host.files["AUTOCNF.BIN"] = {4, 5};
+    if (r.remote) {
+      ASSERT_EQ(Order(0x8000), 0);
+      EXPECT_EQ(ConfirmUntilAction(), 1);
+    } else {
+      EXPECT_EQ(MFWQZ_ConfirmAction(0x8000, 0), 1);
+    }
+    EXPECT_EQ(MFWQZ_UsrDataFormat.ulState, MFWQZ_k_USR_OLD_AUTOCNF) << r.what;
+    TakeEvents();
+    host.busyOpens = r.busyOpens;
+    for (int i = 0; i < 10 && MFWQZ_UsrDataFormat.ulState == MFWQZ_k_USR_OLD_AUTOCNF; ++i) {
+      EXPECT_EQ(MFWQZ_UsrDataFormatMain(), 1);
+      host.counter += r.busyStep;
+    }
+    host.busyOpens = 0;
+    EXPECT_EQ(MFWQZ_UsrDataFormat.ulState, r.end) << r.what;
+    EXPECT_EQ(host.files["PARDATA1.BIN"], Bytes({1, 2, 3})) << r.what << ": never touched";
+    EXPECT_EQ(host.files["AUTOCNF.BIN"], r.end == MFWQZ_k_USR_OLD_DONE ? Bytes{} : Bytes({4, 5})) << r.what;
+    EXPECT_EQ(host.openHandles, 0) << r.what << ": closed again";
+    EXPECT_EQ(TakeEvents(), r.events) << r.what;
+    const uint64_t tEnd = host.counter;
+    EXPECT_EQ(MFWQZ_UsrDataFormatMain(), 1);
+    EXPECT_EQ(MFWQZ_UsrDataFormat.ulHoldUs, r.holdUs) << r.what;
+    EXPECT_EQ(MFWQZ_Remote.ulState, r.remote ? 4u : 0u) << r.what;
+    host.counter = tEnd + r.holdUs - 1;
+    EXPECT_EQ(MFWQZ_UsrDataFormatMain(), 1);
+    EXPECT_EQ(host.resetCalls, 0) << r.what;
+    host.counter = tEnd + r.holdUs;
+    EXPECT_EQ(MFWQZ_UsrDataFormatMain(), 1);
+    EXPECT_EQ(host.resetCalls, 1) << r.what;
+    EXPECT_EQ(MFWQZ_UsrDataFormat.ulState, MFWQZ_k_USR_IDLE) << r.what;
+    TearDown();
+  }
+}
+
+#undef SKIP_UNLESS_OLDER
+
+}  // namespace
+}  // namespace FwTest
