@@ -435,6 +435,11 @@ i32 MFWQZ_SendScmVersionToQor(u16 version);
 i32 MFWQZ_SendPasswordToQor(const u8 password[MFWQZ_kPasswordBytes]);
 /// Writes the optional-module list to the Qor controller; 0 written, -1 not.
 i32 MFWQZ_SendOptionalModulesToQor(const u16 sadrs[MFWQZ_kOptionalListCount]);
+/// Older release (in its stead): the first 10 SADRs of configured modules neither registered missing nor
+/// answered yet, 0 after the last.
+void MFWQZ_BuildMissingOptionalList(u16 sadrs[MFWQZ_kOptionalListCount]);
+/// Older release (in its stead): writes that list and its CRC as variable 3; 0 written, -1 not.
+i32 MFWQZ_SendMissingOptionalModulesToQor(const u16 sadrs[MFWQZ_kOptionalListCount]);
 /// Writes the setup-mode state to the Qor controller; 0 written, -1 not.
 i32 MFWQZ_SendSetupModeToQor(u32 on);
 /// Reads the key-medium identity; keeps the UDID pointer; 1 read.

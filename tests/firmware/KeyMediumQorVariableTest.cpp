@@ -6,6 +6,8 @@
 #include <functional>
 
 #include "FwUnitSupport.h"
+#include "HNFcyc.h"
+#include "HNFiff_Crc.h"
 #include "MFWQZ.h"
 #include "MFWQZ_Confirm.h"
 #include "MFWQZ_KeyMedium.h"
@@ -122,6 +124,37 @@ TEST_F(KeyMediumQorVariable, ARefusedWriteRaisesTheWriteEventAndLatches) {
   EXPECT_EQ(MFWQZ_WriteKeyMediumCopy(value.data()), 0);
   EXPECT_EQ(TakeEvents(), (std::vector<Event>{{3, kEvtQor, 7, 0x03A4}}));
   EXPECT_EQ(MFWQZ_QorHasFailed(), 1);
+}
+
+}  // namespace
+}  // namespace FwTest
+
+namespace FwTest {
+namespace {
+
+TEST_F(KeyMediumQorVariable, VariableThreeListsConfiguredModulesNeitherMissingNorAnswered) {
+  // SADR 3 answered, 4 registered missing, 6 not configured, 1 the Qor controller: not listed.
+  const struct {
+    u16 sadr;
+    u32 flags;
+  } modules[] = {{1, 0x1}, {3, 0x5}, {4, 0x801}, {5, 0x1}, {6, 0x0}, {7, 0x3}, {9, 0x10001}};
+  for (const auto& m : modules) MFWQZ_ModuleInfo[m.sadr].ulFlags = m.flags;
+  for (u16 sadr = 100; sadr < 110; ++sadr) MFWQZ_ModuleInfo[sadr].ulFlags = 0x1;
+  u16 list[10] = {};
+  MFWQZ_BuildMissingOptionalList(list);
+  EXPECT_EQ(std::vector<u16>(list, list + 10), (std::vector<u16>{5, 7, 9, 100, 101, 102, 103, 104, 105, 106}))
+      << "the first ten";
+  // The trigger of the background pass sends it as variable 3.
+  for (u16 sadr = 100; sadr < 110; ++sadr) MFWQZ_ModuleInfo[sadr].ulFlags = 0;
+  HNFcyc_TriggerSendOptionalModulesToQorInBgTask = 1;
+  HNFcyc_BgTask();
+  EXPECT_EQ(HNFcyc_TriggerSendOptionalModulesToQorInBgTask, 0u);
+  ASSERT_EQ(host.qorVariables.count(3), 1u);
+  Bytes value = {5, 0, 7, 0, 9, 0};
+  value.resize(20, 0);
+  const uint32_t crc = HNFiff_Crc32CalcSwp(0, 20, value.data());
+  for (int i = 0; i < 4; ++i) value.push_back(static_cast<u8>(crc >> (8 * i)));
+  EXPECT_EQ(host.qorVariables[3], value);
 }
 
 }  // namespace
