@@ -27,5 +27,12 @@ inline constexpr MFWQZ_RemoteCheckRow MFWQZ_kSharedCheckRows[MFWQZ_kCheckRowsSha
     {0x1000, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
     {0x8000, 8, 11, 26, 0, 24, 0, 0, 23, 0, 0, 0, 0, 0, 0, 0, 0, 31, 0},
 };
+/// The shared rows as the first initialisers of a release's table.
+#define MFWQZ_SHARED_CHECK_ROWS                                                                          \
+  MFWQZ_kSharedCheckRows[0], MFWQZ_kSharedCheckRows[1], MFWQZ_kSharedCheckRows[2], MFWQZ_kSharedCheckRows[3],   \
+      MFWQZ_kSharedCheckRows[4], MFWQZ_kSharedCheckRows[5], MFWQZ_kSharedCheckRows[6],                       \
+      MFWQZ_kSharedCheckRows[7], MFWQZ_kSharedCheckRows[8], MFWQZ_kSharedCheckRows[9],                       \
+      MFWQZ_kSharedCheckRows[10], MFWQZ_kSharedCheckRows[11], MFWQZ_kSharedCheckRows[12]
+static_assert(MFWQZ_kCheckRowsShared == 13, "MFWQZ_SHARED_CHECK_ROWS names every shared row");
 /// The end row.
 inline constexpr MFWQZ_RemoteCheckRow MFWQZ_kCheckEndRow = {};

@@ -290,6 +290,15 @@ u8 MFWQZ_KeyWatch(void) {
 
 u8 MFWQZ_CorvaneFormat(void) { return 1; }
 
+u8 MFWQZ_KeyFailedHold(void) {
+  MFWQZ_MachineState& rK = MFWQZ_KeyCnf;
+  if (MFWQZ_SinceUs(rK.ulEntryUs) >= MFWQZ_kConfirmLongHoldUs) {
+    rK.ulState = MFWQZ_k_KEY_IDLE;
+    MFWQZ_SetRemoteEnterState(MFWQZ_kCodeKeyMedium, MFWQZ_k_RS_FINAL);
+  }
+  return 1;
+}
+
 u32 MFWQZ_EmptyUserFile(const char* name, u32 emptied, u32 next, u32 failed) {
   MFWQZ_UsrDataFormatState& rU = MFWQZ_UsrDataFormat;
   const i32 lHandle = HNFffs_Open(name, "w");
@@ -319,4 +328,23 @@ void MFWQZ_UsrDataHoldThenReset(u8 first, u32 failed) {
     rU.ulState = MFWQZ_k_USR_IDLE;
     (void)HNFiff_SafePlcReset();
   }
+}
+
+u8 MFWQZ_UsrDataFormatRun(const MFWQZ_UsrDataStep* steps, u32 count, u32 done, u32 failed) {
+  MFWQZ_UsrDataFormatState& rU = MFWQZ_UsrDataFormat;
+  const u8 ucFirst = MFWQZ_FirstCall(rU.ulState, &rU.ulPrevious, &rU.ulEntryUs);
+  if (rU.ulState == MFWQZ_k_USR_IDLE) {
+    return 1;
+  }
+  if (rU.ulState == done || rU.ulState == failed) {
+    MFWQZ_UsrDataHoldThenReset(ucFirst, rU.ulState == failed ? 1 : 0);
+    return 1;
+  }
+  for (u32 i = 0; i < count; ++i) {
+    if (steps[i].ulState == rU.ulState) {
+      rU.ulState = MFWQZ_EmptyUserFile(steps[i].pcName, steps[i].ulEmptied, steps[i].ulNext, failed);
+      return 1;
+    }
+  }
+  return 0;
 }

@@ -147,9 +147,22 @@ u8 MFWQZ_ConfirmEntry(void);
 u32 MFWQZ_ConfirmHoldUs(void);
 /// The key-medium change machine's states 0 and 1 (follow whether the key medium counts as changed); 1.
 u8 MFWQZ_KeyWatch(void);
+/// The key-medium change's failed state: 5 s after a failed write idle, and a remote order final; 1.
+u8 MFWQZ_KeyFailedHold(void);
 /// Empties one user-data file by opening it for writing: next when emptied (and its event, information1
 /// emptied), the current state to retry while the storage is busy for up to a second, else failed.
 u32 MFWQZ_EmptyUserFile(const char* name, u32 emptied, u32 next, u32 failed);
+/// One file step of the user-data format: the state it runs in, the file, the emptied event's
+/// information1 and the state after it.
+struct MFWQZ_UsrDataStep {
+  u32 ulState;         ///< state of the step
+  const char* pcName;  ///< file the step empties
+  u32 ulEmptied;       ///< information1 of MFWQZ_kEvtFileEmptied
+  u32 ulNext;          ///< state once the file is emptied
+};
+/// The user-data format over a release's file steps and its done and failed states; 0 in a state
+/// without a step.
+u8 MFWQZ_UsrDataFormatRun(const MFWQZ_UsrDataStep* steps, u32 count, u32 done, u32 failed);
 /// The user-data format's end: on the first call the hold (5 s when failed or ordered remotely, else
 /// 0.8 s) and a remote order final; after the hold idle and the safe controller reset.
 void MFWQZ_UsrDataHoldThenReset(u8 first, u32 failed);

@@ -84,35 +84,16 @@ u8 MFWQZ_CorvaneChgCnf(void) {
       }
       return 1;
     case MFWQZ_k_KEY_FAILED:
-      if (MFWQZ_SinceUs(rK.ulEntryUs) >= MFWQZ_kConfirmLongHoldUs) {
-        rK.ulState = MFWQZ_k_KEY_IDLE;
-        MFWQZ_SetRemoteEnterState(MFWQZ_kCodeKeyMedium, MFWQZ_k_RS_FINAL);
-      }
-      return 1;
+      return MFWQZ_KeyFailedHold();
     default:
       return 0;
   }
 }
 
 u8 MFWQZ_UsrDataFormatMain(void) {
-  MFWQZ_UsrDataFormatState& rU = MFWQZ_UsrDataFormat;
-  const u8 ucFirst = MFWQZ_FirstCall(rU.ulState, &rU.ulPrevious, &rU.ulEntryUs);
-  switch (rU.ulState) {
-    case MFWQZ_k_USR_IDLE:
-      return 1;
-    case MFWQZ_k_USR_PARDATA:
-      rU.ulState = MFWQZ_EmptyUserFile(MFWQZ_kParDataName, MFWQZ_kEmptiedParData, MFWQZ_k_USR_AUTOCNF,
-                                       MFWQZ_k_USR_FAILED);
-      return 1;
-    case MFWQZ_k_USR_AUTOCNF:
-      rU.ulState = MFWQZ_EmptyUserFile(MFWQZ_kAutoCnfName, MFWQZ_kEmptiedAutoCnf, MFWQZ_k_USR_DONE,
-                                       MFWQZ_k_USR_FAILED);
-      return 1;
-    case MFWQZ_k_USR_DONE:
-    case MFWQZ_k_USR_FAILED:
-      MFWQZ_UsrDataHoldThenReset(ucFirst, rU.ulState == MFWQZ_k_USR_FAILED ? 1 : 0);
-      return 1;
-    default:
-      return 0;
-  }
+  static constexpr MFWQZ_UsrDataStep kSteps[] = {
+      {MFWQZ_k_USR_PARDATA, MFWQZ_kParDataName, MFWQZ_kEmptiedParData, MFWQZ_k_USR_AUTOCNF},
+      {MFWQZ_k_USR_AUTOCNF, MFWQZ_kAutoCnfName, MFWQZ_kEmptiedAutoCnf, MFWQZ_k_USR_DONE},
+  };
+  return MFWQZ_UsrDataFormatRun(kSteps, 2, MFWQZ_k_USR_DONE, MFWQZ_k_USR_FAILED);
 }

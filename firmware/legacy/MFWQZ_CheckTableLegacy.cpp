@@ -5,19 +5,7 @@
 #include "MFWQZ_CheckRows.h"
 
 MFWQZ_RemoteCheckRow MFWQZ_RemoteCheckTable[MFWQZ_kCheckRows] = {
-    MFWQZ_kSharedCheckRows[0],
-    MFWQZ_kSharedCheckRows[1],
-    MFWQZ_kSharedCheckRows[2],
-    MFWQZ_kSharedCheckRows[3],
-    MFWQZ_kSharedCheckRows[4],
-    MFWQZ_kSharedCheckRows[5],
-    MFWQZ_kSharedCheckRows[6],
-    MFWQZ_kSharedCheckRows[7],
-    MFWQZ_kSharedCheckRows[8],
-    MFWQZ_kSharedCheckRows[9],
-    MFWQZ_kSharedCheckRows[10],
-    MFWQZ_kSharedCheckRows[11],
-    MFWQZ_kSharedCheckRows[12],
+    MFWQZ_SHARED_CHECK_ROWS,
     MFWQZ_kCheckEndRow,
 };
 

@@ -130,11 +130,7 @@ u8 MFWQZ_CorvaneChgCnf(void) {
       }
       return 1;
     case MFWQZ_k_KEY_OLD_FAILED:
-      if (MFWQZ_SinceUs(rK.ulEntryUs) >= MFWQZ_kConfirmLongHoldUs) {
-        rK.ulState = MFWQZ_k_KEY_IDLE;
-        MFWQZ_SetRemoteEnterState(MFWQZ_kCodeKeyMedium, MFWQZ_k_RS_FINAL);
-      }
-      return 1;
+      return MFWQZ_KeyFailedHold();
     default:
       // A state the machine cannot be in: back to idle, and this cycle's later steps wait.
       rK.ulState = MFWQZ_k_KEY_IDLE;
@@ -143,21 +139,10 @@ u8 MFWQZ_CorvaneChgCnf(void) {
 }
 
 u8 MFWQZ_UsrDataFormatMain(void) {
-  MFWQZ_UsrDataFormatState& rU = MFWQZ_UsrDataFormat;
-  const u8 ucFirst = MFWQZ_FirstCall(rU.ulState, &rU.ulPrevious, &rU.ulEntryUs);
-  switch (rU.ulState) {
-    case MFWQZ_k_USR_IDLE:
-      return 1;
-    case MFWQZ_k_USR_OLD_AUTOCNF:
-      // Opened for writing it is emptied; it is closed again like every file the format empties.
-      rU.ulState = MFWQZ_EmptyUserFile(MFWQZ_kAutoCnfName, MFWQZ_kEmptiedAutoCnf, MFWQZ_k_USR_OLD_DONE,
-                                       MFWQZ_k_USR_OLD_FAILED);
-      return 1;
-    case MFWQZ_k_USR_OLD_DONE:
-    case MFWQZ_k_USR_OLD_FAILED:
-      MFWQZ_UsrDataHoldThenReset(ucFirst, rU.ulState == MFWQZ_k_USR_OLD_FAILED ? 1 : 0);
-      return 1;
-    default:
-      return 0;
-  }
+  // "PARDATA1.BIN" stays as it is. "AUTOCNF.BIN" opened for writing is emptied, and closed again like
+  // every file the format empties.
+  static constexpr MFWQZ_UsrDataStep kSteps[] = {
+      {MFWQZ_k_USR_OLD_AUTOCNF, MFWQZ_kAutoCnfName, MFWQZ_kEmptiedAutoCnf, MFWQZ_k_USR_OLD_DONE},
+  };
+  return MFWQZ_UsrDataFormatRun(kSteps, 1, MFWQZ_k_USR_OLD_DONE, MFWQZ_k_USR_OLD_FAILED);
 }
