@@ -859,7 +859,7 @@ TEST_F(Machines, OlderCombinedOrderIsConfirmedPartByPartUpToTheReset) {
   MFWQZ_ulNumberOfDiffFirmware = 1;
   MFWQZ_ulNumberOfUdidMisMatches = 1;
   ASSERT_EQ(Order(0x360), 0);
-  // Part 1, the key medium: variable 4 written, the part final 0.8 s later.
+  // The first part, the key medium: variable 4 written, the part final 0.8 s later.
   EXPECT_EQ(ConfirmUntilAction(), 1);
   EXPECT_EQ(MFWQZ_Remote.ulCode, 0x200u);
   EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_WRITE);
@@ -874,7 +874,7 @@ TEST_F(Machines, OlderCombinedOrderIsConfirmedPartByPartUpToTheReset) {
   EXPECT_EQ(MFWQZ_Remote.ulLastCompleted, 0x200u);
   EXPECT_EQ(MFWQZ_Remote.ulState, 1u);
   EXPECT_EQ(MFWQZ_Confirm.ulState, MFWQZ_k_CNF_START);
-  // Part 2, the firmware: "fwrevcnf.bin" written with the running revision, the part final at once.
+  // The second part, the firmware: "fwrevcnf.bin" written with the running revision, the part final at once.
   EXPECT_EQ(MFWQZ_Confirmation(), 1);
   EXPECT_EQ(ConfirmUntilAction(), 1);
   EXPECT_EQ(MFWQZ_Remote.ulCode, 0x100u);
@@ -886,7 +886,7 @@ TEST_F(Machines, OlderCombinedOrderIsConfirmedPartByPartUpToTheReset) {
   EXPECT_EQ(MFWQZ_Confirmation(), 1);
   EXPECT_EQ(MFWQZ_Remote.ulLastCompleted, 0x300u);
   EXPECT_EQ(MFWQZ_Remote.ulState, 1u);
-  // Part 3, the exchange: it ends with its scan and the SADR-UDID list.
+  // The third part, the exchange: it ends with its scan and the SADR-UDID list.
   EXPECT_EQ(MFWQZ_Confirmation(), 1);
   EXPECT_EQ(ConfirmUntilAction(), 1);
   EXPECT_EQ(MFWQZ_Remote.ulCode, 0x60u);
