@@ -8,6 +8,7 @@
 // application files the platform and the cycle call.
 #pragma once
 #include "MFWQZ_AppFiles.h"
+#include "ScmProfile.h"
 #include "ScmTypes.h"
 
 // ============================================================================
@@ -73,8 +74,9 @@ inline constexpr u32 MFWQZ_kFlagAutoUdidTaken = 0x10000000u;
 inline constexpr u32 MFWQZ_kFlagExtCtReported = 0x40000000u;
 /// Module flag: a UDID mismatch of an auto-configured module counted as mismatch.
 inline constexpr u32 MFWQZ_kFlagAutoUdidMismatch = 0x80000000u;
-/// Flags a scan reset keeps (it clears 0x400, 0x800, 0x1000, 0x2000, 0x8000, 0x800000).
-inline constexpr u32 MFWQZ_kScanResetKeep = 0xFF7F43FFu;
+/// Flags a scan reset keeps (it clears 0x400, 0x800, 0x1000, 0x2000, 0x8000, 0x800000; the older
+/// release also 0x2, which the reset sets again).
+inline constexpr u32 MFWQZ_kScanResetKeep = SCM_ProfileValue(0xFF7F43FFu, 0xFF7F43FDu);
 
 /// Fatal: the UDID-mismatch counter was decremented at 0 (information1 = SADR).
 inline constexpr u32 MFWQZ_kEvtMisMatchUnderflow = 0x9200C002u;
@@ -435,6 +437,11 @@ i32 MFWQZ_SendScmVersionToQor(u16 version);
 i32 MFWQZ_SendPasswordToQor(const u8 password[MFWQZ_kPasswordBytes]);
 /// Writes the optional-module list to the Qor controller; 0 written, -1 not.
 i32 MFWQZ_SendOptionalModulesToQor(const u16 sadrs[MFWQZ_kOptionalListCount]);
+/// Older release (in its stead): the first 10 SADRs of configured modules neither registered missing nor
+/// answered yet, 0 after the last.
+void MFWQZ_BuildMissingOptionalList(u16 sadrs[MFWQZ_kOptionalListCount]);
+/// Older release (in its stead): writes that list and its CRC as variable 3; 0 written, -1 not.
+i32 MFWQZ_SendMissingOptionalModulesToQor(const u16 sadrs[MFWQZ_kOptionalListCount]);
 /// Writes the setup-mode state to the Qor controller; 0 written, -1 not.
 i32 MFWQZ_SendSetupModeToQor(u32 on);
 /// Reads the key-medium identity; keeps the UDID pointer; 1 read.

@@ -16,6 +16,7 @@
 #include "HNFiff_Crc.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
+#include "ScmProfile.h"
 #include "MFWQZ_BusOd.h"
 #include "MFWQZ_KeyMedium.h"
 #include "MFWQZ_Remote.h"
@@ -297,10 +298,14 @@ u32 MFWQZ_RevStore(u32 acceptCurrent) {
     MFWQZ_gbLockPostFw = ulLockBefore;
     MFWQZ_AcknowledgeFwMismatches = ulAckBefore;
   }
+  MFWQZ_AllowResets();
+  return ucWritten;
+}
+
+void MFWQZ_AllowResets(void) {
   if (ScmUnlockReset(HNFstp_usSdn) != 0) {
     MFWQZ_EnregisterEvent(MFWQZ_kEvtLockReset, 0, 1);
   }
-  return ucWritten;
 }
 
 /// What a verified "fwrevcnf.bin" holds besides its entries.
@@ -441,7 +446,8 @@ u8 MFWQZ_RevLoad(u32 unlockFw) {
     lLength = 0;
   }
   MFWQZ_KeepFwRev(MFWQZ_aucFileBuf, static_cast<u32>(lLength));
-  if (unlockFw == 1) {
+  // The older release's load releases nothing: its writers release the hold-off themselves.
+  if (!SCM_kLegacy && unlockFw == 1) {
     MFWQZ_gbLockPostFw = 0;
   }
   return 1;

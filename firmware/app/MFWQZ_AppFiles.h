@@ -105,6 +105,8 @@ u8 MFWQZ_FFS_FileClose(i32 handle);
 
 /// Writes "fwrevcnf.bin" (acceptCurrent 1: the configured revisions); 1 written.
 u32 MFWQZ_RevStore(u32 acceptCurrent);
+/// Allows the host's resets again after a hold-off (event 0x6200C090 (0, 1) when refused).
+void MFWQZ_AllowResets(void);
 /// Loads "fwrevcnf.bin"; unlockFw 1 releases the revision hold; 1 valid (or repaired).
 u8 MFWQZ_RevLoad(u32 unlockFw);
 /// Loads "autocnf.bin" at initialisation; 1 loaded.

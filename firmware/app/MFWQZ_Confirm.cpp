@@ -11,6 +11,7 @@
 #include "HNFcyc.h"
 #include "MFWQZ.h"
 #include "MFWQZ_Remote.h"
+#include "ScmProfile.h"
 #include "ScmSystemCalls.h"
 
 MFWQZ_ConfirmState MFWQZ_Confirm;
@@ -21,12 +22,6 @@ MFWQZ_UsrDataFormatState MFWQZ_UsrDataFormat;
 u32 MFWQZ_gulConfirmCode;
 u32 MFWQZ_gulHandedSelection;
 
-/// Names of the two user-data files the format empties.
-static constexpr const char* MFWQZ_kParDataName = "PARDATA1.BIN";
-static constexpr const char* MFWQZ_kAutoCnfName = "AUTOCNF.BIN";
-/// Information1 of MFWQZ_kEvtFileEmptied for each file.
-static constexpr u32 MFWQZ_kEmptiedParData = 2;
-static constexpr u32 MFWQZ_kEmptiedAutoCnf = 3;
 /// Information0 of the confirmation event: the action ran, or it failed / the code was invalid.
 static constexpr u16 MFWQZ_kConfirmDone = 3;
 static constexpr u16 MFWQZ_kConfirmFailed = 4;
@@ -34,8 +29,7 @@ static constexpr u16 MFWQZ_kConfirmFailed = 4;
 /// The low 32 bits of the microsecond counter.
 static u32 MFWQZ_NowUs(void) { return static_cast<u32>(ScmGetUSecCounter()); }
 
-/// 1 on the first call in the current state: takes the entry time and marks the state entered.
-static u8 MFWQZ_FirstCall(u32 state, u32* previous, u32* entryUs) {
+u8 MFWQZ_FirstCall(u32 state, u32* previous, u32* entryUs) {
   if (*previous == state) {
     return 0;
   }
@@ -44,8 +38,7 @@ static u8 MFWQZ_FirstCall(u32 state, u32* previous, u32* entryUs) {
   return 1;
 }
 
-/// Microseconds since entryUs (wrap-safe on 32 bits).
-static u32 MFWQZ_SinceUs(u32 entryUs) { return MFWQZ_NowUs() - entryUs; }
+u32 MFWQZ_SinceUs(u32 entryUs) { return MFWQZ_NowUs() - entryUs; }
 
 /// 1 when the code may be confirmed now; raises the fatal code event for a code no order can carry.
 static u8 MFWQZ_ConfirmCodeValid(u32 code) {
@@ -65,9 +58,13 @@ static u8 MFWQZ_ConfirmCodeValid(u32 code) {
     case MFWQZ_kCodeFormat:
       return 1;
     case MFWQZ_kCodeSetupOn:
-      return MFWQZ_IsSetupModeActive() == 0 ? 1 : 0;
     case MFWQZ_kCodeSetupOff:
-      return MFWQZ_IsSetupModeActive() != 0 ? 1 : 0;
+      if constexpr (SCM_kLegacy) {
+        // The older release has no setup mode: no order can carry these codes.
+        MFWQZ_EnregisterEvent(MFWQZ_kEvtConfirmCode, 0, code);
+        return 0;
+      }
+      return (MFWQZ_IsSetupModeActive() != 0 ? 1u : 0u) == (code == MFWQZ_kCodeSetupOff ? 1u : 0u) ? 1 : 0;
     case MFWQZ_kCodeAddressList:
     case MFWQZ_kCodeModuleFlags:
       return 0;
@@ -77,13 +74,11 @@ static u8 MFWQZ_ConfirmCodeValid(u32 code) {
   }
 }
 
-/// 1 for the codes whose order the confirmation's hold ends itself (they have no action of their own).
-static u32 MFWQZ_EndsAtHold(u32 code) {
+u32 MFWQZ_EndsAtHold(u32 code) {
   return (code == MFWQZ_kCodeLongHold || code == MFWQZ_kCodeNoAction3 || code == MFWQZ_kCodeNoAction4) ? 1 : 0;
 }
 
-/// A failed state test: the fatal event with tag OR state; 0.
-static u8 MFWQZ_StateTestFailed(u32 tag, u32 state) {
+u8 MFWQZ_StateTestFailed(u32 tag, u32 state) {
   MFWQZ_EnregisterEvent(MFWQZ_kEvtMachineState, 0, tag | state);
   return 0;
 }
@@ -123,7 +118,7 @@ u8 MFWQZ_ConfirmAction(u32 code, u32 fromRemote) {
       if (MFWQZ_UsrDataFormat.ulState != MFWQZ_k_USR_IDLE) {
         return MFWQZ_StateTestFailed(MFWQZ_kTagUsrData, MFWQZ_UsrDataFormat.ulState);
       }
-      MFWQZ_UsrDataFormat.ulState = MFWQZ_k_USR_PARDATA;
+      MFWQZ_UsrDataFormat.ulState = MFWQZ_k_USR_START;
       return 1;
     case MFWQZ_kCodeSetupOn:
       MFWQZ_ActivateSetupMode(0);
@@ -136,8 +131,7 @@ u8 MFWQZ_ConfirmAction(u32 code, u32 fromRemote) {
   }
 }
 
-/// State 4's entry: the action of the order or of the handed-over selection; its result.
-static u8 MFWQZ_ConfirmEntry(void) {
+u8 MFWQZ_ConfirmEntry(void) {
   if (MFWQZ_Confirm.ulRemote == 0) {
     const u32 ulSelection = MFWQZ_gulHandedSelection;
     MFWQZ_gulHandedSelection = 0;
@@ -160,24 +154,13 @@ static u8 MFWQZ_ConfirmEntry(void) {
   return ucResult;
 }
 
-u8 MFWQZ_Confirmation(void) {
+u8 MFWQZ_ConfirmCommonState(void) {
   MFWQZ_ConfirmState& rC = MFWQZ_Confirm;
   switch (rC.ulState) {
     case MFWQZ_k_CNF_START:
       (void)MFWQZ_FirstCall(rC.ulState, &rC.ulPrevious, &rC.ulEntryUs);
       rC.ulRemote = 0;
       rC.ulState = MFWQZ_k_CNF_IDLE;
-      return 1;
-    case MFWQZ_k_CNF_IDLE:
-      (void)MFWQZ_FirstCall(rC.ulState, &rC.ulPrevious, &rC.ulEntryUs);
-      if (MFWQZ_Remote.ulState == MFWQZ_k_RS_ACCEPTED) {
-        rC.ulRemote = 1;
-        // The machine's own copy: a later command rewriting the stored one cannot change what is confirmed.
-        MFWQZ_gulConfirmCode = MFWQZ_GetU16(MFWQZ_RemoteCmd + MFWQZ_kCmdOffCode);
-        MFWQZ_Remote.ulCode = MFWQZ_gulConfirmCode;
-        MFWQZ_SetRemoteEnterState(MFWQZ_gulConfirmCode, MFWQZ_k_RS_CONFIRMING);
-        rC.ulState = MFWQZ_k_CNF_TAKEN;
-      }
       return 1;
     case MFWQZ_k_CNF_TAKEN:
       (void)MFWQZ_FirstCall(rC.ulState, &rC.ulPrevious, &rC.ulEntryUs);
@@ -191,25 +174,6 @@ u8 MFWQZ_Confirmation(void) {
         rC.ulState = MFWQZ_ConfirmCodeValid(MFWQZ_gulConfirmCode) == 1 ? MFWQZ_k_CNF_HOLD : MFWQZ_k_CNF_INVALID;
       }
       return 1;
-    case MFWQZ_k_CNF_HOLD: {
-      if (MFWQZ_FirstCall(rC.ulState, &rC.ulPrevious, &rC.ulEntryUs) == 1) {
-        return MFWQZ_ConfirmEntry();
-      }
-      const u32 ulHoldUs = MFWQZ_Remote.ulLongHold != 0 ? MFWQZ_kConfirmLongHoldUs : MFWQZ_kConfirmHoldUs;
-      if (MFWQZ_SinceUs(rC.ulEntryUs) >= ulHoldUs) {
-        if (rC.ulRemote == 1) {
-          MFWQZ_Remote.ulLongHold = 0;
-          if (MFWQZ_EndsAtHold(MFWQZ_gulConfirmCode) == 1) {
-            if (MFWQZ_Remote.ulState != MFWQZ_k_RS_FINAL) {
-              MFWQZ_Remote.ulState = MFWQZ_k_RS_NONE;
-            }
-            MFWQZ_Remote.ulLastCompleted = MFWQZ_gulConfirmCode;
-          }
-        }
-        rC.ulState = MFWQZ_k_CNF_START;
-      }
-      return 1;
-    }
     case MFWQZ_k_CNF_INVALID:
       (void)MFWQZ_FirstCall(rC.ulState, &rC.ulPrevious, &rC.ulEntryUs);
       if (MFWQZ_SinceUs(rC.ulEntryUs) >= MFWQZ_kConfirmLongHoldUs) {
@@ -227,12 +191,36 @@ u8 MFWQZ_Confirmation(void) {
   }
 }
 
+void MFWQZ_ConfirmTake(u32 code) {
+  MFWQZ_ConfirmState& rC = MFWQZ_Confirm;
+  rC.ulRemote = 1;
+  MFWQZ_gulConfirmCode = code;
+  MFWQZ_Remote.ulCode = code;
+  MFWQZ_SetRemoteEnterState(code, MFWQZ_k_RS_CONFIRMING);
+  rC.ulState = MFWQZ_k_CNF_TAKEN;
+}
+
+u32 MFWQZ_ConfirmHoldUs(void) {
+  return MFWQZ_Remote.ulLongHold != 0 ? MFWQZ_kConfirmLongHoldUs : MFWQZ_kConfirmHoldUs;
+}
+
 /// Accepts the firmware differences: writes "fwrevcnf.bin" with the configured revisions; 1 written.
 static u8 MFWQZ_AcceptFirmware(void) {
   if (MFWQZ_RevStore(1) != 1) {
     // The file and the state are as before; the order failed.
     MFWQZ_SetRemoteEnterState(MFWQZ_kCodeFirmware, MFWQZ_k_RS_FINAL);
     return 0;
+  }
+  if constexpr (SCM_kLegacy) {
+    // The older release reloads nothing: the new revisions take effect through a reset, which the
+    // confirmation machine does once every part of a remote order is done, and this machine does at once
+    // for an acceptance confirmed on the controller.
+    if (MFWQZ_RemoteOrderPending(MFWQZ_kCodeFirmware) == 1) {
+      MFWQZ_SetRemoteEnterState(MFWQZ_kCodeFirmware, MFWQZ_k_RS_FINAL);
+    } else {
+      (void)HNFiff_SafePlcReset();
+    }
+    return 1;
   }
   MFWQZ_ValidFiles = 0;
   MFWQZ_CompleteRemoteOrder(MFWQZ_kCodeFirmware);
@@ -290,114 +278,73 @@ u8 MFWQZ_ModuleXChg(void) {
   }
 }
 
-u8 MFWQZ_CvneReload(void) {
+u8 MFWQZ_KeyWatch(void) {
   MFWQZ_MachineState& rK = MFWQZ_KeyCnf;
-  const u32 ulCameFrom = rK.ulPrevious;
-  if (MFWQZ_FirstCall(rK.ulState, &rK.ulPrevious, &rK.ulEntryUs) == 1 && ulCameFrom != MFWQZ_k_KEY_HOLD) {
-    rK.ulState = MFWQZ_k_KEY_FAILED;
-    return MFWQZ_StateTestFailed(MFWQZ_kTagKeyReload, ulCameFrom);
-  }
-  if (MFWQZ_ValidFiles == 1) {
+  if (rK.ulState == MFWQZ_k_KEY_IDLE && MFWQZ_bCorvaneChanged != 0) {
+    rK.ulState = MFWQZ_k_KEY_CHANGED;
+  } else if (rK.ulState == MFWQZ_k_KEY_CHANGED && MFWQZ_bCorvaneChanged == 0) {
     rK.ulState = MFWQZ_k_KEY_IDLE;
   }
   return 1;
 }
 
-u8 MFWQZ_CorvaneChgCnf(void) {
-  MFWQZ_MachineState& rK = MFWQZ_KeyCnf;
-  if (rK.ulState == MFWQZ_k_KEY_RELOAD) {
-    return MFWQZ_CvneReload();
-  }
-  (void)MFWQZ_FirstCall(rK.ulState, &rK.ulPrevious, &rK.ulEntryUs);
-  switch (rK.ulState) {
-    case MFWQZ_k_KEY_IDLE:
-      if (MFWQZ_bCorvaneChanged != 0) {
-        rK.ulState = MFWQZ_k_KEY_CHANGED;
-      }
-      return 1;
-    case MFWQZ_k_KEY_CHANGED:
-      if (MFWQZ_bCorvaneChanged == 0) {
-        rK.ulState = MFWQZ_k_KEY_IDLE;
-      }
-      return 1;
-    case MFWQZ_k_KEY_WRITE: {
-      const u32 ulRev = MFWQZ_RevStore(0);
-      const u8 ucFlash = ulRev == 1 ? MFWQZ_SetCorvaneId() : 0;
-      if (ulRev == 1 && ucFlash == 0) {
-        // "fwrevcnf.bin" was written and holds revisions off until it is loaded again.
-        MFWQZ_gbTriggerReloadRev = 1;
-        MFWQZ_gbScanAfterReloadRev = 0;
-      }
-      rK.ulState = (ulRev == 1 && ucFlash == 1) ? MFWQZ_k_KEY_HOLD : MFWQZ_k_KEY_FAILED;
-      return 1;
-    }
-    case MFWQZ_k_KEY_HOLD:
-      if (MFWQZ_SinceUs(rK.ulEntryUs) >= MFWQZ_kKeyHoldUs) {
-        rK.ulState = MFWQZ_k_KEY_RELOAD;
-        MFWQZ_ValidFiles = 0;
-        MFWQZ_gbTriggerReloadCVid = 1;
-        MFWQZ_bCorvaneChanged = 0;
-        MFWQZ_CompleteRemoteOrder(MFWQZ_kCodeKeyMedium);
-      }
-      return 1;
-    case MFWQZ_k_KEY_FAILED:
-      if (MFWQZ_SinceUs(rK.ulEntryUs) >= MFWQZ_kConfirmLongHoldUs) {
-        rK.ulState = MFWQZ_k_KEY_IDLE;
-        MFWQZ_SetRemoteEnterState(MFWQZ_kCodeKeyMedium, MFWQZ_k_RS_FINAL);
-      }
-      return 1;
-    default:
-      return 0;
-  }
-}
-
 u8 MFWQZ_CorvaneFormat(void) { return 1; }
 
-/// Empties one user-data file; the state to go to, or the current state to retry (busy).
-static u32 MFWQZ_EmptyFile(const char* name, u32 emptied, u32 next) {
+u8 MFWQZ_KeyFailedHold(void) {
+  MFWQZ_MachineState& rK = MFWQZ_KeyCnf;
+  if (MFWQZ_SinceUs(rK.ulEntryUs) >= MFWQZ_kConfirmLongHoldUs) {
+    rK.ulState = MFWQZ_k_KEY_IDLE;
+    MFWQZ_SetRemoteEnterState(MFWQZ_kCodeKeyMedium, MFWQZ_k_RS_FINAL);
+  }
+  return 1;
+}
+
+u32 MFWQZ_EmptyUserFile(const char* name, u32 emptied, u32 next, u32 failed) {
   MFWQZ_UsrDataFormatState& rU = MFWQZ_UsrDataFormat;
   const i32 lHandle = HNFffs_Open(name, "w");
   if (lHandle == HNFffs_kBusy) {
-    return MFWQZ_SinceUs(rU.ulEntryUs) > MFWQZ_kUsrBusyUs ? MFWQZ_k_USR_FAILED : rU.ulState;
+    return MFWQZ_SinceUs(rU.ulEntryUs) > MFWQZ_kUsrBusyUs ? failed : rU.ulState;
   }
   // The pseudo handle of a refused "PARDATA1.BIN" empties nothing.
   if (lHandle < 0 || lHandle == SCM_PARDATA_PSEUDO_HANDLE) {
-    return MFWQZ_k_USR_FAILED;
+    return failed;
   }
   if (HNFffs_Close(lHandle) != 0) {
-    return MFWQZ_k_USR_FAILED;
+    return failed;
   }
   MFWQZ_EnregisterEventLevel(MFWQZ_kEvtFileEmptied, 0, emptied, MFWQZ_kFileEventLevel);
   return next;
 }
 
-u8 MFWQZ_UsrDataFormatMain(void) {
+void MFWQZ_UsrDataHoldThenReset(u8 first, u32 failed) {
+  MFWQZ_UsrDataFormatState& rU = MFWQZ_UsrDataFormat;
+  if (first == 1) {
+    const u32 ulRemote = MFWQZ_RemoteOrderPending(MFWQZ_kCodeFormat);
+    rU.ulHoldUs = (failed == 1 || ulRemote == 1) ? MFWQZ_kConfirmLongHoldUs : MFWQZ_kConfirmHoldUs;
+    // A reset follows: the order is final.
+    MFWQZ_SetRemoteEnterState(MFWQZ_kCodeFormat, MFWQZ_k_RS_FINAL);
+  }
+  if (MFWQZ_SinceUs(rU.ulEntryUs) >= rU.ulHoldUs) {
+    rU.ulState = MFWQZ_k_USR_IDLE;
+    (void)HNFiff_SafePlcReset();
+  }
+}
+
+u8 MFWQZ_UsrDataFormatRun(const MFWQZ_UsrDataStep* steps, u32 count, u32 done, u32 failed) {
   MFWQZ_UsrDataFormatState& rU = MFWQZ_UsrDataFormat;
   const u8 ucFirst = MFWQZ_FirstCall(rU.ulState, &rU.ulPrevious, &rU.ulEntryUs);
-  switch (rU.ulState) {
-    case MFWQZ_k_USR_IDLE:
-      return 1;
-    case MFWQZ_k_USR_PARDATA:
-      rU.ulState = MFWQZ_EmptyFile(MFWQZ_kParDataName, MFWQZ_kEmptiedParData, MFWQZ_k_USR_AUTOCNF);
-      return 1;
-    case MFWQZ_k_USR_AUTOCNF:
-      rU.ulState = MFWQZ_EmptyFile(MFWQZ_kAutoCnfName, MFWQZ_kEmptiedAutoCnf, MFWQZ_k_USR_DONE);
-      return 1;
-    case MFWQZ_k_USR_DONE:
-    case MFWQZ_k_USR_FAILED:
-      if (ucFirst == 1) {
-        const u32 ulRemote = MFWQZ_RemoteOrderPending(MFWQZ_kCodeFormat);
-        rU.ulHoldUs = (rU.ulState == MFWQZ_k_USR_FAILED || ulRemote == 1) ? MFWQZ_kConfirmLongHoldUs
-                                                                          : MFWQZ_kConfirmHoldUs;
-        // A reset follows: the order is final.
-        MFWQZ_SetRemoteEnterState(MFWQZ_kCodeFormat, MFWQZ_k_RS_FINAL);
-      }
-      if (MFWQZ_SinceUs(rU.ulEntryUs) >= rU.ulHoldUs) {
-        rU.ulState = MFWQZ_k_USR_IDLE;
-        (void)HNFiff_SafePlcReset();
-      }
-      return 1;
-    default:
-      return 0;
+  if (rU.ulState == MFWQZ_k_USR_IDLE) {
+    return 1;
   }
+  if (rU.ulState == done || rU.ulState == failed) {
+    MFWQZ_UsrDataHoldThenReset(ucFirst, rU.ulState == failed ? 1 : 0);
+    return 1;
+  }
+  for (u32 i = 0; i < count; ++i) {
+    if (steps[i].ulState == rU.ulState) {
+      rU.ulState = MFWQZ_EmptyUserFile(steps[i].pcName, steps[i].ulEmptied, steps[i].ulNext, failed);
+      return 1;
+    }
+  }
+  return 0;
 }

@@ -4,6 +4,7 @@
 // the microsecond counter when the state was entered; its states are named
 // below and each transition names its target.
 #pragma once
+#include "ScmProfile.h"
 #include "ScmTypes.h"
 
 /// Record of an application state machine.
@@ -36,6 +37,11 @@ inline constexpr u32 MFWQZ_k_CNF_TAKEN = 2;    ///< order taken
 inline constexpr u32 MFWQZ_k_CNF_WAIT = 3;     ///< waits half a second, then validates the code
 inline constexpr u32 MFWQZ_k_CNF_HOLD = 4;     ///< action ran on entry; holds before going back
 inline constexpr u32 MFWQZ_k_CNF_INVALID = 5;  ///< code found invalid; holds 5 s
+inline constexpr u32 MFWQZ_k_CNF_RESET = 6;    ///< older release: every part of an order done; resets after 5 s
+/// Older release: longest wait in state 4 for a part's action to end, microseconds (more than this: state 5).
+inline constexpr u32 MFWQZ_kConfirmPartWaitUs = 8000000;
+/// Older release: hold of state 6 before the reset, microseconds (more than this).
+inline constexpr u32 MFWQZ_kConfirmResetUs = 4999999;
 /// Wait before the validation, microseconds (more than this).
 inline constexpr u32 MFWQZ_kConfirmWaitUs = 499999;
 /// Hold after the action, microseconds.
@@ -62,6 +68,7 @@ inline constexpr u32 MFWQZ_k_KEY_WRITE = 2;    ///< writes "fwrevcnf.bin" and fl
 inline constexpr u32 MFWQZ_k_KEY_HOLD = 3;     ///< written; holds 0.8 s
 inline constexpr u32 MFWQZ_k_KEY_RELOAD = 4;   ///< waits for the reload
 inline constexpr u32 MFWQZ_k_KEY_FAILED = 5;   ///< a write failed; holds 5 s
+inline constexpr u32 MFWQZ_k_KEY_OLD_FAILED = 4;  ///< older release: a write failed; holds 5 s
 /// Hold after the key-medium writes, microseconds.
 inline constexpr u32 MFWQZ_kKeyHoldUs = 800000;
 
@@ -71,6 +78,17 @@ inline constexpr u32 MFWQZ_k_USR_PARDATA = 2;   ///< empties "PARDATA1.BIN"
 inline constexpr u32 MFWQZ_k_USR_AUTOCNF = 3;   ///< empties "AUTOCNF.BIN"
 inline constexpr u32 MFWQZ_k_USR_DONE = 6;      ///< both emptied; holds, then resets
 inline constexpr u32 MFWQZ_k_USR_FAILED = 7;    ///< a file could not be emptied; holds 5 s, then resets
+inline constexpr u32 MFWQZ_k_USR_OLD_AUTOCNF = 1;  ///< older release: empties "AUTOCNF.BIN"
+inline constexpr u32 MFWQZ_k_USR_OLD_DONE = 2;     ///< older release: emptied; holds, then resets
+inline constexpr u32 MFWQZ_k_USR_OLD_FAILED = 3;   ///< older release: not emptied; holds 5 s, then resets
+/// The state a confirmed format starts in (the older release never touches "PARDATA1.BIN").
+inline constexpr u32 MFWQZ_k_USR_START = SCM_ProfileValue(MFWQZ_k_USR_PARDATA, MFWQZ_k_USR_OLD_AUTOCNF);
+/// Names of the user-data files the format empties.
+inline constexpr const char* MFWQZ_kParDataName = "PARDATA1.BIN";
+inline constexpr const char* MFWQZ_kAutoCnfName = "AUTOCNF.BIN";
+/// Information1 of MFWQZ_kEvtFileEmptied for each file.
+inline constexpr u32 MFWQZ_kEmptiedParData = 2;
+inline constexpr u32 MFWQZ_kEmptiedAutoCnf = 3;
 /// Longest a busy storage is retried, microseconds (more than this gives up).
 inline constexpr u32 MFWQZ_kUsrBusyUs = 999999;
 
@@ -107,8 +125,47 @@ extern u32 MFWQZ_gulHandedSelection;
 u8 MFWQZ_Confirmation(void);
 /// The action of a confirmed code; fromRemote 0 tests the machine's state first. 1 done.
 u8 MFWQZ_ConfirmAction(u32 code, u32 fromRemote);
-/// The key-medium reload state of the key-medium change machine.
+/// The key-medium reload state of the key-medium change machine (the current release's).
 u8 MFWQZ_CvneReload(void);
+
+// Shared by each release's confirmation, key-medium change and user-data format machines.
+/// 1 on the first call in the current state: takes the entry time and marks the state entered.
+u8 MFWQZ_FirstCall(u32 state, u32* previous, u32* entryUs);
+/// Microseconds since entryUs (wrap-safe on 32 bits).
+u32 MFWQZ_SinceUs(u32 entryUs);
+/// 1 for the codes whose order the confirmation's hold ends itself (they have no action of their own).
+u32 MFWQZ_EndsAtHold(u32 code);
+/// A failed state test: the fatal event with tag OR state; 0.
+u8 MFWQZ_StateTestFailed(u32 tag, u32 state);
+/// The confirmation's states 0, 2, 3 and 5, alike in both releases; 0 for any other state.
+u8 MFWQZ_ConfirmCommonState(void);
+/// State 1 takes a remote order to confirm code: remote flag, code being confirmed, remote state 3, state 2.
+void MFWQZ_ConfirmTake(u32 code);
+/// State 4's entry: the action of the order or of the handed-over selection; its result.
+u8 MFWQZ_ConfirmEntry(void);
+/// State 4's hold: 5 s after a long confirmation, else 0.8 s; microseconds.
+u32 MFWQZ_ConfirmHoldUs(void);
+/// The key-medium change machine's states 0 and 1 (follow whether the key medium counts as changed); 1.
+u8 MFWQZ_KeyWatch(void);
+/// The key-medium change's failed state: 5 s after a failed write idle, and a remote order final; 1.
+u8 MFWQZ_KeyFailedHold(void);
+/// Empties one user-data file by opening it for writing: next when emptied (and its event, information1
+/// emptied), the current state to retry while the storage is busy for up to a second, else failed.
+u32 MFWQZ_EmptyUserFile(const char* name, u32 emptied, u32 next, u32 failed);
+/// One file step of the user-data format: the state it runs in, the file, the emptied event's
+/// information1 and the state after it.
+struct MFWQZ_UsrDataStep {
+  u32 ulState;         ///< state of the step
+  const char* pcName;  ///< file the step empties
+  u32 ulEmptied;       ///< information1 of MFWQZ_kEvtFileEmptied
+  u32 ulNext;          ///< state once the file is emptied
+};
+/// The user-data format over a release's file steps and its done and failed states; 0 in a state
+/// without a step.
+u8 MFWQZ_UsrDataFormatRun(const MFWQZ_UsrDataStep* steps, u32 count, u32 done, u32 failed);
+/// The user-data format's end: on the first call the hold (5 s when failed or ordered remotely, else
+/// 0.8 s) and a remote order final; after the hold idle and the safe controller reset.
+void MFWQZ_UsrDataHoldThenReset(u8 first, u32 failed);
 
 // ---- setup mode ----
 /// The setup-mode record.
@@ -198,3 +255,7 @@ i32 MFWQZ_QorFail(u16 information0, u32 information1);
 u8 MFWQZ_QorWaitNormal(u8* state);
 /// Polls the channel for a reply of at most max bytes for up to 10 s; bytes received, 0 none, -1 an error.
 i32 MFWQZ_QorAwaitReply(i32 handle, u8* buffer, u32 max);
+/// One exchange with the Qor controller: unless latched, waits for its normal state, opens channel 6,
+/// sends length bytes of request, waits for a reply of at most max bytes and closes the channel.
+/// The bytes received (at least 1), or -1 after the failure's event and the latch (a time-out names id).
+i32 MFWQZ_QorExchange(u8 id, const u8* request, u32 length, u8* reply, u32 max);

@@ -5,6 +5,7 @@
 
 #include "HNFevt.h"
 #include "MFWQZ.h"
+#include "ScmProfile.h"
 #include "SCM.h"
 #include "SOD.h"
 
@@ -215,7 +216,10 @@ u8 MFWQZ_StoreCnfRev(u16 sadr, u16 rev) {
   }
   rEntry.usConfiguredRev = rev;
   rEntry.usStoredRev = rev;
-  rEntry.ulFlags &= ~(MFWQZ_kFlagFirmwareDiff | MFWQZ_kFlagCnfRevStored);
+  if constexpr (!SCM_kLegacy) {
+    // The older release leaves a firmware difference as it is.
+    rEntry.ulFlags &= ~MFWQZ_kFlagFirmwareDiff;
+  }
   rEntry.ulFlags |= MFWQZ_kFlagCnfRevStored;
   return 1;
 }
@@ -307,7 +311,8 @@ void MFWQZ_RegisterInvalidModule(u16 sadr) {
     return;
   }
   MFWQZ_ModuleInfoEntry& rEntry = MFWQZ_ModuleInfo[sadr];
-  if (rEntry.ucInvalidToggle == 0) {
+  // The older release registers an invalid module on its first report.
+  if (!SCM_kLegacy && rEntry.ucInvalidToggle == 0) {
     rEntry.ucInvalidToggle = 1;
     return;
   }

@@ -11,6 +11,7 @@
 #include "MFWQZ.h"
 #include "MFWQZ_Confirm.h"
 #include "MFWQZ_Remote.h"
+#include "ScmProfile.h"
 #include "ScmSystemCalls.h"
 
 u32 MFWQZ_gbQorFailed;
@@ -28,8 +29,8 @@ static constexpr u8 MFWQZ_kQorUnknown = 255;
 static constexpr int MFWQZ_kQorPollDivisor = 100;
 /// Longest reply a write takes, bytes (a longer one is read as its first three).
 static constexpr u32 MFWQZ_kQorReplyMax = 3;
-/// The probe's request: a read of variable 1.
-static constexpr u8 MFWQZ_kQorProbe = 0x01;
+/// The probe's request: a read of variable 1 (the older release reads variable 4, the one it reads anyway).
+static constexpr u8 MFWQZ_kQorProbe = SCM_ProfileValue<u8>(0x01, 0x04);
 /// Bytes of the optional-module list before its CRC.
 static constexpr u32 MFWQZ_kQorListBytes = 2 * MFWQZ_kOptionalListCount;
 
@@ -69,15 +70,7 @@ i32 MFWQZ_QorAwaitReply(i32 handle, u8* buffer, u32 max) {
   }
 }
 
-i32 WriteValueToQor(u8 id, u32 length, const u8* data) {
-  if (data == nullptr) {
-    MFWQZ_EnregisterEvent(MFWQZ_kEvtQorWrite, MFWQZ_kQorNullData, id);
-    return -1;
-  }
-  if (length > MFWQZ_kQorMaxPayload) {
-    MFWQZ_EnregisterEvent(MFWQZ_kEvtQorWrite, MFWQZ_kQorTooLong, id);
-    return -1;
-  }
+i32 MFWQZ_QorExchange(u8 id, const u8* request, u32 length, u8* reply, u32 max) {
   if (MFWQZ_gbQorFailed != 0) {
     return -1;
   }
@@ -92,27 +85,41 @@ i32 WriteValueToQor(u8 id, u32 length, const u8* data) {
   if (lHandle < 0) {
     return MFWQZ_QorFail(MFWQZ_kQorOpen, usSdn);
   }
+  i32 lGot = -1;
+  if (ScmSendChannel(lHandle, length, request) != static_cast<i32>(length)) {
+    (void)MFWQZ_QorFail(MFWQZ_kQorSend, usSdn);
+  } else {
+    lGot = MFWQZ_QorAwaitReply(lHandle, reply, max);
+    if (lGot < 0) {
+      (void)MFWQZ_QorFail(MFWQZ_kQorReply, usSdn);
+    } else if (lGot == 0) {
+      (void)MFWQZ_QorFail(MFWQZ_kQorTimeOut, id);
+      lGot = -1;
+    }
+  }
+  // Closed whatever the exchange gave: a channel left open would refuse the next exchange.
+  if (ScmCloseChannel(lHandle) != 0) {
+    (void)MFWQZ_QorFail(MFWQZ_kQorClose, usSdn);
+    lGot = -1;
+  }
+  return lGot;
+}
+
+i32 WriteValueToQor(u8 id, u32 length, const u8* data) {
+  if (data == nullptr) {
+    MFWQZ_EnregisterEvent(MFWQZ_kEvtQorWrite, MFWQZ_kQorNullData, id);
+    return -1;
+  }
+  if (length > MFWQZ_kQorMaxPayload) {
+    MFWQZ_EnregisterEvent(MFWQZ_kEvtQorWrite, MFWQZ_kQorTooLong, id);
+    return -1;
+  }
   MFWQZ_aucQorRequest[0] = static_cast<u8>(id | MFWQZ_kQorWriteFlag);
   MFWQZ_aucQorRequest[1] = static_cast<u8>(length);
   std::memcpy(MFWQZ_aucQorRequest + 2, data, length);
-  const i32 lSent = ScmSendChannel(lHandle, length + 2, MFWQZ_aucQorRequest);
   u8 aucReply[MFWQZ_kQorReplyMax] = {};
-  i32 lGot = 0;
-  i32 lResult = 0;
-  if (lSent != static_cast<i32>(length + 2)) {
-    lResult = MFWQZ_QorFail(MFWQZ_kQorSend, usSdn);
-  } else {
-    lGot = MFWQZ_QorAwaitReply(lHandle, aucReply, sizeof(aucReply));
-    if (lGot < 0) {
-      lResult = MFWQZ_QorFail(MFWQZ_kQorReply, usSdn);
-    } else if (lGot == 0) {
-      lResult = MFWQZ_QorFail(MFWQZ_kQorTimeOut, id);
-    }
-  }
-  if (ScmCloseChannel(lHandle) != 0) {
-    lResult = MFWQZ_QorFail(MFWQZ_kQorClose, usSdn);
-  }
-  if (lResult != 0 || lGot <= 0) {
+  const i32 lGot = MFWQZ_QorExchange(id, MFWQZ_aucQorRequest, length + 2, aucReply, sizeof(aucReply));
+  if (lGot < 0) {
     return -1;
   }
   if (lGot == 2) {

@@ -3,6 +3,7 @@
 // password and check table that decide whether an enter command is accepted,
 // and the records that answer every command. All fields little-endian.
 #pragma once
+#include "ScmProfile.h"
 #include "ScmTypes.h"
 
 // ---- command payload (the channel header already removed) ----
@@ -49,6 +50,11 @@ inline constexpr u16 MFWQZ_kCodeFormat = 0x8000;       ///< format user data
 inline constexpr u16 MFWQZ_kCodeSetupOn = 0x9000;      ///< switch setup mode on
 inline constexpr u16 MFWQZ_kCodeSetupOff = 0x9100;     ///< switch setup mode off
 inline constexpr u16 MFWQZ_kCodePassThrough = 0xF000;  ///< stored without any check
+
+/// Bits of the codes that accept an exchange, the firmware or the key medium (the parts of an order).
+inline constexpr u16 MFWQZ_kCodeParts = 0x03F0;
+/// Bits no such code carries.
+inline constexpr u16 MFWQZ_kCodeNotParts = 0xFC0F;
 
 /// 1 for the codes that accept exchanged modules (0x20 to 0x60).
 inline u32 MFWQZ_IsQuitCode(u32 code) {
@@ -155,8 +161,8 @@ struct MFWQZ_RemoteCheckRow {
 };
 static_assert(sizeof(MFWQZ_RemoteCheckRow) == 48, "a check-table row is 48 bytes");
 
-/// Rows of the check table, the end row included.
-inline constexpr u32 MFWQZ_kCheckRows = 17;
+/// Rows of the check table, the end row included (the older release has the first 13 rows).
+inline constexpr u32 MFWQZ_kCheckRows = SCM_ProfileValue<u32>(17, 14);
 /// Row of the password change, whose checks are switched off once a first password arrives.
 inline constexpr u32 MFWQZ_kCheckRowPassword = 10;
 
@@ -198,6 +204,11 @@ void MFWQZ_ProcessFixSizeCommand(const u8* cmd, u16 length, u32 reply);
 u16 MFWQZ_ProcessEnterCommand(const u8* cmd, u16 length, u32 passwordEmpty);
 /// The check table for code; raiseEvents 1 reports a failing check. The result code.
 u16 Check_Remote_Enter_Command(u16 code, u32 keyAcceptOrdered, u32 raiseEvents);
+/// A code no row of the check table carries: 6 in this release; the older release accepts combinations of
+/// its parts, each part checked against its own row (raiseEvents as for the table). The result code.
+u16 MFWQZ_CheckCodeWithoutRow(u16 code, u32 raiseEvents);
+/// Raises the operator event of a refused or answered command (level 2 for results 28 and 33).
+void MFWQZ_RemoteEvent(u16 result, u32 information1);
 /// Sets the remote state when the order of code is pending (state neither 0 nor 4).
 void MFWQZ_SetRemoteEnterState(u32 code, u32 state);
 /// 1 while an order of code is pending (accepted, running or being confirmed).

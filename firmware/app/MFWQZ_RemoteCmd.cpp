@@ -12,40 +12,14 @@
 #include "MFWQZ.h"
 #include "MFWQZ_Confirm.h"
 #include "MFWQZ_Remote.h"
+#include "ScmProfile.h"
 #include "ScmSystemCalls.h"
 
 u8 MFWQZ_RemoteCmd[MFWQZ_kCmdPwdLength];
 MFWQZ_RemoteState MFWQZ_Remote;
 u8 MFWQZ_aucRemoteAnswer[MFWQZ_kStatusSize];
 
-/// Mismatch count without upper bound.
-static constexpr u32 k_MISMATCH_ANY = 0xFFFFFFFFu;
-
-// Columns: code, authorisation kind, not authorised, quitting, scanning, (24), (unused), key busy,
-// key format, (31), key rule, key result, (unused), minimum and maximum mismatches, range result,
-// no firmware difference, (31), (unused). The unused columns keep the values the table was given.
-MFWQZ_RemoteCheckRow MFWQZ_RemoteCheckTable[MFWQZ_kCheckRows] = {
-    {0x0200, 8, 11, 26, 0, 0, 0, 0, 23, 0, 1, 14, 0, 0, 0, 0, 0, 0, 0},
-    {0x0060, 2, 13, 26, 27, 24, 0, 0, 23, 0, 0, 22, 0, 1, 1, 16, 0, 0, 0},
-    {0x0050, 2, 13, 26, 27, 24, 0, 0, 23, 0, 0, 22, 0, 2, 2, 17, 0, 0, 0},
-    {0x0040, 2, 13, 26, 27, 24, 0, 0, 23, 0, 0, 22, 0, 3, 3, 18, 0, 0, 0},
-    {0x0030, 2, 13, 26, 27, 24, 0, 0, 23, 0, 0, 22, 0, 4, 4, 19, 0, 0, 0},
-    {0x0020, 2, 13, 26, 27, 24, 0, 0, 23, 0, 0, 22, 0, 5, k_MISMATCH_ANY, 20, 0, 0, 0},
-    {0x0100, 4, 12, 26, 27, 24, 0, 0, 23, 0, 0, 22, 0, 0, 0, 0, 15, 0, 0},
-    {0x2000, 0, 0, 26, 27, 24, 0, 0, 23, 0, 0, 22, 0, 0, 0, 0, 0, 0, 0},
-    {0x3000, 8, 11, 26, 0, 24, 0, 0, 23, 0, 0, 22, 0, 0, 0, 0, 0, 31, 0},
-    {0x4000, 8, 11, 0, 0, 0, 0, 21, 0, 0, 0, 0, 0, 0, 0, 0, 0, 31, 0},
-    {0x5000, 0, 0, 26, 0, 24, 0, 25, 23, 0, 0, 0, 0, 0, 0, 0, 0, 31, 0},
-    {0x1000, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {0x8000, 8, 11, 26, 0, 24, 0, 0, 23, 0, 0, 0, 0, 0, 0, 0, 0, 31, 0},
-    {0x9000, 0, 0, 26, 27, 24, 0, 25, 23, 0, 0, 0, 0, 0, 0, 0, 0, 31, 0},
-    {0x9100, 0, 0, 26, 27, 24, 0, 25, 23, 0, 0, 0, 0, 0, 0, 0, 0, 31, 0},
-    {0xF000, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-};
-
-/// Raises the operator event of a refused or answered command.
-static void MFWQZ_RemoteEvent(u16 result, u32 information1) {
+void MFWQZ_RemoteEvent(u16 result, u32 information1) {
   const u8 ucLevel = (result == MFWQZ_k_RES_NO_IDENTITY || result == MFWQZ_k_RES_SEND) ? HNFevt_kLevelWarning
                                                                                           : MFWQZ_kRemoteEventLevel;
   HNFevt_EnregisterEventLevel(MFWQZ_kEvtRemote, result, information1, ucLevel);
@@ -113,7 +87,7 @@ u16 Check_Remote_Enter_Command(u16 code, u32 keyAcceptOrdered, u32 raiseEvents) 
       return usResult;
     }
   }
-  return MFWQZ_k_RES_CODE;
+  return MFWQZ_CheckCodeWithoutRow(code, raiseEvents);
 }
 
 u32 MFWQZ_RemoteOrderPending(u32 code) {
@@ -132,7 +106,12 @@ void MFWQZ_SetRemoteEnterState(u32 code, u32 state) {
 void MFWQZ_CompleteRemoteOrder(u32 code) {
   if (MFWQZ_RemoteOrderPending(code) == 1) {
     MFWQZ_Remote.ulState = MFWQZ_k_RS_NONE;
-    MFWQZ_Remote.ulLastCompleted = code;
+    if constexpr (SCM_kLegacy) {
+      // The older release's order may have parts: the parts done before this one stay completed.
+      MFWQZ_Remote.ulLastCompleted |= code;
+    } else {
+      MFWQZ_Remote.ulLastCompleted = code;
+    }
   }
 }
 
@@ -145,7 +124,7 @@ void MFWQZ_HoldOffResets(void) {
 u16 MFWQZ_ProcessEnterCommand(const u8* cmd, u16 length, u32 passwordEmpty) {
   const u16 usCode = MFWQZ_GetU16(cmd + MFWQZ_kCmdOffCode);
   u16 usResult = MFWQZ_k_RES_OK;
-  if (usCode == MFWQZ_kCodePassThrough) {
+  if (!SCM_kLegacy && usCode == MFWQZ_kCodePassThrough) {
     // Overwriting a pending order would hand the confirmation a code it refuses as fatal.
     if (MFWQZ_Remote.ulState != MFWQZ_k_RS_NONE && MFWQZ_Remote.ulState != MFWQZ_k_RS_FINAL) {
       usResult = MFWQZ_k_RES_PENDING;
@@ -180,7 +159,7 @@ u16 MFWQZ_ProcessEnterCommand(const u8* cmd, u16 length, u32 passwordEmpty) {
   std::memset(MFWQZ_RemoteCmd, 0, sizeof(MFWQZ_RemoteCmd));
   std::memcpy(MFWQZ_RemoteCmd, cmd, ulCopy);
   MFWQZ_Remote.ulLastCompleted = 0;
-  if (usCode == MFWQZ_kCodePassThrough) {
+  if (!SCM_kLegacy && usCode == MFWQZ_kCodePassThrough) {
     MFWQZ_Remote.ulCode = MFWQZ_kCodePassThrough;
   } else {
     MFWQZ_Remote.ulState = MFWQZ_k_RS_ACCEPTED;
@@ -188,12 +167,10 @@ u16 MFWQZ_ProcessEnterCommand(const u8* cmd, u16 length, u32 passwordEmpty) {
   return MFWQZ_k_RES_OK;
 }
 
-/// 1 when an accepted enter command of this code needs the host's resets held off until its file is written.
+/// 1 when an accepted enter command of this code needs the host's resets held off until its file is written
+/// (an exchange, the firmware, the key medium, a combination of them, or the password).
 static u32 MFWQZ_NeedsResetLock(u16 code) {
-  return (MFWQZ_IsQuitCode(code) == 1 || code == MFWQZ_kCodeFirmware || code == MFWQZ_kCodeKeyMedium ||
-          code == MFWQZ_kCodePassword)
-             ? 1
-             : 0;
+  return ((code & MFWQZ_kCodeParts) != 0 && (code & MFWQZ_kCodeNotParts) == 0) || code == MFWQZ_kCodePassword ? 1 : 0;
 }
 
 void MFWQZ_ProcessFixSizeCommand(const u8* cmd, u16 length, u32 reply) {
@@ -263,7 +240,8 @@ void MFWQZ_RemoteControlRcv(const u8* payload, u16 length, u32 reply) {
   u8 aucCmd[MFWQZ_kCmdPwdLength] = {};
   std::memcpy(aucCmd, payload, length < MFWQZ_kCmdPwdLength ? length : MFWQZ_kCmdPwdLength);
   const u16 usClass = MFWQZ_GetU16(aucCmd + MFWQZ_kCmdOffClass);
-  if ((usClass & MFWQZ_kClassVariableBit) != 0) {
+  // The older release has only fixed-size commands: there a variable-size class is refused by length or class.
+  if (!SCM_kLegacy && (usClass & MFWQZ_kClassVariableBit) != 0) {
     MFWQZ_ProcessVariableSizeCommand(aucCmd, length, reply);
   } else {
     MFWQZ_ProcessFixSizeCommand(aucCmd, length, reply);
@@ -281,6 +259,12 @@ u32 MFWQZ_CnfPasswordChange(void) {
   }
   HNFcyc_TriggerSendPasswordToQorInBgTask = 1;
   MFWQZ_CompleteRemoteOrder(MFWQZ_kCodePassword);
+  if constexpr (SCM_kLegacy) {
+    // The older release loads nothing again after a password change, so the write's hold-off of the
+    // revision reports ends here; kept, it would refuse every returning node until the next restart.
+    MFWQZ_gbLockPostFw = 0;
+    return 1;
+  }
   MFWQZ_ValidFiles = 0;
   MFWQZ_gbTriggerReloadRev = 1;
   MFWQZ_gbScanAfterReloadRev = 0;

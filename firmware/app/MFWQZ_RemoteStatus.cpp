@@ -10,6 +10,7 @@
 #include "MFWQZ.h"
 #include "MFWQZ_BusOd.h"
 #include "MFWQZ_Remote.h"
+#include "ScmProfile.h"
 
 /// information0 of MFWQZ_kEvtNullArgument raised by the record builders.
 static constexpr u16 k_NULL_RECORDS = 3;
@@ -82,6 +83,11 @@ static u32 MFWQZ_FirmwareHidden(void) {
 
 /// Offset 15 and state bit 0x01: a key-medium change can be accepted.
 static u32 MFWQZ_KeyChangeAcceptable(void) {
+  if constexpr (SCM_kLegacy) {
+    // The older release's whole rule: changed, with a target id, while the Qor controller's identity is known.
+    return (MFWQZ_bCvnFromQorAvailable != 0 && MFWQZ_bTargetMacAvailable != 0 && MFWQZ_bCorvaneChanged != 0) ? 1
+                                                                                                              : 0;
+  }
   if ((MFWQZ_Remote.ulLastCompleted & MFWQZ_kCodeKeyMedium) != 0 && MFWQZ_Remote.ulState == MFWQZ_k_RS_FINAL) {
     return 0;
   }
@@ -107,6 +113,10 @@ static MFWQZ_ModuleCounts MFWQZ_CountModules(u8* record) {
     const u32 ulFlags = MFWQZ_ModuleInfo[sadr].ulFlags;
     if ((ulFlags & MFWQZ_kFlagConfigured) == 0) {
       continue;
+    }
+    if (SCM_kLegacy && counts.ulConfigured == MFWQZ_kStatusModules) {
+      // The older release examines only the modules the record can show; its counts cover them alone.
+      break;
     }
     const u32 j = counts.ulConfigured++;
     const u32 ulMismatch = ((ulFlags & k_FLAG_MISMATCH) != 0 ? 1u : 0u) + ((ulFlags & k_FLAG_ENCODER) != 0 ? 1u : 0u);
@@ -293,13 +303,14 @@ u16 MFWQZ_ProcessStatusCommand(const u8* cmd, u8** answer, u32* length) {
     std::memcpy(pucAnswer + 6, cmd + MFWQZ_kCmdOffCode, 2);
     std::memcpy(pucAnswer + 8, HNFstp_aucQorUdid, HNFstp_kUdidSize);
     ulLength = MFWQZ_kUdidAnswerSize;
-  } else if (usCode == MFWQZ_kCodePassword) {
+  } else if (!SCM_kLegacy && usCode == MFWQZ_kCodePassword) {
+    // The older release has no new status record, address list or module flags: those codes answer 32.
     (void)MFWQZ_RCNewStatusBuild(pucAnswer, cmd);
     ulLength = MFWQZ_kNewStatusSize;
-  } else if ((usCode & 0xFFF0u) == MFWQZ_kCodeAddressList) {
+  } else if (!SCM_kLegacy && (usCode & 0xFFF0u) == MFWQZ_kCodeAddressList) {
     usResult = MFWQZ_RCS_AddressListBuild(pucAnswer, cmd);
     ulLength = MFWQZ_kAddressListSize;
-  } else if ((usCode & 0xFFF0u) == MFWQZ_kCodeModuleFlags) {
+  } else if (!SCM_kLegacy && (usCode & 0xFFF0u) == MFWQZ_kCodeModuleFlags) {
     usResult = MFWQZ_RCModuleFlagsBuild(pucAnswer, cmd);
     ulLength = MFWQZ_kModuleFlagsSize;
   } else {

@@ -7,11 +7,9 @@
 
 #include <cstring>
 
-#include "HNFstp.h"
 #include "MFWQZ.h"
 #include "MFWQZ_Confirm.h"
 #include "MFWQZ_KeyMedium.h"
-#include "ScmSystemCalls.h"
 
 namespace {
 
@@ -23,36 +21,8 @@ u8 s_aucReply[MFWQZ_kQorChannelSize];
 }  // namespace
 
 i32 WaitForValidResponse(u8 id, u8* data, u32 length) {
-  if (MFWQZ_gbQorFailed != 0) {
-    return -1;
-  }
-  const u16 usSdn = HNFstp_usSdn;
-  u8 ucState = 0;
-  if (MFWQZ_QorWaitNormal(&ucState) == 0) {
-    MFWQZ_gbQorFailed = 1;
-    MFWQZ_EnregisterEvent(MFWQZ_kEvtQorFailSafe, ucState, usSdn);
-    return -1;
-  }
-  const i32 lHandle = ScmOpenChannel(usSdn, MFWQZ_kQorChannel, MFWQZ_kQorChannelSize, MFWQZ_kQorChannelSize);
-  if (lHandle < 0) {
-    return MFWQZ_QorFail(MFWQZ_kQorOpen, usSdn);
-  }
-  i32 lResult = 0;
-  i32 lGot = 0;
-  if (ScmSendChannel(lHandle, 1, &id) != 1) {
-    lResult = MFWQZ_QorFail(MFWQZ_kQorSend, usSdn);
-  } else {
-    lGot = MFWQZ_QorAwaitReply(lHandle, s_aucReply, sizeof(s_aucReply));
-    if (lGot < 0) {
-      lResult = MFWQZ_QorFail(MFWQZ_kQorReply, usSdn);
-    } else if (lGot == 0) {
-      lResult = MFWQZ_QorFail(MFWQZ_kQorTimeOut, id);
-    }
-  }
-  if (ScmCloseChannel(lHandle) != 0) {
-    lResult = MFWQZ_QorFail(MFWQZ_kQorClose, usSdn);
-  }
-  if (lResult != 0 || lGot <= 0) {
+  const i32 lGot = MFWQZ_QorExchange(id, &id, 1, s_aucReply, sizeof(s_aucReply));
+  if (lGot < 0) {
     return -1;
   }
   const u32 ulGot = static_cast<u32>(lGot);

@@ -16,6 +16,7 @@
 #include "MFWQZ.h"
 #include "SCM.h"
 #include "SOD.h"
+#include "ScmProfile.h"
 #include "ScmSystemCalls.h"
 
 u32 HNFcyc_statusInfo[2];
@@ -212,8 +213,14 @@ void HNFcyc_BgTask(void) {
   }
   if (HNFcyc_TriggerSendOptionalModulesToQorInBgTask != 0) {
     u16 ausList[MFWQZ_kOptionalListCount];
-    HNFcyc_BuildOptionalModuleList(ausList);
-    (void)MFWQZ_SendOptionalModulesToQor(ausList);
+    if constexpr (SCM_kLegacy) {
+      // The older release tells the Qor controller which configured modules are still missing.
+      MFWQZ_BuildMissingOptionalList(ausList);
+      (void)MFWQZ_SendMissingOptionalModulesToQor(ausList);
+    } else {
+      HNFcyc_BuildOptionalModuleList(ausList);
+      (void)MFWQZ_SendOptionalModulesToQor(ausList);
+    }
     HNFcyc_TriggerSendOptionalModulesToQorInBgTask = 0;
   }
   if (HNFcyc_TriggerSendSetupModeToQorInBgTask != 0) {

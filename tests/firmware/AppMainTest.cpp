@@ -173,7 +173,7 @@ void HoldMachine(int which) {
     case 0: MFWQZ_ModChg.ulState = 9; break;          // module exchange: unknown state
     case 1: MFWQZ_KeyCnf.ulState = 9; break;          // key-medium change: state above 5
     case 2: MFWQZ_Confirm.ulState = 9; break;         // confirmation: unknown state
-    case 3: MFWQZ_UsrDataFormat.ulState = 1; break;   // user-data format: state 1
+    case 3: MFWQZ_UsrDataFormat.ulState = SCM_kLegacy ? 4 : 1; break;  // user-data format: a state without a step
     case 4: MFWQZ_SetupModeDesc.ulState = MFWQZ_k_SM_ERROR; break;
     default: break;
   }
@@ -181,7 +181,7 @@ void HoldMachine(int which) {
 
 TEST_F(AppMain, StepOrder) {
   // Each machine is put where its step leaves a mark: the exchange sees a mismatch, the key medium
-  // counts as changed, the confirmation starts, the user-data format empties "PARDATA1.BIN", setup
+  // counts as changed, the confirmation starts, the user-data format empties its first file, setup
   // mode switches on from the initialisation.
   const struct {
     const char* what;
@@ -206,14 +206,15 @@ TEST_F(AppMain, StepOrder) {
     host.files["PARDATA1.BIN"] = {1, 2, 3};
     MFWQZ_ulNumberOfUdidMisMatches = 1;
     MFWQZ_bCorvaneChanged = 1;
-    MFWQZ_UsrDataFormat.ulState = MFWQZ_k_USR_PARDATA;
+    MFWQZ_UsrDataFormat.ulState = MFWQZ_k_USR_START;
     MFWQZ_ActivateSetupMode(1);
     HoldMachine(c.holding);
     EXPECT_EQ(MFWQZ_Main(c.stackRunning), c.result) << c.what;
     const std::array<bool, 5> ran = {MFWQZ_ModChg.ulState == MFWQZ_k_XCHG_FEW,
                                      MFWQZ_KeyCnf.ulState == MFWQZ_k_KEY_CHANGED,
                                      MFWQZ_Confirm.ulState == MFWQZ_k_CNF_IDLE,
-                                     MFWQZ_UsrDataFormat.ulState == MFWQZ_k_USR_AUTOCNF,
+                                     MFWQZ_UsrDataFormat.ulState ==
+                                         (SCM_kLegacy ? MFWQZ_k_USR_OLD_DONE : MFWQZ_k_USR_AUTOCNF),
                                      MFWQZ_SetupModeDesc.ulState == MFWQZ_k_SM_ON};
     EXPECT_EQ(ran, c.ran) << c.what;
     EXPECT_EQ(MFWQZ_ulSeconds, c.seconds) << c.what;

@@ -9,6 +9,7 @@
 #include "HNFcyc.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
+#include "ScmProfile.h"
 #include "SAPL.h"
 #include "SCMint.h"
 
@@ -61,8 +62,10 @@ TEST_F(AppCallbacks, NodeStatusChanges) {
       {.what = "operational clears the operator's acknowledge", .flags = 0x200007, .state = 0x80,
        .oldStatus = 0x80, .newStatus = 0x81, .flagsAfter = 0x5, .stateAfter = 0x81, .found = 1},
       {.what = "invalid in start-up", .newStatus = 1, .flagsAfter = 0x11, .stateAfter = 1, .erroneousAfter = 1},
-      {.what = "invalid after start-up, first report", .phase = Phase::After, .newStatus = 1, .flagsAfter = 0x1,
-       .stateAfter = 1, .erroneousAfter = 1},
+      // The older release registers an invalid module on its first report.
+      {.what = "invalid after start-up, first report", .phase = Phase::After, .newStatus = 1,
+       .flagsAfter = SCM_kLegacy ? 0x101u : 0x1u, .stateAfter = 1, .erroneousAfter = 1,
+       .events = SCM_kLegacy ? std::vector<Event>{{2, 0x6200C08D, 0, kSadr}} : std::vector<Event>{}},
       {.what = "invalid after start-up, second report", .phase = Phase::After, .flags = 0x1, .state = 1,
        .erroneous = 1, .toggle = 1, .oldStatus = 1, .newStatus = 1, .flagsAfter = 0x101, .stateAfter = 1,
        .erroneousAfter = 1, .scanned = 0, .events = {{2, 0x6200C08D, 0, kSadr}}},

@@ -10,6 +10,7 @@
 #include "HNFiff_Crc.h"
 #include "MFWQZ.h"
 #include "MFWQZ_Confirm.h"
+#include "ScmProfile.h"
 #include "ScmSystemCalls.h"
 
 namespace FwTest {
@@ -180,7 +181,7 @@ TEST_F(QorVariables, TheProbeFindsTheControllerAgainAndTheBackgroundTaskResets) 
     const int locks = host.lockResets;
     EXPECT_EQ(MFWQZ_QorHasRecovered(), r.recovered) << r.what;
     host.onCall = nullptr;
-    EXPECT_EQ(host.qorRequests, std::vector<Bytes>(r.probes, Bytes{0x01})) << r.what;
+    EXPECT_EQ(host.qorRequests, std::vector<Bytes>(r.probes, Bytes{SCM_kLegacy ? u8{0x04} : u8{0x01}})) << r.what;
     EXPECT_EQ(host.qorChannelsOpen, 0) << r.what;
     EXPECT_EQ(host.lockResets - locks, r.states[0] == 0 ? 1 : 0) << r.what;
     EXPECT_EQ(host.unlockResets, host.lockResets) << r.what;
