@@ -164,7 +164,8 @@ bool SCM_Activate() {
   u32 guard = 0;
   u8 factor = 0;
   u8 config = 0;
-  if (!SCM_SodReadVal(k_IDX_GUARD, 1, &guard, sizeof guard) || !ReadU8(k_IDX_GUARD, 2, &factor) ||
+  // The older release has no total guard time: it reads no life time factor.
+  if (!SCM_SodReadVal(k_IDX_GUARD, 1, &guard, sizeof guard) || (!SCM_kLegacy && !ReadU8(k_IDX_GUARD, 2, &factor)) ||
       !ReadU8(k_IDX_CONFIG, 1, &config)) {
     return false;
   }
