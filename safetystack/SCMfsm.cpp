@@ -338,6 +338,17 @@ bool ParamsEqual(const SCM_FsmCb* cb, bool* equal, bool* lenDiffers) {
   return true;
 }
 
+/// Sends SN set to pre-operational ahead of the parameter download; false when it could not go out.
+bool SendPreOp(SCM_FsmCb* cb, u16 n, u32 ct) {
+  SCFM_Tack();
+  if (!SNMTM_ReqSnTrans(ct, n, cb->usSadr, SNMTM_k_TRANS_PREOP, 0)) {
+    return false;
+  }
+  SCM_NumFreeFrmsDec();
+  cb->ulState = SCM_k_ST_WF_PREOP;
+  return true;
+}
+
 /// The older release's verdict on the checksum buffer: an empty answer or other
 /// bytes download the parameters, an answer of another length than the expected
 /// checksums is error 0x2115 and a retry after one guard time (no status write).
@@ -363,12 +374,7 @@ bool LegacyChecksumVerdict(SCM_FsmCb* cb, u16 n, u32 ct, u16 ev) {
       return true;
     }
   }
-  if (!SNMTM_ReqSnTrans(ct, n, cb->usSadr, SNMTM_k_TRANS_PREOP, 0)) {
-    return SCM_PutBack(cb, ev);
-  }
-  SCM_NumFreeFrmsDec();
-  cb->ulState = SCM_k_ST_WF_PREOP;
-  return true;
+  return SendPreOp(cb, n, ct) || SCM_PutBack(cb, ev);
 }
 
 /// Waits for the timestamp or checksum (state 10).
@@ -388,14 +394,12 @@ bool SCM_WfTimestamp(SCM_FsmCb* cb, u16 n, u32 ct) {
       SCM_Next(cb, SCM_k_ST_SEND_PUT_TO_OP);
       return true;
     }
-    if (!SNMTM_ReqSnTrans(ct, n, cb->usSadr, SNMTM_k_TRANS_PREOP, 0)) {
+    if (!SendPreOp(cb, n, ct)) {
       return SCM_PutBack(cb, ev);
     }
-    SCM_NumFreeFrmsDec();
     if (lenDiffers) {
       SERR_SetError(0x1117, (static_cast<u32>(n) << 16) | (cb->ulSsdoLength & 0xFFFF));
     }
-    cb->ulState = SCM_k_ST_WF_PREOP;
     return true;
   }
   if ((cb->usEvents & SCM_k_EVT_SSDO_TMO) == 0 && (cb->usEvents & SCM_k_EVT_SSDO_ABORT) != 0 &&
