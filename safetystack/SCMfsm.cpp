@@ -355,7 +355,7 @@ bool SendPreOp(SCM_FsmCb* cb, u16 n, u32 ct) {
 /// The buffer is compared whatever read filled the answer: after the timestamp
 /// read of state SCM_k_ST_SEND_READ_TIMESTAMP (4 bytes into the response data) it
 /// holds the checksums of the node's previous read.
-bool LegacyChecksumVerdict(SCM_FsmCb* cb, u16 n, u32 ct, u16 ev) {
+[[maybe_unused]] bool LegacyChecksumVerdict(SCM_FsmCb* cb, u16 n, u32 ct, u16 ev) {
   SCFM_Tack();
   bool equal = false;
   bool lenDiffers = false;
