@@ -123,20 +123,39 @@ std::string HexBytes(const ScmSim::Bytes& bytes) {
   return text;
 }
 
-/// What a thread's schedstat says: nanoseconds on the CPU and the times it was put on a CPU.
+/// What a thread's schedstat and status say: nanoseconds on the CPU, the times it was put on a
+/// CPU, and of those the times it had gone to sleep (a wake-up) or had been preempted.
 struct ThreadRun {
-  double seconds = 0;             ///< CPU seconds it has run
-  unsigned long long slices = 0;  ///< times it was switched in (each wake-up and each return from preemption)
+  double seconds = 0;                             ///< CPU seconds it has run
+  unsigned long long slices = 0;                  ///< times it was switched in (each wake-up and each return
+                                                  ///< from preemption)
+  std::optional<unsigned long long> wakeUps;      ///< times it went to sleep (voluntary context switches), each
+                                                  ///< ended by a wake-up; none when its status is unreadable
+  std::optional<unsigned long long> preemptions;  ///< times it was switched out while it could run on (involuntary)
 };
 
 /// A program's CPU use so far; each part none when unreadable.
 struct CpuSample {
-  std::optional<double> process;            ///< CPU seconds of all its threads
-  std::optional<double> cyclic;             ///< CPU seconds of its cyclic task, when it has one
-  std::optional<unsigned long long> slices; ///< times any of its threads was switched in
+  std::optional<double> process;                  ///< CPU seconds of all its threads
+  std::optional<double> cyclic;                   ///< CPU seconds of its cyclic task, when it has one
+  std::optional<unsigned long long> slices;       ///< times any of its threads was switched in
+  std::optional<unsigned long long> wakeUps;      ///< times any of its threads went to sleep
+  std::optional<unsigned long long> preemptions;  ///< times any of its threads was preempted
 };
 
-/// A thread's run so far from its schedstat; none when unreadable.
+/// The value of a "key:<tab>number" line of a thread's status; none when missing.
+std::optional<unsigned long long> StatusNumber(const std::string& status, const char* key) {
+  const std::string wanted = std::string("\n") + key + ":";
+  const size_t at = status.find(wanted);
+  if (at == std::string::npos) return std::nullopt;
+  char* end = nullptr;
+  const char* number = status.c_str() + at + wanted.size();
+  const unsigned long long value = std::strtoull(number, &end, 10);
+  if (end == number) return std::nullopt;
+  return value;
+}
+
+/// A thread's run so far from its schedstat and status; none when unreadable.
 std::optional<ThreadRun> ReadThreadRun(const std::filesystem::path& task) {
   std::ifstream in(task / "schedstat");
   unsigned long long nanoseconds = 0;
@@ -144,10 +163,16 @@ std::optional<ThreadRun> ReadThreadRun(const std::filesystem::path& task) {
   ThreadRun run;
   if (!(in >> nanoseconds >> waited >> run.slices)) return std::nullopt;
   run.seconds = static_cast<double>(nanoseconds) / 1e9;
+  std::ifstream statusFile(task / "status");
+  const std::string status = "\n" + std::string(std::istreambuf_iterator<char>(statusFile),
+                                                std::istreambuf_iterator<char>());
+  run.wakeUps = StatusNumber(status, "voluntary_ctxt_switches");
+  run.preemptions = StatusNumber(status, "nonvoluntary_ctxt_switches");
   return run;
 }
 
-/// CPU seconds and slices of a process (all its threads) and the CPU seconds of its thread whose name ends in suffix.
+/// CPU seconds, slices, wake-ups and preemptions of a process (all its threads) and the CPU seconds of its
+/// thread whose name ends in suffix.
 CpuSample SampleProcessCpu(int pid, const char* suffix) {
   CpuSample sample;
   if (pid <= 0) return sample;
@@ -158,6 +183,8 @@ CpuSample SampleProcessCpu(int pid, const char* suffix) {
     if (!run) continue;
     sample.process = sample.process.value_or(0) + run->seconds;
     sample.slices = sample.slices.value_or(0) + run->slices;
+    if (run->wakeUps) sample.wakeUps = sample.wakeUps.value_or(0) + *run->wakeUps;
+    if (run->preemptions) sample.preemptions = sample.preemptions.value_or(0) + *run->preemptions;
     std::ifstream comm(task.path() / "comm");
     std::string name;
     std::getline(comm, name);
@@ -1008,6 +1035,10 @@ class Run {
       p.cpuSecondsAtEnd = cpuAtEnd_[k].process;
       p.cyclicCpuSecondsAtEnd = cpuAtEnd_[k].cyclic;
       p.cpuSlicesAtEnd = cpuAtEnd_[k].slices;
+      p.wakeUpsAtGoal = cpuAtGoal_[k].wakeUps;
+      p.wakeUpsAtEnd = cpuAtEnd_[k].wakeUps;
+      p.preemptionsAtGoal = cpuAtGoal_[k].preemptions;
+      p.preemptionsAtEnd = cpuAtEnd_[k].preemptions;
       facts.push_back(p);
     }
     return facts;
@@ -1181,6 +1212,9 @@ class Run {
     if (!directory_.empty()) {
       std::error_code ec;
       if (options_.keepStorage) {
+        // Kept on request, it is no dead run's leftover: without its owner file the
+        // clean-up of the next runs leaves it alone.
+        std::filesystem::remove(std::filesystem::path(directory_) / kOwnerFile, ec);
         summary_.runDirectory = directory_;
       } else {
         std::filesystem::remove_all(directory_, ec);

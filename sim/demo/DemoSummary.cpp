@@ -248,7 +248,10 @@ std::string SummaryJson(const Summary& s) {
                                              {"cyclicAtGoal", Optional(p.cyclicCpuSecondsAtGoal)},
                                              {"cyclicAtEnd", Optional(p.cyclicCpuSecondsAtEnd)}}},
                              {"cpuSlices", {{"atGoal", Optional(p.cpuSlicesAtGoal)},
-                                            {"atEnd", Optional(p.cpuSlicesAtEnd)}}}});
+                                            {"atEnd", Optional(p.cpuSlicesAtEnd)}}},
+                             {"wakeUps", {{"atGoal", Optional(p.wakeUpsAtGoal)}, {"atEnd", Optional(p.wakeUpsAtEnd)}}},
+                             {"preemptions", {{"atGoal", Optional(p.preemptionsAtGoal)},
+                                              {"atEnd", Optional(p.preemptionsAtEnd)}}}});
   }
   j["failSafe"] = nlohmann::json::array();
   for (const FailSafeEntry& f : s.failSafe) {

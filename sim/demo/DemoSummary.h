@@ -33,6 +33,10 @@ struct ProgramSummary {
   std::optional<double> cyclicCpuSecondsAtEnd;   ///< the same at the end
   std::optional<uint64_t> cpuSlicesAtGoal;       ///< times any of its threads was switched in, at the goal
   std::optional<uint64_t> cpuSlicesAtEnd;        ///< the same at the end
+  std::optional<uint64_t> wakeUpsAtGoal;         ///< times any of its threads went to sleep (and was woken), at the goal
+  std::optional<uint64_t> wakeUpsAtEnd;          ///< the same at the end
+  std::optional<uint64_t> preemptionsAtGoal;     ///< times any of its threads was preempted, at the goal
+  std::optional<uint64_t> preemptionsAtEnd;      ///< the same at the end
 };
 
 /// One fail-safe signal.
