@@ -2,6 +2,7 @@
 // and never defines them: the firmware (or a test) supplies every one.
 #pragma once
 #include "SOD.h"
+#include "ScmProfile.h"
 #include "ScmTypes.h"
 
 /// Error report of the stack: every SERR_SetError ends here (code, additional info).
@@ -17,8 +18,10 @@ void SAPL_ScmNodeStatusChangedClbk(u16 SADR, u8 oldStatus, u8 newStatus);
 void SAPL_ScmUdidMismatchClbk(u16 SADR, const u8* receivedUdid, u16 fsmIndex);
 /// Revision check of a node: true accepts the received revision.
 bool SAPL_ScmRevisionNumberClbk(u16 SADR, u32 expected, u32 received);
+#if !SCM_PROFILE_LEGACY
 /// Start value of the SCM's 40-bit CT counter (at most 40 bits).
 u64 SAPL_SCM_GetInitialCtValueClbk();
+#endif
 
 /// The real object table, sorted by (index, sub-index), closed by index 0xFFFF.
 extern const SOD_Entry* SAPL_ps_OD;

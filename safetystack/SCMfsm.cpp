@@ -286,7 +286,8 @@ bool SCM_WfRevisionNumberResp(SCM_FsmCb* cb, u16 n, u32 ct) {
       return SCM_FailWait(cb, n, SCM_k_NS_DEVICE_MISMATCH, ct);
     }
     bool sent = false;
-    if ((flags & SCM_k_FLAG_TIMESTAMP) != 0) {
+    // The older release compares by checksum only: flags bit 31 is not used.
+    if (!SCM_kLegacy && (flags & SCM_k_FLAG_TIMESTAMP) != 0) {
       sent = SCM_ReadU32(cb, n, ct, k_IDX_IDENTITY, 7);
     } else {
       if (cb->ulChkSumBufLen == 0 || cb->pucChkSumBuf == nullptr) {
@@ -318,7 +319,7 @@ bool ParamsEqual(const SCM_FsmCb* cb, bool* equal, bool* lenDiffers) {
     return false;
   }
   const u16 idx = SCM_NodeIdx(cb);
-  if ((flags & SCM_k_FLAG_TIMESTAMP) != 0) {
+  if (!SCM_kLegacy && (flags & SCM_k_FLAG_TIMESTAMP) != 0) {
     u32 expected = 0;
     if (!SCM_SodReadVal(idx, SCM_k_SUB_TIMESTAMP, &expected, sizeof expected)) {
       return false;
@@ -337,11 +338,53 @@ bool ParamsEqual(const SCM_FsmCb* cb, bool* equal, bool* lenDiffers) {
   return true;
 }
 
+/// Sends SN set to pre-operational ahead of the parameter download; false when it could not go out.
+bool SendPreOp(SCM_FsmCb* cb, u16 n, u32 ct) {
+  SCFM_Tack();
+  if (!SNMTM_ReqSnTrans(ct, n, cb->usSadr, SNMTM_k_TRANS_PREOP, 0)) {
+    return false;
+  }
+  SCM_NumFreeFrmsDec();
+  cb->ulState = SCM_k_ST_WF_PREOP;
+  return true;
+}
+
+/// The older release's verdict on the checksum buffer: an empty answer or other
+/// bytes download the parameters, an answer of another length than the expected
+/// checksums is error 0x2115 and a retry after one guard time (no status write).
+/// The buffer is compared whatever read filled the answer: after the timestamp
+/// read of state SCM_k_ST_SEND_READ_TIMESTAMP (4 bytes into the response data) it
+/// holds the checksums of the node's previous read.
+[[maybe_unused]] bool LegacyChecksumVerdict(SCM_FsmCb* cb, u16 n, u32 ct, u16 ev) {
+  SCFM_Tack();
+  bool equal = false;
+  bool lenDiffers = false;
+  if (cb->ulSsdoLength != 0) {
+    if (!ParamsEqual(cb, &equal, &lenDiffers)) {
+      return false;
+    }
+    if (lenDiffers) {
+      SERR_SetError(0x2115, (static_cast<u32>(n) << 16) | (cb->ulSsdoLength & 0xFFFF));
+      cb->ulDeadline = ct + SCM_s.ulGuardTime;
+      cb->ulState = SCM_k_ST_IDLE2;
+      return true;
+    }
+    if (equal) {
+      SCM_Next(cb, SCM_k_ST_SEND_PUT_TO_OP);
+      return true;
+    }
+  }
+  return SendPreOp(cb, n, ct) || SCM_PutBack(cb, ev);
+}
+
 /// Waits for the timestamp or checksum (state 10).
 bool SCM_WfTimestamp(SCM_FsmCb* cb, u16 n, u32 ct) {
   SCFM_Tack();
   if ((cb->usEvents & SCM_k_EVT_SSDO_DONE) != 0) {
     const u16 ev = SCM_TakeEvents(cb);
+    if constexpr (SCM_kLegacy) {
+      return LegacyChecksumVerdict(cb, n, ct, ev);
+    }
     bool equal = false;
     bool lenDiffers = false;
     if (!ParamsEqual(cb, &equal, &lenDiffers)) {
@@ -351,14 +394,12 @@ bool SCM_WfTimestamp(SCM_FsmCb* cb, u16 n, u32 ct) {
       SCM_Next(cb, SCM_k_ST_SEND_PUT_TO_OP);
       return true;
     }
-    if (!SNMTM_ReqSnTrans(ct, n, cb->usSadr, SNMTM_k_TRANS_PREOP, 0)) {
+    if (!SendPreOp(cb, n, ct)) {
       return SCM_PutBack(cb, ev);
     }
-    SCM_NumFreeFrmsDec();
     if (lenDiffers) {
       SERR_SetError(0x1117, (static_cast<u32>(n) << 16) | (cb->ulSsdoLength & 0xFFFF));
     }
-    cb->ulState = SCM_k_ST_WF_PREOP;
     return true;
   }
   if ((cb->usEvents & SCM_k_EVT_SSDO_TMO) == 0 && (cb->usEvents & SCM_k_EVT_SSDO_ABORT) != 0 &&
@@ -444,7 +485,7 @@ constexpr NamedState k_namedStates[] = {
     {SCM_k_ST_WF_ASSIGN_SADR2, {SCM_k_RES_SNMT, SCM_WfAssignSadrResp2}},  // waits for the assignment with the new UDID
     {SCM_k_ST_VERIFY_UNIQ_UDID, {SCM_k_RES_SNMT, SCM_VerifyUniqUdid}},  // checks that the new UDID is unique
     {SCM_k_ST_SEND_PUT_TO_OP, {SCM_k_RES_SNMT, SCM_SendPutToOp}},  // sends set-to-operational
-    {SCM_k_ST_SEND_READ_TIMESTAMP, {SCM_k_RES_SSDO, SCM_SendReadTimestamp}},  // reads the timestamp (no state leads here)
+    {SCM_k_ST_SEND_READ_TIMESTAMP, {SCM_k_RES_SSDO, SCM_SendReadTimestamp}},  // reads the timestamp (only the older release comes here, after an SN-failure acknowledge)
     {SCM_k_ST_WF_OP, {SCM_k_RES_NONE, SCM_WfOpResp}},  // waits for the set-to-operational answer
     {SCM_k_ST_WF_POLL_TIMEOUT, {SCM_k_RES_NONE, SCM_WfPollTimeout}},  // waits one poll time after busy
     {SCM_k_ST_WF_SAPL_ACK, {SCM_k_RES_SNMT, SCM_WfSaplAck}},  // waits for the SN-failure acknowledge

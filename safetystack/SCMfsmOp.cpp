@@ -184,7 +184,8 @@ bool SCM_WfOpResp(SCM_FsmCb* cb, u16 n, u32 ct) {
       case k_SN_OPERATIONAL:
         return Guarded(cb, n, ct);
       case k_SN_FAIL:
-        if (group == k_GROUP_STACK && code == k_CODE_STACK_ACK) {
+        // The older release has no special case for group 4 code 4: it waits for the acknowledge.
+        if (!SCM_kLegacy && group == k_GROUP_STACK && code == k_CODE_STACK_ACK) {
           EnterSaplAck(cb, group, code);
           cb->usEvents = SCM_k_EVT_ACK;
           SAPL_ScmSnFailClbk(cb->usSadr, group, code, n);
@@ -236,7 +237,8 @@ bool SCM_WfSaplAck(SCM_FsmCb* cb, u16 n, u32 ct) {
       return SCM_PutBack(cb, SCM_k_EVT_ACK);
     }
     SCM_NumFreeFrmsDec();
-    SCM_Next(cb, SCM_k_ST_SEND_ASSIGN_SADR);
+    // The older release goes on with the timestamp read, not with a new SADR assignment.
+    SCM_Next(cb, SCM_kLegacy ? SCM_k_ST_SEND_READ_TIMESTAMP : SCM_k_ST_SEND_ASSIGN_SADR);
     return true;
   }
   if ((cb->usEvents & SCM_k_EVT_TIMER) != 0) {
@@ -284,7 +286,8 @@ bool SCM_WfGuardResp(SCM_FsmCb* cb, u16 n, u32 ct) {
   }
   if ((cb->usEvents & SCM_k_EVT_SNMT_TMO) != 0) {
     (void)SCM_TakeEvents(cb);
-    if (static_cast<i32>(ct - cb->ulLifeDeadline) < 0) {
+    // The older release has no life time tolerance: a guard request that timed out restarts the node.
+    if (!SCM_kLegacy && static_cast<i32>(ct - cb->ulLifeDeadline) < 0) {
       cb->ulDeadline = ct + SCM_s.ulGuardTime;
       cb->ulState = SCM_k_ST_WF_GUARD_TIMER;
       return true;

@@ -139,6 +139,8 @@ bool SCM_WfAddParamResp(SCM_FsmCb* cb, u16 n, u32 ct);
 void SCM_NumFreeFrmsSet(u8* freeFrames);
 /// One frame sent: the counter decreases.
 void SCM_NumFreeFrmsDec();
+/// Starts the 40-bit CT counter from the platform's initial value (reports a value above 40 bits).
+void SCM_InitCtCounter();
 /// Writes the node status (force: report even when unchanged); false when not written.
 bool SCM_SetNodeStatus(SCM_FsmCb* cb, u16 fsmIndex, u8 status, u8 force);
 /// Status 0 (S), events go, state 0.

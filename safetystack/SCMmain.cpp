@@ -14,7 +14,6 @@ SCM_FsmCb SCM_as_FsmCb[SCM_k_MAX_NODES];
 u16 SCM_aw_MainSadr[1023];
 
 namespace {
-constexpr u64 k_CT40_MAX = 0xFFFFFFFFFFULL;  ///< largest 40-bit value
 constexpr u16 k_MAX_SADR = 1023;             ///< highest SADR
 constexpr u16 k_IDX_GUARD = 0x100C;          ///< guard time (sub 1) and life time factor (sub 2)
 constexpr u16 k_IDX_CONFIG = 0x101B;         ///< configuration mode (sub 1)
@@ -148,11 +147,10 @@ void SCM_Init() {
   SCFM_Tack();
   SCM_s = SCM_State{};
   SCM_s.ucStopped = 1;
-  SCM_s.ullCtCounter = SAPL_SCM_GetInitialCtValueClbk();
-  if (SCM_s.ullCtCounter > k_CT40_MAX) {
-    SERR_SetError(0xF116, static_cast<u32>(SCM_s.ullCtCounter >> 32));
+  // The older release keeps no 40-bit CT counter.
+  if constexpr (!SCM_kLegacy) {
+    SCM_InitCtCounter();
   }
-  SCM_s.ulPrevCt = 0;
 }
 
 bool SCM_Activate() {
@@ -164,7 +162,8 @@ bool SCM_Activate() {
   u32 guard = 0;
   u8 factor = 0;
   u8 config = 0;
-  if (!SCM_SodReadVal(k_IDX_GUARD, 1, &guard, sizeof guard) || !ReadU8(k_IDX_GUARD, 2, &factor) ||
+  // The older release has no total guard time: it reads no life time factor.
+  if (!SCM_SodReadVal(k_IDX_GUARD, 1, &guard, sizeof guard) || (!SCM_kLegacy && !ReadU8(k_IDX_GUARD, 2, &factor)) ||
       !ReadU8(k_IDX_CONFIG, 1, &config)) {
     return false;
   }
@@ -210,8 +209,10 @@ void SCM_Trigger(u32 ct, u8* freeFrames) {
     SERR_SetError(0xF10D, 0);
     return;
   }
-  SCM_s.ullCtCounter += static_cast<u32>(ct - SCM_s.ulPrevCt);
-  SCM_s.ulPrevCt = ct;
+  if constexpr (!SCM_kLegacy) {
+    SCM_s.ullCtCounter += static_cast<u32>(ct - SCM_s.ulPrevCt);
+    SCM_s.ulPrevCt = ct;
+  }
   if (SCM_s.ucStopped != 0 || SCM_s.usNodeCount == 0) {
     return;
   }

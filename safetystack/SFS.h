@@ -2,6 +2,7 @@
 // deserialize, SCM-UDID coding and copying of values by data type.
 #pragma once
 #include "SCFM.h"
+#include "ScmProfile.h"
 #include "ScmTypes.h"
 
 /// Decoded safety frame header.
@@ -13,8 +14,16 @@ struct SFS_FrameHeader {
   u16 usCt;          ///< consecutive time (low byte in ONE, high byte in TWO)
   u16 usTadr;        ///< second address field (10 bits on the wire)
   u8 ucTr;           ///< time request distinctive number (6 bits on the wire)
-  u8 aucExtCt[4];    ///< extended-CT bytes of SPDO frames 0x30/0x31 (byte 3 always 0)
+#if !SCM_PROFILE_LEGACY
+  u8 aucExtCt[4];    ///< extended-CT bytes of SPDO frames 0x30/0x31 (byte 3 always 0); the older release has none
+#endif
 };
+
+/// Codes the extended-CT bytes of an SPDO frame 0x30/0x31 into TWO (current release only).
+void SFS_PutExtCt(const SFS_FrameHeader* header, u8* two);
+/// Takes the extended-CT bytes of a received frame out of TWO: extracted for an SPDO
+/// frame 0x30/0x31 whose TR has both bits 0x30, else 0 (current release only).
+void SFS_TakeExtCt(bool spdoExtCt, const u8* one, u8* two, SFS_FrameHeader* out);
 
 /// Telegram types of a transmit block.
 enum : u8 {

@@ -118,10 +118,11 @@ bool SFS_FrmSerialize(const SFS_FrameHeader* h, u8* block) {
   PutCrc(one + 4 + le, le, crc1);
   PutCrc(two + twoData, le, crc2);
   SFS_ScmUdidCode(h->ucId, two);
-  if (IsSpdoExtCt(h->ucId)) {
-    two[0] = static_cast<u8>(two[0] ^ h->aucExtCt[0]);
-    two[1] = static_cast<u8>(two[1] ^ h->aucExtCt[1]);
-    two[3] = static_cast<u8>(two[3] ^ h->aucExtCt[2]);
+  // The older release has no extended CT.
+  if constexpr (!SCM_kLegacy) {
+    if (IsSpdoExtCt(h->ucId)) {
+      SFS_PutExtCt(h, two);
+    }
   }
   if (SHNF_MarkTxMemBlock(block) == 0) {
     SERR_SetError(0xF317, 0);
@@ -149,17 +150,9 @@ const u8* SFS_FrmDeSerialize(u8* frame, u16 length, SFS_FrameHeader* out) {
   const u16 crcBytes = (le <= 8) ? 1 : 2;
   u8* two = one + 4 + le + crcBytes;
   SFS_ScmUdidCode(id, two);
-  for (u8& b : out->aucExtCt) {
-    b = 0;
-  }
-  if (IsSpdoExtCt(id) && ((two[4] >> 2) & 0x30) == 0x30) {
-    const u16 sdn = SDN_GetSdn();
-    out->aucExtCt[0] = static_cast<u8>(two[0] ^ one[0] ^ (sdn & 0xFF));
-    out->aucExtCt[1] = static_cast<u8>(two[1] ^ one[1] ^ (sdn >> 8));
-    out->aucExtCt[2] = two[3];
-    two[0] = static_cast<u8>(two[0] ^ out->aucExtCt[0]);
-    two[1] = static_cast<u8>(two[1] ^ out->aucExtCt[1]);
-    two[3] = 0;
+  // The older release has no extraction of extended-CT bytes.
+  if constexpr (!SCM_kLegacy) {
+    SFS_TakeExtCt(IsSpdoExtCt(id), one, two, out);
   }
   out->usAdr = static_cast<u16>(one[0] | ((one[1] & 0x03) << 8));
   out->ucId = id;

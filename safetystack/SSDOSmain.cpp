@@ -15,7 +15,6 @@ SSDOS_Segment SSDOS_s_Segment = {};
 u8 SSDOS_ucQueueSize = 1;
 
 namespace {
-constexpr u8 k_QUEUE_MAX = 15;  ///< largest preload queue size
 
 /// Answers the initiate in the next dispatcher step.
 bool AnswerNext(SSDOS_Ctx* ctx, u8 state, u32 abortCode) {
@@ -104,16 +103,6 @@ bool SSDOS_Init() {
     return false;
   }
   SSDOS_s_Server.pucOwnSadr = static_cast<const u8*>(value);
-  return true;
-}
-
-bool SSDOS_SetQueueSize(u8 size) {
-  SCFM_Tack();
-  if (size < 1 || size > k_QUEUE_MAX) {
-    SSDOS_ucQueueSize = 1;
-    return false;
-  }
-  SSDOS_ucQueueSize = size;
   return true;
 }
 

@@ -12,9 +12,13 @@ set(SCM_SLAVE_SOURCES
   ${SCM_SLAVE_DIR}/SSDOSmain.cpp
   ${SCM_SLAVE_DIR}/SSDOSsodAcs.cpp
   ${SCM_SLAVE_DIR}/SSDOSupDnwLd.cpp
+  ${SCM_SLAVE_DIR}/SSDOSqueue.cpp
 )
+# What the older release's own node lacks: the preload queue size.
+set(SCM_SLAVE_LEGACY_OMIT ${SCM_SLAVE_DIR}/SSDOSqueue.cpp)
 # Linked beside the core objects (safetystack_core) and the doubles, never the whole stack.
 scm_add_profile_library(safetystack_slave STATIC
   SOURCES ${SCM_SLAVE_SOURCES}
+  LEGACY_OMIT ${SCM_SLAVE_LEGACY_OMIT}
   PUBLIC_INCLUDES ${SCM_SLAVE_DIR}
   LIBS safetystack_core_headers hostlib)

@@ -1,5 +1,6 @@
 // Callbacks of the real objects and the application callbacks the stack
-// requires of the platform for the own node and the extended CT.
+// requires of the platform for the own node and (the current release) the
+// extended CT.
 #include "EPScallbacks.h"
 
 #include <ctime>
@@ -17,7 +18,7 @@ constexpr u32 k_ABORT_NO_OBJ = 0x06020000;   ///< object does not exist
 /// CT multipliers of the time bases 0 to 3.
 constexpr u64 k_CT_MULTIPLIER[4] = {0xF5C28F5Bu, 0x189374BCu, 0x02752546u, 0x003EEA20u};
 /// Mask of the 40-bit initial consecutive time.
-constexpr u64 k_EXT_CT_MASK = 0xFFFFFFFFFFull;
+[[maybe_unused]] constexpr u64 k_EXT_CT_MASK = 0xFFFFFFFFFFull;
 
 /// Stores an abort code when the caller gave room for one.
 bool Refuse(u32* abortCode, u32 code) {
@@ -92,6 +93,7 @@ void SAPL_SNMTS_ErrorAckClbk() {}
 
 bool SAPL_SNMTS_ParameterSetProcessed() { return (EPS_gGlobal.ulRequests & EPS_kReqParameterSetPending) == 0; }
 
+#if !SCM_PROFILE_LEGACY
 // Wall clock in microseconds plus the microsecond counter, in 40 bits; all ones when the clock fails.
 u64 SAPL_SCM_GetInitialCtValueClbk() {
   timespec Now = {};
@@ -101,3 +103,4 @@ u64 SAPL_SCM_GetInitialCtValueClbk() {
   const u64 ullWallUs = static_cast<u64>(Now.tv_sec) * 1000000u + static_cast<u64>(Now.tv_nsec) / 1000u;
   return (ullWallUs + ScmGetUSecCounter()) & k_EXT_CT_MASK;
 }
+#endif

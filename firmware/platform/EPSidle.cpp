@@ -1,6 +1,7 @@
-// Idle checks of the background task: the parameter check against the
-// reference CRCs of 0x1018/6, the reports of growing stack error counters, the
-// counter getters, and the machine options written at start-up.
+// Idle checks of the background task: the parameter walk over the real and
+// the virtual objects against the reference CRCs of 0x1018/6 (the block checker
+// is EPSparCheck.cpp), the reports of growing stack error counters, and the
+// machine options written at start-up.
 #include <cstdint>
 
 #include "EPSbytes.h"
@@ -20,15 +21,6 @@ u8 EPS_gaucMachineOptionSet[EPS_kAddParHeaderSize + EPS_kMachineOptionsSize];
 
 namespace {
 
-/// The block checker of one parameter walk.
-struct ParCheck {
-  u32 ulBlock;    ///< index of the block being filled (0 = the first)
-  u32 ulFill;     ///< bytes of the block so far
-  u32 ulCrc;      ///< running CRC-32 of the block
-  u8 bEnded;      ///< the walk is over
-  u8 ucResult;    ///< 1 all equal, 0 otherwise (valid once ended)
-};
-
 /// One error counter whose growth is reported.
 struct CounterReport {
   u32 ulUnit;    ///< stack unit of the counter
@@ -41,7 +33,6 @@ constexpr CounterReport k_aReports[] = {{5, EPS_kEvtUnit5Errors, EPS_kHoldUnit5U
                                         {3, EPS_kEvtUnit3Errors, EPS_kHoldUnit3Us}};
 constexpr u32 k_ReportCount = sizeof(k_aReports) / sizeof(k_aReports[0]);
 
-ParCheck s_Check;                      ///< block checker of the current walk
 SOD_Access s_VirtAcc;                  ///< access structure of the walk over the virtual objects
 u8 s_bCountersStarted;                 ///< the first pass took its start time
 u64 s_ullNextCounterCheckUs;           ///< next look at the counters (host counter, microseconds)
@@ -50,65 +41,7 @@ u32 s_aulReported[k_ReportCount];      ///< value last reported per counter
 
 }  // namespace
 
-/// Compares the completed (or last partial) block with its reference.
-static void EPS_ParCheckCompare(void) {
-  const u32 ulRefAt = 4 + 4 * s_Check.ulBlock;
-  // A reference beyond the actual length of 0x1018/6 counts as a difference.
-  const bool bHaveRef = EPS_gOwnChecksum.pucData != nullptr && ulRefAt + 4 <= EPS_gOwnChecksum.ulActLen;
-  if (!bHaveRef || EPS_Rd32(EPS_gOwnChecksum.pucData + ulRefAt) != s_Check.ulCrc) {
-    HNFevt_EnregisterEventInfo(EPS_kEvtParameterCrc, static_cast<u16>(s_Check.ulBlock << 8), s_Check.ulCrc);
-    s_Check.bEnded = 1;
-    s_Check.ucResult = 0;
-    return;
-  }
-  ++s_Check.ulBlock;
-  s_Check.ulFill = 0;
-  s_Check.ulCrc = 0;
-  if (s_Check.ulBlock == EPS_kParBlockCount) {
-    // Completing the last referenced block ends the walk without a verdict of equality.
-    s_Check.bEnded = 1;
-    s_Check.ucResult = 0;
-  }
-}
-
-void EPS_ParCheckStart(void) { s_Check = ParCheck{}; }
-
-u8 EPS_ParCheckEnded(void) { return s_Check.bEnded; }
-
-void EPS_ParCheckFeed(const u8* data, u32 length) {
-  while (length > 0 && s_Check.bEnded == 0) {
-    const u32 ulRoom = EPS_kParBlockSize - s_Check.ulFill;
-    const u32 ulPart = length < ulRoom ? length : ulRoom;
-    s_Check.ulCrc = HNFiff_Crc32CalcSwp(s_Check.ulCrc, static_cast<i32>(ulPart), data);
-    s_Check.ulFill += ulPart;
-    data += ulPart;
-    length -= ulPart;
-    if (s_Check.ulFill == EPS_kParBlockSize) {
-      EPS_ParCheckCompare();
-    }
-  }
-}
-
-u8 EPS_ParCheckFinish(void) {
-  if (s_Check.bEnded == 0 && s_Check.ulFill > 0) {
-    EPS_ParCheckCompare();
-  }
-  return s_Check.bEnded == 0 ? 1 : s_Check.ucResult;
-}
-
 namespace {
-
-/// Feeds one object when it is a saved parameter: variable types by actual length, others by their length.
-void FeedObject(const SOD_AttrPart* attr) {
-  if (attr == nullptr || (attr->usAttr & SOD_k_ATTR_CRC) == 0) {
-    return;
-  }
-  const u8* pucValue = SOD_ValueAddr(attr);
-  const u32 ulLength = SOD_ActualLen(attr);
-  if (pucValue != nullptr && ulLength > 0) {
-    EPS_ParCheckFeed(pucValue, ulLength);
-  }
-}
 
 /// Key of an object for the merged walk.
 u32 Key(u16 index, u8 sub) { return (static_cast<u32>(index) << 8) | sub; }
@@ -124,7 +57,7 @@ u8 WalkParameters() {
   const SOD_AttrPart* pVirtAttr = SOD_AttrGetNextVirt(true, &s_VirtAcc, &errVirt);
   // A virtual object that does not resolve is skipped; the walk ends with no error and no object.
   bool bVirtMore = pVirtAttr != nullptr || errVirt.usErrNum != SOD_k_NO_ERROR;
-  for (u32 ulStep = 0; ulStep < EPS_kParWalkMaxSteps && s_Check.bEnded == 0; ++ulStep) {
+  for (u32 ulStep = 0; ulStep < EPS_kParWalkMaxSteps && EPS_ParCheckEnded() == 0; ++ulStep) {
     const bool bRealMore = pRealAttr != nullptr && pReal != nullptr && pReal->usIndex != SOD_k_END_INDEX;
     if (!bRealMore && !bVirtMore) {
       break;
@@ -133,10 +66,10 @@ u8 WalkParameters() {
         bRealMore && (!bVirtMore || Key(pReal->usIndex, pReal->ucSubIndex) <
                                         Key(s_VirtAcc.obj.usIndex, s_VirtAcc.obj.ucSubIndex));
     if (bTakeReal) {
-      FeedObject(pRealAttr);
+      EPS_ParCheckFeedObject(pRealAttr);
       pRealAttr = SOD_AttrGetNext(false, &pReal, &errReal);
     } else {
-      FeedObject(pVirtAttr);
+      EPS_ParCheckFeedObject(pVirtAttr);
       errVirt = SOD_ErrorInfo{SOD_k_NO_ERROR, 0};
       pVirtAttr = SOD_AttrGetNextVirt(false, &s_VirtAcc, &errVirt);
       bVirtMore = pVirtAttr != nullptr || errVirt.usErrNum != SOD_k_NO_ERROR;
@@ -205,12 +138,7 @@ void EPS_IdleInit(void) {
 }
 
 void EPS_Idle(void) {
-  if ((EPS_gCalcCrc & EPS_kCalcCrcRequest) != 0 && (EPS_gCalcCrc & EPS_kCalcCrcDone) == 0) {
-    EPS_gCalcCrc &= ~EPS_kCalcCrcRequest;
-    const u32 ulResult = EPS_gGlobal.ucParamError != 0 ? 0u : WalkParameters();
-    EPS_gCalcCrc = (EPS_gCalcCrc & ~(EPS_kCalcCrcResultMask << EPS_kCalcCrcResultShift)) |
-                   (ulResult << EPS_kCalcCrcResultShift) | EPS_kCalcCrcDone;
-  }
+  EPS_ParCheckOnRequest(WalkParameters);
   CheckCounters(ScmGetUSecCounter());
 }
 

@@ -1,5 +1,6 @@
 // The firmware's object list: the real objects of the stack's object
-// dictionary, its virtual ranges, the storage behind both and the callbacks
+// dictionary, its virtual ranges (the current release) or their objects as
+// real entries (the older release), the storage behind both and the callbacks
 // that fill and react to them.
 #pragma once
 #include "SOD.h"
@@ -24,6 +25,23 @@ inline constexpr u32 EPS_kOwnChecksumMax = 272;
 inline constexpr u32 EPS_kConfigArrayBytes = 128;
 /// The SCM's own SADR (0x1200/2).
 inline constexpr u16 EPS_kScmSadr = 1023;
+
+/// Sub-indices 1 to n of 0x1C00 (the own node's communication parameters).
+inline constexpr u8 EPS_kTxSpdoSubs = 3;
+/// Sub-indices 1 to n of an additional-SADR object.
+inline constexpr u8 EPS_kAddSadrSubs = 2;
+/// Sub-indices 1 to n of a SADR-to-UDID object.
+inline constexpr u8 EPS_kUdidSubs = 1;
+/// Slots of the sub-index-0 constants: 0x1C00, node list, additional SADRs, UDID list, additional parameters, 0x210B.
+inline constexpr u32 EPS_kSubZeroCount = 6;
+/// Range of SADRs and TxSPDO numbers.
+inline constexpr u16 EPS_kRngSadr[2] = {0, 1023};
+/// Range of 0x1C00/2.
+inline constexpr u16 EPS_kRngTxSpdo2[2] = {1, 32767};
+/// Range of a node status.
+inline constexpr u8 EPS_kRngStatus[2] = {0, 129};
+/// Range of a node's SSDO payload length.
+inline constexpr u16 EPS_kRngSsdoLen[2] = {8, 254};
 
 /// First object of the node list.
 inline constexpr u16 EPS_kNodeListFirst = 0xC400;
@@ -94,8 +112,22 @@ extern u16 EPS_gausAddSadr[EPS_kSadrCount][2];
 extern SOD_VarData EPS_gaAddPar[EPS_kSadrCount][EPS_kAddSetCount];
 /// The own parameter checksums (0x1018/6).
 extern SOD_VarData EPS_gOwnChecksum;
+/// The constant own UDID (0x1019/0).
+extern SOD_VarData EPS_gOwnUdid;
+/// The SCM UDID (0x1200/4).
+extern SOD_VarData EPS_gScmUdid;
 /// The own main SADR (0x1C00/1).
 extern u16 EPS_gusOwnSadr;
+/// 0x1C00/2.
+extern u16 EPS_gusTxSpdo2;
+/// 0x1C00/3.
+extern u8 EPS_gucTxSpdo3;
+/// Node sub 13, which keeps no value: cleared before every access.
+extern u32 EPS_gulNodeNoStorage;
+/// Value records of the SADR-to-UDID list (0xCC01-0xCFFF/1), entry SADR - 1.
+extern SOD_VarData EPS_gaUdidVar[EPS_kSadrCount];
+/// Values of the sub-index-0 constants, one per range (slots as EPS_kSubZeroCount names them).
+extern u8 EPS_gaucSubZero[EPS_kSubZeroCount];
 /// SSDO setting of the SCM (0x2107/1).
 extern u8 EPS_gucScmSsdoSetting;
 /// The CT multiplier's time base (0x1200/3).
@@ -103,6 +135,12 @@ extern i8 EPS_gcTimeBase;
 /// Configuration mode (0x101B/1).
 extern u8 EPS_gucConfigMode;
 
+/// The real objects of the current release's list, closed by index 0xFFFF (the older release expands its ranges around them).
+const SOD_Entry* EPS_OdBaseTable(void);
+/// The older release: builds its table (the list with every range as real entries) once; the table.
+const SOD_Entry* EPS_OdBuildExpandedTable(void);
+/// The virtual ranges the release registers (the older release: none), closed by first index 0xFFFF.
+const SOD_VirtRange* EPS_OdVirtualRanges(void);
 /// Binds the real objects reached through a value record (0x1018/6, 0x1019, 0x1200/4).
 void EPS_OdBindRealStorage(void);
 /// Points every UDID entry at its 6 bytes, every pointed domain at the empty
@@ -110,8 +148,16 @@ void EPS_OdBindRealStorage(void);
 void EPS_OdBindStorage(void);
 /// The current domain maximum of the virtual ranges.
 u32 EPS_OdDomainMax(void);
-/// Sets the domain maximum of the virtual ranges (4 while initialising, 0x20000 after).
+/// Sets the domain maximum of the node and additional-parameter domains (4 while
+/// initialising, 0x20000 after); the older release writes it into its real entries.
 void EPS_OdSetDomainMax(u32 maximum);
+/// The older release: sets the maximum length of every node and additional-parameter domain entry.
+void EPS_OdResizeDomains(u32 maximum);
+/// Bounds rule of a domain whose bytes may lie in a file space, for services 1 to 3:
+/// a read or write must lie within the actual length; a whole write, which would copy
+/// the maximum, only into a domain with storage of its own.
+bool EPS_OdDomainAccess(u8 service, const SOD_Entry* record, const void* data, u32 offset, u32 size,
+                        u32* abortCode);
 /// Fills 0x1019 (the constant own UDID) from the SCM UDID.
 void EPS_OdSetOwnUdid(const u8* scmUdid);
 /// True for a domain that the parameter parser points into the file space.
@@ -129,7 +175,8 @@ bool EPS_MachineOption(u8 service, SOD_Entry* record, const void* data, u32 offs
 bool EPS_CommonCounterRead(u8 service, SOD_Entry* record, const void* data, u32 offset, u32 size,
                            u32* abortCode);
 
-// ---- callbacks of the virtual ranges ----
+#if !SCM_PROFILE_LEGACY
+// ---- callbacks of the virtual ranges (the older release has none) ----
 /// 0x1C00/0-3: the own node's communication parameters.
 bool SOD_TxSpdoComm(u8 service, SOD_Entry* record, const void* data, u32 offset, u32 size, u32* abortCode);
 /// 0xC400-0xC40B/0-15: the node list.
@@ -143,3 +190,4 @@ bool SOD_AddParaList(u8 service, SOD_Entry* record, const void* data, u32 offset
 /// 0x210B/0-3: the application's commissioning settings.
 bool SOD_MFWQZ_AutoCommissioningSettings(u8 service, SOD_Entry* record, const void* data, u32 offset, u32 size,
                                          u32* abortCode);
+#endif

@@ -1,5 +1,5 @@
-// The virtual ranges of the firmware's object list, their storage and the
-// callbacks that describe each virtual object on demand.
+// The virtual ranges of the current release's object list and the callbacks
+// that describe each virtual object on demand (the storage is EPSodStore.cpp).
 #include "EPSod.h"
 #include "MFWQZ.h"
 #include "SAPL.h"
@@ -14,32 +14,20 @@ constexpr u16 k_PAR = k_RW | SOD_k_ATTR_CRC;                                  //
 constexpr u16 k_PAR_CB = k_PAR | SOD_k_ATTR_AFT_WR;                           ///< saved parameter, after-write callback
 constexpr u32 k_ABORT_GENERAL = 0x08000000;                                   ///< general error
 constexpr u32 k_ABORT_NO_OBJ = 0x06020000;                                    ///< object does not exist
-constexpr u32 k_ABORT_BOUNDS = 0x06070012;                                    ///< span beyond the value
 
 // ---- constants of sub-index 0, one value per range ----
-constexpr u8 k_TXSPDO_COUNT = 3;      ///< 0x1C00/0
-constexpr u8 k_NODE_COUNT = 15;       ///< 0xC400-0xC40B/0
-constexpr u8 k_ADDSADR_COUNT = 2;     ///< 0xC801-0xCBFF/0
-constexpr u8 k_UDID_COUNT = 1;        ///< 0xCC01-0xCFFF/0
-constexpr u8 k_ADDPAR_COUNT = 16;     ///< 0xE400-0xE7FE/0
-constexpr u8 k_COMMISSION_COUNT = 3;  ///< 0x210B/0
-u8 s_aucSubZero[6];                   ///< values of the six sub-index-0 constants
+constexpr u8 k_TXSPDO_COUNT = EPS_kTxSpdoSubs;       ///< 0x1C00/0
+constexpr u8 k_NODE_COUNT = EPS_kNodeSubLast;        ///< 0xC400-0xC40B/0
+constexpr u8 k_ADDSADR_COUNT = EPS_kAddSadrSubs;     ///< 0xC801-0xCBFF/0
+constexpr u8 k_UDID_COUNT = EPS_kUdidSubs;           ///< 0xCC01-0xCFFF/0
+constexpr u8 k_ADDPAR_COUNT = EPS_kAddSetCount;      ///< 0xE400-0xE7FE/0
+constexpr u8 k_COMMISSION_COUNT = 3;                 ///< 0x210B/0
 
 // ---- ranges ----
-constexpr u16 k_RNG_SADR[2] = {0, 1023};       ///< SADRs and TxSPDO numbers
-constexpr u16 k_RNG_TXSPDO2[2] = {1, 32767};   ///< 0x1C00/2
-constexpr u8 k_RNG_STATUS[2] = {0, 129};       ///< node status
-constexpr u16 k_RNG_SSDO_LEN[2] = {8, 254};    ///< node SSDO payload length
-
-// ---- storage of the virtual objects ----
-u16 s_usTxSpdo2;                                         ///< 0x1C00/2
-u8 s_ucTxSpdo3;                                          ///< 0x1C00/3
-u32 s_ulNoStorage;                                       ///< node sub 13: cleared on every description
-SOD_VarData s_aUdidVar[EPS_kSadrCount];                  ///< value records of 0xCC01-0xCFFF/1
-u8 s_aucDummy[EPS_kDomainMaxInit];                       ///< the empty dummy of unfilled pointed domains
-u8 s_aaucNodeCopy[3][EPS_kDomainMax];                    ///< own storage of 0xC40B/11, 14, 15
-u8 s_aaucAddParCopy[EPS_kAddSetCount][EPS_kDomainMax];   ///< own storage of 0xE7FE/1-16
-u32 s_ulDomainMax = EPS_kDomainMaxInit;                  ///< current domain maximum
+constexpr const u16* k_RNG_SADR = EPS_kRngSadr;         ///< SADRs and TxSPDO numbers
+constexpr const u16* k_RNG_TXSPDO2 = EPS_kRngTxSpdo2;   ///< 0x1C00/2
+constexpr const u8* k_RNG_STATUS = EPS_kRngStatus;      ///< node status
+constexpr const u16* k_RNG_SSDO_LEN = EPS_kRngSsdoLen;  ///< node SSDO payload length
 
 /// Fills the attribute part of a virtual object; the callback stays the range's.
 bool Describe(SOD_Entry* record, u16 attr, u32 type, u32 length, const void* def, void* data,
@@ -55,7 +43,7 @@ bool Describe(SOD_Entry* record, u16 attr, u32 type, u32 length, const void* def
 
 /// Describes a sub-index-0 constant.
 bool DescribeCount(SOD_Entry* record, u32 slot, const u8* value) {
-  return Describe(record, k_CONST, SOD_k_UINT8, 1, value, &s_aucSubZero[slot]);
+  return Describe(record, k_CONST, SOD_k_UINT8, 1, value, &EPS_gaucSubZero[slot]);
 }
 
 /// Refuses an object the range does not hold.
@@ -77,48 +65,6 @@ bool OtherService(const SOD_Entry* record, u32* abortCode) {
   return true;
 }
 
-/// True when the bytes are a copied domain's own storage of the full maximum.
-bool HasOwnStorage(const u8* bytes) {
-  for (const auto& copy : s_aaucNodeCopy) {
-    if (bytes == copy) {
-      return true;
-    }
-  }
-  for (const auto& copy : s_aaucAddParCopy) {
-    if (bytes == copy) {
-      return true;
-    }
-  }
-  return false;
-}
-
-/// Services 1 and 2 of a domain: the bytes behind it are only its actual length long
-/// (file data or the dummy), so every read or write must lie within that length; a whole
-/// write, which would copy the maximum, is refused unless the domain has storage of its own.
-bool DomainAccess(u8 service, const SOD_Entry* record, const void* data, u32 offset, u32 size, u32* abortCode) {
-  if (record == nullptr || record->attr.pvData == nullptr) {
-    return OtherService(nullptr, abortCode);
-  }
-  const SOD_VarData* pVar = static_cast<const SOD_VarData*>(record->attr.pvData);
-  const bool ownStorage = HasOwnStorage(pVar->pucData);
-  if (service == SOD_k_SRV_AFTER_WRITE || data == SOD_pvEmptyValue) {
-    return true;
-  }
-  const u32 ulActLen = pVar->ulActLen;
-  const bool whole = offset == 0 && size == 0;
-  bool inside = offset <= ulActLen && size <= ulActLen - offset;
-  if (service == SOD_k_SRV_BEFORE_WRITE && whole) {
-    inside = ownStorage;
-  }
-  if (!inside) {
-    if (abortCode != nullptr) {
-      *abortCode = k_ABORT_BOUNDS;
-    }
-    return false;
-  }
-  return true;
-}
-
 /// True for the domain sub-indices of a node-list object.
 bool IsNodeDomain(u8 subIndex) {
   return subIndex == EPS_kNodeSubParSet || subIndex == EPS_kNodeSubChecksum || subIndex == EPS_kNodeSubCompare;
@@ -126,21 +72,10 @@ bool IsNodeDomain(u8 subIndex) {
 
 /// Describes a domain of the current maximum.
 bool DescribeDomain(SOD_Entry* record, SOD_VarData* value) {
-  return Describe(record, k_RO, SOD_k_DOMAIN, s_ulDomainMax, nullptr, value);
+  return Describe(record, k_RO, SOD_k_DOMAIN, EPS_OdDomainMax(), nullptr, value);
 }
 
-/// Points a domain at the dummy (pointed domains) with nothing in it.
-void EmptyDomain(SOD_VarData* value, u8* storage) {
-  value->pucData = storage;
-  value->ulActLen = 0;
-}
 }  // namespace
-
-EPS_NodeBlock EPS_gaNodes[EPS_kNodeCount];
-u8 EPS_gaucUdid[EPS_kSadrCount][EPS_kUdidBytes];
-u16 EPS_gausAddSadr[EPS_kSadrCount][2];
-SOD_VarData EPS_gaAddPar[EPS_kSadrCount][EPS_kAddSetCount];
-u16 EPS_gusOwnSadr;
 
 /// The virtual ranges, sorted by first index and closed by first index 0xFFFF.
 const SOD_VirtRange SAPL_s_SOD_VIRT_INST_0[] = {
@@ -154,38 +89,7 @@ const SOD_VirtRange SAPL_s_SOD_VIRT_INST_0[] = {
     {k_VIRT, SOD_k_PLACEHOLDER, 0, nullptr, EPS_kAddParFirst, EPS_kAddParLast, 0, EPS_kAddSetCount, nullptr, nullptr,
      SOD_AddParaList},
     {0, 0, 0, nullptr, SOD_k_END_INDEX, SOD_k_END_INDEX, 0, 0, nullptr, nullptr, nullptr}};
-const SOD_VirtRange* SAPL_ps_SOD_VIRT = SAPL_s_SOD_VIRT_INST_0;
-
-void EPS_OdBindStorage(void) {
-  EPS_OdBindRealStorage();
-  for (u32 i = 0; i < EPS_kSadrCount; ++i) {
-    s_aUdidVar[i].pucData = EPS_gaucUdid[i];
-    s_aUdidVar[i].ulActLen = EPS_kUdidBytes;
-    const bool copied = i == EPS_kSadrCount - 1;
-    for (u32 s = 0; s < EPS_kAddSetCount; ++s) {
-      EmptyDomain(&EPS_gaAddPar[i][s], copied ? s_aaucAddParCopy[s] : s_aucDummy);
-    }
-  }
-  for (u32 n = 0; n < EPS_kNodeCount; ++n) {
-    const bool copied = n == EPS_kNodeCount - 1;
-    EmptyDomain(&EPS_gaNodes[n].ParSet, copied ? s_aaucNodeCopy[0] : s_aucDummy);
-    EmptyDomain(&EPS_gaNodes[n].Checksum, copied ? s_aaucNodeCopy[1] : s_aucDummy);
-    EmptyDomain(&EPS_gaNodes[n].Compare, copied ? s_aaucNodeCopy[2] : s_aucDummy);
-  }
-}
-
-u32 EPS_OdDomainMax(void) { return s_ulDomainMax; }
-
-void EPS_OdSetDomainMax(u32 maximum) { s_ulDomainMax = maximum; }
-
-const u8* EPS_OdDummy(void) { return s_aucDummy; }
-
-bool EPS_OdIsPointedDomain(u16 index, u8 subIndex) {
-  if (index >= EPS_kNodeListFirst && index < EPS_kNodeListLast) {
-    return subIndex == EPS_kNodeSubParSet || subIndex == EPS_kNodeSubChecksum || subIndex == EPS_kNodeSubCompare;
-  }
-  return index >= EPS_kAddParFirst && index < EPS_kAddParLast && subIndex >= 1 && subIndex <= EPS_kAddSetCount;
-}
+const SOD_VirtRange* EPS_OdVirtualRanges(void) { return SAPL_s_SOD_VIRT_INST_0; }
 
 bool SOD_TxSpdoComm(u8 service, SOD_Entry* record, const void* /*data*/, u32 /*offset*/, u32 /*size*/,
                     u32* abortCode) {
@@ -195,15 +99,15 @@ bool SOD_TxSpdoComm(u8 service, SOD_Entry* record, const void* /*data*/, u32 /*o
   switch (record->ucSubIndex) {
     case 0: return DescribeCount(record, 0, &k_TXSPDO_COUNT);
     case 1: return Describe(record, k_RW, SOD_k_UINT16, 2, nullptr, &EPS_gusOwnSadr, k_RNG_SADR);
-    case 2: return Describe(record, k_RW, SOD_k_UINT16, 2, nullptr, &s_usTxSpdo2, k_RNG_TXSPDO2);
-    case 3: return Describe(record, k_RW, SOD_k_UINT8, 1, nullptr, &s_ucTxSpdo3);
+    case 2: return Describe(record, k_RW, SOD_k_UINT16, 2, nullptr, &EPS_gusTxSpdo2, k_RNG_TXSPDO2);
+    case 3: return Describe(record, k_RW, SOD_k_UINT8, 1, nullptr, &EPS_gucTxSpdo3);
     default: return NoObject(abortCode);
   }
 }
 
 bool SOD_SadrDviPar(u8 service, SOD_Entry* record, const void* data, u32 offset, u32 size, u32* abortCode) {
   if (service != SOD_k_SRV_ATTR_GET && record != nullptr && IsNodeDomain(record->ucSubIndex)) {
-    return DomainAccess(service, record, data, offset, size, abortCode);
+    return EPS_OdDomainAccess(service, record, data, offset, size, abortCode);
   }
   if (service != SOD_k_SRV_ATTR_GET || record == nullptr) {
     return OtherService(record, abortCode);
@@ -228,8 +132,8 @@ bool SOD_SadrDviPar(u8 service, SOD_Entry* record, const void* data, u32 offset,
     case EPS_kNodeSubParSet: return DescribeDomain(record, &b.ParSet);
     case EPS_kNodeSubFlags: return Describe(record, k_PAR, SOD_k_UINT32, 4, nullptr, &b.ulFlags);
     case EPS_kNodeSubNoStorage:
-      s_ulNoStorage = 0;
-      return Describe(record, k_RW, SOD_k_UINT32, 4, nullptr, &s_ulNoStorage);
+      EPS_gulNodeNoStorage = 0;
+      return Describe(record, k_RW, SOD_k_UINT32, 4, nullptr, &EPS_gulNodeNoStorage);
     case EPS_kNodeSubChecksum: return DescribeDomain(record, &b.Checksum);
     case EPS_kNodeSubCompare: return DescribeDomain(record, &b.Compare);
     default: return NoObject(abortCode);
@@ -265,14 +169,14 @@ bool SOD_SadrUdid(u8 service, SOD_Entry* record, const void* /*data*/, u32 /*off
     case 0: return DescribeCount(record, 3, &k_UDID_COUNT);
     case 1:
       return Describe(record, k_RW, SOD_k_OSTRING, EPS_kUdidBytes, nullptr,
-                      &s_aUdidVar[record->usIndex - EPS_kUdidFirst]);
+                      &EPS_gaUdidVar[record->usIndex - EPS_kUdidFirst]);
     default: return NoObject(abortCode);
   }
 }
 
 bool SOD_AddParaList(u8 service, SOD_Entry* record, const void* data, u32 offset, u32 size, u32* abortCode) {
   if (service != SOD_k_SRV_ATTR_GET && record != nullptr && record->ucSubIndex != 0) {
-    return DomainAccess(service, record, data, offset, size, abortCode);
+    return EPS_OdDomainAccess(service, record, data, offset, size, abortCode);
   }
   if (service != SOD_k_SRV_ATTR_GET || record == nullptr) {
     return OtherService(record, abortCode);

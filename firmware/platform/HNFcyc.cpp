@@ -197,7 +197,11 @@ void HNFcyc_BuildOptionalModuleList(u16* list) {
 void HNFcyc_BgTask(void) {
   HNFcyc_HandleUnlockRequest();
   (void)MFWQZ_Main(HNFcyc_statusInfo[1] > HNFcyc_kStepStack ? 1 : 0);
-  EPS_Idle();
+  if constexpr (SCM_kLegacy) {
+    EPS_CrcCalculationManager();
+  } else {
+    EPS_Idle();
+  }
   if (HNFcyc_statusInfo[1] > HNFcyc_kStepStack) {
     // The writer says when the pass must stop: a busy storage or a wait between tries.
     while (EPS_UdidStoreInProgress() != 0 && EPS_StoreSadrUdid() != 0) {

@@ -5,6 +5,8 @@
 #include "EPSpar.h"
 #include "ScmTypes.h"
 
+struct SOD_AttrPart;
+
 /// Protected sections: .init, .text, .fini, .rodata, .rodata1.
 inline constexpr u32 HNFhwt_kSectionCount = 5;
 /// Bytes covered by one reference CRC.
@@ -88,16 +90,32 @@ extern u32 EPS_gCalcCrc;
 /// Header and options of the machine-option set behind 0xE400/2.
 extern u8 EPS_gaucMachineOptionSet[EPS_kAddParHeaderSize + EPS_kMachineOptionsSize];
 
-/// Starts a parameter check: block 0, nothing fed.
+/// Starts a parameter check that the first differing block ends: block 0, nothing fed.
 void EPS_ParCheckStart(void);
+/// Starts a block-wise parameter check: a differing block is reported and the
+/// next blocks are still compared until the walk stops feeding.
+void EPS_ParCheckStartBlockwise(void);
 /// Feeds saved parameter bytes into the 512-byte blocks, across object boundaries.
 void EPS_ParCheckFeed(const u8* data, u32 length);
-/// 1 once the check is over (a difference, or the last referenced block completed).
+/// Feeds one object when it is a saved parameter (attribute 0x10): variable types
+/// by their actual length, others by their length.
+void EPS_ParCheckFeedObject(const SOD_AttrPart* attr);
+/// 1 once the check is over (a difference that ends it, or the last referenced block completed).
 u8 EPS_ParCheckEnded(void);
-/// Compares the last partial block; the result: 1 all equal, 0 otherwise.
+/// 1 once any block differed from its reference.
+u8 EPS_ParCheckDiffered(void);
+/// Compares the last partial block unless a block differed or the check ended;
+/// the result: 1 every block equal, 0 otherwise.
 u8 EPS_ParCheckFinish(void);
+/// Serves a parameter check request of EPS_gCalcCrc, when set and not yet done:
+/// clears the request, takes 0 on a parameter error or else the walk's result,
+/// stores it and sets the done bit.
+void EPS_ParCheckOnRequest(u8 (*pfWalk)(void));
 /// One pass of the idle checks (background task).
 void EPS_Idle(void);
+/// The older release's pass in place of EPS_Idle: the block-wise parameter check
+/// over the real objects on request, no error-counter reports.
+void EPS_CrcCalculationManager(void);
 /// Forgets the idle checks' times and reported values (start-up).
 void EPS_IdleInit(void);
 /// Turns the machine options into the SCM's own additional parameter set (start-up).

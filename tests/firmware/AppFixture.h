@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "FwUnitSupport.h"
@@ -12,8 +13,19 @@
 #include "ApplicationFileBuilders.h"
 #include "ParameterFileBuilders.h"
 #include "SOD.h"
+#include "ScmProfile.h"
 
 namespace FwTest {
+
+/// A record of a configuration flag array, by its sub-index of 0x2106 (1, 2, 3 or 8);
+/// the older release's list holds these arrays as 0xD000/1-4.
+inline TestFiles::Record ConfigArrayRecord(uint8_t sub, std::vector<uint8_t> bytes) {
+  if constexpr (SCM_kLegacy) {
+    return TestFiles::Record{0xD000, static_cast<uint8_t>(sub == 8 ? 4 : sub), std::move(bytes)};
+  } else {
+    return TestFiles::Record{0x2106, sub, std::move(bytes)};
+  }
+}
 
 /// A 128-byte per-SADR array with the given SADRs marked.
 std::vector<uint8_t> SadrArray(const std::vector<uint16_t>& sadrs);

@@ -98,8 +98,8 @@ TEST_F(AppMain, InitFailsWithoutTheOwnSaddr) {
 }
 
 TEST_F(AppMain, InitModuleInfoBuildsTheTableLoadsTheFilesAndStartsTheFirstScan) {
-  StartObjectList(TwoNodes({Record{0x2106, 1, SadrArray({9})}, Record{0x2106, 2, SadrArray({5})},
-                            Record{0x2106, 3, SadrArray({9})}, TestFiles::U32Record(0x2106, 7, 3)}));
+  StartObjectList(TwoNodes({ConfigArrayRecord(1, SadrArray({9})), ConfigArrayRecord(2, SadrArray({5})),
+                            ConfigArrayRecord(3, SadrArray({9})), TestFiles::U32Record(0x2106, 7, 3)}));
   InstallFiles(kTwoNodeRevisions, kQorUdidArray);
   (void)MFWQZ_GetTargetId();
   ASSERT_EQ(MFWQZ_Init(kQorUdid, 0x0102), 0);

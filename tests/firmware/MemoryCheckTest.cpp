@@ -29,6 +29,11 @@ class FwMemoryCheck : public FwFixture {
     }
     HNFhwt_SetSections(table, HNFhwt_kSectionCount);
   }
+  void TearDown() override {
+    // The table and its bytes go with the fixture: no later test's cycle may walk them.
+    HNFhwt_SetSections(nullptr, 0);
+    FwFixture::TearDown();
+  }
   void Bind(uint32_t s, size_t refCount) {
     refs[s].resize(refCount + 1);
     table[s] = HNFhwt_Section{bytes[s].data(), bytes[s].data() + kSizes[s], refs[s].data(), refs[s].data() + refCount};

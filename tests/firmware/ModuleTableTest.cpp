@@ -56,14 +56,14 @@ TEST_F(AppModuleTable, BuildFromTheFirmwaresObjectList) {
       {"auto-configured SADR in the list",
        [] {
          std::vector<Record> r = Nodes({{0xC400, 5}, {0xC401, 7}});
-         r.push_back(Record{0x2106, 8, SadrArray({7})});
+         r.push_back(ConfigArrayRecord(8, SadrArray({7})));
          return r;
        }(),
        1, {5, 7}, {7}, {}},
       {"auto-configured SADR outside the list",
        [] {
          std::vector<Record> r = Nodes({{0xC400, 5}});
-         r.push_back(Record{0x2106, 8, SadrArray({5, 8})});
+         r.push_back(ConfigArrayRecord(8, SadrArray({5, 8})));
          return r;
        }(),
        0, {5}, {5}, {{3, 0x9200C014, 8, 0}}},
@@ -93,7 +93,7 @@ TEST_F(AppModuleTable, BuildFromTheFirmwaresObjectList) {
 TEST_F(AppModuleTable, AFailedConfigurationModeCheckClearsTheAutoConfigurationFlags) {
   std::vector<Record> r = Nodes({{0xC400, 5}});
   r.push_back(Record{0x101B, 1, {2}});
-  r.push_back(Record{0x2106, 8, SadrArray({5})});
+  r.push_back(ConfigArrayRecord(8, SadrArray({5})));
   StartObjectList(r);
   EXPECT_EQ(MFWQZ_GetModuleInfo(), 0);
   EXPECT_EQ(std::vector<uint8_t>(MFWQZ_gaucBcmFlags, MFWQZ_gaucBcmFlags + 128), SadrArray({}));
@@ -228,7 +228,7 @@ TEST_F(AppModuleTable, ConfiguredRevisions) {
 
 TEST_F(AppModuleTable, AutoConfigurationUdidIsWrittenAsTheListsOctetString) {
   std::vector<Record> r = Nodes({{0xC400, 5}, {0xC401, 6}});
-  r.push_back(Record{0x2106, 8, SadrArray({5})});
+  r.push_back(ConfigArrayRecord(8, SadrArray({5})));
   StartObjectList(r);
   ASSERT_EQ(MFWQZ_GetModuleInfo(), 1);
   const u8 udid[6] = {0x00, 0x60, 0x65, 0x11, 0x22, 0x33};

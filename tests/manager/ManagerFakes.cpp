@@ -62,8 +62,8 @@ bool SAPL_ScmRevisionNumberClbk(u16 SADR, u32 expected, u32 received) {
 
 void SAPL_ScmSnFailClbk(u16 SADR, u8 group, u8 code, u16 fsmIndex) {
   g_fakes.snFails.push_back({SADR, group, code, fsmIndex});
-  // As the firmware does: stack failures 4/1 and 4/4 are acknowledged at once.
-  if (g_fakes.immediateAck && group == 4 && (code == 1 || code == 4)) {
+  // As the firmware does: stack failures 4/1 and 4/4 are acknowledged at once (the older release: 4/1 only).
+  if (g_fakes.immediateAck && group == 4 && (code == 1 || (!SCM_kLegacy && code == 4))) {
     (void)SCM_SnFailAck(fsmIndex, 4, code);
   }
 }

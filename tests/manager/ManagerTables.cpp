@@ -138,7 +138,8 @@ const SOD_Entry k_table[] = {
 };
 
 const SOD_VirtRange k_virt[] = {
-    {0x2000, SOD_k_PLACEHOLDER, 0, nullptr, 0xC400, 0xC40B, 0, 15, nullptr, nullptr, NodeClbk},
+    {0x2000, SOD_k_PLACEHOLDER, 0, nullptr, 0xC400, static_cast<u16>(0xC400 + SCM_k_MAX_NODES - 1), 0, 15, nullptr,
+     nullptr, NodeClbk},
     {0x2000, SOD_k_PLACEHOLDER, 0, nullptr, 0xC801, 0xCBFF, 0, 2, nullptr, nullptr, AddSadrClbk},
     {0x2000, SOD_k_PLACEHOLDER, 0, nullptr, 0xCC01, 0xCFFF, 0, 1, nullptr, nullptr, UdidClbk},
     {0x2000, SOD_k_PLACEHOLDER, 0, nullptr, 0xE400, 0xE7FE, 0, 16, nullptr, nullptr, AddParamClbk},

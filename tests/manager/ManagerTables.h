@@ -2,6 +2,7 @@
 // the SNMT master and the SSDO client bind, and the node list, additional
 // SADR, UDID list and additional parameter ranges backed by plain arrays.
 #pragma once
+#include "SCM.h"
 #include "SOD.h"
 
 namespace MgrTest {
@@ -57,7 +58,7 @@ struct Values {
   u8 ssdoRetries;          ///< 0x1201/2
   u32 snmtTimeout;         ///< 0x1202/1
   u8 snmtRetries;          ///< 0x1202/2
-  NodeEntry nodes[12];     ///< 0xC400..0xC40B
+  NodeEntry nodes[SCM_k_MAX_NODES];  ///< 0xC400.. one per node the release serves
   u16 addMain[1024];       ///< 0xC800+n sub 1 (index n)
   u16 addTx[1024];         ///< 0xC800+n sub 2
   bool addUnreadable;      ///< 0xC801.. sub 1 refuse their reads

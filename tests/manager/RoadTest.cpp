@@ -77,6 +77,12 @@ TEST_P(IdealRoad, GoesThroughTheRoadInOrder) {
   ct = c.ctStart;
   SimNode& node = AddNode(0, 5);
   g_v.nodes[0].flags = c.flags;
+  if constexpr (SCM_kLegacy) {
+    // The older release compares checksums only and downloads to a node that answers none.
+    node.objects[Key(0x1018, 6)] = {1, 2, 3, 4};
+    std::memcpy(g_v.nodes[0].chk, "\1\2\3\4", 4);
+    g_v.nodes[0].chkVar.ulActLen = 4;
+  }
   ASSERT_TRUE(SCM_Activate()) << Errors();
   Run(40);
   EXPECT_EQ(Node(0).ulState, SCM_StateNo(22)) << Errors();
@@ -161,6 +167,9 @@ class Download : public RoadTest, public ::testing::WithParamInterface<DownloadC
 
 TEST_P(Download, DifferentChecksumDownloadsAssignsAdditionalSadrsAndSetsOperational) {
   const DownloadCase& c = GetParam();
+  if (SCM_kLegacy && c.lenDiffers) {
+    GTEST_SKIP() << "the older release retries a checksum of another length (LegacyScm's checksum verdicts)";
+  }
   SimNode& node = AddNode(0, 5);
   node.window = c.window;
   node.refusePreload = c.refuse;
@@ -402,7 +411,12 @@ TEST_P(GuardSilence, IsGuardedAgainBeforeTheLifeDeadlineAndRestartedAfter) {
   EXPECT_EQ((std::vector<u8>(st.begin(), st.begin() + 3)), (std::vector<u8>{0x80, 0x81, 0}));
   // the unanswered guard requests: the first round's three and at least one later round
   const std::vector<u32> g = Times(log, 0x08);
-  EXPECT_GE(g.size(), static_cast<std::size_t>(answered) + 6u);
+  if constexpr (SCM_kLegacy) {
+    // No life time tolerance: the first unanswered request with its repetitions restarts the node.
+    EXPECT_EQ(g.size(), static_cast<std::size_t>(answered) + 3u);
+  } else {
+    EXPECT_GE(g.size(), static_cast<std::size_t>(answered) + 6u);
+  }
   EXPECT_GE(CountCode(node, k_ASSIGN), 2u);
 }
 
@@ -496,7 +510,7 @@ TEST_P(SnFail, AcknowledgesAndRestarts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Groups, SnFail,
-                         ::testing::Values(SnFailCase{"Stack41", 4, 1, false}, SnFailCase{"Stack44", 4, 4, false},
+                         ::testing::Values(SnFailCase{"Stack41", 4, 1, false}, SnFailCase{"Stack44", 4, 4, SCM_kLegacy},
                                            SnFailCase{"Application", 2, 7, true}),
                          [](const ::testing::TestParamInfo<SnFailCase>& i) { return std::string(i.param.name); });
 

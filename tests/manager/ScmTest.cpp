@@ -145,7 +145,7 @@ TEST_F(ScmTest, ActivationReadsTheTimingAndTheAdditionalSadrs) {
   AddNode(0, 9);
   ASSERT_TRUE(SCM_Activate());
   EXPECT_EQ(SCM_s.ulGuardTime, 1234u);
-  EXPECT_EQ(SCM_s.ulTotalGuardTime, 3702u);
+  EXPECT_EQ(SCM_s.ulTotalGuardTime, SCM_kLegacy ? 0u : 3702u);  // the older release reads no life time factor
   EXPECT_EQ(SCM_s.ucConfigMode, 1);
   EXPECT_EQ(SCM_aw_MainSadr[2], 0);
   EXPECT_EQ(SCM_aw_MainSadr[3], 9);
@@ -196,6 +196,9 @@ TEST_F(ScmTest, AChecksumBufferWithCallbacksCannotBeBound) {
 }
 
 TEST_F(ScmTest, StartValueAbove40BitsIsReportedAndKept) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release keeps no CT counter";
+  }
   g_fakes.initialCt = 0x10000000000ULL;
   SCM_Init();
   ASSERT_EQ(g_fakes.errors.size(), 1u);
@@ -214,7 +217,7 @@ TEST_F(ScmTest, DeactivationFreezesTheNodesButNotTheCounter) {
   Trigger(0x200);
   Trigger(0x300);
   EXPECT_EQ(Node(0).ulState, st);
-  EXPECT_EQ(SCM_s.ullCtCounter, c0 + 0x200);
+  EXPECT_EQ(SCM_s.ullCtCounter, SCM_kLegacy ? c0 : c0 + 0x200);  // the older release keeps no counter
   ASSERT_TRUE(SCM_Activate());
   EXPECT_EQ(Node(0).ulState, SCM_StateNo(0));
   EXPECT_EQ(Node(0).usEvents, SCM_k_EVT_GO);
@@ -364,6 +367,9 @@ INSTANTIATE_TEST_SUITE_P(Table, StatusReports,
                          [](const ::testing::TestParamInfo<StatusCase>& i) { return std::string(i.param.name); });
 
 TEST_F(ScmTest, ChecksumLengthDifferenceStartsTheDownloadAndIsReported) {
+  if constexpr (SCM_kLegacy) {
+    GTEST_SKIP() << "the older release retries after one guard time (LegacyScm's checksum verdicts)";
+  }
   AddNode(0, 5);
   ASSERT_TRUE(SCM_Activate());
   g_v.nodes[0].chkVar.ulActLen = 4;

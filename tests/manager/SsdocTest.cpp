@@ -541,7 +541,13 @@ TEST_F(SsdocTest, AnswersThatMatchNoRequestAreDropped) {
   EXPECT_TRUE(HasError(0x2A0E));
   ASSERT_TRUE(Read(0x1018, 1, SOD_k_UINT32, 4));
   EXPECT_FALSE(Answer({0x20, 0x18, 0x10, 0x01, 1, 2, 3, 4}, 0, -1, 0x3B));  // slim answer to a normal request
-  SFS_FrameHeader h = {1, 0x39, 2, 8, 1, k_NODE, 0, {}};  // other domain
+  SFS_FrameHeader h = {};  // other domain
+  h.usAdr = 1;
+  h.ucId = 0x39;
+  h.usSdn = 2;
+  h.ucLe = 8;
+  h.usCt = 1;
+  h.usTadr = k_NODE;
   u8 p[24] = {0x20, 0x18, 0x10, 0x01, 1, 2, 3, 4};
   EXPECT_FALSE(SSDOC_ProcessResponse(ct, &h, p));
   h.usSdn = 1;
