@@ -148,6 +148,39 @@ TEST(QorChannelCrossFormat, StoredIdentityReadsBackEqualAndAcknowledgesTheKeyMed
   EXPECT_FALSE(storage.HasFailed());
 }
 
+TEST(QorChannelCrossFormat, WhatTheFirmwaresWriterStoresTheCheckerReadsBackAndAcknowledges) {
+  ControllerHost host;
+  host.Install();
+  const Bytes identity = Identity();
+  ASSERT_EQ(identity.size(), 18u);
+  ASSERT_EQ(MFWQZ_SaveCorvaneIdToQor(identity.data()), 0);
+  // one write of variable 4 on the channel: command flag, 18 bytes, the identity
+  ASSERT_EQ(host.requests.size(), 1u);
+  Bytes write = {0x24, 18};
+  write.insert(write.end(), identity.begin(), identity.end());
+  EXPECT_EQ(host.requests[0], write);
+  EXPECT_EQ(host.controller.Variable(4), identity);
+  Main::CChannelQorVariableStorage storage;
+  u8 checkerCopy[18] = {};
+  ASSERT_EQ(storage.Read(4, 18, checkerCopy), 18);
+  EXPECT_EQ(Bytes(checkerCopy, checkerCopy + 18), identity);
+  EXPECT_EQ(host.requests.back(), Bytes{0x04}) << "the checker's read request";
+  PersistenceTest::MemoryStorage files;
+  files.files = PersistenceTest::InstalledFiles(PersistenceTest::InstalledDomain());
+  Main::CQorVariableCorvaneCopySource source(storage);
+  auto persistence =
+      std::make_unique<Main::CDefaultPersistence>(files, source, Main::ms_LegacyPersistenceProfile);
+  persistence->TryInitialize();
+  EXPECT_TRUE(persistence->IsAcknowledged());
+  // A fresh controller's 18 zero bytes: the firmware counts the key medium changed, the checker
+  // does not count it acknowledged.
+  ASSERT_EQ(MFWQZ_SaveCorvaneIdToQor(Bytes(18, 0).data()), 0);
+  auto fresh = std::make_unique<Main::CDefaultPersistence>(files, source, Main::ms_LegacyPersistenceProfile);
+  fresh->TryInitialize();
+  EXPECT_FALSE(fresh->IsAcknowledged());
+  EXPECT_FALSE(storage.HasFailed());
+}
+
 /// How one reader took an answer.
 std::string FirmwareOutcome(ControllerHost& host) {
   u8 copy[18] = {};
