@@ -667,6 +667,22 @@ TEST(EndToEndLossyWire, NeitherProgramFailsSafeAndTheCheckerLogsNothing) {
   EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
 }
 
+// The older release's limit: 101 ideal nodes, every one operational and guarded under the older pair.
+TEST(EndToEndOlderDomain, OneHundredAndOneNodesReachOperational) {
+  DemoProcess demo(SCM_DEMO_PATH, "e2e-older-101");
+  const ScmDemoTest::Ended e = demo.Run({"--legacy", "--nodes", "101", "--time-limit", "60", "--duration", kGuardSeconds});
+  EXPECT_EQ(e.status, Exit::Success) << e.output;
+  ASSERT_TRUE(demo.HasSummary());
+  const json s = demo.Summary();
+  ASSERT_EQ(s["nodes"].size(), 101u);
+  EXPECT_EQ(s["nodes"][100]["sadr"], 101);
+  OthersOperational(s, true);
+  NeverFailSafe(s);
+  OlderPair(s);
+  EXPECT_EQ(CheckerRecords(s), 0u) << s["events"].dump();
+  EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
+}
+
 TEST(EndToEndScenarios, EveryScenarioOfTheFileIsChecked) {
   const SimDomain::ScenarioResult file = SimDomain::LoadScenarioFile(SimDomain::DefaultScenariosPath());
   ASSERT_EQ(file.error, "");
