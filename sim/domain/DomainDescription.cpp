@@ -502,7 +502,8 @@ std::string ValidateDomain(const Domain& domain) {
   const u16 maxNodes = DomainLimits::MaxNodesOf(domain.release);
   if (domain.nodes.empty() || domain.nodes.size() > maxNodes) {
     return "node: " + std::to_string(domain.nodes.size()) + " nodes, the domain holds 1.." + std::to_string(maxNodes) +
-           (domain.release == Release::Older ? " (release \"older\")" : "");
+           (domain.release == Release::Older ? " (release \"older\")"
+                                              : " (release \"older\": 1.." + std::to_string(DomainLimits::MaxNodesOlder) + ")");
   }
   std::map<u16, std::size_t> sadrs;
   std::map<u16, std::size_t> positions;

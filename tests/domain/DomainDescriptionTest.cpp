@@ -273,7 +273,7 @@ TEST(DomainDescription, TheOlderReleaseHoldsUpTo101NodesAndReadsBack) {
   EXPECT_EQ(SimDomain::WriteDomain(*r.domain), text);
   // the same nodes are too many for the current release
   d.release = SimDomain::Release::Current;
-  EXPECT_EQ(SimDomain::ValidateDomain(d), "node: 101 nodes, the domain holds 1..12");
+  EXPECT_EQ(SimDomain::ValidateDomain(d), "node: 101 nodes, the domain holds 1..12 (release \"older\": 1..101)");
   EXPECT_EQ(SimDomain::ValidateDomain(SimDomain::UniformDomain(102, 5, SimDomain::Release::Older)),
             "node: 102 nodes, the domain holds 1..101 (release \"older\")");
 }
