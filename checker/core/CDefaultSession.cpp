@@ -45,31 +45,22 @@ bool ReadRealTimeSeconds(u32& seconds) {
 
 }  // namespace
 
+// The default constructor does not delegate: a delegating constructor would bind the own
+// decoders' references before the object's dynamic type exists.
 CDefaultSession::CDefaultSession(CMessaging& messaging, CInspector& inspector)
-    : CDefaultSession(messaging, inspector, m_OwnCommandDecoder, m_OwnResponseDecoder, &m_OwnEventDecoder) {}
+    : m_Messaging(messaging),
+      m_Inspector(inspector),
+      m_CommandDecoder(m_OwnCommandDecoder),
+      m_ResponseDecoder(m_OwnResponseDecoder),
+      m_pEventDecoder(&m_OwnEventDecoder) {}
 
 CDefaultSession::CDefaultSession(CMessaging& messaging, CInspector& inspector, Hmi::CCommandDecoding& commandDecoder,
                                  Hmi::CResponseDecoding& responseDecoder, Event::CEventDecoder* eventDecoder)
     : m_Messaging(messaging),
       m_Inspector(inspector),
-      m_TimeoutTaskId(TASK_ID_ERROR),
-      m_Initialized(false),
-      m_PlcResetTimestamp(ms_NoResetTimestamp),
-      m_UnlockMessage{},
-      m_Frame{},
-      m_RestoredFrame{},
-      m_PostponedCommand{},
-      m_PostponedCommandLength(0),
-      m_InvertedCommand{},
-      m_Response{},
-      m_Event{},
       m_CommandDecoder(commandDecoder),
       m_ResponseDecoder(responseDecoder),
-      m_pEventDecoder(eventDecoder),
-      m_ScmUdid{},
-      m_NotFailSafe(true),
-      m_DroppedSentFrameCount(0),
-      m_LastDropWarningTime(0) {}
+      m_pEventDecoder(eventDecoder) {}
 
 CDefaultSession::~CDefaultSession() = default;
 

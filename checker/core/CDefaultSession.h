@@ -119,17 +119,17 @@ class CDefaultSession : public CSession,
 
   CMessaging& m_Messaging;                        ///< the fourteen queues
   CInspector& m_Inspector;                        ///< checks of every decoded message
-  TASK_ID m_TimeoutTaskId;                        ///< timeout task, -1 until spawned
-  std::atomic<bool> m_Initialized;                ///< set once by Initialize
-  std::atomic<u32> m_PlcResetTimestamp;           ///< unlock deadline in real-time seconds, 0 = not armed
-  u8 m_UnlockMessage[ms_UnlockMessageLengthMax];  ///< unlock request or response in transit
-  u8 m_Frame[ms_FrameLengthMax];                  ///< frame in transit
-  u8 m_RestoredFrame[ms_FrameLengthMax];          ///< plain copy of a sent frame
-  u8 m_PostponedCommand[ms_CommandLengthMax];     ///< last command from the host, plain
-  u8 m_PostponedCommandLength;                    ///< its length
-  u8 m_InvertedCommand[ms_CommandLengthMax];      ///< its complemented copy for the firmware
-  u8 m_Response[ms_ResponseLengthMax];            ///< status response in transit
-  u8 m_Event[ms_EventLengthMax];                  ///< event in transit
+  TASK_ID m_TimeoutTaskId{TASK_ID_ERROR}; ///< timeout task, -1 until spawned
+  std::atomic<bool> m_Initialized{false}; ///< set once by Initialize
+  std::atomic<u32> m_PlcResetTimestamp{ms_NoResetTimestamp}; ///< unlock deadline in real-time seconds, 0 = not armed
+  u8 m_UnlockMessage[ms_UnlockMessageLengthMax]{}; ///< unlock request or response in transit
+  u8 m_Frame[ms_FrameLengthMax]{}; ///< frame in transit
+  u8 m_RestoredFrame[ms_FrameLengthMax]{}; ///< plain copy of a sent frame
+  u8 m_PostponedCommand[ms_CommandLengthMax]{}; ///< last command from the host, plain
+  u8 m_PostponedCommandLength{0}; ///< its length
+  u8 m_InvertedCommand[ms_CommandLengthMax]{}; ///< its complemented copy for the firmware
+  u8 m_Response[ms_ResponseLengthMax]{}; ///< status response in transit
+  u8 m_Event[ms_EventLengthMax]{}; ///< event in transit
   Frame::CFrameDecoder m_FrameDecoder;            ///< decodes frames both ways
   Hmi::CCommandDecoder m_OwnCommandDecoder;       ///< the current build's command decoder
   Hmi::CResponseDecoder m_OwnResponseDecoder;     ///< the current build's response decoder
@@ -137,10 +137,10 @@ class CDefaultSession : public CSession,
   Hmi::CCommandDecoding& m_CommandDecoder;        ///< decodes the postponed command
   Hmi::CResponseDecoding& m_ResponseDecoder;      ///< decodes status responses
   Event::CEventDecoder* m_pEventDecoder;          ///< decodes events; null: events are only relayed
-  u8 m_ScmUdid[6];                  ///< SCM UDID for descrambling SSDO frames, zero until assigned
-  std::atomic<bool> m_NotFailSafe;  ///< false for good once fail-safe
-  u32 m_DroppedSentFrameCount;      ///< sent frames dropped since the last warning
-  u32 m_LastDropWarningTime;        ///< low 32 bits of the microsecond counter at the last warning
+  u8 m_ScmUdid[6]{}; ///< SCM UDID for descrambling SSDO frames, zero until assigned
+  std::atomic<bool> m_NotFailSafe{true}; ///< false for good once fail-safe
+  u32 m_DroppedSentFrameCount{0}; ///< sent frames dropped since the last warning
+  u32 m_LastDropWarningTime{0}; ///< low 32 bits of the microsecond counter at the last warning
 };
 
 }  // namespace Main

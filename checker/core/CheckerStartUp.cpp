@@ -4,15 +4,15 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "CDefaultPersistence.h"
-#include "CException.h"
 #include "CDefaultMessaging.h"
-#include "CProcessImageTester.h"
-#include "CSession.h"
+#include "CDefaultPersistence.h"
+#include "CDefaultSession.h"
+#include "CException.h"
 #include "Check/CPersistentAdditionalParameterCatalog.h"
 #include "Check/CPersistentFirmwareChecker.h"
 #include "Check/CPersistentParameterChecker.h"
 #include "Check/CPersistentUdidChecker.h"
+#include "CProcessImageTester.h"
 #include "ErrorCodes.h"
 #include "HNFevt_EventHook.h"
 #include "HNFhwt_SelfTest.h"
@@ -20,6 +20,7 @@
 #include "ScmFirmwareIdent.h"
 #include "ScmLog.h"
 #include "ScmSystemCalls.h"
+#include "vxworks.h"
 
 namespace Main {
 
@@ -40,17 +41,8 @@ u32 HNFEventCode = 0;   ///< the executable self-test's failure, kept for the st
 u16 HNFEventInfo0 = 0;  ///< its reason
 u32 HNFEventInfo1 = 0;  ///< its value
 
-}  // namespace
-
-u16 ReadSafetyDomainNumberOrExit() {
-  const u16 sdn = ScmGetSafetyDomainNumberFromEnvironment(SCM_SDN_ENVIRONMENT_NAME);
-  if (sdn < SCM_SDN_MIN || sdn > SCM_SDN_MAX) {
-    std::puts("SCM checker failed to start: environment not defined?");
-    std::exit(-1);
-  }
-  return sdn;
-}
-
+/// The firmware ident block of the image, or null (after printing the signature message)
+/// when it is shorter than the ident word needs.
 const u8* GetFirmwareIdentBlock() {
   const auto identLength =
       reinterpret_cast<std::uintptr_t>(LdFwIdentEnd) - reinterpret_cast<std::uintptr_t>(LdFwIdentStart);
@@ -61,6 +53,7 @@ const u8* GetFirmwareIdentBlock() {
   return LdFwIdentStart;
 }
 
+/// The ident word at bytes 22 to 25 of the block, little-endian.
 u32 ReadIdentWord(const u8* block) {
   u32 word = 0;
   for (u32 i = 0; i < 4; ++i) {
@@ -69,6 +62,7 @@ u32 ReadIdentWord(const u8* block) {
   return word;
 }
 
+/// Opens the queues; false (after printing the queue message) when one is missing.
 bool InitializeMessaging(CDefaultMessaging& messaging) {
   try {
     messaging.Initialize();
@@ -79,6 +73,7 @@ bool InitializeMessaging(CDefaultMessaging& messaging) {
   return true;
 }
 
+/// Runs the executable self-test; false after logging its failure (0xE202).
 bool VerifyExecutable() {
   if (HNFhwt_VerifyExecutable() == 0) {
     CException::LogError(CException(static_cast<u16>(HNFEventCode), HNFEventInfo0, HNFEventInfo1));
@@ -87,35 +82,49 @@ bool VerifyExecutable() {
   return true;
 }
 
-void InitializeProcessImageTester(Util::CProcessImageTester& tester, CSession& session, bool& processImageValid) {
+/// Opens the build's cycle semaphores, then the session; false after logging the failure.
+bool OpenCycleSemaphoresAndSession(const SStartUpParts& parts) {
+  try {
+    parts.m_OpenCycleSemaphores();
+    parts.m_Session.Initialize();
+  } catch (const CException& error) {
+    CException::LogError(error);
+    return false;
+  }
+  return true;
+}
+
+/// Takes the memory test's reference CRCs; a failure is logged and clears processImageValid.
+/// False when start-up is to fail safe.
+bool InitializeProcessImageTester(Util::CProcessImageTester& tester, bool& processImageValid) {
   try {
     tester.Initialize();
   } catch (const CException& error) {
     CException::LogError(error);
-    session.SwitchToFailSafe();
     processImageValid = false;
+    return false;
   }
+  return true;
 }
 
-void InitializePersistenceAndCheckers(CDefaultPersistence& persistence, Check::CPersistentUdidChecker& udidChecker,
-                                      Check::CPersistentFirmwareChecker& firmwareChecker,
-                                      Check::CPersistentParameterChecker& parameterChecker,
-                                      Check::CPersistentAdditionalParameterCatalog& additionalParameterCatalog,
-                                      CSession& session) {
+/// Reads the files, then initializes the UDID, firmware, parameter and
+/// additional-parameter checks in this order; a failure is logged and skips
+/// the rest. False when start-up is to fail safe.
+bool InitializePersistenceAndCheckers(const SStartUpParts& parts) {
   try {
-    if (!persistence.TryInitialize()) {
-      session.SwitchToFailSafe();
-    }
-    udidChecker.Initialize();
-    firmwareChecker.Initialize();
-    parameterChecker.Initialize();
-    additionalParameterCatalog.Initialize();
+    const bool filesSound = parts.m_Persistence.TryInitialize();
+    parts.m_UdidChecker.Initialize();
+    parts.m_FirmwareChecker.Initialize();
+    parts.m_ParameterChecker.Initialize();
+    parts.m_AdditionalCatalog.Initialize();
+    return filesSound;
   } catch (const CException& error) {
     CException::LogError(error);
-    session.SwitchToFailSafe();
+    return false;
   }
 }
 
+/// Sets condition 1 to the ident word and waits for condition 2; another answer logs 0xE203 and fails safe.
 void ExchangeIdentWord(u32 identWord, CSession& session) {
   const u16 sdn = GetSafetyDomainNumber();
   static_cast<void>(ScmSetCondition(sdn, 1, identWord));
@@ -127,6 +136,7 @@ void ExchangeIdentWord(u32 identWord, CSession& session) {
   }
 }
 
+/// Writes the initial "corvane.uid.chk"; a failure is logged and fails safe.
 void SynchronizeInitialSignatures(CDefaultPersistence& persistence, CSession& session) {
   try {
     persistence.SynchronizeInitialSignatures();
@@ -136,6 +146,7 @@ void SynchronizeInitialSignatures(CDefaultPersistence& persistence, CSession& se
   }
 }
 
+/// Spawns the check task ("scm%04d/check", priority 128, 16 KiB); false after logging 0xE204.
 bool SpawnCheckTask(int priority, FUNCPTR run) {
   char name[ms_TaskNameLengthMax + 1] = {};
   std::snprintf(name, sizeof(name), ms_TaskNamePattern, static_cast<int>(GetSafetyDomainNumber()));
@@ -146,23 +157,45 @@ bool SpawnCheckTask(int priority, FUNCPTR run) {
   return true;
 }
 
-bool AwaitGo(const u8*& fwIdent) {
-  fwIdent = GetFirmwareIdentBlock();
-  if (fwIdent == nullptr) {
-    return false;
+}  // namespace
+
+u16 ReadSafetyDomainNumberOrExit() {
+  const u16 sdn = ScmGetSafetyDomainNumberFromEnvironment(SCM_SDN_ENVIRONMENT_NAME);
+  if (sdn < SCM_SDN_MIN || sdn > SCM_SDN_MAX) {
+    std::puts("SCM checker failed to start: environment not defined?");
+    std::exit(-1);
+  }
+  return sdn;
+}
+
+int StartChecker(const SStartUpParts& parts) {
+  parts.m_FwIdent = GetFirmwareIdentBlock();
+  if (parts.m_FwIdent == nullptr) {
+    return -1;
   }
   u32 go = 0;
   static_cast<void>(ScmWaitForCondition(GetSafetyDomainNumber(), 0, &go));
-  return true;
-}
-
-bool CompleteStartUp(const SStartUpParts& parts, u32 identWord, int priority, FUNCPTR run) {
-  InitializeProcessImageTester(parts.m_Tester, parts.m_Session, parts.m_ProcessImageValid);
-  InitializePersistenceAndCheckers(parts.m_Persistence, parts.m_UdidChecker, parts.m_FirmwareChecker,
-                                   parts.m_ParameterChecker, parts.m_AdditionalCatalog, parts.m_Session);
-  ExchangeIdentWord(identWord, parts.m_Session);
+  if (!InitializeMessaging(parts.m_Messaging) || !VerifyExecutable() || !OpenCycleSemaphoresAndSession(parts)) {
+    return -1;
+  }
+  const bool memorySound = InitializeProcessImageTester(parts.m_Tester, parts.m_ProcessImageValid);
+  const bool filesSound = InitializePersistenceAndCheckers(parts);
+  ExchangeIdentWord(ReadIdentWord(parts.m_FwIdent), parts.m_Session);
+  // A fail-safe found before the handshake is logged at once but switched to only
+  // now: the switch deletes the frame queues for everyone, and a firmware that has
+  // not opened its queues yet (it does so early in its own start-up, which runs
+  // beside this one) could then not start at all, so that it could neither report
+  // why nor serve the unlock that brings the domain back. The firmware sets
+  // condition 2 only after it opened its queues, and no frame is relayed before
+  // the check task runs.
+  if (!memorySound || !filesSound) {
+    parts.m_Session.SwitchToFailSafe();
+  }
   SynchronizeInitialSignatures(parts.m_Persistence, parts.m_Session);
-  return SpawnCheckTask(priority, run);
+  if (!SpawnCheckTask(parts.m_Priority, parts.m_Run)) {
+    return -1;
+  }
+  taskExit(0);
 }
 
 void RunCheckTask(const SCheckTask& task) {

@@ -103,34 +103,19 @@ int Run(_Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_
   Main::RunCheckTask({&processImageTester, &session, &processImageValid, RelayOneCycle, nullptr});
 }
 
-/// Start-up after condition 0; returns -1 on a failed start, else ends the initial task.
-int Start() {
-  if (!Main::InitializeMessaging(messaging) || !Main::VerifyExecutable()) {
-    return -1;
-  }
-  try {
-    frameQueueToScmSemaphoreId = OpenCycleSemaphore(ScmGetFrameQueueToScmName, 0);
-    frameQueueFromScmSemaphoreId = OpenCycleSemaphore(ScmGetFrameQueueFromScmName, 1);
-    session.Initialize();
-  } catch (const CException& error) {
-    CException::LogError(error);
-    return -1;
-  }
-  const Main::SStartUpParts parts{processImageTester, session,         processImageValid, persistence,
-                                  udidChecker,        firmwareChecker, parameterChecker,  additionalParameterCatalog};
-  if (!Main::CompleteStartUp(parts, Main::ReadIdentWord(fwIdent), TaskPriority, Run)) {
-    return -1;
-  }
-  taskExit(0);
+/// Step 5 of the start-up: opens (never creates) both cycle semaphores the host made.
+void OpenCycleSemaphores() {
+  frameQueueToScmSemaphoreId = OpenCycleSemaphore(ScmGetFrameQueueToScmName, 0);
+  frameQueueFromScmSemaphoreId = OpenCycleSemaphore(ScmGetFrameQueueFromScmName, 1);
 }
 
 }  // namespace
 
 u16 GetSafetyDomainNumber() { return safetyDomainNumber; }
 
+/// Returns -1 on a failed start, else ends the initial task.
 int main() {
-  if (!Main::AwaitGo(fwIdent)) {
-    return -1;
-  }
-  return Start();
+  return Main::StartChecker({messaging, OpenCycleSemaphores, processImageTester, session, processImageValid, fwIdent,
+                             persistence, udidChecker, firmwareChecker, parameterChecker, additionalParameterCatalog,
+                             TaskPriority, Run});
 }

@@ -139,38 +139,23 @@ int Run(_Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_t, _Vx_usr_arg_
   Main::RunCheckTask({&processImageTester, &session, &processImageValid, RelayOneCycle, ResetDomainOnceRecovered});
 }
 
-/// Start-up after condition 0; returns -1 on a failed start, else ends the initial task.
-int Start() {
-  if (!Main::InitializeMessaging(messaging) || !Main::VerifyExecutable()) {
-    return -1;
-  }
-  try {
-    frameQueueToScmSemaphoreId = OpenOrCreateCycleSemaphore(ScmGetFrameQueueToScmName, 2);
-    frameQueueFromScmSemaphoreId = OpenOrCreateCycleSemaphore(ScmGetFrameQueueFromScmName, 3);
-    CycleSemaphoreStep(semFlush, frameQueueToScmSemaphoreId, 4);
-    CycleSemaphoreStep(semFlush, frameQueueFromScmSemaphoreId, 5);
-    CycleSemaphoreStep(semGive, frameQueueToScmSemaphoreId, 6);
-    CycleSemaphoreStep(semGive, frameQueueFromScmSemaphoreId, 7);
-    session.Initialize();
-  } catch (const CException& error) {
-    CException::LogError(error);
-    return -1;
-  }
-  const Main::SStartUpParts parts{processImageTester, session,         processImageValid, persistence,
-                                  udidChecker,        firmwareChecker, parameterChecker,  additionalParameterCatalog};
-  if (!Main::CompleteStartUp(parts, Main::ReadIdentWord(fwIdent), TaskPriority, Run)) {
-    return -1;
-  }
-  taskExit(0);
+/// Opens both cycle semaphores, else creates them, and leaves each given once.
+void OpenCycleSemaphores() {
+  frameQueueToScmSemaphoreId = OpenOrCreateCycleSemaphore(ScmGetFrameQueueToScmName, 2);
+  frameQueueFromScmSemaphoreId = OpenOrCreateCycleSemaphore(ScmGetFrameQueueFromScmName, 3);
+  CycleSemaphoreStep(semFlush, frameQueueToScmSemaphoreId, 4);
+  CycleSemaphoreStep(semFlush, frameQueueFromScmSemaphoreId, 5);
+  CycleSemaphoreStep(semGive, frameQueueToScmSemaphoreId, 6);
+  CycleSemaphoreStep(semGive, frameQueueFromScmSemaphoreId, 7);
 }
 
 }  // namespace
 
 u16 GetSafetyDomainNumber() { return safetyDomainNumber; }
 
+/// Returns -1 on a failed start, else ends the initial task.
 int main() {
-  if (!Main::AwaitGo(fwIdent)) {
-    return -1;
-  }
-  return Start();
+  return Main::StartChecker({messaging, OpenCycleSemaphores, processImageTester, session, processImageValid, fwIdent,
+                             persistence, udidChecker, firmwareChecker, parameterChecker, additionalParameterCatalog,
+                             TaskPriority, Run});
 }

@@ -1186,6 +1186,9 @@ class Run {
     if (!directory_.empty()) {
       std::error_code ec;
       if (options_.keepStorage) {
+        // Kept on request, it is no dead run's leftover: without its owner file the
+        // clean-up of the next runs leaves it alone.
+        std::filesystem::remove(std::filesystem::path(directory_) / kOwnerFile, ec);
         summary_.runDirectory = directory_;
       } else {
         std::filesystem::remove_all(directory_, ec);

@@ -101,8 +101,8 @@ TEST(CheckerFailSafeTest, UnlockDeadlineFiresOnceAndFailsSafe) {
   harness.GiveCycle();
   // Past it: one record, one controller reset, then fail-safe.
   MoveClockTo(armed + 22);
-  ASSERT_TRUE(WaitPlcResets(harness, 1, std::chrono::milliseconds(3500)));
-  ASSERT_TRUE(WaitFrameQueuesGone(harness, std::chrono::seconds(2)));
+  ASSERT_TRUE(WaitPlcResets(harness, 1, std::chrono::seconds(20)));
+  ASSERT_TRUE(WaitFrameQueuesGone(harness, std::chrono::seconds(20)));
   ASSERT_TRUE(harness.TakeCycle());
   const auto log = harness.CollectLog();
   EXPECT_EQ(Count(log, 0xE20E), 1);
@@ -154,7 +154,7 @@ TEST(CheckerFailSafeTest, FailSafeFromTheHandshakeKeepsRelayingAndTheDeadlineSti
   // The deadline still fires in fail-safe.
   MoveClockTo(armed + 22);
   harness.GiveCycle();
-  ASSERT_TRUE(WaitPlcResets(harness, 1, std::chrono::milliseconds(3500)));
+  ASSERT_TRUE(WaitPlcResets(harness, 1, std::chrono::seconds(20)));
   ASSERT_TRUE(harness.TakeCycle());
   const auto log = harness.CollectLog();
   EXPECT_EQ(Count(log, 0xE203), 1);

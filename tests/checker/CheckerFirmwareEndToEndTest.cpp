@@ -53,7 +53,11 @@ TEST(CheckerFirmwareEndToEndTest, HandshakeLockStepAndPlainEvents) {
     ASSERT_NE(firmwareGives, nullptr);
     const long long checkerBefore = ScmSimSemGives(checkerGives);
     const long long firmwareBefore = ScmSimSemGives(firmwareGives);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // More than ten cycles, however long a loaded machine takes for them (the deadline only a backstop).
+    const auto cyclesEnd = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (ScmSimSemGives(checkerGives) - checkerBefore <= 10 && std::chrono::steady_clock::now() < cyclesEnd) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     const auto checkerInfo = host.Programs().Info(checker);
     const auto firmwareInfo = host.Programs().Info(firmware);
     ASSERT_TRUE(checkerInfo && firmwareInfo);

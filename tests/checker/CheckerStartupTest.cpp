@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CheckerHarness.h"
 
@@ -181,6 +183,49 @@ TEST(CheckerStartupTest, OtherAnswerOnConditionTwoFailsSafeAndCycles) {
   EXPECT_EQ(harness.Host().Waiting("frame-send"), -1) << "frame queues deleted";
   EXPECT_EQ(harness.Host().Waiting("~frame-receive"), -1);
   EXPECT_TRUE(harness.Running());
+}
+
+// The firmware opens its queues early in its own start-up, which runs beside the
+// checker's: a fail-safe the checker finds before the handshake is logged at once,
+// but the frame queues stay until the firmware set condition 2, so that a firmware
+// starting late still finds every queue it needs.
+TEST(CheckerStartupTest, AFailSafeFoundBeforeTheHandshakeDeletesTheFrameQueuesOnlyOnceTheFirmwareAnswered) {
+  struct Case {
+    const char* what;                                   ///< where start-up fails safe
+    std::function<void(CheckerHarnessOptions&)> setUp;  ///< how the domain differs
+    std::vector<uint16_t> codes;                        ///< the records logged before the handshake
+  };
+  const Case cases[] = {
+      {"busy storage", [](CheckerHarnessOptions& o) { o.storageBusy = true; }, {0xE231}},
+      {"flash area 16 absent", [](CheckerHarnessOptions& o) { o.flash.reset(); }, {}},
+  };
+  const char* frameQueues[] = {"frame-send", "~frame-send", "~frame-receive", "frame-receive"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CheckerHarnessOptions options;
+    c.setUp(options);
+    CheckerHarness harness(options);
+    harness.Start();
+    const auto ident = harness.WaitCondition1();
+    ASSERT_TRUE(ident);
+    const std::vector<LogRecord> before = harness.CollectLog();
+    ASSERT_EQ(before.size(), c.codes.size());
+    for (size_t i = 0; i < before.size(); ++i) {
+      EXPECT_EQ(before[i].code, c.codes[i]);
+    }
+    for (const char* queue : frameQueues) {
+      EXPECT_EQ(harness.Host().Waiting(queue), 0) << queue << " still there before condition 2";
+    }
+    EXPECT_NE(harness.FirmwareQueue("frame-send"), nullptr) << "a late firmware still opens its queues";
+    harness.AnswerCondition2(*ident);
+    ASSERT_TRUE(harness.Cycle());
+    ASSERT_TRUE(harness.Cycle());
+    for (const char* queue : frameQueues) {
+      EXPECT_EQ(harness.Host().Waiting(queue), -1) << queue << " gone";
+    }
+    EXPECT_EQ(harness.CollectLog().size(), c.codes.size()) << "nothing logged twice";
+    EXPECT_TRUE(harness.Running());
+  }
 }
 
 }  // namespace

@@ -61,8 +61,9 @@ TEST(DemoCapture, PcapHoldsEveryFrameOfTheTraceAndTcpdumpReadsIt) {
   DemoProcess demo(SCM_DEMO_PATH, "capture");
   const std::string trace = demo.Directory() + "/trace.txt";
   const std::string pcap = demo.Directory() + "/frames.pcap";
+  // the limit leaves a slow start on a loaded machine room for the frames looked at below
   const auto e = demo.Run({"--nodes", "3", "--fault", "2:wrong-vendor", "--wire-fault", "3:from:2:corrupt",
-                           "--trace", trace, "--pcap", pcap, "--pcap-port", "40000", "--time-limit", "2"});
+                           "--trace", trace, "--pcap", pcap, "--pcap-port", "40000", "--time-limit", "6"});
   ASSERT_EQ(e.status, ScmDemo::ExitStatus::TimeLimit) << e.output;
   const std::vector<ScmDemoTest::TraceFields> lines = DemoProcess::ReadTrace(trace);
   ASSERT_GT(lines.size(), 20u);
@@ -100,7 +101,8 @@ TEST(DemoCapture, SameSeedRepeatsTheWireFaultsFrameByFrame) {
   const auto faultsToNode2 = [](const std::string& seed) {
     DemoProcess demo(SCM_DEMO_PATH, "seed");
     const std::string trace = demo.Directory() + "/trace.txt";
-    const auto e = demo.Run({"--nodes", "3", "--wire-fault", "2:to:rate=0.3:drop", "--wire-fault",
+    // the limit leaves a slow start on a loaded machine room for the frames looked at below
+  const auto e = demo.Run({"--nodes", "3", "--wire-fault", "2:to:rate=0.3:drop", "--wire-fault",
                              "3:from:rate=0.2:duplicate", "--seed", seed, "--count-lost-nodes", "--duration", "3",
                              "--trace", trace});
     EXPECT_EQ(e.status, ScmDemo::ExitStatus::Success) << e.output;

@@ -36,7 +36,7 @@ DemoProcess::~DemoProcess() {
 }
 
 Ended DemoProcess::Run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-                       int signal, std::chrono::milliseconds delay) const {
+                       int signal, const std::function<bool(pid_t)>& signalWhen) const {
   const std::string log = directory_ + "/output.txt";
   std::error_code ec;
   std::filesystem::remove(summary_, ec);
@@ -45,14 +45,17 @@ Ended DemoProcess::Run(const std::vector<std::string>& args, const std::map<std:
   all.insert(all.end(), args.begin(), args.end());
   ended.pid = ScmDemo::SpawnLogged(all, log, env);
   if (ended.pid < 0) return ended;
-  if (signal != 0) {
-    std::this_thread::sleep_for(delay);
-    ::kill(ended.pid, signal);
-  }
   int status = 0;
   const auto end = std::chrono::steady_clock::now() + kRunCeiling;
+  bool signalled = signal == 0;
   pid_t done = 0;
   while ((done = ::waitpid(ended.pid, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < end) {
+    // the run is still there (not reaped), so its pid names it alone
+    if (!signalled && (!signalWhen || signalWhen(ended.pid))) {
+      ::kill(ended.pid, signal);
+      signalled = true;
+      continue;
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   if (done == 0) {
@@ -110,6 +113,20 @@ std::vector<std::string> DemoProcess::Leftovers(pid_t pid) {
     if (e.path().filename().string().find(ns) != std::string::npos) left.push_back(e.path());
   }
   return left;
+}
+
+std::vector<std::string> DemoProcess::ProgramsOf(pid_t pid) {
+  const std::string wanted = "SCM_SIM_NAMESPACE=scmdemo" + std::to_string(pid);
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator("/proc", ec)) {
+    std::ifstream in(e.path() / "environ");
+    std::string entry;
+    while (std::getline(in, entry, '\0')) {
+      if (entry == wanted) found.push_back(e.path().filename().string());
+    }
+  }
+  return found;
 }
 
 }  // namespace ScmDemoTest

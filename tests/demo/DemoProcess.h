@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -32,9 +33,10 @@ class DemoProcess {
   DemoProcess(const DemoProcess&) = delete;
   DemoProcess& operator=(const DemoProcess&) = delete;
 
-  /// Runs scmdemo with "--summary FILE" and the arguments; signal, when set, is sent after delay.
+  /// Runs scmdemo with "--summary FILE" and the arguments; signal, when set, is sent as soon as
+  /// signalWhen (asked with the run's pid every 10 ms) holds, unless the run ended before.
   Ended Run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {},
-            int signal = 0, std::chrono::milliseconds delay = std::chrono::milliseconds(0)) const;
+            int signal = 0, const std::function<bool(pid_t)>& signalWhen = {}) const;
   /// The summary of the last run (an empty object when there is none).
   nlohmann::json Summary() const;
   /// True when the last run wrote a summary.
@@ -45,6 +47,9 @@ class DemoProcess {
   static std::string Tail(const std::string& path, size_t count);
   /// Shared-memory objects a run with that pid left behind.
   static std::vector<std::string> Leftovers(pid_t pid);
+  /// Live processes of this account whose environment names the object namespace of the run
+  /// with that pid: the programs it started.
+  static std::vector<std::string> ProgramsOf(pid_t pid);
 
   const std::string& Directory() const { return directory_; }    ///< this test's files
   const std::string& SummaryFile() const { return summary_; }   ///< the summary file of a run

@@ -27,10 +27,14 @@ using ScmDemoTest::Ended;
 
 class DemoRunTest : public ::testing::Test {
  protected:
-  /// Runs scmdemo with the arguments and extra environment; signal, when set, is sent after delay.
-  Ended Run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {},
-            int signal = 0, std::chrono::milliseconds delay = 0ms) {
-    return process_.Run(args, env, signal, delay);
+  /// Runs scmdemo with the arguments and extra environment.
+  Ended Run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {}) {
+    return process_.Run(args, env);
+  }
+  /// Runs scmdemo with the arguments and sends signal once both its programs run.
+  Ended RunAndSignalOnceRunning(const std::vector<std::string>& args, int signal) {
+    return process_.Run(args, {}, signal,
+                        [](pid_t pid) { return ScmDemoTest::DemoProcess::ProgramsOf(pid).size() == 2; });
   }
   nlohmann::json Summary() const {
     EXPECT_TRUE(process_.HasSummary()) << "no summary " << summary_;
@@ -65,13 +69,18 @@ TEST_F(DemoRunTest, BothProgramsCycleForTheDuration) {
   EXPECT_EQ(s["runDirectory"], "");
 }
 
-TEST_F(DemoRunTest, KeptStorageHoldsTheFiles) {
+TEST_F(DemoRunTest, KeptStorageHoldsTheFilesAndOutlivesTheCleanUpOfLaterRuns) {
   const Ended e = Run({"--nodes", "1", "--keep-storage"});
   ASSERT_EQ(e.status, Exit::Success) << e.output;
   const std::string kept = Summary()["runDirectory"];
   ASSERT_FALSE(kept.empty());
   EXPECT_TRUE(std::filesystem::exists(kept + "/storage/kel_para.saf"));
   EXPECT_FALSE(std::filesystem::exists(kept + "/host.sock"));
+  // kept on request, it is no dead run's leftover
+  const Ended cleanup = Run({"--cleanup"});
+  EXPECT_EQ(cleanup.status, Exit::Success) << cleanup.output;
+  EXPECT_EQ(cleanup.output.find(kept), std::string::npos) << cleanup.output;
+  EXPECT_TRUE(std::filesystem::exists(kept + "/storage/kel_para.saf"));
   std::filesystem::remove_all(kept);
   EXPECT_TRUE(Leftovers(e.pid).empty());
 }
@@ -123,7 +132,7 @@ TEST_F(DemoRunTest, FatalEventIsCountedByCode) {
 TEST_F(DemoRunTest, StopSignalEndsTheRunCleanly) {
   for (int sig : {SIGINT, SIGTERM}) {
     SCOPED_TRACE(sig);
-    const Ended e = Run({"--duration", "60"}, {}, sig, 1000ms);
+    const Ended e = RunAndSignalOnceRunning({"--duration", "60"}, sig);
     ASSERT_EQ(e.status, Exit::Interrupted) << e.output;
     EXPECT_EQ(Summary()["outcome"], "interrupted");
     EXPECT_TRUE(Leftovers(e.pid).empty());

@@ -112,7 +112,8 @@ TEST(DemoTimeline, OneRowPerNodeStatesEventsAndTheFailSafeLine) {
 
 TEST(DemoTimeline, RunWritesItBesideTheSummary) {
   DemoProcess demo(SCM_DEMO_PATH, "timeline");
-  const auto e = demo.Run({"--nodes", "4", "--fault", "2:wrong-vendor", "--time-limit", "2"});
+  // the limit leaves a slow start on a loaded machine room for the frames drawn below
+  const auto e = demo.Run({"--nodes", "4", "--fault", "2:wrong-vendor", "--time-limit", "6"});
   ASSERT_EQ(e.status, ScmDemo::ExitStatus::TimeLimit) << e.output;
   const std::string path = ScmDemo::TimelinePath(demo.SummaryFile());
   EXPECT_EQ(demo.Summary()["timeline"], path);

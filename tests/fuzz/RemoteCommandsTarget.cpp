@@ -110,6 +110,12 @@ void SetState(FwTest::FakeHost& host, u8 which, u8 value, u8 extra) {
                                            MFWQZ_kCodePassword};
       MFWQZ_Remote.ulLastCompleted = kCompleted[value % 5u];
       MFWQZ_Remote.ulState = extra % 5u;
+      if (MFWQZ_Remote.ulState == MFWQZ_k_RS_ACCEPTED) {
+        // Only a checked command is ever accepted: store one, as the enter command would.
+        static constexpr u16 kAccepted[] = {MFWQZ_kCodeFirmware, MFWQZ_kCodeKeyMedium, MFWQZ_kCodeQuit1,
+                                            MFWQZ_kCodePassword, MFWQZ_kCodeFormat};
+        MFWQZ_PutU16(MFWQZ_RemoteCmd + MFWQZ_kCmdOffCode, kAccepted[(extra / 5u) % 5u]);
+      }
       break;
     }
     default: MFWQZ_gaucPassword[value % MFWQZ_kPasswordBytes] = extra; break;

@@ -168,7 +168,7 @@ std::string FrameReceiveDeleted(const Program& program) {
   StartAndRun(harness, program.ident);
   if (!harness.Cycle() || !harness.TakeCycle()) return "no cycle";
   // The checker waits for the end of this cycle when the semaphore goes.
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  if (!harness.WaitCheckerAtCycleEnd()) return "never waited for the end of the cycle";
   harness.DeleteFrameReceiveSemaphore();
   const std::vector<LogRecord> log = WaitForRecords(harness, 1);
   if (log.empty()) return "no record";
@@ -366,7 +366,8 @@ std::string ResponseBeforeTheFirstCycle(const Program& program) {
   status.result = 1;
   harness.FirmwareSend("status", TestFrames::BuildStatus(status));
   harness.AnswerCondition2(*ident);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // Once the checker waits for the firmware's end of a cycle, it relayed what it could without it.
+  if (!harness.WaitCheckerAtCycleEnd()) return "never waited for the end of a cycle";
   return harness.HostCollect("status").size() == 1 ? "relayed at once" : "held until the firmware's cycle";
 }
 

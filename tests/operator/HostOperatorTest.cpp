@@ -42,8 +42,8 @@ class HostOperatorTest : public ::testing::Test {
     operator_ = std::make_unique<ScmSim::HostOperator>(*host_);
   }
   void InjectEvent(const EventRecord& r) { ASSERT_TRUE(host_->Inject("event", ScmSim::EncodeEventRecord(r))); }
-  /// Checks until the signal shows or the time runs out.
-  bool WaitSignal(FailSafeCause cause, std::chrono::milliseconds limit = 5s) {
+  /// Checks until the signal shows or the time runs out (a backstop for a loaded machine).
+  bool WaitSignal(FailSafeCause cause, std::chrono::milliseconds limit = 30s) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
       if (operator_->CheckFailSafe().Has(cause)) return true;

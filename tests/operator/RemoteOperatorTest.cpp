@@ -74,7 +74,7 @@ TEST_F(RemoteOperatorTest, CommandsAreNumberedSentWithIdentifierZeroAndThePasswo
   fields.password = {'s', 'e', 'c', 'r', 'e', 't'};
   EXPECT_EQ(host_->Collect("command"), TestFrames::BuildCommand(fields));
   ASSERT_TRUE(host_->Inject("status", StatusAnswer(1)));
-  ASSERT_TRUE(operator_->AwaitRemote(1s));
+  ASSERT_TRUE(operator_->AwaitRemote(10s));
   RemoteOrder read;
   read.kind = RemoteOrder::Kind::ObjectRead;
   read.objects = {{0x2410, 10}};
@@ -89,7 +89,7 @@ TEST_F(RemoteOperatorTest, AnswersPairByEchoWordAndStraysAreCounted) {
   ASSERT_TRUE(operator_->SendRemote(Status()));
   ASSERT_TRUE(host_->Inject("status", StatusAnswer(99)));  // not ours
   ASSERT_TRUE(host_->Inject("status", StatusAnswer(1)));
-  const auto x = operator_->AwaitRemote(1s);
+  const auto x = operator_->AwaitRemote(10s);
   ASSERT_TRUE(x);
   EXPECT_FALSE(x->timedOut);
   EXPECT_EQ(x->answer, StatusAnswer(1));
@@ -136,7 +136,7 @@ TEST_F(RemoteOperatorTest, RawCommandsCarryTheNumberWhereTheyHaveRoom) {
   answer[6] = 0x01;
   answer[8] = 30;
   ASSERT_TRUE(host_->Inject("status", answer));
-  const auto x = operator_->AwaitRemote(1s);
+  const auto x = operator_->AwaitRemote(10s);
   ASSERT_TRUE(x && x->answer);
   EXPECT_EQ(x->Result(), 30);
   RemoteOrder tiny;
@@ -147,7 +147,7 @@ TEST_F(RemoteOperatorTest, RawCommandsCarryTheNumberWhereTheyHaveRoom) {
   tinyAnswer[0] = 4;
   tinyAnswer[8] = 30;
   ASSERT_TRUE(host_->Inject("status", tinyAnswer));
-  EXPECT_TRUE(operator_->AwaitRemote(1s)->answer) << "no room for the number: it pairs with echo 0";
+  EXPECT_TRUE(operator_->AwaitRemote(10s)->answer) << "no room for the number: it pairs with echo 0";
 }
 
 TEST_F(RemoteOperatorTest, PasswordsFromTextAndHex) {

@@ -17,6 +17,7 @@
 #include "ScmGen.h"
 #include "rtp_clock.h"
 #include "rtp_emulator.h"
+#include "rtp_testhooks.h"
 
 extern char** environ;
 
@@ -297,7 +298,9 @@ bool CheckerHarness::Handshake() {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  // However long its delay takes on a loaded machine, the firmware side's first
+  // cycle begins only once the checker's second one waits for its end.
+  WaitCheckerAtCycleEnd();
   return true;
 }
 
@@ -331,6 +334,22 @@ void CheckerHarness::DeleteFrameReceiveSemaphore() {
   if (fromScm_ != nullptr) {
     semDelete(fromScm_);
     fromScm_ = nullptr;
+  }
+}
+
+bool CheckerHarness::WaitCheckerAtCycleEnd(std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (fromScm_ == nullptr) {
+      return false;
+    }
+    if (ScmSimSemWaiters(fromScm_) >= 1) {
+      return true;
+    }
+    if (std::chrono::steady_clock::now() >= end || !Running()) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
 }
 

@@ -116,6 +116,9 @@ class CheckerHarness {
   bool OpenCycleSemaphores();
   /// Deletes the "~frame-receive" semaphore as a failing host would.
   void DeleteFrameReceiveSemaphore();
+  /// Waits until the checker's cycle waits on "~frame-receive" for the firmware's end of
+  /// cycle; false when the time ran out, the checker ended or the semaphore is not open.
+  bool WaitCheckerAtCycleEnd(std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
   // ---- messages ----
   /// Puts plain bytes on a host-side queue.
