@@ -87,6 +87,8 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
   app.add_option("--damaged-writes", damaged, "a close after a short or refused write commits or discards the file")
       ->check(CLI::IsMember({"commit", "discard"}))
       ->capture_default_str();
+  app.add_flag("--qor-first-write-fails", options.qorFirstWriteFails,
+               "the Qor controller answers the firmware's first variable write with a failing 3-byte reply, then runs normally");
   app.add_option("--unlock-word", options.unlockWord, "the word the download is locked with");
   app.add_option("--checker", options.checkerPath, "scmchecker to start")->capture_default_str();
   app.add_option("--firmware", options.firmwarePath, "scmfirmware to start")->capture_default_str();

@@ -66,6 +66,7 @@ struct DemoOptions {
   std::string download;                    ///< description whose "kel_para.saf" is downloaded after the goal; empty = none
   std::string downloadFault = "none";      ///< the host's fault on the firmware's first write after the request: none, short, refuse
   bool commitDamagedWrites = true;         ///< the storage commits a damaged write at its close (else discards it)
+  bool qorFirstWriteFails = false;         ///< the Qor controller answers the first variable write with a failing reply
   uint32_t unlockWord = 0x5A5AA5C3u;       ///< word the download is locked with
   std::string operatorFile;                ///< the scripted operator's steps; empty = none
   std::string scenario;                    ///< a scenario of the CI scenario file; empty = none

@@ -68,7 +68,7 @@ uint32_t Number(const std::string& s) {
 const std::pair<const char*, bool> kConditions[] = {
     {"startup-over", false}, {"mismatches", true},     {"missing", true},  {"firmware", true},
     {"remote-state", true},  {"last-completed", true}, {"stored", true},   {"marked", true},
-    {"unmarked", true},      {"restarted", false},
+    {"unmarked", true},      {"restarted", false},     {"reset", false},
 };
 
 bool Marked(const TestFrames::StatusSpec& r, uint32_t sadr) {
@@ -95,6 +95,32 @@ std::optional<OperatorStep> ParseOperatorStep(const std::string& line, std::stri
     if (w[0] == "pause" && w.size() == 2) {
       step.kind = OperatorStep::Kind::Pause;
       step.seconds = std::stod(w[1]);
+      return step;
+    }
+    if (w[0] == "restart" && w.size() == 1) {
+      step.kind = OperatorStep::Kind::Restart;
+      return step;
+    }
+    if (w[0] == "fault" && (w.size() == 3 || w.size() == 4)) {
+      step.kind = OperatorStep::Kind::Fault;
+      step.call = Number(w[1]);
+      step.count = static_cast<int>(Number(w[2]));
+      if (w.size() == 4) step.limit = Number(w[3]);
+      if (step.count < 1) {
+        error = "a fault step names at least one call: " + line;
+        return std::nullopt;
+      }
+      return step;
+    }
+    if (w[0] == "cut" && (w.size() == 2 || w.size() == 3)) {
+      step.kind = OperatorStep::Kind::Cut;
+      step.call = Number(w[1]);
+      step.limit = w.size() == 3 ? Number(w[2]) : 0;
+      return step;
+    }
+    if (w[0] == "unchanged" && w.size() == 2) {
+      step.kind = OperatorStep::Kind::Unchanged;
+      step.file = w[1];
       return step;
     }
     if (w[0] == "password" && w.size() <= 2) {
@@ -235,7 +261,7 @@ bool ConditionHolds(const OperatorStep& step, const TestFrames::StatusSpec& r) {
   if (step.condition == "stored") return r.storedCode == v;
   if (step.condition == "marked") return Marked(r, v);
   if (step.condition == "unmarked") return !Marked(r, v);
-  return false;  // "restarted" is the run's to judge, not the record's
+  return false;  // "restarted" and "reset" are the run's to judge, not the record's
 }
 
 }  // namespace ScmDemo

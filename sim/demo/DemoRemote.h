@@ -50,6 +50,10 @@ struct OperatorStep {
     Pause,     ///< wait a while
     Download,  ///< put a file locked with a word beside its ".swp" companion on the storage
     Unlock,    ///< send an unlock request and expect its result
+    Restart,   ///< the host resets the domain as the host itself would (both programs restart)
+    Fault,     ///< the firmware's next calls of a number fail or transfer fewer bytes
+    Cut,       ///< the firmware's next call of a number is cut by a domain reset (a power cut)
+    Unchanged, ///< a storage file (or flash area 16) is byte-equal to what the run installed
   };
   Kind kind = Kind::Pause;                  ///< what the step does
   std::string text;                         ///< the step as written
@@ -64,11 +68,14 @@ struct OperatorStep {
   std::optional<uint32_t> word;             ///< Download, Unlock: the unlock word (none: the run's --unlock-word)
   uint32_t identifier = 0;                  ///< Unlock: the request's identifier
   int32_t expectUnlock = 0;                 ///< Unlock: the result it must bring (0 unlocked, -1 refused)
+  uint32_t call = 0;                        ///< Fault, Cut: the host call's number
+  int count = 0;                            ///< Fault: how many of its calls
+  std::optional<uint32_t> limit;            ///< Fault: at most this many bytes (none: refused); Cut: bytes a write stores first
 };
 
 /// Reads one step ("send status expect 0", "send enter 0x60 --password x expect 8", "wait mismatches=0 within 60",
 /// "pause 2", "password hex:01", "download kel_para.saf [FILE] [--word W]", "unlock 1 kel_para.saf [--word W]
-/// expect 0", "wait restarted within 30");
+/// expect 0", "wait restarted within 30", "fault 0x88 1 [LIMIT]", "cut 0x88 [LIMIT]", "unchanged fwrevcnf.bin");
 /// none and the error when it does not parse.
 std::optional<OperatorStep> ParseOperatorStep(const std::string& line, std::string& error);
 /// Reads a script file: one step a line, '#' starts a comment; empty and the error on the first bad line.

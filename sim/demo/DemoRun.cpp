@@ -123,20 +123,39 @@ std::string HexBytes(const ScmSim::Bytes& bytes) {
   return text;
 }
 
-/// What a thread's schedstat says: nanoseconds on the CPU and the times it was put on a CPU.
+/// What a thread's schedstat and status say: nanoseconds on the CPU, the times it was put on a
+/// CPU, and of those the times it had gone to sleep (a wake-up) or had been preempted.
 struct ThreadRun {
-  double seconds = 0;             ///< CPU seconds it has run
-  unsigned long long slices = 0;  ///< times it was switched in (each wake-up and each return from preemption)
+  double seconds = 0;                             ///< CPU seconds it has run
+  unsigned long long slices = 0;                  ///< times it was switched in (each wake-up and each return
+                                                  ///< from preemption)
+  std::optional<unsigned long long> wakeUps;      ///< times it went to sleep (voluntary context switches), each
+                                                  ///< ended by a wake-up; none when its status is unreadable
+  std::optional<unsigned long long> preemptions;  ///< times it was switched out while it could run on (involuntary)
 };
 
 /// A program's CPU use so far; each part none when unreadable.
 struct CpuSample {
-  std::optional<double> process;            ///< CPU seconds of all its threads
-  std::optional<double> cyclic;             ///< CPU seconds of its cyclic task, when it has one
-  std::optional<unsigned long long> slices; ///< times any of its threads was switched in
+  std::optional<double> process;                  ///< CPU seconds of all its threads
+  std::optional<double> cyclic;                   ///< CPU seconds of its cyclic task, when it has one
+  std::optional<unsigned long long> slices;       ///< times any of its threads was switched in
+  std::optional<unsigned long long> wakeUps;      ///< times any of its threads went to sleep
+  std::optional<unsigned long long> preemptions;  ///< times any of its threads was preempted
 };
 
-/// A thread's run so far from its schedstat; none when unreadable.
+/// The value of a "key:<tab>number" line of a thread's status; none when missing.
+std::optional<unsigned long long> StatusNumber(const std::string& status, const char* key) {
+  const std::string wanted = std::string("\n") + key + ":";
+  const size_t at = status.find(wanted);
+  if (at == std::string::npos) return std::nullopt;
+  char* end = nullptr;
+  const char* number = status.c_str() + at + wanted.size();
+  const unsigned long long value = std::strtoull(number, &end, 10);
+  if (end == number) return std::nullopt;
+  return value;
+}
+
+/// A thread's run so far from its schedstat and status; none when unreadable.
 std::optional<ThreadRun> ReadThreadRun(const std::filesystem::path& task) {
   std::ifstream in(task / "schedstat");
   unsigned long long nanoseconds = 0;
@@ -144,10 +163,16 @@ std::optional<ThreadRun> ReadThreadRun(const std::filesystem::path& task) {
   ThreadRun run;
   if (!(in >> nanoseconds >> waited >> run.slices)) return std::nullopt;
   run.seconds = static_cast<double>(nanoseconds) / 1e9;
+  std::ifstream statusFile(task / "status");
+  const std::string status = "\n" + std::string(std::istreambuf_iterator<char>(statusFile),
+                                                std::istreambuf_iterator<char>());
+  run.wakeUps = StatusNumber(status, "voluntary_ctxt_switches");
+  run.preemptions = StatusNumber(status, "nonvoluntary_ctxt_switches");
   return run;
 }
 
-/// CPU seconds and slices of a process (all its threads) and the CPU seconds of its thread whose name ends in suffix.
+/// CPU seconds, slices, wake-ups and preemptions of a process (all its threads) and the CPU seconds of its
+/// thread whose name ends in suffix.
 CpuSample SampleProcessCpu(int pid, const char* suffix) {
   CpuSample sample;
   if (pid <= 0) return sample;
@@ -158,6 +183,8 @@ CpuSample SampleProcessCpu(int pid, const char* suffix) {
     if (!run) continue;
     sample.process = sample.process.value_or(0) + run->seconds;
     sample.slices = sample.slices.value_or(0) + run->slices;
+    if (run->wakeUps) sample.wakeUps = sample.wakeUps.value_or(0) + *run->wakeUps;
+    if (run->preemptions) sample.preemptions = sample.preemptions.value_or(0) + *run->preemptions;
     std::ifstream comm(task.path() / "comm");
     std::string name;
     std::getline(comm, name);
@@ -235,6 +262,12 @@ class Run {
       host_->Start();
     } catch (const std::exception& e) {
       return End(ExitStatus::SetupFailed, "setup-failed", std::string("the host simulator did not start: ") + e.what());
+    }
+    if (options_.qorFirstWriteFails) {
+      ScmSim::QorReplyScript failing;
+      failing.kind = ScmSim::QorReplyScript::Kind::Raw;
+      failing.bytes = {0x00, 0x00, 0x00};
+      host_->ScriptQorReply(failing);
     }
     const std::string storage = PrepareStorage(*host_, plan_);
     if (!storage.empty()) return End(ExitStatus::SetupFailed, "setup-failed", storage);
@@ -609,6 +642,15 @@ class Run {
         if (!pending_) FailStep("the command could not be sent");
         return;
       case OperatorStep::Kind::Wait:
+        if (step.condition == "reset") {
+          if (ProgramsRestarted()) {
+            NextStep();
+          } else if (Since(*stepStart_, now) > step.seconds) {
+            FailStep("the domain did not reset and both programs start again within " + std::to_string(step.seconds) +
+                     " s");
+          }
+          return;
+        }
         if (step.condition == "restarted") {
           if (RestartedSinceUnlock()) {
             NextStep();
@@ -626,7 +668,80 @@ class Run {
       case OperatorStep::Kind::Unlock:
         ScriptUnlock(step, now);
         return;
+      case OperatorStep::Kind::Restart:
+        MarkBeforeReset();
+        host_->TriggerReset();
+        NextStep();
+        return;
+      case OperatorStep::Kind::Fault:
+      case OperatorStep::Kind::Cut:
+        ScriptFault(step);
+        return;
+      case OperatorStep::Kind::Unchanged:
+        ScriptUnchanged(step);
+        return;
     }
+  }
+
+  /// A fault or cut step: armed for the running firmware's calls only, so that the checker's own
+  /// storage calls pass; a cut is a reset, which "wait restarted" then waits for.
+  void ScriptFault(const OperatorStep& step) {
+    const auto firmware = host_->Programs().Info(firmware_);
+    if (!firmware || firmware->pid <= 0) return FailStep("the firmware is not running");
+    if (step.kind == OperatorStep::Kind::Cut) {
+      MarkBeforeReset();
+      host_->InjectCut(step.call, *step.limit, firmware->pid);
+    } else if (step.limit) {
+      host_->InjectShortTransfer(step.call, step.count, *step.limit, firmware->pid);
+    } else {
+      host_->InjectFault(step.call, step.count, firmware->pid);
+    }
+    NextStep();
+  }
+
+  /// An unchanged step: the storage's file (or, for "flash", flash area 16) byte-equal to what the run installed.
+  void ScriptUnchanged(const OperatorStep& step) {
+    if (step.file == "flash") {
+      if (host_->Flash() != plan_.flash) return FailStep("flash area 16 differs from what the run installed");
+      NextStep();
+      return;
+    }
+    for (const auto& [name, bytes] : plan_.files) {
+      if (strcasecmp(name.c_str(), step.file.c_str()) != 0) continue;
+      if (host_->GetFile(name) != bytes) return FailStep("the file differs from the one the run installed");
+      NextStep();
+      return;
+    }
+    FailStep("the run put no file of that name on the storage");
+  }
+
+  /// The changes of the orders' progress (remote state, stored code, last completed code) the status
+  /// records answered since the last call, each with the time its request went out; all are kept.
+  std::vector<std::string> TakeProgress() {
+    std::vector<std::string> fresh;
+    for (const ScmSim::RemoteExchange& x : operator_->RemoteLog()) {
+      if (x.seq <= progressSeen_ || (!x.answer && !x.timedOut)) continue;
+      progressSeen_ = x.seq;
+      const auto r = x.answer ? TestFrames::ReadStatus(*x.answer) : std::nullopt;
+      if (!r) continue;
+      const std::array<uint16_t, 3> now{r->remoteState, r->storedCode, r->lastCompleted};
+      if (progressLast_ == now) continue;
+      progressLast_ = now;
+      char text[128];
+      std::snprintf(text, sizeof text, "%.3f s: remote %s, stored 0x%04X, last completed 0x%04X", Since(start_, x.sentAt),
+                    ScmSim::RemoteStateName(r->remoteState).c_str(), r->storedCode, r->lastCompleted);
+      fresh.push_back(text);
+      progress_.push_back(text);
+    }
+    return fresh;
+  }
+
+  /// What "wait restarted" compares with: the resets carried out and both programs' starts so far.
+  void MarkBeforeReset() {
+    resetsBefore_ = host_->Resets().done;
+    const auto checker = host_->Programs().Info(checker_);
+    const auto firmware = host_->Programs().Info(firmware_);
+    startsBefore_ = {checker ? checker->starts : 0, firmware ? firmware->starts : 0};
   }
 
   /// A download step: the file's bytes (the given file, else the run's own file of that name)
@@ -657,11 +772,7 @@ class Run {
       // answers no step waited for are not this step's
       while (operator_->ReadUnlockResponse()) {
       }
-      const ScmSim::ResetState resets = host_->Resets();
-      resetsAtUnlock_ = resets.done;
-      const auto checker = host_->Programs().Info(checker_);
-      const auto firmware = host_->Programs().Info(firmware_);
-      startsAtUnlock_ = {checker ? checker->starts : 0, firmware ? firmware->starts : 0};
+      MarkBeforeReset();
       if (!operator_->SendUnlockRequest(step.identifier, step.file, step.word.value_or(options_.unlockWord))) {
         return FailStep("the unlock request could not be sent");
       }
@@ -695,17 +806,22 @@ class Run {
     }
   }
 
-  /// Since the last unlock step's request: the domain reset it armed was carried out, both programs
+  /// Since the last unlock step's request or restart step: the domain reset it armed was carried out, both programs
   /// started again, the handshake holds and every node answered the restarted firmware's
   /// set-to-operational and is operational.
   bool RestartedSinceUnlock() {
-    if (host_->Resets().done <= resetsAtUnlock_ || !pumpFollows_) return false;
+    return ProgramsRestarted() && SetOperationalSinceReset() && NotOperational().empty();
+  }
+
+  /// A reset since the mark was carried out and both programs run again past their handshake.
+  bool ProgramsRestarted() {
+    if (host_->Resets().done <= resetsBefore_ || !pumpFollows_) return false;
     const auto checker = host_->Programs().Info(checker_);
     const auto firmware = host_->Programs().Info(firmware_);
     const bool restarted = checker && firmware && checker->running && firmware->running &&
-                           checker->starts > startsAtUnlock_.first && firmware->starts > startsAtUnlock_.second;
+                           checker->starts > startsBefore_.first && firmware->starts > startsBefore_.second;
     const bool handshake = host_->Condition(1) && host_->Condition(2) && *host_->Condition(1) == *host_->Condition(2);
-    return restarted && handshake && SetOperationalSinceReset() && NotOperational().empty();
+    return restarted && handshake;
   }
 
   void ScriptAnswer(const ScmSim::RemoteExchange& x, Clock::time_point now) {
@@ -807,6 +923,7 @@ class Run {
     }
     const auto flash = host_->Flash();
     kept.flash = flash ? hex(*flash) : "-";
+    for (const ScmSim::Bytes& request : host_->QorRequests()) kept.qorRequests.push_back(hex(request));
     summary_.kept = kept;
   }
 
@@ -970,6 +1087,7 @@ class Run {
       s.newCommands.push_back(x.text);
       commandsShown_ = x.seq;
     }
+    s.newProgress = TakeProgress();
     s.eventTotal = operator_->EventTotal();
     if (f.Any() && !timeline_.failSafeCycle) {
       timeline_.failSafeCycle = summary_.checkerCycles;
@@ -1013,6 +1131,10 @@ class Run {
       p.cpuSecondsAtEnd = cpuAtEnd_[k].process;
       p.cyclicCpuSecondsAtEnd = cpuAtEnd_[k].cyclic;
       p.cpuSlicesAtEnd = cpuAtEnd_[k].slices;
+      p.wakeUpsAtGoal = cpuAtGoal_[k].wakeUps;
+      p.wakeUpsAtEnd = cpuAtEnd_[k].wakeUps;
+      p.preemptionsAtGoal = cpuAtGoal_[k].preemptions;
+      p.preemptionsAtEnd = cpuAtEnd_[k].preemptions;
       facts.push_back(p);
     }
     return facts;
@@ -1128,6 +1250,8 @@ class Run {
         if (x.order.kind == ScmSim::RemoteOrder::Kind::ObjectRead) op.objectReads.push_back(x.text);
       }
       op.strayAnswers = operator_->StrayAnswers();
+      (void)TakeProgress();
+      op.orderProgress = progress_;
       if (const auto& r = operator_->LastStatus()) {
         op.lastStatus = ScmSim::DescribeAnswer(TestFrames::kStatusRequest, 0, TestFrames::BuildStatus(*r));
       }
@@ -1244,8 +1368,11 @@ class Run {
   uint32_t resetsFollowed_ = 0;                     ///< domain resets the pump has followed (outside the download step)
   bool pumpFollows_ = true;                         ///< the pump opened the queues of the last reset
   std::optional<Clock::time_point> unlockSent_;     ///< when the unlock step under way sent its request
-  uint32_t resetsAtUnlock_ = 0;                     ///< resets carried out when the last unlock step sent its request
-  std::pair<uint32_t, uint32_t> startsAtUnlock_;    ///< starts of checker and firmware then
+  uint64_t progressSeen_ = 0;                        ///< the last remote exchange TakeProgress looked at
+  std::optional<std::array<uint16_t, 3>> progressLast_;  ///< remote state, stored and last completed code last seen
+  std::vector<std::string> progress_;               ///< every change of the orders' progress, in order
+  uint32_t resetsBefore_ = 0;                     ///< resets carried out at the last unlock request or restart step
+  std::pair<uint32_t, uint32_t> startsBefore_;    ///< starts of checker and firmware then
   std::string handshakeText_ = "waiting for the checker (condition 1)";  ///< shown in the view
 };
 

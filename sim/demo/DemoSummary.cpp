@@ -207,6 +207,8 @@ std::string SummaryText(const Summary& s) {
   }
   t += "\n";
   if (!op.failedStep.empty()) t += "    failed step: " + op.failedStep + "\n";
+  if (!op.orderProgress.empty()) t += "    order progress:\n";
+  for (const std::string& p : op.orderProgress) t += "      " + p + "\n";
   if (!op.lastStatus.empty()) t += "    last status: " + op.lastStatus + "\n";
   if (!s.kept.qorVariables.empty()) {
     t += "  Qor variables:";
@@ -248,7 +250,10 @@ std::string SummaryJson(const Summary& s) {
                                              {"cyclicAtGoal", Optional(p.cyclicCpuSecondsAtGoal)},
                                              {"cyclicAtEnd", Optional(p.cyclicCpuSecondsAtEnd)}}},
                              {"cpuSlices", {{"atGoal", Optional(p.cpuSlicesAtGoal)},
-                                            {"atEnd", Optional(p.cpuSlicesAtEnd)}}}});
+                                            {"atEnd", Optional(p.cpuSlicesAtEnd)}}},
+                             {"wakeUps", {{"atGoal", Optional(p.wakeUpsAtGoal)}, {"atEnd", Optional(p.wakeUpsAtEnd)}}},
+                             {"preemptions", {{"atGoal", Optional(p.preemptionsAtGoal)},
+                                              {"atEnd", Optional(p.preemptionsAtEnd)}}}});
   }
   j["failSafe"] = nlohmann::json::array();
   for (const FailSafeEntry& f : s.failSafe) {
@@ -278,13 +283,14 @@ std::string SummaryJson(const Summary& s) {
                    {"stepsDone", op.stepsDone},     {"failedStep", op.failedStep},
                    {"classicRecords", op.classicRecords}, {"classicRecordsSound", op.classicRecordsSound},
                    {"remoteEvents", op.remoteEvents},
+                   {"orderProgress", op.orderProgress},
                    {"downloads", op.downloads},
                    {"unlocks", op.unlocks}};
   nlohmann::json qor = nlohmann::json::object();
   for (const auto& [id, bytes] : s.kept.qorVariables) qor[std::to_string(id)] = bytes;
   nlohmann::json files = nlohmann::json::object();
   for (const auto& [name, bytes] : s.kept.files) files[name] = bytes;
-  j["kept"] = {{"qorVariables", qor}, {"files", files}, {"flash", s.kept.flash}};
+  j["kept"] = {{"qorVariables", qor}, {"files", files}, {"flash", s.kept.flash}, {"qorRequests", s.kept.qorRequests}};
   const ScmSim::NetworkCounts& c = s.network;
   j["network"] = {{"fromFirmware", c.fromFirmware}, {"toNodes", c.toNodes},     {"noNode", c.noNode},
                   {"notRequest", c.notRequest},     {"toFirmware", c.toFirmware}, {"dropped", c.dropped},

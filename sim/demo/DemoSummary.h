@@ -33,6 +33,10 @@ struct ProgramSummary {
   std::optional<double> cyclicCpuSecondsAtEnd;   ///< the same at the end
   std::optional<uint64_t> cpuSlicesAtGoal;       ///< times any of its threads was switched in, at the goal
   std::optional<uint64_t> cpuSlicesAtEnd;        ///< the same at the end
+  std::optional<uint64_t> wakeUpsAtGoal;         ///< times any of its threads went to sleep (and was woken), at the goal
+  std::optional<uint64_t> wakeUpsAtEnd;          ///< the same at the end
+  std::optional<uint64_t> preemptionsAtGoal;     ///< times any of its threads was preempted, at the goal
+  std::optional<uint64_t> preemptionsAtEnd;      ///< the same at the end
 };
 
 /// One fail-safe signal.
@@ -63,6 +67,7 @@ struct KeptValues {
   std::vector<std::pair<unsigned, std::string>> qorVariables;  ///< each written Qor variable and its bytes in hex
   std::vector<std::pair<std::string, std::string>> files;      ///< each application file present and its bytes in hex
   std::string flash;                                           ///< flash area 16 in hex, "-" when absent
+  std::vector<std::string> qorRequests;                        ///< every request on the Qor variable channel in hex, in order
 };
 
 /// One unlock request of the download step and its answer.
@@ -100,6 +105,7 @@ struct OperatorSummary {
   unsigned classicRecords = 0;         ///< classic status records that came back
   unsigned classicRecordsSound = 0;    ///< those whose fail-safe byte read 0x55
   std::vector<std::string> remoteEvents;  ///< the firmware's remote-control events as "result,0xCODE"
+  std::vector<std::string> orderProgress;  ///< each change of remote state, stored and last completed code the status records showed
   std::vector<std::string> downloads;  ///< the files the script downloaded, in order
   std::vector<std::string> unlocks;    ///< the script's unlock answers as "identifier,result"
   unsigned scriptSteps = 0;            ///< steps of the scripted operator

@@ -102,6 +102,11 @@ class TerminalView : public View {
       commands_.push_back(c);
       if (commands_.size() > kShownCommands) commands_.pop_front();
     }
+    // an order's progress shows among the commands, in the order it came
+    for (const std::string& p : s.newProgress) {
+      commands_.push_back("order progress " + p);
+      if (commands_.size() > kShownCommands) commands_.pop_front();
+    }
     const auto now = std::chrono::steady_clock::now();
     if (drawn_ > 0 && now - lastDraw_ < kRedrawPeriod) {
       pending_ = s;
@@ -160,6 +165,7 @@ class LineView : public View {
     }
     for (const std::string& e : s.newEvents) Line(s.seconds, "event " + e);
     for (const std::string& c : s.newCommands) Line(s.seconds, "operator " + c);
+    for (const std::string& p : s.newProgress) Line(s.seconds, "order progress " + p);
     if (!s.remoteRecord.empty()) Change(s.seconds, "status", s.remoteRecord, record_);
   }
   void Finish() override { std::fflush(out_); }

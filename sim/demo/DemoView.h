@@ -43,6 +43,7 @@ struct Snapshot {
   std::string remoteRecord;            ///< the last status record, one line; empty when none
   std::vector<std::string> marks;      ///< per node row: its mark in the record ("mismatch", ...), or empty
   std::vector<std::string> newCommands;  ///< commands answered since the last snapshot, with their answers
+  std::vector<std::string> newProgress;  ///< order progress (remote state, stored, last completed) changed since the last snapshot
   std::optional<double> secondsLeft;   ///< seconds left of the time limit (before the goal) or the duration
 };
 

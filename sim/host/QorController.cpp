@@ -49,6 +49,7 @@ std::vector<uint8_t> QorController::Answer(const std::vector<uint8_t>& request) 
 int32_t QorController::Send(int32_t handle, const std::vector<uint8_t>& request) {
   auto it = channels_.find(handle);
   if (it == channels_.end() || request.size() > it->second.sendSize) return -1;
+  if (requests_.size() < kRequestsKept) requests_.push_back(request);
   QorReplyScript s;
   if (!script_.empty()) {
     s = script_.front();

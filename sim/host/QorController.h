@@ -36,6 +36,8 @@ class QorController {
   static constexpr uint8_t kMaxPayload = 198;
   /// Most channels open at once.
   static constexpr size_t kMaxChannels = 16;
+  /// Requests kept for Requests(); later ones are carried out but not kept.
+  static constexpr size_t kRequestsKept = 4096;
 
   /// Opens a channel: handle, or -1.
   int32_t Open(uint32_t sendSize, uint32_t receiveSize);
@@ -52,6 +54,8 @@ class QorController {
   void Script(const QorReplyScript& script) { script_.push_back(script); }
   /// Stored value of a variable, none when never written.
   std::optional<std::vector<uint8_t>> Variable(unsigned variable) const;
+  /// Every request sent so far (up to kRequestsKept), oldest first.
+  const std::vector<std::vector<uint8_t>>& Requests() const { return requests_; }
   /// Sets a variable as a write would (none: never written); false for a variable or length out of range.
   bool SetVariable(unsigned variable, std::optional<std::vector<uint8_t>> value);
   /// The reply a request deserves; a valid write is stored.
@@ -70,6 +74,7 @@ class QorController {
   std::array<std::optional<std::vector<uint8_t>>, kVariables> variables_;  ///< stored values
   std::deque<QorReplyScript> script_;      ///< scripted next replies
   std::map<int32_t, Channel> channels_;    ///< open channels
+  std::vector<std::vector<uint8_t>> requests_;  ///< requests sent so far, oldest first
 };
 
 }  // namespace ScmSim

@@ -410,6 +410,11 @@ std::optional<Bytes> HostSim::QorVariable(unsigned variable) const {
   return qor_.Variable(variable);
 }
 
+std::vector<Bytes> HostSim::QorRequests() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return qor_.Requests();
+}
+
 bool HostSim::PutFile(const std::string& name, const Bytes& content) {
   std::lock_guard<std::mutex> lock(mutex_);
   return storage_.Put(name, content);
@@ -434,12 +439,12 @@ void HostSim::SetStorageBusy(bool busy) {
     busyUntil_ = {};
   }
 }
-void HostSim::InjectFault(uint32_t number, int count) {
+void HostSim::InjectFault(uint32_t number, int count, pid_t pid) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (count == 0) {
     faults_.erase(number);
   } else {
-    faults_[number] = Fault{count, false, 0};
+    faults_[number] = Fault{count, false, 0, pid, false};
   }
   PublishCounterLocked();
 }
@@ -453,13 +458,17 @@ bool HostSim::Download(const std::string& name, const Bytes& plain, uint32_t wor
   std::lock_guard<std::mutex> lock(mutex_);
   return storage_.Put(name, *locked) && storage_.Put(CompanionName(name), Bytes(plain.begin(), plain.begin() + 4));
 }
-void HostSim::InjectShortTransfer(uint32_t number, int count, uint32_t limit) {
+void HostSim::InjectShortTransfer(uint32_t number, int count, uint32_t limit, pid_t pid) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (count == 0) {
     faults_.erase(number);
   } else {
-    faults_[number] = Fault{count, true, limit};
+    faults_[number] = Fault{count, true, limit, pid, false};
   }
+}
+void HostSim::InjectCut(uint32_t number, uint32_t limit, pid_t pid) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  faults_[number] = Fault{1, false, limit, pid, true};
 }
 
 std::optional<uint32_t> HostSim::Condition(unsigned number) const {
@@ -528,8 +537,9 @@ bool HostSim::WaitResetsDone(uint32_t count, std::chrono::milliseconds timeout) 
 void HostSim::ResetWorker() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
-    if (resets_.pending > 0 && !LockedLocked()) {
+    if (resets_.pending > 0 && (forcedReset_ || !LockedLocked())) {
       resets_.pending = 0;
+      forcedReset_ = false;
       lock.unlock();
       CarryOutReset();
       lock.lock();
@@ -624,7 +634,7 @@ HostSim::CallOut HostSim::Serve(const CallIn& in) {
     std::unique_lock<std::mutex> lock(mutex_);
     auto fault = faults_.find(in.number);
     std::optional<Fault> applied;
-    if (fault != faults_.end()) {
+    if (fault != faults_.end() && (fault->second.pid == 0 || fault->second.pid == in.pid)) {
       applied = fault->second;
       if (fault->second.remaining > 0 && --fault->second.remaining == 0) {
         faults_.erase(fault);
@@ -632,6 +642,17 @@ HostSim::CallOut HostSim::Serve(const CallIn& in) {
       }
     }
     if (stopping_ || !started_) {
+      out.err = SCM_HOST_ERRNO_STOPPING;
+    } else if (applied && applied->cut) {
+      // A power cut in the middle of the call: a write stores its first bytes on the handle, then the
+      // domain resets without waiting for the lock, and the caller is killed before any answer.
+      if (in.number == 0x88) (void)Dispatch(in, &*applied);
+      ++resets_.cuts;
+      ++resets_.pending;
+      forcedReset_ = true;
+      const uint32_t done = resets_.done;
+      changed_.notify_all();
+      changed_.wait(lock, [&] { return resets_.done != done || stopping_; });
       out.err = SCM_HOST_ERRNO_STOPPING;
     } else if (applied && !applied->shortTransfer) {
       out.err = SCM_HOST_ERRNO_INJECTED;
@@ -804,6 +825,11 @@ HostSim::CallOut HostSim::Dispatch(const CallIn& in, const Fault* shortTransfer)
         return ok(static_cast<int32_t>(n));
       }
       if (w[3] > kFlashMax) return fail(SCM_HOST_ERRNO_BAD_ARGUMENT);
+      if (shortTransfer != nullptr && shortTransfer->limit < w[3]) {
+        // the area is rewritten only by a whole transfer: cut short, it keeps its old content
+        out.words[5] = shortTransfer->limit;
+        return ok(static_cast<int32_t>(shortTransfer->limit));
+      }
       flash_ = in.in;
       out.words[5] = w[3];
       return ok(static_cast<int32_t>(w[3]));

@@ -92,6 +92,7 @@ struct ResetState {
   uint32_t plcRequests = 0;             ///< 0x93 calls
   uint32_t pending = 0;                 ///< requested, waiting for the lock to clear
   uint32_t done = 0;                    ///< resets carried out
+  uint32_t cuts = 0;                    ///< calls cut by a reset that did not wait for the lock (power cut)
 };
 
 class HostServer;
@@ -147,6 +148,8 @@ class HostSim {
   void ScriptQorReply(const QorReplyScript& script);
   /// Stored value of variable 0..7, none when never written.
   std::optional<Bytes> QorVariable(unsigned variable) const;
+  /// Every request sent on the Qor variable channel so far (writes and probes), oldest first.
+  std::vector<Bytes> QorRequests() const;
   /// Sets variable 0..7 as the controller keeps it (none: never written); false when out of range.
   bool SetQorVariable(unsigned variable, std::optional<Bytes> value);
 
@@ -159,10 +162,16 @@ class HostSim {
   void SetStorageBusyFor(std::chrono::milliseconds duration);
   /// Opens are refused busy until cleared.
   void SetStorageBusy(bool busy);
-  /// The next count calls of number fail with an injected errno (count < 0: until cleared, 0 clears).
-  void InjectFault(uint32_t number, int count);
-  /// The next count reads (0x87) or writes (0x88) transfer at most limit bytes.
-  void InjectShortTransfer(uint32_t number, int count, uint32_t limit);
+  /// The next count calls of number fail with an injected errno (count < 0: until cleared, 0 clears);
+  /// with a pid only that process's calls (the others are served and leave the fault armed).
+  void InjectFault(uint32_t number, int count, pid_t pid = 0);
+  /// The next count reads (0x87), writes (0x88) or flash writes (0x95) transfer at most limit bytes
+  /// (a flash write cut short leaves the old content); with a pid only that process's calls.
+  void InjectShortTransfer(uint32_t number, int count, uint32_t limit, pid_t pid = 0);
+  /// The process's next call of number is cut by a domain reset that does not wait for the reset
+  /// lock, as a power cut would: a write first stores at most limit bytes on its handle, any other
+  /// call is not served; the caller gets no answer before its programs are killed.
+  void InjectCut(uint32_t number, uint32_t limit, pid_t pid);
   /// What a close after a short or refused write does: true commits the partial file, false discards it.
   void SetCommitDamagedWrites(bool commit);
   /// Puts a file locked for download, and its ".swp" companion with the four plain bytes;
@@ -236,7 +245,9 @@ class HostSim {
   struct Fault {
     int remaining = 0;                 ///< calls still affected, < 0 until cleared
     bool shortTransfer = false;        ///< transfer at most limit bytes instead of failing
-    uint32_t limit = 0;                ///< byte limit of a short transfer
+    uint32_t limit = 0;                ///< byte limit of a short transfer (or of a cut write)
+    pid_t pid = 0;                     ///< the only process it applies to, 0 for any
+    bool cut = false;                  ///< the call is cut by a reset that does not wait for the lock
   };
   struct Holder {
     pid_t pid = 0;                     ///< process holding the reset lock
@@ -271,6 +282,7 @@ class HostSim {
   std::chrono::steady_clock::time_point counterEpoch_;  ///< when counterBase_ held
   ScmHostClock::Publisher counterPage_;  ///< the counter as a page beside the socket (call 0x80 without a round trip)
   std::optional<Bytes> flash_;         ///< flash area 16
+  bool forcedReset_ = false;           ///< the pending reset does not wait for the lock (a cut)
   uint32_t busyOpens_ = 0;             ///< opens still refused busy
   bool busy_ = false;                  ///< opens refused busy until cleared
   std::chrono::steady_clock::time_point busyUntil_;  ///< opens refused busy until then

@@ -37,6 +37,13 @@ TEST(BenchShare, IsTheCpuTimePerCycleOverTenMilliseconds) {
   EXPECT_EQ(ScmBench::ShareOfCycle(std::nullopt), std::nullopt);
 }
 
+TEST(BenchWakeUpFloor, IsTheWakeUpsTimesTheBareWakeUpsCost) {
+  EXPECT_DOUBLE_EQ(ScmBench::WakeUpFloor(2.0, 0.000009).value(), 0.000018);
+  EXPECT_DOUBLE_EQ(ScmBench::WakeUpFloor(1.5, 0.000012).value(), 0.000018);
+  EXPECT_EQ(ScmBench::WakeUpFloor(std::nullopt, 0.000009), std::nullopt);
+  EXPECT_EQ(ScmBench::WakeUpFloor(2.0, std::nullopt), std::nullopt);
+}
+
 TEST(BenchCallgrind, TotalsComeFromTheTotalsLineElseTheSummary) {
   struct Case {
     const char* name;                       ///< case name

@@ -69,6 +69,27 @@ TEST_F(DemoRunTest, BothProgramsCycleForTheDuration) {
   EXPECT_EQ(s["runDirectory"], "");
 }
 
+TEST_F(DemoRunTest, SummaryCountsEachProgramsWakeUpsApartFromPreemptions) {
+  const Ended e = Run({"--nodes", "1", "--duration", "2"});
+  ASSERT_EQ(e.status, Exit::Success) << e.output;
+  const nlohmann::json s = Summary();
+  const double guarding = s["cycles"]["firmware"].get<double>() - s["cycles"]["firmwareAtGoal"].get<double>();
+  ASSERT_GE(guarding, 100.0);
+  for (const auto& p : s["programs"]) {
+    const nlohmann::json& w = p["wakeUps"];
+    const nlohmann::json& q = p["preemptions"];
+    ASSERT_TRUE(w["atGoal"].is_number() && w["atEnd"].is_number()) << p.dump();
+    ASSERT_TRUE(q["atGoal"].is_number() && q["atEnd"].is_number()) << p.dump();
+    EXPECT_GE(q["atEnd"].get<double>(), q["atGoal"].get<double>()) << p.dump();
+    // Each program's tasks sleep about twice a cycle (the firmware's cyclic and
+    // background tasks; the checker's check task for its period and for the
+    // firmware's cycle): never none in most cycles, never twice as often.
+    const double perCycle = (w["atEnd"].get<double>() - w["atGoal"].get<double>()) / guarding;
+    EXPECT_GE(perCycle, 0.5) << p.dump();
+    EXPECT_LE(perCycle, 3.0) << p.dump();
+  }
+}
+
 TEST_F(DemoRunTest, KeptStorageHoldsTheFilesAndOutlivesTheCleanUpOfLaterRuns) {
   const Ended e = Run({"--nodes", "1", "--keep-storage"});
   ASSERT_EQ(e.status, Exit::Success) << e.output;

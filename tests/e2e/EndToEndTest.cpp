@@ -37,6 +37,8 @@ constexpr const char* kGuardSeconds = "1";
 constexpr const char* kReachLimit = "30";
 /// Time limit of a run in which one node stays out: long enough for the SCM's repeated rounds.
 constexpr const char* kStayOutLimit = "8";
+/// Time limit of a run in which one node stays out while a scripted operator acts: its steps take seconds.
+constexpr const char* kStayOutOperatorLimit = "15";
 /// Time limit of a run with a scripted operator: its waits and the confirmations take seconds.
 constexpr const char* kOperatorLimit = "120";
 /// Trace lines printed when a scenario fails.
@@ -124,14 +126,45 @@ void NeverFailSafe(const json& s) {
   for (const json& p : s["programs"]) EXPECT_EQ(p["state"], "stopped by the run") << p.dump();
 }
 
-/// Every node operational, never fail-safe, and every step of the scripted operator done; its summary.
-const json& ScriptRanThrough(const json& s) {
-  OthersOperational(s, true);
+/// Every node operational (but the faulty one unless includingFaulty), never fail-safe, and every
+/// step of the scripted operator done; its summary.
+const json& ScriptRanThrough(const json& s, bool includingFaulty = true) {
+  OthersOperational(s, includingFaulty);
   NeverFailSafe(s);
   const json& op = s["operator"];
   EXPECT_EQ(op["failedStep"], "") << op.dump();
   EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
   return op;
+}
+
+/// The order progress the operator side saw (each change of remote state, stored and last
+/// completed code, without its time) holds the expected changes in this order.
+void ProgressShows(const json& op, const std::vector<std::string>& expected) {
+  std::vector<std::string> seen;
+  for (const json& p : op["orderProgress"]) {
+    const std::string text = p.get<std::string>();
+    seen.push_back(text.substr(text.find(": ") + 2));
+  }
+  size_t next = 0;
+  for (const std::string& line : seen) {
+    if (next < expected.size() && line == expected[next]) ++next;
+  }
+  EXPECT_EQ(next, expected.size()) << "missing from the progress: " << (next < expected.size() ? expected[next] : "")
+                                   << "\n" << op["orderProgress"].dump(1);
+}
+
+/// Writes the scripted operator's steps into the run's directory; the script's path.
+std::string OperatorScript(const DemoProcess& demo, const std::vector<std::string>& steps) {
+  const std::string script = demo.Directory() + "/operator.txt";
+  std::ofstream out(script);
+  for (const std::string& step : steps) out << step << "\n";
+  return script;
+}
+
+/// One domain restart after the accepted order: both programs started twice, the checker's
+/// persistence kept what the firmware accepted (no checker record, checked for every scenario).
+void RestartedOnce(const json& s) {
+  for (const json& p : s["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
 }
 
 /// The network never echoed the firmware's frames: all it gave the firmware came from the nodes.
@@ -209,7 +242,32 @@ struct E2eCase {
   const char* name;                              ///< scenario name in ci-scenarios.toml
   int status;                                    ///< documented exit status
   std::function<void(const Outcome&)> check;     ///< what the host side must show
+  std::vector<std::string> args = {};            ///< further scmdemo options of this run
+  bool noFrames = false;                         ///< no frame is traced (the firmware never serves the network)
+  /// The firmware reports a trouble with its files or the key-medium identity (0x6200C086, 0x6200C087):
+  /// only where the run spoils a write or installs another key medium.
+  bool fileEvents = false;
 };
+
+/// An acceptance of node 2's firmware whose write of "fwrevcnf.bin" the host spoilt: the order failed
+/// for good with the file's events (storage event code and count, 0x6200C086 count), a further order
+/// refused, the file still accepting revision 1.
+void FirmwareWriteFailed(const Outcome& o, const char* storageEvent, unsigned fileEvents) {
+  const json& op = ScriptRanThrough(o.summary, false);
+  const std::vector<std::string> events = op["remoteEvents"];
+  EXPECT_EQ(events, (std::vector<std::string>{"3,0x0100", "9,0x0100"}));
+  ProgressShows(op, {"remote accepted, stored 0x0100, last completed 0x0000",
+                     "remote being confirmed, stored 0x0100, last completed 0x0000",
+                     "remote final, stored 0x0100, last completed 0x0000"});
+  EXPECT_EQ(EventsOfCode(o.summary, "0x6200C086"), fileEvents) << o.summary["events"].dump();
+  EXPECT_EQ(EventsOfCode(o.summary, storageEvent), 1u) << o.summary["events"].dump();
+  const std::string fwrev = o.summary["kept"]["files"]["fwrevcnf.bin"];
+  EXPECT_EQ(HexByte(fwrev, 12) | (HexByte(fwrev, 13) << 8), 2u) << fwrev;
+  EXPECT_EQ(HexByte(fwrev, 14) | (HexByte(fwrev, 15) << 8), 1u) << fwrev;
+  const json& n = Node(o.summary, kFaultyNode);
+  EXPECT_NE(n["state"], "operational") << n.dump();
+  for (const json& p : o.summary["programs"]) EXPECT_EQ(p["starts"], 1) << p.dump();
+}
 
 /// Names the case in test output.
 void PrintTo(const E2eCase& c, std::ostream* os) { *os << c.name; }
@@ -266,10 +324,10 @@ const std::vector<E2eCase>& Cases() {
        [](const Outcome& o) {
          const json& op = ScriptRanThrough(o.summary);
          EXPECT_EQ(op["strayAnswers"], 0);
-         // the last record: no mismatch, the exchange completed
+         // the last record, after the domain restart: no mismatch (the script waited for the exchange's completion)
          const std::string last = op["lastStatus"];
          EXPECT_NE(last.find("mismatches 0 [-]"), std::string::npos) << last;
-         EXPECT_NE(last.find("last completed 0x0060"), std::string::npos) << last;
+         RestartedOnce(o.summary);
          // every classic record reached the host unmarked by the checker: both channels sound
          EXPECT_GT(op["classicRecords"].get<unsigned>(), 0u);
          EXPECT_EQ(op["classicRecordsSound"], op["classicRecords"]);
@@ -333,6 +391,11 @@ const std::vector<E2eCase>& Cases() {
          const json& op = ScriptRanThrough(o.summary);
          const std::vector<std::string> events = op["remoteEvents"];
          EXPECT_EQ(events, (std::vector<std::string>{"3,0x5000", "3,0x0100"}));
+         RestartedOnce(o.summary);
+         // the order's progress as it changed, then the restarted firmware's empty record
+         ProgressShows(op, {"remote accepted, stored 0x0100, last completed 0x0000",
+                            "remote none, stored 0x0100, last completed 0x0100",
+                            "remote none, stored 0x0000, last completed 0x0000"});
          // "fwrevcnf.bin" accepts node 2's minor revision 2 (entries by SADR: 1, 2, 3, 4).
          const std::string fwrev = o.summary["kept"]["files"]["fwrevcnf.bin"];
          EXPECT_EQ(HexByte(fwrev, 0), 4u) << fwrev;
@@ -340,19 +403,57 @@ const std::vector<E2eCase>& Cases() {
          EXPECT_EQ(HexByte(fwrev, 14) | (HexByte(fwrev, 15) << 8), 2u) << fwrev;
          EXPECT_EQ(FwRevFlags(fwrev) & 0x10u, 0u) << "setup mode off";
        }},
+      // the refused write: "file write failed"; the empty file the close commits is written back
+      {"firmware-write-refused", Exit::TimeLimit, [](const Outcome& o) { FirmwareWriteFailed(o, "0x62008A05", 1); },
+       {}, false, true},
+      // the short write, whose partial file the host discards at the close here (the default commits
+      // it): the short count and the failed close each reported, "file close failed" once
+      {"firmware-write-cut-short", Exit::TimeLimit, [](const Outcome& o) { FirmwareWriteFailed(o, "0x62008A01", 2); },
+       {"--damaged-writes", "discard"}, false, true},
       {"key-medium-accepted", Exit::Success,
        [](const Outcome& o) {
          // No set-to-operational before the acceptance: the checker would have recorded one (0xE249).
          const json& op = ScriptRanThrough(o.summary);
          const std::vector<std::string> events = op["remoteEvents"];
          EXPECT_EQ(events, (std::vector<std::string>{"3,0x5000", "3,0x0200"}));
+         RestartedOnce(o.summary);
+         ProgressShows(op, {"remote accepted, stored 0x0200, last completed 0x0000",
+                            "remote none, stored 0x0200, last completed 0x0200",
+                            "remote none, stored 0x0000, last completed 0x0000"});
          const json& kept = o.summary["kept"];
          EXPECT_EQ(kept["flash"], kept["files"]["corvane.uid"]) << kept.dump();
          // "fwrevcnf.bin" accepts the host's Qor UDID and target id.
          const std::string fwrev = kept["files"]["fwrevcnf.bin"];
          EXPECT_NE(fwrev.find("025c3e102030" "45230100eeffc000"), std::string::npos) << fwrev;
          EXPECT_EQ(FwRevFlags(fwrev), 0x07u) << fwrev;
-       }},
+       },
+       {},
+       false,
+       true},
+      {"key-medium-flash-refused", Exit::TimeLimit,
+       [](const Outcome& o) {
+         NeverFailSafe(o.summary);
+         const json& op = o.summary["operator"];
+         EXPECT_EQ(op["failedStep"], "") << op.dump();
+         EXPECT_EQ(op["stepsDone"], op["scriptSteps"]);
+         const std::vector<std::string> events = op["remoteEvents"];
+         EXPECT_EQ(events, (std::vector<std::string>{"3,0x0200", "9,0x0200"}));
+         // the order ends 5 s after its failed write, final until a restart
+         ProgressShows(op, {"remote accepted, stored 0x0200, last completed 0x0000",
+                            "remote being confirmed, stored 0x0200, last completed 0x0000",
+                            "remote final, stored 0x0200, last completed 0x0000"});
+         // the start-up's report of the other identity in flash area 16; the failed flash write adds none
+         EXPECT_EQ(EventsOfCode(o.summary, "0x6200C087"), 1u) << o.summary["events"].dump();
+         // the key medium still not accepted: no node assigned (not a frame traced), flash area 16 still
+         // the other identity, and nothing sent to the Qor controller
+         for (const json& n : o.summary["nodes"]) EXPECT_EQ(n["state"], "unassigned") << n.dump();
+         const json& kept = o.summary["kept"];
+         EXPECT_EQ(kept["flash"], "00010000025c3e1020cf439a785634120f00") << kept.dump();
+         EXPECT_TRUE(kept["qorRequests"].empty()) << kept.dump();
+       },
+       {},
+       true,
+       true},
       {"setup-mode-accepts-firmware", Exit::Success,
        [](const Outcome& o) {
          const json& op = ScriptRanThrough(o.summary);
@@ -385,6 +486,11 @@ const std::vector<E2eCase>& Cases() {
          const json& op = ScriptRanThrough(o.summary);
          const std::vector<std::string> events = op["remoteEvents"];
          EXPECT_EQ(events, (std::vector<std::string>{"3,0x9000", "3,0x9100"}));
+         // the order stays final until the reset, then the restarted firmware's empty record
+         ProgressShows(op, {"remote none, stored 0x9000, last completed 0x9000",
+                            "remote accepted, stored 0x9100, last completed 0x0000",
+                            "remote final, stored 0x9100, last completed 0x0000",
+                            "remote none, stored 0x0000, last completed 0x0000"});
          // switched on (2, 0) and off (3, 0); the firmware's reset restarted both programs
          EXPECT_EQ(EventsOfCode(o.summary, "0x6200C094"), 2u) << o.summary["events"].dump();
          for (const json& p : o.summary["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
@@ -397,10 +503,28 @@ const std::vector<E2eCase>& Cases() {
          const json& op = ScriptRanThrough(o.summary);
          const std::vector<std::string> events = op["remoteEvents"];
          EXPECT_EQ(events, (std::vector<std::string>{"3,0x8000"}));
+         ProgressShows(op, {"remote accepted, stored 0x8000, last completed 0x0000",
+                            "remote final, stored 0x8000, last completed 0x0000",
+                            "remote none, stored 0x0000, last completed 0x0000"});
          EXPECT_EQ(EventsOfCode(o.summary, "0x6200C07F"), 2u) << o.summary["events"].dump();
          for (const json& p : o.summary["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
          const json& kept = o.summary["kept"];
          EXPECT_EQ(kept["files"]["pardata1.bin"], "") << kept.dump();
+         EXPECT_EQ(kept["files"]["autocnf.bin"], "");
+       }},
+      {"user-data-format-cut-by-reset", Exit::Success,
+       [](const Outcome& o) {
+         const json& op = ScriptRanThrough(o.summary);
+         // The confirmation's event and the cut close come in one cycle of the firmware: the
+         // reset may delete the event queue before the host read it.
+         const std::vector<std::string> events = op["remoteEvents"];
+         EXPECT_LE(events.size(), 1u);
+         for (const std::string& e : events) EXPECT_EQ(e, "3,0x8000");
+         // the power cut restarted both programs; nothing was emptied, so nothing was reported
+         RestartedOnce(o.summary);
+         EXPECT_EQ(EventsOfCode(o.summary, "0x6200C07F"), 0u) << o.summary["events"].dump();
+         const json& kept = o.summary["kept"];
+         EXPECT_EQ(kept["files"]["pardata1.bin"].get<std::string>().size(), 200u) << kept.dump();
          EXPECT_EQ(kept["files"]["autocnf.bin"], "");
        }},
       {"silent", Exit::TimeLimit,
@@ -497,16 +621,14 @@ void RunScenario(const E2eCase& c, bool older) {
     args.insert(args.end(), {"--time-limit", it->operatorSteps.empty() ? kReachLimit : kOperatorLimit, "--duration",
                              kGuardSeconds});
   } else {
-    args.insert(args.end(), {"--time-limit", kStayOutLimit});
+    args.insert(args.end(), {"--time-limit", it->operatorSteps.empty() ? kStayOutLimit : kStayOutOperatorLimit});
   }
+  args.insert(args.end(), c.args.begin(), c.args.end());
   if (!it->domain.empty()) args.insert(args.end(), {"--description", it->domain});
   for (const std::string& f : it->faults) args.insert(args.end(), {"--fault", f});
   for (const std::string& w : it->wireFaults) args.insert(args.end(), {"--wire-fault", w});
   if (!it->operatorSteps.empty()) {
-    const std::string script = demo.Directory() + "/operator.txt";
-    std::ofstream out(script);
-    for (const std::string& step : it->operatorSteps) out << step << "\n";
-    args.insert(args.end(), {"--operator", script});
+    args.insert(args.end(), {"--operator", OperatorScript(demo, it->operatorSteps)});
   }
 
   const ScmDemoTest::Ended e = demo.Run(args);
@@ -517,7 +639,7 @@ void RunScenario(const E2eCase& c, bool older) {
   ASSERT_TRUE(demo.HasSummary());
   EXPECT_EQ(o.summary["exitStatus"], c.status);
   EXPECT_TRUE(o.summary["nodesSimulated"].get<bool>());
-  EXPECT_FALSE(o.trace.empty());
+  EXPECT_EQ(o.trace.empty(), c.noFrames);
   for (const TraceFields& l : o.trace) {
     ASSERT_TRUE(l.count("dir") && l.count("node") && l.count("service") && l.count("fault")) << "trace line";
   }
@@ -531,6 +653,10 @@ void RunScenario(const E2eCase& c, bool older) {
       EXPECT_TRUE(name != "" && name != "application information" && name != "application internal error")
           << ev.dump();
     }
+  }
+  if (!c.fileEvents) {
+    EXPECT_EQ(EventsOfCode(o.summary, "0x6200C086"), 0u) << o.summary["events"].dump();
+    EXPECT_EQ(EventsOfCode(o.summary, "0x6200C087"), 0u) << o.summary["events"].dump();
   }
   // the checks let every scenario's traffic through: only the corrupted frame's warning is logged
   EXPECT_EQ(CheckerRecords(o.summary), std::string(c.name) == "corrupted-frame" ? 1u : 0u)
@@ -683,6 +809,37 @@ TEST(EndToEndOlderDomain, OneHundredAndOneNodesReachOperational) {
   EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
 }
 
+// A Qor controller that fails the firmware's first variable write (a 3-byte
+// reply) and then answers the probe: the failure is latched, the background
+// task resets the domain once, and the restarted firmware writes every Qor
+// variable again, in its start's order.
+TEST(EndToEndQorRecovery, AnAnsweredProbeResetsTheDomainOnceAndEveryVariableIsWrittenAgain) {
+  DemoProcess demo(SCM_DEMO_PATH, "e2e-qor");
+  const std::string script =
+      OperatorScript(demo, {"wait restarted within 60", "wait startup-over within 60", "pause 3"});
+  const ScmDemoTest::Ended e =
+      demo.Run({"--qor-first-write-fails", "--operator", script, "--time-limit", kOperatorLimit, "--duration", kGuardSeconds});
+  EXPECT_EQ(e.status, Exit::Success) << e.output;
+  ASSERT_TRUE(demo.HasSummary());
+  const json s = demo.Summary();
+  ScriptRanThrough(s);
+  // one domain reset: each program started twice
+  for (const json& p : s["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
+  // Before the reset: the SCM version write (variable 5, 0x0401) answered with the failure, nothing
+  // more written, the probe (a read of variable 1) answered. After it: the version, no password
+  // (16 zeros), setup mode off and the empty optional-module list with its CRC-32 (0 over zeros).
+  const std::string version = "25020401";
+  const std::vector<std::string> expected = {version, "01", version, "2110" + std::string(32, '0'), "26020000",
+                                             "2318" + std::string(48, '0')};
+  EXPECT_EQ(s["kept"]["qorRequests"], expected) << s["kept"].dump();
+  EXPECT_EQ(s["kept"]["qorVariables"]["1"], std::string(32, '0'));
+  EXPECT_EQ(s["kept"]["qorVariables"]["3"], std::string(48, '0'));
+  EXPECT_EQ(s["kept"]["qorVariables"]["5"], "0401");
+  EXPECT_EQ(s["kept"]["qorVariables"]["6"], "0000");
+  EXPECT_EQ(CheckerRecords(s), 0u) << s["events"].dump();
+  EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
+}
+
 TEST(EndToEndScenarios, EveryScenarioOfTheFileIsChecked) {
   const SimDomain::ScenarioResult file = SimDomain::LoadScenarioFile(SimDomain::DefaultScenariosPath());
   ASSERT_EQ(file.error, "");
@@ -695,14 +852,9 @@ TEST(EndToEndScenarios, EveryScenarioOfTheFileIsChecked) {
 
 TEST(EndToEndOperator, AFailedStepEndsTheRunWithStatusSeven) {
   DemoProcess demo(SCM_DEMO_PATH, "e2e-operator");
-  const std::string script = demo.Directory() + "/operator.txt";
-  {
-    std::ofstream out(script);
-    out << "# no mismatch: accepting one exchanged module is refused with 16\n"
-        << "wait startup-over within 60\n"
-        << "send enter 0x0060 expect 0\n"
-        << "send status expect 0\n";
-  }
+  const std::string script = OperatorScript(demo, {"# no mismatch: accepting one exchanged module is refused with 16",
+                                                   "wait startup-over within 60", "send enter 0x0060 expect 0",
+                                                   "send status expect 0"});
   const ScmDemoTest::Ended e = demo.Run({"--operator", script, "--time-limit", kOperatorLimit});
   EXPECT_EQ(e.status, Exit::OperatorFailed);
   ASSERT_TRUE(demo.HasSummary());

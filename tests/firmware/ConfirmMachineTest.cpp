@@ -8,6 +8,7 @@
 #include <array>
 #include <cstring>
 #include <functional>
+#include <optional>
 
 #include "ScmProfile.h"
 #include "MessageBuilder.h"
@@ -15,6 +16,7 @@
 #include "HNFcyc.h"
 #include "HNFstp.h"
 #include "MFWQZ.h"
+#include "MFWQZ_AppFiles.h"
 #include "MFWQZ_Confirm.h"
 #include "MFWQZ_Remote.h"
 #include "ScmSystemCalls.h"
@@ -564,129 +566,260 @@ TEST_F(Machines, UserDataFormatStatesWithoutAStepHoldTheCycle) {
 
 // ---- storage faults ----
 
-TEST_F(Machines, AFailedWriteOfFwRevCnfChangesNothingUnderBothStorageBehaviours) {
-  struct Caller {
-    const char* what;
-    u16 code;
-    std::function<void()> prepare;    // the situation the order needs
-    std::function<void(FakeHost&)> act;  // the step that writes, the fault in place
+/// A fault the host puts on the write (or the read) of a file or of flash area 16.
+enum class StorageFault {
+  Busy,          ///< opens refused busy past the firmware's limit
+  RefusedOpen,   ///< the open refused
+  RefusedWrite,  ///< the write refused
+  ShortWrite,    ///< the write stores one byte less
+  FailingClose,  ///< the close refused (the handle goes all the same)
+  ShortRead,     ///< the read brings one byte less
+  FlashRefused,  ///< the flash write refused
+  FlashShort,    ///< the flash write transfers one byte less (the area keeps its old content)
+  PowerCut,      ///< the controller loses power at the target's write (or close): the handle never closed
+};
+
+const char* Name(StorageFault f) {
+  switch (f) {
+    case StorageFault::Busy: return "busy past the limit";
+    case StorageFault::RefusedOpen: return "refused open";
+    case StorageFault::RefusedWrite: return "refused write";
+    case StorageFault::ShortWrite: return "short write";
+    case StorageFault::FailingClose: return "failing close";
+    case StorageFault::ShortRead: return "short read";
+    case StorageFault::FlashRefused: return "flash write refused";
+    case StorageFault::FlashShort: return "flash write cut short";
+    case StorageFault::PowerCut: return "power cut";
+  }
+  return "?";
+}
+
+void Inject(StorageFault f, FakeHost& h) {
+  switch (f) {
+    case StorageFault::Busy:
+      h.busyOpens = 1000;
+      h.onCall = [&h](int n) {
+        if (n == SCM_SC_OPEN_STORAGE) h.counter += 1000000;
+      };
+      return;
+    case StorageFault::RefusedOpen: h.failing.insert(SCM_SC_OPEN_STORAGE); return;
+    case StorageFault::RefusedWrite: h.failWrites = 1; return;
+    case StorageFault::ShortWrite: h.shortAnyWrites = 1; return;
+    case StorageFault::FailingClose: h.failCloses = 1; return;
+    case StorageFault::ShortRead: h.shortReadBy = 1; return;  // on the target's file
+    case StorageFault::FlashRefused: h.failing.insert(SCM_SC_WRITE_QOR_FLASH_FILE); return;
+    case StorageFault::FlashShort: h.shortFlashWrites = 1; return;
+    case StorageFault::PowerCut: return;  // the target names the call it comes at
+  }
+}
+
+void ClearFaults(FakeHost& h) {
+  h.onCall = nullptr;
+  h.failing.clear();
+  h.busyOpens = 0;
+  h.shortReadBy = 0;
+  h.failWrites = 0;
+  h.shortAnyWrites = 0;
+  h.failCloses = 0;
+  h.shortFlashWrites = 0;
+}
+
+/// Every write of the application files and flash area 16 (and the reads of "corvane.uid" and
+/// "fwrevcnf.bin") under each storage fault that can meet it, under both storage behaviours (a
+/// close after a short or refused write commits the partial file, or discards it). After the fault: the stored bytes as
+/// before, no handle open, the reset hold released, and the firmware as the target's row says;
+/// after a power cut, the restarted application loads the files as they were.
+TEST_F(Machines, ApplicationFilesAndFlashUnderStorageFaultsKeepTheStoredBytesUnderBothStorageBehaviours) {
+  using F = StorageFault;
+  const std::array<uint8_t, 6> udid = {0x02, 0x5C, 0x3E, 0x10, 0x20, 0x30};
+  const std::vector<F> fileFaults = {F::Busy, F::RefusedOpen, F::RefusedWrite, F::ShortWrite, F::FailingClose,
+                                     F::PowerCut};
+  // What an order's failed "fwrevcnf.bin" write must leave: nothing accepted, the order in 4 with its event.
+  struct Kept {
+    u32 lockPost;
+    u32 ack;
   };
-  const Caller callers[] = {
-      {"firmware acceptance", 0x100,
-       [] {
+  Kept kept{};
+  const auto remember = [&kept] { kept = Kept{MFWQZ_gbLockPostFw, MFWQZ_AcknowledgeFwMismatches}; };
+  const auto orderFailedUnchanged = [&kept](const std::string& what, F, const std::vector<Event>& events) {
+    EXPECT_EQ(MFWQZ_ValidFiles, 1u) << what;
+    EXPECT_EQ(MFWQZ_gbLockPostFw, kept.lockPost) << what;
+    EXPECT_EQ(MFWQZ_AcknowledgeFwMismatches, kept.ack) << what;
+    EXPECT_EQ(std::memcmp(MFWQZ_gaucPassword, kSecret.data(), 16), 0) << what;
+    EXPECT_EQ(HNFcyc_TriggerSendPasswordToQorInBgTask, 0u) << what;
+    EXPECT_EQ(MFWQZ_Remote.ulState, 4u) << what;
+    EXPECT_TRUE(std::any_of(events.begin(), events.end(), [](const Event& e) {
+      return e.code == 0x6200C086u || e.code == 0x62008A02u;
+    })) << what;
+  };
+  // An order placed and confirmed up to the step that writes.
+  const auto ordered = [this, &remember](u16 code) {
+    remember();
+    ASSERT_EQ(Order(code), 0) << std::hex << code;
+    ConfirmUntilEntry();
+    if (code != 0x5000) {
+      EXPECT_EQ(MFWQZ_Confirmation(), 1);
+    }
+  };
+  const auto keyMediumChanged = [] {
+    MFWQZ_bCorvaneChanged = 1;
+    (void)MFWQZ_CorvaneChgCnf();
+  };
+  struct Target {
+    const char* what;
+    const char* file;                  // the file whose bytes must stay, "flash" for area 16, null: created
+    std::vector<F> faults;             // the faults that can meet this write
+    int cutAt;                         // the call a power cut comes at
+    bool currentOnly;                  // current release only: the older one keeps its key-medium copy as a Qor variable
+    std::function<void()> prepare;     // the situation, up to the step that writes
+    std::function<void()> act;         // that step, the fault in place
+    std::function<void(const std::string&, F, const std::vector<Event>&)> after;  // the firmware afterwards
+  };
+  const Target targets[] = {
+      {"fwrevcnf.bin by a firmware acceptance", "FWREVCNF.BIN", fileFaults, SCM_SC_WRITE_STORAGE, false,
+       [&] {
          MFWQZ_ModuleInfo[5].usConfiguredRev = 4;
          MFWQZ_ulNumberOfDiffFirmware = 1;
+         ordered(0x100);
        },
-       [](FakeHost&) { EXPECT_EQ(MFWQZ_ModuleXChg(), 0); }},
-      {"key-medium change", 0x200,
-       [] {
-         MFWQZ_bCorvaneChanged = 1;
-         (void)MFWQZ_CorvaneChgCnf();
+       [] { EXPECT_EQ(MFWQZ_ModuleXChg(), 0); }, orderFailedUnchanged},
+      {"fwrevcnf.bin by a key-medium change", "FWREVCNF.BIN", fileFaults, SCM_SC_WRITE_STORAGE, false,
+       [&] {
+         keyMediumChanged();
+         ordered(0x200);
        },
-       [](FakeHost& h) {
+       [this] {
          EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
          EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_FAILED);
          (void)MFWQZ_CorvaneChgCnf();
-         h.counter += 5000000;
+         host.counter += 5000000;
          (void)MFWQZ_CorvaneChgCnf();
+       },
+       orderFailedUnchanged},
+      {"fwrevcnf.bin by a password change", "FWREVCNF.BIN", fileFaults, SCM_SC_WRITE_STORAGE, false,
+       [&] { ordered(0x5000); }, [] { EXPECT_EQ(MFWQZ_Confirmation(), 0); }, orderFailedUnchanged},
+      {"fwrevcnf.bin by setup mode on", "FWREVCNF.BIN", fileFaults, SCM_SC_WRITE_STORAGE, false,
+       [&] { ordered(0x9000); }, [] { EXPECT_EQ(MFWQZ_SetupMode(), 0); }, orderFailedUnchanged},
+      {"flash area 16 by a key-medium change", "flash", {F::FlashRefused, F::FlashShort}, 0, true,
+       [&] {
+         keyMediumChanged();
+         ASSERT_EQ(Order(0x200), 0);
+         EXPECT_EQ(ConfirmUntilAction(), 1);
+       },
+       [] { EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1); },
+       [](const std::string& what, F, const std::vector<Event>&) {
+         EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_FAILED) << what;
+         EXPECT_EQ(MFWQZ_bCorvaneChanged, 1u) << what << ": still changed";
+         // "fwrevcnf.bin" was written: it is loaded again so that revisions are not held off for good.
+         EXPECT_EQ(MFWQZ_gbTriggerReloadRev, 1u) << what;
+         MFWQZ_InitState = 2;
+         (void)MFWQZ_Main(0);
+         EXPECT_EQ(MFWQZ_gbLockPostFw, 0u) << what;
+         EXPECT_EQ(MFWQZ_ValidFiles, 1u) << what;
        }},
-      {"password change", 0x5000, [] {}, [](FakeHost&) { EXPECT_EQ(MFWQZ_Confirmation(), 0); }},
-      {"setup mode on", 0x9000, [] {}, [](FakeHost&) { EXPECT_EQ(MFWQZ_SetupMode(), 0); }},
-  };
-  struct Fault {
-    const char* what;
-    std::function<void(FakeHost&)> inject;
-  };
-  const Fault faults[] = {
-      {"busy past the limit",
-       [](FakeHost& h) {
-         h.busyOpens = 1000;
-         h.onCall = [&h](int n) {
-           if (n == SCM_SC_OPEN_STORAGE) h.counter += 1000000;
-         };
+      // The first file emptied fails: the second is not touched.
+      {"autocnf.bin beside pardata1.bin emptied by a user-data format", "AUTOCNF.BIN",
+       {F::FailingClose, F::PowerCut}, SCM_SC_CLOSE_STORAGE, false,
+       [this] {
+         host.files["PARDATA1.BIN"] = {1, 2, 3};
+         host.files["AUTOCNF.BIN"] = {4, 5};
+         ASSERT_EQ(Order(0x8000), 0);
+         EXPECT_EQ(ConfirmUntilAction(), 1);
+       },
+       [] { EXPECT_EQ(MFWQZ_UsrDataFormatMain(), 1); },
+       [](const std::string& what, F, const std::vector<Event>&) {
+         EXPECT_EQ(MFWQZ_UsrDataFormat.ulState, MFWQZ_k_USR_FAILED) << what;
        }},
-      {"refused open", [](FakeHost& h) { h.failing.insert(SCM_SC_OPEN_STORAGE); }},
-      {"refused write", [](FakeHost& h) { h.failWrites = 1; }},
-      {"short write", [](FakeHost& h) { h.shortAnyWrites = 1; }},
-      {"failing close", [](FakeHost& h) { h.failCloses = 1; }},
+      {"corvane.uid created", nullptr, {F::RefusedWrite, F::ShortWrite, F::FailingClose, F::PowerCut},
+       SCM_SC_WRITE_STORAGE, false,
+       [this] {
+         host.files.erase("CORVANE.UID");
+         MFWQZ_bCorvaneUidKnown = 0;
+       },
+       [&udid] { EXPECT_EQ(MFWQZ_ReadCorvaneId(udid.data()), 0) << "the load failed"; },
+       [this, &udid](const std::string& what, F, const std::vector<Event>& events) {
+         EXPECT_TRUE(std::find(events.begin(), events.end(), Event{2, 0x6200C087u, 0, 3}) != events.end()) << what;
+         EXPECT_EQ(MFWQZ_bCorvaneUidKnown, 0u) << what;
+         // Nothing to put back: what the failed create left is either no identity (missing or not 18
+         // bytes, created again at the next load) or, when only the close failed, the identity it wrote.
+         const Bytes* after = host.Find("corvane.uid");
+         if (after != nullptr && after->size() == 18u) {
+           EXPECT_TRUE(std::equal(udid.begin(), udid.end(), after->begin() + 4)) << what;
+         }
+         EXPECT_EQ(MFWQZ_ReadCorvaneId(udid.data()), 1) << what << ": known at the next load";
+         const Bytes* next = host.Find("corvane.uid");
+         ASSERT_NE(next, nullptr) << what;
+         ASSERT_EQ(next->size(), 18u) << what;
+         EXPECT_TRUE(std::equal(udid.begin(), udid.end(), next->begin() + 4)) << what;
+       }},
+      {"corvane.uid read", "CORVANE.UID", {F::Busy, F::RefusedOpen, F::ShortRead}, 0, false,
+       [] { MFWQZ_bCorvaneUidKnown = 0; },
+       [&udid] { EXPECT_EQ(MFWQZ_ReadCorvaneId(udid.data()), 0) << "the load failed"; },
+       [](const std::string& what, F f, const std::vector<Event>& events) {
+         // 0x6200C087's information1: 0 the open failed, 1 the read
+         const u32 information1 = f == F::ShortRead ? 1 : 0;
+         EXPECT_TRUE(std::find(events.begin(), events.end(), Event{2, 0x6200C087u, 0, information1}) != events.end())
+             << what;
+         EXPECT_EQ(MFWQZ_bCorvaneUidKnown, 0u) << what;
+       }},
+      {"fwrevcnf.bin read", "FWREVCNF.BIN", {F::Busy, F::RefusedOpen, F::ShortRead}, 0, false, [] {},
+       [] { EXPECT_EQ(MFWQZ_RevLoad(1), 0) << "the load failed"; },
+       [](const std::string& what, F, const std::vector<Event>& events) {
+         ASSERT_FALSE(events.empty()) << what;
+         EXPECT_EQ(events.back().code, 0x6200C086u) << what;
+       }},
   };
   for (const bool discard : {false, true}) {
-    for (const Caller& c : callers) {
-      for (const Fault& f : faults) {
-        const std::string what = std::string(c.what) + ", " + f.what + (discard ? ", discarding host" : "");
+    for (const Target& t : targets) {
+      if (SCM_kLegacy && t.currentOnly) {
+        continue;
+      }
+      for (const F f : t.faults) {
+        const std::string what = std::string(t.what) + ", " + Name(f) + (discard ? ", discarding host" : "");
         SetUp();
         host.discardFaultyWrites = discard;
-        c.prepare();
-        const Bytes before = File("FWREVCNF.BIN");
-        const Password password = kSecret;
-        const u32 lockPost = MFWQZ_gbLockPostFw;
-        const u32 ack = MFWQZ_AcknowledgeFwMismatches;
-        ASSERT_EQ(Order(c.code), 0) << what;
-        ConfirmUntilEntry();
-        if (c.code != 0x5000) {
-          EXPECT_EQ(MFWQZ_Confirmation(), 1) << what;
-        }
+        t.prepare();
+        const std::optional<Bytes> before =
+            t.file == nullptr                  ? std::nullopt
+            : std::string(t.file) == "flash"   ? host.flash
+            : host.Find(t.file) != nullptr     ? std::optional<Bytes>(*host.Find(t.file))
+                                               : std::nullopt;
         TakeEvents();
-        f.inject(host);
-        c.act(host);
-        host.onCall = nullptr;
-        host.failing.clear();
-        host.busyOpens = 0;
-        EXPECT_EQ(File("FWREVCNF.BIN"), before) << what;
-        EXPECT_EQ(MFWQZ_ValidFiles, 1u) << what;
-        EXPECT_EQ(MFWQZ_gbLockPostFw, lockPost) << what;
-        EXPECT_EQ(MFWQZ_AcknowledgeFwMismatches, ack) << what;
-        EXPECT_EQ(std::memcmp(MFWQZ_gaucPassword, password.data(), 16), 0) << what;
-        EXPECT_EQ(HNFcyc_TriggerSendPasswordToQorInBgTask, 0u) << what;
-        EXPECT_EQ(MFWQZ_Remote.ulState, 4u) << what;
+        host.faultyFile = t.file != nullptr ? t.file : "";
+        Inject(f, host);
+        if (f == F::PowerCut) {
+          host.cutAtCall = t.cutAt;
+        }
+        t.act();
+        ClearFaults(host);
+        const std::vector<Event> events = TakeEvents();
+        const std::optional<Bytes> stored =
+            t.file == nullptr                  ? std::nullopt
+            : std::string(t.file) == "flash"   ? host.flash
+            : host.Find(t.file) != nullptr     ? std::optional<Bytes>(*host.Find(t.file))
+                                               : std::nullopt;
+        if (t.file != nullptr) {
+          EXPECT_EQ(stored, before) << what << ": the stored bytes kept";
+        }
         EXPECT_EQ(host.openHandles, 0) << what;
         EXPECT_EQ(host.lockResets, host.unlockResets) << what << ": the reset hold released";
-        const std::vector<Event> events = TakeEvents();
-        EXPECT_TRUE(std::any_of(events.begin(), events.end(), [](const Event& e) {
-          return e.code == 0x6200C086u || e.code == 0x62008A02u;
-        })) << what;
+        if (f == F::PowerCut) {
+          EXPECT_TRUE(host.poweredOff) << what << ": the cut came";
+          if (t.file == nullptr) {
+            EXPECT_EQ(host.Find("corvane.uid"), nullptr) << what << ": never half-created";
+          }
+          // The controller back: the application starts from what the storage kept.
+          host.PowerOn();
+          ResetApplication();
+          Initialise();
+          EXPECT_EQ(MFWQZ_ValidFiles, 1u) << what;
+          EXPECT_EQ(host.openHandles, 0) << what;
+        } else {
+          t.after(what, f, events);
+        }
         TearDown();
       }
     }
-  }
-}
-
-TEST_F(Machines, AFailedFlashWriteLeavesFlashAndTheKeyMediumChanged) {
-  if constexpr (SCM_kLegacy) {
-    GTEST_SKIP() << "the older release's key-change and firmware-acceptance machines are not built yet";
-  }
-  MFWQZ_bCorvaneChanged = 1;
-  (void)MFWQZ_CorvaneChgCnf();
-  const std::vector<uint8_t> flash = *host.flash;
-  ASSERT_EQ(Order(0x200), 0);
-  EXPECT_EQ(ConfirmUntilAction(), 1);
-  host.failing.insert(SCM_SC_WRITE_QOR_FLASH_FILE);
-  EXPECT_EQ(MFWQZ_CorvaneChgCnf(), 1);
-  host.failing.clear();
-  EXPECT_EQ(*host.flash, flash);
-  EXPECT_EQ(MFWQZ_KeyCnf.ulState, MFWQZ_k_KEY_FAILED);
-  // "fwrevcnf.bin" was written: it is loaded again so that revisions are not held off for good.
-  EXPECT_EQ(MFWQZ_gbTriggerReloadRev, 1u);
-  MFWQZ_InitState = 2;
-  (void)MFWQZ_Main(0);
-  EXPECT_EQ(MFWQZ_gbLockPostFw, 0u);
-  EXPECT_EQ(MFWQZ_ValidFiles, 1u);
-}
-
-TEST_F(Machines, EmptyingTheUserDataFilesUnderBothStorageBehaviours) {
-  for (const bool discard : {false, true}) {
-    SetUp();
-    host.discardFaultyWrites = discard;
-    host.files["PARDATA1.BIN"] = {1, 2, 3};
-    host.files["AUTOCNF.BIN"] = {4, 5};
-    ASSERT_EQ(Order(0x8000), 0);
-    EXPECT_EQ(ConfirmUntilAction(), 1);
-    host.failCloses = 1;
-    EXPECT_EQ(MFWQZ_UsrDataFormatMain(), 1);
-    EXPECT_EQ(MFWQZ_UsrDataFormat.ulState, MFWQZ_k_USR_FAILED) << discard;
-    EXPECT_EQ(host.files["AUTOCNF.BIN"], Bytes({4, 5})) << discard << ": not touched";
-    EXPECT_EQ(host.openHandles, 0) << discard;
-    TearDown();
   }
 }
 

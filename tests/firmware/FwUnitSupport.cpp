@@ -90,6 +90,9 @@ void FakeHost::Install() {
   discardFaultyWrites = false;
   beforeWrite_.clear();
   faultyHandles_.clear();
+  created_.clear();
+  cutAtCall = 0;
+  poweredOff = false;
   ScmMemSetSyscallHook([this](const _Vx_usr_arg_t w[8], int number) { return Serve(w, number); });
 }
 
@@ -117,6 +120,30 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
   calls.push_back(number);
   if (onCall) {
     onCall(number);
+  }
+  // What a power cut stops: storage, flash and the reset calls (the rest keeps the firmware's loops turning).
+  const bool cuttable = (number >= SCM_SC_OPEN_STORAGE && number <= SCM_SC_WRITE_STORAGE) ||
+                        (number >= SCM_SC_LOCK_RESET && number <= SCM_SC_RESET) || number >= SCM_SC_RESET_PLC;
+  if (cuttable && number == cutAtCall) {
+    cutAtCall = 0;
+    for (const auto& [handle, before] : beforeWrite_) {
+      if (created_.count(handle) != 0) {
+        files.erase(open_[handle].name);
+      } else {
+        files[open_[handle].name] = before;
+      }
+    }
+    created_.clear();
+    beforeWrite_.clear();
+    faultyHandles_.clear();
+    open_.clear();
+    openHandles = 0;
+    unlockResets = lockResets;
+    poweredOff = true;
+  }
+  if (cuttable && poweredOff) {
+    errno = kHostIo;
+    return -1;
   }
   const int occurrence = ++served_[number];
   const auto nth = failNth.find(number);
@@ -160,6 +187,7 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
         return -1;
       }
       if (file == nullptr) {
+        created_.insert(nextHandle_);
         // A write open creates the file, named in lower case as the host keeps names.
         for (auto& c : name) {
           c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -196,6 +224,7 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
         files[name] = beforeWrite_[handle];
       }
       beforeWrite_.erase(handle);
+      created_.erase(handle);
       if (discard) {
         errno = kHostIo;
         return -1;
@@ -284,6 +313,12 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
       if (!flash) {
         errno = kHostIo;
         return -1;
+      }
+      if (shortFlashWrites > 0 && w[3] > 0) {
+        // a transfer cut short stores nothing: the area keeps its old content
+        --shortFlashWrites;
+        *OutWord(w[5]) = static_cast<uint32_t>(w[3] - 1);
+        return 0;
       }
       const auto* src = reinterpret_cast<const uint8_t*>(w[4]);
       flash->assign(src, src + w[3]);

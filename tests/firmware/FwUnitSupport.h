@@ -66,6 +66,7 @@ class FakeHost {
   int failCloses = 0;                                  ///< next storage closes refused (the handle is gone)
   std::optional<std::vector<uint8_t>> flash;           ///< flash area 16; none: reads and writes fail
   int flashWrites = 0;                                 ///< 0x95 calls served
+  int shortFlashWrites = 0;                            ///< next flash writes transfer one byte less (the old content stays)
   int resetCalls = 0;                                  ///< 0x8F calls
   std::vector<int> calls;                              ///< every call number served
   /// The file stored under name compared without regard to case, as the host folds names; null when absent.
@@ -83,6 +84,14 @@ class FakeHost {
   bool discardFaultyWrites = false;
   int lockResets = 0;                                  ///< 0x8D calls
   int unlockResets = 0;                                ///< 0x8E calls
+  /// Call number whose next call meets a power cut (0: none): the call is not served, every file
+  /// written on a handle still open keeps its content from before the open (the host replaces a
+  /// file only at its close), every handle and the reset hold go, and from then on storage, flash
+  /// and reset calls fail without effect until PowerOn().
+  int cutAtCall = 0;
+  bool poweredOff = false;                             ///< a power cut came and the controller is not back
+  /// The controller back after a power cut: calls are served again, with no handle open.
+  void PowerOn() { poweredOff = false; }
  private:
   struct Open {
     std::string name;  ///< file
@@ -92,6 +101,7 @@ class FakeHost {
   std::map<int, std::optional<std::vector<uint8_t>>> qorPending_;  ///< reply waiting on each open channel
   std::map<int, std::vector<uint8_t>> beforeWrite_;  ///< content at each write open (what a discard restores)
   std::set<int> faultyHandles_;                      ///< write handles that met a short or refused write
+  std::set<int> created_;                            ///< write handles whose open created the file
   int nextHandle_ = 3;        ///< next handle number
   std::map<int, int> served_; ///< calls served so far per call number
   _Vx_usr_arg_t Serve(const _Vx_usr_arg_t w[8], int number);

@@ -9,6 +9,8 @@
 #include <functional>
 #include <thread>
 
+#include <unistd.h>
+
 #include "HostTestSupport.h"
 #include "HostUnlock.h"
 #include "ScmSystemCalls.h"
@@ -414,6 +416,42 @@ TEST_F(HostCallsTest, InjectedStorageFaultsHitTheNextCalls) {
   EXPECT_EQ(ScmWriteStorage(w, 5, buf), 2);
   EXPECT_EQ(ScmCloseStorage(w), 0);
   EXPECT_EQ(host_->GetFile("g.bin")->size(), 2u);
+}
+
+TEST_F(HostCallsTest, AFaultForAnotherProcessLeavesTheCallsServedAndStaysArmed) {
+  ASSERT_TRUE(host_->PutFile("f.bin", Bytes(4, 1)));
+  host_->InjectFault(0x84, 1, ::getpid() + 1);
+  ScmCloseStorage(Open("f.bin", 'r'));
+  host_->InjectFault(0x84, 1, ::getpid());
+  errno = 0;
+  EXPECT_EQ(ScmOpenStorage(kSdn, "f.bin", 'r'), -1);
+  EXPECT_EQ(errno, SCM_HOST_ERRNO_INJECTED);
+  ScmCloseStorage(Open("f.bin", 'r'));
+}
+
+TEST_F(HostCallsTest, AFlashWriteCutShortKeepsTheOldContent) {
+  const Bytes old(18, 7);
+  ASSERT_TRUE(host_->SetFlash(old));
+  const Bytes fresh(18, 9);
+  host_->InjectShortTransfer(0x95, 1, 17);
+  EXPECT_EQ(ScmWriteQorFlashFile(kSdn, 16, 0xFFFFFFFF, 18, fresh.data()), 17);
+  EXPECT_EQ(host_->Flash(), old);
+  EXPECT_EQ(ScmWriteQorFlashFile(kSdn, 16, 0xFFFFFFFF, 18, fresh.data()), 18);
+  EXPECT_EQ(host_->Flash(), fresh);
+}
+
+TEST_F(HostCallsTest, AWriteCutByAPowerCutLeavesTheOldFileAndResetsDespiteTheLock) {
+  ASSERT_TRUE(host_->PutFile("f.bin", Bytes{1, 1, 1}));
+  ASSERT_EQ(ScmLockReset(kSdn), 0);
+  const i32 w = Open("f.bin", 'w');
+  const u8 fresh[6] = {9, 9, 9, 9, 9, 9};
+  host_->InjectCut(0x88, 2, ::getpid());
+  EXPECT_EQ(ScmWriteStorage(w, 6, fresh), -1) << "no answer before the reset";
+  EXPECT_EQ(host_->Resets().cuts, 1u);
+  EXPECT_EQ(host_->Resets().done, 1u) << "the reset hold did not delay it";
+  EXPECT_EQ(host_->Resets().domainRequests, 0u);
+  EXPECT_EQ(host_->GetFile("f.bin"), (Bytes{1, 1, 1})) << "the two bytes written never reached the file";
+  EXPECT_EQ(ScmCloseStorage(w), -1) << "the handle went with the reset";
 }
 
 // ---------------------------------------------------------------- Qor variable channel

@@ -1,6 +1,7 @@
 // The ratio of a measured run's cycles to operational to the lock-step count
 // of the same domain, and what voids it; the share of the cycle a program's CPU
-// time per cycle takes; the instructions per guarding cycle from callgrind.
+// time per cycle takes; the floor its wake-ups set; the instructions per
+// guarding cycle from callgrind.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +37,13 @@ inline constexpr double kCycleSeconds = 0.010;
 inline std::optional<double> ShareOfCycle(std::optional<double> cpuSecondsPerCycle) {
   if (!cpuSecondsPerCycle) return std::nullopt;
   return *cpuSecondsPerCycle / kCycleSeconds;
+}
+
+/// What a program's wake-ups per cycle alone cost at the price of one bare wake-up (seconds): the
+/// least its CPU time per cycle can be while its tasks wake that often; none without either.
+inline std::optional<double> WakeUpFloor(std::optional<double> wakeUpsPerCycle, std::optional<double> secondsPerWakeUp) {
+  if (!wakeUpsPerCycle || !secondsPerWakeUp) return std::nullopt;
+  return *wakeUpsPerCycle * *secondsPerWakeUp;
 }
 
 /// The instructions collected in a callgrind output: its "totals:" line, else

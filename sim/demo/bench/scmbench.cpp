@@ -14,9 +14,12 @@
 // cyclic function (IRQ) is counted in instructions per guarding cycle under
 // callgrind over scmlockstep of the same domain. Since a program's CPU time
 // per cycle is mostly the cost of its tasks' wake-ups, which the machine's load
-// sets, each program's wake-ups per guarding cycle are given too, beside the
-// CPU cost of a bare timed wake-up measured on this machine during the same
-// run and the load average. A table for people, a JSON file for scripts.
+// sets, each program's wake-ups per guarding cycle are given too (times its
+// threads went to sleep and were woken; preemptions apart, which are no
+// wake-ups), beside the CPU cost of a bare timed wake-up measured on this
+// machine during the same run, the floor the two make (wake-ups x bare cost:
+// the least the program's cycle can cost while it wakes that often) and the
+// load average. A table for people, a JSON file for scripts.
 // Measure in the release build (cmake --preset default).
 #include <sys/wait.h>
 #include <time.h>
@@ -157,6 +160,16 @@ std::optional<double> LoadAverage() {
   return load;
 }
 
+/// What each program's wake-ups per guarding cycle alone cost at the bare wake-up's price of the
+/// same run (wakeUpFloorPerGuardingCycle, seconds): the least its CPU time per cycle can be while
+/// its tasks wake that often; what it spends beyond is its own work and the stand-in's.
+void AddWakeUpFloor(json& r) {
+  const std::optional<double> perWakeUp = Number(r["referenceWakeUpSeconds"]);
+  for (auto& [name, entry] : r["cpuPerCycle"].items()) {
+    entry["wakeUpFloorPerGuardingCycle"] = Opt(ScmBench::WakeUpFloor(Number(entry["wakeUpsPerGuardingCycle"]), perWakeUp));
+  }
+}
+
 /// Runs a program with the arguments, output to log; its exit status, -1 when it did not exit.
 int RunLogged(const std::string& program, const std::vector<std::string>& args, const std::string& log,
               const std::map<std::string, std::string>& env = {}) {
@@ -196,8 +209,14 @@ json Measure(const json& s, unsigned nodes, int status) {
     json& entry = r["cpuPerCycle"][p["name"].get<std::string>()];
     entry["guardingShareOfCycle"] = Opt(ScmBench::ShareOfCycle(Number(entry["guarding"])));
     const json& slices = p["cpuSlices"];
-    entry["wakeUpsPerGuardingCycle"] =
+    entry["switchInsPerGuardingCycle"] =
         Opt(PerCycle(Number(slices["atGoal"]), Number(slices["atEnd"]), cycles - atGoal));
+    const json& wakeUps = p["wakeUps"];
+    entry["wakeUpsPerGuardingCycle"] =
+        Opt(PerCycle(Number(wakeUps["atGoal"]), Number(wakeUps["atEnd"]), cycles - atGoal));
+    const json& preemptions = p["preemptions"];
+    entry["preemptionsPerGuardingCycle"] =
+        Opt(PerCycle(Number(preemptions["atGoal"]), Number(preemptions["atEnd"]), cycles - atGoal));
   }
   r["firmwareCycles"] = cycles;
   r["lateAnswers"] = s["network"]["lateAnswers"];
@@ -380,6 +399,7 @@ int main(int argc, char** argv) {
     json r = Measure(s, n, ended);
     r["loadAverage"] = Opt(load);
     r["referenceWakeUpSeconds"] = Opt(perWakeUp);
+    AddWakeUpFloor(r);
     if (!AddReference(r, s, lockstep, work + "/lockstep-" + std::to_string(n) + ".txt")) status = kRunFailed;
     AddAllocations(r, countDir);
     AddInstructions(r, s, valgrind, lockstep, callgrindCycles, work);
@@ -405,12 +425,12 @@ int main(int argc, char** argv) {
   }
   std::printf("CPU time from /proc schedstat; the checker has no cyclic task of its own to tell apart.\n"
               "ratio: last node's cycles / lock-step cycles of the same domain; late answers void it.\n\n");
-  std::printf("%5s %12s %12s %12s %12s %12s %12s %14s %9s %9s %9s %6s\n", "nodes", "fw guard", "fw share",
-              "checker grd", "checker shr", "fw allocs", "ck allocs", "IRQ instr", "fw wakes", "ck wakes",
-              "wake-up", "load");
-  std::printf("%5s %12s %12s %12s %12s %12s %12s %14s %9s %9s %9s %6s\n", "", "(us/cycle)", "(of 10 ms)",
-              "(us/cycle)", "(of 10 ms)", "(after st.)", "(after st.)", "(per cycle)", "(/cycle)", "(/cycle)", "(us)",
-              "(1 min)");
+  std::printf("%5s %12s %12s %12s %12s %12s %12s %14s %9s %9s %9s %9s %9s %9s %9s %6s\n", "nodes", "fw guard",
+              "fw share", "checker grd", "checker shr", "fw allocs", "ck allocs", "IRQ instr", "fw wakes", "fw preem",
+              "fw floor", "ck wakes", "ck preem", "ck floor", "wake-up", "load");
+  std::printf("%5s %12s %12s %12s %12s %12s %12s %14s %9s %9s %9s %9s %9s %9s %9s %6s\n", "", "(us/cycle)",
+              "(of 10 ms)", "(us/cycle)", "(of 10 ms)", "(after st.)", "(after st.)", "(per cycle)", "(/cycle)",
+              "(/cycle)", "(us)", "(/cycle)", "(/cycle)", "(us)", "(us)", "(1 min)");
   for (const json& r : results) {
     const json& fw = r["cpuPerCycle"]["scmfirmware"];
     const json& ck = r["cpuPerCycle"]["scmchecker"];
@@ -419,20 +439,26 @@ int main(int argc, char** argv) {
     const json& fwAllocs = a.is_object() && a.contains("scmfirmware") ? a["scmfirmware"]["afterStart"] : none;
     const json& ckAllocs = a.is_object() && a.contains("scmchecker") ? a["scmchecker"]["afterStart"] : none;
     const json& ir = r["cyclicInstructionsPerGuardingCycle"];
-    std::printf("%5u %12s %12s %12s %12s %12s %12s %14s %9s %9s %9s %6s\n", r["nodes"].get<unsigned>(),
+    std::printf("%5u %12s %12s %12s %12s %12s %12s %14s %9s %9s %9s %9s %9s %9s %9s %6s\n", r["nodes"].get<unsigned>(),
                 Micros(Number(fw["guarding"])).c_str(), Percent(Number(fw["guardingShareOfCycle"])).c_str(),
                 Micros(Number(ck["guarding"])).c_str(), Percent(Number(ck["guardingShareOfCycle"])).c_str(),
                 Count(fwAllocs).c_str(), Count(ckAllocs).c_str(),
                 ir.is_number() ? std::to_string(std::llround(ir.get<double>())).c_str() : "-",
                 Fixed(Number(fw["wakeUpsPerGuardingCycle"]), 2).c_str(),
+                Fixed(Number(fw["preemptionsPerGuardingCycle"]), 2).c_str(),
+                Micros(Number(fw["wakeUpFloorPerGuardingCycle"])).c_str(),
                 Fixed(Number(ck["wakeUpsPerGuardingCycle"]), 2).c_str(),
+                Fixed(Number(ck["preemptionsPerGuardingCycle"]), 2).c_str(),
+                Micros(Number(ck["wakeUpFloorPerGuardingCycle"])).c_str(),
                 Micros(Number(r["referenceWakeUpSeconds"])).c_str(), Fixed(Number(r["loadAverage"]), 1).c_str());
   }
   std::printf("share: CPU time per guarding cycle over the 10-ms cycle. allocs: allocations after the cyclic and\n"
               "check tasks started (preloaded counter; - when not built). IRQ instr: callgrind over scmlockstep\n"
               "of the same domain, the firmware's cyclic function per guarding cycle (- without valgrind).\n"
-              "wakes: times a thread of the program was put on a CPU per guarding cycle. wake-up: CPU time of one\n"
-              "bare 10-ms timed wake-up of a thread during the run; load: load average when the run began.\n");
+              "wakes: times a thread of the program went to sleep and was woken, per guarding cycle; preem: times\n"
+              "one was preempted and put back (no wake-up of its own). wake-up: CPU time of one bare 10-ms timed\n"
+              "wake-up of a thread during the run; floor: wakes x wake-up, what the wake-ups alone cost. load:\n"
+              "load average when the run began.\n");
   std::ofstream out(output, std::ios::trunc);
   out << json{{"runs", results}, {"guardingSeconds", guarding}, {"callgrindCycles", callgrindCycles}}.dump(2) << "\n";
   if (!out.flush()) {
