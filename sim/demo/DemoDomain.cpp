@@ -40,6 +40,7 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
     plan.source = options.description;
   } else if (options.nodes != 0) {
     domain = SimDomain::UniformDomain(static_cast<u16>(options.nodes));
+    if (options.legacy) domain.release = SimDomain::Release::Older;
     domain.scm.timeBase = kUniformTimeBase;
     domain.guardTimeUs = kUniformGuardTimeUs;
     plan.source = "a uniform domain of " + std::to_string(options.nodes) + " node(s)";
@@ -50,6 +51,8 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
     domain = std::move(*loaded.domain);
     plan.source = path;
   }
+  if (options.legacy) domain.release = SimDomain::Release::Older;
+  plan.legacy = domain.release == SimDomain::Release::Older;
   for (const FaultOption& f : options.faults) {
     const std::string problem = SimDomain::ApplyFaultOption(domain, std::to_string(f.sadr) + ":" + f.fault);
     if (!problem.empty()) return "--fault " + problem;
@@ -82,12 +85,19 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
   plan.files.emplace_back(ScmGen::kCorvaneUidChkName, installed.corvaneUidChk);
   plan.files.emplace_back(ScmGen::kCorvaneDatChkName, installed.corvaneDatChk);
   if (installed.fwRevCnfChk) plan.files.emplace_back(ScmGen::kFwRevCnfChkName, *installed.fwRevCnfChk);
-  plan.flash = installed.flash;
-  if (domain.keyMediumFromOtherController && plan.flash.size() >= 10) {
+  // The controller's copy of the identity: flash area 16, or Qor variable 4 in the older release
+  // (whose plan leaves flash area 16 absent).
+  std::optional<std::vector<uint8_t>> copy = installed.flash;
+  if (domain.keyMedium == SimDomain::KeyMedium::OtherController && copy->size() >= 11) {
     // Another controller's identity: its UDID's last byte and its creation time differ.
-    plan.flash[9] ^= 0xFF;
-    plan.flash[10] ^= 0xFF;
+    (*copy)[9] ^= 0xFF;
+    (*copy)[10] ^= 0xFF;
+  } else if (domain.keyMedium == SimDomain::KeyMedium::FreshController) {
+    // A controller never given a key medium: no flash area 16; the older one's variable 4 holds zeros.
+    copy = plan.legacy ? std::optional<std::vector<uint8_t>>(std::vector<uint8_t>(installed.flash.size(), 0))
+                       : std::nullopt;
   }
+  (plan.legacy ? plan.qorVariable4 : plan.flash) = copy;
   for (const SimDomain::NodeEntry& n : domain.nodes) {
     PlannedNode p;
     p.sadr = n.sadr;
@@ -122,6 +132,7 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
     // The second configuration: only its key file travels; the devices stay as planned.
     DemoOptions second;
     second.description = options.download;
+    second.legacy = plan.legacy;
     DomainPlan next;
     const std::string problem = PlanDomain(second, next);
     if (!problem.empty()) return "--download " + problem;

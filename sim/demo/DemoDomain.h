@@ -36,7 +36,11 @@ struct DomainPlan {
   uint16_t sdn = 1;                   ///< safety domain number
   std::optional<std::array<uint8_t, 6>> qorUdid;  ///< the UDID the host serves; none = the host's default
   std::vector<std::pair<std::string, std::vector<uint8_t>>> files;  ///< storage files by name
-  std::vector<uint8_t> flash;         ///< flash area 16 of the controller: the installed key medium's identity
+  std::optional<std::vector<uint8_t>> flash;  ///< flash area 16 of the controller: the installed key medium's
+                                              ///< identity (none: absent, a fresh controller or the older release)
+  std::optional<std::vector<uint8_t>> qorVariable4;  ///< Qor variable 4: the older release's copy of that identity
+                                                     ///< (18 zero bytes on a fresh controller); none: never written
+  bool legacy = false;                ///< a domain of the older release, run by its pair of programs
   std::vector<PlannedNode> nodes;     ///< the nodes
   ScmSim::WireFaultPlan wire;         ///< the wire faults, by node position
   std::string descriptionText;        ///< the domain as a description (uniform domains are written out)
@@ -45,6 +49,7 @@ struct DomainPlan {
 };
 
 /// Builds the plan; an empty string, or the message naming the field or option that is wrong.
+/// With --legacy, or a description of release "older", the domain is the older release's.
 std::string PlanDomain(const DemoOptions& options, DomainPlan& plan);
 
 }  // namespace ScmDemo

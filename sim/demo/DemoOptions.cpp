@@ -37,7 +37,8 @@ bool SplitFault(const std::string& text, FaultOption& out) {
 
 ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& options) {
   CLI::App app{
-      "Runs one simulated safety domain: the host simulator, scmchecker and scmfirmware.\n"
+      "Runs one simulated safety domain: the host simulator, scmchecker and scmfirmware\n"
+      "(the older release's scmchecker-legacy and scmfirmware-legacy with --legacy).\n"
       "Exit status: 0 success, 1 set-up failed, 2 time limit, 3 domain fail-safe,\n"
       "4 a program exited, 5 bad options or description, 6 a node left operational,\n"
       "7 a step of the scripted operator failed, 8 the download step failed,\n"
@@ -45,8 +46,12 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
       "expects one out, 130 interrupted. With --scenario, 0 whenever the run ends as the scenario expects.",
       "scmdemo"};
   std::vector<std::string> faults;
-  auto* nodes = app.add_option("-n,--nodes", options.nodes, "a uniform domain of N ideal nodes at SADR 1..N")
-                    ->check(CLI::Range(1u, kMaxNodes));
+  auto* nodes = app.add_option("-n,--nodes", options.nodes,
+                               "a uniform domain of N ideal nodes at SADR 1..N (12 at most; 101 with --legacy)")
+                    ->check(CLI::Range(1u, kMaxNodesOlder));
+  app.add_flag("--legacy", options.legacy,
+               "the older release: scmfirmware-legacy and scmchecker-legacy, the domain's files in the older "
+               "layout, up to 101 nodes");
   auto* description =
       app.add_option("-d,--description", options.description, "the domain description file (default: the shipped one)");
   nodes->excludes(description);
@@ -141,6 +146,13 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
     std::ifstream file(options.description);
     if (!file) return refuse("--description: cannot read " + options.description);
   }
+  if (options.nodes > MaxNodes(options.legacy)) {
+    return refuse("--nodes " + std::to_string(options.nodes) + ": the current release serves at most " +
+                  std::to_string(kMaxNodes) + " nodes (the older release, --legacy, " + std::to_string(kMaxNodesOlder) +
+                  ")");
+  }
+  options.checkerGiven = app.count("--checker") > 0;
+  options.firmwareGiven = app.count("--firmware") > 0;
   if (options.summaryFile.empty()) return refuse("--summary: a file name is needed");
   std::istringstream emulatorWords(emulator);
   options.emulator.clear();
@@ -190,6 +202,12 @@ ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& option
   }
   out.run = true;
   return out;
+}
+
+void UseLegacyPrograms(DemoOptions& options) {
+  options.legacy = true;
+  if (!options.checkerGiven) options.checkerPath = options.legacyCheckerPath;
+  if (!options.firmwareGiven) options.firmwarePath = options.legacyFirmwarePath;
 }
 
 }  // namespace ScmDemo

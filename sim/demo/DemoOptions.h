@@ -25,8 +25,12 @@ constexpr int ScenarioDiffers = 9; ///< --scenario: every node operational where
 constexpr int Interrupted = 130;  ///< stopped by Ctrl-C, SIGTERM or SIGHUP
 }  // namespace ExitStatus
 
-/// Most nodes a domain holds.
+/// Most nodes a domain of the current release holds.
 inline constexpr unsigned kMaxNodes = 12;
+/// Most nodes a domain of the older release holds (--legacy).
+inline constexpr unsigned kMaxNodesOlder = 101;
+/// Most nodes of a run, with or without --legacy.
+constexpr unsigned MaxNodes(bool legacy) { return legacy ? kMaxNodesOlder : kMaxNodes; }
 
 /// One fault given on the command line: "SADR:NAME" or "SADR:NAME=VALUE" (the domain checks the name).
 struct FaultOption {
@@ -52,6 +56,11 @@ struct DemoOptions {
   std::string summaryFile = "scmdemo-summary.json";  ///< machine-readable summary
   std::string checkerPath;                 ///< scmchecker to start
   std::string firmwarePath;                ///< scmfirmware to start
+  bool legacy = false;                     ///< the older release: its pair, its file layout, up to 101 nodes
+  std::string legacyCheckerPath;           ///< scmchecker-legacy, started for an older domain unless --checker names one
+  std::string legacyFirmwarePath;          ///< scmfirmware-legacy, started for an older domain unless --firmware names one
+  bool checkerGiven = false;               ///< --checker was given
+  bool firmwareGiven = false;              ///< --firmware was given
   bool cleanupOnly = false;                ///< only remove what dead runs left behind, then end
   std::vector<std::string> emulator;       ///< command (and its arguments) that runs both programs; empty = none
   std::string download;                    ///< description whose "kel_para.saf" is downloaded after the goal; empty = none
@@ -75,5 +84,9 @@ struct ParseOutcome {
 
 /// Reads the command line into options, checking every value.
 ParseOutcome ParseOptions(int argc, const char* const* argv, DemoOptions& options);
+
+/// The older release's programs for a domain of the older release, where the command line
+/// named no program of its own.
+void UseLegacyPrograms(DemoOptions& options);
 
 }  // namespace ScmDemo

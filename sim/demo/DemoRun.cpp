@@ -211,6 +211,7 @@ std::string PrepareStorage(ScmSim::HostSim& host, const DomainPlan& plan) {
     if (!host.PutFile(name, bytes)) return "cannot write " + name + " into the storage directory";
   }
   if (!host.SetFlash(plan.flash)) return "cannot set the controller's flash area 16";
+  if (plan.qorVariable4 && !host.SetQorVariable(4, plan.qorVariable4)) return "cannot set the controller's Qor variable 4";
   return "";
 }
 
@@ -285,8 +286,8 @@ class Run {
     if (checker_ <= 0) return End(ExitStatus::SetupFailed, "setup-failed", "cannot start " + options_.checkerPath);
     firmware_ = StartProgram(options_.firmwarePath);
     if (firmware_ <= 0) return End(ExitStatus::SetupFailed, "setup-failed", "cannot start " + options_.firmwarePath);
-    operator_->WatchProgram(checker_, "scmchecker");
-    operator_->WatchProgram(firmware_, "scmfirmware");
+    operator_->WatchProgram(checker_, CheckerName());
+    operator_->WatchProgram(firmware_, FirmwareName());
     // scmhostctl's remote commands reach the run's operator, the one reader of "status"
     host_->OnRemoteCommand([this](const std::vector<std::string>& argv) { return mailbox_.Ask(argv); });
     return Loop();
@@ -1107,10 +1108,14 @@ class Run {
     return s;
   }
 
+  /// The names of the two programs the run starts: the older release's for its domain.
+  const char* CheckerName() const { return plan_.legacy ? "scmchecker-legacy" : "scmchecker"; }
+  const char* FirmwareName() const { return plan_.legacy ? "scmfirmware-legacy" : "scmfirmware"; }
+
   /// Both programs as the supervisor knows them now, with their cycles.
   std::vector<ProgramSummary> ProgramFacts() const {
     std::vector<ProgramSummary> facts;
-    const std::pair<const char*, int> programs[] = {{"scmchecker", checker_}, {"scmfirmware", firmware_}};
+    const std::pair<const char*, int> programs[] = {{CheckerName(), checker_}, {FirmwareName(), firmware_}};
     for (const auto& [name, id] : programs) {
       const auto info = host_->Programs().Info(id);
       ProgramSummary p;

@@ -61,6 +61,8 @@ int main(int argc, char** argv) {
   ScmDemo::DemoOptions options;
   options.checkerPath = SCM_DEMO_CHECKER_PATH;
   options.firmwarePath = SCM_DEMO_FIRMWARE_PATH;
+  options.legacyCheckerPath = SCM_DEMO_LEGACY_CHECKER_PATH;
+  options.legacyFirmwarePath = SCM_DEMO_LEGACY_FIRMWARE_PATH;
   const ScmDemo::ParseOutcome parsed = ScmDemo::ParseOptions(argc, argv, options);
   if (!parsed.run) {
     std::fprintf(parsed.exitStatus == 0 ? stdout : stderr, "%s\n", parsed.message.c_str());
@@ -76,6 +78,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "scmdemo: %s\n", refused.c_str());
     return ScmDemo::ExitStatus::BadOptions;
   }
+  // a domain of the older release runs with the older release's programs
+  if (plan.legacy) ScmDemo::UseLegacyPrograms(options);
   // every file the run was asked to write is checked before anything starts
   const std::string descriptionCopy = options.nodes != 0 ? DescriptionBeside(options.summaryFile) : "";
   const std::string unwritable = ScmDemo::CheckOutputs(
@@ -103,7 +107,8 @@ int main(int argc, char** argv) {
     }
     summary.descriptionWritten = descriptionCopy;
   }
-  std::printf("scmdemo: domain %u from %s, %zu node(s)\n", plan.sdn, plan.source.c_str(), plan.nodes.size());
+  std::printf("scmdemo: domain %u from %s, %zu node(s)%s\n", plan.sdn, plan.source.c_str(), plan.nodes.size(),
+              plan.legacy ? ", older release (scmchecker-legacy, scmfirmware-legacy)" : "");
   if (!options.faults.empty() || !options.wireFaults.empty()) {
     std::printf("scmdemo: %zu node fault(s), %zu wire fault(s)\n", options.faults.size(), options.wireFaults.size());
   }

@@ -18,7 +18,8 @@ namespace SimDomain {
 namespace {
 
 /// Keys a description may hold, per table.
-const std::set<std::string_view> kTopKeys = {"sdn", "qor_udid", "faults", "guarding", "node", "scm", "install"};
+const std::set<std::string_view> kTopKeys = {"sdn",  "qor_udid", "faults", "guarding",
+                                             "node", "scm",      "install", "release"};
 const std::set<std::string_view> kInstallKeys = {"key_medium"};
 const std::set<std::string_view> kScmKeys = {"time_base",    "ssdo_timeout",    "ssdo_retries",  "snmt_timeout",
                                              "snmt_retries", "machine_options", "commissioning", "configuration"};
@@ -444,9 +445,10 @@ NodeEntry DefaultNode(u16 sadr, const Udid& qorUdid) {
   return e;
 }
 
-Domain UniformDomain(u16 count, u16 sdn) {
+Domain UniformDomain(u16 count, u16 sdn, Release release) {
   Domain d;
   d.sdn = sdn;
+  d.release = release;
   for (u16 sadr = 1; sadr <= count; ++sadr) {
     d.nodes.push_back(DefaultNode(sadr, d.qorUdid));
   }
@@ -497,8 +499,11 @@ std::string ValidateDomain(const Domain& domain) {
     return "guarding.time_us: " + std::to_string(domain.guardTimeUs) + " us is more CT ticks than 0x100C/1 holds at time base " +
            std::to_string(domain.scm.timeBase);
   }
-  if (domain.nodes.empty() || domain.nodes.size() > DomainLimits::MaxNodes) {
-    return "node: " + std::to_string(domain.nodes.size()) + " nodes, the domain holds 1..12";
+  const u16 maxNodes = DomainLimits::MaxNodesOf(domain.release);
+  if (domain.nodes.empty() || domain.nodes.size() > maxNodes) {
+    return "node: " + std::to_string(domain.nodes.size()) + " nodes, the domain holds 1.." + std::to_string(maxNodes) +
+           (domain.release == Release::Older ? " (release \"older\")"
+                                              : " (release \"older\": 1.." + std::to_string(DomainLimits::MaxNodesOlder) + ")");
   }
   std::map<u16, std::size_t> sadrs;
   std::map<u16, std::size_t> positions;
@@ -583,12 +588,25 @@ LoadResult ParseFields(std::string_view text, std::string_view source) {
     }
     if (const toml::node* km = it->get("key_medium")) {
       const std::optional<std::string> value = km->value<std::string>();
-      if (!value || (*value != "acknowledged" && *value != "other-controller")) {
-        result.error = "install.key_medium: must be \"acknowledged\" or \"other-controller\"";
+      if (value && *value == "acknowledged") {
+        domain.keyMedium = KeyMedium::Acknowledged;
+      } else if (value && *value == "other-controller") {
+        domain.keyMedium = KeyMedium::OtherController;
+      } else if (value && *value == "fresh-controller") {
+        domain.keyMedium = KeyMedium::FreshController;
+      } else {
+        result.error = "install.key_medium: must be \"acknowledged\", \"other-controller\" or \"fresh-controller\"";
         return result;
       }
-      domain.keyMediumFromOtherController = *value == "other-controller";
     }
+  }
+  if (const toml::node* rel = root.get("release")) {
+    const std::optional<std::string> value = rel->value<std::string>();
+    if (!value || (*value != "current" && *value != "older")) {
+      result.error = "release: must be \"current\" or \"older\"";
+      return result;
+    }
+    domain.release = *value == "older" ? Release::Older : Release::Current;
   }
   if (const toml::node* g = root.get("guarding")) {
     const toml::table* gt = g->as_table();
@@ -764,7 +782,9 @@ std::string WriteDomain(const Domain& domain) {
   o << "# Safety domain description\n";
   o << "sdn = " << domain.sdn << "\n";
   o << "qor_udid = \"" << FormatUdid(domain.qorUdid) << "\"\n\n";
-  if (domain.keyMediumFromOtherController) o << "[install]\nkey_medium = \"other-controller\"\n\n";
+  if (domain.release == Release::Older) o << "release = \"older\"\n\n";
+  if (domain.keyMedium == KeyMedium::OtherController) o << "[install]\nkey_medium = \"other-controller\"\n\n";
+  if (domain.keyMedium == KeyMedium::FreshController) o << "[install]\nkey_medium = \"fresh-controller\"\n\n";
   o << "[guarding]\ntime_us = " << domain.guardTimeUs << "\nlife_factor = " << unsigned(domain.lifeFactor) << "\n";
   const ScmDescription& scm = domain.scm;
   o << "\n[scm]\ntime_base = " << scm.timeBase << "\nssdo_timeout = " << scm.ssdoTimeout

@@ -5,11 +5,18 @@
 // anything starts, with a message that names the field.
 //
 //   sdn = 7                              # 1..1023
+//   release = "older"                    # the programs the domain is for: "current" (the default,
+//                                        #   scmfirmware and scmchecker, 1..12 nodes) or "older"
+//                                        #   (scmfirmware-legacy and scmchecker-legacy, 1..101 nodes,
+//                                        #   the older file layout, no commissioning settings)
 //   qor_udid = "02-5C-3E-10-20-30"       # the UDID the host serves; node SADR 1 carries it
 //   faults = ["3:wrong-vendor"]          # SADR:fault, as on the command line
 //   [install]                            # how the key medium is installed (optional)
-//   key_medium = "other-controller"      # flash area 16 holds another controller's identity;
-//                                        #   "acknowledged" (the default): it holds this key medium's
+//   key_medium = "other-controller"      # the controller's copy of the key-medium identity (flash
+//                                        #   area 16; Qor variable 4 in the older release) is another
+//                                        #   controller's; "fresh-controller": none (flash area 16
+//                                        #   absent; 18 zero bytes in variable 4); "acknowledged" (the
+//                                        #   default): this key medium's
 //   [guarding]
 //   time_us = 10000000                   # guard time in microseconds (written as CT ticks, rounded up)
 //   life_factor = 3                      # guard times before a node gives up
@@ -69,9 +76,26 @@ namespace SimDomain {
 using SimNodes::Bytes;
 using SimNodes::Udid;
 
+/// The programs a domain is described for.
+enum class Release {
+  Current,  ///< scmfirmware and scmchecker
+  Older,    ///< scmfirmware-legacy and scmchecker-legacy: up to 101 nodes, the older file layout
+};
+
+/// The key medium an installed domain starts with: what the controller holds as its copy of
+/// the identity (flash area 16; Qor variable 4 in the older release).
+enum class KeyMedium {
+  Acknowledged,     ///< this key medium's identity ("corvane.uid")
+  OtherController,  ///< another controller's identity: the operator must accept the key medium
+  FreshController,  ///< none yet (flash area 16 absent; 18 zero bytes in variable 4)
+};
+
 /// Limits of a description.
 namespace DomainLimits {
-constexpr u16 MaxNodes = 12;              ///< nodes the configuration manager serves
+constexpr u16 MaxNodes = 12;              ///< nodes the current configuration manager serves
+constexpr u16 MaxNodesOlder = 101;        ///< nodes the older release's configuration manager serves
+/// Nodes the configuration manager of a release serves.
+constexpr u16 MaxNodesOf(Release release) { return release == Release::Older ? MaxNodesOlder : MaxNodes; }
 constexpr u16 MaxSadr = 1023;             ///< largest SADR and domain number
 constexpr u16 QorSadr = 1;                ///< SADR of the node that stands for the Qor controller
 constexpr std::size_t MaxAdditionalSets = 16;  ///< additional parameter sets per node
@@ -137,7 +161,8 @@ struct Domain {
   u8 lifeFactor = DomainDefaults::LifeFactor;    ///< life time factor
   std::vector<NodeEntry> nodes;                  ///< the nodes, in description order
   ScmDescription scm;                            ///< the SCM's own settings beyond guarding
-  bool keyMediumFromOtherController = false;     ///< flash area 16 holds another controller's identity
+  KeyMedium keyMedium = KeyMedium::Acknowledged;  ///< the controller's copy of the key-medium identity
+  Release release = Release::Current;            ///< the programs the domain is for
 };
 
 /// CT multipliers of the time bases 0..3: the CT is (microseconds x multiplier) >> 32.
@@ -165,8 +190,9 @@ std::vector<std::string> DescriptionKeys();
 std::string ValidateDomain(const Domain& domain);
 /// Adds a fault given as "SADR:fault" (the command-line form); empty on success.
 std::string ApplyFaultOption(Domain& domain, std::string_view option);
-/// A uniform domain of count ideal nodes at SADR 1..count (count 1..12 is not checked here).
-Domain UniformDomain(u16 count, u16 sdn = DomainDefaults::Sdn);
+/// A uniform domain of count ideal nodes at SADR 1..count (count 1..MaxNodesOf(release) is not
+/// checked here).
+Domain UniformDomain(u16 count, u16 sdn = DomainDefaults::Sdn, Release release = Release::Current);
 /// The domain as a description that ParseDomain reads back to the same domain.
 std::string WriteDomain(const Domain& domain);
 /// A node entry with every value at its default for this SADR.

@@ -14,6 +14,15 @@
 
 namespace ScmGen {
 
+/// The release whose programs read the files. The older one (scmfirmware-legacy and
+/// scmchecker-legacy) serves up to 101 nodes, holds the auto-configuration arrays at
+/// 0xD000/1-4, carries every additional set in the node list ("pardata1.bin" does not
+/// exist) and knows no commissioning settings (0x210B) and no "fwrevcnf.bin" flags above 0x04.
+enum class Layout {
+  Current,  ///< scmfirmware and scmchecker
+  Older,    ///< scmfirmware-legacy and scmchecker-legacy
+};
+
 using Bytes = std::vector<std::uint8_t>;   ///< file or payload bytes
 using Udid = std::array<std::uint8_t, 6>;  ///< 6 UDID bytes
 
@@ -123,10 +132,12 @@ struct CorvaneUid {
 
 /// One safety domain as the generator sees it.
 struct Domain {
+  Layout layout = Layout::Current;      ///< the release the files are written for
   ScmSettings scm;                      ///< the SCM's settings
-  std::vector<Node> nodes;              ///< the node list, 1 to 12 nodes
+  std::vector<Node> nodes;              ///< the node list, 1 to MaxNodes(layout) nodes
   std::vector<AdditionalSet> sets;      ///< additional parameter sets; one in "pardata1.bin" replaces
-                                        ///< the node list's set of the same SADR and number
+                                        ///< the node list's set of the same SADR and number (the
+                                        ///< older layout carries every set in the node list)
   std::optional<std::uint16_t> sdn;     ///< safety domain number of the demo
   std::optional<Udid> qorUdid;          ///< Qor controller UDID of the demo
   std::optional<AutoCnf> autoCnf;       ///< "autocnf.bin", written when present
@@ -139,6 +150,7 @@ struct FileSet {
   Bytes kelParaSaf;               ///< "kel_para.saf"
   Bytes corvaneDat;               ///< "corvane.dat"
   std::optional<Bytes> parData1;  ///< "pardata1.bin", only when a set outside the node list exists
+                                  ///< (never in the older layout)
   std::optional<Bytes> autoCnf;   ///< "autocnf.bin", when the domain describes it
   std::optional<Bytes> fwRevCnf;  ///< "fwrevcnf.bin", when the domain describes it
   std::optional<Bytes> corvaneUid;  ///< "corvane.uid", when the domain describes it

@@ -6,6 +6,7 @@ namespace ScmGen {
 
 Domain FromDescription(const SimDomain::Domain& description) {
   Domain d;
+  d.layout = description.release == SimDomain::Release::Older ? Layout::Older : Layout::Current;
   const SimDomain::ScmDescription& s = description.scm;
   // The description states the guard time in microseconds; 0x100C/1 holds CT ticks of
   // the domain's time base. One that does not fit keeps a value its range refuses

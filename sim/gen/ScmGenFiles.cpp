@@ -58,9 +58,10 @@ void ScmRecords(Bytes& out, const ScmSettings& s) {
   }
 }
 
-/// The module marks of the nodes as the four 128-byte arrays 0x2106/1, /2, /3 and /8
-/// (bit SADR mod 8 of byte SADR div 8); written only when a node carries a mark.
-void ModuleMarkRecords(Bytes& out, const std::vector<Node>& nodes) {
+/// The module marks of the nodes as the four 128-byte arrays 0x2106/1, /2, /3 and /8, in the
+/// older layout 0xD000/1 to /4 (bit SADR mod 8 of byte SADR div 8); written only when a node
+/// carries a mark.
+void ModuleMarkRecords(Bytes& out, const std::vector<Node>& nodes, Layout layout) {
   Bytes arrays[4] = {Bytes(128), Bytes(128), Bytes(128), Bytes(128)};
   bool any = false;
   for (const Node& n : nodes) {
@@ -75,9 +76,10 @@ void ModuleMarkRecords(Bytes& out, const std::vector<Node>& nodes) {
   if (!any) {
     return;
   }
-  const std::uint8_t subs[4] = {1, 2, 3, 8};
+  const bool older = layout == Layout::Older;
+  const std::uint8_t subs[4] = {1, 2, 3, static_cast<std::uint8_t>(older ? 4 : 8)};
   for (std::size_t a = 0; a < 4; ++a) {
-    AppendRecord(out, 0x2106, subs[a], arrays[a]);
+    AppendRecord(out, older ? kModuleMarkIndexOlder : kModuleMarkIndex, subs[a], arrays[a]);
   }
 }
 
@@ -101,7 +103,7 @@ void NodeRecords(Bytes& out, const Node& n, std::uint16_t index) {
 Bytes ParameterArea(const Domain& d) {
   Bytes area;
   ScmRecords(area, d.scm);
-  ModuleMarkRecords(area, d.nodes);
+  ModuleMarkRecords(area, d.nodes, d.layout);
   for (std::size_t i = 0; i < d.nodes.size(); ++i) {
     NodeRecords(area, d.nodes[i], static_cast<std::uint16_t>(0xC400 + i));
   }
@@ -129,9 +131,10 @@ Bytes ParameterArea(const Domain& d) {
   }
   // The node list's additional sets: object 0xE3FF + SADR, sub-index number + 1,
   // each the 16-byte entry header and the payload, as "pardata1.bin" carries them.
+  // The older layout has no "pardata1.bin": every set is the node list's.
   std::vector<const AdditionalSet*> listed;
   for (const auto& s : d.sets) {
-    if (s.inNodeList) {
+    if (s.inNodeList || d.layout == Layout::Older) {
       listed.push_back(&s);
     }
   }
@@ -153,8 +156,12 @@ Bytes CorvaneDat(const Domain& d) {
   return CorvaneDatFile(CorvaneDatAllRecords(udids));
 }
 
-/// "pardata1.bin" of the sets outside the node list; none when there is no such set.
+/// "pardata1.bin" of the sets outside the node list; none when there is no such set
+/// or the layout has no such file.
 std::optional<Bytes> ParData1(const Domain& d) {
+  if (d.layout == Layout::Older) {
+    return std::nullopt;
+  }
   Bytes data;
   std::uint16_t count = 0;
   for (const auto& s : d.sets) {

@@ -20,7 +20,7 @@ std::string Msg(const Parts&... parts) {
   return out.str();
 }
 
-std::string CheckScm(const ScmSettings& s) {
+std::string CheckScm(const ScmSettings& s, Layout layout) {
   if (s.guardTime < 60000 || s.guardTime > 600000) {
     // The object holds CT ticks of the time base; the description gives microseconds.
     return Msg("guarding.time_us: ", s.guardTime, " CT ticks of time base ", s.timeBase, " is outside 60000 to 600000 ticks");
@@ -45,6 +45,9 @@ std::string CheckScm(const ScmSettings& s) {
     if (!options.insert(o.number).second) {
       return Msg("scm.machine_options: number ", unsigned{o.number}, " is given twice");
     }
+  }
+  if (s.commissioning && layout == Layout::Older) {
+    return Msg("scm.commissioning: the older release has no commissioning settings (0x210B)");
   }
   if (s.configuration) {
     if (s.configuration->startupFlagsActive > 1) {
@@ -98,7 +101,8 @@ std::string CheckAdditionalSadrs(const Domain& d, const std::set<std::uint16_t>&
 }
 
 std::string CheckSets(const Domain& d, const std::set<std::uint16_t>& nodeSadrs) {
-  // Each file carries a SADR's set number once; the two files may both carry it.
+  // Each file carries a SADR's set number once; the two files may both carry it. The
+  // older layout has the node list alone.
   std::set<std::tuple<std::uint16_t, std::uint8_t, bool>> seen;
   for (size_t i = 0; i < d.sets.size(); ++i) {
     const auto& s = d.sets[i];
@@ -109,7 +113,7 @@ std::string CheckSets(const Domain& d, const std::set<std::uint16_t>& nodeSadrs)
     if (s.number < 1 || s.number > 15) {
       return Msg(at, "number: ", unsigned{s.number}, " is outside 1 to 15");
     }
-    if (!seen.insert({s.sadr, s.number, s.inNodeList}).second) {
+    if (!seen.insert({s.sadr, s.number, s.inNodeList || d.layout == Layout::Older}).second) {
       return Msg(at, "number: set ", unsigned{s.number}, " of SADR ", s.sadr, " is given twice");
     }
     if (s.payload.size() + kEntryHeaderSize > kDomainMax) {
@@ -125,9 +129,9 @@ bool FlagSet(const Bytes& array, std::uint16_t sadr) {
   return at < array.size() && (array[at] & (1u << (sadr % 8u))) != 0;
 }
 
-std::string CheckAutoCnf(const AutoCnf& a) {
-  if (a.udids.size() > kMaxAutoUdids) {
-    return Msg("autocnf.udids: ", a.udids.size(), " entries, at most ", kMaxAutoUdids);
+std::string CheckAutoCnf(const AutoCnf& a, Layout layout) {
+  if (a.udids.size() > MaxAutoUdids(layout)) {
+    return Msg("autocnf.udids: ", a.udids.size(), " entries, at most ", MaxAutoUdids(layout));
   }
   if (!a.udidSection && !a.udids.empty()) {
     return Msg("autocnf.udids: entries without a UDID section");
@@ -201,22 +205,23 @@ std::string CheckAutoCnfAgainstNodes(const AutoCnf& a, const std::vector<Node>& 
 }
 
 /// The firmware takes the machine-option and module-flag sections only when the configuration
-/// data require them, and goes fail-safe over a section that is missing or not required.
-std::string CheckAutoCnfAgainstConfiguration(const AutoCnf& a, const ScmSettings& s) {
+/// data require them, and goes fail-safe over a section that is missing or not required (the
+/// older firmware counts the module flags valid after every load: a missing section is no error).
+std::string CheckAutoCnfAgainstConfiguration(const AutoCnf& a, const ScmSettings& s, Layout layout) {
   const bool optionsRequired = s.configuration && s.configuration->machineOptionsActive != 0;
   const bool flagsRequired = s.configuration && s.configuration->startupFlagsActive == 1;
   if (a.machineOptions.has_value() != optionsRequired) {
     return Msg("autocnf.machine_options: ", optionsRequired ? "missing, but" : "present, but not",
                " required by scm.configuration");
   }
-  if (a.moduleFlags.has_value() != flagsRequired) {
+  if (a.moduleFlags.has_value() != flagsRequired && !(layout == Layout::Older && flagsRequired)) {
     return Msg("autocnf.module_flags: ", flagsRequired ? "missing, but" : "present, but not",
                " required by scm.configuration");
   }
   return {};
 }
 
-std::string CheckFwRevCnf(const FwRevCnf& f) {
+std::string CheckFwRevCnf(const FwRevCnf& f, Layout layout) {
   std::uint16_t last = 0;
   for (std::size_t i = 0; i < f.entries.size(); ++i) {
     const std::uint16_t sadr = f.entries[i].sadr;
@@ -228,8 +233,10 @@ std::string CheckFwRevCnf(const FwRevCnf& f) {
     }
     last = sadr;
   }
-  if ((f.flags & kFwRevAlwaysFlags) != kFwRevAlwaysFlags || (f.flags & ~kFwRevKnownFlags) != 0) {
-    return Msg("fwrevcnf.flags: 0x", std::hex, f.flags, " must hold 0x06 and no bit above 0x10");
+  const std::uint16_t known = FwRevKnownFlags(layout);
+  if ((f.flags & kFwRevAlwaysFlags) != kFwRevAlwaysFlags || (f.flags & ~known) != 0) {
+    return Msg("fwrevcnf.flags: 0x", std::hex, f.flags, " must hold 0x06 and no bit above 0x", (known + 1) / 2,
+               layout == Layout::Older ? " (the older release has no 0x08 and 0x10)" : "");
   }
   return {};
 }
@@ -244,11 +251,11 @@ std::string CheckCorvaneUid(const CorvaneUid& c) {
 }  // namespace
 
 std::string Validate(const Domain& d) {
-  if (std::string e = CheckScm(d.scm); !e.empty()) {
+  if (std::string e = CheckScm(d.scm, d.layout); !e.empty()) {
     return e;
   }
-  if (d.nodes.empty() || d.nodes.size() > kMaxNodes) {
-    return Msg("node: ", d.nodes.size(), " nodes, must be 1 to ", kMaxNodes);
+  if (d.nodes.empty() || d.nodes.size() > MaxNodes(d.layout)) {
+    return Msg("node: ", d.nodes.size(), " nodes, must be 1 to ", MaxNodes(d.layout));
   }
   std::set<std::uint16_t> sadrs;
   for (size_t i = 0; i < d.nodes.size(); ++i) {
@@ -266,18 +273,18 @@ std::string Validate(const Domain& d) {
     return Msg("sdn: ", *d.sdn, " is outside 1 to 1023");
   }
   if (d.autoCnf) {
-    if (std::string e = CheckAutoCnf(*d.autoCnf); !e.empty()) {
+    if (std::string e = CheckAutoCnf(*d.autoCnf, d.layout); !e.empty()) {
       return e;
     }
     if (std::string e = CheckAutoCnfAgainstNodes(*d.autoCnf, d.nodes); !e.empty()) {
       return e;
     }
-    if (std::string e = CheckAutoCnfAgainstConfiguration(*d.autoCnf, d.scm); !e.empty()) {
+    if (std::string e = CheckAutoCnfAgainstConfiguration(*d.autoCnf, d.scm, d.layout); !e.empty()) {
       return e;
     }
   }
   if (d.fwRevCnf) {
-    if (std::string e = CheckFwRevCnf(*d.fwRevCnf); !e.empty()) {
+    if (std::string e = CheckFwRevCnf(*d.fwRevCnf, d.layout); !e.empty()) {
       return e;
     }
   }

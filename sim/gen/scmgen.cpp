@@ -1,8 +1,11 @@
 // scmgen: writes "kel_para.saf", "corvane.dat" and, when the domain has
-// additional sets, "pardata1.bin" from a domain description into a directory.
+// additional sets, "pardata1.bin" from a domain description into a directory;
+// a description of release "older" is written in the older release's layout
+// (every additional set in "kel_para.saf", no "pardata1.bin").
 // With --installed it also writes the key medium as installed and acknowledged
 // on its controller: "corvane.uid" and the checker's ".chk" copies; the
-// controller's flash area 16 must then hold the 18 bytes of "corvane.uid".
+// controller's flash area 16 (Qor variable 4 in the older release) must then
+// hold the 18 bytes of "corvane.uid".
 // A description it cannot write validly is refused with a message naming the
 // field, and nothing is written.
 #include <cstdio>
@@ -22,7 +25,8 @@ constexpr ScmGen::Udid kHostQorUdid{0x02, 0x5C, 0x3E, 0x10, 0x20, 0x30};
 constexpr const char* kUsage =
     "usage: scmgen [--installed] <description.toml> <output directory>\n"
     "  writes the domain's storage files into the directory (created when missing) and names each;\n"
-    "  --installed also writes the key medium as installed and acknowledged.\n"
+    "  --installed also writes the key medium as installed and acknowledged (the controller's copy,\n"
+    "  flash area 16 or Qor variable 4 for release \"older\", must hold the bytes of corvane.uid).\n"
     "exit status: 0 written, 1 refused description or write failure, 2 bad command line\n";
 
 /// Modification times of the files in a directory, by name.

@@ -66,7 +66,7 @@ constexpr const char* kHelp =
     "status | domain | queues | inject Q HEX | inject-complement ~Q HEX | collect Q | collect-complement ~Q |\n"
     "collect-all Q | udid [HEX] | failsafe [N] | product-code [N|fail] | serial [N|fail] |\n"
     "counter [N] | counter-advance US | flash [HEX|absent] | qor-script normal|none|raw [HEX] [DELAY-MS] |\n"
-    "qor-var N | put NAME HEX | get NAME | download NAME HEX WORD | unlock ID NAME WORD |\n"
+    "qor-var N [HEX|unset] | put NAME HEX | get NAME | download NAME HEX WORD | unlock ID NAME WORD |\n"
     "unlock-response | busy N | busy-for MS | busy on|off | damaged-writes commit|discard |\n"
     "fault CALL COUNT [LIMIT] | cond N [VALUE|clear] | lock | reset | resets | reset-acts on|off on|off |\n"
     "log | log-clear | start PATH [ARGS...] | programs | output ID | stop ID | shutdown |\n"
@@ -170,8 +170,16 @@ std::pair<int, std::string> HostSim::Control(const std::vector<std::string>& arg
       if (argv.size() > next) s.delay = std::chrono::milliseconds(Number(argv[next]));
       ScriptQorReply(s);
     } else if (cmd == "qor-var") {
-      const std::optional<Bytes> v = QorVariable(static_cast<unsigned>(Number(Arg(argv, 1))));
-      o << (v ? ToHex(*v) : "unset") << "\n";
+      const auto variable = static_cast<unsigned>(Number(Arg(argv, 1)));
+      if (argv.size() > 2) {
+        // set as a write on the channel would (the controller keeps it over resets), or forget it
+        if (!SetQorVariable(variable, argv[2] == "unset" ? std::nullopt : std::optional<Bytes>(ParseHex(argv[2])))) {
+          return {1, "a variable is 0 to 7 and holds at most 198 bytes\n"};
+        }
+      } else {
+        const std::optional<Bytes> v = QorVariable(variable);
+        o << (v ? ToHex(*v) : "unset") << "\n";
+      }
     } else if (cmd == "put") {
       if (!PutFile(Arg(argv, 1), ParseHex(Arg(argv, 2)))) return {1, "name refused or write failed\n"};
     } else if (cmd == "get") {

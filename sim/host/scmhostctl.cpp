@@ -53,7 +53,7 @@ struct HexArgument {
   size_t position;      ///< its hex argument
 };
 constexpr HexArgument kHexArguments[] = {{"inject", 2}, {"inject-complement", 2}, {"udid", 1}, {"flash", 1},
-                                         {"qor-script", 2}, {"put", 2}, {"download", 2}};
+                                         {"qor-script", 2}, {"qor-var", 2}, {"put", 2}, {"download", 2}};
 
 /// Replaces an @FILE argument by FILE's bytes in hex, only where the command expects hex,
 /// so that names such as "@@temp.szp" stay names.

@@ -58,7 +58,9 @@ std::string LockStepRun::Start() {
   kel_ = generated.files.kelParaSaf;
   corvane_ = settings_.corvaneDat.value_or(generated.files.corvaneDat);
   parData_ = generated.files.parData1.value_or(SimNodes::Bytes{});
-  const SimNodes::Bytes* copies[HNFstp_kFileCount] = {&kel_, &corvane_, &parData_};
+  // The firmware's file list: "kel_para.saf", "corvane.dat" and, where the release has it, "pardata1.bin".
+  const SimNodes::Bytes* copies[] = {&kel_, &corvane_, &parData_};
+  static_assert(HNFstp_kFileCount <= sizeof copies / sizeof copies[0]);
   HNFstp_File slots[HNFstp_kFileCount] = {};
   for (u32 j = 0; j < HNFstp_kFileCount; ++j) {
     slots[j].pucData = copies[j]->empty() ? nullptr : copies[j]->data();

@@ -26,8 +26,9 @@ struct LockStepSettings {
   u64 cycleUs = 10000;    ///< host microseconds per firmware cycle
   u64 startUs = 5000000;  ///< host counter at the first cycle
   u16 queueSdn = 0;       ///< domain of the firmware-side queues (0: the description's)
-  /// Puts the installed application files (firmware's names) and flash area 16 on the host
-  /// the caller serves, before the application starts; none: the caller serves no storage.
+  /// Puts the installed application files (firmware's names) and the controller's copy of the
+  /// key-medium identity (flash area 16; Qor variable 4 for the older release) on the host the
+  /// caller serves, before the application starts; none: the caller serves no storage.
   std::function<void(const std::vector<std::pair<std::string, std::vector<u8>>>& files, const std::vector<u8>& flash)>
       installFiles;
   std::optional<SimNodes::Bytes> corvaneDat;  ///< loaded in place of the generated "corvane.dat" (a file the firmware wrote)

@@ -8,7 +8,11 @@
 // that a profiler sees the firmware's guarding cycle (the benchmark runs it
 // under callgrind, collecting in IRQ only).
 //
-//   scmlockstep --description FILE [--limit CYCLES] [--guarding CYCLES]
+//   scmlockstep --description FILE | --nodes N [--limit CYCLES] [--guarding CYCLES]
+//
+// scmlockstep-legacy is the same program over the older release's firmware
+// libraries: it runs the described domain as a domain of the older release
+// (its file layout, up to 101 nodes, the key-medium identity in Qor variable 4).
 //
 // Exit status: 0 every node operational (the count printed) and, after the
 // guarding cycles, still operational; 2 the limit reached first; 5 bad options
@@ -27,6 +31,8 @@
 #include "HNFiff_ModuleState.h"
 #include "HNFstp.h"
 #include "LockStepRun.h"
+#include "QorController.h"
+#include "ScmProfile.h"
 #include "ScmQueueNames.h"
 #include "ScmSystemCalls.h"
 #include "rtp_mem_control.h"
@@ -63,8 +69,18 @@ struct OpenFile {
 };
 std::map<int, OpenFile> g_open;
 int g_nextHandle = 1;
-/// The Qor controller behind channel 6: the reply waiting on each open channel (a write's success).
-std::map<int, std::vector<u8>> g_qorChannels;
+/// The Qor controller behind channel 6: it stores every write and answers every read.
+ScmSim::QorController g_qor;
+/// The release of the firmware this program links: the older one keeps the key-medium
+/// identity in Qor variable 4, the current one in flash area 16.
+constexpr bool kOlderRelease = SCM_kLegacy;
+/// Time base and guard time of a uniform domain (--nodes), as scmdemo's: ticks of about
+/// 10.4 us, a guard time of 60000 ticks.
+constexpr i32 kUniformTimeBase = 1;
+constexpr u64 kUniformGuardTimeUs = 625000;
+/// Most nodes of a uniform domain.
+constexpr u16 kMaxNodes = SimDomain::DomainLimits::MaxNodesOf(kOlderRelease ? SimDomain::Release::Older
+                                                                            : SimDomain::Release::Current);
 
 /// The storage calls: the files of a commissioned domain in memory.
 _Vx_usr_arg_t ServeStorage(const _Vx_usr_arg_t w[8], int number) {
@@ -147,24 +163,41 @@ _Vx_usr_arg_t Serve(const _Vx_usr_arg_t w[8], int number) {
     case SCM_SC_GET_QOR_FAIL_SAFE_STATE:  // the Qor controller runs normally
       *reinterpret_cast<u8*>(w[1]) = 0;
       return 0;
-    case SCM_SC_OPEN_CHANNEL:
-      g_qorChannels[g_nextHandle] = {};
-      *reinterpret_cast<u32*>(w[4]) = static_cast<u32>(g_nextHandle++);
+    case SCM_SC_OPEN_CHANNEL: {
+      const int32_t handle = w[1] == ScmSim::QorController::kChannel
+                                 ? g_qor.Open(static_cast<uint32_t>(w[2]), static_cast<uint32_t>(w[3]))
+                                 : -1;
+      if (handle < 0) {
+        errno = SCM_ERRNO_HOST_CALL;
+        return -1;
+      }
+      *reinterpret_cast<u32*>(w[4]) = static_cast<u32>(handle);
       return 0;
+    }
     case SCM_SC_CLOSE_CHANNEL:
-      g_qorChannels.erase(static_cast<int>(w[0]));
+      if (!g_qor.Close(static_cast<int32_t>(w[0]))) {
+        errno = SCM_ERRNO_HOST_CALL;
+        return -1;
+      }
       return 0;
-    case SCM_SC_SEND_CHANNEL: {  // every write succeeds
+    case SCM_SC_SEND_CHANNEL: {
       const auto* src = reinterpret_cast<const u8*>(w[2]);
-      g_qorChannels[static_cast<int>(w[0])] = {static_cast<u8>(w[1] != 0 ? src[0] | 0x80 : 0x80), 0};
-      *reinterpret_cast<u32*>(w[3]) = static_cast<u32>(w[1]);
+      const int32_t sent = g_qor.Send(static_cast<int32_t>(w[0]), std::vector<u8>(src, src + w[1]));
+      if (sent < 0) {
+        errno = SCM_ERRNO_HOST_CALL;
+        return -1;
+      }
+      *reinterpret_cast<u32*>(w[3]) = static_cast<u32>(sent);
       return 0;
     }
     case SCM_SC_RECEIVE_CHANNEL: {
-      std::vector<u8>& reply = g_qorChannels[static_cast<int>(w[0])];
-      const size_t count = std::min<size_t>(static_cast<size_t>(w[1]), reply.size());
-      std::memcpy(reinterpret_cast<void*>(w[2]), reply.data(), count);
-      reply.clear();
+      std::vector<u8> reply;
+      const int32_t count = g_qor.Receive(static_cast<int32_t>(w[0]), static_cast<uint32_t>(w[1]), reply);
+      if (count < 0) {
+        errno = SCM_ERRNO_HOST_CALL;
+        return -1;
+      }
+      std::memcpy(reinterpret_cast<void*>(w[2]), reply.data(), reply.size());
       *reinterpret_cast<u32*>(w[3]) = static_cast<u32>(count);
       return 0;
     }
@@ -218,12 +251,12 @@ void DrainHostQueues(u16 sdn) {
 
 /// The command line, for --help and with a refusal.
 constexpr const char* kUsage =
-    "usage: scmlockstep --description FILE [--limit CYCLES] [--guarding CYCLES]\n"
-    "  runs the firmware in lock-step with the described nodes and prints\n"
-    "  \"cycles to operational: N\" once every node is operational.\n";
+    "usage: " SCM_LOCKSTEP_NAME " --description FILE | --nodes N [--limit CYCLES] [--guarding CYCLES]\n"
+    "  runs the firmware in lock-step with the described nodes (or a uniform domain of N ideal\n"
+    "  nodes at SADR 1..N) and prints \"cycles to operational: N\" once every node is operational.\n";
 
 int Usage(const char* problem) {
-  std::fprintf(stderr, "scmlockstep: %s\n%s", problem, kUsage);
+  std::fprintf(stderr, SCM_LOCKSTEP_NAME ": %s\n%s", problem, kUsage);
   return kBadOptions;
 }
 
@@ -231,6 +264,7 @@ int Usage(const char* problem) {
 
 int main(int argc, char** argv) {
   std::string description;
+  unsigned long nodes = 0;
   u64 limit = kDefaultLimit;
   u64 guarding = 0;
   for (int i = 1; i < argc; ++i) {
@@ -241,6 +275,12 @@ int main(int argc, char** argv) {
     }
     if ((arg == "--description" || arg == "-d") && i + 1 < argc) {
       description = argv[++i];
+    } else if ((arg == "--nodes" || arg == "-n") && i + 1 < argc) {
+      char* end = nullptr;
+      nodes = std::strtoul(argv[++i], &end, 10);
+      if (end == nullptr || *end != '\0' || nodes < 1 || nodes > kMaxNodes) {
+        return Usage(("--nodes: 1 to " + std::to_string(kMaxNodes) + " nodes").c_str());
+      }
     } else if (arg == "--limit" && i + 1 < argc) {
       char* end = nullptr;
       limit = std::strtoull(argv[++i], &end, 10);
@@ -257,21 +297,37 @@ int main(int argc, char** argv) {
       return Usage(("unknown option " + arg).c_str());
     }
   }
-  if (description.empty()) return Usage("--description is required");
-  SimDomain::LoadResult loaded = SimDomain::LoadDomainFile(description);
+  if (description.empty() == (nodes == 0)) return Usage("--description or --nodes is required, not both");
+  SimDomain::LoadResult loaded;
+  if (nodes != 0) {
+    loaded.domain = SimDomain::UniformDomain(static_cast<u16>(nodes));
+    loaded.domain->scm.timeBase = kUniformTimeBase;
+    loaded.domain->guardTimeUs = kUniformGuardTimeUs;
+  } else {
+    loaded = SimDomain::LoadDomainFile(description);
+  }
   if (!loaded.domain) return Usage(loaded.error.c_str());
+  // The files are written for the release of the firmware linked here.
+  loaded.domain->release = kOlderRelease ? SimDomain::Release::Older : SimDomain::Release::Current;
+  if (const std::string invalid = SimDomain::ValidateDomain(*loaded.domain); !invalid.empty()) {
+    return Usage(invalid.c_str());
+  }
   const u16 sdn = loaded.domain->sdn;
   if (!PreparePlatform(sdn)) {
-    std::fprintf(stderr, "scmlockstep: the in-memory platform could not be prepared\n");
+    std::fprintf(stderr, SCM_LOCKSTEP_NAME ": the in-memory platform could not be prepared\n");
     return kSetupFailed;
   }
   int status = kNotReached;
   {
     SimLockStep::LockStepSettings settings;
     settings.installFiles = [](const std::vector<std::pair<std::string, std::vector<u8>>>& files,
-                               const std::vector<u8>& flash) {
+                               const std::vector<u8>& identity) {
       for (const auto& [name, bytes] : files) g_storage[name] = bytes;
-      g_flash = flash;
+      if (kOlderRelease) {
+        g_qor.SetVariable(4, identity);
+      } else {
+        g_flash = identity;
+      }
     };
     SimLockStep::LockStepRun run(std::move(*loaded.domain), [](u64 us) { g_counter = us; }, settings);
     const std::string problem = run.Start();
@@ -285,7 +341,7 @@ int main(int argc, char** argv) {
         break;
       }
     }
-    if (status != kOk) std::fprintf(stderr, "scmlockstep: not every node operational within %llu cycles\n",
+    if (status != kOk) std::fprintf(stderr, SCM_LOCKSTEP_NAME ": not every node operational within %llu cycles\n",
                                     static_cast<unsigned long long>(limit));
     for (u64 i = 0; status == kOk && i < guarding; ++i) {
       run.Cycle();
@@ -293,7 +349,7 @@ int main(int argc, char** argv) {
     }
     for (const SimNodes::SimNode& node : run.Nodes()) {
       if (status == kOk && guarding > 0 && !run.IsOperational(node)) {
-        std::fprintf(stderr, "scmlockstep: node %u left operational while guarded\n",
+        std::fprintf(stderr, SCM_LOCKSTEP_NAME ": node %u left operational while guarded\n",
                      static_cast<unsigned>(node.Config().position));
         status = kNodeLost;
       }

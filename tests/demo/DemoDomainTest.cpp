@@ -48,9 +48,10 @@ TEST_F(DemoDomainTest, DefaultDomainGivesItsNodesAndFiles) {
 }
 
 TEST_F(DemoDomainTest, UniformDomainOfNNodes) {
-  for (unsigned n : {1u, 4u, 12u}) {
+  for (unsigned n : {1u, 4u, 12u, 13u, 101u}) {
     DemoOptions options;
     options.nodes = n;
+    options.legacy = n > 12;
     DomainPlan plan;
     ASSERT_EQ(ScmDemo::PlanDomain(options, plan), "") << n;
     ASSERT_EQ(plan.nodes.size(), n);
@@ -59,6 +60,49 @@ TEST_F(DemoDomainTest, UniformDomainOfNNodes) {
       EXPECT_TRUE(plan.nodes[i].faults.empty());
     }
     EXPECT_EQ(plan.sdn, 1);
+  }
+}
+
+TEST_F(DemoDomainTest, AnOlderDomainWritesVariableFourInsteadOfFlashAreaSixteen) {
+  struct Case {
+    const char* name;              ///< the domain
+    std::string text;              ///< its description; empty: --legacy on the default domain
+    bool flash;                    ///< flash area 16 present
+    std::vector<uint8_t> variable; ///< Qor variable 4 (empty: none)
+  };
+  DomainPlan current;
+  ASSERT_EQ(ScmDemo::PlanDomain(DemoOptions{}, current), "");
+  ASSERT_TRUE(current.flash.has_value());
+  const std::vector<uint8_t> identity = *current.flash;
+  ASSERT_EQ(identity.size(), 18u);
+  ASSERT_NE(File(current, "corvane.uid"), nullptr);
+  EXPECT_EQ(*File(current, "corvane.uid"), identity);
+  std::vector<uint8_t> other = identity;
+  other[9] ^= 0xFF;
+  other[10] ^= 0xFF;
+  const Case cases[] = {
+      {"installed, by --legacy", "", false, identity},
+      {"installed, by its release", "release = \"older\"\n[[node]]\nsadr = 1\n", false, identity},
+      {"another controller's", "release = \"older\"\n[install]\nkey_medium = \"other-controller\"\n[[node]]\nsadr = 1\n",
+       false, other},
+      {"a fresh controller", "release = \"older\"\n[install]\nkey_medium = \"fresh-controller\"\n[[node]]\nsadr = 1\n",
+       false, std::vector<uint8_t>(18, 0)},
+      {"a fresh current controller", "[install]\nkey_medium = \"fresh-controller\"\n[[node]]\nsadr = 1\n", false, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DemoOptions options;
+    if (c.text.empty()) {
+      options.legacy = true;
+    } else {
+      options.description = Write(c.text);
+    }
+    DomainPlan plan;
+    ASSERT_EQ(ScmDemo::PlanDomain(options, plan), "");
+    EXPECT_EQ(plan.legacy, std::string(c.name).find("current") == std::string::npos);
+    EXPECT_EQ(plan.flash.has_value(), c.flash);
+    EXPECT_EQ(plan.qorVariable4.value_or(std::vector<uint8_t>{}), c.variable);
+    EXPECT_EQ(File(plan, "PARDATA1.BIN"), nullptr) << "the older layout has none, nor these domains";
   }
 }
 

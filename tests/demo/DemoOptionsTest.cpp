@@ -69,6 +69,34 @@ TEST(DemoOptionsTest, DefaultsAndEveryOption) {
   EXPECT_EQ(download.unlockWord, 0x01020304u);
 }
 
+TEST(DemoOptionsTest, LegacyTakesUpTo101NodesAndTheOlderProgramsUnlessNamed) {
+  DemoOptions older;
+  older.checkerPath = "/current/scmchecker";
+  older.firmwarePath = "/current/scmfirmware";
+  older.legacyCheckerPath = "/older/scmchecker-legacy";
+  older.legacyFirmwarePath = "/older/scmfirmware-legacy";
+  const auto out = Parse({"--legacy", "--nodes", "101"}, older);
+  ASSERT_TRUE(out.run) << out.message;
+  EXPECT_TRUE(older.legacy);
+  EXPECT_EQ(older.nodes, 101u);
+  ScmDemo::UseLegacyPrograms(older);
+  EXPECT_EQ(older.checkerPath, "/older/scmchecker-legacy");
+  EXPECT_EQ(older.firmwarePath, "/older/scmfirmware-legacy");
+  // a program named on the command line is kept
+  DemoOptions named = older;
+  named.legacy = false;
+  ASSERT_TRUE(Parse({"--legacy", "--firmware", "/mine"}, named).run);
+  ScmDemo::UseLegacyPrograms(named);
+  EXPECT_EQ(named.checkerPath, "/older/scmchecker-legacy");
+  EXPECT_EQ(named.firmwarePath, "/mine");
+  // without --legacy, 13 nodes are too many for the current release
+  DemoOptions current;
+  const auto thirteen = Parse({"--nodes", "13"}, current);
+  EXPECT_FALSE(thirteen.run);
+  EXPECT_EQ(thirteen.message,
+            "scmdemo: --nodes 13: the current release serves at most 12 nodes (the older release, --legacy, 101)");
+}
+
 TEST(DemoOptionsTest, HelpEndsWithSuccess) {
   DemoOptions options;
   const auto out = Parse({"--help"}, options);
@@ -103,6 +131,7 @@ TEST(DemoOptionsTest, RefusalsNameTheOption) {
       {{"--bogus"}, "--bogus"},
       {{"--nodes", "0"}, "--nodes"},
       {{"--nodes", "13"}, "--nodes"},
+      {{"--legacy", "--nodes", "102"}, "--nodes"},
       {{"--nodes", "two"}, "--nodes"},
       {{"--nodes", "2", "--description", "d.toml"}, "--description"},
       {{"--description", "/nonexistent/domain.toml"}, "--description"},

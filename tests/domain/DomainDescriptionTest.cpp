@@ -54,6 +54,14 @@ INSTANTIATE_TEST_SUITE_P(
                       return t;
                     }(),
                     "node"},
+        RefusalCase{"ReleaseUnknown", "release = \"newest\"\n[[node]]\nsadr = 2\n", "case.toml: release: must be"},
+        RefusalCase{"OlderWith102Nodes",
+                    [] {
+                      std::string t = "release = \"older\"\n";
+                      for (int i = 2; i <= 103; ++i) t += "[[node]]\nsadr = " + std::to_string(i) + "\n";
+                      return t;
+                    }(),
+                    "case.toml: node: 102 nodes, the domain holds 1..101 (release \"older\")"},
         RefusalCase{"SadrMissing", "[[node]]\nvendor_id = 1\n", "case.toml: node(number 1 in the file).sadr: missing"},
         RefusalCase{"MarkNotBoolean", "[[node]]\nsadr = 2\noptional = 1\n", "case.toml: node(SADR 2).optional"},
         RefusalCase{"SadrZero", "[[node]]\nsadr = 0\n", "node(number 1 in the file).sadr: 0 is outside 1..1023"},
@@ -226,7 +234,7 @@ TEST(DomainDescription, WrittenFormReadsBackTheSame) {
   d.nodes[1].requiredAtStartup = true;
   d.nodes[2].notProcessed = true;
   d.nodes[3].autoConfigured = true;
-  d.keyMediumFromOtherController = true;
+  d.keyMedium = SimDomain::KeyMedium::OtherController;
   const std::string text = SimDomain::WriteDomain(d);
   const LoadResult r = ParseDomain(text);
   ASSERT_TRUE(r.domain) << r.error << "\n" << text;
@@ -236,7 +244,8 @@ TEST(DomainDescription, WrittenFormReadsBackTheSame) {
   EXPECT_TRUE(r.domain->nodes[1].requiredAtStartup);
   EXPECT_TRUE(r.domain->nodes[2].notProcessed);
   EXPECT_TRUE(r.domain->nodes[3].autoConfigured);
-  EXPECT_TRUE(r.domain->keyMediumFromOtherController);
+  EXPECT_EQ(r.domain->keyMedium, SimDomain::KeyMedium::OtherController);
+  EXPECT_EQ(r.domain->release, SimDomain::Release::Current);
   EXPECT_FALSE(r.domain->nodes[3].optional || r.domain->nodes[3].requiredAtStartup || r.domain->nodes[3].notProcessed);
 }
 
@@ -248,6 +257,25 @@ TEST(DomainDescription, UniformDomainsHoldForOneToTwelveNodes) {
     EXPECT_EQ(d.nodes[0].udid, d.qorUdid);
   }
   EXPECT_NE(SimDomain::ValidateDomain(SimDomain::UniformDomain(13)), "");
+}
+
+TEST(DomainDescription, TheOlderReleaseHoldsUpTo101NodesAndReadsBack) {
+  Domain d = SimDomain::UniformDomain(101, 5, SimDomain::Release::Older);
+  d.keyMedium = SimDomain::KeyMedium::FreshController;
+  EXPECT_EQ(SimDomain::ValidateDomain(d), "");
+  const std::string text = SimDomain::WriteDomain(d);
+  const LoadResult r = ParseDomain(text);
+  ASSERT_TRUE(r.domain) << r.error;
+  EXPECT_EQ(r.domain->release, SimDomain::Release::Older);
+  EXPECT_EQ(r.domain->keyMedium, SimDomain::KeyMedium::FreshController);
+  EXPECT_EQ(r.domain->nodes.size(), 101u);
+  EXPECT_EQ(r.domain->nodes.back().sadr, 101);
+  EXPECT_EQ(SimDomain::WriteDomain(*r.domain), text);
+  // the same nodes are too many for the current release
+  d.release = SimDomain::Release::Current;
+  EXPECT_EQ(SimDomain::ValidateDomain(d), "node: 101 nodes, the domain holds 1..12 (release \"older\": 1..101)");
+  EXPECT_EQ(SimDomain::ValidateDomain(SimDomain::UniformDomain(102, 5, SimDomain::Release::Older)),
+            "node: 102 nodes, the domain holds 1..101 (release \"older\")");
 }
 
 TEST(DomainDescription, ShippedDefaultDomainHoldsTheRoadsItPromises) {

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <set>
 #include <string>
 
@@ -189,6 +190,51 @@ unsigned HexByte(const std::string& hex, size_t offset) { return std::stoul(hex.
 unsigned FwRevFlags(const std::string& hex) {
   const size_t at = 8 + 4 * (HexByte(hex, 0) | (HexByte(hex, 1) << 8)) + 4 + 4;
   return HexByte(hex, at) | (HexByte(hex, at + 1) << 8);
+}
+
+/// The records of a "corvane.dat" or "corvane.dat.chk" (header word 12: data length; records of
+/// u16 index, u8 sub-index, u32 length, data from offset 64): SADR and its 6 UDID bytes as stored.
+std::map<unsigned, std::vector<uint8_t>> CorvaneRecords(const std::vector<uint8_t>& file) {
+  std::map<unsigned, std::vector<uint8_t>> records;
+  if (file.size() < kCorvaneFirstRecord) return records;
+  const size_t length = file[12] | (file[13] << 8) | (file[14] << 16) | (static_cast<size_t>(file[15]) << 24);
+  for (size_t at = kCorvaneFirstRecord; at + kCorvaneRecordSize <= kCorvaneFirstRecord + length && at + kCorvaneRecordSize <= file.size();
+       at += kCorvaneRecordSize) {
+    const unsigned index = file[at] | (file[at + 1] << 8);
+    records[index - 0xCC00] = std::vector<uint8_t>(file.begin() + static_cast<std::ptrdiff_t>(at + kCorvaneRecordUdid),
+                                                   file.begin() + static_cast<std::ptrdiff_t>(at + kCorvaneRecordSize));
+  }
+  return records;
+}
+
+/// The checker's "corvane.dat.chk" agrees with the firmware's "corvane.dat": every UDID it
+/// acknowledged is the complement of the one the firmware stored, and every node's UDID is there.
+void CheckerCopyAgrees(const Outcome& o) {
+  const auto dat = CorvaneRecords(StoredFile(o, "corvane.dat"));
+  const auto chk = CorvaneRecords(StoredFile(o, "corvane.dat.chk"));
+  ASSERT_FALSE(chk.empty());
+  for (const auto& [sadr, udid] : chk) {
+    ASSERT_EQ(dat.count(sadr), 1u) << sadr;
+    for (size_t i = 0; i < udid.size(); ++i) EXPECT_EQ(udid[i], static_cast<uint8_t>(~dat.at(sadr)[i])) << sadr;
+  }
+  for (const json& n : o.summary["nodes"]) {
+    const unsigned sadr = n["sadr"].get<unsigned>();
+    ASSERT_EQ(chk.count(sadr), 1u) << "node " << sadr << " acknowledged";
+    EXPECT_EQ(UdidText(dat.at(sadr).data()), n["udid"].get<std::string>()) << n.dump();
+  }
+}
+
+/// What every run of the older release's pair shows: its own ident word and program names,
+/// the key-medium identity in Qor variable 4 and no flash area 16.
+void OlderPair(const json& s) {
+  EXPECT_EQ(s["handshake"]["identWord"], SCM_E2E_LEGACY_IDENT) << s["handshake"].dump();
+  ASSERT_EQ(s["programs"].size(), 2u);
+  EXPECT_EQ(s["programs"][0]["name"], "scmchecker-legacy");
+  EXPECT_EQ(s["programs"][1]["name"], "scmfirmware-legacy");
+  const json& kept = s["kept"];
+  EXPECT_EQ(kept["qorVariables"]["4"], kept["files"]["corvane.uid"]) << kept.dump();
+  EXPECT_EQ(kept["flash"], "-");
+  EXPECT_FALSE(kept["files"].contains("pardata1.bin")) << kept.dump();
 }
 
 /// One end-to-end scenario: the name in the scenario file, the status and the checks.
@@ -505,6 +551,36 @@ const std::vector<E2eCase>& Cases() {
          EXPECT_TRUE(ToNode(o.trace, kFaultyNode).empty());
          EXPECT_EQ(n["state"], "unassigned") << n.dump();
        }},
+      {"older-large-domain", Exit::Success,
+       [](const Outcome& o) {
+         OthersOperational(o.summary, true);
+         NeverFailSafe(o.summary);
+         NoEcho(o.summary);
+         OlderPair(o.summary);
+         EXPECT_GT(o.summary["nodes"].size(), 12u);
+         unsigned above12 = 0;
+         unsigned sets = 0;
+         for (const json& n : o.summary["nodes"]) {
+           above12 += n["sadr"].get<unsigned>() > 12 ? 1 : 0;
+           sets += n["record"]["additionalSetsReceived"].get<unsigned>();
+         }
+         EXPECT_GT(above12, 0u);
+         // the node that asks for its additional set got it from the node list, past the checker
+         EXPECT_GE(sets, 1u);
+         EXPECT_EQ(o.summary["events"]["byCode"].size(), 0u) << o.summary["events"].dump();
+       }},
+      {"older-udid-mismatch-accepted", Exit::Success,
+       [](const Outcome& o) {
+         const json& op = ScriptRanThrough(o.summary);
+         OlderPair(o.summary);
+         EXPECT_EQ(op["remoteEvents"], json::array({"3,0x0060"})) << op.dump();
+         const std::string last = op["lastStatus"];
+         EXPECT_NE(last.find("mismatches 0 [-]"), std::string::npos) << last;
+         EXPECT_NE(last.find("last completed 0x0060"), std::string::npos) << last;
+         EXPECT_EQ(op["classicRecordsSound"], op["classicRecords"]);
+         // node 20's new UDID (the one it carries) kept by both channels
+         CheckerCopyAgrees(o);
+       }},
       {"corrupted-frame", Exit::Success,
        [](const Outcome& o) {
          OthersOperational(o.summary, true);
@@ -528,10 +604,8 @@ const std::vector<E2eCase>& Cases() {
   return cases;
 }
 
-class EndToEnd : public ::testing::TestWithParam<E2eCase> {};
-
-TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
-  const E2eCase& c = GetParam();
+/// Runs a scenario of the file through scmdemo (older: with --legacy) and checks what the host side shows.
+void RunScenario(const E2eCase& c, bool older) {
   const SimDomain::ScenarioResult file = SimDomain::LoadScenarioFile(SimDomain::DefaultScenariosPath());
   ASSERT_EQ(file.error, "");
   const auto it = std::find_if(file.scenarios.begin(), file.scenarios.end(),
@@ -542,6 +616,7 @@ TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
   DemoProcess demo(SCM_DEMO_PATH, "e2e");
   const std::string trace = demo.Directory() + "/trace.txt";
   std::vector<std::string> args{"--trace", trace, "--keep-storage"};
+  if (older) args.push_back("--legacy");
   if (it->operational) {
     args.insert(args.end(), {"--time-limit", it->operatorSteps.empty() ? kReachLimit : kOperatorLimit, "--duration",
                              kGuardSeconds});
@@ -569,6 +644,7 @@ TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
     ASSERT_TRUE(l.count("dir") && l.count("node") && l.count("service") && l.count("fault")) << "trace line";
   }
   c.check(o);
+  if (older) OlderPair(o.summary);
   // The operator side names each application event it received by its own name.
   for (const json& ev : o.summary["events"]["byCode"]) {
     const std::string code = ev["code"].get<std::string>();
@@ -588,17 +664,44 @@ TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) {
   EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
   EXPECT_NE(kept, "") << "the run directory was not kept";
   if (!kept.empty()) std::filesystem::remove_all(kept);
-  if (HasFailure()) {
+  if (::testing::Test::HasFailure()) {
     std::printf("--- trace tail ---\n%s--- output and summary ---\n%s\n", DemoProcess::Tail(trace, kTraceTail).c_str(),
                 e.output.c_str());
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(CiScenarios, EndToEnd, ::testing::ValuesIn(Cases()), [](const auto& info) {
+class EndToEnd : public ::testing::TestWithParam<E2eCase> {};
+
+TEST_P(EndToEnd, HostSideShowsTheDocumentedOutcome) { RunScenario(GetParam(), false); }
+
+/// The test name of a case: its scenario name with '_' for '-'.
+std::string CaseName(const ::testing::TestParamInfo<E2eCase>& info) {
   std::string name = info.param.name;
   std::replace(name.begin(), name.end(), '-', '_');
   return name;
-});
+}
+
+INSTANTIATE_TEST_SUITE_P(CiScenarios, EndToEnd, ::testing::ValuesIn(Cases()), CaseName);
+
+// The scenarios of the default domain in the older layout, run by the older release's pair
+// (--legacy): the same outcomes.
+class EndToEndOlder : public ::testing::TestWithParam<E2eCase> {};
+
+TEST_P(EndToEndOlder, TheOlderPairShowsTheDocumentedOutcome) { RunScenario(GetParam(), true); }
+
+std::vector<E2eCase> OlderCases() {
+  std::vector<E2eCase> older;
+  for (const E2eCase& c : Cases()) {
+    const std::string name = c.name;
+    if (name == "all-good" || name == "wrong-vendor" || name == "udid-mismatch" || name == "silent" ||
+        name == "corrupted-frame") {
+      older.push_back(c);
+    }
+  }
+  return older;
+}
+
+INSTANTIATE_TEST_SUITE_P(CiScenarios, EndToEndOlder, ::testing::ValuesIn(OlderCases()), CaseName);
 
 /// The download step after the goal: the host's fault on the firmware's first write and the storage behaviour.
 struct DownloadCase {
@@ -687,6 +790,22 @@ TEST(EndToEndLossyWire, NeitherProgramFailsSafeAndTheCheckerLogsNothing) {
   }
   EXPECT_GT(s["network"]["dropped"].get<unsigned>(), 0u);
   EXPECT_GT(s["network"]["delayed"].get<unsigned>(), 0u);
+  EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
+}
+
+// The older release's limit: 101 ideal nodes, every one operational and guarded under the older pair.
+TEST(EndToEndOlderDomain, OneHundredAndOneNodesReachOperational) {
+  DemoProcess demo(SCM_DEMO_PATH, "e2e-older-101");
+  const ScmDemoTest::Ended e = demo.Run({"--legacy", "--nodes", "101", "--time-limit", "60", "--duration", kGuardSeconds});
+  EXPECT_EQ(e.status, Exit::Success) << e.output;
+  ASSERT_TRUE(demo.HasSummary());
+  const json s = demo.Summary();
+  ASSERT_EQ(s["nodes"].size(), 101u);
+  EXPECT_EQ(s["nodes"][100]["sadr"], 101);
+  OthersOperational(s, true);
+  NeverFailSafe(s);
+  OlderPair(s);
+  EXPECT_EQ(CheckerRecords(s), 0u) << s["events"].dump();
   EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
 }
 

@@ -258,6 +258,10 @@ TEST_F(HostDomainTest, ResetRecreatesObjectsClearsConditionsAndRestartsPrograms)
   ASSERT_EQ(ScmSetCondition(kSdn, 2, 22), 0);
   const i32 writer = ScmOpenStorage(kSdn, "corvane.dat", 'w');
   ASSERT_GE(writer, 0);
+  // what the controller keeps: flash area 16 and its variables
+  const Bytes identity(18, 0x5A);
+  ASSERT_TRUE(host_->SetFlash(identity));
+  ASSERT_TRUE(host_->SetQorVariable(4, identity));
 
   host_->TriggerReset();
   ASSERT_TRUE(host_->WaitResetsDone(1, std::chrono::milliseconds(kPatienceMs)));
@@ -277,6 +281,8 @@ TEST_F(HostDomainTest, ResetRecreatesObjectsClearsConditionsAndRestartsPrograms)
   EXPECT_EQ(host_->Condition(2), std::nullopt);
   EXPECT_EQ(ScmCloseStorage(writer), -1) << "open handles went with the reset";
   EXPECT_EQ(host_->GetFile("corvane.dat"), std::nullopt);
+  EXPECT_EQ(host_->Flash(), identity) << "flash area 16 survives the reset";
+  EXPECT_EQ(host_->QorVariable(4), identity) << "so does Qor variable 4";
 
   ASSERT_TRUE(Eventually([&] {
     const auto info = host_->Programs().Info(id);
@@ -417,6 +423,11 @@ TEST_F(HostDomainTest, ControlCommandsOverTheSocket) {
       {{"flash", "0102030405060708090a0b0c0d0e0f10111213"}, 1, "*"},
       {{"qor-script", "raw", "c100", "5"}, 0, ""},
       {{"qor-var", "1"}, 0, "unset\n"},
+      {{"qor-var", "4", "0001025c3e10203000"}, 0, ""},
+      {{"qor-var", "4"}, 0, "0001025c3e10203000\n"},
+      {{"qor-var", "4", "unset"}, 0, ""},
+      {{"qor-var", "4"}, 0, "unset\n"},
+      {{"qor-var", "8", "00"}, 1, "a variable is 0 to 7 and holds at most 198 bytes\n"},
       {{"failsafe", "255"}, 0, ""},
       {{"failsafe"}, 0, "255\n"},
       {{"product-code", "fail"}, 0, ""},

@@ -123,6 +123,18 @@ TEST(QorChannelCrossFormat, BothChannelsSendTheSameReadRequest) {
 /// A "corvane.uid" of the installed domain: the identity the firmware keeps in variable 4.
 Bytes Identity() { return PersistenceTest::InstalledFiles(PersistenceTest::InstalledDomain()).at("corvane.uid"); }
 
+/// Whether the older persistence over the channel, with the installed domain's files,
+/// counts the key medium acknowledged.
+bool KeyMediumAcknowledged(Main::CChannelQorVariableStorage& storage) {
+  PersistenceTest::MemoryStorage files;
+  files.files = PersistenceTest::InstalledFiles(PersistenceTest::InstalledDomain());
+  Main::CQorVariableCorvaneCopySource source(storage);
+  auto persistence =
+      std::make_unique<Main::CDefaultPersistence>(files, source, Main::ms_LegacyPersistenceProfile);
+  persistence->TryInitialize();
+  return persistence->IsAcknowledged();
+}
+
 TEST(QorChannelCrossFormat, StoredIdentityReadsBackEqualAndAcknowledgesTheKeyMedium) {
   ControllerHost host;
   host.Install();
@@ -138,13 +150,31 @@ TEST(QorChannelCrossFormat, StoredIdentityReadsBackEqualAndAcknowledgesTheKeyMed
   ASSERT_EQ(storage.Read(4, 18, checkerCopy), 18);
   EXPECT_EQ(Bytes(checkerCopy, checkerCopy + 18), identity);
   // The older persistence over the channel counts the key medium acknowledged.
-  PersistenceTest::MemoryStorage files;
-  files.files = PersistenceTest::InstalledFiles(PersistenceTest::InstalledDomain());
-  Main::CQorVariableCorvaneCopySource source(storage);
-  auto persistence =
-      std::make_unique<Main::CDefaultPersistence>(files, source, Main::ms_LegacyPersistenceProfile);
-  persistence->TryInitialize();
-  EXPECT_TRUE(persistence->IsAcknowledged());
+  EXPECT_TRUE(KeyMediumAcknowledged(storage));
+  EXPECT_FALSE(storage.HasFailed());
+}
+
+TEST(QorChannelCrossFormat, WhatTheFirmwaresWriterStoresTheCheckerReadsBackAndAcknowledges) {
+  ControllerHost host;
+  host.Install();
+  const Bytes identity = Identity();
+  ASSERT_EQ(identity.size(), 18u);
+  ASSERT_EQ(MFWQZ_SaveCorvaneIdToQor(identity.data()), 0);
+  // one write of variable 4 on the channel: command flag, 18 bytes, the identity
+  ASSERT_EQ(host.requests.size(), 1u);
+  Bytes write = {0x24, 18};
+  write.insert(write.end(), identity.begin(), identity.end());
+  EXPECT_EQ(host.requests[0], write);
+  EXPECT_EQ(host.controller.Variable(4), identity);
+  Main::CChannelQorVariableStorage storage;
+  u8 checkerCopy[18] = {};
+  ASSERT_EQ(storage.Read(4, 18, checkerCopy), 18);
+  EXPECT_EQ(Bytes(checkerCopy, checkerCopy + 18), identity);
+  EXPECT_EQ(host.requests.back(), Bytes{0x04}) << "the checker's read request";
+  EXPECT_TRUE(KeyMediumAcknowledged(storage));
+  // A fresh controller's 18 zero bytes: the checker does not count the key medium acknowledged.
+  ASSERT_EQ(MFWQZ_SaveCorvaneIdToQor(Bytes(18, 0).data()), 0);
+  EXPECT_FALSE(KeyMediumAcknowledged(storage));
   EXPECT_FALSE(storage.HasFailed());
 }
 

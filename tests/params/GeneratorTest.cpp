@@ -11,10 +11,12 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <sstream>
 
 #include "HNFiff_Crc.h"
 #include "ParamDomain.h"
+#include "ScmGenBuild.h"
 #include "ScmGenDescription.h"
 #include "rtp_emulator.h"
 
@@ -123,6 +125,25 @@ TEST(GeneratorFiles, ParData1IsWrittenOnlyWithSets) {
   EXPECT_FALSE(Files(d).parData1.has_value());
 }
 
+/// The demo domain in the older layout: 101 nodes (the demo's twelve, then SADR 100 to 188),
+/// no commissioning settings, module marks on four nodes.
+ScmGen::Domain OlderDomain() {
+  ScmGen::Domain d = DemoDomain();
+  d.layout = ScmGen::Layout::Older;
+  d.scm.commissioning.reset();
+  for (std::uint16_t sadr = 100; d.nodes.size() < 101; ++sadr) {
+    ScmGen::Node n = d.nodes[2];
+    n.sadr = sadr;
+    n.udid[5] = static_cast<std::uint8_t>(sadr);
+    d.nodes.push_back(n);
+  }
+  d.nodes[0].optional = true;
+  d.nodes[1].requiredAtStartup = true;
+  d.nodes[2].notProcessed = true;
+  d.nodes[100].autoConfigured = true;
+  return d;
+}
+
 struct RefusalRow {
   const char* name;                                ///< the fault
   std::function<void(ScmGen::Domain&)> mutate;     ///< makes the demo domain invalid
@@ -176,6 +197,135 @@ const RefusalRow kRefusals[] = {
      "additional_sets:"},
 };
 INSTANTIATE_TEST_SUITE_P(Table, GeneratorRefuses, ::testing::ValuesIn(kRefusals));
+
+// The older layout's own refusals, each on the older demo domain, which it accepts as it stands.
+class OlderGeneratorRefuses : public ::testing::TestWithParam<RefusalRow> {};
+
+TEST_P(OlderGeneratorRefuses, NamesTheFieldAndWritesNothing) {
+  auto d = OlderDomain();
+  ASSERT_EQ(ScmGen::Validate(d), "");
+  GetParam().mutate(d);
+  TempDir dir;
+  const std::string error = ScmGen::GenerateInto(d, dir.Path());
+  EXPECT_EQ(error.rfind(GetParam().field, 0), 0u) << error;
+  EXPECT_TRUE(dir.Names().empty());
+}
+
+const RefusalRow kOlderRefusals[] = {
+    {"102 nodes", [](ScmGen::Domain& d) { d.nodes.push_back(d.nodes.back()); d.nodes.back().sadr = 900; },
+     "node: 102 nodes, must be 1 to 101"},
+    {"commissioning settings",
+     [](ScmGen::Domain& d) { d.scm.commissioning = std::array<std::uint32_t, 3>{1, 0, 1}; },
+     "scm.commissioning: the older release has no commissioning settings (0x210B)"},
+    {"fwrevcnf.bin flag 0x08",
+     [](ScmGen::Domain& d) {
+       d.fwRevCnf = ScmGen::FwRevCnf{};
+       d.fwRevCnf->flags = 0x0E;
+     },
+     "fwrevcnf.flags: 0xe must hold 0x06 and no bit above 0x4 (the older release has no 0x08 and 0x10)"},
+    {"fwrevcnf.bin flag 0x10",
+     [](ScmGen::Domain& d) {
+       d.fwRevCnf = ScmGen::FwRevCnf{};
+       d.fwRevCnf->flags = 0x17;
+     },
+     "fwrevcnf.flags: 0x17 must hold 0x06"},
+    {"autocnf.bin of 102 UDIDs",
+     [](ScmGen::Domain& d) {
+       d.autoCnf = ScmGen::AutoCnf{};
+       for (std::uint16_t i = 0; i < 102; ++i) d.autoCnf->udids.push_back({static_cast<std::uint16_t>(i + 1), {}});
+     },
+     "autocnf.udids: 102 entries, at most 101"},
+};
+INSTANTIATE_TEST_SUITE_P(Table, OlderGeneratorRefuses, ::testing::ValuesIn(kOlderRefusals));
+
+/// One record of a parameter area.
+struct Record {
+  std::uint16_t index;  ///< object
+  std::uint8_t sub;     ///< sub-index
+  Bytes data;           ///< its bytes
+};
+
+/// The records of "kel_para.saf"'s parameter area, in file order.
+std::vector<Record> KelRecords(const Bytes& f) {
+  std::vector<Record> records;
+  const std::size_t end = 64 + Get32(f, 32);
+  for (std::size_t at = 64; at + 7 <= end;) {
+    const std::uint32_t n = Get32(f, at + 3);
+    records.push_back({Get16(f, at), f[at + 2], Bytes(f.begin() + at + 7, f.begin() + at + 7 + n)});
+    at += 7 + n;
+  }
+  return records;
+}
+
+TEST(GeneratorFiles, TheOlderLayoutHasItsNodeObjectsMarkArraysAndSetsInTheNodeList) {
+  const ScmGen::Domain d = OlderDomain();
+  const ScmGen::FileSet files = Files(d);
+  EXPECT_FALSE(files.parData1.has_value()) << "no pardata1.bin, though the domain has sets";
+  std::map<std::uint16_t, std::uint16_t> nodeSadrs;  // node object: its SADR (sub-index 1)
+  std::map<std::uint8_t, Bytes> marks;               // 0xD000 sub-index: its array
+  std::vector<const Record*> sets;
+  const std::vector<Record> records = KelRecords(files.kelParaSaf);
+  for (const Record& r : records) {
+    EXPECT_NE(r.index, 0x210B) << "no commissioning settings";
+    EXPECT_FALSE(r.index == 0x2106 && (r.sub <= 3 || r.sub == 8)) << "the marks moved to 0xD000";
+    if (r.index >= 0xC400 && r.index <= 0xC7FF && r.sub == 1) nodeSadrs[r.index] = Get16(r.data, 0);
+    if (r.index == 0xD000) marks[r.sub] = r.data;
+    if (r.index > 0xE3FF && r.index <= 0xE7FE) sets.push_back(&r);
+  }
+  ASSERT_EQ(nodeSadrs.size(), 101u);
+  EXPECT_EQ(nodeSadrs.begin()->first, 0xC400);
+  EXPECT_EQ(nodeSadrs.rbegin()->first, 0xC464);
+  EXPECT_EQ(nodeSadrs.rbegin()->second, d.nodes[100].sadr);
+  // 0xD000/1 to /4: optional, required at start-up, not processed, auto-configured
+  ASSERT_EQ(marks.size(), 4u);
+  const std::uint16_t marked[4] = {d.nodes[0].sadr, d.nodes[1].sadr, d.nodes[2].sadr, d.nodes[100].sadr};
+  for (std::uint8_t sub = 1; sub <= 4; ++sub) {
+    ASSERT_EQ(marks[sub].size(), 128u);
+    const std::uint16_t sadr = marked[sub - 1];
+    EXPECT_EQ(marks[sub][sadr / 8], 1u << (sadr % 8)) << int(sub);
+    EXPECT_EQ(std::count(marks[sub].begin(), marks[sub].end(), 0), 127) << int(sub);
+  }
+  // Each set as object 0xE3FF + SADR, sub-index number + 1: the entry header and the payload.
+  ASSERT_EQ(sets.size(), d.sets.size());
+  for (std::size_t i = 0; i < sets.size(); ++i) {
+    const ScmGen::AdditionalSet& s = d.sets[i];
+    EXPECT_EQ(sets[i]->index, 0xE3FF + s.sadr);
+    EXPECT_EQ(sets[i]->sub, s.number + 1);
+    EXPECT_EQ(sets[i]->data, ScmGen::ParData1Entry(s.number, s.sadr, s.payload, s.timestamp));
+  }
+  // The same domain in the current layout: twelve nodes at most, marks at 0x2106, the sets in pardata1.bin.
+  ScmGen::Domain current = d;
+  current.layout = ScmGen::Layout::Current;
+  EXPECT_EQ(ScmGen::Validate(current), "node: 101 nodes, must be 1 to 12");
+  current.nodes.resize(12);
+  const ScmGen::FileSet currentFiles = Files(current);
+  EXPECT_TRUE(currentFiles.parData1.has_value());
+  bool currentMarks = false;
+  for (const Record& r : KelRecords(currentFiles.kelParaSaf)) {
+    EXPECT_NE(r.index, 0xD000);
+    currentMarks = currentMarks || (r.index == 0x2106 && r.sub == 8);
+  }
+  EXPECT_TRUE(currentMarks);
+}
+
+TEST(GeneratorFiles, TheOlderLayoutTakesAutoCnfListsOf101AndFlagsUpTo0x07) {
+  ScmGen::Domain d = OlderDomain();
+  d.autoCnf = ScmGen::AutoCnf{};
+  for (std::size_t i = 0; i < 101; ++i) {
+    d.nodes[i].autoConfigured = true;
+    d.nodes[i].optional = d.nodes[i].requiredAtStartup = d.nodes[i].notProcessed = false;
+    d.autoCnf->udids.push_back({d.nodes[i].sadr, d.nodes[i].udid});
+  }
+  d.autoCnf->machineOptions = Bytes(64, 0);
+  d.fwRevCnf = ScmGen::FwRevCnf{};
+  d.fwRevCnf->flags = 0x07;
+  const ScmGen::FileSet files = Files(d);
+  ASSERT_TRUE(files.autoCnf.has_value());
+  ASSERT_TRUE(files.fwRevCnf.has_value());
+  // the UDID section: count 101, 8-byte entries
+  EXPECT_EQ(Get16(*files.autoCnf, 64), 101u);
+  EXPECT_EQ(ScmGen::AutoCnfBin(*d.autoCnf), *files.autoCnf);
+}
 
 TEST(GeneratorWrite, AValidDomainReplacesEveryFileAndAStaleSetFileGoes) {
   TempDir dir;
@@ -264,6 +414,30 @@ const ProgramRow kProgramRows[] = {
      "additional_sets:"},
 };
 INSTANTIATE_TEST_SUITE_P(Table, ScmgenRefuses, ::testing::ValuesIn(kProgramRows));
+
+const ProgramRow kOlderProgramRows[] = {
+    {"102 nodes of the older release", "release = \"older\"\n" + Description(102), "node: 102 nodes"},
+    {"commissioning settings in the older release",
+     "release = \"older\"\n" + Description(2) + "[scm]\ncommissioning = [1, 0, 1]\n", "scm.commissioning"},
+};
+INSTANTIATE_TEST_SUITE_P(Older, ScmgenRefuses, ::testing::ValuesIn(kOlderProgramRows));
+
+TEST(Scmgen, AnOlderDescriptionOf101NodesIsWrittenWithoutParData) {
+  TempDir dir;
+  const fs::path description = dir.Path() / "older.toml";
+  std::ofstream(description) << "release = \"older\"\n"
+                             << Description(101, [](int i) {
+                                  return i == 101 ? "additional_sets = [\"" + Hex(16, 1) + "\"]\n" : std::string();
+                                });
+  const fs::path out = dir.Path() / "out";
+  const auto [rc, err] = RunScmgen(description, out, "--installed");
+  EXPECT_EQ(rc, 0) << err;
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(out)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"autocnf.bin", "corvane.dat", "corvane.dat.chk", "corvane.uid",
+                                             "corvane.uid.chk", "fwrevcnf.bin", "fwrevcnf.bin.chk", "kel_para.saf"}));
+}
 
 TEST(Scmgen, WritesTheDemoDescriptionsFiles) {
   TempDir dir;
