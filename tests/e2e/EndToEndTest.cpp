@@ -694,7 +694,7 @@ std::vector<E2eCase> OlderCases() {
   for (const E2eCase& c : Cases()) {
     const std::string name = c.name;
     if (name == "all-good" || name == "wrong-vendor" || name == "udid-mismatch" || name == "silent" ||
-        name == "corrupted-frame") {
+        name == "corrupted-frame" || name == "not-processed") {
       older.push_back(c);
     }
   }
