@@ -73,6 +73,18 @@ class Machines : public OrderFixture {
     EXPECT_EQ(MFWQZ_Confirmation(), 1);
     return MFWQZ_Confirmation();
   }
+  /// Both user-data files present, then their format ordered remotely (up to the confirmation's
+  /// action) or started on the controller.
+  void StartUserDataFormat(bool remote) {
+    host.files["PARDATA1.BIN"] = {1, 2, 3};
+    host.files["AUTOCNF.BIN"] = {4, 5};
+    if (remote) {
+      ASSERT_EQ(Order(0x8000), 0);
+      EXPECT_EQ(ConfirmUntilAction(), 1);
+    } else {
+      EXPECT_EQ(MFWQZ_ConfirmAction(0x8000, 0), 1);
+    }
+  }
   Bytes File(const char* name) { return host.files.count(name) != 0 ? host.files[name] : Bytes{}; }
 };
 
@@ -538,14 +550,7 @@ TEST_F(Machines, UserDataFormatEmptiesBothFilesHoldsAndResets) {
   } rows[] = {{"ordered remotely", true, 5000000, 4}, {"locally", false, 800000, 0}};
   for (const auto& r : rows) {
     SetUp();
-    host.files["PARDATA1.BIN"] = {1, 2, 3};
-    host.files["AUTOCNF.BIN"] = {4, 5};
-    if (r.remote) {
-      ASSERT_EQ(Order(0x8000), 0);
-      EXPECT_EQ(ConfirmUntilAction(), 1);
-    } else {
-      EXPECT_EQ(MFWQZ_ConfirmAction(0x8000, 0), 1);
-    }
+    StartUserDataFormat(r.remote);
     TakeEvents();
     EXPECT_EQ(MFWQZ_UsrDataFormatMain(), 1);
     EXPECT_EQ(host.files["PARDATA1.BIN"], Bytes{}) << r.what;
@@ -1153,14 +1158,7 @@ TEST_F(Machines, OlderUserDataFormatEmptiesAndClosesOnlyAutocnfThenResets) {
   };
   for (const auto& r : rows) {
     SetUp();
-    host.files["PARDATA1.BIN"] = {1, 2, 3};
-    host.files["AUTOCNF.BIN"] = {4, 5};
-    if (r.remote) {
-      ASSERT_EQ(Order(0x8000), 0);
-      EXPECT_EQ(ConfirmUntilAction(), 1);
-    } else {
-      EXPECT_EQ(MFWQZ_ConfirmAction(0x8000, 0), 1);
-    }
+    StartUserDataFormat(r.remote);
     EXPECT_EQ(MFWQZ_UsrDataFormat.ulState, MFWQZ_k_USR_OLD_AUTOCNF) << r.what;
     TakeEvents();
     host.busyOpens = r.busyOpens;
