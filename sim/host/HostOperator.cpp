@@ -56,9 +56,17 @@ const char* FailSafeCauseName(FailSafeCause cause) {
   return "none";
 }
 
+namespace {
+
+/// Everything that asks for a domain reset: the programs' requests and the power cuts, which set
+/// no request of their own but kill the programs all the same.
+uint32_t ResetCauses(const ResetState& r) { return r.domainRequests + r.plcRequests + r.cuts; }
+
+}  // namespace
+
 HostOperator::HostOperator(HostSim& host) : host_(host) {
   const ResetState r = host_.Resets();
-  resetRequestsSeen_ = r.domainRequests + r.plcRequests;
+  resetRequestsSeen_ = ResetCauses(r);
   resetsDoneSeen_ = r.done;
 }
 
@@ -138,7 +146,7 @@ std::optional<OperatorMessage> HostOperator::ReadResponse() {
 
 bool HostOperator::ResetUnderWay() {
   const ResetState r = host_.Resets();
-  const uint32_t requests = r.domainRequests + r.plcRequests;
+  const uint32_t requests = ResetCauses(r);
   if (r.done != resetsDoneSeen_) {
     // a reset has just been carried out: its kills and re-creations are no signal
     resetsDoneSeen_ = r.done;
