@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 #include <utility>
@@ -12,6 +13,7 @@
 #include "CCorvaneDatUdidReader.h"
 #include "CAutoCnfBin.h"
 #include "CAutoCnfBinUdidSectionUdidReader.h"
+#include "CAdditionalParameterHeaderReader.h"
 #include "CException.h"
 #include "CFwRevCnfBin.h"
 #include "CFwRevCnfBinMinorRevisionReader.h"
@@ -34,6 +36,24 @@
 namespace {
 
 using Bytes = ScmGen::Bytes;
+using SadrAndNumber = std::pair<std::uint16_t, std::uint8_t>;
+
+/// Every (SADR, set number) a header stream delivers, in order; each 16-byte header also goes to
+/// onHeader as it is read.
+std::vector<SadrAndNumber> ReadEveryHeader(Param::CAdditionalParameterHeaderReader& reader,
+                                           const std::function<void(const u8*)>& onHeader = {}) {
+  std::vector<SadrAndNumber> read;
+  reader.Open();
+  u16 sadr = 0;
+  u8 number = 0;
+  const u8* header = nullptr;
+  while (reader.TryReadNext(sadr, number, header)) {
+    read.emplace_back(sadr, number);
+    if (onHeader) onHeader(header);
+  }
+  reader.Close();
+  return read;
+}
 
 /// A small domain, the same with large parameter sets, and the shipped demo description.
 std::vector<std::pair<std::string, ScmGen::Domain>> Domains() {
@@ -169,14 +189,9 @@ TEST_P(CheckerReadsGeneratedFiles, KelParaSafAndItsObjectReaders) {
   });
 
   Param::CParameterAdditionalParameterHeaderReader inKel(records);
-  ASSERT_NO_THROW({
-    inKel.Open();
-    u16 sadr = 0;
-    u8 number = 0;
-    const u8* header = nullptr;
-    EXPECT_FALSE(inKel.TryReadNext(sadr, number, header)) << "additional sets belong in pardata1.bin";
-    inKel.Close();
-  });
+  std::vector<SadrAndNumber> inKelSets;
+  ASSERT_NO_THROW(inKelSets = ReadEveryHeader(inKel));
+  EXPECT_TRUE(inKelSets.empty()) << "additional sets belong in pardata1.bin";
 }
 
 TEST_P(CheckerReadsGeneratedFiles, CorvaneDatDeliversTheNodesUdids) {
@@ -210,17 +225,8 @@ TEST_P(CheckerReadsGeneratedFiles, ParData1BinDeliversEverySet) {
   Param::CParData1Bin parData(65536, files.parData1->data());
   ASSERT_NO_THROW(parData.ReadContent(static_cast<u32>(files.parData1->size())));
   Param::CParData1BinAdditionalParameterHeaderReader reader(parData);
-  std::vector<std::pair<std::uint16_t, std::uint8_t>> read;
-  ASSERT_NO_THROW({
-    reader.Open();
-    u16 sadr = 0;
-    u8 number = 0;
-    const u8* header = nullptr;
-    while (reader.TryReadNext(sadr, number, header)) {
-      read.emplace_back(sadr, number);
-    }
-    reader.Close();
-  });
+  std::vector<SadrAndNumber> read;
+  ASSERT_NO_THROW(read = ReadEveryHeader(reader));
   std::vector<std::pair<std::uint16_t, std::uint8_t>> expected;
   for (const auto& s : d.sets) {
     expected.emplace_back(s.sadr, s.number);
@@ -280,20 +286,13 @@ TEST(CheckerReadsOlderLayoutFiles, EveryReaderTakesWhatTheGeneratorWrites) {
     commissioning.Close();
   });
   Param::CParameterAdditionalParameterHeaderReader headers(records);
-  std::vector<std::pair<std::uint16_t, std::uint8_t>> sets;
-  ASSERT_NO_THROW({
-    headers.Open();
-    u16 sadr = 0;
-    u8 number = 0;
-    const u8* header = nullptr;
-    while (headers.TryReadNext(sadr, number, header)) {
-      sets.emplace_back(sadr, number);
-      const ScmGen::AdditionalSet& s = d.sets.at(sets.size() - 1);
-      const Bytes entry = ScmGen::ParData1Entry(s.number, s.sadr, s.payload, s.timestamp);
-      EXPECT_EQ(Bytes(header, header + 16), Bytes(entry.begin(), entry.begin() + 16));
-    }
-    headers.Close();
-  });
+  std::vector<SadrAndNumber> sets;
+  std::size_t seen = 0;
+  ASSERT_NO_THROW(sets = ReadEveryHeader(headers, [&d, &seen](const u8* header) {
+                    const ScmGen::AdditionalSet& s = d.sets.at(seen++);
+                    const Bytes entry = ScmGen::ParData1Entry(s.number, s.sadr, s.payload, s.timestamp);
+                    EXPECT_EQ(Bytes(header, header + 16), Bytes(entry.begin(), entry.begin() + 16));
+                  }));
   EXPECT_EQ(sets, (std::vector<std::pair<std::uint16_t, std::uint8_t>>{{10, 1}, {109, 15}}));
   // "corvane.dat": every node's UDID
   Bytes datBuffer = r.files.corvaneDat;
