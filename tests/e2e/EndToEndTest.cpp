@@ -224,6 +224,34 @@ void CheckerCopyAgrees(const Outcome& o) {
   }
 }
 
+/// The first section of a "fwrevcnf.bin" or its ".chk" (u16 count, u16 entry size, u16 version,
+/// u16 header size, then u16 SADR and u16 minor revision per entry): minor revision by SADR, as stored.
+std::map<unsigned, unsigned> FwRevEntries(const std::vector<uint8_t>& file) {
+  std::map<unsigned, unsigned> entries;
+  if (file.size() < 8) return entries;
+  const size_t count = file[0] | (file[1] << 8);
+  const size_t size = file[2] | (file[3] << 8);
+  const size_t header = file[6] | (file[7] << 8);
+  for (size_t i = 0; i < count && size >= 4 && header + (i + 1) * size <= file.size(); ++i) {
+    const size_t at = header + i * size;
+    entries[file[at] | (file[at + 1] << 8)] = file[at + 2] | (file[at + 3] << 8);
+  }
+  return entries;
+}
+
+/// The checker's "fwrevcnf.bin.chk" agrees with the firmware's "fwrevcnf.bin": the same SADRs, each
+/// minor revision the complement of the one the firmware accepted.
+void CheckerRevisionsAgree(const Outcome& o) {
+  const std::map<unsigned, unsigned> plain = FwRevEntries(StoredFile(o, "fwrevcnf.bin"));
+  const std::map<unsigned, unsigned> chk = FwRevEntries(StoredFile(o, "fwrevcnf.bin.chk"));
+  EXPECT_FALSE(plain.empty());
+  EXPECT_EQ(chk.size(), plain.size());
+  for (const auto& [sadr, revision] : plain) {
+    ASSERT_EQ(chk.count(sadr), 1u) << sadr;
+    EXPECT_EQ(chk.at(sadr), (~revision) & 0xFFFFu) << sadr;
+  }
+}
+
 /// What every run of the older release's pair shows: its own ident word and program names,
 /// the key-medium identity in Qor variable 4 and no flash area 16.
 void OlderPair(const json& s) {
@@ -579,6 +607,28 @@ const std::vector<E2eCase>& Cases() {
          EXPECT_NE(last.find("last completed 0x0060"), std::string::npos) << last;
          EXPECT_EQ(op["classicRecordsSound"], op["classicRecords"]);
          // node 20's new UDID (the one it carries) kept by both channels
+         CheckerCopyAgrees(o);
+       }},
+      {"older-combined-code-accepted", Exit::Success,
+       [](const Outcome& o) {
+         const json& op = ScriptRanThrough(o.summary);
+         OlderPair(o.summary);
+         // The refusals name the part that failed (two modules, the key medium) or the code itself
+         // (no such exchange part); the accepted order is confirmed part by part, the firmware first.
+         const std::vector<std::string> events = op["remoteEvents"];
+         EXPECT_EQ(events, (std::vector<std::string>{"17,0x0050", "14,0x0200", "6,0x0170", "3,0x0100", "3,0x0060"}));
+         ProgressShows(op, {"remote accepted, stored 0x0160, last completed 0x0000",
+                            "remote being confirmed, stored 0x0160, last completed 0x0000",
+                            "remote accepted, stored 0x0160, last completed 0x0100",
+                            "remote being confirmed, stored 0x0160, last completed 0x0100",
+                            "remote none, stored 0x0160, last completed 0x0160",
+                            "remote none, stored 0x0000, last completed 0x0000"});
+         // the firmware's reset after the last part restarted both programs (the script ordered none)
+         RestartedOnce(o.summary);
+         EXPECT_EQ(op["classicRecordsSound"], op["classicRecords"]);
+         // both channels kept what the order accepted: node 33's revision 2 and node 20's new UDID
+         CheckerRevisionsAgree(o);
+         EXPECT_EQ(FwRevEntries(StoredFile(o, "fwrevcnf.bin")), (std::map<unsigned, unsigned>{{1, 1}, {2, 1}, {13, 1}, {20, 1}, {33, 2}, {101, 1}}));
          CheckerCopyAgrees(o);
        }},
       {"corrupted-frame", Exit::Success,
