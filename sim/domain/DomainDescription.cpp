@@ -20,7 +20,7 @@ namespace {
 /// Keys a description may hold, per table.
 const std::set<std::string_view> kTopKeys = {"sdn",  "qor_udid", "faults", "guarding",
                                              "node", "scm",      "install", "release"};
-const std::set<std::string_view> kInstallKeys = {"key_medium"};
+const std::set<std::string_view> kInstallKeys = {"key_medium", "cpu"};
 const std::set<std::string_view> kScmKeys = {"time_base",    "ssdo_timeout",    "ssdo_retries",  "snmt_timeout",
                                              "snmt_retries", "machine_options", "commissioning", "configuration"};
 const std::set<std::string_view> kGuardingKeys = {"time_us", "life_factor"};
@@ -599,6 +599,17 @@ LoadResult ParseFields(std::string_view text, std::string_view source) {
         return result;
       }
     }
+    if (const toml::node* cpu = it->get("cpu")) {
+      const std::optional<std::string> value = cpu->value<std::string>();
+      if (value && *value == "accepted") {
+        domain.cpu = InstalledCpu::Accepted;
+      } else if (value && *value == "exchanged") {
+        domain.cpu = InstalledCpu::Exchanged;
+      } else {
+        result.error = "install.cpu: must be \"accepted\" or \"exchanged\"";
+        return result;
+      }
+    }
   }
   if (const toml::node* rel = root.get("release")) {
     const std::optional<std::string> value = rel->value<std::string>();
@@ -783,8 +794,11 @@ std::string WriteDomain(const Domain& domain) {
   o << "sdn = " << domain.sdn << "\n";
   o << "qor_udid = \"" << FormatUdid(domain.qorUdid) << "\"\n\n";
   if (domain.release == Release::Older) o << "release = \"older\"\n\n";
-  if (domain.keyMedium == KeyMedium::OtherController) o << "[install]\nkey_medium = \"other-controller\"\n\n";
-  if (domain.keyMedium == KeyMedium::FreshController) o << "[install]\nkey_medium = \"fresh-controller\"\n\n";
+  if (domain.keyMedium != KeyMedium::Acknowledged || domain.cpu != InstalledCpu::Accepted) o << "[install]\n";
+  if (domain.keyMedium == KeyMedium::OtherController) o << "key_medium = \"other-controller\"\n";
+  if (domain.keyMedium == KeyMedium::FreshController) o << "key_medium = \"fresh-controller\"\n";
+  if (domain.cpu == InstalledCpu::Exchanged) o << "cpu = \"exchanged\"\n";
+  if (domain.keyMedium != KeyMedium::Acknowledged || domain.cpu != InstalledCpu::Accepted) o << "\n";
   o << "[guarding]\ntime_us = " << domain.guardTimeUs << "\nlife_factor = " << unsigned(domain.lifeFactor) << "\n";
   const ScmDescription& scm = domain.scm;
   o << "\n[scm]\ntime_base = " << scm.timeBase << "\nssdo_timeout = " << scm.ssdoTimeout
