@@ -321,7 +321,30 @@ void FirmwareWriteFailed(const Outcome& o, const char* storageEvent, unsigned fi
   for (const json& p : o.summary["programs"]) EXPECT_EQ(p["starts"], 1) << p.dump();
 }
 
-/// Names the case in test output.
+/// A combined order of the older pair that ran through: the script's remote events; the order
+/// accepted whole, its first part completed, then every part, then the restarted firmware's empty
+/// record; the firmware's reset after the last part restarted both programs (the script ordered
+/// none); every record sound; "fwrevcnf.bin" with these minor revisions, and both ".chk" copies
+/// agreeing with the firmware's files.
+void CombinedOrderConfirmedPartByPart(const Outcome& o, const std::vector<std::string>& events, unsigned code,
+                                      unsigned firstPart, const std::map<unsigned, unsigned>& revisions) {
+  const json& op = ScriptRanThrough(o.summary);
+  OlderPair(o.summary);
+  EXPECT_EQ(op["remoteEvents"].get<std::vector<std::string>>(), events);
+  char accepted[80];
+  char completed[80];
+  std::snprintf(accepted, sizeof accepted, "remote accepted, stored 0x%04X, last completed 0x0000", code);
+  std::snprintf(completed, sizeof completed, "remote none, stored 0x%04X, last completed 0x%04X", code, code);
+  ProgressShows(op, {accepted, completed, "remote none, stored 0x0000, last completed 0x0000"});
+  ProgressPassesCodes(op, {{code, 0x0000}, {code, firstPart}, {code, code}, {0x0000, 0x0000}});
+  RestartedOnce(o.summary);
+  EXPECT_EQ(op["classicRecordsSound"], op["classicRecords"]);
+  CheckerRevisionsAgree(o);
+  EXPECT_EQ(FwRevEntries(StoredFile(o, "fwrevcnf.bin")), revisions);
+  CheckerCopyAgrees(o);
+}
+
+/// Names the case in test output./// Names the case in test output.
 void PrintTo(const E2eCase& c, std::ostream* os) { *os << c.name; }
 
 const std::vector<E2eCase>& Cases() {
@@ -635,49 +658,25 @@ const std::vector<E2eCase>& Cases() {
        }},
       {"older-combined-code-accepted", Exit::Success,
        [](const Outcome& o) {
-         const json& op = ScriptRanThrough(o.summary);
-         OlderPair(o.summary);
          // The refusals name the part that failed (two modules, the key medium) or the code itself
          // (no such exchange part); the accepted order is confirmed part by part, the firmware first.
-         const std::vector<std::string> events = op["remoteEvents"];
-         EXPECT_EQ(events, (std::vector<std::string>{"17,0x0050", "14,0x0200", "6,0x0170", "3,0x0100", "3,0x0060"}));
-         ProgressShows(op, {"remote accepted, stored 0x0160, last completed 0x0000",
-                            "remote none, stored 0x0160, last completed 0x0160",
-                            "remote none, stored 0x0000, last completed 0x0000"});
-         ProgressPassesCodes(op, {{0x0160, 0x0000}, {0x0160, 0x0100}, {0x0160, 0x0160}, {0x0000, 0x0000}});
-         // the firmware's reset after the last part restarted both programs (the script ordered none)
-         RestartedOnce(o.summary);
-         EXPECT_EQ(op["classicRecordsSound"], op["classicRecords"]);
-         // both channels kept what the order accepted: node 33's revision 2 and node 20's new UDID
-         CheckerRevisionsAgree(o);
-         EXPECT_EQ(FwRevEntries(StoredFile(o, "fwrevcnf.bin")), (std::map<unsigned, unsigned>{{1, 1}, {2, 1}, {13, 1}, {20, 1}, {33, 2}, {101, 1}}));
-         CheckerCopyAgrees(o);
+         // Both channels kept node 33's revision 2 and node 20's new UDID.
+         CombinedOrderConfirmedPartByPart(o, {"17,0x0050", "14,0x0200", "6,0x0170", "3,0x0100", "3,0x0060"}, 0x0160,
+                                          0x0100, {{1, 1}, {2, 1}, {13, 1}, {20, 1}, {33, 2}, {101, 1}});
        }},
       {"older-combined-key-medium-accepted", Exit::Success,
        [](const Outcome& o) {
-         const json& op = ScriptRanThrough(o.summary);
-         OlderPair(o.summary);
          // the exchange alone refused while the key medium counts as changed; the combined order
-         // confirmed part by part, the key medium first
-         const std::vector<std::string> events = op["remoteEvents"];
-         EXPECT_EQ(events, (std::vector<std::string>{"22,0x0060", "3,0x0200", "3,0x0060"}));
-         ProgressShows(op, {"remote accepted, stored 0x0260, last completed 0x0000",
-                            "remote none, stored 0x0260, last completed 0x0260",
-                            "remote none, stored 0x0000, last completed 0x0000"});
-         ProgressPassesCodes(op, {{0x0260, 0x0000}, {0x0260, 0x0200}, {0x0260, 0x0260}, {0x0000, 0x0000}});
-         RestartedOnce(o.summary);
-         EXPECT_EQ(op["classicRecordsSound"], op["classicRecords"]);
-         // "fwrevcnf.bin" now accepts this CPU (the host's target id after its Qor UDID), its ".chk" the
-         // complement; every revision as installed; the key medium is this one's (variable 4 = "corvane.uid")
+         // confirmed part by part, the key medium first; every revision as installed
+         CombinedOrderConfirmedPartByPart(o, {"22,0x0060", "3,0x0200", "3,0x0060"}, 0x0260, 0x0200,
+                                          {{1, 1}, {2, 1}, {13, 1}, {20, 1}, {101, 1}});
+         // "fwrevcnf.bin" now accepts this CPU (the host's target id after its Qor UDID), its ".chk"
+         // the complement; the key medium is this one's (variable 4 = "corvane.uid", OlderPair)
          const std::string fwrev = o.summary["kept"]["files"]["fwrevcnf.bin"];
          EXPECT_NE(fwrev.find("025c3e102030" "45230100eeffc000"), std::string::npos) << fwrev;
          const std::vector<uint8_t> chk = StoredFile(o, "fwrevcnf.bin.chk");
          const std::vector<uint8_t> target = {0xBA, 0xDC, 0xFE, 0xFF, 0x11, 0x00, 0x3F, 0xFF};
          EXPECT_NE(std::search(chk.begin(), chk.end(), target.begin(), target.end()), chk.end());
-         CheckerRevisionsAgree(o);
-         EXPECT_EQ(FwRevEntries(StoredFile(o, "fwrevcnf.bin")),
-                   (std::map<unsigned, unsigned>{{1, 1}, {2, 1}, {13, 1}, {20, 1}, {101, 1}}));
-         CheckerCopyAgrees(o);
        }},
       {"corrupted-frame", Exit::Success,
        [](const Outcome& o) {
