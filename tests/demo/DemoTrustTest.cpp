@@ -183,6 +183,37 @@ TEST_F(DemoTrustTest, UnwritableOutputsStopTheRunBeforeItStarts) {
   }
 }
 
+TEST_F(DemoTrustTest, OutputThatCannotBeWrittenAtTheEndFailsTheRunNamingItsPath) {
+  // the outputs' folder is there at the start and gone by the end: the run's verdict cannot be kept
+  const std::string folder = directory_ + "/outputs";
+  std::filesystem::create_directories(folder);
+  const std::string summary = folder + "/s.json";
+  const std::vector<std::string> all{SCM_DEMO_PATH, "--nodes", "1", "--duration", "2", "--summary", summary};
+  Ended e;
+  e.pid = ScmDemo::SpawnLogged(all, directory_ + "/end.txt", {});
+  ASSERT_GT(e.pid, 0);
+  // removed once both programs run, however long the start takes (the ceiling only as a backstop)
+  const auto deadline = std::chrono::steady_clock::now() + 120s;
+  int status = 0;
+  pid_t done = 0;
+  while ((done = ::waitpid(e.pid, &status, WNOHANG)) == 0 && DemoProcess::ProgramsOf(e.pid).size() != 2 &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(10ms);
+  }
+  ASSERT_EQ(done, 0) << "the run ended before both programs ran";
+  std::filesystem::remove_all(folder);
+  ASSERT_EQ(::waitpid(e.pid, &status, 0), e.pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  std::ifstream in(directory_ + "/end.txt");
+  e.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  EXPECT_EQ(WEXITSTATUS(status), Exit::SetupFailed) << e.output;
+  EXPECT_NE(e.output.find("cannot write the summary " + summary + ": No such file or directory"), std::string::npos)
+      << e.output;
+  EXPECT_NE(e.output.find("cannot write the timeline " + folder + "/s.svg: "), std::string::npos) << e.output;
+  EXPECT_FALSE(std::filesystem::exists(folder));
+  EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
+}
+
 TEST(DemoOutputs, CheckingLeavesAnExistingFileAsItWasAndCreatesNone) {
   const std::string dir = "/tmp/scmdemo-outputs-" + std::to_string(::getpid());
   std::filesystem::create_directories(dir);
