@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
@@ -103,6 +104,76 @@ TEST_F(DemoTrustTest, RefusedNodeIsGivenItsReasonInWords) {
               runReason == "not operational in time: node 2 (wait-scm-udid: " + reason + ")")
       << runReason;
   EXPECT_NE(e.output.find("not operational: " + reason), std::string::npos) << e.output;
+}
+
+// Every cause the host can see, in words: each row changes one thing of a node
+// that has just been assigned and read.
+TEST(NotOperationalReason, EachCauseTheHostSawInWords) {
+  ScmDemo::PlannedNode planned;
+  planned.udid = "02-5C-3E-A0-00-02";
+  planned.expectedUdid = planned.udid;
+  planned.expectedVendorId = 0x0025C3E0u;
+  planned.expectedProductCode = 0x00000010u;
+  planned.expectedRevision = 0x00010002u;
+  planned.expectedChecksum = {0xEF, 0x26, 0x25, 0x79};
+  SimNodes::NodeRecord read;
+  read.state = SimNodes::NodeState::PreOperational;
+  read.framesReceived = 6;
+  read.identityRead = {{1, {0xE0, 0xC3, 0x25, 0x00}},
+                       {2, {0x10, 0x00, 0x00, 0x00}},
+                       {3, {0x02, 0x00, 0x01, 0x00}},
+                       {6, {0xEF, 0x26, 0x25, 0x79}}};
+  struct Case {
+    const char* name;
+    std::function<void(ScmDemo::PlannedNode&, SimNodes::NodeRecord&)> change;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"nothing to say", [](auto&, auto&) {}, ""},
+      {"vendor", [](auto&, auto& r) { r.identityRead[1] = {0x1F, 0x3C, 0xDA, 0xFF}; },
+       "vendor id read 0xFFDA3C1F expected 0x0025C3E0"},
+      {"product", [](auto&, auto& r) { r.identityRead[2] = {0x11, 0x00, 0x00, 0x00}; },
+       "product code read 0x00000011 expected 0x00000010"},
+      {"revision", [](auto&, auto& r) { r.identityRead[3] = {0x03, 0x00, 0x01, 0x00}; },
+       "revision read 0x00010003 expected 0x00010002"},
+      {"checksum", [](auto&, auto& r) { r.identityRead[6] = {0x10, 0xD9, 0xDA, 0x86}; },
+       "parameter checksum read 10 D9 DA 86 expected EF 26 25 79"},
+      {"udid", [](auto& p, auto&) { p.udid = "02-5C-3E-A0-00-03"; },
+       "UDID mismatch: the device is 02-5C-3E-A0-00-03, the node list expects 02-5C-3E-A0-00-02"},
+      {"sn fail", [](auto&, auto& r) { r.pendingSnFail = std::array<uint8_t, 2>{5, 1}; }, "SN FAIL group 5 code 1"},
+      {"busy", [](auto&, auto& r) { r.busyAnswers = 1; }, "busy answers"},
+      {"silent", [](auto&, auto& r) { r.requestsUnanswered = 3; }, "silent: requests unanswered"},
+      {"nothing reached it", [](auto&, auto& r) { r.framesReceived = 0; }, "no request reached the node"},
+      // what came before the end of its last operational time is no reason now
+      {"busy before the end",
+       [](auto&, auto& r) {
+         r.busyAnswers = 2;
+         r.busyAnswersAtLastEnd = 2;
+         r.requestsUnanswered = 4;
+         r.requestsUnansweredAtLastEnd = 4;
+       },
+       ""},
+      {"ended and silent since",
+       [](auto&, auto& r) {
+         r.operationalEndedAt = SimNodes::Moment{196, 2643885};
+         r.operationalEndedBy = "assign-sadr request";
+         r.requestsUnanswered = 8;
+         r.requestsUnansweredAtLastEnd = 7;
+       },
+       "operational time ended by assign-sadr request; silent: requests unanswered"},
+      {"two causes", [](auto&, auto& r) {
+         r.identityRead[1] = {0x1F, 0x3C, 0xDA, 0xFF};
+         r.busyAnswers = 1;
+       },
+       "vendor id read 0xFFDA3C1F expected 0x0025C3E0; busy answers"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScmDemo::PlannedNode p = planned;
+    SimNodes::NodeRecord r = read;
+    c.change(p, r);
+    EXPECT_EQ(ScmDemo::NotOperationalReason(p, r), c.reason);
+  }
 }
 
 struct NodeEventCase {
