@@ -217,4 +217,47 @@ TEST(ScmhostLeftovers, ANewStartRemovesWhatAKilledHostLeftAtItsSocket) {
   EXPECT_FALSE(std::filesystem::exists(socket));
 }
 
+// Storage names that begin with "@" ("@@temp.szp") or end in ".swp" are names to
+// scmhostctl: only where hex is expected does @FILE stand for a file's bytes.
+TEST(ScmhostctlFiles, NamesBeginningWithAnAtAndCompanionNamesAreTakenAsNames) {
+  ScmDemoTest::DemoProcess files(SCM_DEMO_PATH, "atnames");
+  const std::string dir = files.Directory();
+  const std::string socket = dir + "/h.sock";
+  const std::string ns = "atnames" + std::to_string(::getpid());
+  const std::string log = dir + "/host.txt";
+  const pid_t host = ScmDemo::SpawnLogged(
+      {SCM_HOST_PATH, "--sdn", "4", "--socket", socket, "--storage", dir + "/storage", "--namespace", ns}, log);
+  ASSERT_GT(host, 0);
+  ASSERT_TRUE(WaitForText(log, "scmhost ready", 10s)) << ReadAll(log);
+  const std::string local = dir + "/five.bin";
+  std::ofstream(local, std::ios::binary) << std::string("\x01\x02\x03\x04\x05");
+  struct Case {
+    std::vector<std::string> args;  ///< after --socket
+    std::string output;             ///< what it prints
+  };
+  const Case cases[] = {
+      {{"put", "@@temp.szp", "@" + local}, ""},
+      {{"get", "@@temp.szp"}, "0102030405\n"},
+      {{"get-file", "@@temp.szp", dir + "/back.bin"}, ""},
+      // locked with the word's bytes, low byte first, beside its companion of the four plain bytes
+      {{"download", "@@temp.szp", "@" + local, "0x01020304"}, ""},
+      {{"get", "@@temp.szp"}, "0501010505\n"},
+      {{"get", "@@temp.szp.swp"}, "01020304\n"},
+      {{"put", "kel_para.saf.swp", "0a0b"}, ""},
+      {{"get", "KEL_PARA.SAF.SWP"}, "0a0b\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> argv{SCM_HOSTCTL_PATH, "--socket", socket};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const Ran ran = RunTool(dir, argv, {});
+    EXPECT_EQ(ran.status, 0) << c.args[0] << " " << c.args[1] << ": " << ran.output;
+    EXPECT_EQ(ran.output, c.output) << c.args[0] << " " << c.args[1];
+  }
+  EXPECT_EQ(ReadAll(dir + "/back.bin"), ReadAll(local));
+  ::kill(host, SIGTERM);
+  int status = 0;
+  ::waitpid(host, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
 }  // namespace
