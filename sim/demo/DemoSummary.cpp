@@ -117,7 +117,11 @@ std::string SummaryText(const Summary& s) {
   if (!s.descriptionWritten.empty()) t += "  its description: " + s.descriptionWritten + "\n";
   if (!s.nodesSimulated) t += "  nodes: none simulated in this run\n";
   for (const NodeSummary& n : s.nodes) {
-    t += Format("  node %u (%s): %s", n.position, n.udid.c_str(), n.state.c_str());
+    // a node that calls itself operational while the firmware started it over is lost, not operational
+    const bool lost = n.record && n.record->state == SimNodes::NodeState::Operational &&
+                      !SimNodes::HostSeesOperational(*n.record);
+    t += Format("  node %u (%s): %s", n.position, n.udid.c_str(),
+                lost ? "lost (its own record: operational)" : n.state.c_str());
     if (n.cyclesToOperational) {
       t += Format(", operational after %llu cycles (%.2f s)", static_cast<unsigned long long>(*n.cyclesToOperational),
                   n.secondsToOperational.value_or(0));
@@ -301,6 +305,7 @@ std::string SummaryJson(const Summary& s) {
                           {"sadr", n.sadr},
                           {"udid", n.udid},
                           {"state", n.state},
+                          {"operational", n.record && SimNodes::HostSeesOperational(*n.record)},
                           {"cyclesToOperational", Optional(n.cyclesToOperational)},
                           {"secondsToOperational", Optional(n.secondsToOperational)},
                           {"guardAnswers", n.guardAnswers},

@@ -75,6 +75,10 @@ TEST_F(DemoTrustTest, NodeTheFirmwareLostEndsTheRunNamingItsCycle) {
   const nlohmann::json& node = s["nodes"][1];
   // the node still calls itself operational; the host's view does not
   EXPECT_EQ(node["state"], "operational");
+  EXPECT_EQ(node["operational"], false);
+  EXPECT_NE(e.output.find("node 2 (02-5C-3E-A0-00-02): lost (its own record: operational)"), std::string::npos)
+      << e.output;
+  for (size_t i : {0u, 2u, 3u}) EXPECT_EQ(s["nodes"][i]["operational"], true) << s["nodes"][i].dump();
   const nlohmann::json& record = node["record"];
   EXPECT_EQ(record["operationalEnds"], 1);
   const std::string by = record["operationalEndedBy"];
