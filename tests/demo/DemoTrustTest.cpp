@@ -78,6 +78,7 @@ TEST_F(DemoTrustTest, NodeTheFirmwareLostEndsTheRunNamingItsCycle) {
   EXPECT_EQ(node["operational"], false);
   EXPECT_NE(e.output.find("node 2 (02-5C-3E-A0-00-02): lost (its own record: operational)"), std::string::npos)
       << e.output;
+  EXPECT_NE(e.output.find("] node 2: lost ("), std::string::npos) << "the view: " << e.output;
   for (size_t i : {0u, 2u, 3u}) EXPECT_EQ(s["nodes"][i]["operational"], true) << s["nodes"][i].dump();
   const nlohmann::json& record = node["record"];
   EXPECT_EQ(record["operationalEnds"], 1);
