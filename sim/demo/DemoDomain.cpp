@@ -70,7 +70,8 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
   const ScmGen::Domain generatorDomain = ScmGen::WithAcknowledgedFirmware(
       ScmGen::FromDescription(domain), domain.qorUdid, cpu);
   const ScmGen::Result generated = ScmGen::Generate(generatorDomain);
-  if (!generated.error.empty()) return generated.error;
+  // the generator's refusals name the field; the file it is in comes first, as for every refusal
+  if (!generated.error.empty()) return (options.description.empty() ? "" : options.description + ": ") + generated.error;
   plan.sdn = domain.sdn;
   plan.qorUdid = domain.qorUdid;
   plan.files.emplace_back(kKelParaSaf, generated.files.kelParaSaf);

@@ -67,8 +67,9 @@ std::string NotOperationalReason(const PlannedNode& planned, const SimNodes::Nod
                   std::to_string((*r.pendingSnFail)[1]));
   }
   // no counts here: the reason changes only when the cause does (the record holds the counts)
-  if (r.busyAnswers > 0) Add(text, "busy answers");
-  if (r.requestsUnanswered > 0) Add(text, "silent: requests unanswered");
+  // counted since the node's last operational time ended: what came before is no reason now
+  if (r.busyAnswers > r.busyAnswersAtLastEnd) Add(text, "busy answers");
+  if (r.requestsUnanswered > r.requestsUnansweredAtLastEnd) Add(text, "silent: requests unanswered");
   if (r.framesReceived == 0) Add(text, "no request reached the node");
   return text;
 }

@@ -1059,11 +1059,12 @@ class Run {
       NodeRow row;
       row.position = n.position;
       row.udid = n.udid;
-      row.state = n.state;
       row.lastService = n.lastService;
       row.cycles = n.cyclesToOperational.value_or(cycle);
       row.reason = n.reason;
       row.operational = n.record && SimNodes::HostSeesOperational(*n.record);
+      // one that calls itself operational after the firmware started it over is shown lost, as the timeline does
+      row.state = n.record && n.record->state == SimNodes::NodeState::Operational && !row.operational ? "lost" : n.state;
       for (const std::string& f : n.faults) row.faults += (row.faults.empty() ? "" : " ") + f;
       s.nodes.push_back(row);
     }

@@ -1,5 +1,6 @@
 #include "DemoScenario.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "DemoOptions.h"
@@ -24,10 +25,13 @@ constexpr const char* kWireFaultForms[][2] = {
 
 std::string ScenarioListText(const SimDomain::ScenarioResult& file, const std::string& path) {
   std::string text = "scenarios of " + path + " (scmdemo --scenario NAME):\n";
+  // the names' column is as wide as the longest name, so the outcomes stand in one column
+  size_t width = 0;
+  for (const SimDomain::Scenario& s : file.scenarios) width = std::max(width, s.name.size());
   for (const SimDomain::Scenario& s : file.scenarios) {
-    char head[96];
-    std::snprintf(head, sizeof head, "  %-24s %-16s ", s.name.c_str(), OutcomeWord(s.operational));
-    text += head + s.description + "\n";
+    const std::string outcome = OutcomeWord(s.operational);
+    text += "  " + s.name + std::string(width - s.name.size() + 1, ' ') + outcome +
+            std::string(outcome.size() < 16 ? 17 - outcome.size() : 1, ' ') + s.description + "\n";
   }
   return text;
 }

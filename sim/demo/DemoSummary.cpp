@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cerrno>
 #include <cstring>
@@ -74,46 +75,56 @@ nlohmann::json RecordJson(const SimNodes::NodeRecord& r) {
           {"faultsApplied", r.faultsApplied}};
 }
 
+/// printf into a string of the length the text needs.
+__attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...) {
+  std::va_list arguments;
+  va_start(arguments, format);
+  std::va_list again;
+  va_copy(again, arguments);
+  const int length = std::vsnprintf(nullptr, 0, format, arguments);
+  va_end(arguments);
+  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
+  va_end(again);
+  return text;
+}
+
 }  // namespace
 
 std::string SummaryText(const Summary& s) {
   std::string t;
-  char line[256];
-  std::snprintf(line, sizeof line, "summary: %s (exit status %d): %s\n", s.outcome.c_str(), s.exitStatus,
-                s.reason.c_str());
-  t += line;
-  std::snprintf(line, sizeof line, "  domain %u, %.2f s; handshake %s", s.sdn, s.wallSeconds,
+  // each piece sized to what it holds: a reason naming many nodes is never cut
+  std::string line;
+  t += Format("summary: %s (exit status %d): %s\n", s.outcome.c_str(), s.exitStatus, s.reason.c_str());
+  line = Format("  domain %u, %.2f s; handshake %s", s.sdn, s.wallSeconds,
                 s.handshakeAccepted ? "accepted" : "not completed");
   t += line;
   if (s.handshakeSeconds) {
-    std::snprintf(line, sizeof line, " after %.2f s (ident 0x%08X)", *s.handshakeSeconds, s.identWord.value_or(0));
-    t += line;
+    t += Format(" after %.2f s (ident 0x%08X)", *s.handshakeSeconds, s.identWord.value_or(0));
   }
   t += "\n";
-  std::snprintf(line, sizeof line, "  cycles: firmware %llu, checker %llu (%s)\n",
-                static_cast<unsigned long long>(s.firmwareCycles), static_cast<unsigned long long>(s.checkerCycles),
-                s.cycleCounting.c_str());
-  t += line;
+  t += Format("  cycles: firmware %llu, checker %llu (%s)\n", static_cast<unsigned long long>(s.firmwareCycles),
+              static_cast<unsigned long long>(s.checkerCycles), s.cycleCounting.c_str());
   for (const ProgramSummary& p : s.programs) {
-    std::snprintf(line, sizeof line, "  %-11s pid %d, started %u time(s), %s\n", p.name.c_str(), p.pid, p.starts,
-                  p.state.c_str());
-    t += line;
+    t += Format("  %-11s pid %d, started %u time(s), %s\n", p.name.c_str(), p.pid, p.starts, p.state.c_str());
   }
   if (s.failSafe.empty()) t += "  fail-safe: never\n";
   for (const FailSafeEntry& f : s.failSafe) {
-    std::snprintf(line, sizeof line, "  fail-safe at %.2f s: %s: ", f.seconds, f.cause.c_str());
+    line = Format("  fail-safe at %.2f s: %s: ", f.seconds, f.cause.c_str());
     t += line + f.detail + "\n";
   }
   t += "  domain: " + s.domainSource + "\n";
   if (!s.descriptionWritten.empty()) t += "  its description: " + s.descriptionWritten + "\n";
   if (!s.nodesSimulated) t += "  nodes: none simulated in this run\n";
   for (const NodeSummary& n : s.nodes) {
-    std::snprintf(line, sizeof line, "  node %u (%s): %s", n.position, n.udid.c_str(), n.state.c_str());
-    t += line;
+    // a node that calls itself operational while the firmware started it over is lost, not operational
+    const bool lost = n.record && n.record->state == SimNodes::NodeState::Operational &&
+                      !SimNodes::HostSeesOperational(*n.record);
+    t += Format("  node %u (%s): %s", n.position, n.udid.c_str(),
+                lost ? "lost (its own record: operational)" : n.state.c_str());
     if (n.cyclesToOperational) {
-      std::snprintf(line, sizeof line, ", operational after %llu cycles (%.2f s)",
-                    static_cast<unsigned long long>(*n.cyclesToOperational), n.secondsToOperational.value_or(0));
-      t += line;
+      t += Format(", operational after %llu cycles (%.2f s)", static_cast<unsigned long long>(*n.cyclesToOperational),
+                  n.secondsToOperational.value_or(0));
     }
     if (!n.operationalEnded.empty()) t += ", " + n.operationalEnded;
     if (!n.reason.empty()) t += ", not operational: " + n.reason;
@@ -127,73 +138,64 @@ std::string SummaryText(const Summary& s) {
     }
     t += "\n";
   }
-  std::snprintf(line, sizeof line, "  frames from the firmware: %llu; status responses %llu; unlock responses %llu\n",
+  line = Format("  frames from the firmware: %llu; status responses %llu; unlock responses %llu\n",
                 static_cast<unsigned long long>(s.framesFromFirmware),
                 static_cast<unsigned long long>(s.statusResponses), static_cast<unsigned long long>(s.unlockResponses));
   t += line;
   if (s.download) {
     const DownloadSummary& d = *s.download;
-    std::snprintf(line, sizeof line, "  download: kel_para.saf of %s, word %s, first write %s, damaged writes %s\n",
-                  d.description.c_str(), Hex(d.word).c_str(), d.fault.c_str(),
-                  d.commitDamagedWrites ? "committed" : "discarded");
-    t += line;
+    t += Format("  download: kel_para.saf of %s, word %s, first write %s, damaged writes %s\n", d.description.c_str(),
+                Hex(d.word).c_str(), d.fault.c_str(), d.commitDamagedWrites ? "committed" : "discarded");
     for (const UnlockExchange& r : d.requests) {
-      std::snprintf(line, sizeof line, "    unlock request %u at %.2f s: %s\n", r.identifier, r.requestSeconds,
-                    r.result ? (*r.result == 0 ? "unlocked" : "refused") : "no answer");
-      t += line;
+      t += Format("    unlock request %u at %.2f s: %s\n", r.identifier, r.requestSeconds,
+                  r.result ? (*r.result == 0 ? "unlocked" : "refused") : "no answer");
     }
-    std::snprintf(line, sizeof line, "    file %s; domain resets %u (%s), controller resets %u; ",
-                  d.fileUnlocked ? "unlocked" : "not unlocked", d.domainResets,
-                  d.resetSeconds ? (std::to_string(*d.resetSeconds).substr(0, 5) + " s after the request").c_str()
-                                 : "none seen",
-                  d.plcResets);
+    line = Format(
+        "    file %s; domain resets %u (%s), controller resets %u; ", d.fileUnlocked ? "unlocked" : "not unlocked",
+        d.domainResets,
+        d.resetSeconds ? (std::to_string(*d.resetSeconds).substr(0, 5) + " s after the request").c_str() : "none seen",
+        d.plcResets);
     t += line;
     if (d.secondGoalSeconds) {
-      std::snprintf(line, sizeof line, "every node operational again at %.2f s\n", *d.secondGoalSeconds);
+      line = Format("every node operational again at %.2f s\n", *d.secondGoalSeconds);
     } else {
-      std::snprintf(line, sizeof line, "the second goal not reached\n");
+      line = Format("the second goal not reached\n");
     }
     t += line;
   }
   if (s.nodeLeaves != 0 || s.nodeReturns != 0) {
-    std::snprintf(line, sizeof line, "  nodes taken out after the goal: %u; brought back: %u\n", s.nodeLeaves,
-                  s.nodeReturns);
+    line = Format("  nodes taken out after the goal: %u; brought back: %u\n", s.nodeLeaves, s.nodeReturns);
     t += line;
     constexpr size_t kDropLines = 20;  // the JSON holds them all
     for (size_t i = 0; i < s.nodeDrops.size() && i < kDropLines; ++i) {
       const NodeDrop& d = s.nodeDrops[i];
-      std::snprintf(line, sizeof line, "    node %u left in cycle %llu (%s), ", d.position,
-                    static_cast<unsigned long long>(d.leftCycle), d.why.c_str());
-      t += line;
+      t += Format("    node %u left in cycle %llu (%s), ", d.position, static_cast<unsigned long long>(d.leftCycle),
+                  d.why.c_str());
       t += d.backCycle ? "back in cycle " + std::to_string(*d.backCycle) + "\n" : std::string("not back\n");
     }
     if (s.nodeDrops.size() > kDropLines) t += "    ... " + std::to_string(s.nodeDrops.size() - kDropLines) + " more\n";
   }
   if (s.nodesSimulated) {
     const ScmSim::NetworkCounts& c = s.network;
-    std::snprintf(line, sizeof line,
-                  "  network: %llu to nodes, %llu to the firmware, %llu for no node, %llu no request; "
-                  "wire faults: %llu dropped, %llu duplicated, %llu delayed, %llu corrupted; %llu late answer(s)\n",
-                  static_cast<unsigned long long>(c.toNodes), static_cast<unsigned long long>(c.toFirmware),
-                  static_cast<unsigned long long>(c.noNode), static_cast<unsigned long long>(c.notRequest),
-                  static_cast<unsigned long long>(c.dropped), static_cast<unsigned long long>(c.duplicated),
-                  static_cast<unsigned long long>(c.delayed), static_cast<unsigned long long>(c.corrupted),
-                  static_cast<unsigned long long>(s.pump.lateAnswers));
+    line = Format(
+        "  network: %llu to nodes, %llu to the firmware, %llu for no node, %llu no request; "
+        "wire faults: %llu dropped, %llu duplicated, %llu delayed, %llu corrupted; %llu late answer(s)\n",
+        static_cast<unsigned long long>(c.toNodes), static_cast<unsigned long long>(c.toFirmware),
+        static_cast<unsigned long long>(c.noNode), static_cast<unsigned long long>(c.notRequest),
+        static_cast<unsigned long long>(c.dropped), static_cast<unsigned long long>(c.duplicated),
+        static_cast<unsigned long long>(c.delayed), static_cast<unsigned long long>(c.corrupted),
+        static_cast<unsigned long long>(s.pump.lateAnswers));
     t += line;
     if (!s.wireFaults.empty()) {
-      std::snprintf(line, sizeof line, "  seed of the wire faults: %llu (--seed %llu repeats them frame by frame)\n",
-                    static_cast<unsigned long long>(s.seed), static_cast<unsigned long long>(s.seed));
-      t += line;
+      t += Format("  seed of the wire faults: %llu (--seed %llu repeats them frame by frame)\n",
+                  static_cast<unsigned long long>(s.seed), static_cast<unsigned long long>(s.seed));
     }
   }
-  std::snprintf(line, sizeof line, "  events: %llu", static_cast<unsigned long long>(s.eventTotal));
-  t += line;
+  t += Format("  events: %llu", static_cast<unsigned long long>(s.eventTotal));
   if (s.malformedEvents != 0) t += " (" + std::to_string(s.malformedEvents) + " not 11 bytes)";
   t += "\n";
   for (const EventCount& e : s.events) {
-    std::snprintf(line, sizeof line, "    %s x%u %s\n", Hex(e.code).c_str(), e.count,
-                  e.name.empty() ? "(unknown code)" : e.name.c_str());
-    t += line;
+    t += Format("    %s x%u %s\n", Hex(e.code).c_str(), e.count, e.name.empty() ? "(unknown code)" : e.name.c_str());
   }
   if (!s.timelineFile.empty()) t += "  timeline: " + s.timelineFile + "\n";
   if (!s.scenario.empty()) t += "  scenario " + s.scenario + ": " + s.scenarioVerdict + "\n";
@@ -303,6 +305,7 @@ std::string SummaryJson(const Summary& s) {
                           {"sadr", n.sadr},
                           {"udid", n.udid},
                           {"state", n.state},
+                          {"operational", n.record && SimNodes::HostSeesOperational(*n.record)},
                           {"cyclesToOperational", Optional(n.cyclesToOperational)},
                           {"secondsToOperational", Optional(n.secondsToOperational)},
                           {"guardAnswers", n.guardAnswers},
@@ -356,9 +359,10 @@ std::string WriteSummary(const Summary& s, const std::string& path) {
   const std::string temporary = path + ".tmp";
   {
     std::ofstream out(temporary, std::ios::trunc);
-    if (!out) return "cannot write the summary " + temporary + ": " + std::strerror(errno);
+    // the message names the file asked for; the temporary beside it is a detail of the writing
+    if (!out) return "cannot write the summary " + path + ": " + std::strerror(errno);
     out << SummaryJson(s);
-    if (!out.flush()) return "cannot write the summary " + temporary + ": " + std::strerror(errno);
+    if (!out.flush()) return "cannot write the summary " + path + ": " + std::strerror(errno);
   }
   std::error_code ec;
   std::filesystem::rename(temporary, path, ec);

@@ -480,6 +480,32 @@ std::optional<u32> GuardTimeTicks(const Domain& domain) {
   return MicrosecondsToCtTicks(domain.guardTimeUs, domain.scm.timeBase);
 }
 
+namespace {
+
+/// The fewest microseconds that come to at least ticks CT ticks at the time base (0..3).
+u64 FirstMicrosecondsReaching(u32 ticks, i32 timeBase) {
+  // the ticks grow with the microseconds: halve the span; 2^40 us is beyond any tick count
+  u64 low = 0;
+  u64 high = u64{1} << 40;
+  while (low < high) {
+    const u64 middle = low + (high - low) / 2;
+    const std::optional<u32> t = MicrosecondsToCtTicks(middle, timeBase);
+    if (!t || *t >= ticks) {
+      high = middle;
+    } else {
+      low = middle + 1;
+    }
+  }
+  return low;
+}
+
+}  // namespace
+
+std::pair<u64, u64> GuardTimeRangeUs(i32 timeBase) {
+  return {FirstMicrosecondsReaching(DomainLimits::MinGuardTicks, timeBase),
+          FirstMicrosecondsReaching(DomainLimits::MaxGuardTicks + 1, timeBase) - 1};
+}
+
 std::string ValidateDomain(const Domain& domain) {
   if (domain.sdn < 1 || domain.sdn > DomainLimits::MaxSadr) {
     return "sdn: " + std::to_string(domain.sdn) + " is outside 1..1023";
@@ -499,6 +525,14 @@ std::string ValidateDomain(const Domain& domain) {
   if (!GuardTimeTicks(domain)) {
     return "guarding.time_us: " + std::to_string(domain.guardTimeUs) + " us is more CT ticks than 0x100C/1 holds at time base " +
            std::to_string(domain.scm.timeBase);
+  }
+  if (const u32 ticks = *GuardTimeTicks(domain); ticks < DomainLimits::MinGuardTicks || ticks > DomainLimits::MaxGuardTicks) {
+    // said in the field's own unit: the range of microseconds that the ticks' range comes to
+    const auto [shortest, longest] = GuardTimeRangeUs(domain.scm.timeBase);
+    return "guarding.time_us: " + std::to_string(domain.guardTimeUs) + " is outside " + std::to_string(shortest) + ".." +
+           std::to_string(longest) + " us at time base " + std::to_string(domain.scm.timeBase) + " (" +
+           std::to_string(DomainLimits::MinGuardTicks) + ".." + std::to_string(DomainLimits::MaxGuardTicks) +
+           " CT ticks)";
   }
   const u16 maxNodes = DomainLimits::MaxNodesOf(domain.release);
   if (domain.nodes.empty() || domain.nodes.size() > maxNodes) {

@@ -109,6 +109,8 @@ constexpr u16 MaxSadr = 1023;             ///< largest SADR and domain number
 constexpr u16 QorSadr = 1;                ///< SADR of the node that stands for the Qor controller
 constexpr std::size_t MaxAdditionalSets = 16;  ///< additional parameter sets per node
 constexpr std::size_t MinAdditionalSet = 16;   ///< shortest additional set the configuration manager takes
+constexpr u32 MinGuardTicks = 60000;       ///< shortest guard time 0x100C/1 takes, in CT ticks
+constexpr u32 MaxGuardTicks = 600000;      ///< longest guard time 0x100C/1 takes, in CT ticks
 }  // namespace DomainLimits
 
 /// Defaults of a description.
@@ -182,6 +184,9 @@ inline constexpr std::array<u64, 4> CtMultiplier{0xF5C28F5Bull, 0x189374BCull, 0
 std::optional<u32> MicrosecondsToCtTicks(u64 microseconds, i32 timeBase);
 /// The domain's guard time as the firmware counts it (0x100C/1), per MicrosecondsToCtTicks.
 std::optional<u32> GuardTimeTicks(const Domain& domain);
+/// The guard times in microseconds, shortest and longest, whose CT ticks at the time base (0..3)
+/// lie within DomainLimits::MinGuardTicks..MaxGuardTicks.
+std::pair<u64, u64> GuardTimeRangeUs(i32 timeBase);
 
 /// Outcome of reading a description.
 struct LoadResult {

@@ -1,11 +1,13 @@
 // scmhost: the host-runtime simulator for one safety domain, as a process.
 // Options and the socket protocol: README.md beside this file.
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <mutex>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -95,6 +97,11 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return 0;
     }
+    // an unknown option is named as such, with or without a value after it
+    static const char* const kKnown[] = {"--sdn",  "--socket",     "--storage",        "--namespace", "--counter-start",
+                                         "--udid", "--failsafe",   "--product-code",   "--serial",    "--capacity",
+                                         "--omit", "--reset-acts", "--reset-plc-acts", "--program"};
+    if (std::find(std::begin(kKnown), std::end(kKnown), opt) == std::end(kKnown)) Usage("unknown option " + opt);
     if (i + 1 >= argc) Usage("missing value for " + opt);
     const std::string val = argv[++i];
     if (opt == "--sdn") {

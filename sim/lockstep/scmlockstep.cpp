@@ -253,7 +253,9 @@ void DrainHostQueues(u16 sdn) {
 constexpr const char* kUsage =
     "usage: " SCM_LOCKSTEP_NAME " --description FILE | --nodes N [--limit CYCLES] [--guarding CYCLES]\n"
     "  runs the firmware in lock-step with the described nodes (or a uniform domain of N ideal\n"
-    "  nodes at SADR 1..N) and prints \"cycles to operational: N\" once every node is operational.\n";
+    "  nodes at SADR 1..N) and prints \"cycles to operational: N\" once every node is operational.\n"
+    "  exit status: 0 every node operational, 1 set-up failed, 2 the limit came first, 5 bad options\n"
+    "  or a refused description.\n";
 
 int Usage(const char* problem) {
   std::fprintf(stderr, SCM_LOCKSTEP_NAME ": %s\n%s", problem, kUsage);

@@ -81,7 +81,7 @@ struct NodeRecord {
   Moment lastRequestAt;                             ///< when it came
   u32 framesReceived = 0;                           ///< frames handed to the node
   u32 framesDropped = 0;                            ///< frames that failed the frame checks or are no request
-  u32 requestsUnanswered = 0;                       ///< decoded requests left without an answer
+  u32 requestsUnanswered = 0;                       ///< decoded requests that ask for an answer left without one
   u32 framesSent = 0;                               ///< answers and reset-guarding frames sent
   u32 resetGuardingSent = 0;                        ///< reset-guarding frames sent
   std::optional<Moment> assignedAt;                 ///< last SADR assignment taken
@@ -106,7 +106,9 @@ struct NodeRecord {
   u32 abortsSent = 0;                               ///< SSDO abort answers sent
   u32 repeatRequests = 0;                           ///< preload repeat requests sent on a sequence gap
   std::map<std::string, u32> faultsApplied;         ///< fault name -> answers it changed
-  std::map<u8, std::vector<u8>> identityRead;       ///< 0x1018 sub-index -> the value last uploaded (what the firmware read)
+  std::map<u8, std::vector<u8>> identityRead;       ///< 0x1018 sub-index -> the value last uploaded since the last end of an operational time (what the firmware read)
+  u32 busyAnswersAtLastEnd = 0;                     ///< busyAnswers when the last operational time ended
+  u32 requestsUnansweredAtLastEnd = 0;              ///< requestsUnanswered when the last operational time ended
 };
 
 }  // namespace SimNodes

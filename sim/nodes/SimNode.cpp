@@ -84,7 +84,8 @@ std::optional<Bytes> SimNode::Receive(const Bytes& frame, const Moment& now) {
   std::optional<Bytes> answer = ssdo ? HandleSsdo(req) : HandleSnmt(req, now);
   if (answer) {
     ++record_.services[static_cast<std::size_t>(service)].answered;
-  } else {
+  } else if (service != Service::ErrorAck) {
+    // an SN error acknowledge is never answered: its silence says nothing about the node
     ++record_.requestsUnanswered;
   }
   return answer;
@@ -154,6 +155,10 @@ void SimNode::EndOperational(const Moment& now, std::string by) {
   record_.operationalEndedBy = std::move(by);
   record_.operationalEndedFrame = record_.framesReceived;
   ++record_.operationalEnds;
+  // what the node answered before belongs to the time that ended; why it is out now comes after
+  record_.busyAnswersAtLastEnd = record_.busyAnswers;
+  record_.requestsUnansweredAtLastEnd = record_.requestsUnanswered;
+  record_.identityRead.clear();
 }
 
 void SimNode::Applied(std::string_view fault) { ++record_.faultsApplied[std::string(fault)]; }

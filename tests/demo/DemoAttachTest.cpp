@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 #include <vector>
@@ -124,6 +126,56 @@ TEST_F(DemoAttachTest, HostctlReachesTheRunningDemoBySocketAloneOrWithoutArgumen
   EXPECT_NE(remote.output.find("status -> "), std::string::npos) << remote.output;
 }
 
+// The README's download and unlock, typed by hand against a running scmdemo: the
+// running "kel_para.saf" downloaded anew, unlocked by the firmware, one domain
+// reset; the run counts every node out and back and ends well.
+TEST_F(DemoAttachTest, HostctlDownloadsAndUnlocksTheKeyFileOfARunningDemo) {
+  const std::map<std::string, std::string> env{{"TMPDIR", runs_}};
+  const std::string dir = process_.Directory();
+  const std::string log = dir + "/demo.txt";
+  demo_ = ScmDemo::SpawnLogged({SCM_DEMO_PATH, "--nodes", "2", "--duration", "15", "--count-lost-nodes", "--summary",
+                                dir + "/s.json"},
+                               log, env);
+  ASSERT_GT(demo_, 0);
+  ASSERT_TRUE(WaitForText(log, "handshake: accepted", 20s)) << ReadAll(log);
+  const auto hostctl = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), SCM_HOSTCTL_PATH);
+    return RunTool(dir, args, env);
+  };
+  const std::string running = dir + "/running.saf";
+  ASSERT_EQ(hostctl({"get-file", "kel_para.saf", running}).status, 0);
+  const Ran download = hostctl({"download", "kel_para.saf", "@" + running, "0x5A5AA5C3"});
+  ASSERT_EQ(download.status, 0) << download.output;
+  const Ran unlock = hostctl({"unlock", "7", "kel_para.saf", "0x5A5AA5C3"});
+  ASSERT_EQ(unlock.status, 0) << unlock.output;
+  // the answer is asked for until it came (the firmware answers within a few cycles)
+  Ran answer;
+  for (auto waited = 0ms; waited < 10s; waited += 50ms) {
+    answer = hostctl({"unlock-response"});
+    if (answer.status == 0) break;
+    std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_EQ(answer.output, "7 0\n");
+  EXPECT_EQ(hostctl({"get", "kel_para.saf.swp"}).output, "-\n");
+  const std::string unlocked = dir + "/unlocked.saf";
+  ASSERT_EQ(hostctl({"get-file", "kel_para.saf", unlocked}).status, 0);
+  EXPECT_EQ(ReadAll(unlocked), ReadAll(running));
+  EXPECT_FALSE(ReadAll(running).empty());
+
+  int status = 0;
+  ASSERT_EQ(::waitpid(demo_, &status, 0), demo_);
+  demo_ = 0;
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << ReadAll(log);
+  const nlohmann::json s = nlohmann::json::parse(ReadAll(dir + "/s.json"));
+  // the firmware's one reset took both nodes out and both programs down; all came back
+  EXPECT_EQ(s["nodeLeaves"], 2) << s.dump();
+  EXPECT_EQ(s["nodeReturns"], 2) << s.dump();
+  for (const auto& p : s["programs"]) EXPECT_EQ(p["starts"], 2) << p.dump();
+  // the answer went through the run's operator, which saw it
+  EXPECT_EQ(s["unlockResponses"], 1);
+}
+
 TEST(ScmhostLeftovers, ANewStartRemovesWhatAKilledHostLeftAtItsSocket) {
   ScmDemoTest::DemoProcess files(SCM_DEMO_PATH, "hostleft");
   const std::string dir = files.Directory();
@@ -163,6 +215,49 @@ TEST(ScmhostLeftovers, ANewStartRemovesWhatAKilledHostLeftAtItsSocket) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   EXPECT_EQ(objects(), 0u);
   EXPECT_FALSE(std::filesystem::exists(socket));
+}
+
+// Storage names that begin with "@" ("@@temp.szp") or end in ".swp" are names to
+// scmhostctl: only where hex is expected does @FILE stand for a file's bytes.
+TEST(ScmhostctlFiles, NamesBeginningWithAnAtAndCompanionNamesAreTakenAsNames) {
+  ScmDemoTest::DemoProcess files(SCM_DEMO_PATH, "atnames");
+  const std::string dir = files.Directory();
+  const std::string socket = dir + "/h.sock";
+  const std::string ns = "atnames" + std::to_string(::getpid());
+  const std::string log = dir + "/host.txt";
+  const pid_t host = ScmDemo::SpawnLogged(
+      {SCM_HOST_PATH, "--sdn", "4", "--socket", socket, "--storage", dir + "/storage", "--namespace", ns}, log);
+  ASSERT_GT(host, 0);
+  ASSERT_TRUE(WaitForText(log, "scmhost ready", 10s)) << ReadAll(log);
+  const std::string local = dir + "/five.bin";
+  std::ofstream(local, std::ios::binary) << std::string("\x01\x02\x03\x04\x05");
+  struct Case {
+    std::vector<std::string> args;  ///< after --socket
+    std::string output;             ///< what it prints
+  };
+  const Case cases[] = {
+      {{"put", "@@temp.szp", "@" + local}, ""},
+      {{"get", "@@temp.szp"}, "0102030405\n"},
+      {{"get-file", "@@temp.szp", dir + "/back.bin"}, ""},
+      // locked with the word's bytes, low byte first, beside its companion of the four plain bytes
+      {{"download", "@@temp.szp", "@" + local, "0x01020304"}, ""},
+      {{"get", "@@temp.szp"}, "0501010505\n"},
+      {{"get", "@@temp.szp.swp"}, "01020304\n"},
+      {{"put", "kel_para.saf.swp", "0a0b"}, ""},
+      {{"get", "KEL_PARA.SAF.SWP"}, "0a0b\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> argv{SCM_HOSTCTL_PATH, "--socket", socket};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const Ran ran = RunTool(dir, argv, {});
+    EXPECT_EQ(ran.status, 0) << c.args[0] << " " << c.args[1] << ": " << ran.output;
+    EXPECT_EQ(ran.output, c.output) << c.args[0] << " " << c.args[1];
+  }
+  EXPECT_EQ(ReadAll(dir + "/back.bin"), ReadAll(local));
+  ::kill(host, SIGTERM);
+  int status = 0;
+  ::waitpid(host, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace

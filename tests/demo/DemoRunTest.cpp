@@ -186,6 +186,17 @@ TEST_F(DemoRunTest, BadDescriptionGivesItsStatusAndNoRun) {
   EXPECT_TRUE(Leftovers(e.pid).empty());
 }
 
+TEST_F(DemoRunTest, ARefusalOfTheGeneratorNamesTheDescriptionFile) {
+  const std::string description = directory_ + "/slow.toml";
+  std::ofstream(description) << "[scm]\nssdo_timeout = 0\n[[node]]\nsadr = 1\n[[node]]\nsadr = 2\n";
+  const Ended e = Run({"--description", description});
+  EXPECT_EQ(e.status, Exit::BadOptions) << e.output;
+  EXPECT_NE(e.output.find("scmdemo: " + description + ": scm.ssdo_timeout: 0 is outside 1 to 65535"),
+            std::string::npos)
+      << e.output;
+  EXPECT_FALSE(std::filesystem::exists(summary_));
+}
+
 TEST_F(DemoRunTest, BadOptionGivesItsStatusAndNoRun) {
   const Ended e = Run({"--nodes", "13"});
   EXPECT_EQ(e.status, Exit::BadOptions);

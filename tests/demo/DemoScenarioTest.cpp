@@ -43,6 +43,9 @@ TEST(DemoScenario, ListNamesEveryShippedScenarioOnOneLineWithItsOutcome) {
     EXPECT_EQ(name, s.name);
     EXPECT_EQ(outcome, s.operational ? "operational" : "not-operational");
     EXPECT_NE(lines[i + 1].find(s.description), std::string::npos) << lines[i + 1];
+    // the outcomes stand in one column whatever the names' lengths
+    const size_t column = lines[1].find_first_not_of(' ', 2 + file.scenarios[0].name.size());
+    EXPECT_EQ(lines[i + 1].find_first_not_of(' ', 2 + s.name.size()), column) << lines[i + 1];
   }
 }
 

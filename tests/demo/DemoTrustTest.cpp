@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
@@ -74,6 +75,11 @@ TEST_F(DemoTrustTest, NodeTheFirmwareLostEndsTheRunNamingItsCycle) {
   const nlohmann::json& node = s["nodes"][1];
   // the node still calls itself operational; the host's view does not
   EXPECT_EQ(node["state"], "operational");
+  EXPECT_EQ(node["operational"], false);
+  EXPECT_NE(e.output.find("node 2 (02-5C-3E-A0-00-02): lost (its own record: operational)"), std::string::npos)
+      << e.output;
+  EXPECT_NE(e.output.find("] node 2: lost ("), std::string::npos) << "the view: " << e.output;
+  for (size_t i : {0u, 2u, 3u}) EXPECT_EQ(s["nodes"][i]["operational"], true) << s["nodes"][i].dump();
   const nlohmann::json& record = node["record"];
   EXPECT_EQ(record["operationalEnds"], 1);
   const std::string by = record["operationalEndedBy"];
@@ -103,6 +109,76 @@ TEST_F(DemoTrustTest, RefusedNodeIsGivenItsReasonInWords) {
               runReason == "not operational in time: node 2 (wait-scm-udid: " + reason + ")")
       << runReason;
   EXPECT_NE(e.output.find("not operational: " + reason), std::string::npos) << e.output;
+}
+
+// Every cause the host can see, in words: each row changes one thing of a node
+// that has just been assigned and read.
+TEST(NotOperationalReason, EachCauseTheHostSawInWords) {
+  ScmDemo::PlannedNode planned;
+  planned.udid = "02-5C-3E-A0-00-02";
+  planned.expectedUdid = planned.udid;
+  planned.expectedVendorId = 0x0025C3E0u;
+  planned.expectedProductCode = 0x00000010u;
+  planned.expectedRevision = 0x00010002u;
+  planned.expectedChecksum = {0xEF, 0x26, 0x25, 0x79};
+  SimNodes::NodeRecord read;
+  read.state = SimNodes::NodeState::PreOperational;
+  read.framesReceived = 6;
+  read.identityRead = {{1, {0xE0, 0xC3, 0x25, 0x00}},
+                       {2, {0x10, 0x00, 0x00, 0x00}},
+                       {3, {0x02, 0x00, 0x01, 0x00}},
+                       {6, {0xEF, 0x26, 0x25, 0x79}}};
+  struct Case {
+    const char* name;
+    std::function<void(ScmDemo::PlannedNode&, SimNodes::NodeRecord&)> change;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"nothing to say", [](auto&, auto&) {}, ""},
+      {"vendor", [](auto&, auto& r) { r.identityRead[1] = {0x1F, 0x3C, 0xDA, 0xFF}; },
+       "vendor id read 0xFFDA3C1F expected 0x0025C3E0"},
+      {"product", [](auto&, auto& r) { r.identityRead[2] = {0x11, 0x00, 0x00, 0x00}; },
+       "product code read 0x00000011 expected 0x00000010"},
+      {"revision", [](auto&, auto& r) { r.identityRead[3] = {0x03, 0x00, 0x01, 0x00}; },
+       "revision read 0x00010003 expected 0x00010002"},
+      {"checksum", [](auto&, auto& r) { r.identityRead[6] = {0x10, 0xD9, 0xDA, 0x86}; },
+       "parameter checksum read 10 D9 DA 86 expected EF 26 25 79"},
+      {"udid", [](auto& p, auto&) { p.udid = "02-5C-3E-A0-00-03"; },
+       "UDID mismatch: the device is 02-5C-3E-A0-00-03, the node list expects 02-5C-3E-A0-00-02"},
+      {"sn fail", [](auto&, auto& r) { r.pendingSnFail = std::array<uint8_t, 2>{5, 1}; }, "SN FAIL group 5 code 1"},
+      {"busy", [](auto&, auto& r) { r.busyAnswers = 1; }, "busy answers"},
+      {"silent", [](auto&, auto& r) { r.requestsUnanswered = 3; }, "silent: requests unanswered"},
+      {"nothing reached it", [](auto&, auto& r) { r.framesReceived = 0; }, "no request reached the node"},
+      // what came before the end of its last operational time is no reason now
+      {"busy before the end",
+       [](auto&, auto& r) {
+         r.busyAnswers = 2;
+         r.busyAnswersAtLastEnd = 2;
+         r.requestsUnanswered = 4;
+         r.requestsUnansweredAtLastEnd = 4;
+       },
+       ""},
+      {"ended and silent since",
+       [](auto&, auto& r) {
+         r.operationalEndedAt = SimNodes::Moment{196, 2643885};
+         r.operationalEndedBy = "assign-sadr request";
+         r.requestsUnanswered = 8;
+         r.requestsUnansweredAtLastEnd = 7;
+       },
+       "operational time ended by assign-sadr request; silent: requests unanswered"},
+      {"two causes", [](auto&, auto& r) {
+         r.identityRead[1] = {0x1F, 0x3C, 0xDA, 0xFF};
+         r.busyAnswers = 1;
+       },
+       "vendor id read 0xFFDA3C1F expected 0x0025C3E0; busy answers"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScmDemo::PlannedNode p = planned;
+    SimNodes::NodeRecord r = read;
+    c.change(p, r);
+    EXPECT_EQ(ScmDemo::NotOperationalReason(p, r), c.reason);
+  }
 }
 
 struct NodeEventCase {
@@ -181,6 +257,37 @@ TEST_F(DemoTrustTest, UnwritableOutputsStopTheRunBeforeItStarts) {
     EXPECT_TRUE(RunDirectoriesOf(e.pid).empty());
     EXPECT_EQ(e.output.find("domain "), std::string::npos) << e.output;
   }
+}
+
+TEST_F(DemoTrustTest, OutputThatCannotBeWrittenAtTheEndFailsTheRunNamingItsPath) {
+  // the outputs' folder is there at the start and gone by the end: the run's verdict cannot be kept
+  const std::string folder = directory_ + "/outputs";
+  std::filesystem::create_directories(folder);
+  const std::string summary = folder + "/s.json";
+  const std::vector<std::string> all{SCM_DEMO_PATH, "--nodes", "1", "--duration", "2", "--summary", summary};
+  Ended e;
+  e.pid = ScmDemo::SpawnLogged(all, directory_ + "/end.txt", {});
+  ASSERT_GT(e.pid, 0);
+  // removed once both programs run, however long the start takes (the ceiling only as a backstop)
+  const auto deadline = std::chrono::steady_clock::now() + 120s;
+  int status = 0;
+  pid_t done = 0;
+  while ((done = ::waitpid(e.pid, &status, WNOHANG)) == 0 && DemoProcess::ProgramsOf(e.pid).size() != 2 &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(10ms);
+  }
+  ASSERT_EQ(done, 0) << "the run ended before both programs ran";
+  std::filesystem::remove_all(folder);
+  ASSERT_EQ(::waitpid(e.pid, &status, 0), e.pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  std::ifstream in(directory_ + "/end.txt");
+  e.output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  EXPECT_EQ(WEXITSTATUS(status), Exit::SetupFailed) << e.output;
+  EXPECT_NE(e.output.find("cannot write the summary " + summary + ": No such file or directory"), std::string::npos)
+      << e.output;
+  EXPECT_NE(e.output.find("cannot write the timeline " + folder + "/s.svg: "), std::string::npos) << e.output;
+  EXPECT_FALSE(std::filesystem::exists(folder));
+  EXPECT_TRUE(DemoProcess::Leftovers(e.pid).empty());
 }
 
 TEST(DemoOutputs, CheckingLeavesAnExistingFileAsItWasAndCreatesNone) {

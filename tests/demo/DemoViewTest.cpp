@@ -209,4 +209,22 @@ TEST(DemoViewTest, SummaryJsonHoldsEveryPart) {
   EXPECT_TRUE(j["nodes"][1]["cyclesToOperational"].is_null());
 }
 
+TEST(DemoViewTest, SummaryTextKeepsALongReasonWholeOnItsLine) {
+  // a reason naming every node of a domain runs far past any fixed line buffer
+  ScmDemo::Summary s;
+  s.outcome = "node-lost";
+  s.exitStatus = 6;
+  s.sdn = 1;
+  std::string reason = "an operational node left operational: ";
+  for (int node = 1; node <= 12; ++node) {
+    reason += (node > 1 ? ", node " : "node ") + std::to_string(node) +
+              " (operational time ended in cycle 703 at frame 19 to the node: assign-sadr request)";
+  }
+  s.reason = reason;
+  const std::string text = ScmDemo::SummaryText(s);
+  const std::string first = "summary: node-lost (exit status 6): " + reason + "\n";
+  EXPECT_EQ(text.substr(0, first.size()), first);
+  EXPECT_EQ(text.substr(first.size(), 10), "  domain 1");
+}
+
 }  // namespace

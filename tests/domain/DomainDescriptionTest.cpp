@@ -114,6 +114,13 @@ INSTANTIATE_TEST_SUITE_P(
         // 4473924267 us are 2^32 CT ticks at time base 0: one more than 0x100C/1 holds
         RefusalCase{"GuardTimeBeyondTheObject", TwoNodes("[guarding]\ntime_us = 4473924267\n[scm]\ntime_base = 0\n"),
                     "guarding.time_us"},
+        // 60000 CT ticks at the default time base 2 come to 6249896 us and more
+        RefusalCase{"GuardTimeBelowTheObjectsRange", TwoNodes("[guarding]\ntime_us = 6249895\n"),
+                    "case.toml: guarding.time_us: 6249895 is outside 6249896..62500000 us at time base 2 (60000..600000 CT "
+                    "ticks)"},
+        RefusalCase{"GuardTimeAboveTheObjectsRange", TwoNodes("[guarding]\ntime_us = 625001\n[scm]\ntime_base = 0\n"),
+                    "case.toml: guarding.time_us: 625001 is outside 62499..625000 us at time base 0 (60000..600000 CT "
+                    "ticks)"},
         RefusalCase{"TimeBaseHigh", TwoNodes("[scm]\ntime_base = 4\n"), "scm.time_base"},
         RefusalCase{"TimeBaseNegative", TwoNodes("[scm]\ntime_base = -1\n"), "scm.time_base"},
         RefusalCase{"UnknownGuardingKey", TwoNodes("[guarding]\nperiod = 1\n"), "guarding.period"}),

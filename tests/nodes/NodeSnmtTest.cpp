@@ -205,6 +205,25 @@ TEST(NodeSnmt, SetOperationalAfterAStartOverBeginsANewOperationalTime) {
   EXPECT_EQ(node.Record().operationalEnds, 1u);
 }
 
+TEST(NodeSnmt, AStartOverLeavesTheEarlierBusyAnswersAndReadsBehindAndAnAcknowledgeIsNoSilence) {
+  SimNodes::NodeConfig c = DefaultConfig();
+  c.busyAnswers = 2;
+  SimNode node(c);
+  MakeOperational(node);
+  ASSERT_EQ(node.Record().busyAnswers, 2u);
+  ASSERT_TRUE(node.Receive(Ssdo(WithIndex(0x20, 0x1018, 1), 1), {}));
+  ASSERT_EQ(node.Record().identityRead.count(1), 1u);
+  // an SN error acknowledge is never answered: no request is left unanswered by it
+  EXPECT_FALSE(node.Receive(Service({0x0C, 4, 1}), {}));
+  EXPECT_EQ(node.Record().requestsUnanswered, 0u);
+  EXPECT_FALSE(node.Receive(Service({0x08, 0x00}), {}));  // a guard request one byte too long
+  EXPECT_EQ(node.Record().requestsUnanswered, 1u);
+  ASSERT_TRUE(node.Receive(Snmt(0x2A, UdidBytes(kNodeUdid)), {10, 1000}));
+  EXPECT_EQ(node.Record().busyAnswersAtLastEnd, 2u);
+  EXPECT_EQ(node.Record().requestsUnansweredAtLastEnd, 1u);
+  EXPECT_TRUE(node.Record().identityRead.empty());
+}
+
 TEST(NodeSnmt, ErrorAcknowledgeClearsOnlyTheSentGroupAndCode) {
   SimNode node(DefaultConfig());
   Configure(node);

@@ -73,6 +73,25 @@ TEST(ToolsCommandLine, UnknownOptionIsRefusedWithTheUsage) {
   }
 }
 
+TEST(ToolsCommandLine, UnknownOptionWithAValueIsRefusedAsUnknown) {
+  for (const Tool& tool : kTools) {
+    SCOPED_TRACE(tool.name);
+    const Ran ran = RunTool(tool, "--no-such-option 1");
+    EXPECT_EQ(ran.status, tool.badStatus) << ran.out << ran.err;
+    EXPECT_NE(ran.err.find("--no-such-option"), std::string::npos) << ran.err;
+    EXPECT_EQ(ran.err.find("missing value"), std::string::npos) << ran.err;
+  }
+}
+
+TEST(ToolsCommandLine, AStatusOtherThanTwoIsNamedInTheHelp) {
+  for (const Tool& tool : kTools) {
+    if (tool.badStatus == 2) continue;
+    SCOPED_TRACE(tool.name);
+    const Ran ran = RunTool(tool, "--help");
+    EXPECT_NE(ran.out.find(std::to_string(tool.badStatus) + " bad options"), std::string::npos) << ran.out;
+  }
+}
+
 TEST(ToolsCommandLine, EveryProgramOfTheBuildIsListed) {
   // scmdemo and the host's tools are always built with the tests
   std::string names;

@@ -14,7 +14,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc != 2 || argv[1][0] == '-') {
-    if (argc == 2) std::fprintf(stderr, "scm_alloc_report: unknown option %s\n", argv[1]);
+    for (int i = 1; i < argc; ++i) {
+      if (argv[i][0] == '-') std::fprintf(stderr, "scm_alloc_report: unknown option %s\n", argv[i]);
+    }
     std::fputs(kUsage, stderr);
     return 2;
   }
