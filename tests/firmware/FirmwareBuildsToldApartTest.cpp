@@ -33,7 +33,6 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -67,15 +66,13 @@ constexpr uint16_t kOwnSadr = 1;
 struct Program {
   const char* name;      ///< for messages
   std::string firmware;  ///< the firmware executable
-  std::string checker;   ///< its own checker
   uint32_t ident;        ///< its ident word
   bool older;            ///< the older release
 };
 
 std::vector<Program> Programs() {
-  return {{"scmfirmware", SCMFIRMWARE_PATH, SCMCHECKER_PATH, SCM_FW_IDENT_WORD, false},
-          {"scmfirmware-legacy", SCMFIRMWARE_LEGACY_PATH, SCMCHECKER_LEGACY_PATH,
-           static_cast<uint32_t>(SCM_TEST_IDENT_LEGACY), true}};
+  return {{"scmfirmware", SCMFIRMWARE_PATH, SCM_FW_IDENT_WORD, false},
+          {"scmfirmware-legacy", SCMFIRMWARE_LEGACY_PATH, static_cast<uint32_t>(SCM_TEST_IDENT_LEGACY), true}};
 }
 
 /// An event as "9200A62C (0, 1)".
@@ -119,8 +116,7 @@ ScmGen::Domain DomainOf(unsigned count, ScmGen::Layout layout) {
 class StubRun {
  public:
   /// extra: further files put on the storage before the firmware starts.
-  StubRun(const Program& program, const ScmGen::Domain& domain, const std::map<std::string, Bytes>& extra = {})
-      : program_(program) {
+  StubRun(const Program& program, const ScmGen::Domain& domain, const std::map<std::string, Bytes>& extra = {}) {
     static std::atomic<int> counter{0};
     const std::string tag = std::to_string(getpid()) + "-" + std::to_string(counter++);
     config_.sdn = static_cast<uint16_t>(100 + getpid() % 900);
@@ -153,7 +149,10 @@ class StubRun {
       error_ = "host not set up";
       return;
     }
-    id_ = host_->Programs().Start(program.firmware, {});
+    if (host_->Programs().Start(program.firmware, {}) <= 0) {
+      error_ = "not started";
+      return;
+    }
     const auto end = std::chrono::steady_clock::now() + 20s;
     while (!host_->Condition(2) && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(5ms);
     if (!host_->Condition(2)) error_ = "no handshake";
@@ -231,11 +230,9 @@ class StubRun {
   }
 
  private:
-  const Program& program_;              ///< the program run
   ScmSim::HostConfig config_;           ///< the host's configuration
   std::unique_ptr<ScmSim::HostSim> host_;
   std::unique_ptr<CheckerStub> stub_;
-  int id_ = 0;                          ///< the firmware's program id
   std::string error_;                   ///< why the run did not start
   std::vector<Bytes> frames_;           ///< every frame the firmware sent, oldest first
   std::vector<size_t> perCycle_;        ///< frames sent in each cycle
