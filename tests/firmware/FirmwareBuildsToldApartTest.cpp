@@ -43,11 +43,14 @@
 
 #include "CheckerStub.h"
 #include "FrameBuilder.h"
+#include "FrameNetwork.h"
 #include "HostUnlock.h"
 #include "MessageBuilder.h"
 #include "RemoteMessages.h"
 #include "ScmFirmwareIdent.h"
 #include "ScmGen.h"
+#include "ScmGenBuild.h"
+#include "ParameterFileBuilders.h"
 #include "ScmHostSim.h"
 
 namespace {
@@ -61,6 +64,10 @@ using ScmTest::StubEvent;
 constexpr int kCycleLimitMs = 5000;
 /// The SCM's own SADR in every domain here.
 constexpr uint16_t kOwnSadr = 1;
+/// The SCM's SADR, from which the own node takes its requests.
+constexpr uint16_t kScmSadr = 1023;
+/// The SCM UDID the own node is given.
+constexpr TestFrames::Udid kScmUdid = {0x02, 0x5C, 0x3E, 0x10, 0x20, 0x31};
 
 /// One of the two programs.
 struct Program {
@@ -75,10 +82,10 @@ std::vector<Program> Programs() {
           {"scmfirmware-legacy", SCMFIRMWARE_LEGACY_PATH, static_cast<uint32_t>(SCM_TEST_IDENT_LEGACY), true}};
 }
 
-/// An event as "9200A62C (0, 1)".
+/// An event as "9200A62C (0, 0x1)": information0 in decimal, information1 in hex.
 std::string EventText(const StubEvent& e) {
   std::ostringstream out;
-  out << std::hex << std::uppercase << e.code << std::dec << " (" << e.info0 << ", " << e.info1 << ")";
+  out << std::hex << std::uppercase << e.code << std::dec << " (" << e.info0 << ", 0x" << std::hex << e.info1 << ")";
   return out.str();
 }
 
@@ -111,12 +118,17 @@ ScmGen::Domain DomainOf(unsigned count, ScmGen::Layout layout) {
   return d;
 }
 
+/// What a run puts on the host beyond the domain's installed files.
+struct StubOptions {
+  std::map<std::string, Bytes> files;  ///< further files, put after the domain's (a name of both: this one)
+  std::optional<Bytes> identity;       ///< the key-medium identity the controller holds; none: the installed one
+};
+
 /// One firmware under the host simulator with the checker stand-in: its own namespace,
 /// socket and storage, the domain's files installed and acknowledged.
 class StubRun {
  public:
-  /// extra: further files put on the storage before the firmware starts.
-  StubRun(const Program& program, const ScmGen::Domain& domain, const std::map<std::string, Bytes>& extra = {}) {
+  StubRun(const Program& program, const ScmGen::Domain& domain, const StubOptions& options = {}) {
     static std::atomic<int> counter{0};
     const std::string tag = std::to_string(getpid()) + "-" + std::to_string(counter++);
     config_.sdn = static_cast<uint16_t>(100 + getpid() % 900);
@@ -136,12 +148,13 @@ class StubRun {
               host_->PutFile(ScmGen::kAutoCnfName, installed.autoCnf) &&
               host_->PutFile(ScmGen::kCorvaneUidName, installed.corvaneUid);
     if (generated.files.parData1) ok = ok && host_->PutFile(ScmGen::kParData1Name, *generated.files.parData1);
-    for (const auto& [name, content] : extra) ok = ok && host_->PutFile(name, content);
+    for (const auto& [name, content] : options.files) ok = ok && host_->PutFile(name, content);
     // Each release keeps the key-medium identity where its controller does.
+    const Bytes identity = options.identity.value_or(installed.corvaneUid);
     if (program.older) {
-      ok = ok && host_->SetQorVariable(4, installed.corvaneUid) && host_->SetFlash(std::nullopt);
+      ok = ok && host_->SetQorVariable(4, identity) && host_->SetFlash(std::nullopt);
     } else {
-      ok = ok && host_->SetFlash(installed.flash);
+      ok = ok && host_->SetFlash(identity);
     }
     stub_ = std::make_unique<CheckerStub>(config_.sdn);
     ok = ok && stub_->Open() && stub_->OfferIdent(program.ident);
@@ -172,13 +185,29 @@ class StubRun {
   CheckerStub& Stub() { return *stub_; }
   uint16_t Sdn() const { return config_.sdn; }
 
+  /// Simulated nodes on the firmware's side of the stand-in: from now on every frame the
+  /// firmware sends reaches them and their answers are put on "~frame-send".
+  void AttachNodes(std::vector<SimNodes::NodeConfig> nodes) {
+    network_ = std::make_unique<ScmSim::FrameNetwork>(std::move(nodes));
+  }
+  /// The attached nodes' network (its trace names each frame's service).
+  const ScmSim::FrameNetwork& Network() const { return *network_; }
+
   /// One cycle; the frames the firmware sent in it are added to Frames(), its events to Events().
   bool Cycle() {
     const bool answered = stub_->Cycle(kCycleLimitMs);
+    ++cycles_;
     size_t sent = 0;
     while (const auto frame = host_->CollectComplemented("~frame-receive")) {
       frames_.push_back(*frame);
       ++sent;
+      if (network_) network_->FromFirmware(*frame, cycles_, host_->Counter());
+    }
+    if (network_) {
+      network_->Tick(cycles_, host_->Counter());
+      for (const ScmSim::DueFrame& f : network_->TakeDue(cycles_)) {
+        static_cast<void>(host_->InjectComplemented("~frame-send", f.frame));
+      }
     }
     perCycle_.push_back(sent);
     for (const StubEvent& e : stub_->TakeEvents()) events_.push_back(e);
@@ -234,6 +263,8 @@ class StubRun {
   std::unique_ptr<ScmSim::HostSim> host_;
   std::unique_ptr<CheckerStub> stub_;
   std::string error_;                   ///< why the run did not start
+  std::unique_ptr<ScmSim::FrameNetwork> network_;  ///< the attached nodes, if any
+  uint64_t cycles_ = 0;                 ///< cycles run
   std::vector<Bytes> frames_;           ///< every frame the firmware sent, oldest first
   std::vector<size_t> perCycle_;        ///< frames sent in each cycle
   std::vector<StubEvent> events_;       ///< every event, oldest first
@@ -249,6 +280,205 @@ ScmGen::Domain SmallDomain(const Program& program) {
   return d;
 }
 
+/// A simulated node answering as node n of the node list describes it.
+SimNodes::NodeConfig SimulatedNode(const ScmGen::Node& n) {
+  SimNodes::NodeConfig node;
+  node.position = n.sadr;
+  node.udid = n.udid;
+  node.vendorId = n.vendorId;
+  node.productCode = n.productCode;
+  node.revision = n.revision;
+  node.checksum = n.checksum;
+  node.parameterSet = n.parameterSet;
+  node.payloadLimit = n.ssdoPayloadLength;
+  return node;
+}
+
+/// Nodes of the list that are operational on the network.
+size_t OperationalNodes(const StubRun& run) {
+  size_t count = 0;
+  for (const SimNodes::SimNode& node : run.Network().Nodes()) {
+    count += node.Record().state == SimNodes::NodeState::Operational ? 1 : 0;
+  }
+  return count;
+}
+
+/// The node list of 101 valid nodes (older layout) given to both programs, no node
+/// answering: after the first assignments went out, the host's time moves past every SNMT
+/// time-out at once, and the frames of the next cycle are counted: the current build sends
+/// at most 10, the older one as many as the outgoing queue (64 slots) has room for.
+std::string FramesOfOneCycleAfterTheTimeOuts(const Program& program) {
+  StubRun run(program, DomainOf(101, ScmGen::Layout::Older));
+  if (!run.Error().empty()) return run.Error();
+  if (!run.Cycles(30)) return "no cycle";
+  // A minute: past the SNMT time-out the node list gives (20,000 CT units).
+  run.Host().AdvanceCounter(60000000);
+  if (!run.Cycle()) return "no cycle";
+  return std::to_string(run.FramesPerCycle().back()) + " frames in the cycle after the time-outs";
+}
+
+/// A "kel_para.saf" whose node list holds node 5 and which gives the own node SADR 1 (0x1C00/1).
+Bytes OwnNodeKeyFile() {
+  std::vector<TestFiles::Record> records = TestFiles::NodeRecords(0xC400, 5, 0x0025C3E0, 0x1005, 0x00010001);
+  records.push_back(TestFiles::U16Record(0x1C00, 1, kOwnSadr));
+  return TestFiles::BuildKelParaSaf(TestFiles::Records(records));
+}
+
+/// A frame to the own node from the SCM, as the firmware receives it.
+Bytes ToOwnNode(const StubRun& run, uint8_t id, const Bytes& payload, std::optional<TestFrames::Udid> coding = {}) {
+  TestFrames::FrameSpec spec;
+  spec.id = id;
+  spec.adr = kOwnSadr;
+  spec.sdn = run.Sdn();
+  spec.tadr = kScmSadr;
+  spec.payload = payload;
+  return TestFrames::BuildFrame(coding ? TestFrames::WithFirmwareCoding(spec, *coding) : spec);
+}
+
+/// The frames the firmware sent from index on, parsed (coded ones decoded with coding).
+std::vector<TestFrames::ParsedFrame> SentFrom(const StubRun& run, size_t index,
+                                              std::optional<TestFrames::Udid> coding = {}) {
+  std::vector<TestFrames::ParsedFrame> out;
+  TestFrames::ParseOptions options;
+  options.scmUdid = coding;
+  for (size_t i = index; i < run.Frames().size(); ++i) out.push_back(TestFrames::ParseFrame(run.Frames()[i], options));
+  return out;
+}
+
+/// The first fatal event from index on, or "no fatal event".
+std::string FatalFrom(const StubRun& run, size_t index) {
+  for (size_t i = index; i < run.Events().size(); ++i) {
+    if (run.Events()[i].level == 3) return EventText(run.Events()[i]);
+  }
+  return "no fatal event";
+}
+
+/// The answer to a frame injected to the own node: the first one with that id sent within 20 cycles.
+std::optional<TestFrames::ParsedFrame> AnswerOf(StubRun& run, const Bytes& frame, uint8_t answerId) {
+  const size_t from = run.Frames().size();
+  if (!run.Host().InjectComplemented("~frame-send", frame)) return std::nullopt;
+  for (int i = 0; i < 20; ++i) {
+    if (!run.Cycle()) break;
+    for (const TestFrames::ParsedFrame& p : SentFrom(run, from)) {
+      if (p.ok && p.id == answerId) return p;
+    }
+  }
+  return std::nullopt;
+}
+
+/// Brings the own node to pre-operational as an SCM would: its SADR assigned to its UDID, then
+/// the SCM UDID assigned. Empty on success, else the step that failed.
+[[maybe_unused]] std::string OwnNodeToPreOp(StubRun& run) {
+  // The own node's UDID: 0, then the controller's UDID bytes 4 down to 0.
+  const TestFrames::Udid q = ScmSim::HostConfig{}.qorUdid;
+  const TestFrames::Udid own = {0, q[4], q[3], q[2], q[1], q[0]};
+  const Bytes assign = ToOwnNode(run, TestFrames::Ids::AssignSadr, Bytes(own.begin(), own.end()));
+  if (!AnswerOf(run, assign, TestFrames::Ids::SadrAssigned)) return "own SADR not assigned";
+  Bytes scmUdid = {0x0E};
+  scmUdid.insert(scmUdid.end(), kScmUdid.begin(), kScmUdid.end());
+  const auto assigned = AnswerOf(run, ToOwnNode(run, TestFrames::Ids::SnmtService, scmUdid),
+                                 TestFrames::Ids::SnmtServiceResponse);
+  if (!assigned || assigned->payload.empty() || assigned->payload[0] != 0x0F) return "SCM UDID not assigned";
+  return "";
+}
+
+/// SNMT service 0x10 (initialise extended CT) to the own node: its answer, the fatal event,
+/// and whether frames still leave afterwards.
+std::string ExtendedCtRequestToTheOwnNode(const Program& program) {
+  StubRun run(program, SmallDomain(program), StubOptions{{{ScmGen::kKelParaSafName, OwnNodeKeyFile()}}, std::nullopt});
+  if (!run.Error().empty()) return run.Error();
+  if (!run.Cycles(20)) return "no cycle";
+  const std::string preOp = OwnNodeToPreOp(run);
+  if (!preOp.empty()) return preOp;
+  const size_t frames = run.Frames().size();
+  const size_t events = run.Events().size();
+  if (!run.Host().InjectComplemented("~frame-send", ToOwnNode(run, TestFrames::Ids::SnmtService,
+                                                               {0x10, 0x01, 0x02, 0x03, 0x04, 0x85}))) {
+    return "not injected";
+  }
+  run.Cycles(50);
+  std::string answer = "no answer";
+  for (const TestFrames::ParsedFrame& p : SentFrom(run, frames)) {
+    if (p.ok && p.id == TestFrames::Ids::SnmtServiceResponse && !p.payload.empty()) {
+      std::ostringstream out;
+      out << "answered 0x" << std::hex << std::uppercase << int(p.payload[0]);
+      answer = out.str();
+      break;
+    }
+  }
+  // The assignment of node 5 repeats while it stays silent: frames go on as long as the firmware serves.
+  const size_t sent = run.Frames().size() - frames;
+  return answer + "; " + FatalFrom(run, events) + "; " + (sent == 0 ? "no further frames" : "frames go on");
+}
+
+/// Node 5 of SmallDomain with node-list flags bit 1 (extended CT) and a parameter set of 20
+/// bytes, attached as a simulated node that starts with another checksum: the configuration
+/// manager downloads its set. Each release's services to it, in the order first sent, and
+/// whether it reached operational.
+std::string NodeWithFlagsBitOneAndADownload(const Program& program) {
+  ScmGen::Domain d = SmallDomain(program);
+  ScmGen::Node& n = d.nodes[0];
+  n.flags = 0x2;
+  n.parameterSet.clear();
+  for (uint8_t i = 0; i < 20; ++i) n.parameterSet.push_back(static_cast<uint8_t>(0xA0 + i));
+  StubRun run(program, d);
+  if (!run.Error().empty()) return run.Error();
+  SimNodes::NodeConfig node = SimulatedNode(n);
+  node.faults.wrongChecksum = true;
+  run.AttachNodes({node});
+  const auto operational = [&] {
+    const SimNodes::SimNode* sim = run.Network().NodeAt(n.sadr);
+    return sim != nullptr && sim->Record().state == SimNodes::NodeState::Operational;
+  };
+  const bool reached = run.CycleUntil(operational);
+  std::vector<std::string> services;
+  for (const ScmSim::TraceLine& l : run.Network().Trace()) {
+    if (l.direction != "fw>node") continue;
+    // The first command of each SSDO transfer and every SNMT service, each named once.
+    std::string name = l.service.substr(0, l.service.find('@'));
+    if (name.rfind("ssdo-upload", 0) == 0 || name.find("-t0") != std::string::npos ||
+        name.find("-t1") != std::string::npos) {
+      continue;
+    }
+    if (std::find(services.begin(), services.end(), name) == services.end()) services.push_back(name);
+  }
+  std::string out;
+  for (const std::string& sv : services) out += (out.empty() ? "" : ", ") + sv;
+  return out + (reached ? "; operational" : "; not operational");
+}
+
+/// An SSDO download initiate with preload (0x2B, slim frame) to the own node in
+/// pre-operational: the first answer's command and, for an abort, its code.
+std::string PreloadInitiateToTheOwnNode(const Program& program) {
+  StubRun run(program, SmallDomain(program), StubOptions{{{ScmGen::kKelParaSafName, OwnNodeKeyFile()}}, std::nullopt});
+  if (!run.Error().empty()) return run.Error();
+  if (!run.Cycles(20)) return "no cycle";
+  const std::string preOp = OwnNodeToPreOp(run);
+  if (!preOp.empty()) return preOp;
+  // 0x1018/6 (the parameter checksum, a domain), 8 bytes in all, the first 4 with the initiate.
+  const Bytes initiate = {0x2B, 0x18, 0x10, 0x06, 0x08, 0x00, 0x00, 0x00, 0xC1, 0xC2, 0xC3, 0xC4};
+  const size_t from = run.Frames().size();
+  if (!run.Host().InjectComplemented("~frame-send",
+                                     ToOwnNode(run, TestFrames::Ids::SlimSsdoRequest, initiate, kScmUdid))) {
+    return "not injected";
+  }
+  run.Cycles(20);
+  for (const TestFrames::ParsedFrame& p : SentFrom(run, from, kScmUdid)) {
+    if (!p.ok || (p.id != TestFrames::Ids::SsdoResponse && p.id != TestFrames::Ids::SlimSsdoResponse) ||
+        p.payload.empty()) {
+      continue;
+    }
+    std::ostringstream out;
+    out << std::hex << std::uppercase << "answered 0x" << int(p.payload[0]);
+    if (p.payload[0] == 0x04 && p.payload.size() >= 8) {
+      out << " 0x" << (static_cast<uint32_t>(p.payload[4]) | (static_cast<uint32_t>(p.payload[5]) << 8) |
+                       (static_cast<uint32_t>(p.payload[6]) << 16) | (static_cast<uint32_t>(p.payload[7]) << 24));
+    }
+    return out.str();
+  }
+  return "no answer";
+}
+
 /// "pardata1.bin" of the current layout with node 5's additional set 1.
 Bytes ParData1() {
   ScmGen::Domain d = DomainOf(0, ScmGen::Layout::Current);
@@ -261,58 +491,60 @@ Bytes ParData1() {
   return r.error.empty() && r.files.parData1 ? *r.files.parData1 : Bytes{};
 }
 
-/// SADRs the firmware sent an SNMT "assign SADR" to.
-std::set<uint16_t> AssignedSadrs(const StubRun& run) {
-  std::set<uint16_t> sadrs;
-  for (const Bytes& f : run.Frames()) {
-    const TestFrames::ParsedFrame p = TestFrames::ParseFrame(f);
-    if (p.ok && p.id == TestFrames::Ids::AssignSadr) sadrs.insert(p.adr);
-  }
-  return sadrs;
-}
-
-/// The node list of 101 valid nodes (older layout) given to both programs: how many nodes the
-/// configuration manager addresses, the skipped node objects' event, and the most frames
-/// that left in one cycle.
+/// The node list of 101 valid nodes (older layout) given to both programs, every node
+/// simulated: how many nodes reach operational (and the highest SADR among them), and the
+/// event of the first node object skipped (index and sub-index in information1).
 std::string OneHundredAndOneNodes(const Program& program) {
-  StubRun run(program, DomainOf(101, ScmGen::Layout::Older));
+  const ScmGen::Domain d = DomainOf(101, ScmGen::Layout::Older);
+  StubRun run(program, d);
   if (!run.Error().empty()) return run.Error();
-  // 300 cycles address every node of the list in either build (the current one's 12 long before).
-  run.CycleUntil([&] { return AssignedSadrs(run).size() >= 101 || run.FramesPerCycle().size() >= 300; });
-  const std::set<uint16_t> sadrs = AssignedSadrs(run);
-  const size_t most = *std::max_element(run.FramesPerCycle().begin(), run.FramesPerCycle().end());
-  size_t skipped = 0;
-  for (const StubEvent& e : run.Events()) skipped += e.code == 0x6200AF14u ? 1 : 0;
-  std::string first;
+  std::vector<SimNodes::NodeConfig> nodes;
+  for (const ScmGen::Node& n : d.nodes) nodes.push_back(SimulatedNode(n));
+  run.AttachNodes(nodes);
+  // Both builds are done long before 300 cycles (the older one's 101 nodes in about 80).
+  run.CycleUntil([&] { return OperationalNodes(run) >= 101 || run.FramesPerCycle().size() >= 300; });
+  uint16_t highest = 0;
+  for (const SimNodes::SimNode& node : run.Network().Nodes()) {
+    if (node.Record().state == SimNodes::NodeState::Operational) highest = std::max(highest, node.Config().position);
+  }
+  std::string skipped = "no 6200AF14";
   for (const StubEvent& e : run.Events()) {
     if (e.code == 0x6200AF14u) {
-      first = EventText(e);
+      skipped = "first skipped: " + EventText(e);
       break;
     }
   }
-  return std::to_string(sadrs.size()) + " nodes addressed (highest " +
-         std::to_string(sadrs.empty() ? 0 : *sadrs.rbegin()) + "); " +
-         (skipped == 0 ? std::string("no 6200AF14") : std::to_string(skipped) + "x " + first) +
-         "; most frames in one cycle " + (most > 10 ? "over 10" : std::to_string(most));
+  return std::to_string(OperationalNodes(run)) + " nodes operational (highest " + std::to_string(highest) + "); " +
+         skipped;
 }
 
-/// Setup mode asked for with the valid (default, all-zero) password while the start-up scans
-/// run: the result of the answer. The current build knows the code and refuses it for the
-/// running scan (27), the older one does not know it (6).
-std::string SetupModeCommand(const Program& program) {
-  StubRun run(program, SmallDomain(program));
-  if (!run.Error().empty()) return run.Error();
-  if (!run.Cycles(5)) return "no cycle";
+/// The answer to an enter command of code, asked again while a scan runs (27); none when
+/// no answer came.
+std::optional<uint16_t> EnterCommand(StubRun& run, uint16_t code) {
   TestFrames::CommandSpec command;
-  command.identifier = 7;
-  command.code = 0x9000;
-  if (!run.Stub().PutCommand(TestFrames::BuildCommand(command))) return "not put";
-  std::optional<Bytes> status;
-  run.CycleUntil([&] { return (status = run.Host().CollectComplemented("~status")).has_value(); });
-  if (!status) return "no answer";
-  const std::optional<TestFrames::StatusSpec> s = TestFrames::ReadStatus(*status);
-  if (!s) return "answered in " + std::to_string(status->size()) + " bytes";
-  return "answered " + std::to_string(s->result);
+  command.identifier = 9;
+  command.code = code;
+  std::optional<TestFrames::StatusSpec> s;
+  const auto end = std::chrono::steady_clock::now() + 20s;
+  while (std::chrono::steady_clock::now() < end && (!s || s->result == 27)) {
+    if (s) run.Cycles(20);
+    if (!run.Stub().PutCommand(TestFrames::BuildCommand(command))) return std::nullopt;
+    std::optional<Bytes> status;
+    run.CycleUntil([&] { return (status = run.Host().CollectComplemented("~status")).has_value(); });
+    if (!status || !(s = TestFrames::ReadStatus(*status))) return std::nullopt;
+  }
+  return s ? std::optional<uint16_t>(s->result) : std::nullopt;
+}
+
+/// Setup mode asked for with the valid (default, all-zero) password once the start-up scans
+/// are over (node 5 answers): the result of the answer.
+std::string SetupModeCommand(const Program& program) {
+  const ScmGen::Domain d = SmallDomain(program);
+  StubRun run(program, d);
+  if (!run.Error().empty()) return run.Error();
+  run.AttachNodes({SimulatedNode(d.nodes[0])});
+  const std::optional<uint16_t> answer = EnterCommand(run, 0x9000);
+  return answer ? "answered " + std::to_string(*answer) : "no answer";
 }
 
 /// The status request 0x5000: the answer's size and result, and the remote-control event.
@@ -339,7 +571,7 @@ std::string StatusRequest5000(const Program& program) {
 /// event, the file and its companion, and the 5-s reset.
 std::string AdditionalParameterFile(const Program& program) {
   constexpr uint32_t kWord = 0x5A5AA5C3u;
-  StubRun run(program, SmallDomain(program), {{ScmGen::kParData1Name, ParData1()}});
+  StubRun run(program, SmallDomain(program), StubOptions{{{ScmGen::kParData1Name, ParData1()}}, std::nullopt});
   if (!run.Error().empty()) return run.Error();
   if (!run.Cycles(10)) return "no cycle";
   const Bytes plain = {0x01, 0x00, 0x00, 0x00, 0x10, 0x20, 0x30, 0x40};
@@ -366,6 +598,37 @@ std::string AdditionalParameterFile(const Program& program) {
          EventsOf(run.Events(), {0x6200AF1Du}) + "; " +
          (unlocked ? "file unlocked" : unchanged ? "file and companion unchanged" : "file changed") +
          (reset ? "; reset after 5 s" : "; no reset");
+}
+
+/// The controller holds another key medium's identity, node 5 answers as described; the
+/// operator accepts the key medium (0x0200): the answer, where the identity is written
+/// (variable 4, flash area 16 by 0x95), and whether the firmware resets the domain (0x8F).
+std::string KeyMediumAcceptance(const Program& program) {
+  const ScmGen::Domain d = SmallDomain(program);
+  StubOptions options;
+  options.identity = ScmGen::CorvaneUidFile({{0x02, 0x5C, 0x3E, 0x77, 0x77, 0x77}, 0x000F000000000001ull});
+  StubRun run(program, d, options);
+  if (!run.Error().empty()) return run.Error();
+  run.AttachNodes({SimulatedNode(d.nodes[0])});
+  const std::optional<Bytes> corvaneUid = run.Host().GetFile(ScmGen::kCorvaneUidName);
+  const std::optional<uint16_t> answer = EnterCommand(run, 0x0200);
+  if (!answer) return "no answer";
+  const auto written = [&] {
+    return run.Host().QorVariable(4) == corvaneUid || run.Host().Flash() == corvaneUid;
+  };
+  run.CycleUntil(written);
+  // The machines' holds pass on the firmware's clock, a second at a time, 15 s in all; each
+  // second is given 150 ms of real time, so that the background task (every 100 ms) sees it.
+  for (int i = 0; i < 15 && run.Calls(0x8F).empty(); ++i) {
+    run.Host().AdvanceCounter(1000000);
+    const auto end = std::chrono::steady_clock::now() + 150ms;
+    while (std::chrono::steady_clock::now() < end && run.Cycle()) std::this_thread::sleep_for(2ms);
+  }
+  std::string where = run.Host().QorVariable(4) == corvaneUid ? "variable 4 written"
+                      : run.Host().Flash() == corvaneUid     ? "flash area 16 written"
+                                                             : "identity not written";
+  return "answered " + std::to_string(*answer) + "; " + where + "; " + std::to_string(run.Calls(0x95).size()) +
+         "x 0x95; " + std::to_string(run.Calls(0x8F).size()) + "x 0x8F";
 }
 
 /// Where the firmware takes the key-medium identity from at start-up: host channel 6 (the
@@ -396,17 +659,28 @@ struct Row {
 
 TEST(FirmwareBuildsToldApart, OneTableAColumnPerProgram) {
   const Row rows[] = {
-      {"a node list of 101 valid nodes (older layout)", OneHundredAndOneNodes,
-       "12 nodes addressed (highest 12); 31x 6200AF14 (0, 115724); most frames in one cycle 10",
-       "101 nodes addressed (highest 101); no 6200AF14; most frames in one cycle 10"},
-      {"setup mode (0x9000) with the valid password", SetupModeCommand, "answered 27", "answered 6"},
+      {"a node list of 101 valid nodes (older layout), every node answering", OneHundredAndOneNodes,
+       "12 nodes operational (highest 12); first skipped: 6200AF14 (0, 0x1C40C)",
+       "101 nodes operational (highest 101); no 6200AF14"},
+      {"101 unanswered assignments timed out at once", FramesOfOneCycleAfterTheTimeOuts,
+       "10 frames in the cycle after the time-outs", "64 frames in the cycle after the time-outs"},
+      {"a node with flags bit 1 whose parameter set is downloaded", NodeWithFlagsBitOneAndADownload,
+       "assign-sadr, scm-udid, ext-ct, pre-op, ssdo-download-preload, set-op; operational",
+       "assign-sadr, scm-udid, pre-op, ssdo-download-segmented, set-op; operational"},
+      {"SNMT service 0x10 to the own node in pre-operational", ExtendedCtRequestToTheOwnNode,
+       "answered 0x11; no fatal event; frames go on", "no answer; 9200A62C (0, 0xA); no further frames"},
+      {"an SSDO initiate 0x2B to the own node in pre-operational", PreloadInitiateToTheOwnNode, "answered 0x2B",
+       "answered 0x4 0x5040001"},
+      {"setup mode (0x9000) with the valid password", SetupModeCommand, "answered 0", "answered 6"},
       {"status request 0x5000", StatusRequest5000, "48-byte record, result 0; no event",
-       "276-byte record, result 32; 6200C08B (32, 20480)"},
+       "276-byte record, result 32; 6200C08B (32, 0x5000)"},
       {"\"pardata1.bin\" on the storage, downloaded anew and its unlock asked for", AdditionalParameterFile,
        "opened; unlock answered 0; no event; file unlocked; reset after 5 s",
-       "never opened; unlock answered -1; 6200AF1D (0, 1); file and companion unchanged; reset after 5 s"},
+       "never opened; unlock answered -1; 6200AF1D (0, 0x1); file and companion unchanged; reset after 5 s"},
       {"the key medium at start-up", KeyMediumAtStartUp, "channel 6 never opened; Qor requests []; 1x 0x94, 0x 0x95",
        "channel 6 opened; Qor requests [04]; 0x 0x94, 0x 0x95"},
+      {"another key medium's identity in the controller, accepted by the operator (0x0200)", KeyMediumAcceptance,
+       "answered 0; flash area 16 written; 1x 0x95; 0x 0x8F", "answered 0; variable 4 written; 0x 0x95; 1x 0x8F"},
   };
   for (const Row& row : rows) {
     for (const Program& program : Programs()) {
