@@ -3,28 +3,28 @@
 // as processes under the host simulator, the current program's outcome first.
 // Each row is a situation in which the two builds must differ.
 //
-// Every row here pairs the firmware with the checker stand-in (no nodes):
-// commands and unlock requests are put on the firmware-side queues, what the
-// firmware sends is read back from them, and the host's call log tells which
-// host calls it made.
+// Every row pairs the firmware with the checker stand-in: commands, unlock
+// requests and frames are put on the firmware-side queues, what the firmware
+// sends is read back from them, and the host's call log tells which host calls
+// it made. Where nodes must answer, simulated nodes sit on the stand-in's side
+// of the queues; where the own node must answer, the row brings it to
+// pre-operational first as an SCM would (SADR, then SCM UDID).
 //
-// The situations that need the programs' memory, or an own node configured and
-// answering nodes, run in the suites built in both profiles, one expectation per
-// profile there:
-//   - SCM_OperatorAck refused from index 101 (older) or 12 (current) with 0xF101:
+// The situations that need the programs' memory run in the suites built in both
+// profiles, one expectation per profile there:
+//   - SCM_OperatorAck refused from index 101 (older) or 12 (current) with 0xF101
+//     (no input from outside reaches an index past the node list):
 //     tests/manager/ScmTest.cpp, OperatorIndexPastTheNodes;
-//   - SNMT service 0x10 to the own node, answered 0x11 (current) or fatal 0xF62C
-//     with no answer (older): tests/slave/SnmtsTest.cpp;
-//   - the download's first command, 0x2B (current) or 0x29 (older):
-//     tests/manager/SsdocTest.cpp, PlainSegmentedDownload;
-//   - an initiate 0x2B to the own node and its abort 0x05040001: tests/slave/SsdosTest.cpp;
-//   - the frame budget of one cycle: tests/firmware/PumpChannelTest.cpp;
-//   - node objects 0xC40C-0xC464 as real entries and an entry with attribute 0x2000
-//     failing the start-up check with 0xF735: tests/firmware/LegacyObjectListTest.cpp,
-//     tests/stack/TestObjectTables.cpp ("virtual bit in the real table");
-//   - the block-wise parameter check over the node objects up to 0xC464 (0x6200AF1A)
-//     and error counters past their holds raising no 0x6200AF5F/0x6200AF60:
-//     tests/firmware/LegacyObjectListTest.cpp, LegacyCrcManagerTest.cpp.
+//   - an entry with attribute 0x2000 failing the start-up check with 0xF735 (the
+//     programs' object lists hold none; in the current build the bit marks a virtual
+//     range's placeholder): tests/stack/TestObjectTables.cpp, "virtual bit in the real
+//     table" (older profile), tests/firmware/LegacyObjectListTest.cpp,
+//     AnEntryWithTheVirtualBitFailsTheStartUpCheck;
+//   - a changed parameter in node object 0xC464 found by the older block-wise check
+//     (0x6200AF1A): LegacyObjectListTest.cpp, ABlockWiseCheckCoversTheLastNodeObject;
+//   - error counters grown past their holds: 0x6200AF5F/0x6200AF60 from the current
+//     build (tests/params/IdleTest.cpp), none from the older one
+//     (tests/firmware/LegacyCrcManagerTest.cpp, GrowingErrorCountersAreNeverReported).
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -46,11 +46,11 @@
 #include "FrameNetwork.h"
 #include "HostUnlock.h"
 #include "MessageBuilder.h"
+#include "ParameterFileBuilders.h"
 #include "RemoteMessages.h"
 #include "ScmFirmwareIdent.h"
 #include "ScmGen.h"
 #include "ScmGenBuild.h"
-#include "ParameterFileBuilders.h"
 #include "ScmHostSim.h"
 
 namespace {
@@ -234,9 +234,6 @@ class StubRun {
   const std::vector<Bytes>& Frames() const { return frames_; }
   const std::vector<size_t>& FramesPerCycle() const { return perCycle_; }
   const std::vector<StubEvent>& Events() const { return events_; }
-  bool HasEvent(uint32_t code) const {
-    return std::any_of(events_.begin(), events_.end(), [&](const StubEvent& e) { return e.code == code; });
-  }
   /// Host calls of a number made so far.
   std::vector<ScmSim::CallRecord> Calls(uint32_t number) const {
     std::vector<ScmSim::CallRecord> out;
@@ -245,23 +242,11 @@ class StubRun {
     }
     return out;
   }
-  /// The firmware's own SCM UDID, from its assignment to its own node (SNMT service 0x0E).
-  std::optional<TestFrames::Udid> ScmUdid() const {
-    for (const Bytes& f : frames_) {
-      const TestFrames::ParsedFrame p = TestFrames::ParseFrame(f);
-      if (p.ok && p.id == TestFrames::Ids::SnmtService && p.payload.size() == 7 && p.payload[0] == 0x0E) {
-        TestFrames::Udid udid{};
-        std::copy(p.payload.begin() + 1, p.payload.end(), udid.begin());
-        return udid;
-      }
-    }
-    return std::nullopt;
-  }
 
  private:
   ScmSim::HostConfig config_;           ///< the host's configuration
-  std::unique_ptr<ScmSim::HostSim> host_;
-  std::unique_ptr<CheckerStub> stub_;
+  std::unique_ptr<ScmSim::HostSim> host_;  ///< the simulated host
+  std::unique_ptr<CheckerStub> stub_;      ///< the checker stand-in
   std::string error_;                   ///< why the run did not start
   std::unique_ptr<ScmSim::FrameNetwork> network_;  ///< the attached nodes, if any
   uint64_t cycles_ = 0;                 ///< cycles run
@@ -270,8 +255,8 @@ class StubRun {
   std::vector<StubEvent> events_;       ///< every event, oldest first
 };
 
-/// The domain of the rows that need no nodes: one node at SADR 5 in the program's layout,
-/// remote control switched on.
+/// The domain of most rows: one node at SADR 5 in the program's layout, remote control
+/// switched on.
 ScmGen::Domain SmallDomain(const Program& program) {
   ScmGen::Domain d = DomainOf(0, program.older ? ScmGen::Layout::Older : ScmGen::Layout::Current);
   d.nodes.push_back(NodeAt(5));
@@ -311,7 +296,7 @@ std::string FramesOfOneCycleAfterTheTimeOuts(const Program& program) {
   StubRun run(program, DomainOf(101, ScmGen::Layout::Older));
   if (!run.Error().empty()) return run.Error();
   if (!run.Cycles(30)) return "no cycle";
-  // A minute: past the SNMT time-out the node list gives (20,000 CT units).
+  // A minute: past the SNMT master's time-out the node list gives (0x1202/1).
   run.Host().AdvanceCounter(60000000);
   if (!run.Cycle()) return "no cycle";
   return std::to_string(run.FramesPerCycle().back()) + " frames in the cycle after the time-outs";
@@ -368,7 +353,7 @@ std::optional<TestFrames::ParsedFrame> AnswerOf(StubRun& run, const Bytes& frame
 
 /// Brings the own node to pre-operational as an SCM would: its SADR assigned to its UDID, then
 /// the SCM UDID assigned. Empty on success, else the step that failed.
-[[maybe_unused]] std::string OwnNodeToPreOp(StubRun& run) {
+std::string OwnNodeToPreOp(StubRun& run) {
   // The own node's UDID: 0, then the controller's UDID bytes 4 down to 0.
   const TestFrames::Udid q = ScmSim::HostConfig{}.qorUdid;
   const TestFrames::Udid own = {0, q[4], q[3], q[2], q[1], q[0]};
@@ -447,6 +432,25 @@ std::string NodeWithFlagsBitOneAndADownload(const Program& program) {
   return out + (reached ? "; operational" : "; not operational");
 }
 
+/// The first SSDO answer the firmware sent from index on, as "answered 0x20" or, for an
+/// abort, "answered 0x4 CODE"; "no answer" when there is none.
+std::string SsdoAnswerFrom(const StubRun& run, size_t index) {
+  for (const TestFrames::ParsedFrame& p : SentFrom(run, index, kScmUdid)) {
+    if (!p.ok || (p.id != TestFrames::Ids::SsdoResponse && p.id != TestFrames::Ids::SlimSsdoResponse) ||
+        p.payload.empty()) {
+      continue;
+    }
+    std::ostringstream out;
+    out << std::hex << std::uppercase << "answered 0x" << int(p.payload[0]);
+    if (p.payload[0] == 0x04 && p.payload.size() >= 8) {
+      out << " 0x" << (static_cast<uint32_t>(p.payload[4]) | (static_cast<uint32_t>(p.payload[5]) << 8) |
+                       (static_cast<uint32_t>(p.payload[6]) << 16) | (static_cast<uint32_t>(p.payload[7]) << 24));
+    }
+    return out.str();
+  }
+  return "no answer";
+}
+
 /// An SSDO download initiate with preload (0x2B, slim frame) to the own node in
 /// pre-operational: the first answer's command and, for an abort, its code.
 std::string PreloadInitiateToTheOwnNode(const Program& program) {
@@ -463,20 +467,24 @@ std::string PreloadInitiateToTheOwnNode(const Program& program) {
     return "not injected";
   }
   run.Cycles(20);
-  for (const TestFrames::ParsedFrame& p : SentFrom(run, from, kScmUdid)) {
-    if (!p.ok || (p.id != TestFrames::Ids::SsdoResponse && p.id != TestFrames::Ids::SlimSsdoResponse) ||
-        p.payload.empty()) {
-      continue;
-    }
-    std::ostringstream out;
-    out << std::hex << std::uppercase << "answered 0x" << int(p.payload[0]);
-    if (p.payload[0] == 0x04 && p.payload.size() >= 8) {
-      out << " 0x" << (static_cast<uint32_t>(p.payload[4]) | (static_cast<uint32_t>(p.payload[5]) << 8) |
-                       (static_cast<uint32_t>(p.payload[6]) << 16) | (static_cast<uint32_t>(p.payload[7]) << 24));
-    }
-    return out.str();
+  return SsdoAnswerFrom(run, from);
+}
+
+/// An SSDO upload of 0xC464/1 (the SADR of the last node object the older list holds) from
+/// the own node in pre-operational: the answer.
+std::string UploadOfTheLastOlderNodeObject(const Program& program) {
+  StubRun run(program, SmallDomain(program), StubOptions{{{ScmGen::kKelParaSafName, OwnNodeKeyFile()}}, std::nullopt});
+  if (!run.Error().empty()) return run.Error();
+  if (!run.Cycles(20)) return "no cycle";
+  const std::string preOp = OwnNodeToPreOp(run);
+  if (!preOp.empty()) return preOp;
+  const size_t from = run.Frames().size();
+  if (!run.Host().InjectComplemented("~frame-send", ToOwnNode(run, TestFrames::Ids::SsdoRequest,
+                                                               {0x20, 0x64, 0xC4, 0x01}, kScmUdid))) {
+    return "not injected";
   }
-  return "no answer";
+  run.Cycles(20);
+  return SsdoAnswerFrom(run, from);
 }
 
 /// "pardata1.bin" of the current layout with node 5's additional set 1.
@@ -669,6 +677,8 @@ TEST(FirmwareBuildsToldApart, OneTableAColumnPerProgram) {
        "assign-sadr, scm-udid, pre-op, ssdo-download-segmented, set-op; operational"},
       {"SNMT service 0x10 to the own node in pre-operational", ExtendedCtRequestToTheOwnNode,
        "answered 0x11; no fatal event; frames go on", "no answer; 9200A62C (0, 0xA); no further frames"},
+      {"an SSDO upload of 0xC464/1 from the own node in pre-operational", UploadOfTheLastOlderNodeObject,
+       "answered 0x4 0x6020000", "answered 0x20"},
       {"an SSDO initiate 0x2B to the own node in pre-operational", PreloadInitiateToTheOwnNode, "answered 0x2B",
        "answered 0x4 0x5040001"},
       {"setup mode (0x9000) with the valid password", SetupModeCommand, "answered 0", "answered 6"},
