@@ -309,6 +309,9 @@ Bytes OwnNodeKeyFile() {
   return TestFiles::BuildKelParaSaf(TestFiles::Records(records));
 }
 
+/// The options of the rows that talk to the own node: OwnNodeKeyFile in place of the domain's.
+StubOptions OwnNodeOptions() { return StubOptions{{{ScmGen::kKelParaSafName, OwnNodeKeyFile()}}, std::nullopt}; }
+
 /// A frame to the own node from the SCM, as the firmware receives it.
 Bytes ToOwnNode(const StubRun& run, uint8_t id, const Bytes& payload, std::optional<TestFrames::Udid> coding = {}) {
   TestFrames::FrameSpec spec;
@@ -351,9 +354,11 @@ std::optional<TestFrames::ParsedFrame> AnswerOf(StubRun& run, const Bytes& frame
   return std::nullopt;
 }
 
-/// Brings the own node to pre-operational as an SCM would: its SADR assigned to its UDID, then
-/// the SCM UDID assigned. Empty on success, else the step that failed.
-std::string OwnNodeToPreOp(StubRun& run) {
+/// After the run's start, brings the own node to pre-operational as an SCM would: its SADR
+/// assigned to its UDID, then the SCM UDID assigned. Empty on success, else what failed.
+std::string OwnNodeInPreOp(StubRun& run) {
+  if (!run.Error().empty()) return run.Error();
+  if (!run.Cycles(20)) return "no cycle";
   // The own node's UDID: 0, then the controller's UDID bytes 4 down to 0.
   const TestFrames::Udid q = ScmSim::HostConfig{}.qorUdid;
   const TestFrames::Udid own = {0, q[4], q[3], q[2], q[1], q[0]};
@@ -370,11 +375,8 @@ std::string OwnNodeToPreOp(StubRun& run) {
 /// SNMT service 0x10 (initialise extended CT) to the own node: its answer, the fatal event,
 /// and whether frames still leave afterwards.
 std::string ExtendedCtRequestToTheOwnNode(const Program& program) {
-  StubRun run(program, SmallDomain(program), StubOptions{{{ScmGen::kKelParaSafName, OwnNodeKeyFile()}}, std::nullopt});
-  if (!run.Error().empty()) return run.Error();
-  if (!run.Cycles(20)) return "no cycle";
-  const std::string preOp = OwnNodeToPreOp(run);
-  if (!preOp.empty()) return preOp;
+  StubRun run(program, SmallDomain(program), OwnNodeOptions());
+  if (const std::string failed = OwnNodeInPreOp(run); !failed.empty()) return failed;
   const size_t frames = run.Frames().size();
   const size_t events = run.Events().size();
   if (!run.Host().InjectComplemented("~frame-send", ToOwnNode(run, TestFrames::Ids::SnmtService,
@@ -451,40 +453,30 @@ std::string SsdoAnswerFrom(const StubRun& run, size_t index) {
   return "no answer";
 }
 
+/// The own node's answer to an SSDO request (coded with the SCM UDID it was given).
+std::string SsdoAnswerTo(StubRun& run, uint8_t id, const Bytes& payload) {
+  const size_t from = run.Frames().size();
+  if (!run.Host().InjectComplemented("~frame-send", ToOwnNode(run, id, payload, kScmUdid))) return "not injected";
+  run.Cycles(20);
+  return SsdoAnswerFrom(run, from);
+}
+
 /// An SSDO download initiate with preload (0x2B, slim frame) to the own node in
 /// pre-operational: the first answer's command and, for an abort, its code.
 std::string PreloadInitiateToTheOwnNode(const Program& program) {
-  StubRun run(program, SmallDomain(program), StubOptions{{{ScmGen::kKelParaSafName, OwnNodeKeyFile()}}, std::nullopt});
-  if (!run.Error().empty()) return run.Error();
-  if (!run.Cycles(20)) return "no cycle";
-  const std::string preOp = OwnNodeToPreOp(run);
-  if (!preOp.empty()) return preOp;
+  StubRun run(program, SmallDomain(program), OwnNodeOptions());
+  if (const std::string failed = OwnNodeInPreOp(run); !failed.empty()) return failed;
   // 0x1018/6 (the parameter checksum, a domain), 8 bytes in all, the first 4 with the initiate.
   const Bytes initiate = {0x2B, 0x18, 0x10, 0x06, 0x08, 0x00, 0x00, 0x00, 0xC1, 0xC2, 0xC3, 0xC4};
-  const size_t from = run.Frames().size();
-  if (!run.Host().InjectComplemented("~frame-send",
-                                     ToOwnNode(run, TestFrames::Ids::SlimSsdoRequest, initiate, kScmUdid))) {
-    return "not injected";
-  }
-  run.Cycles(20);
-  return SsdoAnswerFrom(run, from);
+  return SsdoAnswerTo(run, TestFrames::Ids::SlimSsdoRequest, initiate);
 }
 
 /// An SSDO upload of 0xC464/1 (the SADR of the last node object the older list holds) from
 /// the own node in pre-operational: the answer.
 std::string UploadOfTheLastOlderNodeObject(const Program& program) {
-  StubRun run(program, SmallDomain(program), StubOptions{{{ScmGen::kKelParaSafName, OwnNodeKeyFile()}}, std::nullopt});
-  if (!run.Error().empty()) return run.Error();
-  if (!run.Cycles(20)) return "no cycle";
-  const std::string preOp = OwnNodeToPreOp(run);
-  if (!preOp.empty()) return preOp;
-  const size_t from = run.Frames().size();
-  if (!run.Host().InjectComplemented("~frame-send", ToOwnNode(run, TestFrames::Ids::SsdoRequest,
-                                                               {0x20, 0x64, 0xC4, 0x01}, kScmUdid))) {
-    return "not injected";
-  }
-  run.Cycles(20);
-  return SsdoAnswerFrom(run, from);
+  StubRun run(program, SmallDomain(program), OwnNodeOptions());
+  if (const std::string failed = OwnNodeInPreOp(run); !failed.empty()) return failed;
+  return SsdoAnswerTo(run, TestFrames::Ids::SsdoRequest, {0x20, 0x64, 0xC4, 0x01});
 }
 
 /// "pardata1.bin" of the current layout with node 5's additional set 1.
