@@ -64,9 +64,11 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
     const std::string problem = ScmSim::ParseWireFault(w, plan.wire);
     if (!problem.empty()) return "--wire-fault " + problem;
   }
-  // Installed and acknowledged: every node's firmware too.
+  // Installed and acknowledged: every node's firmware too, on this CPU or on the one it replaced.
+  const std::array<std::uint8_t, 8>& cpu =
+      domain.cpu == SimDomain::InstalledCpu::Exchanged ? kReplacedTargetId : ScmGen::kHostTargetId;
   const ScmGen::Domain generatorDomain = ScmGen::WithAcknowledgedFirmware(
-      ScmGen::FromDescription(domain), domain.qorUdid);
+      ScmGen::FromDescription(domain), domain.qorUdid, cpu);
   const ScmGen::Result generated = ScmGen::Generate(generatorDomain);
   if (!generated.error.empty()) return generated.error;
   plan.sdn = domain.sdn;
@@ -78,7 +80,7 @@ std::string PlanDomain(const DemoOptions& options, DomainPlan& plan) {
   // The key medium is installed and acknowledged on the controller: its identity in
   // "corvane.uid" and in flash area 16, and the checker's copies that agree with the files.
   const ScmGen::InstalledState installed =
-      ScmGen::Install(generatorDomain, plan.qorUdid.value_or(ScmSim::HostConfig{}.qorUdid));
+      ScmGen::Install(generatorDomain, plan.qorUdid.value_or(ScmSim::HostConfig{}.qorUdid), cpu);
   // The automatic configuration: the described one, else empty.
   plan.files.emplace_back(ScmGen::kAutoCnfName, installed.autoCnf);
   plan.files.emplace_back(ScmGen::kCorvaneUidName, installed.corvaneUid);

@@ -31,6 +31,10 @@ struct PlannedNode {
 };
 
 /// Everything the run takes from its domain.
+/// Target id the installed files accept when the description's CPU was exchanged: the CPU the host's
+/// replaced, of the same product code (0x00012345) with serial number 0x00C0FFEF, little-endian.
+inline constexpr std::array<uint8_t, 8> kReplacedTargetId = {0x45, 0x23, 0x01, 0x00, 0xEF, 0xFF, 0xC0, 0x00};
+
 struct DomainPlan {
   std::string source;                 ///< where the domain came from, for the view and summary
   uint16_t sdn = 1;                   ///< safety domain number

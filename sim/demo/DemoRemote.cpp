@@ -68,7 +68,8 @@ uint32_t Number(const std::string& s) {
 const std::pair<const char*, bool> kConditions[] = {
     {"startup-over", false}, {"mismatches", true},     {"missing", true},  {"firmware", true},
     {"remote-state", true},  {"last-completed", true}, {"stored", true},   {"marked", true},
-    {"unmarked", true},      {"restarted", false},     {"reset", false},
+    {"unmarked", true},      {"key-change", true},     {"restarted", false},
+    {"reset", false},
 };
 
 bool Marked(const TestFrames::StatusSpec& r, uint32_t sadr) {
@@ -261,6 +262,7 @@ bool ConditionHolds(const OperatorStep& step, const TestFrames::StatusSpec& r) {
   if (step.condition == "stored") return r.storedCode == v;
   if (step.condition == "marked") return Marked(r, v);
   if (step.condition == "unmarked") return !Marked(r, v);
+  if (step.condition == "key-change") return r.keyChangeAcceptable == v;
   return false;  // "restarted" and "reset" are the run's to judge, not the record's
 }
 

@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 #include <toml++/toml.h>
+#include <utility>
 
 #include "HNFiff_Crc.h"
 #include "ScmGenBuild.h"
@@ -20,7 +21,7 @@ namespace {
 /// Keys a description may hold, per table.
 const std::set<std::string_view> kTopKeys = {"sdn",  "qor_udid", "faults", "guarding",
                                              "node", "scm",      "install", "release"};
-const std::set<std::string_view> kInstallKeys = {"key_medium"};
+const std::set<std::string_view> kInstallKeys = {"key_medium", "cpu"};
 const std::set<std::string_view> kScmKeys = {"time_base",    "ssdo_timeout",    "ssdo_retries",  "snmt_timeout",
                                              "snmt_retries", "machine_options", "commissioning", "configuration"};
 const std::set<std::string_view> kGuardingKeys = {"time_us", "life_factor"};
@@ -557,6 +558,27 @@ std::string ValidateDomain(const Domain& domain) {
 
 namespace {
 
+/// Reads an optional key of a table whose value is one of the named choices into out; a value that
+/// is none of them sets error, naming the key and every choice, and gives false.
+template <typename T, size_t N>
+bool ReadChoice(const toml::table& table, std::string_view path, std::string_view key,
+                const std::pair<const char*, T> (&choices)[N], T& out, std::string& error) {
+  const toml::node* node = table.get(key);
+  if (node == nullptr) return true;
+  const std::optional<std::string> value = node->value<std::string>();
+  for (const auto& [name, choice] : choices) {
+    if (value && *value == name) {
+      out = choice;
+      return true;
+    }
+  }
+  error = std::string(path) + "." + std::string(key) + ": must be ";
+  for (size_t i = 0; i < N; ++i) {
+    error += std::string(i == 0 ? "" : i + 1 == N ? " or " : ", ") + "\"" + choices[i].first + "\"";
+  }
+  return false;
+}
+
 /// Reads a description; messages name the field, not yet the file.
 LoadResult ParseFields(std::string_view text, std::string_view source) {
   LoadResult result;
@@ -586,18 +608,15 @@ LoadResult ParseFields(std::string_view text, std::string_view source) {
       result.error = r.error;
       return result;
     }
-    if (const toml::node* km = it->get("key_medium")) {
-      const std::optional<std::string> value = km->value<std::string>();
-      if (value && *value == "acknowledged") {
-        domain.keyMedium = KeyMedium::Acknowledged;
-      } else if (value && *value == "other-controller") {
-        domain.keyMedium = KeyMedium::OtherController;
-      } else if (value && *value == "fresh-controller") {
-        domain.keyMedium = KeyMedium::FreshController;
-      } else {
-        result.error = "install.key_medium: must be \"acknowledged\", \"other-controller\" or \"fresh-controller\"";
-        return result;
-      }
+    static constexpr std::pair<const char*, KeyMedium> kKeyMedia[] = {
+        {"acknowledged", KeyMedium::Acknowledged},
+        {"other-controller", KeyMedium::OtherController},
+        {"fresh-controller", KeyMedium::FreshController}};
+    static constexpr std::pair<const char*, InstalledCpu> kCpus[] = {{"accepted", InstalledCpu::Accepted},
+                                                                      {"exchanged", InstalledCpu::Exchanged}};
+    if (!ReadChoice(*it, "install", "key_medium", kKeyMedia, domain.keyMedium, result.error) ||
+        !ReadChoice(*it, "install", "cpu", kCpus, domain.cpu, result.error)) {
+      return result;
     }
   }
   if (const toml::node* rel = root.get("release")) {
@@ -783,8 +802,11 @@ std::string WriteDomain(const Domain& domain) {
   o << "sdn = " << domain.sdn << "\n";
   o << "qor_udid = \"" << FormatUdid(domain.qorUdid) << "\"\n\n";
   if (domain.release == Release::Older) o << "release = \"older\"\n\n";
-  if (domain.keyMedium == KeyMedium::OtherController) o << "[install]\nkey_medium = \"other-controller\"\n\n";
-  if (domain.keyMedium == KeyMedium::FreshController) o << "[install]\nkey_medium = \"fresh-controller\"\n\n";
+  if (domain.keyMedium != KeyMedium::Acknowledged || domain.cpu != InstalledCpu::Accepted) o << "[install]\n";
+  if (domain.keyMedium == KeyMedium::OtherController) o << "key_medium = \"other-controller\"\n";
+  if (domain.keyMedium == KeyMedium::FreshController) o << "key_medium = \"fresh-controller\"\n";
+  if (domain.cpu == InstalledCpu::Exchanged) o << "cpu = \"exchanged\"\n";
+  if (domain.keyMedium != KeyMedium::Acknowledged || domain.cpu != InstalledCpu::Accepted) o << "\n";
   o << "[guarding]\ntime_us = " << domain.guardTimeUs << "\nlife_factor = " << unsigned(domain.lifeFactor) << "\n";
   const ScmDescription& scm = domain.scm;
   o << "\n[scm]\ntime_base = " << scm.timeBase << "\nssdo_timeout = " << scm.ssdoTimeout

@@ -17,6 +17,9 @@
 //                                        #   controller's; "fresh-controller": none (flash area 16
 //                                        #   absent; 18 zero bytes in variable 4); "acknowledged" (the
 //                                        #   default): this key medium's
+//   cpu = "exchanged"                    # "fwrevcnf.bin" accepts another CPU's target id: the
+//                                        #   controller's CPU was exchanged since ("accepted", the
+//                                        #   default: this CPU's)
 //   [guarding]
 //   time_us = 10000000                   # guard time in microseconds (written as CT ticks, rounded up)
 //   life_factor = 3                      # guard times before a node gives up
@@ -88,6 +91,12 @@ enum class KeyMedium {
   Acknowledged,     ///< this key medium's identity ("corvane.uid")
   OtherController,  ///< another controller's identity: the operator must accept the key medium
   FreshController,  ///< none yet (flash area 16 absent; 18 zero bytes in variable 4)
+};
+
+/// The CPU the installed "fwrevcnf.bin" (and its ".chk") accept by its target id.
+enum class InstalledCpu {
+  Accepted,   ///< the host's CPU
+  Exchanged,  ///< another CPU: the host's was put in since the files were written
 };
 
 /// Limits of a description.
@@ -162,6 +171,7 @@ struct Domain {
   std::vector<NodeEntry> nodes;                  ///< the nodes, in description order
   ScmDescription scm;                            ///< the SCM's own settings beyond guarding
   KeyMedium keyMedium = KeyMedium::Acknowledged;  ///< the controller's copy of the key-medium identity
+  InstalledCpu cpu = InstalledCpu::Accepted;     ///< the CPU the installed "fwrevcnf.bin" accepts
   Release release = Release::Current;            ///< the programs the domain is for
 };
 

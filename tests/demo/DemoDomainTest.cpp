@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -103,6 +104,51 @@ TEST_F(DemoDomainTest, AnOlderDomainWritesVariableFourInsteadOfFlashAreaSixteen)
     EXPECT_EQ(plan.flash.has_value(), c.flash);
     EXPECT_EQ(plan.qorVariable4.value_or(std::vector<uint8_t>{}), c.variable);
     EXPECT_EQ(File(plan, "PARDATA1.BIN"), nullptr) << "the older layout has none, nor these domains";
+  }
+}
+
+// "fwrevcnf.bin" and its ".chk" accept the host's CPU, or with an exchanged CPU the one it replaced
+// (the ".chk" complemented); the key medium stays this one's either way.
+TEST_F(DemoDomainTest, TheInstalledFilesAcceptTheHostsCpuOrTheOneItReplaced) {
+  const std::vector<uint8_t> host = {0x45, 0x23, 0x01, 0x00, 0xEE, 0xFF, 0xC0, 0x00};
+  const std::vector<uint8_t> replaced(ScmDemo::kReplacedTargetId.begin(), ScmDemo::kReplacedTargetId.end());
+  const auto complemented = [](std::vector<uint8_t> bytes) {
+    for (uint8_t& b : bytes) b = static_cast<uint8_t>(~b);
+    return bytes;
+  };
+  const auto holds = [](const std::vector<uint8_t>* file, const std::vector<uint8_t>& bytes) {
+    return file != nullptr && std::search(file->begin(), file->end(), bytes.begin(), bytes.end()) != file->end();
+  };
+  struct Case {
+    const char* install;          ///< the description's [install] table
+    std::vector<uint8_t> target;  ///< the target id the files accept
+    std::vector<uint8_t> other;   ///< the one they do not
+  };
+  const Case cases[] = {
+      {"", host, replaced},
+      {"[install]\ncpu = \"accepted\"\n", host, replaced},
+      {"[install]\ncpu = \"exchanged\"\n", replaced, host},
+  };
+  for (const Case& c : cases) {
+    for (const char* release : {"current", "older"}) {
+      SCOPED_TRACE(std::string(c.install) + release);
+      DemoOptions options;
+      options.description =
+          Write(std::string("release = \"") + release + "\"\n" + c.install + "[[node]]\nsadr = 1\n[[node]]\nsadr = 2\n");
+      DomainPlan plan;
+      ASSERT_EQ(ScmDemo::PlanDomain(options, plan), "");
+      const std::vector<uint8_t>* plain = File(plan, "fwrevcnf.bin");
+      const std::vector<uint8_t>* chk = File(plan, "fwrevcnf.bin.chk");
+      EXPECT_TRUE(holds(plain, c.target));
+      EXPECT_FALSE(holds(plain, c.other));
+      EXPECT_TRUE(holds(chk, complemented(c.target)));
+      EXPECT_FALSE(holds(chk, complemented(c.other)));
+      // the controller's copy of the key-medium identity is "corvane.uid" as ever
+      const std::optional<std::vector<uint8_t>>& copy = plan.legacy ? plan.qorVariable4 : plan.flash;
+      ASSERT_TRUE(copy.has_value());
+      ASSERT_NE(File(plan, "corvane.uid"), nullptr);
+      EXPECT_EQ(*copy, *File(plan, "corvane.uid"));
+    }
   }
 }
 

@@ -107,6 +107,7 @@ TEST(DemoRemoteTest, ConditionsReadTheClassicRecord) {
   r.sadrs[0] = 2;
   r.sadrs[1] = 3;
   r.mismatchBits[0] = 0x01;
+  r.keyChangeAcceptable = 1;
   const struct {
     const char* step;
     bool holds;
@@ -115,6 +116,7 @@ TEST(DemoRemoteTest, ConditionsReadTheClassicRecord) {
       {"wait missing=0", true},       {"wait firmware=1", false},   {"wait remote-state=3", true},
       {"wait last-completed=0x60", true}, {"wait stored=0x5000", true}, {"wait marked=2", true},
       {"wait marked=3", false},       {"wait unmarked=3", true},    {"wait unmarked=2", false},
+      {"wait key-change=1", true},    {"wait key-change=0", false},
       {"wait restarted", false},  // the run judges it, never the record
   };
   for (const auto& c : cases) {

@@ -44,6 +44,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"QorUdidNotHex", "qor_udid = \"02-5C-3E-10-20-XY\"\n[[node]]\nsadr = 2\n", "qor_udid"},
         RefusalCase{"UnknownTopKey", "colour = 3\n[[node]]\nsadr = 2\n", "colour"},
         RefusalCase{"KeyMediumUnknown", "[install]\nkey_medium = \"lost\"\n[[node]]\nsadr = 2\n", "install.key_medium"},
+        RefusalCase{"CpuUnknown", "[install]\ncpu = \"lost\"\n[[node]]\nsadr = 2\n",
+                    "install.cpu: must be \"accepted\" or \"exchanged\""},
         RefusalCase{"InstallNotTable", "install = 3\n[[node]]\nsadr = 2\n", "install"},
         RefusalCase{"InstallUnknownKey", "[install]\ncolour = 1\n[[node]]\nsadr = 2\n", "colour"},
         RefusalCase{"NoNodes", "sdn = 3\n", "node"},
@@ -235,6 +237,7 @@ TEST(DomainDescription, WrittenFormReadsBackTheSame) {
   d.nodes[2].notProcessed = true;
   d.nodes[3].autoConfigured = true;
   d.keyMedium = SimDomain::KeyMedium::OtherController;
+  d.cpu = SimDomain::InstalledCpu::Exchanged;
   const std::string text = SimDomain::WriteDomain(d);
   const LoadResult r = ParseDomain(text);
   ASSERT_TRUE(r.domain) << r.error << "\n" << text;
@@ -245,6 +248,7 @@ TEST(DomainDescription, WrittenFormReadsBackTheSame) {
   EXPECT_TRUE(r.domain->nodes[2].notProcessed);
   EXPECT_TRUE(r.domain->nodes[3].autoConfigured);
   EXPECT_EQ(r.domain->keyMedium, SimDomain::KeyMedium::OtherController);
+  EXPECT_EQ(r.domain->cpu, SimDomain::InstalledCpu::Exchanged);
   EXPECT_EQ(r.domain->release, SimDomain::Release::Current);
   EXPECT_FALSE(r.domain->nodes[3].optional || r.domain->nodes[3].requiredAtStartup || r.domain->nodes[3].notProcessed);
 }
@@ -268,6 +272,7 @@ TEST(DomainDescription, TheOlderReleaseHoldsUpTo101NodesAndReadsBack) {
   ASSERT_TRUE(r.domain) << r.error;
   EXPECT_EQ(r.domain->release, SimDomain::Release::Older);
   EXPECT_EQ(r.domain->keyMedium, SimDomain::KeyMedium::FreshController);
+  EXPECT_EQ(r.domain->cpu, SimDomain::InstalledCpu::Accepted);
   EXPECT_EQ(r.domain->nodes.size(), 101u);
   EXPECT_EQ(r.domain->nodes.back().sadr, 101);
   EXPECT_EQ(SimDomain::WriteDomain(*r.domain), text);

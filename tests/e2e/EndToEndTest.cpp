@@ -16,6 +16,8 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "DemoDomain.h"
 #include "DemoOptions.h"
@@ -153,6 +155,28 @@ void ProgressShows(const json& op, const std::vector<std::string>& expected) {
                                    << "\n" << op["orderProgress"].dump(1);
 }
 
+/// The order progress the operator side saw passes through these stored and last completed codes in
+/// this order, whatever the remote state beside them (a pass between an order's parts may be too short
+/// for a status record to see its remote state).
+void ProgressPassesCodes(const json& op, const std::vector<std::pair<unsigned, unsigned>>& codes) {
+  std::vector<std::string> expected;
+  for (const auto& [stored, last] : codes) {
+    char text[64];
+    std::snprintf(text, sizeof text, "stored 0x%04X, last completed 0x%04X", stored, last);
+    expected.push_back(text);
+  }
+  size_t next = 0;
+  for (const json& p : op["orderProgress"]) {
+    const std::string line = p.get<std::string>();
+    if (next < expected.size() && line.size() >= expected[next].size() &&
+        line.compare(line.size() - expected[next].size(), std::string::npos, expected[next]) == 0) {
+      ++next;
+    }
+  }
+  EXPECT_EQ(next, expected.size()) << "missing from the progress: " << (next < expected.size() ? expected[next] : "")
+                                   << "\n" << op["orderProgress"].dump(1);
+}
+
 /// Writes the scripted operator's steps into the run's directory; the script's path.
 std::string OperatorScript(const DemoProcess& demo, const std::vector<std::string>& steps) {
   const std::string script = demo.Directory() + "/operator.txt";
@@ -224,6 +248,34 @@ void CheckerCopyAgrees(const Outcome& o) {
   }
 }
 
+/// The first section of a "fwrevcnf.bin" or its ".chk" (u16 count, u16 entry size, u16 version,
+/// u16 header size, then u16 SADR and u16 minor revision per entry): minor revision by SADR, as stored.
+std::map<unsigned, unsigned> FwRevEntries(const std::vector<uint8_t>& file) {
+  std::map<unsigned, unsigned> entries;
+  if (file.size() < 8) return entries;
+  const size_t count = file[0] | (file[1] << 8);
+  const size_t size = file[2] | (file[3] << 8);
+  const size_t header = file[6] | (file[7] << 8);
+  for (size_t i = 0; i < count && size >= 4 && header + (i + 1) * size <= file.size(); ++i) {
+    const size_t at = header + i * size;
+    entries[file[at] | (file[at + 1] << 8)] = file[at + 2] | (file[at + 3] << 8);
+  }
+  return entries;
+}
+
+/// The checker's "fwrevcnf.bin.chk" agrees with the firmware's "fwrevcnf.bin": the same SADRs, each
+/// minor revision the complement of the one the firmware accepted.
+void CheckerRevisionsAgree(const Outcome& o) {
+  const std::map<unsigned, unsigned> plain = FwRevEntries(StoredFile(o, "fwrevcnf.bin"));
+  const std::map<unsigned, unsigned> chk = FwRevEntries(StoredFile(o, "fwrevcnf.bin.chk"));
+  EXPECT_FALSE(plain.empty());
+  EXPECT_EQ(chk.size(), plain.size());
+  for (const auto& [sadr, revision] : plain) {
+    ASSERT_EQ(chk.count(sadr), 1u) << sadr;
+    EXPECT_EQ(chk.at(sadr), (~revision) & 0xFFFFu) << sadr;
+  }
+}
+
 /// What every run of the older release's pair shows: its own ident word and program names,
 /// the key-medium identity in Qor variable 4 and no flash area 16.
 void OlderPair(const json& s) {
@@ -269,7 +321,30 @@ void FirmwareWriteFailed(const Outcome& o, const char* storageEvent, unsigned fi
   for (const json& p : o.summary["programs"]) EXPECT_EQ(p["starts"], 1) << p.dump();
 }
 
-/// Names the case in test output.
+/// A combined order of the older pair that ran through: the script's remote events; the order
+/// accepted whole, its first part completed, then every part, then the restarted firmware's empty
+/// record; the firmware's reset after the last part restarted both programs (the script ordered
+/// none); every record sound; "fwrevcnf.bin" with these minor revisions, and both ".chk" copies
+/// agreeing with the firmware's files.
+void CombinedOrderConfirmedPartByPart(const Outcome& o, const std::vector<std::string>& events, unsigned code,
+                                      unsigned firstPart, const std::map<unsigned, unsigned>& revisions) {
+  const json& op = ScriptRanThrough(o.summary);
+  OlderPair(o.summary);
+  EXPECT_EQ(op["remoteEvents"].get<std::vector<std::string>>(), events);
+  char accepted[80];
+  char completed[80];
+  std::snprintf(accepted, sizeof accepted, "remote accepted, stored 0x%04X, last completed 0x0000", code);
+  std::snprintf(completed, sizeof completed, "remote none, stored 0x%04X, last completed 0x%04X", code, code);
+  ProgressShows(op, {accepted, completed, "remote none, stored 0x0000, last completed 0x0000"});
+  ProgressPassesCodes(op, {{code, 0x0000}, {code, firstPart}, {code, code}, {0x0000, 0x0000}});
+  RestartedOnce(o.summary);
+  EXPECT_EQ(op["classicRecordsSound"], op["classicRecords"]);
+  CheckerRevisionsAgree(o);
+  EXPECT_EQ(FwRevEntries(StoredFile(o, "fwrevcnf.bin")), revisions);
+  CheckerCopyAgrees(o);
+}
+
+/// Names the case in test output./// Names the case in test output.
 void PrintTo(const E2eCase& c, std::ostream* os) { *os << c.name; }
 
 const std::vector<E2eCase>& Cases() {
@@ -580,6 +655,28 @@ const std::vector<E2eCase>& Cases() {
          EXPECT_EQ(op["classicRecordsSound"], op["classicRecords"]);
          // node 20's new UDID (the one it carries) kept by both channels
          CheckerCopyAgrees(o);
+       }},
+      {"older-combined-code-accepted", Exit::Success,
+       [](const Outcome& o) {
+         // The refusals name the part that failed (two modules, the key medium) or the code itself
+         // (no such exchange part); the accepted order is confirmed part by part, the firmware first.
+         // Both channels kept node 33's revision 2 and node 20's new UDID.
+         CombinedOrderConfirmedPartByPart(o, {"17,0x0050", "14,0x0200", "6,0x0170", "3,0x0100", "3,0x0060"}, 0x0160,
+                                          0x0100, {{1, 1}, {2, 1}, {13, 1}, {20, 1}, {33, 2}, {101, 1}});
+       }},
+      {"older-combined-key-medium-accepted", Exit::Success,
+       [](const Outcome& o) {
+         // the exchange alone refused while the key medium counts as changed; the combined order
+         // confirmed part by part, the key medium first; every revision as installed
+         CombinedOrderConfirmedPartByPart(o, {"22,0x0060", "3,0x0200", "3,0x0060"}, 0x0260, 0x0200,
+                                          {{1, 1}, {2, 1}, {13, 1}, {20, 1}, {101, 1}});
+         // "fwrevcnf.bin" now accepts this CPU (the host's target id after its Qor UDID), its ".chk"
+         // the complement; the key medium is this one's (variable 4 = "corvane.uid", OlderPair)
+         const std::string fwrev = o.summary["kept"]["files"]["fwrevcnf.bin"];
+         EXPECT_NE(fwrev.find("025c3e102030" "45230100eeffc000"), std::string::npos) << fwrev;
+         const std::vector<uint8_t> chk = StoredFile(o, "fwrevcnf.bin.chk");
+         const std::vector<uint8_t> target = {0xBA, 0xDC, 0xFE, 0xFF, 0x11, 0x00, 0x3F, 0xFF};
+         EXPECT_NE(std::search(chk.begin(), chk.end(), target.begin(), target.end()), chk.end());
        }},
       {"corrupted-frame", Exit::Success,
        [](const Outcome& o) {

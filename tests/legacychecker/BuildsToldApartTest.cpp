@@ -329,7 +329,9 @@ std::string AutomaticFirmwareAcknowledgement(const Program& program) {
 
 /// The key medium not acknowledged and node 13 answering with a new UDID; the operator
 /// enters the combined code 0x0220 (key medium, all modules), which the firmware answers
-/// with success; then the firmware sets the node operational.
+/// with success; then the firmware sets the node operational. The real older firmware's
+/// answers to combined codes, its part-wise confirmation and its reset are shown end to end
+/// (tests/e2e: older-combined-code-accepted, older-combined-key-medium-accepted).
 std::string CombinedAcknowledgement(const Program& program) {
   CheckerHarnessOptions options = ScmTest::UnacknowledgedKeyMediumOptions(Node13Domain());
   if (program.older) options = ScmTest::LegacyCheckerOptions(options);
