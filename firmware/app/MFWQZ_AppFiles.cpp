@@ -241,7 +241,13 @@ static u32 MFWQZ_BuildFwRev(u32 acceptCurrent) {
       continue;
     }
     MFWQZ_PutU16(p + ulPos, usSadr);
-    MFWQZ_PutU16(p + ulPos + 2, acceptCurrent == 1 ? usRev : MFWQZ_ModuleInfo[usSadr].usStoredRev);
+    // The older release's entries always carry the configured revisions.
+    if constexpr (!SCM_kLegacy) {
+      if (acceptCurrent != 1) {
+        usRev = MFWQZ_StoredRev(usSadr);
+      }
+    }
+    MFWQZ_PutU16(p + ulPos + 2, usRev);
     ulPos += MFWQZ_kFwRevEntry;
     ++usCount;
   }
@@ -405,7 +411,9 @@ static u8 MFWQZ_ApplyFwRev(u16 count, const MFWQZ_FwRevSecond& second) {
     if (MFWQZ_AcknowledgeFwMismatches == 1 && MFWQZ_StoreCnfRev(usSadr, usRev) == 0) {
       return 0;
     }
-    MFWQZ_ModuleInfo[usSadr].usStoredRev = usRev;
+    if constexpr (!SCM_kLegacy) {
+      MFWQZ_SetStoredRev(usSadr, usRev);
+    }
   }
   (void)MFWQZ_AuthorSetReqUdid(second.aucUdid, second.aucTarget);
   std::memcpy(MFWQZ_gaucPassword, second.aucPassword, MFWQZ_kPasswordBytes);
