@@ -460,8 +460,6 @@ i32 MFWQZ_SendMissingOptionalModulesToQor(const u16 sadrs[MFWQZ_kOptionalListCou
 i32 MFWQZ_SendSetupModeToQor(u32 on);
 /// Reads the key-medium identity; keeps the UDID pointer; 1 read.
 u8 MFWQZ_ReadCorvaneId(const u8* qorUdid);
-/// Loads "fwrevcnf.bin" (accepted hardware and revisions); 1 valid.
-u8 MFWQZ_RevLoad(void);
 /// Loads "autocnf.bin" (UDIDs, machine options, module flags); 1 loaded or absent.
 u8 MFWQZ_AutoLoad(void);
 

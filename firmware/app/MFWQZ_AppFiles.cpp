@@ -289,7 +289,7 @@ static void MFWQZ_KeepFwRev(const u8* data, u32 length) {
   MFWQZ_bFwRevGoodKnown = 1;
 }
 
-u32 MFWQZ_RevStore(u32 acceptCurrent) {
+u32 MFWQZ_FwRevStore(u32 acceptCurrent) {
   const u32 ulLockBefore = MFWQZ_gbLockPostFw;
   const u32 ulAckBefore = MFWQZ_AcknowledgeFwMismatches;
   MFWQZ_gbLockPostFw = 1;
@@ -423,7 +423,7 @@ static u8 MFWQZ_ApplyFwRev(u16 count, const MFWQZ_FwRevSecond& second) {
   return 1;
 }
 
-u8 MFWQZ_RevLoad(u32 unlockFw) {
+u8 MFWQZ_FwRevLoad(u32 unlockFw) {
   i32 lLength = -1;
   const u8 ucRead = MFWQZ_ReadWhole(MFWQZ_kFwRevName, MFWQZ_kFwRevMaxBytes, &lLength);
   if (ucRead == 0) {
@@ -460,6 +460,15 @@ u8 MFWQZ_RevLoad(u32 unlockFw) {
   }
   return 1;
 }
+
+// The public forms: the current release's take the argument, the older release's none.
+#if !SCM_PROFILE_LEGACY
+u32 MFWQZ_RevStore(u32 acceptCurrent) { return MFWQZ_FwRevStore(acceptCurrent); }
+u8 MFWQZ_RevLoad(u32 unlockFw) { return MFWQZ_FwRevLoad(unlockFw); }
+#else
+u32 MFWQZ_RevStore(void) { return MFWQZ_FwRevStore(0); }
+u8 MFWQZ_RevLoad(void) { return MFWQZ_FwRevLoad(0); }
+#endif
 
 // ---------------------------------------------------------------------------
 // "autocnf.bin"

@@ -253,7 +253,7 @@ u32 MFWQZ_CnfPasswordChange(void) {
   std::memcpy(aucOld, MFWQZ_gaucPassword, sizeof(aucOld));
   // The file first: only a written password becomes the password in RAM and in the Qor controller.
   std::memcpy(MFWQZ_gaucPassword, MFWQZ_RemoteCmd + MFWQZ_kCmdOffNewPassword, MFWQZ_kPasswordBytes);
-  if (MFWQZ_RevStore(0) != 1) {
+  if (MFWQZ_FwRevStore(0) != 1) {
     std::memcpy(MFWQZ_gaucPassword, aucOld, sizeof(aucOld));
     return 0;
   }
