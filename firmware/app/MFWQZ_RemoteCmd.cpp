@@ -241,11 +241,13 @@ void MFWQZ_RemoteControlRcv(const u8* payload, u16 length, u32 reply) {
   std::memcpy(aucCmd, payload, length < MFWQZ_kCmdPwdLength ? length : MFWQZ_kCmdPwdLength);
   const u16 usClass = MFWQZ_GetU16(aucCmd + MFWQZ_kCmdOffClass);
   // The older release has only fixed-size commands: there a variable-size class is refused by length or class.
-  if (!SCM_kLegacy && (usClass & MFWQZ_kClassVariableBit) != 0) {
-    MFWQZ_ProcessVariableSizeCommand(aucCmd, length, reply);
-  } else {
-    MFWQZ_ProcessFixSizeCommand(aucCmd, length, reply);
+  if constexpr (!SCM_kLegacy) {
+    if ((usClass & MFWQZ_kClassVariableBit) != 0) {
+      MFWQZ_ProcessVariableSizeCommand(aucCmd, length, reply);
+      return;
+    }
   }
+  MFWQZ_ProcessFixSizeCommand(aucCmd, length, reply);
 }
 
 u32 MFWQZ_CnfPasswordChange(void) {
