@@ -13,9 +13,11 @@ set(SCM_MANAGER_SOURCES
   ${SCM_MANAGER_DIR}/SSDOCservice.cpp
   ${SCM_MANAGER_DIR}/SSDOCprotocol.cpp
   ${SCM_MANAGER_DIR}/SCMctCounter.cpp
+  ${SCM_MANAGER_DIR}/SSDOCpreload.cpp
 )
-# What the older release's manager lacks: the 40-bit CT counter.
-set(SCM_MANAGER_LEGACY_OMIT ${SCM_MANAGER_DIR}/SCMctCounter.cpp)
+# What the older release's manager lacks: the 40-bit CT counter with the nodes'
+# extended CT start, and the SSDO client's preload.
+set(SCM_MANAGER_LEGACY_OMIT ${SCM_MANAGER_DIR}/SCMctCounter.cpp ${SCM_MANAGER_DIR}/SSDOCpreload.cpp)
 # Linked beside the core objects (safetystack_core) and the doubles, never the whole stack.
 scm_add_profile_library(safetystack_manager STATIC
   SOURCES ${SCM_MANAGER_SOURCES}

@@ -13,8 +13,10 @@ constexpr u32 SCM_k_NUM_STATES = SCM_ProfileValue<u32>(27, 26);
 constexpr u8 SCM_k_RESP_DATA = 7;
 /// Bytes of a UDID.
 constexpr u8 SCM_k_UDID_LEN = 6;
+#if !SCM_PROFILE_LEGACY
 /// Bytes of the extended CT start value (40 bits).
 constexpr u8 SCM_k_EXT_CT_LEN = 5;
+#endif
 
 /// Node status written to 0xC400+i sub 5 and reported to the application.
 enum : u8 {
@@ -64,7 +66,9 @@ struct SCM_FsmCb {
   u16 usRespSdn;             ///< SDN of the last SNMT response
   u8 aucRespData[SCM_k_RESP_DATA];  ///< payload of the last SNMT response; destination of 4-byte reads
   u8 aucRecvUdid[SCM_k_UDID_LEN];   ///< UDID the node reported when it did not match
+#if !SCM_PROFILE_LEGACY
   u8 aucExtCtStart[SCM_k_EXT_CT_LEN];  ///< 40-bit CT sent to the node (low byte first); kept across activations
+#endif
   u8* pucChkSumBuf;          ///< data of 0xC400+i sub 15, the destination of the checksum read
   u32 ulChkSumBufLen;        ///< size of that buffer
   u16 usListIdx;             ///< node list entry (0xC400 + this) the block was built from

@@ -13,24 +13,10 @@
 #include "SSDOC.h"
 
 namespace {
-constexpr u8 k_SN_FAIL = 0x07;         ///< first byte of an SN FAIL answer
 constexpr u16 k_IDX_IDENTITY = 0x1018; ///< identity object of a node
 constexpr u16 k_IDX_SCM = 0x1200;      ///< SCM object (sub 4: SCM UDID)
 constexpr u16 k_IDX_PARAM = 0x101A;    ///< parameter set object of a node
 constexpr u8 k_U32_LEN = 4;            ///< bytes of a u32 read
-
-/// SN FAIL in a service answer: the node waits for the acknowledge of (group, code).
-bool SnFail(SCM_FsmCb* cb, u16 n) {
-  SCFM_Tack();
-  cb->ucSnErrGroup = cb->aucRespData[1];
-  cb->ucSnErrCode = cb->aucRespData[2];
-  cb->aucRespData[0] = cb->ucSnErrGroup;
-  cb->aucRespData[1] = cb->ucSnErrCode;
-  cb->usEvents = SCM_k_EVT_ACK;
-  cb->ulState = SCM_k_ST_WF_SAPL_ACK;
-  SAPL_ScmSnFailClbk(cb->usSadr, cb->ucSnErrGroup, cb->ucSnErrCode, n);
-  return true;
-}
 
 /// Flags of the node (0xC400+i sub 12).
 bool Flags(const SCM_FsmCb* cb, u32* flags) {
@@ -83,8 +69,8 @@ bool SCM_WfAssignScmUdidResp(SCM_FsmCb* cb, u16 n, u32 ct) {
     const u16 ev = SCM_TakeEvents(cb);
     // The older release neither tests for an SN failure here nor knows the
     // extended CT: a matching answer always goes on to the vendor id.
-    if (!SCM_kLegacy && cb->aucRespData[0] == k_SN_FAIL) {
-      return SnFail(cb, n);
+    if (!SCM_kLegacy && cb->aucRespData[0] == SCM_k_SN_FAIL) {
+      return SCM_SnFail(cb, n);
     }
     const u8* scmUdid = static_cast<const u8*>(SCM_SodRead(k_IDX_SCM, 4));
     if (scmUdid == nullptr) {
@@ -93,29 +79,18 @@ bool SCM_WfAssignScmUdidResp(SCM_FsmCb* cb, u16 n, u32 ct) {
     if (std::memcmp(cb->aucRespData + 1, scmUdid, SCM_k_UDID_LEN) != 0 || !SCM_FromNode(cb)) {
       return SCM_FailWait(cb, n, SCM_k_NS_NO_ANSWER, ct);
     }
-    u32 flags = 0;
-    if (!SCM_kLegacy && !Flags(cb, &flags)) {
-      return false;
-    }
-    if (SCM_kLegacy || (flags & SCM_k_FLAG_EXT_CT) == 0) {
-      if (!SCM_ReadU32(cb, n, ct, k_IDX_IDENTITY, 1)) {
-        return SCM_PutBack(cb, ev);
+    if constexpr (SCM_kLegacy) {
+      return SCM_ReadVendorId(cb, n, ct, ev);
+    } else {
+      u32 flags = 0;
+      if (!Flags(cb, &flags)) {
+        return false;
       }
-      cb->ulState = SCM_k_ST_WF_VENDOR_ID;
-      return true;
-    }
-    static const u8 k_zero[SCM_k_EXT_CT_LEN] = {};
-    if (std::memcmp(cb->aucExtCtStart, k_zero, SCM_k_EXT_CT_LEN) == 0) {
-      for (u8 i = 0; i < SCM_k_EXT_CT_LEN; ++i) {
-        cb->aucExtCtStart[i] = static_cast<u8>(SCM_s.ullCtCounter >> (8 * i));
+      if ((flags & SCM_k_FLAG_EXT_CT) == 0) {
+        return SCM_ReadVendorId(cb, n, ct, ev);
       }
+      return SCM_SendInitExtCt(cb, n, ct, ev);
     }
-    if (!SNMTM_ReqInitializeCtSn(ct, n, cb->usSadr, cb->aucExtCtStart)) {
-      return SCM_PutBack(cb, ev);
-    }
-    SCM_NumFreeFrmsDec();
-    cb->ulState = SCM_k_ST_WF_EXT_CT;
-    return true;
   }
   if ((cb->usEvents & SCM_k_EVT_SNMT_TMO) != 0) {
     (void)SCM_TakeEvents(cb);
@@ -189,30 +164,6 @@ bool SCM_WfUdidResp(SCM_FsmCb* cb, u16 n, u32 ct) {
   if ((cb->usEvents & SCM_k_EVT_SNMT_TMO) != 0) {
     (void)SCM_TakeEvents(cb);
     return SCM_FailWait(cb, n, SCM_k_NS_NO_ANSWER, ct);
-  }
-  return true;
-}
-
-/// Waits for the answer to the extended CT (state 4).
-bool SCM_WfInitExtCtResp(SCM_FsmCb* cb, u16 n, u32 ct) {
-  SCFM_Tack();
-  if ((cb->usEvents & SCM_k_EVT_SNMT_RESP) != 0) {
-    const u16 ev = SCM_TakeEvents(cb);
-    if (cb->aucRespData[0] == k_SN_FAIL) {
-      return SnFail(cb, n);
-    }
-    if (std::memcmp(cb->aucRespData + 1, cb->aucExtCtStart, SCM_k_EXT_CT_LEN) != 0 || !SCM_FromNode(cb)) {
-      return SCM_FailWait(cb, n, SCM_k_NS_EXT_CT_FAIL, ct);
-    }
-    if (!SCM_ReadU32(cb, n, ct, k_IDX_IDENTITY, 1)) {
-      return SCM_PutBack(cb, ev);
-    }
-    cb->ulState = SCM_k_ST_WF_VENDOR_ID;
-    return true;
-  }
-  if ((cb->usEvents & SCM_k_EVT_SNMT_TMO) != 0) {
-    (void)SCM_TakeEvents(cb);
-    return SCM_FailWait(cb, n, SCM_k_NS_EXT_CT_FAIL, ct);
   }
   return true;
 }
@@ -464,6 +415,15 @@ struct NamedState {
   SCM_StateEntry entry;  ///< resources and function
 };
 
+/// The extended-CT state's function: the current release's only.
+constexpr SCM_StateFunc ExtCtStateFunc() {
+  if constexpr (SCM_kLegacy) {
+    return nullptr;
+  } else {
+    return SCM_WfInitExtCtResp;
+  }
+}
+
 /// The state table as an ordered list of named entries; the older release
 /// leaves out the extended-CT state, and its state 2 only reads over SSDO.
 constexpr NamedState k_namedStates[] = {
@@ -471,7 +431,7 @@ constexpr NamedState k_namedStates[] = {
     {SCM_k_ST_WF_ASSIGN_SADR, {SCM_k_RES_SNMT, SCM_WfAssignSadrResp}},  // waits for the SADR assignment answer
     {SCM_k_ST_WF_SCM_UDID, {SCM_ProfileValue<u32>(SCM_k_RES_BOTH, SCM_k_RES_SSDO), SCM_WfAssignScmUdidResp}},  // waits for the SCM UDID answer
     {SCM_k_ST_WF_UDID, {SCM_k_RES_NONE, SCM_WfUdidResp}},  // waits for the node's UDID
-    {SCM_k_ST_WF_EXT_CT, {SCM_k_RES_SSDO, SCM_WfInitExtCtResp}},  // waits for the extended CT answer
+    {SCM_k_ST_WF_EXT_CT, {SCM_k_RES_SSDO, ExtCtStateFunc()}},  // waits for the extended CT answer
     {SCM_k_ST_WF_OPERATOR_ACK, {SCM_k_RES_NONE, SCM_WfOperatorAck}},  // waits for the operator after a UDID mismatch
     {SCM_k_ST_IDLE2, {SCM_k_RES_NONE, SCM_Idle2}},  // retry wait of one guard time
     {SCM_k_ST_WF_VENDOR_ID, {SCM_k_RES_SSDO, SCM_WfVendorIdResp}},  // waits for the vendor id
@@ -509,6 +469,27 @@ constexpr std::array<SCM_StateEntry, SCM_k_NUM_STATES> BuildStateTable() {
 }  // namespace
 
 const std::array<SCM_StateEntry, SCM_k_NUM_STATES> as_FsmStateFunctions = BuildStateTable();
+
+bool SCM_SnFail(SCM_FsmCb* cb, u16 n) {
+  SCFM_Tack();
+  cb->ucSnErrGroup = cb->aucRespData[1];
+  cb->ucSnErrCode = cb->aucRespData[2];
+  cb->aucRespData[0] = cb->ucSnErrGroup;
+  cb->aucRespData[1] = cb->ucSnErrCode;
+  cb->usEvents = SCM_k_EVT_ACK;
+  cb->ulState = SCM_k_ST_WF_SAPL_ACK;
+  SAPL_ScmSnFailClbk(cb->usSadr, cb->ucSnErrGroup, cb->ucSnErrCode, n);
+  return true;
+}
+
+bool SCM_ReadVendorId(SCM_FsmCb* cb, u16 n, u32 ct, u16 events) {
+  SCFM_Tack();
+  if (!SCM_ReadU32(cb, n, ct, k_IDX_IDENTITY, 1)) {
+    return SCM_PutBack(cb, events);
+  }
+  cb->ulState = SCM_k_ST_WF_VENDOR_ID;
+  return true;
+}
 
 bool SCM_AssignAnswered(SCM_FsmCb* cb, u16 fsmIndex, u32 ct, u16 events) {
   SCFM_Tack();

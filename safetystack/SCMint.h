@@ -139,8 +139,23 @@ bool SCM_WfAddParamResp(SCM_FsmCb* cb, u16 n, u32 ct);
 void SCM_NumFreeFrmsSet(u8* freeFrames);
 /// One frame sent: the counter decreases.
 void SCM_NumFreeFrmsDec();
+/// First byte of an SN FAIL answer.
+constexpr u8 SCM_k_SN_FAIL = 0x07;
+/// SN FAIL in a service answer: the node waits for the acknowledge of (group, code).
+bool SCM_SnFail(SCM_FsmCb* cb, u16 fsmIndex);
+/// SSDO read of the node's vendor id (0x1018 sub 1), then state 7; false with the events back when not sent.
+bool SCM_ReadVendorId(SCM_FsmCb* cb, u16 fsmIndex, u32 ct, u16 events);
+
+// ---- the extended CT (SCMctCounter; the current release only: the older
+// release's build leaves the source out, so a use there fails to link) ----
 /// Starts the 40-bit CT counter from the platform's initial value (reports a value above 40 bits).
 void SCM_InitCtCounter();
+/// Sends the node its extended CT start (the counter's value when none was sent yet), then state 4.
+bool SCM_SendInitExtCt(SCM_FsmCb* cb, u16 fsmIndex, u32 ct, u16 events);
+/// Waits for the answer to the extended CT (state 4).
+bool SCM_WfInitExtCtResp(SCM_FsmCb* cb, u16 fsmIndex, u32 ct);
+/// A node block cleared for a new activation; the extended CT start sent to the node stays.
+void SCM_ClearKeepingExtCt(SCM_FsmCb* cb);
 /// Writes the node status (force: report even when unchanged); false when not written.
 bool SCM_SetNodeStatus(SCM_FsmCb* cb, u16 fsmIndex, u8 status, u8 force);
 /// Status 0 (S), events go, state 0.

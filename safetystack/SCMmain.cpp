@@ -71,10 +71,11 @@ bool FillBlock(u16 listIdx, u16 sadr) {
     return false;
   }
   SCM_FsmCb* cb = &SCM_as_FsmCb[SCM_s.usNodeCount];
-  u8 extCt[SCM_k_EXT_CT_LEN];
-  std::memcpy(extCt, cb->aucExtCtStart, sizeof extCt);
-  *cb = SCM_FsmCb{};
-  std::memcpy(cb->aucExtCtStart, extCt, sizeof extCt);
+  if constexpr (SCM_kLegacy) {
+    *cb = SCM_FsmCb{};
+  } else {
+    SCM_ClearKeepingExtCt(cb);
+  }
   cb->pucExpUdid = udid;
   cb->usSadr = sadr;
   // The object's range keeps the payload length in 8..254; a value outside it is clamped.

@@ -13,12 +13,15 @@ struct SOD_Entry;
 using SOD_Callback = bool (*)(u8 service, SOD_Entry* record, const void* data, u32 offset, u32 size,
                               u32* abortCode);
 
-/// Callback services.
+/// Callback services. The older release has no virtual objects and so no
+/// attribute get; it numbers the other services from 0.
 enum : u8 {
-  SOD_k_SRV_ATTR_GET = 0,      ///< attribute get (virtual objects)
-  SOD_k_SRV_BEFORE_READ = 1,   ///< before read
-  SOD_k_SRV_BEFORE_WRITE = 2,  ///< before write (data = the new value)
-  SOD_k_SRV_AFTER_WRITE = 3    ///< after write
+#if !SCM_PROFILE_LEGACY
+  SOD_k_SRV_ATTR_GET = 0,  ///< attribute get (virtual objects)
+#endif
+  SOD_k_SRV_BEFORE_READ = SCM_ProfileValue<u8>(1, 0),   ///< before read
+  SOD_k_SRV_BEFORE_WRITE = SCM_ProfileValue<u8>(2, 1),  ///< before write (data = the new value)
+  SOD_k_SRV_AFTER_WRITE = SCM_ProfileValue<u8>(3, 2)    ///< after write
 };
 
 /// Attribute bits.
@@ -173,9 +176,15 @@ bool SOD_SetDefault(const SOD_AttrPart* attr);
 /// Checks of one object's description (length, range, attributes, data); false reported with info.
 bool SOD_CheckObject(const SOD_Entry* obj, bool virtualObj);
 
-// ---- access structures and virtual ranges (SODvirt) ----
+// ---- access structures (SODvirt) and virtual ranges (SODrange; the older release: SODrealOnly) ----
+/// Takes the virtual ranges of the user (the older release has none).
 void SOD_InitVirt();
 const SOD_AttrPart* SOD_AttrGetVirt(SOD_Access* acc, SOD_ErrorInfo* err);
+/// Resolves an object the real table lacks among the virtual ranges (0xF745 when none holds it).
+const SOD_AttrPart* SOD_AttrGetRange(SOD_Access* acc, SOD_ErrorInfo* err);
+/// The failed lookup of an object neither table holds: 0xF745, naming a missing
+/// sub-index whenever the real table or a range knows the index; null.
+const SOD_AttrPart* SOD_UnknownObject(const SOD_Access* acc, bool rangeKnowsIndex, SOD_ErrorInfo* err);
 /// Fills the access structure for (index, sub) and resolves it, real or virtual;
 /// a failure is reported through SERR_SetError with the SOD's code and abort code.
 bool SOD_AccessBind(SOD_Access* acc, u16 index, u8 subIndex);

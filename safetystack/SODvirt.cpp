@@ -1,5 +1,5 @@
-// Access structures and the virtual object ranges of the object dictionary.
-#include "SAPL.h"
+// Access structures of the object dictionary: resolved once, then read and
+// written through, for real entries and (in the current release) virtual objects.
 #include "SCFM.h"
 #include "SERR.h"
 #include "SOD.h"
@@ -11,64 +11,10 @@ constexpr u32 k_ABORT_BOUNDS = 0x06070012;   ///< offset or size beyond the obje
 constexpr u32 k_ABORT_NO_OBJ = 0x06020000;   ///< object does not exist
 constexpr u32 k_ABORT_NO_SUB = 0x06090011;   ///< sub-index does not exist
 
-const SOD_VirtRange* s_pFirstRange = nullptr;  ///< first virtual range
-const SOD_VirtRange* s_pCurRange = nullptr;    ///< iteration cursor: range
-u16 s_usCurIndex = 0;                          ///< iteration cursor: index
-u8 s_ucCurSub = 0;                             ///< iteration cursor: sub-index
-u16 s_usRangeCount = 0;                        ///< number of ranges before the end record
-
 void SetErr(SOD_ErrorInfo* err, u16 number, u32 abortCode) {
   SCFM_Tack();
   err->usErrNum = number;
   err->ulAbortCode = abortCode;
-}
-
-/// The range whose index span holds the index, or null.
-const SOD_VirtRange* FindRange(u16 index) {
-  SCFM_Tack();
-  i32 lo = 0;
-  i32 hi = static_cast<i32>(s_usRangeCount) - 1;
-  while (lo <= hi) {
-    SCFM_Tack();
-    const i32 mid = lo + (hi - lo) / 2;
-    const SOD_VirtRange* r = s_pFirstRange + mid;
-    if (index < r->usFirstIndex) {
-      hi = mid - 1;
-    } else if (index > r->usLastIndex) {
-      lo = mid + 1;
-    } else {
-      return r;
-    }
-  }
-  return nullptr;
-}
-
-/// Fills the structure from a range that holds its (index, sub-index).
-const SOD_AttrPart* ResolveInRange(const SOD_VirtRange* r, SOD_Access* acc, SOD_ErrorInfo* err) {
-  SCFM_Tack();
-  acc->pHdl = nullptr;
-  SOD_AttrPart& a = acc->obj.attr;
-  a.usAttr = r->usAttr;
-  a.ulDataType = r->ulDataType;
-  a.ulLength = r->ulLength;
-  a.pvDefault = r->pvDefault;
-  a.pvRange = r->pvRange;
-  a.pvData = r->pvData;
-  a.pfCallback = r->pfCallback;
-  if ((r->usAttr & SOD_k_ATTR_ARRAY) != 0 && r->pvData != nullptr) {
-    // Array ranges address their element by sub-index only.
-    a.pvData = static_cast<u8*>(r->pvData) + (acc->obj.ucSubIndex - r->ucFirstSub) * r->ulLength;
-  }
-  if ((r->usAttr & SOD_k_ATTR_VIRT) != 0 && r->pfCallback != nullptr) {
-    u32 abortCode = 0;
-    if (!r->pfCallback(SOD_k_SRV_ATTR_GET, &acc->obj, nullptr, acc->ulSegOffset, acc->ulSegSize,
-                       &abortCode)) {
-      SetErr(err, 0xF744, abortCode);
-      return nullptr;
-    }
-  }
-  SetErr(err, SOD_k_NO_ERROR, 0);
-  return &acc->obj.attr;
 }
 
 bool IsVirtual(const SOD_Access* acc) {
@@ -76,22 +22,6 @@ bool IsVirtual(const SOD_Access* acc) {
   return acc->pHdl == nullptr;
 }
 }  // namespace
-
-void SOD_InitVirt() {
-  SCFM_Tack();
-  s_pFirstRange = SAPL_ps_SOD_VIRT;
-  s_pCurRange = s_pFirstRange;
-  s_usCurIndex = 0;
-  s_ucCurSub = 0;
-  s_usRangeCount = 0;
-  if (s_pFirstRange == nullptr) {
-    return;
-  }
-  while (s_pFirstRange[s_usRangeCount].usFirstIndex != SOD_k_END_INDEX) {
-    SCFM_Tack();
-    ++s_usRangeCount;
-  }
-}
 
 const SOD_AttrPart* SOD_AttrGetVirt(SOD_Access* acc, SOD_ErrorInfo* err) {
   SCFM_Tack();
@@ -110,14 +40,14 @@ const SOD_AttrPart* SOD_AttrGetVirt(SOD_Access* acc, SOD_ErrorInfo* err) {
     return &acc->obj.attr;
   }
   acc->pHdl = nullptr;
-  const SOD_VirtRange* r = FindRange(acc->obj.usIndex);
-  if (r == nullptr || acc->obj.ucSubIndex < r->ucFirstSub || acc->obj.ucSubIndex > r->ucLastSub) {
-    // A missing sub-index is named as such whenever either table knows the index.
-    const bool indexKnown = r != nullptr || SOD_IndexExists(acc->obj.usIndex);
-    SetErr(err, 0xF745, indexKnown ? k_ABORT_NO_SUB : k_ABORT_NO_OBJ);
-    return nullptr;
-  }
-  return ResolveInRange(r, acc, err);
+  return SOD_AttrGetRange(acc, err);
+}
+
+const SOD_AttrPart* SOD_UnknownObject(const SOD_Access* acc, bool rangeKnowsIndex, SOD_ErrorInfo* err) {
+  SCFM_Tack();
+  const bool indexKnown = rangeKnowsIndex || SOD_IndexExists(acc->obj.usIndex);
+  SetErr(err, 0xF745, indexKnown ? k_ABORT_NO_SUB : k_ABORT_NO_OBJ);
+  return nullptr;
 }
 
 void* SOD_ReadVirt(SOD_Access* acc, SOD_ErrorInfo* err) {
@@ -257,48 +187,6 @@ bool SOD_ActualLenSetVirt(SOD_Access* acc, u32 length) {
   }
   static_cast<SOD_VarData*>(a->pvData)->ulActLen = length;
   return true;
-}
-
-const SOD_AttrPart* SOD_AttrGetNextVirt(bool first, SOD_Access* acc, SOD_ErrorInfo* err) {
-  SCFM_Tack();
-  if (err == nullptr) {
-    return nullptr;
-  }
-  if (acc == nullptr) {
-    SetErr(err, 0xF747, k_ABORT_GENERAL);
-    return nullptr;
-  }
-  SetErr(err, SOD_k_NO_ERROR, 0);
-  if (first) {
-    s_pCurRange = s_pFirstRange;
-    if (s_usRangeCount == 0) {
-      return nullptr;
-    }
-    s_usCurIndex = s_pCurRange->usFirstIndex;
-    s_ucCurSub = s_pCurRange->ucFirstSub;
-  } else {
-    if (s_pCurRange == nullptr || s_pCurRange >= s_pFirstRange + s_usRangeCount) {
-      return nullptr;
-    }
-    if (s_ucCurSub < s_pCurRange->ucLastSub) {
-      ++s_ucCurSub;
-    } else if (s_usCurIndex < s_pCurRange->usLastIndex) {
-      ++s_usCurIndex;
-      s_ucCurSub = s_pCurRange->ucFirstSub;
-    } else {
-      ++s_pCurRange;
-      if (s_pCurRange >= s_pFirstRange + s_usRangeCount) {
-        return nullptr;
-      }
-      s_usCurIndex = s_pCurRange->usFirstIndex;
-      s_ucCurSub = s_pCurRange->ucFirstSub;
-    }
-  }
-  acc->obj.usIndex = s_usCurIndex;
-  acc->obj.ucSubIndex = s_ucCurSub;
-  acc->ulSegOffset = 0;
-  acc->ulSegSize = 0;
-  return ResolveInRange(s_pCurRange, acc, err);
 }
 
 bool SOD_SetDefaultValuesVirt() {

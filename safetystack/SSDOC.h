@@ -50,6 +50,7 @@ struct SSDOC_ProtFsm {
   u8 ucToggle;             ///< toggle, flipped before every segment or segment request
   u32 ulRemaining;         ///< bytes still to move
   u32 ulTransferred;       ///< bytes moved
+#if !SCM_PROFILE_LEGACY
   u8* pucBase;             ///< preload: data after the initiate's bytes
   u16 usFirstSaNo;         ///< preload: sequence number of the initiate
   u16 usNextSaNo;          ///< preload: sequence number of the last segment sent
@@ -61,12 +62,15 @@ struct SSDOC_ProtFsm {
   u8 ucPreloadActive;      ///< preload: segments are sent from the build call
   u8 ucRepeatSeen;         ///< preload: a rewind happened
   u8 ucRepeatFlag;         ///< preload: the last response was a repeat request
+#endif
 };
 
 /// Service machine: the request frame with its sequence number.
 struct SSDOC_ServFsm {
   u8 ucReady;                          ///< 1 ready for a request, 0 waiting for a response
+#if !SCM_PROFILE_LEGACY
   u8 ucPreload;                        ///< 1 in preload mode
+#endif
   u8 ucUnsent;                         ///< the request frame is still to be sent (deadline passed)
   u8 ucAbortPending;                   ///< the request frame is an abort that ends the transfer when sent
   u32 ulAbortLength;                   ///< length the completion gets once the abort went out

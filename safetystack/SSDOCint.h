@@ -2,6 +2,7 @@
 #pragma once
 #include "SOD.h"
 #include "SSDOC.h"
+#include "ScmProfile.h"
 
 /// Commands of the SSDO payload (byte 0).
 enum : u8 {
@@ -76,7 +77,42 @@ u16 SSDOC_PrevSaNo(u16 sano);
 u16 SSDOC_SaNoDist(u16 from, u16 to);
 /// Sends the next download segment outside preload (middle or last).
 void SSDOC_SendSegment(u8 c, u32 ct);
+
+// ---- preload (SSDOCpreload; the current release only: the older release's
+// build leaves the source out, so a use there fails to link) ----
 /// Sends the next preload segment when the window allows; false when a frame could not go out.
 bool SSDOC_SendPreloadSegment(u8 c, u32 ct, u8* freeFrames);
+/// True while the client's service machine is in preload mode.
+bool SSDOC_ServPreloading(u8 c);
+/// True while the client's protocol machine sends preload segments.
+bool SSDOC_PreloadWindowOpen(u8 c);
+/// Leaves preload mode (end of a transfer).
+void SSDOC_PreloadEnd(u8 c);
+/// The node answered the initiate with a window: the segments go out from the build call.
+void SSDOC_PreloadStart(u8 c, u8 window);
+/// The answer to a preload middle segment with its TR: a repeat request rewinds
+/// the window; true when taken, false for a TR that ends the transfer.
+bool SSDOC_PreloadMiddleAnswered(u8 c, u8 tr);
+/// Sequence check of a response in preload mode: any sequence number in the window.
+bool SSDOC_PreloadServiceCheck(u8 c, u16 sano);
+
+/// True while the client's service machine is in preload mode (never in the older release).
+inline bool SSDOC_InPreload(u8 c) {
+  if constexpr (SCM_kLegacy) {
+    (void)c;
+    return false;
+  } else {
+    return SSDOC_ServPreloading(c);
+  }
+}
+/// True while the client's protocol machine sends preload segments (never in the older release).
+inline bool SSDOC_InPreloadWindow(u8 c) {
+  if constexpr (SCM_kLegacy) {
+    (void)c;
+    return false;
+  } else {
+    return SSDOC_PreloadWindowOpen(c);
+  }
+}
 /// Writes the SSDO header (command, index, sub-index) of the client's transfer into its request.
 void SSDOC_PutHeader(u8 c, u8 command);

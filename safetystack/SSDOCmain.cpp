@@ -145,7 +145,7 @@ bool CheckTimeout(u8 c, u32 ct, u8* freeFrames) {
   SCFM_Tack();
   SSDOC_ServFsm* s = &SSDOC_as_Serv[c];
   SSDOC_Timer* t = &SSDOC_as_Timer[c];
-  if (SSDOC_as_Prot[c].ulState == SSDOC_k_IDLE || (s->ucReady != 0 && s->ucPreload == 0) || *freeFrames == 0 ||
+  if (SSDOC_as_Prot[c].ulState == SSDOC_k_IDLE || (s->ucReady != 0 && !SSDOC_InPreload(c)) || *freeFrames == 0 ||
       static_cast<i32>(ct - t->ulDeadline) < 0) {
     return true;
   }
@@ -201,7 +201,9 @@ void SSDOC_End(u8 c, u32 length, u32 abortCode) {
   SSDOC_ProtReset(c);
   SSDOC_ServFsm* s = &SSDOC_as_Serv[c];
   s->ucReady = 1;
-  s->ucPreload = 0;
+  if constexpr (!SCM_kLegacy) {
+    SSDOC_PreloadEnd(c);
+  }
   s->ucUnsent = 0;
   s->ucAbortPending = 0;
   if (completion != nullptr) {
@@ -346,48 +348,6 @@ void SSDOC_SendSegment(u8 c, u32 ct) {
   (void)SSDOC_ServSendNew(c, ct);
 }
 
-bool SSDOC_SendPreloadSegment(u8 c, u32 ct, u8* freeFrames) {
-  SCFM_Tack();
-  SSDOC_ProtFsm* p = &SSDOC_as_Prot[c];
-  SSDOC_ServFsm* s = &SSDOC_as_Serv[c];
-  if (p->ucPreloadActive == 0 || s->ucUnsent != 0 || p->ucFreePlaces == 0 || *freeFrames == 0) {
-    return true;
-  }
-  const u32 maxData = p->ucPayloadLen - 1U;
-  const u16 cur = s->sReqHdr.usCt;
-  const u32 offset = static_cast<u32>(SSDOC_SaNoDist(p->usFirstSaNo, cur)) * maxData;
-  if (offset > p->ulRemaining) {
-    SSDOC_End(c, 0, SSDOC_k_ABORT_GENERAL);
-    return true;
-  }
-  const u32 left = p->ulRemaining - offset;
-  const bool middle = maxData < left;
-  if (!middle && p->ucFreePlaces != p->ucWindow) {
-    return true;  // the last segment waits for an empty window
-  }
-  const u32 n = middle ? maxData : left;
-  p->ucToggle ^= 1U;
-  const u8 toggle = p->ucToggle != 0 ? SSDOC_k_CMD_TOGGLE : 0;
-  s->aucReqPayload[0] = static_cast<u8>((middle ? SSDOC_k_CMD_DN_SEG_PL : SSDOC_k_CMD_DN_LAST) | toggle);
-  std::memcpy(s->aucReqPayload + 1, p->pucBase + offset, n);
-  s->sReqHdr.ucLe = static_cast<u8>(n + 1);
-  // A segment that cannot go out stays the request and is sent by the next time-out check.
-  const bool sent = SSDOC_ServSendNew(c, ct);
-  p->usNextSaNo = s->sReqHdr.usCt;
-  --p->ucFreePlaces;
-  if (middle) {
-    p->ulState = SSDOC_k_DNLD_MIDDLE;
-  } else {
-    p->ulState = SSDOC_k_DNLD_LAST;
-    p->ucPreloadActive = 0;
-    s->ucPreload = 0;
-  }
-  if (sent) {
-    --*freeFrames;
-  }
-  return sent;
-}
-
 void SSDOC_BuildRequest(u32 ct, u8* freeFrames) {
   SCFM_Tack();
   if (freeFrames == nullptr) {
@@ -395,7 +355,12 @@ void SSDOC_BuildRequest(u32 ct, u8* freeFrames) {
     return;
   }
   for (u8 c = 0; c < SSDOC_k_NUM_CLIENTS; ++c) {
-    if (!SSDOC_SendPreloadSegment(c, ct, freeFrames) || !CheckTimeout(c, ct, freeFrames)) {
+    if constexpr (!SCM_kLegacy) {
+      if (!SSDOC_SendPreloadSegment(c, ct, freeFrames)) {
+        return;
+      }
+    }
+    if (!CheckTimeout(c, ct, freeFrames)) {
       return;
     }
   }

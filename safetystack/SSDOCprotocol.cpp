@@ -6,7 +6,6 @@
 #include "SSDOCint.h"
 
 namespace {
-constexpr u8 k_TR_REPEAT = 0x30;    ///< TR of a preload answer that asks for a repeat
 constexpr u8 k_TR_WINDOW = 0x0F;    ///< TR bits of the preload window size
 constexpr u8 k_UP_SEG_MIN_LE = 2;   ///< shortest upload segment answer (command and one byte)
 
@@ -168,58 +167,37 @@ bool SegDownloadInitiated(u8 c, u32 ct, u8 le, const u8* pl, u8 tr) {
   const u8 window = tr & k_TR_WINDOW;
   p->pucData += first;
   p->ulRemaining -= first;
-  if (cmd == SSDOC_k_CMD_DN_SEG_INIT || window == 0) {
+  if (SCM_kLegacy || cmd == SSDOC_k_CMD_DN_SEG_INIT || window == 0) {
     // Without a window there is nothing to preload: plain segments.
     SSDOC_SendSegment(c, ct);
     return true;
   }
-  SSDOC_ServFsm* s = &SSDOC_as_Serv[c];
-  p->ucWindow = window;
-  p->ucFreePlaces = window;
-  p->pucBase = p->pucData;
-  p->usFirstSaNo = s->sReqHdr.usCt;
-  p->usNextSaNo = s->sReqHdr.usCt;
-  p->usAckSaNo = s->sReqHdr.usCt;
-  p->ucPreloadActive = 1;
-  s->ucPreload = 1;
+  if constexpr (!SCM_kLegacy) {
+    SSDOC_PreloadStart(c, window);
+  }
   return true;
 }
 
 bool MiddleSent(u8 c, u32 ct, u8 le, const u8* pl, u8 tr) {
   SCFM_Tack();
-  SSDOC_ProtFsm* p = &SSDOC_as_Prot[c];
   const u8 base = pl[0] & static_cast<u8>(~SSDOC_k_CMD_TOGGLE);
-  if (base == SSDOC_k_CMD_DN_SEG && p->ucPreloadActive == 0) {
+  if (base == SSDOC_k_CMD_DN_SEG && !SSDOC_InPreloadWindow(c)) {
     if (le != 1) {
       return Fail(c, 0x2A1A, le, SSDOC_k_ABORT_LENGTH);
     }
     SSDOC_SendSegment(c, ct);
     return true;
   }
-  if (base != SSDOC_k_CMD_DN_SEG_PL || p->ucPreloadActive == 0) {
+  if (base != SSDOC_k_CMD_DN_SEG_PL || !SSDOC_InPreloadWindow(c)) {
     return AbortResponse(c, ct, le, pl);
   }
   if (le != 1) {
     return Fail(c, 0x2A1A, le, SSDOC_k_ABORT_LENGTH);
   }
-  if (tr == k_TR_REPEAT) {
-    if (p->ucRepeatFlag != 0 && p->ucRepeatCount != 0) {
-      --p->ucRepeatCount;  // a repeat request for a segment sent before the last rewind
+  if constexpr (!SCM_kLegacy) {
+    if (SSDOC_PreloadMiddleAnswered(c, tr)) {
       return true;
     }
-    // Rewind: the next segment sent carries the acknowledged sequence number.
-    p->ucRepeatCount = static_cast<u8>(p->ucWindow - p->ucFreePlaces);
-    SSDOC_as_Serv[c].sReqHdr.usCt = SSDOC_PrevSaNo(p->usAckSaNo);
-    p->usNextSaNo = SSDOC_as_Serv[c].sReqHdr.usCt;
-    p->usRepeatSaNo = p->usAckSaNo;
-    p->ucRepeatSeen = 1;
-    p->ucFreePlaces = p->ucWindow;
-    return true;
-  }
-  if (tr == 0) {
-    p->ucRepeatSeen = 0;
-    p->ucRepeatFlag = 0;
-    return true;
   }
   SSDOC_End(c, 0, SSDOC_k_ABORT_GENERAL);
   return false;

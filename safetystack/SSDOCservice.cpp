@@ -87,7 +87,7 @@ bool SSDOC_ServTransmit(u8 c) {
 bool SSDOC_ServSendNew(u8 c, u32 ct) {
   SCFM_Tack();
   SSDOC_ServFsm* s = &SSDOC_as_Serv[c];
-  if (s->ucReady == 0 && s->ucPreload == 0) {
+  if (s->ucReady == 0 && !SSDOC_InPreload(c)) {
     SERR_SetError(0xFA27, c);
     return false;
   }
@@ -146,8 +146,8 @@ i16 SSDOC_ServiceResponseAssign(const SFS_FrameHeader* hdr) {
   for (u8 c = 0; c < SSDOC_k_NUM_CLIENTS; ++c) {
     const SSDOC_ServFsm* s = &SSDOC_as_Serv[c];
     // A request still to be sent, or an abort on its way, has no valid answer.
-    const bool waiting = (s->ucReady == 0 || s->ucPreload != 0) && s->ucAbortPending == 0 &&
-                         (s->ucUnsent == 0 || s->ucPreload != 0);
+    const bool preloading = SSDOC_InPreload(c);
+    const bool waiting = (s->ucReady == 0 || preloading) && s->ucAbortPending == 0 && (s->ucUnsent == 0 || preloading);
     if (SSDOC_as_Prot[c].ulState != SSDOC_k_IDLE && waiting && s->sReqHdr.ucId == reqId &&
         s->sReqHdr.usAdr == hdr->usTadr && s->sReqHdr.usTadr == hdr->usAdr && hdr->usSdn == sdn) {
       return c;
@@ -159,7 +159,6 @@ i16 SSDOC_ServiceResponseAssign(const SFS_FrameHeader* hdr) {
 bool SSDOC_ServiceCheck(u8 c, const SFS_FrameHeader* hdr) {
   SCFM_Tack();
   SSDOC_ServFsm* s = &SSDOC_as_Serv[c];
-  SSDOC_ProtFsm* p = &SSDOC_as_Prot[c];
   const u16 sano = hdr->usCt;
   // The older release takes only responses whose TR is 0, before the sequence number.
   if constexpr (SCM_kLegacy) {
@@ -168,30 +167,15 @@ bool SSDOC_ServiceCheck(u8 c, const SFS_FrameHeader* hdr) {
       return false;
     }
   }
-  if (s->ucPreload == 0) {
-    if (sano != s->sReqHdr.usCt) {
-      SERR_SetError(0x2A2A, (static_cast<u32>(sano) << 16) | s->sReqHdr.usCt);
-      return false;
+  if constexpr (!SCM_kLegacy) {
+    if (SSDOC_InPreload(c)) {
+      return SSDOC_PreloadServiceCheck(c, sano);
     }
-    s->ucReady = 1;
-    return true;
   }
-  const u16 dist = SSDOC_SaNoDist(p->usAckSaNo, sano);
-  const u16 span = SSDOC_SaNoDist(p->usAckSaNo, p->usNextSaNo);
-  if (sano != 0 && dist >= 1 && dist <= span) {
-    p->usAckSaNo = sano;
-    const u16 inFlight = SSDOC_SaNoDist(sano, p->usNextSaNo);
-    p->ucFreePlaces = inFlight < p->ucWindow ? static_cast<u8>(p->ucWindow - inFlight) : 0;
-    p->ucRepeatFlag = 0;
-    return true;
+  if (sano != s->sReqHdr.usCt) {
+    SERR_SetError(0x2A2A, (static_cast<u32>(sano) << 16) | s->sReqHdr.usCt);
+    return false;
   }
-  if (p->ucRepeatSeen != 0 && sano == p->usRepeatSaNo) {
-    p->ucRepeatFlag = 1;
-    if (p->ucFreePlaces < p->ucWindow) {
-      ++p->ucFreePlaces;
-    }
-    return true;
-  }
-  SERR_SetError(0x2A2A, (static_cast<u32>(sano) << 16) | SSDOC_NextSaNo(p->usAckSaNo));
-  return false;
+  s->ucReady = 1;
+  return true;
 }

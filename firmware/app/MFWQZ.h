@@ -139,16 +139,30 @@ enum : u32 {
   MFWQZ_kHsParamErrTwice = 10    ///< a pending parameter error was already registered
 };
 
-/// One module record of the table.
+/// One module record of the table (the older release's 16 bytes lack the
+/// revision read from the file and the invalid toggle).
 struct MFWQZ_ModuleInfoEntry {
   u32 ulFlags;             ///< module flag bits (MFWQZ_kFlag...)
   u32 ulNodeState;         ///< last node status reported by the SCM, 255 = unknown
   u16 usAckHandle;         ///< FSM index of the last UDID mismatch or encoder change
   u16 usConfiguredRev;     ///< revision accepted for this module (low 16 bits)
+#if !SCM_PROFILE_LEGACY
   u16 usStoredRev;         ///< revision read from "fwrevcnf.bin"
+#endif
   u32 ulSecondsAtError;    ///< MFWQZ_ulSeconds when the missing-timer started (s)
+#if !SCM_PROFILE_LEGACY
   u8 ucInvalidToggle;      ///< alternates on each invalid report
+#endif
 };
+
+// The current release's parts of a module record (MFWQZ_ModuleExtras.cpp;
+// the older release's build leaves the source out, so a use there fails to link).
+/// Keeps the revision "fwrevcnf.bin" holds for the module.
+void MFWQZ_SetStoredRev(u16 sadr, u16 rev);
+/// The revision "fwrevcnf.bin" held for the module.
+u16 MFWQZ_StoredRev(u16 sadr);
+/// An invalid report: 1 when it registers (every second report), else 0 (the toggle turned).
+u8 MFWQZ_InvalidReportRegisters(u16 sadr);
 
 /// The module table.
 extern MFWQZ_ModuleInfoEntry MFWQZ_ModuleInfo[MFWQZ_kModuleCount];
@@ -446,8 +460,6 @@ i32 MFWQZ_SendMissingOptionalModulesToQor(const u16 sadrs[MFWQZ_kOptionalListCou
 i32 MFWQZ_SendSetupModeToQor(u32 on);
 /// Reads the key-medium identity; keeps the UDID pointer; 1 read.
 u8 MFWQZ_ReadCorvaneId(const u8* qorUdid);
-/// Loads "fwrevcnf.bin" (accepted hardware and revisions); 1 valid.
-u8 MFWQZ_RevLoad(void);
 /// Loads "autocnf.bin" (UDIDs, machine options, module flags); 1 loaded or absent.
 u8 MFWQZ_AutoLoad(void);
 

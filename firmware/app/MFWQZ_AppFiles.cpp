@@ -241,7 +241,13 @@ static u32 MFWQZ_BuildFwRev(u32 acceptCurrent) {
       continue;
     }
     MFWQZ_PutU16(p + ulPos, usSadr);
-    MFWQZ_PutU16(p + ulPos + 2, acceptCurrent == 1 ? usRev : MFWQZ_ModuleInfo[usSadr].usStoredRev);
+    // The older release's entries always carry the configured revisions.
+    if constexpr (!SCM_kLegacy) {
+      if (acceptCurrent != 1) {
+        usRev = MFWQZ_StoredRev(usSadr);
+      }
+    }
+    MFWQZ_PutU16(p + ulPos + 2, usRev);
     ulPos += MFWQZ_kFwRevEntry;
     ++usCount;
   }
@@ -283,7 +289,7 @@ static void MFWQZ_KeepFwRev(const u8* data, u32 length) {
   MFWQZ_bFwRevGoodKnown = 1;
 }
 
-u32 MFWQZ_RevStore(u32 acceptCurrent) {
+u32 MFWQZ_FwRevStore(u32 acceptCurrent) {
   const u32 ulLockBefore = MFWQZ_gbLockPostFw;
   const u32 ulAckBefore = MFWQZ_AcknowledgeFwMismatches;
   MFWQZ_gbLockPostFw = 1;
@@ -405,7 +411,9 @@ static u8 MFWQZ_ApplyFwRev(u16 count, const MFWQZ_FwRevSecond& second) {
     if (MFWQZ_AcknowledgeFwMismatches == 1 && MFWQZ_StoreCnfRev(usSadr, usRev) == 0) {
       return 0;
     }
-    MFWQZ_ModuleInfo[usSadr].usStoredRev = usRev;
+    if constexpr (!SCM_kLegacy) {
+      MFWQZ_SetStoredRev(usSadr, usRev);
+    }
   }
   (void)MFWQZ_AuthorSetReqUdid(second.aucUdid, second.aucTarget);
   std::memcpy(MFWQZ_gaucPassword, second.aucPassword, MFWQZ_kPasswordBytes);
@@ -415,7 +423,7 @@ static u8 MFWQZ_ApplyFwRev(u16 count, const MFWQZ_FwRevSecond& second) {
   return 1;
 }
 
-u8 MFWQZ_RevLoad(u32 unlockFw) {
+u8 MFWQZ_FwRevLoad(u32 unlockFw) {
   i32 lLength = -1;
   const u8 ucRead = MFWQZ_ReadWhole(MFWQZ_kFwRevName, MFWQZ_kFwRevMaxBytes, &lLength);
   if (ucRead == 0) {
@@ -452,6 +460,15 @@ u8 MFWQZ_RevLoad(u32 unlockFw) {
   }
   return 1;
 }
+
+// The public forms: the current release's take the argument, the older release's none.
+#if !SCM_PROFILE_LEGACY
+u32 MFWQZ_RevStore(u32 acceptCurrent) { return MFWQZ_FwRevStore(acceptCurrent); }
+u8 MFWQZ_RevLoad(u32 unlockFw) { return MFWQZ_FwRevLoad(unlockFw); }
+#else
+u32 MFWQZ_RevStore(void) { return MFWQZ_FwRevStore(0); }
+u8 MFWQZ_RevLoad(void) { return MFWQZ_FwRevLoad(0); }
+#endif
 
 // ---------------------------------------------------------------------------
 // "autocnf.bin"

@@ -103,12 +103,25 @@ u8 MFWQZ_FileWrite(i32 handle, const void* buffer, u32 count, u32* crc);
 /// Closes; 1, else a close event and 0.
 u8 MFWQZ_FFS_FileClose(i32 handle);
 
+/// The writer of "fwrevcnf.bin" both releases share (acceptCurrent 1: the
+/// configured revisions, which the older release's entries always carry); 1 written.
+u32 MFWQZ_FwRevStore(u32 acceptCurrent);
+/// The loader of "fwrevcnf.bin" both releases share; unlockFw 1 releases the
+/// revision hold (never in the older release); 1 valid (or repaired).
+u8 MFWQZ_FwRevLoad(u32 unlockFw);
+#if !SCM_PROFILE_LEGACY
 /// Writes "fwrevcnf.bin" (acceptCurrent 1: the configured revisions); 1 written.
 u32 MFWQZ_RevStore(u32 acceptCurrent);
-/// Allows the host's resets again after a hold-off (event 0x6200C090 (0, 1) when refused).
-void MFWQZ_AllowResets(void);
 /// Loads "fwrevcnf.bin"; unlockFw 1 releases the revision hold; 1 valid (or repaired).
 u8 MFWQZ_RevLoad(u32 unlockFw);
+#else
+/// Writes "fwrevcnf.bin" with the configured revisions; 1 written.
+u32 MFWQZ_RevStore(void);
+/// Loads "fwrevcnf.bin" (the older release's load releases nothing); 1 valid (or repaired).
+u8 MFWQZ_RevLoad(void);
+#endif
+/// Allows the host's resets again after a hold-off (event 0x6200C090 (0, 1) when refused).
+void MFWQZ_AllowResets(void);
 /// Loads "autocnf.bin" at initialisation; 1 loaded.
 u8 MFWQZ_AutoLoad(void);
 /// Writes "corvane.uid"'s 18 bytes as the Qor controller's copy (MFWQZ_KeyMedium.h); 1 when all were taken.

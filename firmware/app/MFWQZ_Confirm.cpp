@@ -206,7 +206,7 @@ u32 MFWQZ_ConfirmHoldUs(void) {
 
 /// Accepts the firmware differences: writes "fwrevcnf.bin" with the configured revisions; 1 written.
 static u8 MFWQZ_AcceptFirmware(void) {
-  if (MFWQZ_RevStore(1) != 1) {
+  if (MFWQZ_FwRevStore(1) != 1) {
     // The file and the state are as before; the order failed.
     MFWQZ_SetRemoteEnterState(MFWQZ_kCodeFirmware, MFWQZ_k_RS_FINAL);
     return 0;

@@ -78,7 +78,7 @@ u8 MFWQZ_Init(const u8* qorUdid, u16 release) {
 
 u8 MFWQZ_InitModuleInfo(void) {
   if (MFWQZ_InitState != 1) {
-    MFWQZ_ValidFiles = MFWQZ_RevLoad(1);
+    MFWQZ_ValidFiles = MFWQZ_FwRevLoad(1);
     return 1;
   }
   std::memcpy(MFWQZ_gaucOptFlags, MFWQZ_gaucOptFlags_SOD, MFWQZ_kSadrSetBytes);
@@ -86,7 +86,7 @@ u8 MFWQZ_InitModuleInfo(void) {
   std::memcpy(MFWQZ_gaucNprFlags, MFWQZ_gaucNprFlags_SOD, MFWQZ_kSadrSetBytes);
   std::memset(MFWQZ_aucMissStpFlags, 0, MFWQZ_kSadrSetBytes);
   const u8 ucTable = MFWQZ_GetModuleInfo();
-  MFWQZ_ValidFiles = ucTable != 0 ? MFWQZ_RevLoad(1) : 0;
+  MFWQZ_ValidFiles = ucTable != 0 ? MFWQZ_FwRevLoad(1) : 0;
   const u8 ucAuto = ucTable != 0 ? MFWQZ_AutoLoad() : 0;
   MFWQZ_gulModuleCount = 0;
   for (u16 usSadr = 1; usSadr <= MFWQZ_kSadrMax; ++usSadr) {
@@ -226,7 +226,7 @@ static void MFWQZ_FiveSecondCheck(void) {
 [[maybe_unused]] static void MFWQZ_Reloads(void) {  // the older release has no reloads
   if (MFWQZ_gbTriggerReloadRev != 0) {
     MFWQZ_gbTriggerReloadRev = 0;
-    MFWQZ_ValidFiles = MFWQZ_RevLoad(1);
+    MFWQZ_ValidFiles = MFWQZ_FwRevLoad(1);
     if (MFWQZ_ValidFiles == 0) {
       return;
     }
@@ -238,7 +238,7 @@ static void MFWQZ_FiveSecondCheck(void) {
   if (MFWQZ_gbTriggerReloadCVid != 0 && MFWQZ_pucActQzUdid != nullptr) {
     MFWQZ_gbTriggerReloadCVid = 0;
     if (MFWQZ_ReadCorvaneId(MFWQZ_pucActQzUdid) != 0) {
-      MFWQZ_ValidFiles = MFWQZ_RevLoad(1);
+      MFWQZ_ValidFiles = MFWQZ_FwRevLoad(1);
     }
   }
 }

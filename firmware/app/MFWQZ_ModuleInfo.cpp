@@ -215,8 +215,8 @@ u8 MFWQZ_StoreCnfRev(u16 sadr, u16 rev) {
     return 0;
   }
   rEntry.usConfiguredRev = rev;
-  rEntry.usStoredRev = rev;
   if constexpr (!SCM_kLegacy) {
+    MFWQZ_SetStoredRev(sadr, rev);
     // The older release leaves a firmware difference as it is.
     rEntry.ulFlags &= ~MFWQZ_kFlagFirmwareDiff;
   }
@@ -312,11 +312,11 @@ void MFWQZ_RegisterInvalidModule(u16 sadr) {
   }
   MFWQZ_ModuleInfoEntry& rEntry = MFWQZ_ModuleInfo[sadr];
   // The older release registers an invalid module on its first report.
-  if (!SCM_kLegacy && rEntry.ucInvalidToggle == 0) {
-    rEntry.ucInvalidToggle = 1;
-    return;
+  if constexpr (!SCM_kLegacy) {
+    if (MFWQZ_InvalidReportRegisters(sadr) == 0) {
+      return;
+    }
   }
-  rEntry.ucInvalidToggle = 0;
   if ((rEntry.ulFlags & (MFWQZ_kFlagInvalidRegistered | MFWQZ_kFlagFirmwareDiff)) != 0) {
     return;
   }

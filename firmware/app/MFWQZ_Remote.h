@@ -28,8 +28,10 @@ inline constexpr u16 MFWQZ_kClassEnter = 0x0100;
 inline constexpr u16 MFWQZ_kClassStatus = 0x0200;
 /// Class word bit: variable-size command.
 inline constexpr u16 MFWQZ_kClassVariableBit = 0x8000;
+#if !SCM_PROFILE_LEGACY
 /// Class word of the object-read command (variable size).
 inline constexpr u16 MFWQZ_kClassObjectRead = 0x8400;
+#endif
 
 // ---- selection codes ----
 inline constexpr u16 MFWQZ_kCodeQuit5 = 0x0020;        ///< accept 5 or more exchanged modules
@@ -236,5 +238,6 @@ u16 MFWQZ_RCS_AddressListBuild(u8* answer, const u8* cmd);
 u16 MFWQZ_RCModuleFlagsBuild(u8* answer, const u8* cmd);
 /// State bits of the new status record (also diagnosis object 0x2410 sub 8).
 u32 MFWQZ_NewStatusBits(void);
-/// A variable-size command (object read); answers it.
+/// A variable-size command (object read); answers it. Current release only
+/// (MFWQZ_RemoteObjectRead.cpp, which the older release's list leaves out).
 void MFWQZ_ProcessVariableSizeCommand(const u8* cmd, u16 length, u32 reply);

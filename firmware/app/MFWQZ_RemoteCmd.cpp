@@ -241,11 +241,13 @@ void MFWQZ_RemoteControlRcv(const u8* payload, u16 length, u32 reply) {
   std::memcpy(aucCmd, payload, length < MFWQZ_kCmdPwdLength ? length : MFWQZ_kCmdPwdLength);
   const u16 usClass = MFWQZ_GetU16(aucCmd + MFWQZ_kCmdOffClass);
   // The older release has only fixed-size commands: there a variable-size class is refused by length or class.
-  if (!SCM_kLegacy && (usClass & MFWQZ_kClassVariableBit) != 0) {
-    MFWQZ_ProcessVariableSizeCommand(aucCmd, length, reply);
-  } else {
-    MFWQZ_ProcessFixSizeCommand(aucCmd, length, reply);
+  if constexpr (!SCM_kLegacy) {
+    if ((usClass & MFWQZ_kClassVariableBit) != 0) {
+      MFWQZ_ProcessVariableSizeCommand(aucCmd, length, reply);
+      return;
+    }
   }
+  MFWQZ_ProcessFixSizeCommand(aucCmd, length, reply);
 }
 
 u32 MFWQZ_CnfPasswordChange(void) {
@@ -253,7 +255,7 @@ u32 MFWQZ_CnfPasswordChange(void) {
   std::memcpy(aucOld, MFWQZ_gaucPassword, sizeof(aucOld));
   // The file first: only a written password becomes the password in RAM and in the Qor controller.
   std::memcpy(MFWQZ_gaucPassword, MFWQZ_RemoteCmd + MFWQZ_kCmdOffNewPassword, MFWQZ_kPasswordBytes);
-  if (MFWQZ_RevStore(0) != 1) {
+  if (MFWQZ_FwRevStore(0) != 1) {
     std::memcpy(MFWQZ_gaucPassword, aucOld, sizeof(aucOld));
     return 0;
   }

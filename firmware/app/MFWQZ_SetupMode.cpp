@@ -78,7 +78,7 @@ void MFWQZ_SetupModeInit(void) {
 /// sent; 1 written. A failed write changes neither (the file is the old one).
 static u32 MFWQZ_SetupWrite(void) {
   MFWQZ_HoldOffResets();
-  if (MFWQZ_RevStore(0) != 1) {
+  if (MFWQZ_FwRevStore(0) != 1) {
     return 0;
   }
   MFWQZ_ValidFiles = 0;

@@ -108,11 +108,11 @@ u8 MFWQZ_CorvaneChgCnf(void) {
       MFWQZ_gbLockPostFw = 1;
       (void)MFWQZ_ClearCnfRev();
       u8 ucDone = 0;
-      if (MFWQZ_RevLoad(0) != 1) {
+      if (MFWQZ_RevLoad() != 1) {
         // Nothing is written: the hold-off of the host's resets the order took ends here.
         MFWQZ_AllowResets();
       } else {
-        ucDone = MFWQZ_RevStore(0) == 1 && MFWQZ_SetCorvaneId() == 1 ? 1 : 0;
+        ucDone = MFWQZ_RevStore() == 1 && MFWQZ_SetCorvaneId() == 1 ? 1 : 0;
       }
       rK.ulState = ucDone == 1 ? MFWQZ_k_KEY_HOLD : MFWQZ_k_KEY_OLD_FAILED;
       MFWQZ_gbLockPostFw = 0;

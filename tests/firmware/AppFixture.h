@@ -27,6 +27,22 @@ inline TestFiles::Record ConfigArrayRecord(uint8_t sub, std::vector<uint8_t> byt
   }
 }
 
+/// A module's invalid toggle; the older release's record has none (0), and setting it does nothing there.
+template <typename Entry = MFWQZ_ModuleInfoEntry>
+uint8_t InvalidToggle(uint16_t sadr) {
+  if constexpr (SCM_kLegacy) {
+    return 0;
+  } else {
+    return static_cast<Entry&>(MFWQZ_ModuleInfo[sadr]).ucInvalidToggle;
+  }
+}
+template <typename Entry = MFWQZ_ModuleInfoEntry>
+void SetInvalidToggle(uint16_t sadr, uint8_t toggle) {
+  if constexpr (!SCM_kLegacy) {
+    static_cast<Entry&>(MFWQZ_ModuleInfo[sadr]).ucInvalidToggle = toggle;
+  }
+}
+
 /// A 128-byte per-SADR array with the given SADRs marked.
 std::vector<uint8_t> SadrArray(const std::vector<uint16_t>& sadrs);
 

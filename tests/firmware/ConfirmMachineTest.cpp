@@ -846,7 +846,7 @@ TEST_F(Machines, ApplicationFilesAndFlashUnderStorageFaultsKeepTheStoredBytesUnd
          EXPECT_EQ(MFWQZ_bCorvaneUidKnown, 0u) << what;
        }},
       {"fwrevcnf.bin read", "FWREVCNF.BIN", {F::Busy, F::RefusedOpen, F::ShortRead}, 0, false, [] {},
-       [] { EXPECT_EQ(MFWQZ_RevLoad(1), 0) << "the load failed"; },
+       [] { EXPECT_EQ(MFWQZ_FwRevLoad(1), 0) << "the load failed"; },
        [](const std::string& what, F, const std::vector<Event>& events) {
          ASSERT_FALSE(events.empty()) << what;
          EXPECT_EQ(events.back().code, 0x6200C086u) << what;
@@ -1130,7 +1130,7 @@ TEST_F(Machines, OlderLocallyConfirmedKeyMediumAndFirmwareResetTheController) {
 TEST_F(Machines, OlderRevisionLoadReleasesNoHoldOff) {
   SKIP_UNLESS_OLDER();
   MFWQZ_gbLockPostFw = 1;
-  EXPECT_EQ(MFWQZ_RevLoad(1), 1);
+  EXPECT_EQ(MFWQZ_FwRevLoad(1), 1);
   EXPECT_EQ(MFWQZ_gbLockPostFw, 1u) << "only the writers release it";
   // The password change releases it after its write.
   ASSERT_EQ(Order(0x5000), 0);

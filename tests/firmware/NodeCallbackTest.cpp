@@ -122,7 +122,7 @@ TEST_F(AppCallbacks, NodeStatusChanges) {
     MFWQZ_gulModuleCount = 2;
     MFWQZ_ulSeconds = 35;
     MFWQZ_ModuleInfo[kSadr].ulFlags = r.flags;
-    MFWQZ_ModuleInfo[kSadr].ucInvalidToggle = r.toggle;
+    SetInvalidToggle(kSadr, r.toggle);
     MFWQZ_ulNumberOfErroneousModules = r.erroneous;
     MFWQZ_ulNumberOfUdidMisMatches = r.mismatches;
     if (r.bcm != 0) {

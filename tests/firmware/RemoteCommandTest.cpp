@@ -423,7 +423,7 @@ TEST_F(FwRemote, PasswordChangeCommitsOnlyAWrittenFile) {
   MFWQZ_Remote.ulCode = 0x5000;
 
   // "fwrevcnf.bin" holds the old password; a refused write leaves it so.
-  ASSERT_EQ(MFWQZ_RevStore(0), 1u);
+  ASSERT_EQ(MFWQZ_FwRevStore(0), 1u);
   // The host names a file it created in lower case; look it up as the host does.
   ASSERT_NE(host.Find("FWREVCNF.BIN"), nullptr);
   const Bytes before = *host.Find("FWREVCNF.BIN");

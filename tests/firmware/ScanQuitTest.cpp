@@ -18,6 +18,15 @@
 namespace FwTest {
 namespace {
 
+/// A module record with its flags, node state and acknowledge handle, everything else 0.
+MFWQZ_ModuleInfoEntry Entry(u32 flags, u32 state, u16 ackHandle) {
+  MFWQZ_ModuleInfoEntry e{};
+  e.ulFlags = flags;
+  e.ulNodeState = state;
+  e.usAckHandle = ackHandle;
+  return e;
+}
+
 /// SCM states: waiting for the operator, for the SN-failure acknowledge.
 constexpr uint32_t kWfOperator = SCM_k_ST_WF_OPERATOR_ACK;
 constexpr uint32_t kWfSnFailAck = SCM_k_ST_WF_SAPL_ACK;
@@ -118,7 +127,7 @@ TEST_F(AppScanQuit, EndOfStartUpRegistersTenSadrsACycle) {
   Configure({5, 15, 25, 35, 36});
   MFWQZ_ModuleInfo[5].ulFlags |= MFWQZ_kFlagMissingPending;
   MFWQZ_ModuleInfo[15].ulFlags |= MFWQZ_kFlagInvalidPending;
-  MFWQZ_ModuleInfo[15].ucInvalidToggle = 1;  // the second invalid report registers
+  SetInvalidToggle(15, 1);  // the second invalid report registers
   MFWQZ_ModuleInfo[25].ulFlags |= MFWQZ_kFlagParamErrPending;
   MFWQZ_ModuleInfo[35].ulFlags |= MFWQZ_kFlagInvalidPending;  // first invalid report: only the toggle
   MFWQZ_SetSadrBit(MFWQZ_gaucOptFlags, 36);
@@ -135,7 +144,7 @@ TEST_F(AppScanQuit, EndOfStartUpRegistersTenSadrsACycle) {
     EXPECT_EQ(TakeEvents(), expected) << MFWQZ_gusStartUpModule;
   }
   EXPECT_EQ(MFWQZ_gusStartUpModule, 41);
-  EXPECT_EQ(MFWQZ_ModuleInfo[35].ucInvalidToggle, SCM_kLegacy ? 0 : 1);
+  EXPECT_EQ(InvalidToggle(35), SCM_kLegacy ? 0 : 1);
   int cycles = 4;
   while (HNFcyc_ulStartUpProgress != 0 && cycles < 200) {
     Cyclic();
@@ -175,10 +184,10 @@ TEST_F(AppScanQuit, QuitOverSeveralSadrs) {
   MFWQZ_gbStartUp = 0;
   MFWQZ_gusStartUpModule = 1024;
   HNFcyc_ulStartUpProgress = 0;
-  MFWQZ_ModuleInfo[5] = {0x405, 3, 4, 0, 0, 0, 0};         // UDID mismatch, FSM index 4
-  MFWQZ_ModuleInfo[9] = {0x800005, 0x80, 8, 0, 0, 0, 0};   // encoder change, FSM index 8
-  MFWQZ_ModuleInfo[12] = {0x04000405, 3, 2, 0, 0, 0, 0};   // auto-configured: not quit
-  MFWQZ_ModuleInfo[20] = {0x405, 0x81, 3, 0, 0, 0, 0};     // not in state 3: not quit
+  MFWQZ_ModuleInfo[5] = Entry(0x405, 3, 4);         // UDID mismatch, FSM index 4
+  MFWQZ_ModuleInfo[9] = Entry(0x800005, 0x80, 8);   // encoder change, FSM index 8
+  MFWQZ_ModuleInfo[12] = Entry(0x04000405, 3, 2);   // auto-configured: not quit
+  MFWQZ_ModuleInfo[20] = Entry(0x405, 0x81, 3);     // not in state 3: not quit
   SCM_as_FsmCb[4].ulState = kWfOperator;
   SCM_as_FsmCb[8].ulState = kWfSnFailAck;
   int delays = 0;
@@ -213,7 +222,7 @@ TEST_F(AppScanQuit, QuitOverSeveralSadrs) {
 TEST_F(AppScanQuit, AQuitOfANodeThatNoLongerWaitsCallsNothing) {
   Configure({5});
   MFWQZ_gbStartUp = 0;
-  MFWQZ_ModuleInfo[5] = {0x405, 3, 4, 0, 0, 0, 0};
+  MFWQZ_ModuleInfo[5] = Entry(0x405, 3, 4);
   SCM_as_FsmCb[4].ulState = 0;  // the SCM left its wait unreported
   ScmMemSetDelayHook([&](int) { Cyclic(); });
   (void)MFWQZ_StartToQuitUdidMismatches();
@@ -246,7 +255,7 @@ TEST_F(AppScanQuit, AcknowledgeErrorAndTimeOut) {
     SetUp();
     Configure({5});
     MFWQZ_gbStartUp = 0;
-    MFWQZ_ModuleInfo[5] = {0x405, 3, 4, 0, 0, 0, 0};
+    MFWQZ_ModuleInfo[5] = Entry(0x405, 3, 4);
     SCM_as_FsmCb[4].ulState = kWfOperator;
     (void)MFWQZ_StartToQuitUdidMismatches();
     Cyclic();

@@ -117,7 +117,7 @@ TEST_F(SetupMode, SwitchedOnByTheOperator) {
   (void)HNFcyc_BackgroundPass();
   EXPECT_EQ(host.qorVariables[6], (Bytes{1, 0}));
   // After a restart with the same Qor controller it comes on again by itself.
-  (void)MFWQZ_RevLoad(1);
+  (void)MFWQZ_FwRevLoad(1);
   EXPECT_EQ(MFWQZ_SetupModeFlagRead, 1u);
   MFWQZ_SetupModeInit();
   EXPECT_EQ(MFWQZ_SetupMode(), 1);

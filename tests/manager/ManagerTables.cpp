@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "RangeExpansion.h"
 #include "SAPL.h"
 
 const SOD_Entry* SAPL_ps_OD = nullptr;
@@ -38,7 +39,7 @@ bool Refuse(u32* abortCode, u32 code) {
 
 bool NodeClbk(u8 service, SOD_Entry* rec, const void*, u32, u32, u32* abortCode) {
   NodeEntry& n = g_v.nodes[rec->usIndex - 0xC400];
-  if (service != SOD_k_SRV_ATTR_GET) {
+  if (service != TestOd::k_SRV_DESCRIBE) {
     return true;
   }
   if (!n.present) {
@@ -78,7 +79,7 @@ bool AddSadrClbk(u8 service, SOD_Entry* rec, const void*, u32, u32, u32* abortCo
   if (service == SOD_k_SRV_BEFORE_READ && rec->ucSubIndex == 1 && g_v.addUnreadable) {
     return Refuse(abortCode, 0x08000020);
   }
-  if (service != SOD_k_SRV_ATTR_GET) {
+  if (service != TestOd::k_SRV_DESCRIBE) {
     return true;
   }
   switch (rec->ucSubIndex) {
@@ -91,7 +92,7 @@ bool AddSadrClbk(u8 service, SOD_Entry* rec, const void*, u32, u32, u32* abortCo
 
 bool UdidClbk(u8 service, SOD_Entry* rec, const void*, u32, u32, u32* abortCode) {
   const u16 sadr = static_cast<u16>(rec->usIndex - 0xCC00);
-  if (service != SOD_k_SRV_ATTR_GET) {
+  if (service != TestOd::k_SRV_DESCRIBE) {
     return true;
   }
   switch (rec->ucSubIndex) {
@@ -103,7 +104,7 @@ bool UdidClbk(u8 service, SOD_Entry* rec, const void*, u32, u32, u32* abortCode)
 
 bool AddParamClbk(u8 service, SOD_Entry* rec, const void*, u32, u32, u32* abortCode) {
   const u16 sadr = static_cast<u16>(rec->usIndex - 0xE3FF);
-  if (service != SOD_k_SRV_ATTR_GET) {
+  if (service != TestOd::k_SRV_DESCRIBE) {
     return true;
   }
   if (rec->ucSubIndex == 0) {
@@ -140,18 +141,28 @@ const SOD_Entry k_table[] = {
 const SOD_VirtRange k_virt[] = {
     {0x2000, SOD_k_PLACEHOLDER, 0, nullptr, 0xC400, static_cast<u16>(0xC400 + SCM_k_MAX_NODES - 1), 0, 15, nullptr,
      nullptr, NodeClbk},
-    {0x2000, SOD_k_PLACEHOLDER, 0, nullptr, 0xC801, 0xCBFF, 0, 2, nullptr, nullptr, AddSadrClbk},
+    {0x2100, SOD_k_PLACEHOLDER, 0, nullptr, 0xC801, 0xCBFF, 0, 2, nullptr, nullptr, AddSadrClbk},
     {0x2000, SOD_k_PLACEHOLDER, 0, nullptr, 0xCC01, 0xCFFF, 0, 1, nullptr, nullptr, UdidClbk},
     {0x2000, SOD_k_PLACEHOLDER, 0, nullptr, 0xE400, 0xE7FE, 0, 16, nullptr, nullptr, AddParamClbk},
     {0, 0, 0, nullptr, k_END, 0, 0, 0, nullptr, nullptr, nullptr},
 };
+
+std::vector<SOD_Entry> s_expanded;  ///< the older build's real table
 }  // namespace
 
 void UseManagerTables() {
   g_v = Values{};
   SetDefaults();
-  SAPL_ps_OD = k_table;
-  SAPL_ps_SOD_VIRT = k_virt;
+  TestOd::InstallTables(k_table, k_virt, s_expanded, &SAPL_ps_OD, &SAPL_ps_SOD_VIRT);
+}
+
+void ApplyNodeListChanges() {
+  if constexpr (SCM_kLegacy) {
+    // The older build's table holds the objects the node list had when it was
+    // made: make it again, and let the object dictionary take its new bounds.
+    TestOd::InstallTables(k_table, k_virt, s_expanded, &SAPL_ps_OD, &SAPL_ps_SOD_VIRT);
+    (void)SOD_InitAddr();
+  }
 }
 
 void SetDefaults() {

@@ -73,6 +73,9 @@ extern Values g_v;
 
 /// Points the dictionary at the tables; call before SOD_Init.
 void UseManagerTables();
+/// After a test changed which node list objects exist or their attributes
+/// (present, chkBufCallback): the older build's real table follows.
+void ApplyNodeListChanges();
 /// Fills plain defaults after SOD_Init: domain 1, SCM SADR 1, timing, no node.
 void SetDefaults();
 /// Sets up node list entry i as a node with this SADR and UDID (and matching identity values).

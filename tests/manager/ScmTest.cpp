@@ -162,6 +162,7 @@ TEST_F(ScmTest, AListWithAGapUsesEachNodesOwnEntry) {
   g_v.nodes[1].sadr = 0;
   AddNode(2, 7);
   g_v.nodes[3].present = false;  // the walk stops here
+  ApplyNodeListChanges();
   AddNode(4, 8);
   ASSERT_TRUE(SCM_Activate());
   EXPECT_EQ(*SCM_GetPtrTo_w_SnRealNum(), 2);
@@ -188,6 +189,7 @@ TEST_F(ScmTest, ActivationFailures) {
 TEST_F(ScmTest, AChecksumBufferWithCallbacksCannotBeBound) {
   AddNode(0, 5);
   g_v.nodes[0].chkBufCallback = true;
+  ApplyNodeListChanges();
   EXPECT_FALSE(SCM_Activate());
   ASSERT_EQ(g_fakes.errors.size(), 1u);
   EXPECT_EQ(g_fakes.errors[0].code, 0xF10C);

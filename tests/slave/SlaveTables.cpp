@@ -1,6 +1,7 @@
 // Object tables of the own-node tests.
 #include "SlaveTables.h"
 
+#include "RangeExpansion.h"
 #include "SAPL.h"
 
 namespace SlaveTest {
@@ -55,7 +56,7 @@ bool TxSpdoClbk(u8 service, SOD_Entry* rec, const void*, u32, u32, u32* abortCod
     *abortCode = g_sw.abortCode;
     return false;
   }
-  if (service != SOD_k_SRV_ATTR_GET) {
+  if (service != TestOd::k_SRV_DESCRIBE) {
     return true;
   }
   switch (rec->ucSubIndex) {
@@ -69,7 +70,7 @@ bool TxSpdoClbk(u8 service, SOD_Entry* rec, const void*, u32, u32, u32* abortCod
 
 bool RefusingRangeClbk(u8 service, SOD_Entry* rec, const void*, u32, u32, u32* abortCode) {
   switch (service) {
-    case SOD_k_SRV_ATTR_GET:
+    case TestOd::k_SRV_DESCRIBE:
       Fill(rec, 0x2000 | k_RW, SOD_k_UINT32, 4, &g_v.virtU32, nullptr);
       return true;
     case SOD_k_SRV_BEFORE_READ:
@@ -129,10 +130,13 @@ const SOD_Entry k_noRedirect[] = {
 
 /// The virtual ranges.
 const SOD_VirtRange k_virt[] = {
-    {0x2000, SOD_k_PLACEHOLDER, 0, nullptr, 0x1C00, 0x1C00, 0, 3, nullptr, nullptr, TxSpdoClbk},
-    {0x2000, SOD_k_PLACEHOLDER, 0, nullptr, 0x3000, 0x3000, 1, 1, nullptr, nullptr, RefusingRangeClbk},
+    {0x2200, SOD_k_PLACEHOLDER, 0, nullptr, 0x1C00, 0x1C00, 0, 3, nullptr, nullptr, TxSpdoClbk},
+    {0x2300, SOD_k_PLACEHOLDER, 0, nullptr, 0x3000, 0x3000, 1, 1, nullptr, nullptr, RefusingRangeClbk},
     {0, 0, 0, nullptr, k_END, k_END, 0, 0, nullptr, nullptr, nullptr},
 };
+
+const SOD_Entry* s_pReal = nullptr;       ///< the real table in use
+std::vector<SOD_Entry> s_expanded;        ///< the older build's real table
 
 void Reset(const SOD_Entry* real) {
   g_v = Values{};
@@ -143,12 +147,13 @@ void Reset(const SOD_Entry* real) {
   g_v.domainVar = {0, g_v.domain};
   g_v.str6Var = {0, g_v.str6};
   g_sw = Switches{};
-  SAPL_ps_OD = real;
-  SAPL_ps_SOD_VIRT = k_virt;
+  s_pReal = real;
+  TestOd::InstallTables(real, k_virt, s_expanded, &SAPL_ps_OD, &SAPL_ps_SOD_VIRT);
 }
 }  // namespace
 
 void UseMainTables() { Reset(k_main); }
 void UseTablesWithoutRedirect() { Reset(k_noRedirect); }
+void DropRanges() { TestOd::InstallTables(s_pReal, nullptr, s_expanded, &SAPL_ps_OD, &SAPL_ps_SOD_VIRT); }
 
 }  // namespace SlaveTest

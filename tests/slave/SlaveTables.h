@@ -66,5 +66,7 @@ extern Switches g_sw;
 void UseMainTables();
 /// The main tables without 0xE100.
 void UseTablesWithoutRedirect();
+/// The tables in use without the families of objects the ranges describe (0x1C00, 0x3000).
+void DropRanges();
 
 }  // namespace SlaveTest

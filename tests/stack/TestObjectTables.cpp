@@ -1,6 +1,7 @@
 // The main test object tables, their refusing callbacks and the faulty tables.
 #include "TestObjectTables.h"
 
+#include "RangeExpansion.h"
 #include "SAPL.h"
 
 const SOD_Entry* SAPL_ps_OD = nullptr;
@@ -68,7 +69,7 @@ void Fill(SOD_Entry* rec, u16 attr, u32 type, u32 length, const void* def, void*
 
 bool TxSpdoClbk(u8 service, SOD_Entry* rec, const void* data, u32 offset, u32 size, u32* abortCode) {
   Record(service, rec, data, offset, size);
-  if (service != SOD_k_SRV_ATTR_GET) {
+  if (service != TestOd::k_SRV_DESCRIBE) {
     return true;
   }
   switch (rec->ucSubIndex) {
@@ -84,7 +85,7 @@ bool TestRangeClbk(u8 service, SOD_Entry* rec, const void* data, u32 offset, u32
   Record(service, rec, data, offset, size);
   const u32 i = rec->usIndex - 0x3000u;
   switch (service) {
-    case SOD_k_SRV_ATTR_GET:
+    case TestOd::k_SRV_DESCRIBE:
       if (g_switches.refuseAttrGet) {
         return Refuse(abortCode);
       }
@@ -134,7 +135,7 @@ const SOD_Entry k_mainTable[] = {
 
 const SOD_VirtRange k_mainVirt[] = {
     {0x2000, SOD_k_PLACEHOLDER, 0, nullptr, 0x1C00, 0x1C00, 0, 3, nullptr, nullptr, TxSpdoClbk},
-    {0x2000, SOD_k_PLACEHOLDER, 0, nullptr, 0x3000, 0x3001, 0, 2, nullptr, nullptr, TestRangeClbk},
+    {0x2300, SOD_k_PLACEHOLDER, 0, nullptr, 0x3000, 0x3001, 0, 2, nullptr, nullptr, TestRangeClbk},
     {0x400C, SOD_k_UINT16, 2, nullptr, 0x3100, 0x3100, 0, 3, &v.arrayData, nullptr, nullptr},
     {0, 0, 0, nullptr, k_END, 0, 0, 0, nullptr, nullptr, nullptr},
 };
@@ -179,7 +180,7 @@ const SOD_Entry k_badDefault[] = {{0x1001, 0, {0x0C, SOD_k_UINT8, 1, &k_tooBig, 
 const SOD_Entry k_oneGood[] = {GOOD_U8(0x1000, 0), END_ROW};
 
 bool BadVirtClbk(u8 service, SOD_Entry* rec, const void*, u32, u32, u32*) {
-  if (service == SOD_k_SRV_ATTR_GET) {
+  if (service == TestOd::k_SRV_DESCRIBE) {
     Fill(rec, 0x2004, SOD_k_UINT16, 4, nullptr, s_scratch, nullptr);
   }
   return true;
@@ -211,9 +212,9 @@ void ResetValues() {
 void UseTables(const SOD_Entry* real, const SOD_VirtRange* virt) {
   ResetValues();
   g_switches = CallbackSwitches{};
+  static std::vector<SOD_Entry> s_expanded;  // the older build's real table
+  TestOd::InstallTables(real, virt, s_expanded, &SAPL_ps_OD, &SAPL_ps_SOD_VIRT);
   g_callbackCalls.clear();
-  SAPL_ps_OD = real;
-  SAPL_ps_SOD_VIRT = virt;
 }
 
 void UseMainTables() { UseTables(k_mainTable, k_mainVirt); }
@@ -223,7 +224,6 @@ const std::vector<FaultyTable>& FaultyTables() {
     std::vector<FaultyTable> tables = {
       {"null table", nullptr, nullptr, 0xF71B, 0},
       {"first record is the end record", k_firstIsEnd, nullptr, 0xF71C, 0},
-      {"object in both tables", k_dupReal, k_testRangeOnly, 0xF75B, Info(0x3000, 1)},
       {"u8 of length 2", k_F73C, nullptr, 0xF73C, Info(0x1001, 0)},
       {"int16 of length 1", k_F73D, nullptr, 0xF73D, Info(0x1001, 3)},
       {"real32 of length 8", k_F73E, nullptr, 0xF73E, Info(0x1001, 0)},
@@ -248,6 +248,10 @@ const std::vector<FaultyTable>& FaultyTables() {
       {"sub-index not above the previous", k_F734, nullptr, 0xF734, Info(0x1000, 1)},
       {"default outside its range", k_badDefault, nullptr, 0x270D, 0x06090031},
     };
+    // Only the current release has virtual ranges that can clash with the real table.
+    if (!SCM_kLegacy) {
+      tables.insert(tables.begin() + 2, {"object in both tables", k_dupReal, k_testRangeOnly, 0xF75B, Info(0x3000, 1)});
+    }
     // The older release reserves the virtual bit too: its table holds real objects only.
     if (SCM_kLegacy) {
       tables.push_back({"virtual bit in the real table", k_F735d, nullptr, 0xF735, Info(0x1001, 0)});
