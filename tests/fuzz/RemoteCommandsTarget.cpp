@@ -70,6 +70,9 @@ void SetState(FwTest::FakeHost& host, u8 which, u8 value, u8 extra) {
     case 4: MFWQZ_KeyFormat.ulState = value % 3u; break;
     case 5: {
       static constexpr u32 kStates[] = {MFWQZ_k_CNF_IDLE, MFWQZ_k_CNF_WAIT, MFWQZ_k_CNF_HOLD};
+      // A started user-data format ends in a reset and leaves the remote state final until then,
+      // so no order is taken, and none waits for its confirmation, while it runs.
+      if (kStates[value % 3u] == MFWQZ_k_CNF_WAIT && MFWQZ_UsrDataFormat.ulState != MFWQZ_k_USR_IDLE) break;
       MFWQZ_Confirm.ulState = kStates[value % 3u];
       break;
     }
