@@ -25,6 +25,9 @@ inline constexpr u16 MFWQZ_kQorSadr = 1;
 inline constexpr u32 MFWQZ_kSadrSetBytes = 128;
 /// Bytes of the password.
 inline constexpr u32 MFWQZ_kPasswordBytes = 16;
+/// Bytes the password is kept in: the older release keeps its terminating 0 too and writes
+/// "fwrevcnf.bin"'s 17-byte field from all of them (the byte is never anything but 0).
+inline constexpr u32 MFWQZ_kPasswordKeptBytes = SCM_ProfileValue<u32>(16, 17);
 /// SADRs in the optional-module list sent to the Qor controller.
 inline constexpr u32 MFWQZ_kOptionalListCount = 10;
 /// Bytes of a UDID.
@@ -187,7 +190,7 @@ extern u8 MFWQZ_gaucNprFlags_SOD[MFWQZ_kSadrSetBytes];
 /// 1 once the working flag arrays are valid.
 extern u32 MFWQZ_gbModuleFlagsStatus;
 /// Password, all zero = none.
-extern u8 MFWQZ_gaucPassword[MFWQZ_kPasswordBytes];
+extern u8 MFWQZ_gaucPassword[MFWQZ_kPasswordKeptBytes];
 
 /// Modules waiting for a UDID acknowledge.
 extern u32 MFWQZ_ulNumberOfUdidMisMatches;

@@ -277,7 +277,8 @@ static u32 MFWQZ_BuildFwRev(u32 acceptCurrent) {
   MFWQZ_PutU16(s + 4, usFlags);
   std::memcpy(s + 6, aucUdid, MFWQZ_kUdidBytes);
   std::memcpy(s + 12, aucTarget, MFWQZ_kTargetIdBytes);
-  std::memcpy(s + 20, MFWQZ_gaucPassword, MFWQZ_kPasswordBytes);
+  // The field's 17th byte ends the password: 0 from the clear above, or the older release's kept 0.
+  std::memcpy(s + 20, MFWQZ_gaucPassword, MFWQZ_kPasswordKeptBytes);
   MFWQZ_PutU32(s + MFWQZ_kFwRevSecond, MFWQZ_Crc(s, MFWQZ_kFwRevSecond));
   return ulPos + MFWQZ_kFwRevSecond + 4;
 }

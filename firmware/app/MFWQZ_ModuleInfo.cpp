@@ -20,7 +20,7 @@ u8 MFWQZ_gaucOptFlags_SOD[MFWQZ_kSadrSetBytes];
 u8 MFWQZ_gaucStpFlags_SOD[MFWQZ_kSadrSetBytes];
 u8 MFWQZ_gaucNprFlags_SOD[MFWQZ_kSadrSetBytes];
 u32 MFWQZ_gbModuleFlagsStatus;
-u8 MFWQZ_gaucPassword[MFWQZ_kPasswordBytes];
+u8 MFWQZ_gaucPassword[MFWQZ_kPasswordKeptBytes];
 u32 MFWQZ_ulNumberOfUdidMisMatches;
 u32 MFWQZ_ulNumberOfDiffFirmware;
 u32 MFWQZ_ulNumberOfErroneousModules;

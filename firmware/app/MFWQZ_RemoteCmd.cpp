@@ -251,7 +251,7 @@ void MFWQZ_RemoteControlRcv(const u8* payload, u16 length, u32 reply) {
 }
 
 u32 MFWQZ_CnfPasswordChange(void) {
-  u8 aucOld[MFWQZ_kPasswordBytes];
+  u8 aucOld[MFWQZ_kPasswordKeptBytes];
   std::memcpy(aucOld, MFWQZ_gaucPassword, sizeof(aucOld));
   // The file first: only a written password becomes the password in RAM and in the Qor controller.
   std::memcpy(MFWQZ_gaucPassword, MFWQZ_RemoteCmd + MFWQZ_kCmdOffNewPassword, MFWQZ_kPasswordBytes);

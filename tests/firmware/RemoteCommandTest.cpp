@@ -449,7 +449,11 @@ TEST_F(FwRemote, PasswordChangeCommitsOnlyAWrittenFile) {
   EXPECT_EQ(MFWQZ_Remote.ulState, 0u);
   const Bytes& file = *host.Find("FWREVCNF.BIN");
   ASSERT_EQ(file.size(), 53u);  // no entry: header, CRC, second section
-  EXPECT_EQ(0, std::memcmp(file.data() + 32, "new", 3)) << "the new password is in the file";
+  EXPECT_EQ(Bytes(file.begin() + 32, file.begin() + 49), (Bytes{'n', 'e', 'w', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}))
+      << "the new password and its terminating 0 are in the file";
+  // The older release keeps the terminating 0 with the password and writes the field from all 17 bytes.
+  EXPECT_EQ(sizeof(MFWQZ_gaucPassword), SCM_kLegacy ? 17u : 16u);
+  EXPECT_EQ(MFWQZ_gaucPassword[sizeof(MFWQZ_gaucPassword) - 1], 0u);
   // Each write allows resets again, failed or not.
   EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), SCM_SC_UNLOCK_RESET), 3);
 }
