@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <sstream>
 #include <thread>
 
 #include "DemoCleanup.h"
@@ -24,6 +25,7 @@
 #include "HostOperator.h"
 #include "NetworkPump.h"
 #include "PcapFile.h"
+#include "ProcFiles.h"
 #include "RemoteNames.h"
 #include "ScmHostSim.h"
 #include "rtp_testhooks.h"
@@ -157,15 +159,16 @@ std::optional<unsigned long long> StatusNumber(const std::string& status, const 
 
 /// A thread's run so far from its schedstat and status; none when unreadable.
 std::optional<ThreadRun> ReadThreadRun(const std::filesystem::path& task) {
-  std::ifstream in(task / "schedstat");
+  // The thread may end between any two reads: each file is read whole or not at all.
+  const std::optional<std::string> schedstat = ScmSim::ReadProcFile(task / "schedstat");
+  if (!schedstat) return std::nullopt;
+  std::istringstream in(*schedstat);
   unsigned long long nanoseconds = 0;
   unsigned long long waited = 0;
   ThreadRun run;
   if (!(in >> nanoseconds >> waited >> run.slices)) return std::nullopt;
   run.seconds = static_cast<double>(nanoseconds) / 1e9;
-  std::ifstream statusFile(task / "status");
-  const std::string status = "\n" + std::string(std::istreambuf_iterator<char>(statusFile),
-                                                std::istreambuf_iterator<char>());
+  const std::string status = "\n" + ScmSim::ReadProcFile(task / "status").value_or("");
   run.wakeUps = StatusNumber(status, "voluntary_ctxt_switches");
   run.preemptions = StatusNumber(status, "nonvoluntary_ctxt_switches");
   return run;
@@ -185,9 +188,8 @@ CpuSample SampleProcessCpu(int pid, const char* suffix) {
     sample.slices = sample.slices.value_or(0) + run->slices;
     if (run->wakeUps) sample.wakeUps = sample.wakeUps.value_or(0) + *run->wakeUps;
     if (run->preemptions) sample.preemptions = sample.preemptions.value_or(0) + *run->preemptions;
-    std::ifstream comm(task.path() / "comm");
-    std::string name;
-    std::getline(comm, name);
+    const std::string comm = ScmSim::ReadProcFile(task.path() / "comm").value_or("");
+    const std::string name = comm.substr(0, comm.find('\n'));
     if (name.size() >= wanted.size() && std::string_view(name).substr(name.size() - wanted.size()) == wanted) {
       sample.cyclic = run->seconds;
     }

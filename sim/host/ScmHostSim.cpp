@@ -16,6 +16,7 @@
 
 #include "HostServer.h"
 #include "HostUnlock.h"
+#include "ProcFiles.h"
 #include "ScmQueueNames.h"
 #include "hostcall_protocol.h"
 #include "rtp_testhooks.h"
@@ -103,9 +104,9 @@ bool Alive(pid_t pid, int pidfd) {
     return ::poll(&p, 1, 0) == 0;
   }
   if (::kill(pid, 0) != 0 && errno == ESRCH) return false;
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  if (!std::getline(stat, line)) return false;
+  const std::optional<std::string> stat = ReadProcFile("/proc/" + std::to_string(pid) + "/stat");
+  if (!stat || stat->empty()) return false;
+  const std::string line = stat->substr(0, stat->find('\n'));
   const size_t close = line.rfind(')');
   return close == std::string::npos || close + 2 >= line.size() || line[close + 2] != 'Z';
 }

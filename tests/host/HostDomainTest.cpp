@@ -7,12 +7,15 @@
 #include <csignal>
 #include <thread>
 
+#include <sys/syscall.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "HostControlClient.h"
 #include "HostOperator.h"
 #include "HostUnlock.h"
+#include "ProcFiles.h"
 #include "HostTestSupport.h"
 #include "ScmQueueNames.h"
 #include "ScmSystemCalls.h"
@@ -453,6 +456,24 @@ TEST_F(HostDomainTest, ControlCommandsOverTheSocket) {
   EXPECT_EQ(status, 0);
   EXPECT_NE(text.find("ScmOpenStorage(5, \"a.bin\", 'r', &out) = -1 errno=0x10c00"), std::string::npos) << text;
   EXPECT_NE(Control(s, {"status"}).second.find("condition1=0x10"), std::string::npos);
+}
+
+
+// The views sample the programs' threads while threads come and go: a thread that ended
+// between the directory listing and the read must give "unreadable", not end the run.
+TEST(ProcFiles, AThreadThatEndedReadsAsUnreadableAndALiveOneWhole) {
+  const std::optional<std::string> self = ScmSim::ReadProcFile("/proc/self/stat");
+  ASSERT_TRUE(self.has_value());
+  EXPECT_EQ(self->substr(0, self->find(' ')), std::to_string(getpid()));
+  EXPECT_EQ(ScmSim::ReadProcFile("/proc/self/no-such-file"), std::nullopt);
+
+  // Keep the ended thread's directory open, as a listing does, then read from it.
+  pid_t tid = 0;
+  std::thread([&] { tid = static_cast<pid_t>(::syscall(SYS_gettid)); }).join();
+  const std::string task = "/proc/self/task/" + std::to_string(tid);
+  EXPECT_EQ(ScmSim::ReadProcFile(task + "/schedstat"), std::nullopt);
+  EXPECT_EQ(ScmSim::ReadProcFile(task + "/status"), std::nullopt);
+  EXPECT_EQ(ScmSim::ReadProcFile(task + "/comm"), std::nullopt);
 }
 
 }  // namespace
