@@ -98,8 +98,7 @@ u32 MFWQZ_bCorvaneUidKnown;
 static u32 MFWQZ_bLastOpenMissing;
 /// The last whole-file read got as far as an open handle.
 static u32 MFWQZ_bLastOpened;
-/// CRC-32 of the last good "autocnf.bin" or 0xFFFFFFFF (diagnosis record 0).
-static u32 MFWQZ_ulAutoCnfCrc = 0xFFFFFFFFu;
+u32 MFWQZ_RequiredReloadedFileMissing;
 
 static u32 MFWQZ_Crc(const u8* p, u32 length) { return HNFiff_Crc32CalcSwp(0, static_cast<i32>(length), p); }
 
@@ -714,12 +713,6 @@ static u8 MFWQZ_ApplyAuto(const MFWQZ_AutoLayout& layout) {
   return 1;
 }
 
-/// Fills diagnosis record 0 ("autocnf.bin").
-static void MFWQZ_AutoDiagnosis(u32 timestamp, u32 length, u32 crc) {
-  MFWQZ_ulAutoCnfCrc = crc;
-  MFWQZ_aDiagnoseFileInfo[0] = MFWQZ_DiagnoseFileInfo{timestamp, length, 1, &MFWQZ_ulAutoCnfCrc};
-}
-
 /// Step 9: the module flags are valid unless required and not supplied; 1 valid.
 static u8 MFWQZ_AutoFlagsDone(void) {
   if (MFWQZ_gbModuleFlagsStatus == 1 || MFWQZ_gbStartupFlagsActive != 1) {
@@ -754,7 +747,7 @@ u8 MFWQZ_AutoLoad(void) {
   if (ucRead == 2) {
     MFWQZ_AutoEvent(MFWQZ_kEvtAutoFile, MFWQZ_kAutoSize, static_cast<u32>(lLength));
   } else if (MFWQZ_VerifyAuto(static_cast<u32>(lLength), &layout) != 0 && MFWQZ_ApplyAuto(layout) != 0) {
-    MFWQZ_AutoDiagnosis(layout.ulTimestamp, static_cast<u32>(lLength), layout.ulFileCrc);
+    MFWQZ_NoteAutoCnf(layout.ulTimestamp, static_cast<u32>(lLength), layout.ulFileCrc);
     return MFWQZ_AutoFlagsDone();
   }
   // Unusable content: empty the file and fall back on the parameter set's own arrays.
@@ -762,7 +755,7 @@ u8 MFWQZ_AutoLoad(void) {
   (void)MFWQZ_ClearAutoCnfUdid();
   MFWQZ_geMachineOptionsStatus = 2;
   std::memset(MFWQZ_aucMachineOptions, 0, sizeof(MFWQZ_aucMachineOptions));
-  MFWQZ_AutoDiagnosis(0xFFFFFFFFu, static_cast<u32>(lLength), 0xFFFFFFFFu);
+  MFWQZ_NoteAutoCnf(0xFFFFFFFFu, static_cast<u32>(lLength), 0xFFFFFFFFu);
   std::memcpy(MFWQZ_gaucOptFlags, MFWQZ_gaucOptFlags_SOD, MFWQZ_kSadrSetBytes);
   std::memcpy(MFWQZ_gaucStpFlags, MFWQZ_gaucStpFlags_SOD, MFWQZ_kSadrSetBytes);
   std::memcpy(MFWQZ_gaucNprFlags, MFWQZ_gaucNprFlags_SOD, MFWQZ_kSadrSetBytes);

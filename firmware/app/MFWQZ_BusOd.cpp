@@ -16,7 +16,13 @@ MFWQZ_DiagnoseFileInfo MFWQZ_aDiagnoseFileInfo[MFWQZ_kDiagnoseFiles] = {
     {MFWQZ_kDiagnoseUnset, 0, 1, &s_aulUnsetWord[2]},
     {MFWQZ_kDiagnoseUnset, 0, 1, &s_aulUnsetWord[3]},
 };
-u32 MFWQZ_RequiredReloadedFileMissing;
+/// CRC-32 of the last good "autocnf.bin" or 0xFFFFFFFF (the word of record 0).
+static u32 MFWQZ_ulAutoCnfCrc = 0xFFFFFFFFu;
+
+void MFWQZ_NoteAutoCnf(u32 timestamp, u32 length, u32 crc) {
+  MFWQZ_ulAutoCnfCrc = crc;
+  MFWQZ_aDiagnoseFileInfo[0] = MFWQZ_DiagnoseFileInfo{timestamp, length, 1, &MFWQZ_ulAutoCnfCrc};
+}
 
 const MFWqz_BusOdRow MFWqz_BusOd[MFWqz_kBusOdRows] = {
     {0x2410, 0x2410, 1, 51, BUS_Obj_DiagDataQzMainInst},

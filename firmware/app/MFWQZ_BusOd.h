@@ -1,8 +1,19 @@
 // Diagnosis objects 0x2410..0x245F, read by the object-read command of remote
 // control: the module counters, the new status bits, the stack's event and
-// error counters and what is known of the loaded "autocnf.bin".
+// error counters and what is known of the loaded "autocnf.bin". The older
+// release offers no diagnosis objects: its build holds only what the file
+// loaders write.
 #pragma once
+#include "ScmProfile.h"
 #include "ScmTypes.h"
+
+/// Bits set by the file loaders: 0x1 machine options required but missing, 0x2 module flags required but missing.
+extern u32 MFWQZ_RequiredReloadedFileMissing;
+/// Notes what is known of "autocnf.bin" after a load (timestamp and crc 0xFFFFFFFF: no valid file;
+/// length in bytes); nothing to note in the older release's build.
+void MFWQZ_NoteAutoCnf(u32 timestamp, u32 length, u32 crc);
+
+#if !SCM_PROFILE_LEGACY
 
 /// Error byte of an entry: read.
 inline constexpr u8 MFWqz_kOdOk = 0;
@@ -46,8 +57,6 @@ inline constexpr u32 MFWQZ_kDiagnoseFiles = 4;
 inline constexpr u32 MFWQZ_kDiagnoseUnset = 0xFFFFFFFEu;
 /// File information; record 0 describes "autocnf.bin", which its loader fills.
 extern MFWQZ_DiagnoseFileInfo MFWQZ_aDiagnoseFileInfo[MFWQZ_kDiagnoseFiles];
-/// Bits set by the file loaders: 0x1 machine options required but missing, 0x2 module flags required but missing.
-extern u32 MFWQZ_RequiredReloadedFileMissing;
 
 /// Reads one diagnosis object; the entry's error byte, *value the value or the reason.
 u8 MFWqz_BusOdRead(u16 index, u8 subIndex, u32* value);
@@ -57,3 +66,4 @@ u8 BUS_Obj_DiagDataQzMainInst(u16 index, u8 subIndex, u32* value);
 u8 BUS_Obj_DiagFileInfos(u16 index, u8 subIndex, u32* value);
 /// Every other object of 0x2410..0x245F.
 u8 BUS_Obj_CallbackDefault(u16 index, u8 subIndex, u32* value);
+#endif

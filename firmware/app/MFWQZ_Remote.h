@@ -230,14 +230,34 @@ u16 MFWQZ_ProcessStatusCommand(const u8* cmd, u8** answer, u32* length);
 u32 MFWQZ_RCStatus_Build(u8* answer, const u8* cmd, u16 result);
 /// Password information (checkPassword 0) or password check (1); 1 built.
 u32 MFWQZ_RCPwdInfo_Build(u8* answer, const u8* cmd, u32 checkPassword);
-/// The new status record; 1 built.
-u32 MFWQZ_RCNewStatusBuild(u8* answer, const u8* cmd);
 /// The address list of the page in the code; the result code (32 beyond the list).
 u16 MFWQZ_RCS_AddressListBuild(u8* answer, const u8* cmd);
 /// The module flags of the page in the code; the result code (32 beyond the list).
 u16 MFWQZ_RCModuleFlagsBuild(u8* answer, const u8* cmd);
+/// Builds the new status record of a status request at answer (MFWQZ_kNewStatusSize bytes); 1 built,
+/// 0 in the older release's build, which has none.
+u32 MFWQZ_NewStatusRecord(u8* answer, const u8* cmd);
+/// 0 after raising the null-argument event of record n when answer or cmd is null, else 1.
+u32 MFWQZ_RecordArgs(const u8* answer, const u8* cmd, u32 record);
+/// class, echo and result at 0, 2, 4 of every answer.
+void MFWQZ_PutHead(u8* answer, const u8* cmd, u16 result);
+/// Offset 15 of the classic record and state bit 0x01: a key-medium change can be accepted.
+u32 MFWQZ_KeyChangeAcceptable(void);
+/// The per-module counts of the classic and new records.
+struct MFWQZ_ModuleCounts {
+  u32 ulMissing;     ///< registered missing (no mismatch, no firmware difference)
+  u32 ulMismatches;  ///< bits 0x400 and 0x800000 summed
+  u32 ulFirmware;    ///< firmware differences
+  u32 ulConfigured;  ///< configured modules
+};
+/// Walks the configured modules in SADR order; with a record, writes the first 101 SADRs and class bits.
+MFWQZ_ModuleCounts MFWQZ_CountModules(u8* record);
+#if !SCM_PROFILE_LEGACY
+/// The new status record; 1 built.
+u32 MFWQZ_RCNewStatusBuild(u8* answer, const u8* cmd);
 /// State bits of the new status record (also diagnosis object 0x2410 sub 8).
 u32 MFWQZ_NewStatusBits(void);
+#endif
 /// A variable-size command (object read); answers it. Current release only
 /// (MFWQZ_RemoteObjectRead.cpp, which the older release's list leaves out).
 void MFWQZ_ProcessVariableSizeCommand(const u8* cmd, u16 length, u32 reply);

@@ -1,6 +1,7 @@
 // Remote control records: the classic status record and the status requests
-// (password information and check, controller UDID, new status record,
-// address list, module flags).
+// (password information and check, controller UDID, address list, module
+// flags); the new status record is built in a source of its own, which the
+// older release's build leaves out.
 #include <cstring>
 
 #include "HNFevt.h"
@@ -18,8 +19,6 @@ static constexpr u16 k_NULL_RECORDS = 3;
 static constexpr u32 k_REC_STATUS = 0;
 /// information1 of a null argument: password information.
 static constexpr u32 k_REC_PWD_INFO = 1;
-/// information1 of a null argument: new status record.
-static constexpr u32 k_REC_NEW_STATUS = 4;
 /// information1 of a null argument: address list.
 static constexpr u32 k_REC_ADDRESS_LIST = 5;
 /// information1 of a null argument: module flags.
@@ -31,20 +30,11 @@ static constexpr u32 k_FLAG_FW_DIFF = 0x00008000u;      ///< firmware differs
 static constexpr u32 k_FLAG_MISMATCH = 0x00000400u;     ///< UDID mismatch
 static constexpr u32 k_FLAG_ENCODER = 0x00800000u;      ///< UDID change waiting for the operator
 
-// New status state bits.
-static constexpr u32 k_BIT_KEY_ACCEPTABLE = 0x01;  ///< a key-medium change can be accepted
-static constexpr u32 k_BIT_STARTUP_SCAN = 0x04;    ///< start-up or scan
-static constexpr u32 k_BIT_NOT_NORMAL = 0x10;      ///< the module-state word is not normal
-static constexpr u32 k_BIT_SETUP_MODE = 0x20;      ///< setup mode on
-static constexpr u32 k_BIT_KEY_FILE = 0x40;        ///< key-medium parameter file not empty at start-up
-static constexpr u32 k_BIT_PASSWORD = 0x80;        ///< a password is set
-static constexpr u32 k_BITS_ALWAYS = 0x0E00;       ///< 0x200, 0x400, 0x800
 
 
 static void MFWQZ_SetBit(u8* bits, u32 j) { bits[j / 8] = static_cast<u8>(bits[j / 8] | (1u << (j % 8))); }
 
-/// 0 after raising the null-argument event of record n when answer or cmd is null, else 1.
-static u32 MFWQZ_RecordArgs(const u8* answer, const u8* cmd, u32 record) {
+u32 MFWQZ_RecordArgs(const u8* answer, const u8* cmd, u32 record) {
   if (answer == nullptr || cmd == nullptr) {
     HNFevt_EnregisterEventInfo(MFWQZ_kEvtNullArgument, k_NULL_RECORDS, record);
     return 0;
@@ -52,8 +42,7 @@ static u32 MFWQZ_RecordArgs(const u8* answer, const u8* cmd, u32 record) {
   return 1;
 }
 
-/// class, echo and result at 0, 2, 4 of every answer.
-static void MFWQZ_PutHead(u8* answer, const u8* cmd, u16 result) {
+void MFWQZ_PutHead(u8* answer, const u8* cmd, u16 result) {
   std::memcpy(answer, cmd, 4);
   MFWQZ_PutU16(answer + 4, result);
 }
@@ -65,8 +54,7 @@ static u32 MFWQZ_FirmwareHidden(void) {
              : 0;
 }
 
-/// Offset 15 and state bit 0x01: a key-medium change can be accepted.
-static u32 MFWQZ_KeyChangeAcceptable(void) {
+u32 MFWQZ_KeyChangeAcceptable(void) {
   if constexpr (SCM_kLegacy) {
     // The older release's whole rule: changed, with a target id, while the Qor controller's identity is known.
     return (MFWQZ_bCvnFromQorAvailable != 0 && MFWQZ_bTargetMacAvailable != 0 && MFWQZ_bCorvaneChanged != 0) ? 1
@@ -81,16 +69,7 @@ static u32 MFWQZ_KeyChangeAcceptable(void) {
              : 0;
 }
 
-/// The per-module counts of the classic and new records.
-struct MFWQZ_ModuleCounts {
-  u32 ulMissing;     ///< registered missing (no mismatch, no firmware difference)
-  u32 ulMismatches;  ///< bits 0x400 and 0x800000 summed
-  u32 ulFirmware;    ///< firmware differences
-  u32 ulConfigured;  ///< configured modules
-};
-
-/// Walks the configured modules in SADR order; with a record, writes the first 101 SADRs and class bits.
-static MFWQZ_ModuleCounts MFWQZ_CountModules(u8* record) {
+MFWQZ_ModuleCounts MFWQZ_CountModules(u8* record) {
   MFWQZ_ModuleCounts counts{};
   const u32 ulHideFw = MFWQZ_FirmwareHidden();
   for (u32 sadr = 1; sadr < MFWQZ_kModuleCount; ++sadr) {
@@ -171,46 +150,6 @@ u32 MFWQZ_RCPwdInfo_Build(u8* answer, const u8* cmd, u32 checkPassword) {
   return 1;
 }
 
-u32 MFWQZ_NewStatusBits(void) {
-  u32 ulBits = k_BITS_ALWAYS;
-  if (MFWQZ_KeyChangeAcceptable() != 0) {
-    ulBits |= k_BIT_KEY_ACCEPTABLE;
-  }
-  if (MFWQZ_gbStartUp != 0 || MFWQZ_gbScanning != 0) {
-    ulBits |= k_BIT_STARTUP_SCAN;
-  }
-  if (HNFiff_ModuleStateRead() != HNFiff_kModuleStateNormal) {
-    ulBits |= k_BIT_NOT_NORMAL;
-  }
-  if (MFWQZ_IsSetupModeActive() != 0) {
-    ulBits |= k_BIT_SETUP_MODE;
-  }
-  if (HNFstp_IsCorvaneEmpty() == 0) {
-    ulBits |= k_BIT_KEY_FILE;
-  }
-  if (MFWQZ_IsPasswordEmpty() == 0) {
-    ulBits |= k_BIT_PASSWORD;
-  }
-  return ulBits;
-}
-
-u32 MFWQZ_RCNewStatusBuild(u8* answer, const u8* cmd) {
-  if (MFWQZ_RecordArgs(answer, cmd, k_REC_NEW_STATUS) == 0) {
-    return 0;
-  }
-  std::memset(answer, 0, MFWQZ_kNewStatusSize);
-  MFWQZ_PutHead(answer, cmd, MFWQZ_k_RES_OK);
-  std::memcpy(answer + 6, cmd + MFWQZ_kCmdOffCode, 2);
-  answer[8] = MFWQZ_kNewStatusVersion;
-  const MFWQZ_ModuleCounts counts = MFWQZ_CountModules(nullptr);
-  MFWQZ_PutU16(answer + 10, counts.ulMissing);
-  MFWQZ_PutU16(answer + 12, counts.ulMismatches);
-  MFWQZ_PutU16(answer + 14, counts.ulFirmware);
-  MFWQZ_PutU16(answer + 16, counts.ulConfigured);
-  MFWQZ_PutU32(answer + 40, MFWQZ_NewStatusBits());
-  return 1;
-}
-
 /// Calls visit(position on the page, SADR, flags) for the configured modules of the command's page;
 /// the result code, 32 when the page begins past the list.
 template <typename Visit>
@@ -287,9 +226,8 @@ u16 MFWQZ_ProcessStatusCommand(const u8* cmd, u8** answer, u32* length) {
     std::memcpy(pucAnswer + 6, cmd + MFWQZ_kCmdOffCode, 2);
     std::memcpy(pucAnswer + 8, HNFstp_aucQorUdid, HNFstp_kUdidSize);
     ulLength = MFWQZ_kUdidAnswerSize;
-  } else if (!SCM_kLegacy && usCode == MFWQZ_kCodePassword) {
+  } else if (usCode == MFWQZ_kCodePassword && MFWQZ_NewStatusRecord(pucAnswer, cmd) != 0) {
     // The older release has no new status record, address list or module flags: those codes answer 32.
-    (void)MFWQZ_RCNewStatusBuild(pucAnswer, cmd);
     ulLength = MFWQZ_kNewStatusSize;
   } else if (!SCM_kLegacy && (usCode & 0xFFF0u) == MFWQZ_kCodeAddressList) {
     usResult = MFWQZ_RCS_AddressListBuild(pucAnswer, cmd);

@@ -609,14 +609,10 @@ std::vector<uint8_t> FwTest::FwFixture::AnswerTo(const std::vector<uint8_t>& mes
 namespace FwTest {
 
 namespace {
-/// The check table and file records as the program starts with them, taken before any test changes them.
+/// The check table as the program starts with it, taken before any test changes it.
 struct PowerUp {
   MFWQZ_RemoteCheckRow table[MFWQZ_kCheckRows];
-  MFWQZ_DiagnoseFileInfo files[MFWQZ_kDiagnoseFiles];
-  PowerUp() {
-    std::memcpy(table, MFWQZ_RemoteCheckTable, sizeof(table));
-    std::memcpy(files, MFWQZ_aDiagnoseFileInfo, sizeof(files));
-  }
+  PowerUp() { std::memcpy(table, MFWQZ_RemoteCheckTable, sizeof(table)); }
 };
 const PowerUp& Initial() {
   static const PowerUp s_initial;
@@ -624,11 +620,26 @@ const PowerUp& Initial() {
 }
 // Taken at static initialisation, before any test ran.
 [[maybe_unused]] const PowerUp& g_taken = Initial();
+
+#if !SCM_PROFILE_LEGACY
+/// The diagnosis file records as the program starts with them.
+struct PowerUpFiles {
+  MFWQZ_DiagnoseFileInfo files[MFWQZ_kDiagnoseFiles];
+  PowerUpFiles() { std::memcpy(files, MFWQZ_aDiagnoseFileInfo, sizeof(files)); }
+};
+/// Taken at static initialisation, before any test ran.
+const PowerUpFiles g_initialFiles;
+/// Puts the diagnosis file records back as the program starts with them.
+void ResetDiagnosisRecords() { std::memcpy(MFWQZ_aDiagnoseFileInfo, g_initialFiles.files, sizeof(MFWQZ_aDiagnoseFileInfo)); }
+#else
+/// The older release's build holds no diagnosis records.
+void ResetDiagnosisRecords() {}
+#endif
 }  // namespace
 
 void ResetRemoteControl() {
   std::memcpy(MFWQZ_RemoteCheckTable, Initial().table, sizeof(MFWQZ_RemoteCheckTable));
-  std::memcpy(MFWQZ_aDiagnoseFileInfo, Initial().files, sizeof(MFWQZ_aDiagnoseFileInfo));
+  ResetDiagnosisRecords();
   std::memset(MFWQZ_RemoteCmd, 0, sizeof(MFWQZ_RemoteCmd));
   std::memset(MFWQZ_gaucPassword, 0, sizeof(MFWQZ_gaucPassword));
   std::memset(MFWQZ_aucRemoteAnswer, 0, sizeof(MFWQZ_aucRemoteAnswer));

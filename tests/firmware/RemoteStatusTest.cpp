@@ -18,6 +18,7 @@
 #include "ScmProfile.h"
 #include "MFWQZ_Confirm.h"
 #include "MFWQZ_Remote.h"
+#include "FwRecords.h"
 #include "MessageBuilder.h"
 
 namespace FwTest {
@@ -26,23 +27,8 @@ namespace {
 using TestFrames::Bytes;
 
 constexpr uint32_t kEvt = 0x6200C08B;
-constexpr u32 kMissing = 0x800;
-constexpr u32 kMismatch = 0x400;
-constexpr u32 kEncoder = 0x800000;
-constexpr u32 kFirmware = 0x8000;
-
-Bytes Request(u16 code, u16 echo = 0x0033) {
-  TestFrames::CommandSpec fields;
-  fields.identifier = 0x0A0B;
-  fields.commandClass = TestFrames::kStatusRequest;
-  fields.echo = echo;
-  fields.code = code;
-  return TestFrames::BuildCommand(fields);
-}
 
 u16 U16(const Bytes& b, size_t at) { return static_cast<u16>(b.at(at) | (b.at(at + 1) << 8)); }
-
-void Configure(u32 sadr, u32 flags = 0) { MFWQZ_ModuleInfo[sadr].ulFlags = 1 | flags; }
 
 /// The classic record the builder writes for a status request 0 with the fixture's identifier and echo.
 TestFrames::StatusSpec ClassicSpec() {
@@ -54,17 +40,6 @@ TestFrames::StatusSpec ClassicSpec() {
 }
 
 void SetBit(std::array<u8, 16>& bits, unsigned j) { bits[j / 8] = static_cast<u8>(bits[j / 8] | (1u << (j % 8))); }
-
-class FwRecords : public FwFixture {
- protected:
-  void SetUp() override {
-    FwFixture::SetUp();
-    MFWQZ_Confirm.ulState = MFWQZ_k_CNF_IDLE;
-    MFWQZ_gbStartUp = 0;
-    HNFstp_bCorvaneEmpty = 0;
-  }
-  Bytes Answer(const Bytes& message) { return AnswerTo(message); }
-};
 
 TEST_F(FwRecords, ModulesFallIntoOneClassInSadrOrder) {
   Configure(2, kMismatch);
@@ -175,16 +150,6 @@ TEST_F(FwRecords, RemoteStateFieldShowsThePendingOrderOrThree) {
   }
 }
 
-/// Everything that makes a key-medium change acceptable.
-void KeyAcceptable() {
-  MFWQZ_bCvnFromQorAvailable = 1;
-  MFWQZ_bTargetMacAvailable = 1;
-  MFWQZ_bCorvaneChanged = 1;
-  MFWQZ_gbRemoteActive = 1;
-  HNFstp_bCorvaneEmpty = 0;
-  MFWQZ_SetupModeDesc.ulState = MFWQZ_k_SM_OFF;
-}
-
 TEST_F(FwRecords, KeyChangeStartUpAndModuleStateBytes) {
   const struct {
     const char* name;
@@ -224,47 +189,6 @@ TEST_F(FwRecords, KeyChangeStartUpAndModuleStateBytes) {
     EXPECT_EQ(a.at(4 + 15), c.keyByte);
     EXPECT_EQ(a.at(4 + 17), c.scanByte);
     EXPECT_EQ(a.at(4 + 19), c.stateByte);
-  }
-}
-
-TEST_F(FwRecords, NewRecordCountsAndStateBits) {
-  if constexpr (SCM_kLegacy) {
-    GTEST_SKIP() << "the older release has no new status record (0x5000 answers 32, as UnknownStatusRequestAnswers32 shows)";
-  }
-  Configure(2, kMismatch);
-  Configure(3, kFirmware);
-  Configure(4, kMissing);
-  Configure(5);
-  const struct {
-    const char* name;
-    void (*change)();
-    u32 bits;
-  } cases[] = {
-      {"plain", [] {}, 0x0E40},
-      {"key acceptable", KeyAcceptable, 0x0E41},
-      {"start-up", [] { MFWQZ_gbStartUp = 1; }, 0x0E44},
-      {"fail-safe", [] { HNFiff_ModuleStateFailSafe(); }, 0x0E50},
-      {"setup mode", [] { MFWQZ_SetupModeDesc.ulState = MFWQZ_k_SM_ON; }, 0x0E60},
-      {"key file empty at start-up", [] { HNFstp_bCorvaneEmpty = 1; }, 0x0E00},
-      {"password set", [] { MFWQZ_gaucPassword[15] = 1; }, 0x0EC0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    ResetRemoteControl();
-    MFWQZ_gbStartUp = 0;
-    HNFstp_bCorvaneEmpty = 0;
-    glFailSafeA = HNFiff_kModuleStateNormal;
-    glFailSafeB = HNFiff_kModuleStateNormal;
-    c.change();
-    TestFrames::NewStatusSpec fields;
-    fields.identifier = 0x0A0B;
-    fields.echo = 0x0033;
-    fields.missing = 1;
-    fields.mismatches = std::string(c.name) == "setup mode" ? 0 : 1;
-    fields.firmwareDifferences = std::string(c.name) == "setup mode" ? 0 : 1;
-    fields.configured = 4;
-    fields.stateBits = c.bits;
-    EXPECT_EQ(Answer(Request(0x5000)), TestFrames::BuildNewStatus(fields));
   }
 }
 
@@ -351,7 +275,6 @@ TEST_F(FwRecords, BuildersRefuseNullArguments) {
   } cases[] = {
       {[] { EXPECT_EQ(MFWQZ_RCStatus_Build(nullptr, kCmd, 0), 0u); }, 0},
       {[] { EXPECT_EQ(MFWQZ_RCPwdInfo_Build(nullptr, kCmd, 0), 0u); }, 1},
-      {[] { EXPECT_EQ(MFWQZ_RCNewStatusBuild(nullptr, kCmd), 0u); }, 4},
       {[] { EXPECT_EQ(MFWQZ_RCS_AddressListBuild(nullptr, kCmd), 32); }, 5},
       {[] { EXPECT_EQ(MFWQZ_RCModuleFlagsBuild(nullptr, kCmd), 32); }, 6},
   };
