@@ -7,8 +7,6 @@
 #include <csignal>
 #include <thread>
 
-#include <sys/syscall.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -459,21 +457,22 @@ TEST_F(HostDomainTest, ControlCommandsOverTheSocket) {
 }
 
 
-// The views sample the programs' threads while threads come and go: a thread that ended
+// The views sample the programs' threads while programs come and go: one that ended
 // between the directory listing and the read must give "unreadable", not end the run.
-TEST(ProcFiles, AThreadThatEndedReadsAsUnreadableAndALiveOneWhole) {
+TEST(ProcFiles, AProgramThatEndedReadsAsUnreadableAndALiveOneWhole) {
   const std::optional<std::string> self = ScmSim::ReadProcFile("/proc/self/stat");
   ASSERT_TRUE(self.has_value());
   EXPECT_EQ(self->substr(0, self->find(' ')), std::to_string(getpid()));
   EXPECT_EQ(ScmSim::ReadProcFile("/proc/self/no-such-file"), std::nullopt);
 
-  // Keep the ended thread's directory open, as a listing does, then read from it.
-  pid_t tid = 0;
-  std::thread([&] { tid = static_cast<pid_t>(::syscall(SYS_gettid)); }).join();
-  const std::string task = "/proc/self/task/" + std::to_string(tid);
-  EXPECT_EQ(ScmSim::ReadProcFile(task + "/schedstat"), std::nullopt);
-  EXPECT_EQ(ScmSim::ReadProcFile(task + "/status"), std::nullopt);
-  EXPECT_EQ(ScmSim::ReadProcFile(task + "/comm"), std::nullopt);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) ::_exit(0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  const std::string dir = "/proc/" + std::to_string(child);
+  EXPECT_EQ(ScmSim::ReadProcFile(dir + "/stat"), std::nullopt);
+  EXPECT_EQ(ScmSim::ReadProcFile(dir + "/task/" + std::to_string(child) + "/schedstat"), std::nullopt);
 }
 
 }  // namespace
