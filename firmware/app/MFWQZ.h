@@ -438,12 +438,18 @@ u8 MFWQZ_Confirmation(void);
 u8 MFWQZ_CorvaneFormat(void);
 /// User-data format machine; 1 when it may go on.
 u8 MFWQZ_UsrDataFormatMain(void);
-/// Initialises setup mode.
+/// Initialises setup mode (the older release, which has none, does nothing).
 void MFWQZ_SetupModeInit(void);
-/// Setup mode, once per cycle; 0 on an error.
+/// Setup mode, once per cycle; 0 on an error (the older release: always 1).
 u8 MFWQZ_SetupMode(void);
-/// 1 while setup mode is active.
+/// 1 while setup mode is active (the older release: always 0).
 u32 MFWQZ_IsSetupModeActive(void);
+/// The confirmed switch of setup mode (on 1 switch on, 0 off); 1 taken, 0 when the build has no setup mode.
+u8 MFWQZ_SetupModeOrder(u32 on);
+/// Asks for the setup-mode state to be sent to the Qor controller (the older release: nothing).
+void MFWQZ_TriggerSetupModeToQor(void);
+/// Background pass: sends the setup-mode state when asked for (the older release: nothing).
+void MFWQZ_SetupModeToQorWhenTriggered(void);
 /// The Qor controller's failed latch.
 u8 MFWQZ_QorHasFailed(void);
 /// 1 when the failed Qor controller answered again.
@@ -459,8 +465,10 @@ i32 MFWQZ_SendOptionalModulesToQor(const u16 sadrs[MFWQZ_kOptionalListCount]);
 void MFWQZ_BuildMissingOptionalList(u16 sadrs[MFWQZ_kOptionalListCount]);
 /// Older release (in its stead): writes that list and its CRC as variable 3; 0 written, -1 not.
 i32 MFWQZ_SendMissingOptionalModulesToQor(const u16 sadrs[MFWQZ_kOptionalListCount]);
+#if !SCM_PROFILE_LEGACY
 /// Writes the setup-mode state to the Qor controller; 0 written, -1 not.
 i32 MFWQZ_SendSetupModeToQor(u32 on);
+#endif
 /// Reads the key-medium identity; keeps the UDID pointer; 1 read.
 u8 MFWQZ_ReadCorvaneId(const u8* qorUdid);
 /// Loads "autocnf.bin" (UDIDs, machine options, module flags); 1 loaded or absent.

@@ -121,11 +121,9 @@ u8 MFWQZ_ConfirmAction(u32 code, u32 fromRemote) {
       MFWQZ_UsrDataFormat.ulState = MFWQZ_k_USR_START;
       return 1;
     case MFWQZ_kCodeSetupOn:
-      MFWQZ_ActivateSetupMode(0);
-      return 1;
+      return MFWQZ_SetupModeOrder(1);
     case MFWQZ_kCodeSetupOff:
-      MFWQZ_DeActivateSetupMode(0);
-      return 1;
+      return MFWQZ_SetupModeOrder(0);
     default:
       return 0;
   }

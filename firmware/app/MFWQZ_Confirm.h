@@ -167,7 +167,8 @@ u8 MFWQZ_UsrDataFormatRun(const MFWQZ_UsrDataStep* steps, u32 count, u32 done, u
 /// 0.8 s) and a remote order final; after the hold idle and the safe controller reset.
 void MFWQZ_UsrDataHoldThenReset(u8 first, u32 failed);
 
-// ---- setup mode ----
+// ---- setup mode (the older release has none) ----
+#if !SCM_PROFILE_LEGACY
 /// The setup-mode record.
 struct MFWQZ_SetupModeRecord {
   u32 ulState;     ///< MFWQZ_k_SM_...
@@ -208,13 +209,16 @@ extern u64 MFWQZ_gullSetupLogUs;
 void MFWQZ_ActivateSetupMode(u32 fromInit);
 /// Switches setup mode off; fromInit 1 at initialisation.
 void MFWQZ_DeActivateSetupMode(u32 fromInit);
+#endif
 
 // ---- Qor variables ----
 /// Qor variable ids.
 inline constexpr u8 MFWQZ_kQorVarPassword = 1;   ///< password, 16 bytes
 inline constexpr u8 MFWQZ_kQorVarOptional = 3;   ///< optional modules and CRC, 24 bytes
 inline constexpr u8 MFWQZ_kQorVarVersion = 5;    ///< SCM version, 2 bytes
+#if !SCM_PROFILE_LEGACY
 inline constexpr u8 MFWQZ_kQorVarSetupMode = 6;  ///< setup mode, 2 bytes
+#endif
 /// Host channel of the Qor variables.
 inline constexpr u32 MFWQZ_kQorChannel = 6;
 /// Send and receive sizes of the channel, bytes.

@@ -158,12 +158,6 @@ i32 MFWQZ_SendScmVersionToQor(u16 version) {
   return WriteValueToQor(MFWQZ_kQorVarVersion, sizeof(aucValue), aucValue);
 }
 
-i32 MFWQZ_SendSetupModeToQor(u32 on) {
-  u8 aucValue[2];
-  MFWQZ_PutU16(aucValue, on != 0 ? 1 : 0);
-  return WriteValueToQor(MFWQZ_kQorVarSetupMode, sizeof(aucValue), aucValue);
-}
-
 u8 MFWQZ_QorHasFailed(void) { return MFWQZ_gbQorFailed != 0 ? 1 : 0; }
 
 u8 MFWQZ_QorHasRecovered(void) {

@@ -4,7 +4,8 @@
 // off it may still accept firmware differences or a key-medium change when
 // the commissioning settings ask for it. Switching writes "fwrevcnf.bin"
 // (flag 0x10) and sends Qor variable 6; switching off by the operator ends in
-// a reset of the safe controller.
+// a reset of the safe controller. The older release has none of it
+// (firmware/legacy/MFWQZ_NoSetupMode.cpp).
 #include <cstring>
 
 #include "HNFcyc.h"
@@ -60,6 +61,30 @@ void MFWQZ_ActivateSetupMode(u32 fromInit) {
 void MFWQZ_DeActivateSetupMode(u32 fromInit) {
   MFWQZ_SetupGo(MFWQZ_k_SM_OFF_REQ);
   MFWQZ_SetupModeDesc.ulFromInit = fromInit;
+}
+
+u8 MFWQZ_SetupModeOrder(u32 on) {
+  if (on != 0) {
+    MFWQZ_ActivateSetupMode(0);
+  } else {
+    MFWQZ_DeActivateSetupMode(0);
+  }
+  return 1;
+}
+
+i32 MFWQZ_SendSetupModeToQor(u32 on) {
+  u8 aucValue[2];
+  MFWQZ_PutU16(aucValue, on != 0 ? 1 : 0);
+  return WriteValueToQor(MFWQZ_kQorVarSetupMode, sizeof(aucValue), aucValue);
+}
+
+void MFWQZ_TriggerSetupModeToQor(void) { HNFcyc_TriggerSendSetupModeToQorInBgTask = 1; }
+
+void MFWQZ_SetupModeToQorWhenTriggered(void) {
+  if (HNFcyc_TriggerSendSetupModeToQorInBgTask != 0) {
+    (void)MFWQZ_SendSetupModeToQor(MFWQZ_IsSetupModeActive());
+    HNFcyc_TriggerSendSetupModeToQorInBgTask = 0;
+  }
 }
 
 void MFWQZ_SetupModeInit(void) {

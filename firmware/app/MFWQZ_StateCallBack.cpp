@@ -200,7 +200,7 @@ void MFWQZ_StateCallBack(u16 sadr, u8 newStatus) {
         // The Qor controller answers again: it gets what it keeps of the SCM.
         HNFcyc_TriggerSendScmVersionToQorInBgTask = 1;
         HNFcyc_TriggerSendPasswordToQorInBgTask = 1;
-        HNFcyc_TriggerSendSetupModeToQorInBgTask = 1;
+        MFWQZ_TriggerSetupModeToQor();
         if (MFWQZ_IsStartUpFor(sadr) == 0) {
           HNFcyc_TriggerSendOptionalModulesToQorInBgTask = 1;
         }

@@ -24,7 +24,9 @@ u8 HNFcyc_gbCalledFromCyc;
 u32 HNFcyc_TriggerSendScmVersionToQorInBgTask;
 u32 HNFcyc_TriggerSendPasswordToQorInBgTask;
 u32 HNFcyc_TriggerSendOptionalModulesToQorInBgTask;
+#if !SCM_PROFILE_LEGACY
 u32 HNFcyc_TriggerSendSetupModeToQorInBgTask;
+#endif
 // The application's start-up flag begins at 1; a copy of 0 would read as a broken handshake.
 u32 HNFcyc_ulStartUpProgress = 1;
 u64 HNFcyc_ullLastUsec;
@@ -227,10 +229,7 @@ void HNFcyc_BgTask(void) {
     }
     HNFcyc_TriggerSendOptionalModulesToQorInBgTask = 0;
   }
-  if (HNFcyc_TriggerSendSetupModeToQorInBgTask != 0) {
-    (void)MFWQZ_SendSetupModeToQor(MFWQZ_IsSetupModeActive());
-    HNFcyc_TriggerSendSetupModeToQorInBgTask = 0;
-  }
+  MFWQZ_SetupModeToQorWhenTriggered();
   HNFiff_CmdChnlRcv();
 }
 

@@ -33,8 +33,11 @@ extern u32 HNFcyc_TriggerSendScmVersionToQorInBgTask;
 extern u32 HNFcyc_TriggerSendPasswordToQorInBgTask;
 /// Send the optional-module list to the Qor controller in the next background pass.
 extern u32 HNFcyc_TriggerSendOptionalModulesToQorInBgTask;
-/// Send the setup-mode state to the Qor controller in the next background pass.
+#if !SCM_PROFILE_LEGACY
+/// Send the setup-mode state to the Qor controller in the next background pass (no such trigger in the
+/// older release).
 extern u32 HNFcyc_TriggerSendSetupModeToQorInBgTask;
+#endif
 /// The cyclic task's copy of the start-up progress handed to MFWQZ_EndOfStartUp.
 extern u32 HNFcyc_ulStartUpProgress;
 /// The previous cycle's microsecond counter.

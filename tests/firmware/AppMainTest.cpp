@@ -105,9 +105,10 @@ TEST_F(AppMain, InitModuleInfoBuildsTheTableLoadsTheFilesAndStartsTheFirstScan) 
   ASSERT_EQ(MFWQZ_Init(kQorUdid, 0x0102), 0);
   EXPECT_EQ(MFWQZ_InitModuleInfo(), 0);
   EXPECT_EQ(MFWQZ_InitState, 2u);
-  // Setup mode initialised: the file's flag is off, so it is switched off from the initialisation.
-  EXPECT_EQ(MFWQZ_SetupModeDesc.ulState, MFWQZ_k_SM_OFF_REQ);
-  EXPECT_EQ(MFWQZ_SetupModeDesc.ulFromInit, 1u);
+  // Setup mode initialised: the file's flag is off, so it is switched off from the initialisation (the
+  // older release has none).
+  EXPECT_EQ(SetupState(), kSetupOffRequested);
+  EXPECT_EQ(SetupFromInit(), SCM_kLegacy ? 0u : 1u);
   EXPECT_EQ(std::vector<uint8_t>(MFWQZ_gaucOptFlags, MFWQZ_gaucOptFlags + 128), SadrArray({9}));
   EXPECT_EQ(std::vector<uint8_t>(MFWQZ_gaucStpFlags, MFWQZ_gaucStpFlags + 128), SadrArray({5}));
   EXPECT_EQ(std::vector<uint8_t>(MFWQZ_gaucNprFlags, MFWQZ_gaucNprFlags + 128), SadrArray({9}));
@@ -138,8 +139,8 @@ TEST_F(AppMain, InitModuleInfoFailures) {
     uint32_t validFiles;
     std::vector<Event> events;
   } cases[] = {
-      {"not after the first step", 0, TwoNodes(), 1, MFWQZ_k_SM_OFF, 1, {}},  // as the fixture left it
-      {"revisions not loaded", 1, TwoNodes(), 0, MFWQZ_k_SM_OFF_REQ, 0,
+      {"not after the first step", 0, TwoNodes(), 1, kSetupOff, 1, {}},  // as the fixture left it
+      {"revisions not loaded", 1, TwoNodes(), 0, kSetupOffRequested, 0,
        {{2, 0x62008A02, 0, 3}, {2, 0x6200C086, 3, 0x80000001}}},
       {"table not built", 1,
        [] {
@@ -147,7 +148,7 @@ TEST_F(AppMain, InitModuleInfoFailures) {
          r.push_back(Record{0x101B, 1, {1}});
          return r;
        }(),
-       1, MFWQZ_k_SM_OFF_REQ, 0, {{3, 0x9200C013, 1, 0}}},
+       1, kSetupOffRequested, 0, {{3, 0x9200C013, 1, 0}}},
   };
   for (const auto& c : cases) {
     SetUp();
@@ -159,7 +160,7 @@ TEST_F(AppMain, InitModuleInfoFailures) {
     }
     EXPECT_EQ(MFWQZ_InitModuleInfo(), 1) << c.what;
     EXPECT_EQ(MFWQZ_InitState, c.stateBefore) << c.what;
-    EXPECT_EQ(MFWQZ_SetupModeDesc.ulState, c.setupState) << c.what;
+    EXPECT_EQ(SetupState(), c.setupState) << c.what;
     EXPECT_EQ(MFWQZ_ValidFiles, c.validFiles) << c.what;
     EXPECT_EQ(MFWQZ_gbStartScan, 0u) << c.what;
     EXPECT_EQ(TakeEvents(), c.events) << c.what;
@@ -174,7 +175,7 @@ void HoldMachine(int which) {
     case 1: MFWQZ_KeyCnf.ulState = 9; break;          // key-medium change: state above 5
     case 2: MFWQZ_Confirm.ulState = 9; break;         // confirmation: unknown state
     case 3: MFWQZ_UsrDataFormat.ulState = SCM_kLegacy ? 4 : 1; break;  // user-data format: a state without a step
-    case 4: MFWQZ_SetupModeDesc.ulState = MFWQZ_k_SM_ERROR; break;
+    case 4: SetSetupState(kSetupError); break;  // the older release has no setup mode to fail
     default: break;
   }
 }
@@ -197,7 +198,7 @@ TEST_F(AppMain, StepOrder) {
       {"key-medium machine holds", 1, 1, {true, false, true, true, true}, 5, 1},
       {"confirmation holds", 1, 2, {true, true, false, false, true}, 5, 1},
       {"user-data format holds", 0, 3, {false, false, true, false, true}, 0, 1},
-      {"setup mode fails", 0, 4, {false, false, true, true, false}, 0, 1},
+      {"setup mode fails", 0, 4, {false, false, true, true, SCM_kLegacy}, 0, SCM_kLegacy ? u8{0} : u8{1}},
   };
   for (const auto& c : cases) {
     SetUp();
@@ -207,7 +208,7 @@ TEST_F(AppMain, StepOrder) {
     MFWQZ_ulNumberOfUdidMisMatches = 1;
     MFWQZ_bCorvaneChanged = 1;
     MFWQZ_UsrDataFormat.ulState = MFWQZ_k_USR_START;
-    MFWQZ_ActivateSetupMode(1);
+    ActivateSetupModeFromInit();
     HoldMachine(c.holding);
     EXPECT_EQ(MFWQZ_Main(c.stackRunning), c.result) << c.what;
     const std::array<bool, 5> ran = {MFWQZ_ModChg.ulState == MFWQZ_k_XCHG_FEW,
@@ -215,7 +216,7 @@ TEST_F(AppMain, StepOrder) {
                                      MFWQZ_Confirm.ulState == MFWQZ_k_CNF_IDLE,
                                      MFWQZ_UsrDataFormat.ulState ==
                                          (SCM_kLegacy ? MFWQZ_k_USR_OLD_DONE : MFWQZ_k_USR_AUTOCNF),
-                                     MFWQZ_SetupModeDesc.ulState == MFWQZ_k_SM_ON};
+                                     SetupState() == kSetupOn};
     EXPECT_EQ(ran, c.ran) << c.what;
     EXPECT_EQ(MFWQZ_ulSeconds, c.seconds) << c.what;
     // The 5-s check is also the hardware check.

@@ -131,9 +131,9 @@ TEST_F(Machines, ConfirmationOfEveryValidCode) {
       {"0x8000: user-data format", 0x8000, [] {}, 1, 3, 3, 800000, 3, 0,
        [] { return MFWQZ_UsrDataFormat.ulState == MFWQZ_k_USR_PARDATA; }},
       {"0x9000: setup mode on", 0x9000, [] {}, 1, 3, 3, 800000, 3, 0,
-       [] { return MFWQZ_SetupModeDesc.ulState == MFWQZ_k_SM_ON_REQ && MFWQZ_SetupModeDesc.ulFromInit == 0; }},
-      {"0x9100: setup mode off", 0x9100, [] { MFWQZ_SetupModeDesc.ulState = MFWQZ_k_SM_ON; }, 1, 3, 3, 800000, 3,
-       0, [] { return MFWQZ_SetupModeDesc.ulState == MFWQZ_k_SM_OFF_REQ; }},
+       [] { return SetupState() == kSetupOnRequested && SetupFromInit() == 0; }},
+      {"0x9100: setup mode off", 0x9100, [] { SetSetupState(kSetupOn); }, 1, 3, 3, 800000, 3,
+       0, [] { return SetupState() == kSetupOffRequested; }},
   };
   for (const Row& r : rows) {
     SetUp();
@@ -171,13 +171,13 @@ TEST_F(Machines, ACodeInvalidAtValidationEndsInStateFiveAndFiveSecondsLaterInRem
     const char* what;
     u16 code;
     u32 setupAtValidation;
-  } rows[] = {{"0x9100 while off", 0x9100, MFWQZ_k_SM_OFF}, {"0x9000 while on", 0x9000, MFWQZ_k_SM_ON}};
+  } rows[] = {{"0x9100 while off", 0x9100, kSetupOff}, {"0x9000 while on", 0x9000, kSetupOn}};
   for (const auto& r : rows) {
     SetUp();
     ASSERT_EQ(Order(r.code), 0) << r.what;
     TakeEvents();
     MFWQZ_Remote.ulLastCompleted = 0x9100 | 0x9000 | 0x60;
-    MFWQZ_SetupModeDesc.ulState = r.setupAtValidation;
+    SetSetupState(r.setupAtValidation);
     EXPECT_EQ(ConfirmUntilAction(), 1) << r.what;
     EXPECT_EQ(MFWQZ_Confirm.ulState, MFWQZ_k_CNF_INVALID) << r.what;
     EXPECT_TRUE(TakeEvents().empty()) << r.what;

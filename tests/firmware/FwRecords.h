@@ -38,7 +38,7 @@ inline void KeyAcceptable() {
   MFWQZ_bCorvaneChanged = 1;
   MFWQZ_gbRemoteActive = 1;
   HNFstp_bCorvaneEmpty = 0;
-  MFWQZ_SetupModeDesc.ulState = MFWQZ_k_SM_OFF;
+  SetSetupState(kSetupOff);
 }
 
 /// The firmware with no confirmation running, not starting up, a key-medium file present.

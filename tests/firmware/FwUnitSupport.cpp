@@ -421,6 +421,45 @@ _Vx_usr_arg_t FakeHost::Serve(const _Vx_usr_arg_t w[8], int number) {
   }
 }
 
+#if !SCM_PROFILE_LEGACY
+const u32 kSetupOff = MFWQZ_k_SM_OFF;
+const u32 kSetupOn = MFWQZ_k_SM_ON;
+const u32 kSetupOnRequested = MFWQZ_k_SM_ON_REQ;
+const u32 kSetupOffRequested = MFWQZ_k_SM_OFF_REQ;
+const u32 kSetupError = MFWQZ_k_SM_ERROR;
+u32 SetupState() { return MFWQZ_SetupModeDesc.ulState; }
+u32 SetupFromInit() { return MFWQZ_SetupModeDesc.ulFromInit; }
+void SetSetupState(u32 state) { MFWQZ_SetupModeDesc.ulState = state; }
+void ActivateSetupModeFromInit() { MFWQZ_ActivateSetupMode(1); }
+u32 SetupModeTrigger() { return HNFcyc_TriggerSendSetupModeToQorInBgTask; }
+void SetSetupModeTrigger(u32 value) { HNFcyc_TriggerSendSetupModeToQorInBgTask = value; }
+void ResetSetupMode() {
+  MFWQZ_SetupModeDesc = MFWQZ_SetupModeRecord{};
+  MFWQZ_gbSetupKeyDone = MFWQZ_gbSetupUdidDone = MFWQZ_gbSetupFwDone = 0;
+  MFWQZ_gbSetupErrorReported = 0;
+  MFWQZ_gullSetupLogUs = 0;
+}
+i32 SendSetupModeToQor(u32 on) { return MFWQZ_SendSetupModeToQor(on); }
+#else
+// The older release's build has no setup mode.
+const u32 kSetupOff = kSetupAbsent;
+const u32 kSetupOn = kSetupAbsent;
+const u32 kSetupOnRequested = kSetupAbsent;
+const u32 kSetupOffRequested = kSetupAbsent;
+const u32 kSetupError = kSetupAbsent;
+u32 SetupState() { return kSetupAbsent; }
+u32 SetupFromInit() { return 0; }
+void SetSetupState(u32 state) { (void)state; }
+void ActivateSetupModeFromInit() {}
+u32 SetupModeTrigger() { return 0; }
+void SetSetupModeTrigger(u32 value) { (void)value; }
+void ResetSetupMode() {}
+i32 SendSetupModeToQor(u32 on) {
+  (void)on;
+  return -1;
+}
+#endif
+
 void ResetApplication() {
   std::memset(MFWQZ_ModuleInfo, 0, sizeof(MFWQZ_ModuleInfo));
   std::memset(MFWQZ_gaaucModuleFlagArrays, 0, sizeof(MFWQZ_gaaucModuleFlagArrays));
@@ -476,10 +515,7 @@ void ResetApplication() {
   MFWQZ_UsrDataFormat = MFWQZ_UsrDataFormatState{};
   MFWQZ_gulConfirmCode = 0;
   MFWQZ_gulHandedSelection = 0;
-  MFWQZ_SetupModeDesc = MFWQZ_SetupModeRecord{};
-  MFWQZ_gbSetupKeyDone = MFWQZ_gbSetupUdidDone = MFWQZ_gbSetupFwDone = 0;
-  MFWQZ_gbSetupErrorReported = 0;
-  MFWQZ_gullSetupLogUs = 0;
+  ResetSetupMode();
   MFWQZ_gbQorFailed = MFWQZ_gbQorRecovered = 0;
 }
 
@@ -511,7 +547,7 @@ void FwFixture::SetUp() {
   HNFcyc_TriggerSendScmVersionToQorInBgTask = 0;
   HNFcyc_TriggerSendPasswordToQorInBgTask = 0;
   HNFcyc_TriggerSendOptionalModulesToQorInBgTask = 0;
-  HNFcyc_TriggerSendSetupModeToQorInBgTask = 0;
+  SetSetupModeTrigger(0);
   ResetApplication();
   ResetRemoteControl();
   // The loaded files and the object list's node storage: a start-up that loads no key file finds no node.
@@ -651,8 +687,8 @@ void ResetRemoteControl() {
   MFWQZ_KeyCnf = MFWQZ_MachineState{};
   MFWQZ_KeyFormat = MFWQZ_MachineState{};
   MFWQZ_UsrDataFormat = MFWQZ_UsrDataFormatState{};
-  MFWQZ_SetupModeDesc = MFWQZ_SetupModeRecord{};
-  MFWQZ_SetupModeDesc.ulState = MFWQZ_k_SM_OFF;
+  ResetSetupMode();
+  SetSetupState(kSetupOff);
   MFWQZ_ulNumberOfUdidMisMatches = 0;
   MFWQZ_ulNumberOfDiffFirmware = 0;
   MFWQZ_ulNumberOfErroneousModules = 0;

@@ -135,6 +135,31 @@ class FwFixture : public ::testing::Test {
 /// Puts every state of the firmware application back to its start-up value.
 void ResetApplication();
 
+// ---- setup mode as the tests reach it ----
+// The current release's build answers from its setup-mode record; the older release has none: its
+// state reads kSetupAbsent, every state name below is kSetupAbsent, setting a state does nothing and
+// no Qor trigger exists (it reads 0).
+/// The state the older build reads.
+inline constexpr uint32_t kSetupAbsent = 0xFFFFFFFFu;
+/// The setup-mode states (MFWQZ_k_SM_... in the current build).
+extern const uint32_t kSetupOff, kSetupOn, kSetupOnRequested, kSetupOffRequested, kSetupError;
+/// The setup-mode state.
+uint32_t SetupState();
+/// 1 when the last switch came from the initialisation (the older build: 0).
+uint32_t SetupFromInit();
+/// Puts setup mode into state.
+void SetSetupState(uint32_t state);
+/// Switches setup mode on as the initialisation does.
+void ActivateSetupModeFromInit();
+/// The trigger that sends setup mode to the Qor controller.
+uint32_t SetupModeTrigger();
+/// Sets that trigger.
+void SetSetupModeTrigger(uint32_t value);
+/// Puts the setup-mode record and its once-markers back to their start-up values.
+void ResetSetupMode();
+/// Writes the setup-mode state as Qor variable 6 (the older build, which has no variable 6: -1, nothing sent).
+int32_t SendSetupModeToQor(uint32_t on);
+
 /// Writes an executable stand-in and its CRC companion into a temporary file; returns its path.
 std::string WriteCheckedExecutable(const std::string& tag);
 
